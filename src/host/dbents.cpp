@@ -1,0 +1,828 @@
+// Entities: DXF fields, extents and transformations.
+#include "host/dbdxf.h"
+#include "host/dbmain.h"
+#include "host/dbtext.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxBlockNesting = 32;
+thread_local int t_blockDepth = 0;
+
+// World coordinates of a point given in the object coordinate system of
+// normal n (the arbitrary axis algorithm of DXF).
+AcGePoint3d ocsToWcs(const AcGePoint3d& p, const AcGeVector3d& nIn)
+{
+    if (nIn.x == 0.0 && nIn.y == 0.0 && nIn.z > 0.0)
+        return p;
+    const AcGeVector3d n = nIn.normal();
+    AcGeVector3d ax;
+    if (std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64)
+        ax = AcGeVector3d::kYAxis.crossProduct(n).normal();
+    else
+        ax = AcGeVector3d::kZAxis.crossProduct(n).normal();
+    const AcGeVector3d ay = n.crossProduct(ax).normal();
+    return AcGePoint3d::kOrigin + ax * p.x + ay * p.y + n * p.z;
+}
+
+double normalizeAngle(double a)
+{
+    a = std::fmod(a, 2 * kPi);
+    if (a < 0)
+        a += 2 * kPi;
+    return a;
+}
+
+// The linear part of m applied to the X and Y axes; false when m shears or
+// scales X and Y differently in a way a single rotation cannot carry.
+struct Planar {
+    double rotation, sx, sy, uniform;
+    bool mirrored;
+};
+
+Planar decompose(const AcGeMatrix3d& m)
+{
+    const double xx = m(0, 0), xy = m(1, 0), yx = m(0, 1), yy = m(1, 1);
+    const double det = xx * yy - xy * yx;
+    Planar p{};
+    p.mirrored = det < 0;
+    const double lx = std::hypot(xx, xy);
+    if (p.mirrored) {
+        p.rotation = std::atan2(-xy, -xx);
+        p.sx = -lx;
+    } else {
+        p.rotation = std::atan2(xy, xx);
+        p.sx = lx;
+    }
+    p.sy = yx * -std::sin(p.rotation) + yy * std::cos(p.rotation);
+    p.rotation = normalizeAngle(p.rotation);
+    p.uniform = std::sqrt(std::fabs(det));
+    return p;
+}
+
+bool isUniform(const AcGeMatrix3d& m)
+{
+    const double lx = std::hypot(m(0, 0), m(1, 0));
+    const double ly = std::hypot(m(0, 1), m(1, 1));
+    const double dot = m(0, 0) * m(0, 1) + m(1, 0) * m(1, 1);
+    const double tol = 1e-9 * std::max(1.0, lx * ly);
+    return std::fabs(lx - ly) <= 1e-9 * std::max(1.0, lx) && std::fabs(dot) <= tol;
+}
+
+void addArcExtents(AcDbExtents& ext, const AcGePoint3d& c, double r, double a0, double a1, const AcGeVector3d& n)
+{
+    a0 = normalizeAngle(a0);
+    a1 = normalizeAngle(a1);
+    if (a1 <= a0)
+        a1 += 2 * kPi;
+    ext.addPoint(ocsToWcs(AcGePoint3d(c.x + r * std::cos(a0), c.y + r * std::sin(a0), c.z), n));
+    ext.addPoint(ocsToWcs(AcGePoint3d(c.x + r * std::cos(a1), c.y + r * std::sin(a1), c.z), n));
+    for (int k = 0; k < 8; ++k) {
+        const double q = k * kPi / 2;
+        if (q > a0 && q < a1)
+            ext.addPoint(ocsToWcs(AcGePoint3d(c.x + r * std::cos(q), c.y + r * std::sin(q), c.z), n));
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- fields
+
+void AcDbObject::describeFields(AcDbDxfFields&) {}
+
+void AcDbEntity::describeFields(AcDbDxfFields& f)
+{
+    f.subclass("AcDbEntity");
+    f.text(8, m_layer);
+    f.text(6, m_linetype, "ByLayer");
+    f.integer(62, m_color, AcDb::kColorByLayer);
+}
+
+void AcDbLine::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbLine");
+    f.real(39, m_thickness, 0.0);
+    f.point(10, m_start);
+    f.point(11, m_end);
+    f.normal(210, m_normal);
+}
+
+void AcDbCircle::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbCircle");
+    f.real(39, m_thickness, 0.0);
+    f.point(10, m_center);
+    f.real(40, m_radius, 0.0, true);
+    f.normal(210, m_normal);
+}
+
+void AcDbArc::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbCircle");
+    f.real(39, m_thickness, 0.0);
+    f.point(10, m_center);
+    f.real(40, m_radius, 0.0, true);
+    f.normal(210, m_normal);
+    f.subclass("AcDbArc");
+    f.angle(50, m_startAngle, true);
+    f.angle(51, m_endAngle, true);
+}
+
+void AcDbPoint::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbPoint");
+    f.point(10, m_position);
+    f.real(39, m_thickness, 0.0);
+    f.normal(210, m_normal);
+    f.angle(50, m_ecsRotation);
+}
+
+void AcDbSolid::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbTrace");
+    f.point(10, m_points[0]);
+    f.point(11, m_points[1]);
+    f.point(12, m_points[2]);
+    f.point(13, m_points[3]);
+    f.real(39, m_thickness, 0.0);
+    f.normal(210, m_normal);
+}
+
+void AcDbText::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbText");
+    f.real(39, m_thickness, 0.0);
+    f.point(10, m_position);
+    f.real(40, m_height, 0.0, true);
+    f.text(1, m_text);
+    f.angle(50, m_rotation);
+    f.real(41, m_widthFactor, 1.0);
+    f.angle(51, m_oblique);
+    f.text(7, m_style, "Standard");
+    f.integer(71, m_mirror, 0);
+    f.integer(72, m_horz, 0);
+    if (f.isReading() || !isDefaultAlignment())
+        f.point(11, m_alignment);
+    f.normal(210, m_normal);
+    f.subclass("AcDbText");
+    f.integer(73, m_vert, 0);
+}
+
+void AcDbPolyline::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbPolyline");
+    int count = static_cast<int>(m_points.size());
+    f.integer(90, count, 0, true);
+    f.integer(70, m_flags, 0, true);
+    if (f.isReading() || m_widths.empty())
+        f.real(43, m_constWidth, 0.0);
+    f.real(38, m_elevation, 0.0);
+    f.real(39, m_thickness, 0.0);
+    f.vertices(*this);
+    f.normal(210, m_normal);
+}
+
+void AcDbBlockReference::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbBlockReference");
+    f.blockName(2, *this);
+    f.point(10, m_position);
+    f.real(41, m_scale.sx, 1.0);
+    f.real(42, m_scale.sy, 1.0);
+    f.real(43, m_scale.sz, 1.0);
+    f.angle(50, m_rotation);
+    f.normal(210, m_normal);
+}
+
+void AcDbRawObject::describeFields(AcDbDxfFields&) {}
+
+void AcDbSymbolTableRecord::describeRecordHead(AcDbDxfFields& f)
+{
+    f.subclass("AcDbSymbolTableRecord");
+    f.subclass(m_marker.c_str());
+    f.text(2, m_name);
+}
+
+void AcDbSymbolTableRecord::describeFields(AcDbDxfFields& f)
+{
+    describeRecordHead(f);
+    f.integer(70, m_flags, 0, true);
+}
+
+void AcDbLayerTableRecord::describeFields(AcDbDxfFields& f)
+{
+    describeRecordHead(f);
+    f.integer(70, m_flags, 0, true);
+    f.integer(62, m_color, 7, true);
+    f.text(6, m_linetype);
+}
+
+void AcDbLinetypeTableRecord::describeFields(AcDbDxfFields& f)
+{
+    describeRecordHead(f);
+    f.integer(70, m_flags, 0, true);
+    f.text(3, m_description);
+}
+
+void AcDbBlockTableRecord::describeFields(AcDbDxfFields& f)
+{
+    // The block's flags live on its BLOCK entity; 70 here is its units.
+    describeRecordHead(f);
+}
+
+void AcDbBlockBegin::describeFields(AcDbDxfFields& f)
+{
+    if (!f.isReading() && m_record) {
+        name = m_record->name();
+        base = m_record->origin();
+        flags = m_record->blockFlags();
+    }
+    m_name2 = name;
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbBlockBegin");
+    f.text(2, name);
+    f.integer(70, flags, 0, true);
+    f.point(10, base);
+    f.text(3, m_name2);
+}
+
+void AcDbBlockEnd::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbBlockEnd");
+}
+
+void AcDbSymbolTable::describeFields(AcDbDxfFields& f)
+{
+    f.subclass("AcDbSymbolTable");
+    int count = static_cast<int>(m_records.size());
+    f.integer(70, count, 0, true);
+}
+
+// ---------------------------------------------------------------- setters
+
+Acad::ErrorStatus AcDbEntity::setColorIndex(int color)
+{
+    if (color < 0 || color > 257)
+        return Acad::eInvalidInput;
+    m_color = color;
+    return Acad::eOk;
+}
+
+void AcDbEntity::setDatabaseDefaults(const AcDbDatabase* db)
+{
+    if (!db)
+        return;
+    const std::string layer = db->headerString("$CLAYER");
+    if (!layer.empty())
+        m_layer = layer;
+    const std::string lt = db->headerString("$CELTYPE");
+    if (!lt.empty())
+        m_linetype = lt;
+    const std::string color = db->headerString("$CECOLOR");
+    if (!color.empty()) {
+        const int c = std::atoi(color.c_str());
+        if (c >= 0 && c <= 256)
+            m_color = c;
+    }
+}
+
+static const AcDbDatabase* databaseFor(const AcDbEntity* e)
+{
+    if (e->database())
+        return e->database();
+    return acdbHostApplicationServices()->workingDatabase();
+}
+
+Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* name)
+{
+    if (!name || !*name)
+        return Acad::eInvalidInput;
+    std::string n = wideToUtf8(name);
+    if (const AcDbDatabase* db = databaseFor(this)) {
+        AcDbSymbolTable* t = db->table("LAYER");
+        AcDbObjectId id = t ? t->getAt(n) : AcDbObjectId();
+        if (id.isNull())
+            return Acad::eKeyNotFound;
+        AcDbSymbolTableRecord* rec = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get());
+        n = rec->name();
+    }
+    m_layer = std::move(n);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name)
+{
+    if (!name || !*name)
+        return Acad::eInvalidInput;
+    std::string n = wideToUtf8(name);
+    if (const AcDbDatabase* db = databaseFor(this)) {
+        AcDbSymbolTable* t = db->table("LTYPE");
+        AcDbObjectId id = t ? t->getAt(n) : AcDbObjectId();
+        if (id.isNull())
+            return Acad::eKeyNotFound;
+        n = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get())->name();
+    }
+    m_linetype = std::move(n);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbCircle::setRadius(double r)
+{
+    if (!(r > 0.0))
+        return Acad::eInvalidInput;
+    m_radius = r;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbArc::setRadius(double r)
+{
+    if (!(r > 0.0))
+        return Acad::eInvalidInput;
+    m_radius = r;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSolid::getPointAt(int index, AcGePoint3d& p) const
+{
+    if (index < 0 || index > 3)
+        return Acad::eInvalidIndex;
+    p = m_points[index];
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSolid::setPointAt(int index, const AcGePoint3d& p)
+{
+    if (index < 0 || index > 3)
+        return Acad::eInvalidIndex;
+    m_points[index] = p;
+    return Acad::eOk;
+}
+
+AcDbText::AcDbText(const AcGePoint3d& position, const ACHAR* text, double height, double rotation)
+    : m_position(position), m_alignment(position), m_height(height), m_rotation(rotation),
+      m_text(wideToUtf8(text ? text : L""))
+{
+}
+
+Acad::ErrorStatus AcDbText::setHeight(double h)
+{
+    if (!(h > 0.0))
+        return Acad::eInvalidInput;
+    m_height = h;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbText::setWidthFactor(double w)
+{
+    if (!(w > 0.0))
+        return Acad::eInvalidInput;
+    m_widthFactor = w;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbText::setTextString(const ACHAR* text)
+{
+    if (!text)
+        return Acad::eInvalidInput;
+    m_text = wideToUtf8(text);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id)
+{
+    if (id.isNull())
+        return Acad::eNullObjectId;
+    if (!dynamic_cast<AcDbBlockTableRecord*>(id.stub()->object.get()))
+        return Acad::eWrongObjectType;
+    m_block = id;
+    m_blockName.clear();
+    return Acad::eOk;
+}
+
+std::string AcDbBlockReference::blockName() const
+{
+    if (!m_block.isNull())
+        if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get()))
+            return r->name();
+    return m_blockName;
+}
+
+Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s)
+{
+    if (s.sx == 0.0 || s.sy == 0.0 || s.sz == 0.0)
+        return Acad::eInvalidInput;
+    m_scale = s;
+    return Acad::eOk;
+}
+
+AcGeMatrix3d AcDbBlockReference::blockTransform() const
+{
+    AcGePoint3d base;
+    if (!m_block.isNull())
+        if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get()))
+            base = r->origin();
+    AcGeMatrix3d m = AcGeMatrix3d::translation(m_position.asVector())
+                   * AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
+                   * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz)
+                   * AcGeMatrix3d::translation(-base.asVector());
+    if (!(m_normal.x == 0.0 && m_normal.y == 0.0 && m_normal.z > 0.0)) {
+        // Position and rotation are in the object coordinate system.
+        const AcGePoint3d o = ocsToWcs(AcGePoint3d::kOrigin, m_normal);
+        const AcGePoint3d px = ocsToWcs(AcGePoint3d(1, 0, 0), m_normal);
+        const AcGePoint3d py = ocsToWcs(AcGePoint3d(0, 1, 0), m_normal);
+        AcGeMatrix3d ocs;
+        for (int r = 0; r < 3; ++r) {
+            ocs(r, 0) = px[r] - o[r];
+            ocs(r, 1) = py[r] - o[r];
+        }
+        ocs(0, 2) = m_normal.normal().x;
+        ocs(1, 2) = m_normal.normal().y;
+        ocs(2, 2) = m_normal.normal().z;
+        m = ocs * m;
+    }
+    return m;
+}
+
+// ---------------------------------------------------------------- polyline
+
+void AcDbPolyline::ensureWidths()
+{
+    if (m_widths.empty())
+        m_widths.assign(m_points.size(), {m_constWidth, m_constWidth});
+}
+
+void AcDbPolyline::setRawBulge(unsigned int index, double b)
+{
+    if (index >= m_points.size())
+        return;
+    if (m_bulges.empty()) {
+        if (b == 0.0)
+            return;
+        m_bulges.assign(m_points.size(), 0.0);
+    }
+    m_bulges.resize(m_points.size(), 0.0);
+    m_bulges[index] = b;
+}
+
+void AcDbPolyline::setRawWidth(unsigned int index, bool end, double w)
+{
+    if (index >= m_points.size())
+        return;
+    ensureWidths();
+    m_widths.resize(m_points.size(), {m_constWidth, m_constWidth});
+    (end ? m_widths[index].second : m_widths[index].first) = w;
+}
+
+Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge, double sw,
+                                            double ew)
+{
+    if (index > m_points.size())
+        return Acad::eInvalidIndex;
+    m_points.insert(m_points.begin() + index, pt);
+    if (!m_bulges.empty() || bulge != 0.0) {
+        m_bulges.resize(m_points.size() - 1, 0.0);
+        m_bulges.insert(m_bulges.begin() + index, bulge);
+    }
+    const bool hasWidth = sw >= 0.0 || ew >= 0.0;
+    if (!m_widths.empty() || (hasWidth && !(sw == m_constWidth && ew == m_constWidth))) {
+        m_widths.resize(m_points.size() - 1, {m_constWidth, m_constWidth});
+        m_widths.insert(m_widths.begin() + index,
+                        {sw >= 0.0 ? sw : m_constWidth, ew >= 0.0 ? ew : m_constWidth});
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::removeVertexAt(unsigned int index)
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    m_points.erase(m_points.begin() + index);
+    if (!m_bulges.empty())
+        m_bulges.erase(m_bulges.begin() + index);
+    if (!m_widths.empty())
+        m_widths.erase(m_widths.begin() + index);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint2d& pt) const
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    pt = m_points[index];
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getPointAt(unsigned int index, AcGePoint3d& pt) const
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    pt = ocsToWcs(AcGePoint3d(m_points[index].x, m_points[index].y, m_elevation), m_normal);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::setPointAt(unsigned int index, const AcGePoint2d& pt)
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    m_points[index] = pt;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getBulgeAt(unsigned int index, double& bulge) const
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    bulge = index < m_bulges.size() ? m_bulges[index] : 0.0;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::setBulgeAt(unsigned int index, double bulge)
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    setRawBulge(index, bulge);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getWidthsAt(unsigned int index, double& sw, double& ew) const
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    if (index < m_widths.size()) {
+        sw = m_widths[index].first;
+        ew = m_widths[index].second;
+    } else {
+        sw = ew = m_constWidth;
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double sw, double ew)
+{
+    if (index >= m_points.size())
+        return Acad::eInvalidIndex;
+    if (sw < 0.0 || ew < 0.0)
+        return Acad::eInvalidInput;
+    setRawWidth(index, false, sw);
+    setRawWidth(index, true, ew);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getConstantWidth(double& width) const
+{
+    if (m_widths.empty()) {
+        width = m_constWidth;
+        return Acad::eOk;
+    }
+    const double w = m_widths.front().first;
+    for (const auto& p : m_widths)
+        if (p.first != w || p.second != w)
+            return Acad::eInvalidInput;
+    width = w;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::setConstantWidth(double width)
+{
+    if (width < 0.0)
+        return Acad::eInvalidInput;
+    m_widths.clear();
+    m_constWidth = width;
+    return Acad::eOk;
+}
+
+// ---------------------------------------------------------------- extents
+
+Acad::ErrorStatus AcDbEntity::getGeomExtents(AcDbExtents&) const
+{
+    return Acad::eNotApplicable;
+}
+
+Acad::ErrorStatus AcDbEntity::transformBy(const AcGeMatrix3d&)
+{
+    return Acad::eNotApplicable;
+}
+
+Acad::ErrorStatus AcDbLine::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    ext.addPoint(m_start);
+    ext.addPoint(m_end);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbCircle::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    addArcExtents(ext, m_center, m_radius, 0.0, 2 * kPi, m_normal);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbArc::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    addArcExtents(ext, m_center, m_radius, m_startAngle, m_endAngle, m_normal);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPoint::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    ext.addPoint(m_position);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSolid::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    for (const auto& p : m_points)
+        ext.addPoint(ocsToWcs(p, m_normal));
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbText::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    const TextLayout t = layoutText(*this);
+    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
+    for (int i = 0; i < 4; ++i) {
+        const double lx = (i & 1) ? t.width : 0.0;
+        const double ly = (i & 2) ? t.height : -t.descent;
+        ext.addPoint(AcGePoint3d(t.origin.x + lx * c - ly * s, t.origin.y + lx * s + ly * c, t.origin.z));
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    if (m_points.empty())
+        return Acad::eInvalidExtents;
+    const std::size_t n = m_points.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const AcGePoint2d& a = m_points[i];
+        ext.addPoint(ocsToWcs(AcGePoint3d(a.x, a.y, m_elevation), m_normal));
+        const double b = i < m_bulges.size() ? m_bulges[i] : 0.0;
+        if (b == 0.0 || (i + 1 == n && !isClosed()))
+            continue;
+        const AcGePoint2d& e = m_points[(i + 1) % n];
+        // Arc from a to e with bulge b = tan(sweep / 4); its centre lies
+        // left of the chord for positive bulges.
+        const double dx = e.x - a.x, dy = e.y - a.y;
+        const double chord = std::hypot(dx, dy);
+        if (chord == 0.0)
+            continue;
+        const double k = (1 - b * b) / (2 * b);
+        const double cx = (a.x + e.x) / 2 - dy / 2 * k;
+        const double cy = (a.y + e.y) / 2 + dx / 2 * k;
+        const double r = chord / 2 * (1 + b * b) / (2 * std::fabs(b));
+        double a0 = std::atan2(a.y - cy, a.x - cx), a1 = std::atan2(e.y - cy, e.x - cx);
+        if (b < 0)
+            std::swap(a0, a1);
+        addArcExtents(ext, AcGePoint3d(cx, cy, m_elevation), r, a0, a1, m_normal);
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
+{
+    ext = AcDbExtents();
+    if (m_block.isNull() || !m_block.stub()->inDatabase)
+        return Acad::eInvalidExtents;
+    auto* rec = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get());
+    if (!rec || t_blockDepth >= kMaxBlockNesting)
+        return Acad::eInvalidExtents;
+    ++t_blockDepth;
+    const AcGeMatrix3d m = blockTransform();
+    for (const AcDbObjectId& id : rec->entityIds()) {
+        if (!id.stub()->inDatabase)
+            continue;
+        auto* e = static_cast<AcDbEntity*>(id.stub()->object.get());
+        if (e->isErased())
+            continue;
+        AcDbExtents sub;
+        if (e->getGeomExtents(sub) != Acad::eOk || !sub.isValid())
+            continue;
+        sub.transformBy(m);
+        ext.addExt(sub);
+    }
+    --t_blockDepth;
+    return ext.isValid() ? Acad::eOk : Acad::eInvalidExtents;
+}
+
+// ---------------------------------------------------------------- transforms
+
+Acad::ErrorStatus AcDbLine::transformBy(const AcGeMatrix3d& m)
+{
+    m_start.transformBy(m);
+    m_end.transformBy(m);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbCircle::transformBy(const AcGeMatrix3d& m)
+{
+    if (!isUniform(m))
+        return Acad::eCannotScaleNonUniformly;
+    m_center.transformBy(m);
+    m_radius *= decompose(m).uniform;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbArc::transformBy(const AcGeMatrix3d& m)
+{
+    if (!isUniform(m))
+        return Acad::eCannotScaleNonUniformly;
+    AcGePoint3d s(m_center.x + m_radius * std::cos(m_startAngle), m_center.y + m_radius * std::sin(m_startAngle), m_center.z);
+    AcGePoint3d e(m_center.x + m_radius * std::cos(m_endAngle), m_center.y + m_radius * std::sin(m_endAngle), m_center.z);
+    m_center.transformBy(m);
+    s.transformBy(m);
+    e.transformBy(m);
+    m_radius *= decompose(m).uniform;
+    double a0 = normalizeAngle(std::atan2(s.y - m_center.y, s.x - m_center.x));
+    double a1 = normalizeAngle(std::atan2(e.y - m_center.y, e.x - m_center.x));
+    if (decompose(m).mirrored)
+        std::swap(a0, a1);
+    m_startAngle = a0;
+    m_endAngle = a1;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPoint::transformBy(const AcGeMatrix3d& m)
+{
+    m_position.transformBy(m);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbSolid::transformBy(const AcGeMatrix3d& m)
+{
+    for (auto& p : m_points)
+        p.transformBy(m);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m)
+{
+    const Planar p = decompose(m);
+    m_position.transformBy(m);
+    m_alignment.transformBy(m);
+    m_height *= std::fabs(p.sy);
+    if (std::fabs(p.sx) != std::fabs(p.sy) && p.sy != 0.0)
+        m_widthFactor *= std::fabs(p.sx) / std::fabs(p.sy);
+    m_rotation = normalizeAngle(m_rotation + p.rotation);
+    if (p.mirrored)
+        m_mirror ^= 2;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbPolyline::transformBy(const AcGeMatrix3d& m)
+{
+    const Planar p = decompose(m);
+    for (auto& pt : m_points) {
+        AcGePoint3d q(pt.x, pt.y, m_elevation);
+        q.transformBy(m);
+        pt = AcGePoint2d(q.x, q.y);
+    }
+    if (p.mirrored)
+        for (double& b : m_bulges)
+            b = -b;
+    const double s = p.uniform;
+    m_constWidth *= s;
+    for (auto& w : m_widths) {
+        w.first *= s;
+        w.second *= s;
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockReference::transformBy(const AcGeMatrix3d& m)
+{
+    // Compose with the current placement and read the result back as
+    // position, rotation and scale.
+    AcGeMatrix3d placement = AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
+                           * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz);
+    AcGeMatrix3d linear = m;
+    linear(0, 3) = linear(1, 3) = linear(2, 3) = 0.0;
+    const AcGeMatrix3d total = linear * placement;
+    const double dot = total(0, 0) * total(0, 1) + total(1, 0) * total(1, 1);
+    const double lx = std::hypot(total(0, 0), total(1, 0)), ly = std::hypot(total(0, 1), total(1, 1));
+    if (std::fabs(dot) > 1e-9 * std::max(1.0, lx * ly))
+        return Acad::eCannotScaleNonUniformly;
+    const Planar p = decompose(total);
+    m_position.transformBy(m);
+    m_rotation = p.rotation;
+    m_scale.sx = p.sx;
+    m_scale.sy = p.sy;
+    m_scale.sz *= m(2, 2);
+    return Acad::eOk;
+}

@@ -1,0 +1,889 @@
+// The drawing database of the host: object ids, objects and entities,
+// symbol tables, block definitions and the database itself.
+//
+// Ownership: a database owns every object in it through the object's stub;
+// an id stays valid (and keeps naming the same object) for the database's
+// life, even when the object is erased or its addition is undone.
+// Strings are stored as UTF-8; the ObjectARX-style accessors take and give
+// wide strings.
+#pragma once
+
+#include "host/acge.h"
+#include "host/adsdefs.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace Acad {
+enum ErrorStatus {
+    eOk = 0,
+    eNotImplementedYet,
+    eNotApplicable,
+    eInvalidInput,
+    eNullObjectId,
+    eKeyNotFound,
+    eDuplicateKey,
+    eWasErased,
+    eNotOpenForWrite,
+    eWrongObjectType,
+    eInvalidIndex,
+    eRegappIdNotFound,
+    eCannotScaleNonUniformly,
+    eFileNotFound,
+    eFileAccessErr,
+    eBadDxfFile,
+    eNotThatKindOfFile,
+    eDwgNeedsRecovery,
+    eNoDatabase,
+    eXdataSizeExceeded,
+    eAlreadyInDb,
+    eInvalidXdata,
+    eInvalidExtents,
+};
+}
+
+namespace AcDb {
+enum OpenMode { kForRead = 0, kForWrite = 1, kForNotify = 2 };
+enum TextHorzMode { kTextLeft = 0, kTextCenter = 1, kTextRight = 2, kTextAlign = 3, kTextMid = 4, kTextFit = 5 };
+enum TextVertMode { kTextBase = 0, kTextBottom = 1, kTextVertMid = 2, kTextTop = 3 };
+constexpr int kColorByBlock = 0;
+constexpr int kColorByLayer = 256;
+}
+
+class AcDbDatabase;
+class AcDbObject;
+class AcDbEntity;
+class AcDbDxfFields;
+class AcDbBlockTableRecord;
+struct AcDbStub;
+
+class AcDbObjectId {
+public:
+    AcDbObjectId() = default;
+    explicit AcDbObjectId(AcDbStub* stub) : m_stub(stub) {}
+    static const AcDbObjectId kNull;
+
+    bool isNull() const { return m_stub == nullptr; }
+    // True when the id names an object that is in its database now (its
+    // addition not undone); erased objects are still valid.
+    bool isValid() const;
+    bool isErased() const;
+    AcDbDatabase* database() const;
+    std::uint64_t handle() const;
+    AcDbStub* stub() const { return m_stub; }
+
+    bool operator==(const AcDbObjectId& o) const { return m_stub == o.m_stub; }
+    bool operator!=(const AcDbObjectId& o) const { return m_stub != o.m_stub; }
+    // Orders by database, then handle: stable across runs.
+    bool operator<(const AcDbObjectId& o) const;
+
+private:
+    AcDbStub* m_stub = nullptr;
+};
+
+class AcDbObjectIdArray : public std::vector<AcDbObjectId> {
+public:
+    using std::vector<AcDbObjectId>::vector;
+    int length() const { return static_cast<int>(size()); }
+    int logicalLength() const { return length(); }
+    AcDbObjectIdArray& append(const AcDbObjectId& id) { push_back(id); return *this; }
+    bool contains(const AcDbObjectId& id) const;
+    bool find(const AcDbObjectId& id, int& index) const;
+    AcDbObjectIdArray& removeAt(int index) { erase(begin() + index); return *this; }
+    AcDbObjectIdArray& setLogicalLength(int n) { resize(static_cast<std::size_t>(n)); return *this; }
+    bool isEmpty() const { return empty(); }
+};
+
+// One DXF group: code and value as text (UTF-8).
+struct AcDbDxfTag {
+    short code = 0;
+    std::string value;
+    bool operator==(const AcDbDxfTag&) const = default;
+};
+using AcDbDxfTags = std::vector<AcDbDxfTag>;
+
+// A tag of a known object that the host does not model, kept in place: it
+// is written again after the known fields of the subclass it followed
+// (slot 0: before the first subclass marker, where application data lives).
+struct AcDbExtraTag {
+    std::uint8_t slot = 0;
+    short code = 0;
+    std::string value;
+    bool operator==(const AcDbExtraTag&) const = default;
+};
+
+// Extended data: one group per application, items in order.
+struct AcDbXItem {
+    short code = 0;
+    // std::string for 1000-1005 (1004 holds the raw bytes), double for
+    // 1040-1042, int for 1070/1071, point for 1010-1013.
+    std::variant<std::string, double, std::int32_t, AcGePoint3d> value;
+    bool operator==(const AcDbXItem&) const = default;
+};
+struct AcDbXGroup {
+    std::string app;
+    std::vector<AcDbXItem> items;
+    bool operator==(const AcDbXGroup&) const = default;
+};
+
+// Base of everything stored in a database.
+class AcDbObject {
+public:
+    AcDbObject() = default;
+    virtual ~AcDbObject() = default;
+
+    // The DXF record name ("LINE", "LAYER", ...).
+    virtual std::string dxfName() const = 0;
+    // A deep copy without identity (not in any database).
+    virtual std::unique_ptr<AcDbObject> cloneObject() const = 0;
+    // Exchanges the data (not the identity) with an object of the same
+    // kind; undo uses it to put an earlier state back into the same object.
+    virtual void swapData(AcDbObject& other) = 0;
+    // Visits the object's DXF fields in file order, once for reading and
+    // once for writing: the single description of the object's file form.
+    virtual void describeFields(AcDbDxfFields& f);
+
+    AcDbObjectId objectId() const { return AcDbObjectId(m_stub); }
+    AcDbObjectId ownerId() const;
+    AcDbDatabase* database() const;
+    std::uint64_t handle() const;
+
+    bool isErased() const { return m_erased; }
+    // Erases or un-erases; recorded by the database's undo journal.
+    Acad::ErrorStatus erase(bool erasing = true);
+    bool isWriteEnabled() const { return m_openMode == AcDb::kForWrite; }
+    bool isReadEnabled() const { return m_openMode >= 0; }
+    Acad::ErrorStatus close();
+    Acad::ErrorStatus upgradeOpen();
+
+    // Extended data as a result-buffer chain: one application's data (with
+    // its 1001 item first), or every application's when app is null.
+    // nullptr when there is none. The caller releases it with acutRelRb.
+    resbuf* xData(const ACHAR* app = nullptr) const;
+    // Replaces the data of every application named in the chain; an
+    // application followed by no items loses its data. Applications must be
+    // registered in the database (eRegappIdNotFound otherwise); the chain is
+    // checked whole before anything changes.
+    Acad::ErrorStatus setXData(const resbuf* xdata);
+
+    const std::vector<AcDbXGroup>& xdataGroups() const { return m_xdata; }
+    std::vector<AcDbXGroup>& xdataGroups() { return m_xdata; }
+    const std::vector<AcDbExtraTag>& extraTags() const { return m_extra; }
+    std::vector<AcDbExtraTag>& extraTags() { return m_extra; }
+
+    // Host internals: identity and open state.
+    AcDbStub* stub() const { return m_stub; }
+    void setStub(AcDbStub* s) { m_stub = s; }
+    void setOpenMode(int mode) { m_openMode = mode; }
+    void setErasedFlag(bool e) { m_erased = e; }
+
+protected:
+    // Copies carry the data (extended data, extra tags), never the identity
+    // (stub, open mode, erased flag): swapData and cloneObject rely on it.
+    AcDbObject(const AcDbObject& o) : m_xdata(o.m_xdata), m_extra(o.m_extra) {}
+    AcDbObject& operator=(const AcDbObject& o)
+    {
+        m_xdata = o.m_xdata;
+        m_extra = o.m_extra;
+        return *this;
+    }
+
+private:
+    AcDbStub* m_stub = nullptr;
+    int m_openMode = -1;
+    bool m_erased = false;
+    std::vector<AcDbXGroup> m_xdata;
+    std::vector<AcDbExtraTag> m_extra;
+};
+
+// Boilerplate of every concrete object class: copying and data exchange.
+#define ACDB_DECLARE_MEMBERS(T)                                                                  \
+    std::unique_ptr<AcDbObject> cloneObject() const override                                     \
+    {                                                                                            \
+        auto c = std::make_unique<T>(*this);                                                     \
+        c->setStub(nullptr);                                                                     \
+        c->setOpenMode(-1);                                                                      \
+        return c;                                                                                \
+    }                                                                                            \
+    void swapData(AcDbObject& other) override                                                    \
+    {                                                                                            \
+        T& o = static_cast<T&>(other);                                                           \
+        T tmp(o);                                                                                \
+        o = *this;                                                                               \
+        *this = tmp;                                                                             \
+    }
+
+// An entity: something drawn, owned by a block table record.
+class AcDbEntity : public AcDbObject {
+public:
+    void describeFields(AcDbDxfFields& f) override;
+
+    std::wstring layer() const { return utf8ToWide(m_layer); }
+    Acad::ErrorStatus setLayer(const ACHAR* name);
+    const std::string& layerName() const { return m_layer; }
+    void setLayerName(std::string name) { m_layer = std::move(name); }
+
+    std::wstring linetype() const { return utf8ToWide(m_linetype); }
+    Acad::ErrorStatus setLinetype(const ACHAR* name);
+    const std::string& linetypeName() const { return m_linetype; }
+    void setLinetypeName(std::string name) { m_linetype = std::move(name); }
+
+    // 0 by block, 1..255 the colour index, 256 by layer.
+    int colorIndex() const { return m_color; }
+    Acad::ErrorStatus setColorIndex(int color);
+
+    // Layer, colour and linetype from the database's current settings
+    // ($CLAYER, $CECOLOR, $CELTYPE).
+    void setDatabaseDefaults(const AcDbDatabase* db);
+
+    // The box around the entity in world coordinates.
+    virtual Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const;
+    virtual Acad::ErrorStatus transformBy(const AcGeMatrix3d& m);
+
+    // Entities that follow this one in a file (attributes and their end
+    // marker, vertices of a heavy polyline), kept as read.
+    virtual std::vector<AcDbDxfTags>* followers() { return nullptr; }
+
+protected:
+    AcDbEntity() = default;
+
+private:
+    std::string m_layer = "0";
+    std::string m_linetype = "ByLayer";
+    int m_color = AcDb::kColorByLayer;
+};
+
+class AcDbLine : public AcDbEntity {
+public:
+    AcDbLine() = default;
+    AcDbLine(const AcGePoint3d& start, const AcGePoint3d& end) : m_start(start), m_end(end) {}
+    ACDB_DECLARE_MEMBERS(AcDbLine)
+    std::string dxfName() const override { return "LINE"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    AcGePoint3d startPoint() const { return m_start; }
+    AcGePoint3d endPoint() const { return m_end; }
+    Acad::ErrorStatus setStartPoint(const AcGePoint3d& p) { m_start = p; return Acad::eOk; }
+    Acad::ErrorStatus setEndPoint(const AcGePoint3d& p) { m_end = p; return Acad::eOk; }
+    double thickness() const { return m_thickness; }
+
+private:
+    AcGePoint3d m_start, m_end;
+    double m_thickness = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+class AcDbCircle : public AcDbEntity {
+public:
+    AcDbCircle() = default;
+    AcDbCircle(const AcGePoint3d& c, const AcGeVector3d& n, double r) : m_center(c), m_radius(r), m_normal(n) {}
+    ACDB_DECLARE_MEMBERS(AcDbCircle)
+    std::string dxfName() const override { return "CIRCLE"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    AcGePoint3d center() const { return m_center; }
+    double radius() const { return m_radius; }
+    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { m_center = c; return Acad::eOk; }
+    Acad::ErrorStatus setRadius(double r);
+
+protected:
+    AcGePoint3d m_center;
+    double m_radius = 0.0;
+    double m_thickness = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+// Angles in radians, counter-clockwise from start to end.
+class AcDbArc : public AcDbEntity {
+public:
+    AcDbArc() = default;
+    AcDbArc(const AcGePoint3d& c, double r, double startAngle, double endAngle)
+        : m_center(c), m_radius(r), m_startAngle(startAngle), m_endAngle(endAngle) {}
+    ACDB_DECLARE_MEMBERS(AcDbArc)
+    std::string dxfName() const override { return "ARC"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    AcGePoint3d center() const { return m_center; }
+    double radius() const { return m_radius; }
+    double startAngle() const { return m_startAngle; }
+    double endAngle() const { return m_endAngle; }
+    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { m_center = c; return Acad::eOk; }
+    Acad::ErrorStatus setRadius(double r);
+    Acad::ErrorStatus setStartAngle(double a) { m_startAngle = a; return Acad::eOk; }
+    Acad::ErrorStatus setEndAngle(double a) { m_endAngle = a; return Acad::eOk; }
+
+private:
+    AcGePoint3d m_center;
+    double m_radius = 0.0;
+    double m_startAngle = 0.0;
+    double m_endAngle = 0.0;
+    double m_thickness = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+class AcDbPoint : public AcDbEntity {
+public:
+    AcDbPoint() = default;
+    explicit AcDbPoint(const AcGePoint3d& p) : m_position(p) {}
+    ACDB_DECLARE_MEMBERS(AcDbPoint)
+    std::string dxfName() const override { return "POINT"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    AcGePoint3d position() const { return m_position; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
+
+private:
+    AcGePoint3d m_position;
+    double m_thickness = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+    double m_ecsRotation = 0.0;
+};
+
+// A filled triangle or quadrilateral; corners in the DXF order 1, 2, 4, 3.
+class AcDbSolid : public AcDbEntity {
+public:
+    AcDbSolid() = default;
+    AcDbSolid(const AcGePoint3d& p0, const AcGePoint3d& p1, const AcGePoint3d& p2, const AcGePoint3d& p3)
+        : m_points{p0, p1, p2, p3} {}
+    ACDB_DECLARE_MEMBERS(AcDbSolid)
+    std::string dxfName() const override { return "SOLID"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    Acad::ErrorStatus getPointAt(int index, AcGePoint3d& p) const;
+    Acad::ErrorStatus setPointAt(int index, const AcGePoint3d& p);
+
+private:
+    AcGePoint3d m_points[4];
+    double m_thickness = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+class AcDbText : public AcDbEntity {
+public:
+    AcDbText() = default;
+    AcDbText(const AcGePoint3d& position, const ACHAR* text, double height = 0.2, double rotation = 0.0);
+    ACDB_DECLARE_MEMBERS(AcDbText)
+    std::string dxfName() const override { return "TEXT"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    AcGePoint3d position() const { return m_position; }
+    AcGePoint3d alignmentPoint() const { return m_alignment; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
+    Acad::ErrorStatus setAlignmentPoint(const AcGePoint3d& p) { m_alignment = p; return Acad::eOk; }
+    bool isDefaultAlignment() const { return m_horz == AcDb::kTextLeft && m_vert == AcDb::kTextBase; }
+    double height() const { return m_height; }
+    Acad::ErrorStatus setHeight(double h);
+    double rotation() const { return m_rotation; }
+    Acad::ErrorStatus setRotation(double r) { m_rotation = r; return Acad::eOk; }
+    double widthFactor() const { return m_widthFactor; }
+    Acad::ErrorStatus setWidthFactor(double w);
+    double oblique() const { return m_oblique; }
+    std::wstring textString() const { return utf8ToWide(m_text); }
+    Acad::ErrorStatus setTextString(const ACHAR* text);
+    const std::string& text() const { return m_text; }
+    void setText(std::string t) { m_text = std::move(t); }
+    const std::string& styleName() const { return m_style; }
+    void setStyleName(std::string s) { m_style = std::move(s); }
+    AcDb::TextHorzMode horizontalMode() const { return static_cast<AcDb::TextHorzMode>(m_horz); }
+    AcDb::TextVertMode verticalMode() const { return static_cast<AcDb::TextVertMode>(m_vert); }
+    Acad::ErrorStatus setHorizontalMode(AcDb::TextHorzMode m) { m_horz = m; return Acad::eOk; }
+    Acad::ErrorStatus setVerticalMode(AcDb::TextVertMode m) { m_vert = m; return Acad::eOk; }
+    bool isMirroredInX() const { return (m_mirror & 2) != 0; }
+    bool isMirroredInY() const { return (m_mirror & 4) != 0; }
+    // The point that placement is measured from: the position for left and
+    // baseline text, the alignment point otherwise.
+    AcGePoint3d anchorPoint() const { return isDefaultAlignment() ? m_position : m_alignment; }
+
+private:
+    AcGePoint3d m_position;
+    AcGePoint3d m_alignment;
+    double m_height = 0.2;
+    double m_rotation = 0.0;
+    double m_widthFactor = 1.0;
+    double m_oblique = 0.0;
+    double m_thickness = 0.0;
+    std::string m_text;
+    std::string m_style = "Standard";
+    int m_horz = 0;
+    int m_vert = 0;
+    int m_mirror = 0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+// Lightweight polyline: 2D vertices with optional bulges and widths.
+class AcDbPolyline : public AcDbEntity {
+public:
+    AcDbPolyline() = default;
+    explicit AcDbPolyline(unsigned int reserve) { m_points.reserve(reserve); }
+    ACDB_DECLARE_MEMBERS(AcDbPolyline)
+    std::string dxfName() const override { return "LWPOLYLINE"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+
+    unsigned int numVerts() const { return static_cast<unsigned int>(m_points.size()); }
+    Acad::ErrorStatus addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge = 0.0,
+                                  double startWidth = -1.0, double endWidth = -1.0);
+    Acad::ErrorStatus removeVertexAt(unsigned int index);
+    Acad::ErrorStatus getPointAt(unsigned int index, AcGePoint2d& pt) const;
+    Acad::ErrorStatus getPointAt(unsigned int index, AcGePoint3d& pt) const;
+    Acad::ErrorStatus setPointAt(unsigned int index, const AcGePoint2d& pt);
+    Acad::ErrorStatus getBulgeAt(unsigned int index, double& bulge) const;
+    Acad::ErrorStatus setBulgeAt(unsigned int index, double bulge);
+    Acad::ErrorStatus getWidthsAt(unsigned int index, double& startWidth, double& endWidth) const;
+    Acad::ErrorStatus setWidthsAt(unsigned int index, double startWidth, double endWidth);
+    // The constant width when every segment has the same start and end width.
+    Acad::ErrorStatus getConstantWidth(double& width) const;
+    Acad::ErrorStatus setConstantWidth(double width);
+    bool isClosed() const { return (m_flags & 1) != 0; }
+    void setClosed(bool closed) { m_flags = closed ? (m_flags | 1) : (m_flags & ~1); }
+    double elevation() const { return m_elevation; }
+    void setElevation(double e) { m_elevation = e; }
+    bool hasWidth() const { return !m_widths.empty() || m_constWidth != 0.0; }
+    bool hasBulges() const { return !m_bulges.empty(); }
+
+    // Host internals for the file reader: append a vertex quickly.
+    void appendRaw(double x, double y) { m_points.emplace_back(x, y); }
+    void setRawBulge(unsigned int index, double b);
+    void setRawWidth(unsigned int index, bool end, double w);
+    void reserveRaw(std::size_t n) { m_points.reserve(n); }
+    int flags() const { return m_flags; }
+    void setFlags(int f) { m_flags = f; }
+    double constWidthField() const { return m_constWidth; }
+    void setConstWidthField(double w) { m_constWidth = w; }
+
+private:
+    void ensureWidths();
+    std::vector<AcGePoint2d> m_points;
+    // Empty when every bulge is 0.
+    std::vector<double> m_bulges;
+    // Empty when every width equals the constant width; otherwise start and
+    // end width of each vertex.
+    std::vector<std::pair<double, double>> m_widths;
+    double m_constWidth = 0.0;
+    double m_elevation = 0.0;
+    double m_thickness = 0.0;
+    int m_flags = 0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+};
+
+struct AcGeScale3d {
+    AcGeScale3d() = default;
+    AcGeScale3d(double s) : sx(s), sy(s), sz(s) {}
+    AcGeScale3d(double x, double y, double z) : sx(x), sy(y), sz(z) {}
+    bool operator==(const AcGeScale3d&) const = default;
+    double sx = 1.0, sy = 1.0, sz = 1.0;
+};
+
+class AcDbBlockReference : public AcDbEntity {
+public:
+    AcDbBlockReference() = default;
+    AcDbBlockReference(const AcGePoint3d& position, AcDbObjectId blockTableRecord)
+        : m_position(position), m_block(blockTableRecord) {}
+    ACDB_DECLARE_MEMBERS(AcDbBlockReference)
+    std::string dxfName() const override { return "INSERT"; }
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+    std::vector<AcDbDxfTags>* followers() override { return &m_followers; }
+
+    AcDbObjectId blockTableRecord() const { return m_block; }
+    Acad::ErrorStatus setBlockTableRecord(AcDbObjectId id);
+    // The block's name, also while its definition is missing from the file.
+    std::string blockName() const;
+    void setUnresolvedName(std::string name) { m_blockName = std::move(name); }
+    const std::string& unresolvedName() const { return m_blockName; }
+    AcGePoint3d position() const { return m_position; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
+    AcGeScale3d scaleFactors() const { return m_scale; }
+    Acad::ErrorStatus setScaleFactors(const AcGeScale3d& s);
+    double rotation() const { return m_rotation; }
+    Acad::ErrorStatus setRotation(double r) { m_rotation = r; return Acad::eOk; }
+    AcGeVector3d normal() const { return m_normal; }
+    // Block coordinates to world coordinates (base point, scale, rotation,
+    // position).
+    AcGeMatrix3d blockTransform() const;
+
+private:
+    AcGePoint3d m_position;
+    AcDbObjectId m_block;
+    std::string m_blockName;
+    AcGeScale3d m_scale;
+    double m_rotation = 0.0;
+    AcGeVector3d m_normal = AcGeVector3d::kZAxis;
+    std::vector<AcDbDxfTags> m_followers;
+};
+
+// An entity kind the host does not model: its common part is read, the rest
+// kept as tags and written back unchanged.
+class AcDbRawEntity : public AcDbEntity {
+public:
+    explicit AcDbRawEntity(std::string dxfName) : m_name(std::move(dxfName)) {}
+    ACDB_DECLARE_MEMBERS(AcDbRawEntity)
+    std::string dxfName() const override { return m_name; }
+    std::vector<AcDbDxfTags>* followers() override { return &m_followers; }
+
+private:
+    std::string m_name;
+    std::vector<AcDbDxfTags> m_followers;
+};
+
+// A non-graphical object the host does not model (dictionaries, layouts,
+// classes of the OBJECTS section): its tags after the handle, as read.
+class AcDbRawObject : public AcDbObject {
+public:
+    explicit AcDbRawObject(std::string dxfName) : m_name(std::move(dxfName)) {}
+    ACDB_DECLARE_MEMBERS(AcDbRawObject)
+    std::string dxfName() const override { return m_name; }
+    void describeFields(AcDbDxfFields& f) override;
+
+private:
+    std::string m_name;
+};
+
+// A record of a symbol table. Kinds the host does not model keep their
+// fields as extra tags; the name is always known.
+class AcDbSymbolTableRecord : public AcDbObject {
+public:
+    AcDbSymbolTableRecord(std::string table, std::string marker) : m_table(std::move(table)), m_marker(std::move(marker)) {}
+    ACDB_DECLARE_MEMBERS(AcDbSymbolTableRecord)
+    std::string dxfName() const override { return m_table; }
+    void describeFields(AcDbDxfFields& f) override;
+
+    std::wstring getName() const { return utf8ToWide(m_name); }
+    const std::string& name() const { return m_name; }
+    void setName(std::string n) { m_name = std::move(n); }
+    int flags() const { return m_flags; }
+    void setFlags(int f) { m_flags = f; }
+
+protected:
+    void describeRecordHead(AcDbDxfFields& f);
+    std::string m_table;
+    std::string m_marker;
+    std::string m_name;
+    int m_flags = 0;
+};
+
+class AcDbLayerTableRecord : public AcDbSymbolTableRecord {
+public:
+    AcDbLayerTableRecord() : AcDbSymbolTableRecord("LAYER", "AcDbLayerTableRecord") {}
+    ACDB_DECLARE_MEMBERS(AcDbLayerTableRecord)
+    void describeFields(AcDbDxfFields& f) override;
+
+    // Colour index 1..255; a layer that is off is stored with a negative
+    // colour in the file.
+    int color() const { return m_color < 0 ? -m_color : m_color; }
+    void setColor(int c) { m_color = isOff() ? -c : c; }
+    bool isOff() const { return m_color < 0; }
+    void setIsOff(bool off) { m_color = off ? -color() : color(); }
+    bool isFrozen() const { return (m_flags & 1) != 0; }
+    bool isLocked() const { return (m_flags & 4) != 0; }
+    const std::string& linetypeName() const { return m_linetype; }
+    void setLinetypeName(std::string lt) { m_linetype = std::move(lt); }
+
+private:
+    int m_color = 7;
+    std::string m_linetype = "Continuous";
+};
+
+class AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
+public:
+    AcDbLinetypeTableRecord() : AcDbSymbolTableRecord("LTYPE", "AcDbLinetypeTableRecord") {}
+    ACDB_DECLARE_MEMBERS(AcDbLinetypeTableRecord)
+    void describeFields(AcDbDxfFields& f) override;
+    const std::string& description() const { return m_description; }
+    void setDescription(std::string d) { m_description = std::move(d); }
+
+private:
+    std::string m_description;
+};
+
+class AcDbBlockBegin;
+class AcDbBlockEnd;
+
+// A block definition: base point, flags and entities in order. Model
+// space and paper space are blocks too ("*Model_Space", "*Paper_Space").
+class AcDbBlockTableRecord : public AcDbSymbolTableRecord {
+public:
+    AcDbBlockTableRecord() : AcDbSymbolTableRecord("BLOCK_RECORD", "AcDbBlockTableRecord") {}
+    // Copies leave out the entity list and the frame: additions are undone
+    // on their own, so opening a block for write stays cheap.
+    AcDbBlockTableRecord(const AcDbBlockTableRecord& o)
+        : AcDbSymbolTableRecord(o), m_origin(o.m_origin), m_blockFlags(o.m_blockFlags) {}
+    AcDbBlockTableRecord& operator=(const AcDbBlockTableRecord& o)
+    {
+        AcDbSymbolTableRecord::operator=(o);
+        m_origin = o.m_origin;
+        m_blockFlags = o.m_blockFlags;
+        return *this;
+    }
+    ACDB_DECLARE_MEMBERS(AcDbBlockTableRecord)
+    void describeFields(AcDbDxfFields& f) override;
+
+    AcGePoint3d origin() const { return m_origin; }
+    void setOrigin(const AcGePoint3d& p) { m_origin = p; }
+    bool isLayout() const;
+    bool isAnonymous() const { return (m_blockFlags & 1) != 0; }
+    int blockFlags() const { return m_blockFlags; }
+    void setBlockFlags(int f) { m_blockFlags = f; }
+
+    // Adds an entity at the end and gives it an id (the database takes
+    // ownership). Recorded by the undo journal.
+    Acad::ErrorStatus appendAcDbEntity(AcDbObjectId& id, AcDbEntity* entity);
+    Acad::ErrorStatus appendAcDbEntity(AcDbEntity* entity);
+    // Every entity, erased ones included, in drawing order.
+    const AcDbObjectIdArray& entityIds() const { return m_entities; }
+    AcDbObjectIdArray& entityIdsForHost() { return m_entities; }
+
+    AcDbObjectId blockBeginId() const { return m_begin; }
+    AcDbObjectId blockEndId() const { return m_end; }
+    void setBlockBeginEnd(AcDbObjectId b, AcDbObjectId e) { m_begin = b; m_end = e; }
+
+private:
+    friend class AcDbBlockBegin;
+    AcGePoint3d m_origin;
+    int m_blockFlags = 0;
+    AcDbObjectIdArray m_entities;
+    AcDbObjectId m_begin, m_end;
+};
+
+// The BLOCK and ENDBLK entities that frame a block definition in a file.
+class AcDbBlockBegin : public AcDbEntity {
+public:
+    AcDbBlockBegin() = default;
+    ACDB_DECLARE_MEMBERS(AcDbBlockBegin)
+    std::string dxfName() const override { return "BLOCK"; }
+    void describeFields(AcDbDxfFields& f) override;
+    void setRecord(AcDbBlockTableRecord* r) { m_record = r; }
+
+    // Fields of the block read before its record is known.
+    std::string name;
+    AcGePoint3d base;
+    int flags = 0;
+
+private:
+    AcDbBlockTableRecord* m_record = nullptr;
+    std::string m_name2;
+};
+
+class AcDbBlockEnd : public AcDbEntity {
+public:
+    ACDB_DECLARE_MEMBERS(AcDbBlockEnd)
+    std::string dxfName() const override { return "ENDBLK"; }
+    void describeFields(AcDbDxfFields& f) override;
+};
+
+// A symbol table: its records in order, looked up by name without case.
+class AcDbSymbolTable : public AcDbObject {
+public:
+    explicit AcDbSymbolTable(std::string name) : m_name(std::move(name)) {}
+    // Copies leave out the records (their additions are undone on their own).
+    AcDbSymbolTable(const AcDbSymbolTable& o) : AcDbObject(o), m_name(o.m_name) {}
+    AcDbSymbolTable& operator=(const AcDbSymbolTable& o)
+    {
+        AcDbObject::operator=(o);
+        m_name = o.m_name;
+        return *this;
+    }
+    ACDB_DECLARE_MEMBERS(AcDbSymbolTable)
+    std::string dxfName() const override { return "TABLE"; }
+    void describeFields(AcDbDxfFields& f) override;
+
+    const std::string& tableName() const { return m_name; }
+    bool has(const std::string& name) const { return !getAt(name).isNull(); }
+    AcDbObjectId getAt(const std::string& name) const;
+    const AcDbObjectIdArray& recordIds() const { return m_records; }
+
+    // Host internals: the database adds and removes records.
+    void addRecordId(AcDbObjectId id, const std::string& name);
+    void removeRecordId(AcDbObjectId id, const std::string& name);
+    void renameRecord(AcDbObjectId id, const std::string& oldName, const std::string& newName);
+
+private:
+    std::string m_name;
+    AcDbObjectIdArray m_records;
+    std::unordered_map<std::string, AcDbObjectId> m_index;
+};
+
+class AcDbUndoJournal;
+
+// One header variable ("$ACADVER") and its tags.
+struct AcDbHeaderVar {
+    std::string name;
+    AcDbDxfTags tags;
+};
+
+class AcDbDatabase {
+public:
+    // A new drawing with the standard tables, model and paper space;
+    // with buildDefaultDrawing false an empty one that readDwgFile fills.
+    explicit AcDbDatabase(bool buildDefaultDrawing = true, bool noDocument = false);
+    ~AcDbDatabase();
+    AcDbDatabase(const AcDbDatabase&) = delete;
+    AcDbDatabase& operator=(const AcDbDatabase&) = delete;
+
+    // Reads a DXF drawing; a path ending in ".dwg" names the ".dxf" of the
+    // same name. On failure the database is unchanged and lastError() says
+    // what went wrong, naming the file and line.
+    Acad::ErrorStatus readDwgFile(const ACHAR* fileName);
+    Acad::ErrorStatus readDxfText(std::string text, const std::string& sourceName);
+    // Writes DXF (R2010 or later, UTF-8) through a temporary file renamed
+    // over the target; a failure leaves the old file as it was.
+    Acad::ErrorStatus saveAs(const ACHAR* fileName);
+    std::string dxfOut() const;
+
+    const std::wstring& lastError() const { return m_lastError; }
+    // What the reader repaired while loading (one line each).
+    const std::vector<std::string>& loadNotes() const { return m_notes; }
+    const std::wstring& originalFileName() const { return m_fileName; }
+    // Serial number of the database in this process (part of entity names).
+    std::int64_t serial() const { return m_serial; }
+
+    // Tables by DXF name ("LAYER", "LTYPE", "APPID", "BLOCK_RECORD", ...).
+    AcDbSymbolTable* table(const std::string& name) const;
+    const std::vector<AcDbObjectId>& tableIds() const { return m_tables; }
+    AcDbObjectId modelSpaceId() const;
+    AcDbObjectId paperSpaceId() const;
+    AcDbBlockTableRecord* modelSpace() const;
+    AcDbBlockTableRecord* blockRecord(const std::string& name) const;
+    // Adds a block definition (its entities already appended or added
+    // later); the name must be new.
+    Acad::ErrorStatus addBlockTableRecord(AcDbObjectId& id, AcDbBlockTableRecord* record);
+    // Adds a record to a symbol table; the name must be new.
+    Acad::ErrorStatus addSymbolTableRecord(AcDbObjectId& id, AcDbSymbolTableRecord* record);
+    // Registers an application name (no change when it exists).
+    Acad::ErrorStatus registerApp(const std::string& name);
+    bool isAppRegistered(const std::string& name) const;
+
+    // Header variables ("$CELTYPE"): the first value's text, or empty.
+    std::string headerString(const std::string& name) const;
+    const AcDbHeaderVar* headerVar(const std::string& name) const;
+    // Sets a variable to one value; recorded by the undo journal.
+    void setHeaderVar(const std::string& name, short code, const std::string& value);
+    void setHeaderTags(const std::string& name, AcDbDxfTags tags);
+    const std::vector<AcDbHeaderVar>& headerVars() const { return m_header; }
+    // "AC1024" and so on.
+    std::string version() const { return headerString("$ACADVER"); }
+
+    // Objects of the OBJECTS section and raw sections (CLASSES and unknown
+    // ones), in file order.
+    const AcDbObjectIdArray& objectIds() const { return m_objects; }
+    const std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>>& rawSections() const { return m_rawSections; }
+
+    AcDbUndoJournal& undoJournal() { return *m_undo; }
+
+    // Host internals.
+    AcDbStub* newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle = 0);
+    AcDbStub* stubForHandle(std::uint64_t handle) const;
+    std::uint64_t nextHandle() const { return m_handseed; }
+    void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
+    void addNote(std::string note) { m_notes.push_back(std::move(note)); }
+    void clearNotes() { m_notes.clear(); }
+    void swapContents(AcDbDatabase& other);
+    void setFileName(std::wstring name) { m_fileName = std::move(name); }
+    AcDbObjectIdArray& objectIdsForHost() { return m_objects; }
+    std::vector<AcDbObjectId>& tableIdsForHost() { return m_tables; }
+    std::vector<AcDbHeaderVar>& headerVarsForHost() { return m_header; }
+    std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>>& rawSectionsForHost() { return m_rawSections; }
+    // Adds missing required tables, records and objects; returns what it added.
+    void repairStructure();
+    static AcDbDatabase* fromSerial(std::int64_t serial);
+
+private:
+    std::int64_t m_serial;
+    std::deque<AcDbStub> m_stubs;
+    std::unordered_map<std::uint64_t, AcDbStub*> m_handles;
+    std::uint64_t m_handseed = 1;
+    std::vector<AcDbObjectId> m_tables;
+    AcDbObjectIdArray m_objects;
+    std::vector<AcDbHeaderVar> m_header;
+    std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>> m_rawSections;
+    std::unique_ptr<AcDbUndoJournal> m_undo;
+    std::wstring m_lastError;
+    std::wstring m_fileName;
+    std::vector<std::string> m_notes;
+};
+
+// The host-private record behind an id.
+struct AcDbStub {
+    AcDbDatabase* db = nullptr;
+    std::uint64_t handle = 0;
+    std::unique_ptr<AcDbObject> object;
+    AcDbStub* owner = nullptr;
+    // False while the object's addition is undone.
+    bool inDatabase = true;
+};
+
+// The working database: where ads functions and new entities go.
+class AcDbHostApplicationServices {
+public:
+    AcDbDatabase* workingDatabase() const { return m_working; }
+    void setWorkingDatabase(AcDbDatabase* db) { m_working = db; }
+
+private:
+    AcDbDatabase* m_working = nullptr;
+};
+AcDbHostApplicationServices* acdbHostApplicationServices();
+
+// Opening objects. Fails with eNullObjectId, eKeyNotFound (not in the
+// database), eWasErased (unless openErased) or eWrongObjectType. Opening
+// for write records the object's state for undo. close() ends the open.
+Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
+Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
+template <class T>
+Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false)
+{
+    AcDbObject* o = nullptr;
+    Acad::ErrorStatus es = acdbOpenAcDbObject(o, id, mode, openErased);
+    if (es != Acad::eOk)
+        return es;
+    obj = dynamic_cast<T*>(o);
+    if (!obj) {
+        o->close();
+        return Acad::eWrongObjectType;
+    }
+    return Acad::eOk;
+}
+
+// Entity names of the C interface, mapped one to one to ids.
+Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name);
+Acad::ErrorStatus acdbGetAdsName(ads_name name, AcDbObjectId id);
+
+// The C interface on the working database.
+int acdbEntLast(ads_name result);
+int acdbEntNext(const ads_name ent, ads_name result);
+// Erases the entity, or un-erases it when it is erased.
+int acdbEntDel(const ads_name ent);
+// The entity's data as DXF groups (-1 its name, 0 its type, 8 its layer,
+// ...; extended data only for the applications asked for).
+resbuf* acdbEntGet(const ads_name ent);
+resbuf* acdbEntGetX(const ads_name ent, const resbuf* apps);
+int acdbRegApp(const ACHAR* appname);
+// A table entry's data (0 type, 2 name, 70 flags, and the kind's fields),
+// or nullptr. Tables: "LAYER", "LTYPE", "BLOCK", "APPID", "STYLE", ...
+resbuf* acdbTblSearch(const ACHAR* table, const ACHAR* symbol, int setnext);
+// Distance text to a real in the given units (1 scientific, 2 decimal,
+// 3 engineering, 4 architectural, 5 fractional, -1 any).
+int acdbDisToF(const ACHAR* str, int unit, ads_real* result);
+// A real to text; prec -1 takes LUPREC (4 by default).
+int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen = 256);
+
+// The text form of a status ("eKeyNotFound").
+const char* acadErrorStatusText(Acad::ErrorStatus es);

@@ -1,0 +1,149 @@
+#include "host/dbundo.h"
+
+#include <algorithm>
+
+void AcDbUndoJournal::beginGroup()
+{
+    if (m_depth++ == 0)
+        m_groups.emplace_back();
+}
+
+void AcDbUndoJournal::endGroup()
+{
+    if (m_depth == 0)
+        return;
+    if (--m_depth == 0 && !m_groups.empty() && m_groups.back().records.empty())
+        m_groups.pop_back();
+}
+
+void AcDbUndoJournal::clear()
+{
+    m_groups.clear();
+    m_depth = 0;
+}
+
+AcDbUndoJournal::Group& AcDbUndoJournal::current()
+{
+    if (m_depth == 0)
+        m_groups.emplace_back();
+    return m_groups.back();
+}
+
+void AcDbUndoJournal::recordAdded(AcDbStub* stub)
+{
+    if (!m_recording)
+        return;
+    Record r;
+    r.kind = Record::Added;
+    r.stub = stub;
+    current().records.push_back(std::move(r));
+}
+
+void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
+{
+    if (!m_recording)
+        return;
+    Record r;
+    r.kind = Record::Erased;
+    r.stub = stub;
+    r.wasErased = wasErased;
+    current().records.push_back(std::move(r));
+}
+
+void AcDbUndoJournal::recordModified(AcDbStub* stub)
+{
+    if (!m_recording || !stub || !stub->object)
+        return;
+    // Within one group the first state is the one to restore.
+    if (m_depth > 0 && !m_groups.back().snapshots.insert(stub).second)
+        return;
+    Record r;
+    r.kind = Record::Modified;
+    r.stub = stub;
+    r.before = stub->object->cloneObject();
+    Group& g = current();
+    g.snapshots.insert(stub);
+    g.records.push_back(std::move(r));
+}
+
+void AcDbUndoJournal::recordHeader(const std::string& name, const AcDbHeaderVar* old)
+{
+    if (!m_recording)
+        return;
+    Record r;
+    r.kind = Record::Header;
+    r.name = name;
+    if (old)
+        r.header = *old;
+    current().records.push_back(std::move(r));
+}
+
+static void removeFromContainer(AcDbStub* stub)
+{
+    AcDbObject* obj = stub->object.get();
+    AcDbStub* owner = stub->owner;
+    if (owner && owner->object) {
+        if (auto* rec = dynamic_cast<AcDbBlockTableRecord*>(owner->object.get())) {
+            auto& ids = rec->entityIdsForHost();
+            auto it = std::find(ids.rbegin(), ids.rend(), AcDbObjectId(stub));
+            if (it != ids.rend())
+                ids.erase(std::next(it).base());
+            return;
+        }
+        if (auto* table = dynamic_cast<AcDbSymbolTable*>(owner->object.get())) {
+            auto* rec = static_cast<AcDbSymbolTableRecord*>(obj);
+            table->removeRecordId(AcDbObjectId(stub), rec->name());
+            return;
+        }
+    }
+    auto& objs = stub->db->objectIdsForHost();
+    auto it = std::find(objs.rbegin(), objs.rend(), AcDbObjectId(stub));
+    if (it != objs.rend())
+        objs.erase(std::next(it).base());
+}
+
+void AcDbUndoJournal::reverse(Record& r)
+{
+    switch (r.kind) {
+    case Record::Added:
+        removeFromContainer(r.stub);
+        r.stub->inDatabase = false;
+        break;
+    case Record::Erased:
+        r.stub->object->setErasedFlag(r.wasErased);
+        break;
+    case Record::Modified: {
+        AcDbObject* obj = r.stub->object.get();
+        auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(obj);
+        const std::string oldName = rec ? rec->name() : std::string();
+        obj->swapData(*r.before);
+        if (rec && rec->name() != oldName && r.stub->owner)
+            if (auto* table = dynamic_cast<AcDbSymbolTable*>(r.stub->owner->object.get()))
+                table->renameRecord(AcDbObjectId(r.stub), oldName, rec->name());
+        break;
+    }
+    case Record::Header:
+        if (r.header)
+            m_db.setHeaderTags(r.name, r.header->tags);
+        else
+            m_db.setHeaderTags(r.name, {});
+        break;
+    }
+}
+
+bool AcDbUndoJournal::undoGroup()
+{
+    m_depth = 0;
+    while (!m_groups.empty() && m_groups.back().records.empty())
+        m_groups.pop_back();
+    if (m_groups.empty())
+        return false;
+    Group g = std::move(m_groups.back());
+    m_groups.pop_back();
+    const bool was = m_recording;
+    m_recording = false;
+    for (auto it = g.records.rbegin(); it != g.records.rend(); ++it)
+        reverse(*it);
+    m_recording = was;
+    return true;
+}

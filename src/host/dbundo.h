@@ -1,0 +1,63 @@
+// The undo journal of a database: every change records what reverses it;
+// groups (UNDO BEGIN/END, one command) are reversed as a whole.
+//
+// Reversal swaps earlier states back into the same objects, so ids stay
+// valid. A change made while no group is open forms a group of its own.
+// The cost of recording and reversing is proportional to what changed.
+#pragma once
+
+#include "host/dbmain.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+class AcDbUndoJournal {
+public:
+    explicit AcDbUndoJournal(AcDbDatabase& db) : m_db(db) {}
+
+    // Nested groups count as one: only the outermost pair delimits.
+    void beginGroup();
+    void endGroup();
+    bool isGroupOpen() const { return m_depth > 0; }
+    // Reverses the last group (closing an open one first); false when there
+    // is nothing to undo.
+    bool undoGroup();
+    int groupCount() const { return static_cast<int>(m_groups.size()); }
+    void clear();
+
+    // Off while a file loads: nothing is recorded.
+    void setRecording(bool on) { m_recording = on; }
+    bool isRecording() const { return m_recording; }
+
+    // Recorders, called by the database and its objects.
+    void recordAdded(AcDbStub* stub);
+    void recordErased(AcDbStub* stub, bool wasErased);
+    // Before the object changes (opened for write).
+    void recordModified(AcDbStub* stub);
+    void recordHeader(const std::string& name, const AcDbHeaderVar* old);
+
+private:
+    struct Record {
+        enum Kind { Added, Erased, Modified, Header } kind = Added;
+        AcDbStub* stub = nullptr;
+        bool wasErased = false;
+        std::unique_ptr<AcDbObject> before;
+        std::string name;
+        std::optional<AcDbHeaderVar> header;
+    };
+    struct Group {
+        std::vector<Record> records;
+        std::unordered_set<AcDbStub*> snapshots;
+    };
+    Group& current();
+    void finishImplicit();
+    void reverse(Record& r);
+
+    AcDbDatabase& m_db;
+    std::vector<Group> m_groups;
+    int m_depth = 0;
+    bool m_recording = true;
+};

@@ -1,0 +1,944 @@
+// The typed level of DXF reading: sections, tables, blocks, entities and
+// objects built from tags. Known fields bind through describeFields; every
+// other tag is kept as an extra tag of its subclass.
+#include "host/dbdxf.h"
+#include "host/dbmain.h"
+#include "host/dbundo.h"
+#include "host/dxf/codepage.h"
+#include "host/dxf/dxfio.h"
+#include "host/dxf/tags.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <unordered_set>
+
+const char* acdbRecordMarkerOf(const std::string& table);
+
+namespace dxf {
+
+namespace {
+
+enum class BindKind : std::uint8_t { Text, Real, Angle, Int, Coord, BlockName, Vertex };
+
+struct Binding {
+    short code;
+    std::uint8_t slot;
+    BindKind kind;
+    bool set = false;
+    void* ptr;
+};
+
+// Collects where each group code of an object goes.
+class Binder final : public AcDbDxfFields {
+public:
+    std::vector<Binding> bindings;
+    std::vector<const char*> markers;
+
+    bool isReading() const override { return true; }
+    void subclass(const char* marker) override { markers.push_back(marker); }
+    void text(short code, std::string& v, const char*) override { add(code, BindKind::Text, &v); }
+    void real(short code, double& v, double, bool) override { add(code, BindKind::Real, &v); }
+    void angle(short code, double& r, bool) override { add(code, BindKind::Angle, &r); }
+    void integer(short code, int& v, int, bool) override { add(code, BindKind::Int, &v); }
+    void point(short code, AcGePoint3d& p, bool) override
+    {
+        add(code, BindKind::Coord, &p.x);
+        add(static_cast<short>(code + 10), BindKind::Coord, &p.y);
+        add(static_cast<short>(code + 20), BindKind::Coord, &p.z);
+    }
+    void normal(short code, AcGeVector3d& v) override
+    {
+        add(code, BindKind::Coord, &v.x);
+        add(static_cast<short>(code + 10), BindKind::Coord, &v.y);
+        add(static_cast<short>(code + 20), BindKind::Coord, &v.z);
+    }
+    void blockName(short code, AcDbBlockReference& ref) override { add(code, BindKind::BlockName, &ref); }
+    void vertices(AcDbPolyline& pl) override
+    {
+        for (short c : {10, 20, 40, 41, 42})
+            add(c, BindKind::Vertex, &pl);
+    }
+
+private:
+    void add(short code, BindKind kind, void* ptr)
+    {
+        bindings.push_back(Binding{code, static_cast<std::uint8_t>(markers.size()), kind, false, ptr});
+    }
+};
+
+bool isFollower(std::string_view name)
+{
+    return name == "ATTRIB" || name == "VERTEX" || name == "SEQEND";
+}
+
+struct PendingEntity {
+    AcDbStub* stub;
+    std::uint64_t owner;
+    bool paper;
+};
+
+class Loader {
+public:
+    Loader(AcDbDatabase& db, std::string_view text) : m_db(db), m_text(text), m_tagger(text) {}
+    void run();
+
+private:
+    // Tags and text
+    bool next(Tag& t) { return m_tagger.next(t); }
+    Tag expect(int line, const char* what);
+    std::string decode(const Tag& t) const;
+    void readObjectTags(const Tag& first, std::vector<Tag>& out);
+
+    void readHeader();
+    void setupEncoding();
+    void readRawSection(const std::string& name);
+    void readTables();
+    void readBlocks();
+    void readEntities(std::vector<AcDbStub*>* blockEntities);
+    void readObjects();
+
+    AcDbStub* makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner);
+    void fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner);
+    void assign(Binding& b, const Tag& t);
+    std::size_t readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i);
+    std::unique_ptr<AcDbEntity> newEntity(std::string_view name);
+    void finishEntity();
+    void convertHeavyPolyline(AcDbStub* stub);
+    void attachFollower(const std::vector<Tag>& tags);
+    void resolve();
+
+    AcDbDatabase& m_db;
+    std::string_view m_text;
+    Tagger m_tagger;
+    std::vector<std::pair<std::string, std::vector<Tag>>> m_rawHeader;
+    std::unique_ptr<TextDecoder> m_decoder;
+    std::string m_codePage = "CP1252";
+    std::vector<PendingEntity> m_pending;
+    std::vector<AcDbStub*> m_inserts;
+    std::unordered_set<std::string> m_apps;
+    AcDbStub* m_lastEntity = nullptr;
+    std::vector<Tag> m_buf;
+    int m_duplicateHandles = 0;
+};
+
+Tag Loader::expect(int line, const char* what)
+{
+    Tag t;
+    if (!next(t))
+        throw DxfError(m_tagger.line() ? m_tagger.line() : line, std::string("unexpected end of file: ") + what);
+    return t;
+}
+
+std::string Loader::decode(const Tag& t) const
+{
+    if (TextDecoder::isPlain(t.value))
+        return std::string(t.value);
+    std::string out;
+    if (!m_decoder) {
+        // Header text before the code page is known stays as read.
+        return std::string(t.value);
+    }
+    if (!m_decoder->decode(t.value, out))
+        throw DxfError(t.line, "text is not valid in the file's encoding (" + m_codePage + ")");
+    return out;
+}
+
+void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
+{
+    out.clear();
+    out.push_back(first);
+    Tag t;
+    while (next(t)) {
+        if (t.code == 0) {
+            m_tagger.pushBack(t);
+            return;
+        }
+        out.push_back(t);
+    }
+    throw DxfError(first.line, "unexpected end of file inside " + std::string(first.value));
+}
+
+void Loader::run()
+{
+    if (m_text.empty())
+        throw DxfError(0, "the file is empty");
+    if (m_text.size() >= 18 && m_text.substr(0, 18) == "AutoCAD Binary DXF")
+        throw DxfError(1, "binary DXF files cannot be read; save the drawing as ASCII DXF");
+    if (m_text.size() >= 4 && m_text.substr(0, 3) == "AC1")
+        throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
+    m_db.undoJournal().setRecording(false);
+    Tag t;
+    bool sawEof = false;
+    bool sawHeader = false;
+    while (next(t)) {
+        if (t.code == 999)
+            continue; // comments
+        if (t.code != 0)
+            throw DxfError(t.line, "expected a section, found group code " + std::to_string(t.code));
+        if (t.value == "EOF") {
+            sawEof = true;
+            break;
+        }
+        if (t.value != "SECTION")
+            throw DxfError(t.line, "expected SECTION, found '" + std::string(t.value.substr(0, 40)) + "'");
+        Tag n = expect(t.line, "section name missing");
+        if (n.code != 2)
+            throw DxfError(n.line, "section without a name");
+        const std::string name(n.value);
+        if (name != "HEADER" && !sawHeader) {
+            sawHeader = true;
+            setupEncoding();
+        }
+        if (name == "HEADER") {
+            readHeader();
+            sawHeader = true;
+            setupEncoding();
+        } else if (name == "TABLES") {
+            readTables();
+        } else if (name == "BLOCKS") {
+            readBlocks();
+        } else if (name == "ENTITIES") {
+            readEntities(nullptr);
+        } else if (name == "OBJECTS") {
+            readObjects();
+        } else {
+            readRawSection(name);
+        }
+    }
+    if (!sawHeader)
+        setupEncoding();
+    if (!sawEof)
+        throw DxfError(m_tagger.line(), "unexpected end of file: the EOF marker is missing");
+    resolve();
+    m_db.undoJournal().setRecording(true);
+}
+
+void Loader::readHeader()
+{
+    Tag t;
+    std::pair<std::string, std::vector<Tag>>* cur = nullptr;
+    while (true) {
+        t = expect(t.line, "the HEADER section is not closed");
+        if (t.code == 0) {
+            if (t.value == "ENDSEC")
+                return;
+            throw DxfError(t.line, "unexpected '" + std::string(t.value.substr(0, 40)) + "' in the HEADER section");
+        }
+        if (t.code == 9) {
+            m_rawHeader.emplace_back(std::string(t.value), std::vector<Tag>{});
+            cur = &m_rawHeader.back();
+            continue;
+        }
+        if (!cur)
+            throw DxfError(t.line, "header value without a variable name");
+        cur->second.push_back(t);
+    }
+}
+
+void Loader::setupEncoding()
+{
+    if (m_decoder)
+        return;
+    std::string version = "AC1009";
+    const Tag* versionTag = nullptr;
+    const Tag* cpTag = nullptr;
+    for (auto& [name, tags] : m_rawHeader) {
+        if (name == "$ACADVER" && !tags.empty()) {
+            versionTag = &tags.front();
+            version = std::string(tags.front().value);
+            while (!version.empty() && version.back() == ' ')
+                version.pop_back();
+        }
+        if (name == "$DWGCODEPAGE" && !tags.empty())
+            cpTag = &tags.front();
+        if (name == "$HANDSEED" && !tags.empty()) {
+            std::uint64_t h = 0;
+            if (tryParseHandle(tags.front().value, h) && h > 0)
+                m_db.noteHandle(h - 1);
+        }
+    }
+    static const char* const kVersions[] = {"AC1002", "AC1003", "AC1004", "AC1006", "AC1009", "AC1012", "AC1014",
+                                            "AC1015", "AC1018", "AC1021", "AC1024", "AC1027", "AC1032"};
+    bool known = false;
+    for (const char* v : kVersions)
+        known = known || version == v;
+    if (!known)
+        throw DxfError(versionTag ? versionTag->line : 1, "unknown DXF version '" + version.substr(0, 20) + "'");
+    const bool utf8 = version >= "AC1021";
+    if (!utf8 && cpTag) {
+        m_codePage = iconvNameOf(cpTag->value);
+        if (m_codePage.empty())
+            throw DxfError(cpTag->line, "unknown code page '" + std::string(cpTag->value.substr(0, 40)) + "'");
+    }
+    if (utf8)
+        m_codePage = "UTF-8";
+    try {
+        m_decoder = std::make_unique<TextDecoder>(utf8, m_codePage);
+    } catch (const std::runtime_error& e) {
+        throw DxfError(cpTag ? cpTag->line : 1, e.what());
+    }
+    auto& header = m_db.headerVarsForHost();
+    header.clear();
+    for (auto& [name, tags] : m_rawHeader) {
+        AcDbHeaderVar v;
+        v.name = name;
+        for (const Tag& t : tags)
+            v.tags.push_back(AcDbDxfTag{static_cast<short>(t.code), decode(t)});
+        header.push_back(std::move(v));
+    }
+    if (!versionTag)
+        header.insert(header.begin(), AcDbHeaderVar{"$ACADVER", {AcDbDxfTag{1, version}}});
+}
+
+void Loader::readRawSection(const std::string& name)
+{
+    std::vector<AcDbDxfTags> records;
+    Tag t;
+    while (true) {
+        t = expect(t.line, ("the " + name + " section is not closed").c_str());
+        if (t.code == 0 && t.value == "ENDSEC")
+            break;
+        if (t.code == 0 || records.empty())
+            records.emplace_back();
+        records.back().push_back(AcDbDxfTag{static_cast<short>(t.code), decode(t)});
+    }
+    m_db.rawSectionsForHost().emplace_back(name, std::move(records));
+}
+
+void Loader::assign(Binding& b, const Tag& t)
+{
+    switch (b.kind) {
+    case BindKind::Text:
+        *static_cast<std::string*>(b.ptr) = decode(t);
+        break;
+    case BindKind::Real:
+    case BindKind::Coord:
+        *static_cast<double*>(b.ptr) = parseReal(t);
+        break;
+    case BindKind::Angle:
+        *static_cast<double*>(b.ptr) = parseReal(t) * kPi / 180.0;
+        break;
+    case BindKind::Int: {
+        const long long v = parseInt(t);
+        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+            throw DxfError(t.line, "group code " + std::to_string(t.code) + ": value out of range");
+        *static_cast<int*>(b.ptr) = static_cast<int>(v);
+        break;
+    }
+    case BindKind::BlockName:
+        static_cast<AcDbBlockReference*>(b.ptr)->setUnresolvedName(decode(t));
+        break;
+    case BindKind::Vertex: {
+        auto* pl = static_cast<AcDbPolyline*>(b.ptr);
+        const double v = parseReal(t);
+        if (t.code == 10) {
+            pl->appendRaw(v, 0.0);
+            return;
+        }
+        const unsigned int n = pl->numVerts();
+        if (n == 0)
+            throw DxfError(t.line, "polyline vertex data before the first vertex");
+        if (t.code == 20) {
+            AcGePoint2d p;
+            pl->getPointAt(n - 1, p);
+            p.y = v;
+            pl->setPointAt(n - 1, p);
+        } else if (t.code == 40 || t.code == 41) {
+            pl->setRawWidth(n - 1, t.code == 41, v);
+        } else if (t.code == 42) {
+            pl->setRawBulge(n - 1, v);
+        }
+        return;
+    }
+    }
+    b.set = true;
+}
+
+std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i)
+{
+    auto& groups = obj.xdataGroups();
+    AcDbXGroup* g = nullptr;
+    for (; i < tags.size(); ++i) {
+        const Tag& t = tags[i];
+        if (t.code == 1001) {
+            std::string app = decode(t);
+            // At most one group per application: a repeated one continues it.
+            g = nullptr;
+            for (auto& existing : groups)
+                if (existing.app == app)
+                    g = &existing;
+            if (!g) {
+                groups.push_back(AcDbXGroup{app, {}});
+                g = &groups.back();
+            }
+            m_apps.insert(app);
+            continue;
+        }
+        if (t.code < 1000 || t.code > 1071)
+            throw DxfError(t.line, "group code " + std::to_string(t.code) + " inside extended data");
+        AcDbXItem item;
+        item.code = static_cast<short>(t.code);
+        if (t.code >= 1010 && t.code <= 1013) {
+            AcGePoint3d p;
+            p.x = parseReal(t);
+            if (i + 1 < tags.size() && tags[i + 1].code == t.code + 10) {
+                p.y = parseReal(tags[++i]);
+                if (i + 1 < tags.size() && tags[i + 1].code == t.code + 20)
+                    p.z = parseReal(tags[++i]);
+            }
+            item.value = p;
+        } else if (t.code >= 1040 && t.code <= 1042) {
+            item.value = parseReal(t);
+        } else if (t.code == 1070) {
+            const long long v = parseInt(t);
+            if (v < -32768 || v > 32767)
+                throw DxfError(t.line, "group code 1070: value out of range");
+            item.value = static_cast<std::int32_t>(v);
+        } else if (t.code == 1071) {
+            const long long v = parseInt(t);
+            if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::uint32_t>::max())
+                throw DxfError(t.line, "group code 1071: value out of range");
+            item.value = static_cast<std::int32_t>(v);
+        } else if (t.code == 1004) {
+            std::string bytes;
+            std::string_view h = t.value;
+            if (h.size() % 2 != 0)
+                throw DxfError(t.line, "group code 1004: odd number of hex digits");
+            for (std::size_t k = 0; k + 1 < h.size(); k += 2) {
+                auto hexv = [&](char c) {
+                    if (c >= '0' && c <= '9') return c - '0';
+                    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+                    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+                    throw DxfError(t.line, "group code 1004: not hex");
+                };
+                bytes.push_back(static_cast<char>(hexv(h[k]) * 16 + hexv(h[k + 1])));
+            }
+            item.value = std::move(bytes);
+        } else if (t.code >= 1000 && t.code <= 1009) {
+            item.value = decode(t);
+        } else {
+            throw DxfError(t.line, "group code " + std::to_string(t.code) + " inside extended data");
+        }
+        if (!g)
+            throw DxfError(t.line, "extended data without an application name");
+        g->items.push_back(std::move(item));
+    }
+    return i;
+}
+
+void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner)
+{
+    Binder bd;
+    obj.describeFields(bd);
+    bool markers = false;
+    for (std::size_t i = 1; i < tags.size(); ++i)
+        if (tags[i].code == 100) {
+            markers = true;
+            break;
+        }
+    const bool raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
+    const auto lastSlot = static_cast<std::uint8_t>(bd.markers.size());
+    std::uint8_t slot = 0;
+    std::size_t nextMarker = 0;
+    bool unknown = false;
+    bool gotHandle = false, gotOwner = false;
+    auto& extra = obj.extraTags();
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag& t = tags[i];
+        if (t.code == 1001) {
+            i = readXData(obj, tags, i);
+            break;
+        }
+        if (!gotHandle && (t.code == 5 || t.code == 105) && (slot == 0 || raw)) {
+            handle = parseHandle(t);
+            gotHandle = true;
+            continue;
+        }
+        if (raw) {
+            extra.push_back(AcDbExtraTag{0, static_cast<short>(t.code), decode(t)});
+            continue;
+        }
+        if (t.code == 102) {
+            // Application data ({ACAD_REACTORS ... }) is kept whole.
+            const std::uint8_t s = markers ? slot : 0;
+            extra.push_back(AcDbExtraTag{s, 102, decode(t)});
+            if (!t.value.empty() && t.value.front() == '{')
+                while (++i < tags.size()) {
+                    extra.push_back(AcDbExtraTag{s, static_cast<short>(tags[i].code), decode(tags[i])});
+                    if (tags[i].code == 102)
+                        break;
+                }
+            continue;
+        }
+        if (t.code == 330 && slot == 0 && !gotOwner) {
+            std::uint64_t h = 0;
+            if (tryParseHandle(t.value, h) && owner)
+                *owner = h;
+            gotOwner = true;
+            continue;
+        }
+        if (t.code == 100) {
+            if (nextMarker < bd.markers.size() && t.value == bd.markers[nextMarker]) {
+                slot = static_cast<std::uint8_t>(++nextMarker);
+                unknown = false;
+                continue;
+            }
+            extra.push_back(AcDbExtraTag{slot, 100, decode(t)});
+            unknown = true;
+            continue;
+        }
+        Binding* hit = nullptr;
+        if (!unknown)
+            for (Binding& b : bd.bindings)
+                if (b.code == t.code && (!b.set || b.kind == BindKind::Vertex)
+                    && (!markers || slot == 0 || b.slot == slot)) {
+                    hit = &b;
+                    break;
+                }
+        if (hit)
+            assign(*hit, t);
+        else
+            extra.push_back(AcDbExtraTag{markers ? slot : lastSlot, static_cast<short>(t.code), decode(t)});
+    }
+}
+
+AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner)
+{
+    std::uint64_t handle = 0;
+    fill(*obj, tags, handle, owner);
+    if (handle != 0 && m_db.stubForHandle(handle)) {
+        ++m_duplicateHandles;
+        handle = 0;
+    }
+    return m_db.newStub(std::move(obj), handle);
+}
+
+std::unique_ptr<AcDbEntity> Loader::newEntity(std::string_view name)
+{
+    if (name == "LINE")
+        return std::make_unique<AcDbLine>();
+    if (name == "LWPOLYLINE")
+        return std::make_unique<AcDbPolyline>();
+    if (name == "INSERT")
+        return std::make_unique<AcDbBlockReference>();
+    if (name == "TEXT")
+        return std::make_unique<AcDbText>();
+    if (name == "CIRCLE")
+        return std::make_unique<AcDbCircle>();
+    if (name == "ARC")
+        return std::make_unique<AcDbArc>();
+    if (name == "POINT")
+        return std::make_unique<AcDbPoint>();
+    if (name == "SOLID")
+        return std::make_unique<AcDbSolid>();
+    return std::make_unique<AcDbRawEntity>(std::string(name));
+}
+
+void Loader::attachFollower(const std::vector<Tag>& tags)
+{
+    AcDbDxfTags out;
+    out.reserve(tags.size() + 2);
+    bool hasHandle = false;
+    for (const Tag& t : tags) {
+        if (t.code == 5) {
+            hasHandle = true;
+            std::uint64_t h = 0;
+            if (tryParseHandle(t.value, h))
+                m_db.noteHandle(h);
+        }
+    }
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        out.push_back(AcDbDxfTag{static_cast<short>(tags[i].code), decode(tags[i])});
+        if (i == 0 && !hasHandle) {
+            // Followers of old files get a handle and their owner.
+            out.push_back(AcDbDxfTag{5, formatHandle(m_db.nextHandle())});
+            m_db.noteHandle(m_db.nextHandle());
+            out.push_back(AcDbDxfTag{330, formatHandle(m_lastEntity->handle)});
+        }
+    }
+    static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers()->push_back(std::move(out));
+}
+
+void Loader::finishEntity()
+{
+    if (m_lastEntity && m_lastEntity->object->dxfName() == "POLYLINE")
+        convertHeavyPolyline(m_lastEntity);
+    m_lastEntity = nullptr;
+}
+
+void Loader::convertHeavyPolyline(AcDbStub* stub)
+{
+    auto* raw = static_cast<AcDbRawEntity*>(stub->object.get());
+    int flags = 0;
+    double w0 = 0.0, w1 = 0.0, elevation = 0.0;
+    bool flatNormal = true;
+    double nz = 1.0, nx = 0.0, ny = 0.0;
+    for (const AcDbExtraTag& t : raw->extraTags()) {
+        Tag tag{t.code, t.value, 0};
+        switch (t.code) {
+        case 70: flags = static_cast<int>(parseInt(tag)); break;
+        case 40: w0 = parseReal(tag); break;
+        case 41: w1 = parseReal(tag); break;
+        case 30: elevation = parseReal(tag); break;
+        case 210: nx = parseReal(tag); break;
+        case 220: ny = parseReal(tag); break;
+        case 230: nz = parseReal(tag); break;
+        default: break;
+        }
+    }
+    flatNormal = nx == 0.0 && ny == 0.0 && nz > 0.0;
+    // 3D polylines, meshes and polyface meshes stay as read.
+    if ((flags & (8 | 16 | 64)) != 0 || !flatNormal)
+        return;
+    auto pl = std::make_unique<AcDbPolyline>();
+    pl->setLayerName(raw->layerName());
+    pl->setLinetypeName(raw->linetypeName());
+    pl->setColorIndex(raw->colorIndex());
+    pl->xdataGroups() = raw->xdataGroups();
+    pl->setClosed((flags & 1) != 0);
+    pl->setFlags(pl->flags() | (flags & 128));
+    pl->setElevation(elevation);
+    const bool constant = w0 == w1;
+    if (constant)
+        pl->setConstWidthField(w0);
+    for (const AcDbDxfTags& v : *raw->followers()) {
+        if (v.empty() || v.front().value != "VERTEX")
+            continue;
+        double x = 0, y = 0, sw = w0, ew = w1, bulge = 0;
+        int vflags = 0;
+        for (const AcDbDxfTag& t : v) {
+            Tag tag{t.code, t.value, 0};
+            switch (t.code) {
+            case 10: x = parseReal(tag); break;
+            case 20: y = parseReal(tag); break;
+            case 40: sw = parseReal(tag); break;
+            case 41: ew = parseReal(tag); break;
+            case 42: bulge = parseReal(tag); break;
+            case 70: vflags = static_cast<int>(parseInt(tag)); break;
+            default: break;
+            }
+        }
+        if (vflags & 16)
+            continue; // spline frame control point
+        pl->appendRaw(x, y);
+        const unsigned int i = pl->numVerts() - 1;
+        if (bulge != 0.0)
+            pl->setRawBulge(i, bulge);
+        if (!(constant && sw == w0 && ew == w0)) {
+            pl->setRawWidth(i, false, sw);
+            pl->setRawWidth(i, true, ew);
+        }
+    }
+    pl->setStub(stub);
+    pl->setErasedFlag(raw->isErased());
+    stub->object = std::move(pl);
+    m_db.addNote("a 2D POLYLINE was read as a lightweight polyline");
+}
+
+void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
+{
+    Tag t;
+    m_lastEntity = nullptr;
+    while (true) {
+        t = expect(t.line, blockEntities ? "a block is not closed" : "the ENTITIES section is not closed");
+        if (t.code != 0)
+            throw DxfError(t.line, "expected an entity, found group code " + std::to_string(t.code));
+        if ((!blockEntities && t.value == "ENDSEC") || (blockEntities && t.value == "ENDBLK")) {
+            finishEntity();
+            if (blockEntities)
+                m_tagger.pushBack(t);
+            return;
+        }
+        if (t.value == "ENDSEC" || t.value == "EOF" || t.value == "SECTION")
+            throw DxfError(t.line, std::string("unexpected ") + std::string(t.value) + (blockEntities ? " inside a block" : ""));
+        readObjectTags(t, m_buf);
+        if (isFollower(t.value)) {
+            if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
+                attachFollower(m_buf);
+            else
+                m_db.addNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+            continue;
+        }
+        finishEntity();
+        std::unique_ptr<AcDbEntity> ent = newEntity(t.value);
+        const bool isInsert = dynamic_cast<AcDbBlockReference*>(ent.get()) != nullptr;
+        std::uint64_t owner = 0;
+        AcDbStub* s = makeObject(std::move(ent), m_buf, &owner);
+        if (isInsert)
+            m_inserts.push_back(s);
+        m_lastEntity = s;
+        if (blockEntities) {
+            blockEntities->push_back(s);
+        } else {
+            bool paper = false;
+            for (const AcDbExtraTag& x : s->object->extraTags())
+                if (x.code == 67 && x.value.find('1') != std::string::npos)
+                    paper = true;
+            m_pending.push_back(PendingEntity{s, owner, paper});
+        }
+    }
+}
+
+void Loader::readTables()
+{
+    Tag t;
+    while (true) {
+        t = expect(t.line, "the TABLES section is not closed");
+        if (t.code == 0 && t.value == "ENDSEC")
+            return;
+        if (t.code != 0 || t.value != "TABLE")
+            throw DxfError(t.line, "expected TABLE, found '" + std::string(t.value.substr(0, 40)) + "'");
+        readObjectTags(t, m_buf);
+        std::string name;
+        std::uint64_t handle = 0;
+        std::vector<AcDbExtraTag> extra;
+        std::uint8_t slot = 0;
+        for (std::size_t i = 1; i < m_buf.size(); ++i) {
+            const Tag& x = m_buf[i];
+            if (x.code == 2 && name.empty())
+                name = decode(x);
+            else if ((x.code == 5 || x.code == 105) && handle == 0)
+                handle = parseHandle(x);
+            else if (x.code == 330 && slot == 0)
+                continue;
+            else if (x.code == 100 && x.value == "AcDbSymbolTable")
+                slot = 1;
+            else if (x.code == 70 && slot <= 1)
+                continue; // the record count is recomputed
+            else
+                extra.push_back(AcDbExtraTag{slot, static_cast<short>(x.code), decode(x)});
+        }
+        if (name.empty())
+            throw DxfError(t.line, "a table without a name");
+        AcDbSymbolTable* table = m_db.table(name);
+        if (!table) {
+            auto obj = std::make_unique<AcDbSymbolTable>(name);
+            obj->extraTags() = std::move(extra);
+            if (handle != 0 && m_db.stubForHandle(handle)) {
+                ++m_duplicateHandles;
+                handle = 0;
+            }
+            AcDbStub* s = m_db.newStub(std::move(obj), handle);
+            m_db.tableIdsForHost().push_back(AcDbObjectId(s));
+            table = static_cast<AcDbSymbolTable*>(s->object.get());
+        } else {
+            m_db.addNote("table " + name + " appears twice; its records were merged");
+        }
+        while (true) {
+            t = expect(t.line, ("the " + name + " table is not closed").c_str());
+            if (t.code != 0)
+                throw DxfError(t.line, "expected a table record, found group code " + std::to_string(t.code));
+            if (t.value == "ENDTAB") {
+                readObjectTags(t, m_buf);
+                break;
+            }
+            if (t.value == "ENDSEC" || t.value == "EOF")
+                throw DxfError(t.line, "the " + name + " table is not closed");
+            readObjectTags(t, m_buf);
+            std::unique_ptr<AcDbSymbolTableRecord> rec;
+            if (name == "LAYER")
+                rec = std::make_unique<AcDbLayerTableRecord>();
+            else if (name == "LTYPE")
+                rec = std::make_unique<AcDbLinetypeTableRecord>();
+            else if (name == "BLOCK_RECORD")
+                rec = std::make_unique<AcDbBlockTableRecord>();
+            else
+                rec = std::make_unique<AcDbSymbolTableRecord>(name, acdbRecordMarkerOf(name));
+            AcDbSymbolTableRecord* r = rec.get();
+            AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
+            s->owner = table->stub();
+            if (r->name().empty() || table->has(r->name())) {
+                m_db.addNote("a " + name + " record at line " + std::to_string(t.line)
+                             + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
+                             + " was dropped");
+                s->inDatabase = false;
+                continue;
+            }
+            table->addRecordId(AcDbObjectId(s), r->name());
+        }
+    }
+}
+
+void Loader::readBlocks()
+{
+    Tag t;
+    while (true) {
+        t = expect(t.line, "the BLOCKS section is not closed");
+        if (t.code == 0 && t.value == "ENDSEC")
+            return;
+        if (t.code != 0 || t.value != "BLOCK")
+            throw DxfError(t.line, "expected BLOCK, found '" + std::string(t.value.substr(0, 40)) + "'");
+        const int blockLine = t.line;
+        readObjectTags(t, m_buf);
+        auto beginObj = std::make_unique<AcDbBlockBegin>();
+        AcDbBlockBegin* begin = beginObj.get();
+        AcDbStub* bs = makeObject(std::move(beginObj), m_buf, nullptr);
+        std::vector<AcDbStub*> entities;
+        readEntities(&entities);
+        t = expect(t.line, "a block is not closed");
+        readObjectTags(t, m_buf);
+        AcDbStub* es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
+
+        std::string name = begin->name;
+        if (name == "$MODEL_SPACE")
+            name = "*Model_Space";
+        else if (name == "$PAPER_SPACE")
+            name = "*Paper_Space";
+        if (name.empty())
+            throw DxfError(blockLine, "a block without a name");
+        AcDbSymbolTable* table = m_db.table("BLOCK_RECORD");
+        if (!table) {
+            AcDbStub* ts = m_db.newStub(std::make_unique<AcDbSymbolTable>("BLOCK_RECORD"));
+            m_db.tableIdsForHost().push_back(AcDbObjectId(ts));
+            table = static_cast<AcDbSymbolTable*>(ts->object.get());
+        }
+        AcDbBlockTableRecord* rec = m_db.blockRecord(name);
+        if (!rec) {
+            auto r = std::make_unique<AcDbBlockTableRecord>();
+            r->setName(name);
+            rec = r.get();
+            AcDbStub* rs = m_db.newStub(std::move(r));
+            rs->owner = table->stub();
+            table->addRecordId(AcDbObjectId(rs), name);
+        }
+        if (!rec->blockBeginId().isNull()) {
+            m_db.addNote("block " + name + " at line " + std::to_string(blockLine) + " is defined twice; the second definition was dropped");
+            bs->inDatabase = es->inDatabase = false;
+            for (AcDbStub* e : entities)
+                e->inDatabase = false;
+            continue;
+        }
+        begin->setRecord(rec);
+        rec->setOrigin(begin->base);
+        rec->setBlockFlags(begin->flags);
+        bs->owner = es->owner = rec->stub();
+        rec->setBlockBeginEnd(AcDbObjectId(bs), AcDbObjectId(es));
+        auto& ids = rec->entityIdsForHost();
+        ids.reserve(ids.size() + entities.size());
+        for (AcDbStub* e : entities) {
+            e->owner = rec->stub();
+            ids.push_back(AcDbObjectId(e));
+        }
+    }
+}
+
+void Loader::readObjects()
+{
+    Tag t;
+    while (true) {
+        t = expect(t.line, "the OBJECTS section is not closed");
+        if (t.code == 0 && t.value == "ENDSEC")
+            return;
+        if (t.code != 0)
+            throw DxfError(t.line, "expected an object, found group code " + std::to_string(t.code));
+        if (t.value == "EOF" || t.value == "SECTION")
+            throw DxfError(t.line, "the OBJECTS section is not closed");
+        readObjectTags(t, m_buf);
+        AcDbStub* s = makeObject(std::make_unique<AcDbRawObject>(std::string(t.value)), m_buf, nullptr);
+        m_db.objectIdsForHost().push_back(AcDbObjectId(s));
+    }
+}
+
+void Loader::resolve()
+{
+    m_db.repairStructure();
+    if (m_duplicateHandles)
+        m_db.addNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+
+    AcDbBlockTableRecord* ms = m_db.modelSpace();
+    AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
+    for (const PendingEntity& p : m_pending) {
+        AcDbBlockTableRecord* target = nullptr;
+        if (p.owner)
+            if (AcDbStub* o = m_db.stubForHandle(p.owner))
+                target = dynamic_cast<AcDbBlockTableRecord*>(o->object.get());
+        if (!target)
+            target = p.paper ? ps : ms;
+        p.stub->owner = target->stub();
+        target->entityIdsForHost().push_back(AcDbObjectId(p.stub));
+    }
+
+    // Block references find their definitions; a missing one is made empty.
+    for (AcDbStub* s : m_inserts) {
+        auto* ref = static_cast<AcDbBlockReference*>(s->object.get());
+        const std::string name = ref->unresolvedName();
+        AcDbBlockTableRecord* rec = m_db.blockRecord(name);
+        if (!rec) {
+            if (name.empty()) {
+                m_db.addNote("a block reference without a block name was dropped");
+                s->object->setErasedFlag(true);
+                continue;
+            }
+            rec = new AcDbBlockTableRecord();
+            rec->setName(name);
+            AcDbObjectId id;
+            m_db.addBlockTableRecord(id, rec);
+            m_db.addNote("block " + name + " was referenced but not defined; an empty definition was added");
+        }
+        ref->setBlockTableRecord(rec->objectId());
+    }
+
+    // Layers, linetypes, text styles and applications that are used exist.
+    auto ensure = [&](const char* tableName, const std::string& name) {
+        if (name.empty())
+            return;
+        AcDbSymbolTable* t = m_db.table(tableName);
+        if (t->has(name))
+            return;
+        AcDbSymbolTableRecord* rec;
+        if (std::strcmp(tableName, "LAYER") == 0)
+            rec = new AcDbLayerTableRecord();
+        else if (std::strcmp(tableName, "LTYPE") == 0) {
+            auto* lt = new AcDbLinetypeTableRecord();
+            lt->extraTags() = {{2, 72, "65"}, {2, 73, "0"}, {2, 40, "0.0"}};
+            rec = lt;
+        } else {
+            rec = new AcDbSymbolTableRecord(tableName, acdbRecordMarkerOf(tableName));
+            if (std::strcmp(tableName, "STYLE") == 0)
+                rec->extraTags() = {{2, 40, "0.0"}, {2, 41, "1.0"}, {2, 50, "0.0"}, {2, 71, "0"}, {2, 42, "2.5"},
+                                    {2, 3, "txt"}, {2, 4, ""}};
+        }
+        rec->setName(name);
+        AcDbObjectId id;
+        m_db.addSymbolTableRecord(id, rec);
+        m_db.addNote(std::string(tableName) + " " + name + " was used but not defined; it was added");
+    };
+    std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
+    AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
+    for (const AcDbObjectId& rid : blocks->recordIds()) {
+        auto* rec = static_cast<AcDbBlockTableRecord*>(rid.stub()->object.get());
+        for (const AcDbObjectId& eid : rec->entityIds()) {
+            auto* e = static_cast<AcDbEntity*>(eid.stub()->object.get());
+            if (e->layerName() != lastLayer) {
+                ensure("LAYER", e->layerName());
+                lastLayer = e->layerName();
+            }
+            if (e->linetypeName() != lastLinetype) {
+                ensure("LTYPE", e->linetypeName());
+                lastLinetype = e->linetypeName();
+            }
+            if (auto* text = dynamic_cast<AcDbText*>(e))
+                if (text->styleName() != lastStyle) {
+                    ensure("STYLE", text->styleName());
+                    lastStyle = text->styleName();
+                }
+        }
+    }
+    ensure("LAYER", "0");
+    for (const std::string& app : m_apps)
+        if (!m_db.isAppRegistered(app)) {
+            m_db.registerApp(app);
+            m_db.addNote("application " + app + " was used in extended data but not registered; it was added");
+        }
+}
+
+} // namespace
+
+void readDatabase(AcDbDatabase& db, std::string_view text)
+{
+    Loader loader(db, text);
+    loader.run();
+}
+
+} // namespace dxf

@@ -1,0 +1,24 @@
+// The typed level of DXF files: databases and objects to and from tags.
+// Host-internal; the module reads and writes drawings through AcDbDatabase.
+#pragma once
+
+#include "host/dbmain.h"
+#include "host/dxf/tags.h"
+
+#include <string>
+
+namespace dxf {
+
+// Fills an empty database from DXF text. Throws DxfError (with the line)
+// on damage that cannot be repaired; repairs are noted in loadNotes().
+void readDatabase(AcDbDatabase& db, std::string_view text);
+
+std::string writeDatabase(const AcDbDatabase& db);
+void writeObject(TagWriter& w, const AcDbObject& obj);
+void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups);
+// The tags an object is written with (for acdbEntGet and table searches).
+void objectTags(const AcDbObject& obj, AcDbDxfTags& out);
+// Writes through a temporary file in the same folder, renamed over path.
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string& error);
+
+} // namespace dxf

@@ -1,0 +1,374 @@
+// The typed level of DXF writing: a database to R2010+ UTF-8 DXF text.
+#include "host/dbdxf.h"
+#include "host/dbmain.h"
+#include "host/dxf/dxfio.h"
+#include "host/dxf/tags.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dxf {
+
+namespace {
+
+bool equalsNoCase(const std::string& a, const char* b)
+{
+    const std::size_t n = std::strlen(b);
+    if (a.size() != n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Writes the fields an object describes, with its extra tags after the
+// known fields of their subclass.
+class FieldWriter final : public AcDbDxfFields {
+public:
+    FieldWriter(TagWriter& w, const std::vector<AcDbExtraTag>& extra) : m_w(w), m_extra(extra) {}
+
+    bool isReading() const override { return false; }
+    void subclass(const char* marker) override
+    {
+        flush(m_slot);
+        ++m_slot;
+        m_w.str(100, marker);
+    }
+    void text(short code, std::string& v, const char* dflt) override
+    {
+        if (dflt && equalsNoCase(v, dflt))
+            return;
+        m_w.str(code, v);
+    }
+    void real(short code, double& v, double dflt, bool always) override
+    {
+        if (always || v != dflt)
+            m_w.real(code, v);
+    }
+    void angle(short code, double& radians, bool always) override
+    {
+        if (always || radians != 0.0)
+            m_w.real(code, radians * 180.0 / kPi);
+    }
+    void integer(short code, int& v, int dflt, bool always) override
+    {
+        if (always || v != dflt)
+            m_w.integer(code, v);
+    }
+    void point(short code, AcGePoint3d& p, bool flat) override { m_w.point(code, p.x, p.y, p.z, !flat); }
+    void normal(short code, AcGeVector3d& v) override
+    {
+        if (!(v.x == 0.0 && v.y == 0.0 && v.z == 1.0))
+            m_w.point(code, v.x, v.y, v.z);
+    }
+    void blockName(short code, AcDbBlockReference& ref) override { m_w.str(code, ref.blockName()); }
+    void vertices(AcDbPolyline& pl) override
+    {
+        const unsigned int n = pl.numVerts();
+        const bool widths = pl.hasWidth() && [&] {
+            double w;
+            return pl.getConstantWidth(w) != Acad::eOk;
+        }();
+        for (unsigned int i = 0; i < n; ++i) {
+            AcGePoint2d p;
+            pl.getPointAt(i, p);
+            m_w.point(10, p.x, p.y, 0.0, false);
+            if (widths) {
+                double sw, ew;
+                pl.getWidthsAt(i, sw, ew);
+                m_w.real(40, sw);
+                m_w.real(41, ew);
+            }
+            if (pl.hasBulges()) {
+                double b;
+                pl.getBulgeAt(i, b);
+                if (b != 0.0)
+                    m_w.real(42, b);
+            }
+        }
+    }
+    void finish()
+    {
+        flush(m_slot);
+        for (const AcDbExtraTag& t : m_extra)
+            if (t.slot > m_slot)
+                m_w.str(t.code, t.value);
+    }
+
+private:
+    void flush(int slot)
+    {
+        if (slot == 0)
+            return; // slot 0 is written before the owner
+        for (const AcDbExtraTag& t : m_extra)
+            if (t.slot == slot)
+                m_w.str(t.code, t.value);
+    }
+    TagWriter& m_w;
+    const std::vector<AcDbExtraTag>& m_extra;
+    int m_slot = 0;
+};
+
+void hexBytes(std::string& out, const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+}
+
+} // namespace
+
+void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups)
+{
+    for (const AcDbXGroup& g : groups) {
+        w.str(1001, g.app);
+        for (const AcDbXItem& it : g.items) {
+            if (const auto* s = std::get_if<std::string>(&it.value)) {
+                if (it.code == 1004) {
+                    std::string h;
+                    hexBytes(h, *s);
+                    w.str(1004, h);
+                } else {
+                    w.str(it.code, *s);
+                }
+            } else if (const auto* d = std::get_if<double>(&it.value)) {
+                w.real(it.code, *d);
+            } else if (const auto* i = std::get_if<std::int32_t>(&it.value)) {
+                w.integer(it.code, *i);
+            } else if (const auto* p = std::get_if<AcGePoint3d>(&it.value)) {
+                w.point(it.code, p->x, p->y, p->z);
+            }
+        }
+    }
+}
+
+void writeObject(TagWriter& w, const AcDbObject& cobj)
+{
+    // Describing fields needs a mutable object; the writer changes nothing.
+    AcDbObject& obj = const_cast<AcDbObject&>(cobj);
+    const std::string name = obj.dxfName();
+    const auto& extra = obj.extraTags();
+    if (auto* table = dynamic_cast<AcDbSymbolTable*>(&obj)) {
+        w.str(0, "TABLE");
+        w.str(2, table->tableName());
+        w.handle(5, obj.handle());
+        for (const AcDbExtraTag& t : extra)
+            if (t.slot == 0)
+                w.str(t.code, t.value);
+        w.str(330, "0");
+    } else if (dynamic_cast<AcDbRawObject*>(&obj)) {
+        w.str(0, name);
+        w.handle(5, obj.handle());
+        for (const AcDbExtraTag& t : extra)
+            w.str(t.code, t.value);
+        writeXData(w, obj.xdataGroups());
+        return;
+    } else {
+        w.str(0, name);
+        w.handle(name == "DIMSTYLE" ? 105 : 5, obj.handle());
+        for (const AcDbExtraTag& t : extra)
+            if (t.slot == 0)
+                w.str(t.code, t.value);
+        const AcDbStub* owner = obj.stub() ? obj.stub()->owner : nullptr;
+        w.handle(330, owner ? owner->handle : 0);
+    }
+    FieldWriter fw(w, extra);
+    obj.describeFields(fw);
+    fw.finish();
+    writeXData(w, obj.xdataGroups());
+    if (auto* ent = dynamic_cast<AcDbEntity*>(&obj))
+        if (const auto* f = ent->followers())
+            for (const AcDbDxfTags& tags : *f)
+                for (const AcDbDxfTag& t : tags)
+                    w.str(t.code, t.value);
+}
+
+std::string writeDatabase(const AcDbDatabase& db)
+{
+    std::string out;
+    // A rough size guess keeps reallocation rare.
+    std::size_t guess = 64 * 1024;
+    for (const AcDbObjectId& tid : db.tableIds())
+        guess += static_cast<AcDbSymbolTable*>(tid.stub()->object.get())->recordIds().size() * 200;
+    if (AcDbBlockTableRecord* ms = db.modelSpace())
+        guess += ms->entityIds().size() * 220;
+    out.reserve(guess);
+    TagWriter w(out);
+
+    // HEADER: the version is at least R2010; the handle seed is ours.
+    std::string version = db.version();
+    static const char* const kOld[] = {"AC1006", "AC1009", "AC1012", "AC1014", "AC1015", "AC1018", "AC1021", ""};
+    for (const char* const* v = kOld; **v; ++v)
+        if (version == *v)
+            version.clear();
+    if (version.empty())
+        version = "AC1024";
+    const bool r2018 = version >= "AC1032";
+    w.str(0, "SECTION");
+    w.str(2, "HEADER");
+    bool wroteVersion = false;
+    auto writeVersion = [&] {
+        w.str(9, "$ACADVER");
+        w.str(1, version);
+        wroteVersion = true;
+    };
+    for (const AcDbHeaderVar& v : db.headerVars()) {
+        if (v.name == "$ACADVER") {
+            writeVersion();
+            continue;
+        }
+        if (!wroteVersion)
+            writeVersion();
+        if (v.name == "$HANDSEED")
+            continue;
+        if (v.name == "$ACADMAINTVER") {
+            w.str(9, v.name);
+            w.str(r2018 ? 90 : 70, v.tags.empty() ? "0" : v.tags.front().value);
+            continue;
+        }
+        w.str(9, v.name);
+        for (const AcDbDxfTag& t : v.tags)
+            w.str(t.code, t.value);
+    }
+    if (!wroteVersion)
+        writeVersion();
+    w.str(9, "$HANDSEED");
+    w.handle(5, db.nextHandle());
+    w.str(0, "ENDSEC");
+
+    // CLASSES, as read (or empty).
+    w.str(0, "SECTION");
+    w.str(2, "CLASSES");
+    for (const auto& [name, records] : db.rawSections())
+        if (name == "CLASSES")
+            for (const AcDbDxfTags& rec : records)
+                for (const AcDbDxfTag& t : rec)
+                    w.str(t.code, t.value);
+    w.str(0, "ENDSEC");
+
+    w.str(0, "SECTION");
+    w.str(2, "TABLES");
+    for (const AcDbObjectId& tid : db.tableIds()) {
+        auto* table = static_cast<AcDbSymbolTable*>(tid.stub()->object.get());
+        writeObject(w, *table);
+        for (const AcDbObjectId& rid : table->recordIds())
+            if (rid.isValid() && !rid.isErased())
+                writeObject(w, *rid.stub()->object);
+        w.str(0, "ENDTAB");
+    }
+    w.str(0, "ENDSEC");
+
+    w.str(0, "SECTION");
+    w.str(2, "BLOCKS");
+    if (AcDbSymbolTable* blocks = db.table("BLOCK_RECORD")) {
+        for (const AcDbObjectId& rid : blocks->recordIds()) {
+            if (!rid.isValid() || rid.isErased())
+                continue;
+            auto* rec = static_cast<AcDbBlockTableRecord*>(rid.stub()->object.get());
+            if (rec->blockBeginId().isNull())
+                continue;
+            writeObject(w, *rec->blockBeginId().stub()->object);
+            const bool layout = equalsNoCase(rec->name(), "*Model_Space") || equalsNoCase(rec->name(), "*Paper_Space");
+            if (!layout)
+                for (const AcDbObjectId& eid : rec->entityIds())
+                    if (eid.isValid() && !eid.isErased())
+                        writeObject(w, *eid.stub()->object);
+            writeObject(w, *rec->blockEndId().stub()->object);
+        }
+    }
+    w.str(0, "ENDSEC");
+
+    w.str(0, "SECTION");
+    w.str(2, "ENTITIES");
+    for (const char* space : {"*Model_Space", "*Paper_Space"})
+        if (AcDbBlockTableRecord* rec = db.blockRecord(space))
+            for (const AcDbObjectId& eid : rec->entityIds())
+                if (eid.isValid() && !eid.isErased())
+                    writeObject(w, *eid.stub()->object);
+    w.str(0, "ENDSEC");
+
+    w.str(0, "SECTION");
+    w.str(2, "OBJECTS");
+    for (const AcDbObjectId& oid : db.objectIds())
+        if (oid.isValid() && !oid.isErased())
+            writeObject(w, *oid.stub()->object);
+    w.str(0, "ENDSEC");
+
+    for (const auto& [name, records] : db.rawSections()) {
+        if (name == "CLASSES")
+            continue;
+        w.str(0, "SECTION");
+        w.str(2, name);
+        for (const AcDbDxfTags& rec : records)
+            for (const AcDbDxfTag& t : rec)
+                w.str(t.code, t.value);
+        w.str(0, "ENDSEC");
+    }
+    w.str(0, "EOF");
+    return out;
+}
+
+void objectTags(const AcDbObject& obj, AcDbDxfTags& out)
+{
+    std::string text;
+    TagWriter w(text);
+    writeObject(w, obj);
+    Tagger tg(text);
+    Tag t;
+    while (tg.next(t))
+        out.push_back(AcDbDxfTag{static_cast<short>(t.code), std::string(t.value)});
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string& error)
+{
+    std::string tmpl = path + ".tmpXXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) {
+        error = std::string("cannot create a file beside ") + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = std::string("cannot write ") + path + ": " + std::strerror(errno);
+            ::close(fd);
+            ::unlink(name.data());
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
+        ::unlink(name.data());
+        return false;
+    }
+    ::chmod(name.data(), 0644);
+    if (std::rename(name.data(), path.c_str()) != 0) {
+        error = std::string("cannot replace ") + path + ": " + std::strerror(errno);
+        ::unlink(name.data());
+        return false;
+    }
+    return true;
+}
+
+} // namespace dxf
