@@ -1,0 +1,40 @@
+// Test helpers: temporary folders, running commands, the ezdxf scripts.
+#pragma once
+
+#include <string>
+
+namespace testutil {
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Runs a shell command; returns its exit status and fills output with what
+// it printed (stdout and stderr).
+int run(const std::string& command, std::string& output);
+// Single-quotes text for the shell.
+std::string shellQuote(const std::string& s);
+
+std::string sourceDir();
+std::string binaryDir();
+// The Python with ezdxf (Debian's python3-ezdxf).
+std::string python();
+bool haveEzdxf();
+// Runs tests/tools/NAME.py with arguments; fails the current test when it
+// exits non-zero. Returns its output.
+std::string runPythonTool(const std::string& name, const std::string& args);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& data);
+
+} // namespace testutil
