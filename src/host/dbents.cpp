@@ -169,7 +169,9 @@ void AcDbText::describeFields(AcDbDxfFields& f)
     f.text(7, m_style, "Standard");
     f.integer(71, m_mirror, 0);
     f.integer(72, m_horz, 0);
-    if (f.isReading() || !isDefaultAlignment())
+    // The second alignment point matters only for justified text; it is kept
+    // when a file gave it.
+    if (f.isReading() || !isDefaultAlignment() || m_alignment != AcGePoint3d::kOrigin)
         f.point(11, m_alignment);
     f.normal(210, m_normal);
     f.subclass("AcDbText");

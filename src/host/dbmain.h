@@ -458,6 +458,8 @@ public:
     void setElevation(double e) { m_elevation = e; }
     bool hasWidth() const { return !m_widths.empty() || m_constWidth != 0.0; }
     bool hasBulges() const { return !m_bulges.empty(); }
+    // True when widths are kept per vertex rather than as one constant width.
+    bool hasVertexWidths() const { return !m_widths.empty(); }
 
     // Host internals for the file reader: append a vertex quickly.
     void appendRaw(double x, double y) { m_points.emplace_back(x, y); }

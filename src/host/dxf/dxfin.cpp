@@ -8,6 +8,7 @@
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -780,10 +781,14 @@ void Loader::readBlocks()
         readObjectTags(t, m_buf);
         AcDbStub* es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
 
+        // Old files name the layout blocks $MODEL_SPACE and $PAPER_SPACE.
         std::string name = begin->name;
-        if (name == "$MODEL_SPACE")
+        std::string folded = name;
+        for (char& c : folded)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (folded == "$MODEL_SPACE")
             name = "*Model_Space";
-        else if (name == "$PAPER_SPACE")
+        else if (folded == "$PAPER_SPACE")
             name = "*Paper_Space";
         if (name.empty())
             throw DxfError(blockLine, "a block without a name");

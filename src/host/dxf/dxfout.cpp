@@ -76,10 +76,7 @@ public:
     void vertices(AcDbPolyline& pl) override
     {
         const unsigned int n = pl.numVerts();
-        const bool widths = pl.hasWidth() && [&] {
-            double w;
-            return pl.getConstantWidth(w) != Acad::eOk;
-        }();
+        const bool widths = pl.hasVertexWidths();
         for (unsigned int i = 0; i < n; ++i) {
             AcGePoint2d p;
             pl.getPointAt(i, p);
