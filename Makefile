@@ -1,0 +1,56 @@
+# One-command entry points. Each target installs missing Debian packages,
+# configures and builds before it runs.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+OUT        ?= out
+JOBS       ?= 2
+
+.PHONY: all deps build test test-sanitize check demo bench fuzz clean
+
+all: build
+
+deps:
+	@tools/ensure-deps.sh
+
+$(BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The test suite (what CI runs first).
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests built with address and undefined-behaviour sanitizers.
+test-sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCTRLSCH_SANITIZE=ON -DCTRLSCH_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+check: test test-sanitize
+
+# Renders a sample drawing (made by ezdxf) to SVG.
+demo: build
+	@mkdir -p $(OUT)
+	/usr/bin/python3 tests/tools/make_render_sample.py $(OUT)/sample.dxf
+	$(BUILD)/src/app/ctrlsch render $(OUT)/sample.dxf $(OUT)/sample.svg
+	@echo "wrote $(OUT)/sample.svg"
+
+# Load and save speed against ezdxf on the same generated drawing.
+bench: build
+	bench/run_dxf_bench.sh $(BUILD)/bench/dxf_bench
+
+# Fuzzes the DXF reader for FUZZ_SECONDS (needs clang's libFuzzer).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@CTRLSCH_WITH_CLANG=1 tools/ensure-deps.sh
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCTRLSCH_FUZZ=ON -DCTRLSCH_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target dxf_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/dxf_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(OUT)
