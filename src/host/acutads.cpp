@@ -55,7 +55,9 @@ RbKind acutRbKind(int t)
         return RbKind::Real;
     if (t >= 210 && t <= 239)
         return RbKind::Point;
-    if (t >= 300 && t <= 369)
+    if (t >= 330 && t <= 369)
+        return RbKind::Ename; // object references
+    if (t >= 300 && t <= 329)
         return RbKind::String;
     if ((t >= 390 && t <= 399) || (t >= 410 && t <= 419) || (t >= 430 && t <= 439))
         return RbKind::String;
