@@ -1,0 +1,168 @@
+// The undo journal. Invariant checked throughout: reversing a group gives
+// back the drawing exactly as it was before the group (the same entities,
+// extended data, tables and order), which is seen as the same DXF text;
+// only the handle seed may have grown. Ids stay valid across undo.
+#include "host/dbmain.h"
+#include "host/dbundo.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+
+namespace {
+
+std::string withoutSeed(const std::string& dxf)
+{
+    return std::regex_replace(dxf, std::regex("\\$HANDSEED\n  5\n[0-9A-F]+\n"), "$HANDSEED\n");
+}
+
+class UndoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db = std::make_unique<AcDbDatabase>();
+        acdbHostApplicationServices()->setWorkingDatabase(db.get());
+        // Some existing drawing to change.
+        db->registerApp("IDPOINT");
+        for (int i = 0; i < 5; ++i) {
+            auto* pl = new AcDbPolyline();
+            pl->addVertexAt(0, AcGePoint2d(i, 0));
+            pl->addVertexAt(1, AcGePoint2d(i, 10));
+            AcDbObjectId id;
+            db->modelSpace()->appendAcDbEntity(id, pl);
+            ids.push_back(id);
+        }
+        ads_point p = {1, 2, 0};
+        resbuf* xd = acutBuildList(1001, L"IDPOINT", 1011, p, 0);
+        AcDbObject* o = nullptr;
+        acdbOpenAcDbObject(o, ids[2], AcDb::kForWrite);
+        o->setXData(xd);
+        o->close();
+        acutRelRb(xd);
+        journal().clear();
+    }
+    void TearDown() override { acdbHostApplicationServices()->setWorkingDatabase(nullptr); }
+    AcDbUndoJournal& journal() { return db->undoJournal(); }
+
+    std::unique_ptr<AcDbDatabase> db;
+    AcDbObjectIdArray ids;
+};
+
+TEST_F(UndoTest, OneGroupOfAdditionsErasuresAndChangesIsReversedExactly)
+{
+    const std::string before = withoutSeed(db->dxfOut());
+    journal().beginGroup();
+    // Additions: entities, a layer, an application, a block with entities.
+    AcDbObjectId added;
+    db->modelSpace()->appendAcDbEntity(added, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(5, 5, 0)));
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("NEW");
+    AcDbObjectId layerId;
+    ASSERT_EQ(db->addSymbolTableRecord(layerId, layer), Acad::eOk);
+    ASSERT_EQ(acdbRegApp(L"TKSY"), RTNORM);
+    auto* block = new AcDbBlockTableRecord();
+    block->setName("SYM");
+    AcDbObjectId blockId;
+    ASSERT_EQ(db->addBlockTableRecord(blockId, block), Acad::eOk);
+    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(), AcGeVector3d::kZAxis, 1));
+    db->modelSpace()->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(3, 3, 0), blockId));
+    // Erasures, also through entity names.
+    AcDbObject* o = nullptr;
+    ASSERT_EQ(acdbOpenAcDbObject(o, ids[0], AcDb::kForWrite), Acad::eOk);
+    o->erase();
+    o->close();
+    ads_name n;
+    acdbGetAdsName(n, ids[4]);
+    acdbEntDel(n);
+    // Changes: geometry, layer, extended data, of old and new entities.
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, ids[1], AcDb::kForWrite), Acad::eOk);
+    e->transformBy(AcGeMatrix3d::translation(AcGeVector3d(100, 0, 0)));
+    e->setLayer(L"NEW");
+    e->close();
+    ASSERT_EQ(acdbOpenAcDbEntity(e, ids[2], AcDb::kForWrite), Acad::eOk);
+    ads_point q = {9, 9, 0};
+    resbuf* xd = acutBuildList(1001, L"IDPOINT", 1011, q, 1001, L"TKSY", 1000, L"KM&1", 0);
+    ASSERT_EQ(e->setXData(xd), Acad::eOk);
+    acutRelRb(xd);
+    e->close();
+    ASSERT_EQ(acdbOpenAcDbEntity(e, added, AcDb::kForWrite), Acad::eOk);
+    e->setColorIndex(3);
+    e->close();
+    db->setHeaderVar("$CELTYPE", 6, "DASHED");
+    journal().endGroup();
+    ASSERT_NE(withoutSeed(db->dxfOut()), before);
+
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), before);
+    // Ids of the old entities still name them; the added ones are gone.
+    EXPECT_EQ(db->modelSpace()->entityIds(), ids);
+    EXPECT_FALSE(added.isValid());
+    EXPECT_FALSE(db->table("LAYER")->has("NEW"));
+    EXPECT_FALSE(db->isAppRegistered("TKSY"));
+    EXPECT_EQ(db->blockRecord("SYM"), nullptr);
+    ASSERT_EQ(acdbOpenAcDbEntity(e, ids[1], AcDb::kForRead), Acad::eOk);
+    AcGePoint3d p;
+    static_cast<AcDbPolyline*>(e)->getPointAt(0, p);
+    EXPECT_EQ(p, AcGePoint3d(1, 0, 0));
+    e->close();
+    EXPECT_FALSE(journal().undoGroup());
+}
+
+TEST_F(UndoTest, NestedGroupsAreOneAndChangesOutsideGroupsStandAlone)
+{
+    const std::string start = withoutSeed(db->dxfOut());
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+    const std::string afterFirst = withoutSeed(db->dxfOut());
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+    EXPECT_EQ(journal().groupCount(), 2);
+
+    journal().beginGroup();
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+    journal().beginGroup();
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+    journal().endGroup();
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
+    journal().endGroup();
+    EXPECT_EQ(journal().groupCount(), 3);
+    const std::size_t count = db->modelSpace()->entityIds().size();
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(db->modelSpace()->entityIds().size(), count - 3);
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), afterFirst);
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), start);
+    // An empty group leaves nothing to undo.
+    journal().beginGroup();
+    journal().endGroup();
+    EXPECT_FALSE(journal().undoGroup());
+}
+
+TEST_F(UndoTest, ErasingTwiceInAGroupAndAnOpenGroupAreReversed)
+{
+    const std::string start = withoutSeed(db->dxfOut());
+    journal().beginGroup();
+    ads_name n;
+    acdbGetAdsName(n, ids[3]);
+    acdbEntDel(n);
+    acdbEntDel(n);
+    acdbEntDel(n);
+    EXPECT_TRUE(ids[3].isErased());
+    // Undo while the group is still open closes and reverses it.
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_FALSE(ids[3].isErased());
+    EXPECT_FALSE(journal().isGroupOpen());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), start);
+}
+
+TEST_F(UndoTest, NothingIsRecordedWhileAFileLoads)
+{
+    AcDbDatabase other(false);
+    ASSERT_EQ(other.readDxfText(db->dxfOut(), "copy.dxf"), Acad::eOk);
+    EXPECT_EQ(other.undoJournal().groupCount(), 0);
+    EXPECT_TRUE(other.undoJournal().isRecording());
+    EXPECT_FALSE(other.undoJournal().undoGroup());
+}
+
+} // namespace
