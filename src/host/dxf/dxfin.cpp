@@ -472,7 +472,9 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                 }
             continue;
         }
-        if (t.code == 330 && slot == 0 && !gotOwner) {
+        // The owner is the first reference before any subclass; inside a
+        // subclass the host does not know, a 330 is that subclass's data.
+        if (t.code == 330 && slot == 0 && !gotOwner && !unknown) {
             std::uint64_t h = 0;
             if (tryParseHandle(t.value, h) && owner)
                 *owner = h;

@@ -176,11 +176,28 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     } else {
         w.str(0, name);
         w.handle(name == "DIMSTYLE" ? 105 : 5, obj.handle());
-        for (const AcDbExtraTag& t : extra)
-            if (t.slot == 0)
-                w.str(t.code, t.value);
+        // Application data groups come before the owner, anything else of
+        // the first slot after it, so that the owner reads back as owner.
+        std::vector<const AcDbExtraTag*> head, rest;
+        bool inGroup = false, groups = true;
+        for (const AcDbExtraTag& t : extra) {
+            if (t.slot != 0)
+                continue;
+            if (groups && (inGroup || t.code == 102)) {
+                head.push_back(&t);
+                if (t.code == 102)
+                    inGroup = !t.value.empty() && t.value.front() == '{';
+                continue;
+            }
+            groups = false;
+            rest.push_back(&t);
+        }
+        for (const AcDbExtraTag* t : head)
+            w.str(t->code, t->value);
         const AcDbStub* owner = obj.stub() ? obj.stub()->owner : nullptr;
         w.handle(330, owner ? owner->handle : 0);
+        for (const AcDbExtraTag* t : rest)
+            w.str(t->code, t->value);
     }
     FieldWriter fw(w, extra);
     obj.describeFields(fw);
@@ -207,11 +224,8 @@ std::string writeDatabase(const AcDbDatabase& db)
 
     // HEADER: the version is at least R2010; the handle seed is ours.
     std::string version = db.version();
-    static const char* const kOld[] = {"AC1006", "AC1009", "AC1012", "AC1014", "AC1015", "AC1018", "AC1021", ""};
-    for (const char* const* v = kOld; **v; ++v)
-        if (version == *v)
-            version.clear();
-    if (version.empty())
+    // Every version the reader accepts has the form AC10nn.
+    if (version.size() != 6 || version < "AC1024")
         version = "AC1024";
     const bool r2018 = version >= "AC1032";
     w.str(0, "SECTION");
