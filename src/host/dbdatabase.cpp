@@ -221,6 +221,7 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
     // The serial stays with the object; everything else moves.
     std::swap(m_stubs, other.m_stubs);
     std::swap(m_handles, other.m_handles);
+    std::swap(m_dense, other.m_dense);
     std::swap(m_handseed, other.m_handseed);
     std::swap(m_tables, other.m_tables);
     std::swap(m_objects, other.m_objects);
@@ -236,10 +237,34 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
     other.m_undo->clear();
 }
 
-AcDbStub* AcDbDatabase::newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle)
+AcDbStub** AcDbDatabase::handleSlot(std::uint64_t handle, bool create)
 {
-    if (handle == 0 || m_handles.count(handle))
+    if (handle < kDenseHandles) {
+        if (handle >= m_dense.size()) {
+            if (!create)
+                return nullptr;
+            m_dense.resize(std::max<std::size_t>(handle + 1, m_dense.size() * 3 / 2), nullptr);
+        }
+        return &m_dense[handle];
+    }
+    if (!create) {
+        auto it = m_handles.find(handle);
+        return it == m_handles.end() ? nullptr : &it->second;
+    }
+    return &m_handles[handle];
+}
+
+AcDbStub* AcDbDatabase::newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle, bool* renumbered)
+{
+    AcDbStub** slot = handle != 0 ? handleSlot(handle, true) : nullptr;
+    if (!slot || *slot) {
+        if (renumbered && handle != 0)
+            *renumbered = true;
         handle = m_handseed;
+        while (stubForHandle(handle))
+            ++handle;
+        slot = handleSlot(handle, true);
+    }
     noteHandle(handle);
     AcDbStub& s = m_stubs.emplace_back();
     s.db = this;
@@ -247,12 +272,16 @@ AcDbStub* AcDbDatabase::newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t h
     s.object = std::move(obj);
     if (s.object)
         s.object->setStub(&s);
-    m_handles.emplace(handle, &s);
+    *slot = &s;
     return &s;
 }
 
 AcDbStub* AcDbDatabase::stubForHandle(std::uint64_t handle) const
 {
+    if (handle < m_dense.size())
+        return m_dense[handle];
+    if (handle < kDenseHandles)
+        return nullptr;
     auto it = m_handles.find(handle);
     return it == m_handles.end() ? nullptr : it->second;
 }

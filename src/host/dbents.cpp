@@ -182,8 +182,12 @@ void AcDbPolyline::describeFields(AcDbDxfFields& f)
 {
     AcDbEntity::describeFields(f);
     f.subclass("AcDbPolyline");
-    int count = static_cast<int>(m_points.size());
-    f.integer(90, count, 0, true);
+    // The vertex count is written from the vertices; a reader takes it
+    // through vertices() as a size hint.
+    if (!f.isReading()) {
+        int count = static_cast<int>(m_points.size());
+        f.integer(90, count, 0, true);
+    }
     f.integer(70, m_flags, 0, true);
     if (f.isReading() || m_widths.empty())
         f.real(43, m_constWidth, 0.0);
@@ -267,8 +271,10 @@ void AcDbBlockEnd::describeFields(AcDbDxfFields& f)
 void AcDbSymbolTable::describeFields(AcDbDxfFields& f)
 {
     f.subclass("AcDbSymbolTable");
-    int count = static_cast<int>(m_records.size());
-    f.integer(70, count, 0, true);
+    if (!f.isReading()) {
+        int count = static_cast<int>(m_records.size());
+        f.integer(70, count, 0, true);
+    }
 }
 
 // ---------------------------------------------------------------- setters

@@ -4,6 +4,11 @@
 #include "host/dxf/dxfio.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -45,7 +50,7 @@ std::string acdbHostPathOf(const ACHAR* fileName)
     return hostPath(fileName);
 }
 
-Acad::ErrorStatus AcDbDatabase::readDxfText(std::string text, const std::string& sourceName)
+Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::string& sourceName)
 {
     AcDbDatabase fresh(false);
     try {
@@ -68,26 +73,35 @@ Acad::ErrorStatus AcDbDatabase::readDxfText(std::string text, const std::string&
 Acad::ErrorStatus AcDbDatabase::readDwgFile(const ACHAR* fileName)
 {
     const std::string path = hostPath(fileName);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         m_lastError = utf8ToWide(path + ": cannot open the file (" + std::strerror(errno) + ")");
-        return Acad::eFileNotFound;
+        return errno == ENOENT ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
-    std::string text;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        m_lastError = utf8ToWide(path + ": cannot read the file");
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        m_lastError = utf8ToWide(path + ": not a file that can be read");
         return Acad::eFileAccessErr;
     }
-    text.resize(static_cast<std::size_t>(size));
-    in.seekg(0, std::ios::beg);
-    in.read(text.data(), size);
-    if (!in) {
-        m_lastError = utf8ToWide(path + ": cannot read the file");
+    // Map the file: no copy of a large drawing, pages read ahead at once.
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    void* map = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
+    ::close(fd);
+    if (size > 0 && map == MAP_FAILED) {
+        m_lastError = utf8ToWide(path + ": cannot read the file (" + std::strerror(errno) + ")");
         return Acad::eFileAccessErr;
     }
-    Acad::ErrorStatus es = readDxfText(std::move(text), path);
+    struct Unmap {
+        void* p;
+        std::size_t n;
+        ~Unmap()
+        {
+            if (p && n)
+                ::munmap(p, n);
+        }
+    } unmap{map, size};
+    Acad::ErrorStatus es = readDxfText(std::string_view(static_cast<const char*>(map), size), path);
     if (es == Acad::eOk)
         m_fileName = utf8ToWide(path);
     return es;
@@ -106,7 +120,7 @@ Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName)
         return Acad::eInvalidInput;
     }
     std::string error;
-    if (!dxf::writeFileAtomically(path, dxfOut(), error)) {
+    if (!dxf::saveDatabase(*this, path, error)) {
         m_lastError = utf8ToWide(error);
         return Acad::eFileAccessErr;
     }

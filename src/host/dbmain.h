@@ -462,7 +462,15 @@ public:
     bool hasVertexWidths() const { return !m_widths.empty(); }
 
     // Host internals for the file reader: append a vertex quickly.
-    void appendRaw(double x, double y) { m_points.emplace_back(x, y); }
+    void appendRaw(double x, double y)
+    {
+        m_points.emplace_back(x, y);
+        if (!m_bulges.empty())
+            m_bulges.push_back(0.0);
+        if (!m_widths.empty())
+            m_widths.emplace_back(m_constWidth, m_constWidth);
+    }
+    void setLastRawY(double y) { m_points.back().y = y; }
     void setRawBulge(unsigned int index, double b);
     void setRawWidth(unsigned int index, bool end, double w);
     void reserveRaw(std::size_t n) { m_points.reserve(n); }
@@ -745,7 +753,7 @@ public:
     // same name. On failure the database is unchanged and lastError() says
     // what went wrong, naming the file and line.
     Acad::ErrorStatus readDwgFile(const ACHAR* fileName);
-    Acad::ErrorStatus readDxfText(std::string text, const std::string& sourceName);
+    Acad::ErrorStatus readDxfText(std::string_view text, const std::string& sourceName);
     // Writes DXF (R2010 or later, UTF-8) through a temporary file renamed
     // over the target; a failure leaves the old file as it was.
     Acad::ErrorStatus saveAs(const ACHAR* fileName);
@@ -792,7 +800,11 @@ public:
     AcDbUndoJournal& undoJournal() { return *m_undo; }
 
     // Host internals.
-    AcDbStub* newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle = 0);
+    // Gives obj an identity with the handle (a fresh one when 0 or taken;
+    // renumbered then tells so).
+    AcDbStub* newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle = 0, bool* renumbered = nullptr);
+    void reserveHandles(std::size_t n) { m_dense.reserve(std::min<std::size_t>(n + 1, kDenseHandles)); }
+    static constexpr std::uint64_t kDenseHandles = 1u << 22;
     AcDbStub* stubForHandle(std::uint64_t handle) const;
     std::uint64_t nextHandle() const { return m_handseed; }
     void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
@@ -811,7 +823,10 @@ public:
 private:
     std::int64_t m_serial;
     std::deque<AcDbStub> m_stubs;
+    // Handles are mostly small and dense: a table for those, a map for the rest.
+    std::vector<AcDbStub*> m_dense;
     std::unordered_map<std::uint64_t, AcDbStub*> m_handles;
+    AcDbStub** handleSlot(std::uint64_t handle, bool create);
     std::uint64_t m_handseed = 1;
     std::vector<AcDbObjectId> m_tables;
     AcDbObjectIdArray m_objects;

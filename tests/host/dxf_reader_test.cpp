@@ -213,7 +213,8 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
 TEST(DxfReaderTest, WrittenRealsReadBackExactly)
 {
     AcDbDatabase db;
-    const double values[] = {0.1, 1.0 / 3.0, 123456.789012345, -7.5e-9, 1e20};
+    const double values[] = {0.1, 1.0 / 3.0, 123456.789012345, -7.5e-9, 1e20, 3383000.123, -0.5, 1e-7, 2.5e15,
+                             123.456e3, 0.30000000000000004, 5e-324};
     for (double v : values)
         db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(v, -v, v * 2)));
     AcDbDatabase again(false);
@@ -224,6 +225,21 @@ TEST(DxfReaderTest, WrittenRealsReadBackExactly)
         auto* p = static_cast<AcDbPoint*>(ids[i].stub()->object.get());
         EXPECT_EQ(p->position(), AcGePoint3d(values[i], -values[i], values[i] * 2));
     }
+    // Angles are degrees in the file: a rotation read from text survives
+    // being written and read again, to the last bit.
+    AcDbDatabase angles;
+    for (const char* deg : {"312.6057730233772", "90", "0.1", "359.99999999999994", "17.000000000000004"}) {
+        auto* t = new AcDbText(AcGePoint3d(), L"x", 1.0, 0.0);
+        t->setRotation(std::stod(deg) * kPi / 180.0);
+        angles.modelSpace()->appendAcDbEntity(t);
+    }
+    AcDbDatabase a1(false), a2(false);
+    ASSERT_EQ(a1.readDxfText(angles.dxfOut(), "a1.dxf"), Acad::eOk);
+    ASSERT_EQ(a2.readDxfText(a1.dxfOut(), "a2.dxf"), Acad::eOk);
+    EXPECT_EQ(a1.dxfOut(), a2.dxfOut());
+    const std::string text = a1.dxfOut();
+    EXPECT_NE(text.find(" 50\n312.6057730233772\n"), std::string::npos);
+    EXPECT_NE(text.find(" 50\n90.0\n"), std::string::npos);
     // Byte-stable: writing the read drawing again gives the same text.
     AcDbDatabase third(false);
     ASSERT_EQ(third.readDxfText(again.dxfOut(), "again.dxf"), Acad::eOk);

@@ -9,9 +9,11 @@
 #include "host/dxf/tags.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <typeindex>
 #include <unordered_set>
 
 const char* acdbRecordMarkerOf(const std::string& table);
@@ -27,8 +29,24 @@ struct Binding {
     std::uint8_t slot;
     BindKind kind;
     bool set = false;
+    // Next binding of the same group code, or -1.
+    std::int8_t next = -1;
+    // Where the value goes: while planning an offset from the object.
     void* ptr;
 };
+
+// How the tags of one kind of object bind to its fields, worked out once
+// per kind from the first object's describeFields.
+struct FieldPlan {
+    std::type_index type;
+    std::string name;
+    bool raw = false;
+    std::vector<Binding> bindings;
+    std::vector<std::string> markers;
+    std::vector<std::int8_t> byCode; // first binding of a code, or -1
+};
+
+constexpr int kPlanCodes = 1072;
 
 // Collects where each group code of an object goes.
 class Binder final : public AcDbDxfFields {
@@ -57,14 +75,14 @@ public:
     void blockName(short code, AcDbBlockReference& ref) override { add(code, BindKind::BlockName, &ref); }
     void vertices(AcDbPolyline& pl) override
     {
-        for (short c : {10, 20, 40, 41, 42})
+        for (short c : {90, 10, 20, 40, 41, 42})
             add(c, BindKind::Vertex, &pl);
     }
 
 private:
     void add(short code, BindKind kind, void* ptr)
     {
-        bindings.push_back(Binding{code, static_cast<std::uint8_t>(markers.size()), kind, false, ptr});
+        bindings.push_back(Binding{code, static_cast<std::uint8_t>(markers.size()), kind, false, -1, ptr});
     }
 };
 
@@ -119,9 +137,43 @@ private:
     std::vector<AcDbStub*> m_inserts;
     std::unordered_set<std::string> m_apps;
     AcDbStub* m_lastEntity = nullptr;
+    const FieldPlan& planFor(AcDbObject& obj);
+
     std::vector<Tag> m_buf;
     int m_duplicateHandles = 0;
+    std::vector<std::unique_ptr<FieldPlan>> m_plans;
+    std::vector<Binding> m_bindings;
+    std::string m_lastApp;
+    bool m_lastIsHeavyPolyline = false;
 };
+
+const FieldPlan& Loader::planFor(AcDbObject& obj)
+{
+    const std::type_index type(typeid(obj));
+    const std::string name = obj.dxfName();
+    for (const auto& p : m_plans)
+        if (p->type == type && p->name == name)
+            return *p;
+    Binder bd;
+    obj.describeFields(bd);
+    auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
+    plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
+    char* base = reinterpret_cast<char*>(&obj);
+    plan->byCode.assign(kPlanCodes, -1);
+    for (std::size_t i = bd.bindings.size(); i-- > 0;) {
+        Binding b = bd.bindings[i];
+        b.ptr = reinterpret_cast<void*>(static_cast<std::uintptr_t>(static_cast<char*>(b.ptr) - base));
+        if (b.code >= 0 && b.code < kPlanCodes) {
+            b.next = plan->byCode[b.code];
+            plan->byCode[b.code] = static_cast<std::int8_t>(i);
+        }
+        plan->bindings.insert(plan->bindings.begin(), b);
+    }
+    for (const char* m : bd.markers)
+        plan->markers.emplace_back(m);
+    m_plans.push_back(std::move(plan));
+    return *m_plans.back();
+}
 
 Tag Loader::expect(int line, const char* what)
 {
@@ -255,8 +307,12 @@ void Loader::setupEncoding()
             cpTag = &tags.front();
         if (name == "$HANDSEED" && !tags.empty()) {
             std::uint64_t h = 0;
-            if (tryParseHandle(tags.front().value, h) && h > 0)
+            if (tryParseHandle(tags.front().value, h) && h > 0) {
                 m_db.noteHandle(h - 1);
+                // Handles are mostly dense: size the handle map once.
+                const std::size_t bySize = m_text.size() / 64;
+                m_db.reserveHandles(static_cast<std::size_t>(std::min<std::uint64_t>(h, bySize)));
+            }
         }
     }
     static const char* const kVersions[] = {"AC1002", "AC1003", "AC1004", "AC1006", "AC1009", "AC1012", "AC1014",
@@ -318,7 +374,7 @@ void Loader::assign(Binding& b, const Tag& t)
         *static_cast<double*>(b.ptr) = parseReal(t);
         break;
     case BindKind::Angle:
-        *static_cast<double*>(b.ptr) = parseReal(t) * kPi / 180.0;
+        *static_cast<double*>(b.ptr) = radiansFromFile(parseReal(t));
         break;
     case BindKind::Int: {
         const long long v = parseInt(t);
@@ -332,6 +388,13 @@ void Loader::assign(Binding& b, const Tag& t)
         break;
     case BindKind::Vertex: {
         auto* pl = static_cast<AcDbPolyline*>(b.ptr);
+        if (t.code == 90) {
+            // A size hint only: bounded by what the object can hold.
+            const long long n = parseInt(t);
+            if (n > 0 && n <= static_cast<long long>(m_buf.size()))
+                pl->reserveRaw(static_cast<std::size_t>(n));
+            return;
+        }
         const double v = parseReal(t);
         if (t.code == 10) {
             pl->appendRaw(v, 0.0);
@@ -341,10 +404,7 @@ void Loader::assign(Binding& b, const Tag& t)
         if (n == 0)
             throw DxfError(t.line, "polyline vertex data before the first vertex");
         if (t.code == 20) {
-            AcGePoint2d p;
-            pl->getPointAt(n - 1, p);
-            p.y = v;
-            pl->setPointAt(n - 1, p);
+            pl->setLastRawY(v);
         } else if (t.code == 40 || t.code == 41) {
             pl->setRawWidth(n - 1, t.code == 41, v);
         } else if (t.code == 42) {
@@ -370,10 +430,19 @@ std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std
                 if (existing.app == app)
                     g = &existing;
             if (!g) {
+                if (groups.empty())
+                    groups.reserve(4);
                 groups.push_back(AcDbXGroup{app, {}});
                 g = &groups.back();
+                std::size_t n = 0;
+                for (std::size_t k = i + 1; k < tags.size() && tags[k].code != 1001; ++k)
+                    ++n;
+                g->items.reserve(n);
             }
-            m_apps.insert(app);
+            if (app != m_lastApp) {
+                m_apps.insert(app);
+                m_lastApp = app;
+            }
             continue;
         }
         if (t.code < 1000 || t.code > 1071)
@@ -430,16 +499,19 @@ std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std
 
 void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner)
 {
-    Binder bd;
-    obj.describeFields(bd);
+    const FieldPlan& plan = planFor(obj);
+    char* base = reinterpret_cast<char*>(&obj);
+    m_bindings.assign(plan.bindings.begin(), plan.bindings.end());
+    for (Binding& b : m_bindings)
+        b.ptr = base + reinterpret_cast<std::uintptr_t>(b.ptr);
     bool markers = false;
     for (std::size_t i = 1; i < tags.size(); ++i)
         if (tags[i].code == 100) {
             markers = true;
             break;
         }
-    const bool raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
-    const auto lastSlot = static_cast<std::uint8_t>(bd.markers.size());
+    const bool raw = plan.raw;
+    const auto lastSlot = static_cast<std::uint8_t>(plan.markers.size());
     std::uint8_t slot = 0;
     std::size_t nextMarker = 0;
     bool unknown = false;
@@ -482,7 +554,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             continue;
         }
         if (t.code == 100) {
-            if (nextMarker < bd.markers.size() && t.value == bd.markers[nextMarker]) {
+            if (nextMarker < plan.markers.size() && t.value == plan.markers[nextMarker]) {
                 slot = static_cast<std::uint8_t>(++nextMarker);
                 unknown = false;
                 continue;
@@ -492,13 +564,14 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             continue;
         }
         Binding* hit = nullptr;
-        if (!unknown)
-            for (Binding& b : bd.bindings)
-                if (b.code == t.code && (!b.set || b.kind == BindKind::Vertex)
-                    && (!markers || slot == 0 || b.slot == slot)) {
+        if (!unknown && t.code >= 0 && t.code < kPlanCodes)
+            for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next) {
+                Binding& b = m_bindings[k];
+                if ((!b.set || b.kind == BindKind::Vertex) && (!markers || slot == 0 || b.slot == slot)) {
                     hit = &b;
                     break;
                 }
+            }
         if (hit)
             assign(*hit, t);
         else
@@ -510,11 +583,11 @@ AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<
 {
     std::uint64_t handle = 0;
     fill(*obj, tags, handle, owner);
-    if (handle != 0 && m_db.stubForHandle(handle)) {
+    bool renumbered = false;
+    AcDbStub* stub = m_db.newStub(std::move(obj), handle, &renumbered);
+    if (renumbered)
         ++m_duplicateHandles;
-        handle = 0;
-    }
-    return m_db.newStub(std::move(obj), handle);
+    return stub;
 }
 
 std::unique_ptr<AcDbEntity> Loader::newEntity(std::string_view name)
@@ -565,9 +638,10 @@ void Loader::attachFollower(const std::vector<Tag>& tags)
 
 void Loader::finishEntity()
 {
-    if (m_lastEntity && m_lastEntity->object->dxfName() == "POLYLINE")
+    if (m_lastEntity && m_lastIsHeavyPolyline)
         convertHeavyPolyline(m_lastEntity);
     m_lastEntity = nullptr;
+    m_lastIsHeavyPolyline = false;
 }
 
 void Loader::convertHeavyPolyline(AcDbStub* stub)
@@ -656,6 +730,12 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
         if (t.value == "ENDSEC" || t.value == "EOF" || t.value == "SECTION")
             throw DxfError(t.line, std::string("unexpected ") + std::string(t.value) + (blockEntities ? " inside a block" : ""));
         readObjectTags(t, m_buf);
+        if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
+            // Structure out of place: keeping it would make the file ambiguous.
+            finishEntity();
+            m_db.addNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+            continue;
+        }
         if (isFollower(t.value)) {
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
@@ -671,6 +751,7 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
         if (isInsert)
             m_inserts.push_back(s);
         m_lastEntity = s;
+        m_lastIsHeavyPolyline = t.value == "POLYLINE";
         if (blockEntities) {
             blockEntities->push_back(s);
         } else {
@@ -855,11 +936,19 @@ void Loader::resolve()
 
     AcDbBlockTableRecord* ms = m_db.modelSpace();
     AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
+    std::uint64_t lastOwner = 0;
+    AcDbBlockTableRecord* lastTarget = nullptr;
+    ms->entityIdsForHost().reserve(ms->entityIds().size() + m_pending.size());
     for (const PendingEntity& p : m_pending) {
         AcDbBlockTableRecord* target = nullptr;
-        if (p.owner)
+        if (p.owner && p.owner == lastOwner) {
+            target = lastTarget;
+        } else if (p.owner) {
             if (AcDbStub* o = m_db.stubForHandle(p.owner))
                 target = dynamic_cast<AcDbBlockTableRecord*>(o->object.get());
+            lastOwner = p.owner;
+            lastTarget = target;
+        }
         if (!target)
             target = p.paper ? ps : ms;
         p.stub->owner = target->stub();

@@ -14,6 +14,9 @@ namespace dxf {
 void readDatabase(AcDbDatabase& db, std::string_view text);
 
 std::string writeDatabase(const AcDbDatabase& db);
+// Streams the drawing into a temporary file beside path, syncs it and
+// renames it over path; on failure path is untouched and error says why.
+bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& error);
 void writeObject(TagWriter& w, const AcDbObject& obj);
 void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups);
 // The tags an object is written with (for acdbEntGet and table searches).

@@ -59,7 +59,7 @@ public:
     void angle(short code, double& radians, bool always) override
     {
         if (always || radians != 0.0)
-            m_w.real(code, radians * 180.0 / kPi);
+            m_w.real(code, degreesForFile(radians));
     }
     void integer(short code, int& v, int dflt, bool always) override
     {
@@ -210,17 +210,10 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
                     w.str(t.code, t.value);
 }
 
-std::string writeDatabase(const AcDbDatabase& db)
+namespace {
+
+void writeSections(const AcDbDatabase& db, TagWriter& w)
 {
-    std::string out;
-    // A rough size guess keeps reallocation rare.
-    std::size_t guess = 64 * 1024;
-    for (const AcDbObjectId& tid : db.tableIds())
-        guess += static_cast<AcDbSymbolTable*>(tid.stub()->object.get())->recordIds().size() * 200;
-    if (AcDbBlockTableRecord* ms = db.modelSpace())
-        guess += ms->entityIds().size() * 220;
-    out.reserve(guess);
-    TagWriter w(out);
 
     // HEADER: the version is at least R2010; the handle seed is ours.
     std::string version = db.version();
@@ -276,8 +269,10 @@ std::string writeDatabase(const AcDbDatabase& db)
         auto* table = static_cast<AcDbSymbolTable*>(tid.stub()->object.get());
         writeObject(w, *table);
         for (const AcDbObjectId& rid : table->recordIds())
-            if (rid.isValid() && !rid.isErased())
+            if (rid.isValid() && !rid.isErased()) {
                 writeObject(w, *rid.stub()->object);
+                w.maybeFlush();
+            }
         w.str(0, "ENDTAB");
     }
     w.str(0, "ENDSEC");
@@ -295,8 +290,10 @@ std::string writeDatabase(const AcDbDatabase& db)
             const bool layout = equalsNoCase(rec->name(), "*Model_Space") || equalsNoCase(rec->name(), "*Paper_Space");
             if (!layout)
                 for (const AcDbObjectId& eid : rec->entityIds())
-                    if (eid.isValid() && !eid.isErased())
+                    if (eid.isValid() && !eid.isErased()) {
                         writeObject(w, *eid.stub()->object);
+                        w.maybeFlush();
+                    }
             writeObject(w, *rec->blockEndId().stub()->object);
         }
     }
@@ -307,15 +304,19 @@ std::string writeDatabase(const AcDbDatabase& db)
     for (const char* space : {"*Model_Space", "*Paper_Space"})
         if (AcDbBlockTableRecord* rec = db.blockRecord(space))
             for (const AcDbObjectId& eid : rec->entityIds())
-                if (eid.isValid() && !eid.isErased())
+                if (eid.isValid() && !eid.isErased()) {
                     writeObject(w, *eid.stub()->object);
+                    w.maybeFlush();
+                }
     w.str(0, "ENDSEC");
 
     w.str(0, "SECTION");
     w.str(2, "OBJECTS");
     for (const AcDbObjectId& oid : db.objectIds())
-        if (oid.isValid() && !oid.isErased())
+        if (oid.isValid() && !oid.isErased()) {
             writeObject(w, *oid.stub()->object);
+            w.maybeFlush();
+        }
     w.str(0, "ENDSEC");
 
     for (const auto& [name, records] : db.rawSections()) {
@@ -329,7 +330,112 @@ std::string writeDatabase(const AcDbDatabase& db)
         w.str(0, "ENDSEC");
     }
     w.str(0, "EOF");
+}
+
+// A file written beside its target and renamed over it when complete.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path) : m_path(path), m_tmp(path + ".tmpXXXXXX")
+    {
+        m_fd = mkstemp(m_tmp.data());
+        m_created = m_fd >= 0;
+        if (m_fd < 0)
+            m_error = "cannot create a file beside " + path + ": " + std::strerror(errno);
+    }
+    ~AtomicFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_committed && m_created)
+            ::unlink(m_tmp.c_str());
+    }
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+    void write(const std::string& data)
+    {
+        const char* p = data.data();
+        std::size_t left = data.size();
+        while (ok() && left > 0) {
+            const ssize_t n = ::write(m_fd, p, left);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                m_error = "cannot write " + m_path + ": " + std::strerror(errno);
+                return;
+            }
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        // Start writing this chunk to disk now, so that the sync at the end
+        // waits for little more than the last chunk.
+        if (ok())
+            ::sync_file_range(m_fd, static_cast<off_t>(m_written), static_cast<off_t>(data.size()),
+                              SYNC_FILE_RANGE_WRITE);
+        m_written += data.size();
+    }
+    bool commit()
+    {
+        if (!ok())
+            return false;
+        if (::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
+            m_fd = -1;
+            m_error = "cannot write " + m_path + ": " + std::strerror(errno);
+            return false;
+        }
+        m_fd = -1;
+        ::chmod(m_tmp.c_str(), 0644);
+        if (std::rename(m_tmp.c_str(), m_path.c_str()) != 0) {
+            m_error = "cannot replace " + m_path + ": " + std::strerror(errno);
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+
+private:
+    std::string m_path;
+    std::string m_tmp;
+    int m_fd = -1;
+    std::size_t m_written = 0;
+    bool m_committed = false;
+    bool m_created = false;
+    std::string m_error;
+};
+
+} // namespace
+
+std::string writeDatabase(const AcDbDatabase& db)
+{
+    std::string out;
+    // About 250 bytes an entity: one allocation for most drawings.
+    std::size_t entities = 0;
+    if (AcDbSymbolTable* blocks = db.table("BLOCK_RECORD"))
+        for (const AcDbObjectId& rid : blocks->recordIds())
+            if (auto* rec = dynamic_cast<AcDbBlockTableRecord*>(rid.stub()->object.get()))
+                entities += rec->entityIds().size();
+    out.reserve((entities + db.objectIds().size()) * 256 + 64 * 1024);
+    TagWriter w(out);
+    writeSections(db, w);
     return out;
+}
+
+bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& error)
+{
+    AtomicFile file(path);
+    if (!file.ok()) {
+        error = file.error();
+        return false;
+    }
+    std::string buffer;
+    buffer.reserve(2 << 20);
+    TagWriter w(buffer, [](void* f, const std::string& chunk) { static_cast<AtomicFile*>(f)->write(chunk); }, &file);
+    writeSections(db, w);
+    w.flush();
+    if (!file.commit()) {
+        error = file.error();
+        return false;
+    }
+    return true;
 }
 
 void objectTags(const AcDbObject& obj, AcDbDxfTags& out)
@@ -345,38 +451,10 @@ void objectTags(const AcDbObject& obj, AcDbDxfTags& out)
 
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string& error)
 {
-    std::string tmpl = path + ".tmpXXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error = std::string("cannot create a file beside ") + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(name.data());
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        ::unlink(name.data());
-        return false;
-    }
-    ::chmod(name.data(), 0644);
-    if (std::rename(name.data(), path.c_str()) != 0) {
-        error = std::string("cannot replace ") + path + ": " + std::strerror(errno);
-        ::unlink(name.data());
+    AtomicFile file(path);
+    file.write(data);
+    if (!file.commit()) {
+        error = file.error();
         return false;
     }
     return true;

@@ -60,23 +60,46 @@ std::uint64_t parseHandle(const Tag& t);
 // Without throwing: false when the text is not a hex handle.
 bool tryParseHandle(std::string_view s, std::uint64_t& out);
 
-// Formats tags into a growing buffer. Reals are written in their shortest
-// exact form, so a value read back is the value written.
+// Formats tags into a buffer. Reals are written in their shortest exact
+// form, so a value read back is the value written. With a sink, the buffer
+// is handed to it whenever it grows past a chunk (see maybeFlush), so a
+// large drawing streams to its file instead of being held whole.
 class TagWriter {
 public:
-    explicit TagWriter(std::string& out) : m_out(out) {}
+    using Sink = void (*)(void* context, const std::string& chunk);
+    explicit TagWriter(std::string& out, Sink sink = nullptr, void* context = nullptr)
+        : m_out(out), m_sink(sink), m_context(context) {}
     void code(int code);
     void str(int code, std::string_view value);
     void real(int code, double value);
     void integer(int code, long long value);
     void handle(int code, std::uint64_t value);
     void point(int code, double x, double y, double z, bool withZ = true);
+    // Hands the buffer to the sink when it holds at least a chunk.
+    void maybeFlush()
+    {
+        if (m_sink && m_out.size() >= kChunk)
+            flush();
+    }
+    void flush();
 
 private:
+    static constexpr std::size_t kChunk = 1 << 20;
     std::string& m_out;
+    Sink m_sink;
+    void* m_context;
 };
 
 std::string formatHandle(std::uint64_t h);
+// Appends the shortest text that reads back as exactly v, with a decimal
+// point (or exponent) so that readers see a real.
 void appendReal(std::string& out, double v);
+// Angles are degrees in files and radians in memory. degreesForFile gives
+// the shortest degree value that radiansFromFile turns back into exactly
+// the same radians, so angles survive any number of reads and writes.
+double radiansFromFile(double degrees);
+double degreesForFile(double radians);
+// Parses a real as DXF files write it; false when the text is not a number.
+bool parseRealText(std::string_view s, double& out);
 
 } // namespace dxf
