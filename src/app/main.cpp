@@ -1,1 +1,49 @@
-int main() { return 0; }
+// ctrlsch: the command line of the control-schematic tools. The first word
+// names the command; each command gets the words after it.
+#include "app/render_command.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* arguments;
+    const char* summary;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+const Command kCommands[] = {
+    {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
+};
+
+int usage(std::ostream& out, int status)
+{
+    out << "usage:\n";
+    for (const Command& c : kCommands)
+        out << "  ctrlsch " << c.name << " " << c.arguments << "\n      " << c.summary << "\n";
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage(std::cerr, app::kExitUsage);
+    const std::string name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help")
+        return usage(std::cout, app::kExitOk);
+    for (const Command& c : kCommands) {
+        if (name != c.name)
+            continue;
+        const int status = c.run(std::vector<std::string>(argv + 2, argv + argc));
+        if (status == app::kExitUsage)
+            std::cerr << "usage: ctrlsch " << c.name << " " << c.arguments << "\n";
+        return status;
+    }
+    std::cerr << "ctrlsch: unknown command '" << name << "'\n";
+    return usage(std::cerr, app::kExitUsage);
+}

@@ -9,7 +9,12 @@
 namespace {
 
 constexpr int kMaxBlockNesting = 32;
+// Work limit of one extents query through nested blocks: a damaged file
+// whose blocks insert each other many times cannot stall the host.
+constexpr long kMaxBlockVisits = 2000000;
 thread_local int t_blockDepth = 0;
+thread_local long t_blockVisits = 0;
+thread_local std::vector<const AcDbBlockTableRecord*> t_blockStack;
 
 // World coordinates of a point given in the object coordinate system of
 // normal n (the arbitrary axis algorithm of DXF).
@@ -711,10 +716,18 @@ Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
     auto* rec = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get());
     if (!rec || t_blockDepth >= kMaxBlockNesting)
         return Acad::eInvalidExtents;
+    // A block that contains itself contributes what it has besides itself.
+    if (std::find(t_blockStack.begin(), t_blockStack.end(), rec) != t_blockStack.end())
+        return Acad::eInvalidExtents;
+    if (t_blockDepth == 0)
+        t_blockVisits = 0;
+    if (t_blockVisits > kMaxBlockVisits)
+        return Acad::eInvalidExtents;
+    t_blockStack.push_back(rec);
     ++t_blockDepth;
     const AcGeMatrix3d m = blockTransform();
     for (const AcDbObjectId& id : rec->entityIds()) {
-        if (!id.stub()->inDatabase)
+        if (!id.stub()->inDatabase || ++t_blockVisits > kMaxBlockVisits)
             continue;
         auto* e = static_cast<AcDbEntity*>(id.stub()->object.get());
         if (e->isErased())
@@ -726,6 +739,7 @@ Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
         ext.addExt(sub);
     }
     --t_blockDepth;
+    t_blockStack.pop_back();
     return ext.isValid() ? Acad::eOk : Acad::eInvalidExtents;
 }
 

@@ -393,3 +393,23 @@ TEST_F(DatabaseTest, ResultBufferListsBuildAndRelease)
 }
 
 } // namespace
+
+namespace {
+
+// A block that inserts itself twice: the extents query ends, and gives the
+// block's own geometry.
+TEST_F(DatabaseTest, ExtentsOfSelfInsertingBlocksEnd)
+{
+    auto* loop = new AcDbBlockTableRecord();
+    loop->setName("LOOP");
+    AcDbObjectId lid;
+    ASSERT_EQ(db->addBlockTableRecord(lid, loop), Acad::eOk);
+    loop->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
+    loop->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(5, 0, 0), lid));
+    loop->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(0, 5, 0), lid));
+    auto* ref = new AcDbBlockReference(AcGePoint3d(10, 10, 0), lid);
+    add(ref);
+    expectBox(*ref, 10, 10, 11, 11);
+}
+
+} // namespace

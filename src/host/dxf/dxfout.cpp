@@ -377,8 +377,10 @@ public:
     {
         if (!ok())
             return false;
-        if (::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
-            m_fd = -1;
+        const bool synced = ::fsync(m_fd) == 0;
+        const bool closed = ::close(m_fd) == 0;
+        m_fd = -1;
+        if (!synced || !closed) {
             m_error = "cannot write " + m_path + ": " + std::strerror(errno);
             return false;
         }
