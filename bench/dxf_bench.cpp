@@ -17,6 +17,7 @@
 //   --reuse           benchmark the drawing already at --dxf_file.
 //   --scale=F         multiply the entity counts (0.05 gives a small file
 //                     for profiling under valgrind).
+#include "host/hostmem.h"
 #include "host/dbmain.h"
 
 #include <benchmark/benchmark.h>
@@ -456,6 +457,7 @@ void removeTempDir()
 
 int main(int argc, char** argv)
 {
+    hostTuneProcessMemory(argv);
     parseOptions(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

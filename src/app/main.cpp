@@ -1,5 +1,6 @@
 // ctrlsch: the command line of the control-schematic tools. The first word
 // names the command; each command gets the words after it.
+#include "host/hostmem.h"
 #include "app/render_command.h"
 
 #include <iostream>
@@ -31,6 +32,7 @@ int usage(std::ostream& out, int status)
 
 int main(int argc, char** argv)
 {
+    hostTuneProcessMemory(argv);
     if (argc < 2)
         return usage(std::cerr, app::kExitUsage);
     const std::string name = argv[1];

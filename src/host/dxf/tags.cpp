@@ -29,6 +29,38 @@ bool Tagger::next(Tag& tag)
         tag = m_pending;
         return true;
     }
+    // Fast path: blanks, up to six digits (a sign allowed), line end.
+    {
+        const char* p = m_text.data() + m_pos;
+        const char* end = m_text.data() + m_text.size();
+        while (p < end && *p == ' ')
+            ++p;
+        bool neg = false;
+        if (p < end && *p == '-') {
+            neg = true;
+            ++p;
+        }
+        int code = 0, digits = 0;
+        while (p < end && *p >= '0' && *p <= '9' && digits < 7) {
+            code = code * 10 + (*p - '0');
+            ++p;
+            ++digits;
+        }
+        if (p < end && *p == '\r')
+            ++p;
+        if (digits > 0 && digits < 7 && p < end && *p == '\n') {
+            m_pos = static_cast<std::size_t>(p + 1 - m_text.data());
+            ++m_line;
+            const int codeLineNo = m_line;
+            std::string_view value;
+            if (!readLine(value))
+                throw DxfError(codeLineNo, "unexpected end of file: group code " + std::to_string(code) + " has no value");
+            tag.code = neg ? -code : code;
+            tag.value = value;
+            tag.line = codeLineNo;
+            return true;
+        }
+    }
     std::string_view codeLine;
     if (!readLine(codeLine))
         return false;
