@@ -1,0 +1,77 @@
+// Open documents of the host: each has its drawing database, system
+// variables, input queue and the LISP functions applications defined in it.
+#pragma once
+
+#include "host/adsdefs.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AcDbDatabase;
+
+// A LISP function defined by an application in one document.
+struct AcApLispFunction {
+    void* app = nullptr;
+    int code = 0;
+};
+
+class AcApDocument {
+public:
+    explicit AcApDocument(std::unique_ptr<AcDbDatabase> db);
+    ~AcApDocument();
+    AcDbDatabase* database() const { return m_db.get(); }
+    // The drawing's file name, or "DrawingN.dwg" for a new one.
+    const std::wstring& fileName() const { return m_fileName; }
+    void setFileName(std::wstring name) { m_fileName = std::move(name); }
+    std::wstring docTitle() const;
+
+    // System variables by upper-case name.
+    std::map<std::string, resbuf>& sysvars() { return m_sysvars; }
+    // LISP functions by lower-case name.
+    std::map<std::string, AcApLispFunction>& lispFunctions() { return m_functions; }
+
+    // Text waiting to be read by the next prompts (typed by applications,
+    // or the rest of a script line after a reply).
+    std::string& pendingInput() { return m_pending; }
+
+private:
+    std::unique_ptr<AcDbDatabase> m_db;
+    std::wstring m_fileName;
+    std::map<std::string, resbuf> m_sysvars;
+    std::map<std::string, AcApLispFunction> m_functions;
+    std::string m_pending;
+};
+
+class AcApDocManager {
+public:
+    AcApDocument* curDocument() const { return m_current; }
+    AcApDocument* mdiActiveDocument() const { return m_current; }
+    int documentCount() const { return static_cast<int>(m_docs.size()); }
+    AcApDocument* document(int index) const { return m_docs.at(static_cast<std::size_t>(index)).get(); }
+    // Opens a new drawing or a drawing file as a document that becomes
+    // current; applications get kLoadDwgMsg for it. Null with error on
+    // failure (nothing changes then).
+    AcApDocument* newDocument();
+    AcApDocument* openDocument(const std::wstring& path, std::wstring& error);
+    // Closes a document: applications get kUnloadDwgMsg for it first. The
+    // previous document becomes current.
+    void closeDocument(AcApDocument* doc);
+    void setCurDocument(AcApDocument* doc);
+    void closeAll();
+    // Types text into a document's input queue, as if the user typed it.
+    void sendStringToExecute(AcApDocument* doc, const ACHAR* text);
+
+private:
+    AcApDocument* add(std::unique_ptr<AcApDocument> doc);
+    std::vector<std::unique_ptr<AcApDocument>> m_docs;
+    AcApDocument* m_current = nullptr;
+    int m_untitled = 0;
+};
+AcApDocManager* acDocManagerPtr();
+#define acDocManager acDocManagerPtr()
+
+// The current document's database (null without documents).
+AcDbDatabase* acdbCurDwg();

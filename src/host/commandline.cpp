@@ -1,0 +1,423 @@
+#include "host/commandline.h"
+
+#include "host/aced.h"
+#include "host/acapdoc.h"
+#include "host/acrx.h"
+#include "host/dbmain.h"
+#include "host/dbundo.h"
+#include "host/hostcall.h"
+#include "host/lisp.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace host {
+
+namespace {
+
+OutputFn g_output = nullptr;
+EventHandlerFn g_events = nullptr;
+LineSource* g_source = nullptr;
+bool g_atLineStart = true;
+bool g_quit = false;
+int g_errors = 0;
+// The rest of the line being read (with its line end), and whether what
+// is taken from it is echoed.
+std::string g_rest;
+bool g_restEchoes = false;
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+void dispatchEvent(const std::string& line)
+{
+    if (g_source && g_source->echoes()) {
+        print(line);
+        print("\n");
+    }
+    if (!g_events) {
+        print("没有打开的对话框: " + line + "\n");
+        return;
+    }
+    g_events(line);
+}
+
+// Takes a reply from buffer: up to a blank or the line end, or to the line
+// end for whole lines.
+std::string takeFrom(std::string& buffer, bool wholeLine)
+{
+    std::size_t end = wholeLine ? buffer.find('\n') : buffer.find_first_of(" \n");
+    if (end == std::string::npos)
+        end = buffer.size();
+    std::string reply = buffer.substr(0, end);
+    buffer.erase(0, end < buffer.size() ? end + 1 : end);
+    if (!reply.empty() && reply.back() == '\r')
+        reply.pop_back();
+    return reply;
+}
+
+std::string currentPrompt;
+
+// "@click ..." is an event; "@3,4" a relative point.
+bool isEvent(const std::string& trimmed)
+{
+    return trimmed.size() > 1 && trimmed[0] == '@' && std::isalpha(static_cast<unsigned char>(trimmed[1]));
+}
+
+} // namespace
+
+void setOutput(OutputFn fn)
+{
+    g_output = fn;
+}
+
+void print(const std::string& text)
+{
+    if (text.empty())
+        return;
+    std::string_view s = text;
+    if (g_atLineStart && s.front() == '\n')
+        s.remove_prefix(1);
+    if (s.empty())
+        return;
+    if (g_output)
+        g_output(std::string(s));
+    else
+        std::fwrite(s.data(), 1, s.size(), stdout);
+    g_atLineStart = s.back() == '\n';
+    const std::size_t nl = s.rfind('\n');
+    currentPrompt = std::string(nl == std::string_view::npos ? s : s.substr(nl + 1));
+}
+
+void printWide(const std::wstring& text)
+{
+    print(wideToUtf8(text));
+}
+
+void printOutput(const std::string& utf8)
+{
+    print(utf8);
+}
+
+void setEventHandler(EventHandlerFn fn)
+{
+    g_events = fn;
+}
+
+void setLineSource(LineSource* source)
+{
+    g_source = source;
+    g_rest.clear();
+}
+
+LineSource* lineSource()
+{
+    return g_source;
+}
+
+bool readReply(std::string& reply, bool wholeLine)
+{
+    while (true) {
+        AcApDocument* doc = acDocManager->curDocument();
+        if (doc && !doc->pendingInput().empty()) {
+            // Typed by an application: shown as if the user typed it.
+            reply = takeFrom(doc->pendingInput(), wholeLine);
+            print(reply + "\n");
+            return true;
+        }
+        if (!g_rest.empty()) {
+            reply = takeFrom(g_rest, wholeLine);
+            if (g_restEchoes)
+                print(reply + "\n");
+            else
+                g_atLineStart = true;
+            return true;
+        }
+        std::string line;
+        if (!g_source || !g_source->readLine(line, currentPrompt))
+            return false;
+        if (isEvent(trim(line))) {
+            dispatchEvent(trim(line));
+            continue;
+        }
+        g_rest = line + "\n";
+        g_restEchoes = g_source->echoes();
+    }
+}
+
+bool readEventLine(std::string& line)
+{
+    while (true) {
+        if (!g_rest.empty()) {
+            print("对话框打开时忽略输入: " + trim(g_rest) + "\n");
+            g_rest.clear();
+        }
+        if (!g_source || !g_source->readLine(line, ""))
+            return false;
+        line = trim(line);
+        if (isEvent(line)) {
+            if (g_source->echoes())
+                print(line + "\n");
+            return true;
+        }
+        if (!line.empty())
+            print("对话框打开时忽略输入: " + line + "\n");
+    }
+}
+
+bool quitRequested()
+{
+    return g_quit;
+}
+
+void resetQuit()
+{
+    g_quit = false;
+}
+
+namespace {
+
+void error(const std::string& message)
+{
+    ++g_errors;
+    print("\n" + message + "\n");
+}
+
+// A prompt for a file name or other text with blanks; empty on Esc.
+bool askLine(const char* prompt, std::string& out)
+{
+    print(prompt);
+    if (!readReply(out, true))
+        return false;
+    out = trim(out);
+    return true;
+}
+
+bool saveTo(AcApDocument* doc, const std::string& path)
+{
+    if (doc->database()->saveAs(utf8ToWide(path).c_str()) != Acad::eOk) {
+        error("保存失败: " + wideToUtf8(doc->database()->lastError()));
+        return false;
+    }
+    doc->setFileName(doc->database()->originalFileName());
+    print("\n已保存: " + wideToUtf8(doc->fileName()) + "\n");
+    return true;
+}
+
+bool isUntitled(AcApDocument* doc)
+{
+    return doc->database()->originalFileName().empty();
+}
+
+void runUndo(AcDbDatabase* db, int count)
+{
+    int done = 0;
+    for (int i = 0; i < count && db->undoJournal().undoGroup(); ++i)
+        ++done;
+    if (done == 0)
+        print("\n没有可放弃的操作。\n");
+    else
+        print("\n已放弃 " + std::to_string(done) + " 组操作。\n");
+}
+
+void hostCommand(const std::string& name)
+{
+    AcApDocManager* dm = acDocManager;
+    AcApDocument* doc = dm->curDocument();
+    AcDbDatabase* db = doc ? doc->database() : nullptr;
+    std::string arg;
+    if (name == "QUIT" || name == "EXIT") {
+        g_quit = true;
+    } else if (name == "SAVE" || name == "QSAVE") {
+        if (isUntitled(doc)) {
+            if (askLine("\n保存为: ", arg) && !arg.empty())
+                saveTo(doc, arg);
+        } else {
+            saveTo(doc, wideToUtf8(doc->fileName()));
+        }
+    } else if (name == "SAVEAS") {
+        if (askLine("\n保存为: ", arg) && !arg.empty())
+            saveTo(doc, arg);
+    } else if (name == "OPEN") {
+        if (askLine("\n要打开的图形: ", arg) && !arg.empty()) {
+            std::wstring err;
+            if (!dm->openDocument(utf8ToWide(arg), err))
+                error("无法打开图形: " + wideToUtf8(err));
+        }
+    } else if (name == "NEW") {
+        dm->newDocument();
+    } else if (name == "CLOSE") {
+        dm->closeDocument(doc);
+        if (dm->documentCount() == 0)
+            dm->newDocument();
+    } else if (name == "DOCUMENT") {
+        // Lists the open drawings, or makes the one given current.
+        if (askLine("\n图形编号或名称 <列表>: ", arg) && !arg.empty()) {
+            for (int i = 0; i < dm->documentCount(); ++i)
+                if (arg == std::to_string(i + 1) || upper(arg) == upper(wideToUtf8(dm->document(i)->docTitle()))) {
+                    dm->setCurDocument(dm->document(i));
+                    return;
+                }
+            error("没有这个图形: " + arg);
+            return;
+        }
+        for (int i = 0; i < dm->documentCount(); ++i)
+            print("\n" + std::string(dm->document(i) == doc ? "* " : "  ") + std::to_string(i + 1) + " "
+                  + wideToUtf8(dm->document(i)->docTitle()));
+        print("\n");
+    } else if (name == "U") {
+        runUndo(db, 1);
+    } else if (name == "UNDO") {
+        acedInitGet(0, L"BEgin End");
+        int count = 1;
+        const int rc = acedGetInt(L"\n输入要放弃的操作数目或 [开始(BE)/结束(E)] <1>: ", &count);
+        if (rc == RTKWORD) {
+            ACHAR kw[32];
+            acedGetInput(kw, 32);
+            if (std::wstring(kw) == L"BEgin")
+                db->undoJournal().beginGroup();
+            else
+                db->undoJournal().endGroup();
+        } else if (rc == RTNORM || rc == RTNONE) {
+            if (count < 1)
+                error("需要正整数。");
+            else
+                runUndo(db, count);
+        }
+    } else if (name == "ARXLOAD") {
+        std::string err;
+        if (askLine("\n应用程序文件: ", arg) && !arg.empty() && !acrxLoadApp(arg, err))
+            error("ARXLOAD 失败: " + err);
+    } else if (name == "ARXUNLOAD") {
+        std::string err;
+        if (askLine("\n要卸载的应用程序: ", arg) && !arg.empty() && !acrxUnloadApp(arg, err))
+            error("ARXUNLOAD 失败: " + err);
+    }
+}
+
+const char* const kHostCommands[] = {"QUIT", "EXIT", "SAVE", "QSAVE", "SAVEAS", "OPEN", "NEW", "CLOSE",
+                                     "DOCUMENT", "U", "UNDO", "ARXLOAD", "ARXUNLOAD"};
+
+void evalLisp(const std::string& text)
+{
+    std::vector<lisp::Value> exprs;
+    try {
+        exprs = lisp::read(text);
+    } catch (const lisp::SyntaxError& e) {
+        error(std::string("; 错误: ") + e.what());
+        return;
+    }
+    for (const lisp::Value& x : exprs) {
+        AcDbDatabase* db = acdbCurDwg();
+        if (db)
+            db->undoJournal().beginGroup();
+        try {
+            const lisp::Value v = lisp::eval(x);
+            const std::string out = lisp::print(v);
+            if (!out.empty())
+                print("\n" + out + "\n");
+        } catch (const lisp::EvalError& e) {
+            error(std::string("; 错误: ") + e.what());
+        }
+        // The call may have closed the drawing it started in.
+        if (AcDbDatabase* now = acdbCurDwg(); now && now == db)
+            db->undoJournal().endGroup();
+    }
+}
+
+} // namespace
+
+void executeLine(const std::string& rawLine)
+{
+    const std::string line = trim(rawLine);
+    if (line.empty())
+        return;
+    if (isEvent(line)) {
+        dispatchEvent(line);
+        return;
+    }
+    if (line[0] == '(' || line[0] == '\'' || line[0] == '!') {
+        std::string text = line[0] == '!' ? line.substr(1) : line;
+        // An expression may go on over several lines.
+        while (lisp::openDepth(text) > 0) {
+            std::string more;
+            if (!g_source || !g_source->readLine(more, "(_> ")) {
+                error("; 错误: 输入意外结束");
+                return;
+            }
+            if (g_source->echoes())
+                print(more + "\n");
+            text += "\n" + more;
+        }
+        evalLisp(text);
+        return;
+    }
+    // A command: its name, then replies to its prompts from the same line.
+    const std::size_t blank = line.find(' ');
+    std::string name = upper(line.substr(0, blank));
+    g_rest = blank == std::string::npos ? std::string() : line.substr(blank + 1) + "\n";
+    g_restEchoes = g_source && g_source->echoes();
+    while (!name.empty() && (name[0] == '_' || name[0] == '.'))
+        name.erase(0, 1);
+    for (const char* c : kHostCommands)
+        if (name == c) {
+            hostCommand(name);
+            return;
+        }
+    if (AcRxFunctionPtr fn = acedRegCmds()->lookupCmd(utf8ToWide(name).c_str())) {
+        AcDbDatabase* db = acdbCurDwg();
+        if (db)
+            db->undoJournal().beginGroup();
+        fn();
+        if (db && db == acdbCurDwg())
+            db->undoJournal().endGroup();
+        return;
+    }
+    g_rest.clear();
+    error("未知命令“" + line.substr(0, blank) + "”。按 F1 查看帮助。");
+}
+
+int runCommandLoop()
+{
+    g_errors = 0;
+    while (!g_quit) {
+        print("\n命令: ");
+        std::string line;
+        AcApDocument* doc = acDocManager->curDocument();
+        if (doc && !doc->pendingInput().empty()) {
+            line = takeFrom(doc->pendingInput(), true);
+            print(line + "\n");
+        } else if (!g_rest.empty()) {
+            line = takeFrom(g_rest, true);
+            if (g_restEchoes)
+                print(line + "\n");
+        } else {
+            if (!g_source || !g_source->readLine(line, currentPrompt))
+                break;
+            if (g_source->echoes())
+                print(line + "\n");
+            else
+                g_atLineStart = true;
+        }
+        executeLine(line);
+        g_rest.clear();
+    }
+    print("\n");
+    return g_errors;
+}
+
+} // namespace host

@@ -1,0 +1,61 @@
+// The host's command line: where typed lines come from, how replies are
+// taken from them for prompts, what the user sees, and the top-level loop
+// that runs LISP expressions, host commands and application commands.
+//
+// Lines are read from a LineSource (a script file, the interactive
+// terminal). A prompt takes one reply: the text up to a blank or the line
+// end ("x,y" points, numbers, keywords), or a whole line for strings that
+// may hold blanks. Text that applications type (sendStringToExecute) is
+// read first. Lines starting with "@" are events for dialogs: they are
+// handed to the event handler while a prompt waits, and the prompt goes
+// on reading. "^C" and the end of input are Esc.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line (without its line end); false at the end of input.
+    // prompt is what the command line shows (for an interactive editor).
+    virtual bool readLine(std::string& line, const std::string& prompt) = 0;
+    // True when what is read should be echoed after the prompt (scripts).
+    virtual bool echoes() const = 0;
+};
+
+// Output of the command line, UTF-8. A newline at the start of a text is
+// dropped when the output already stands at the start of a line, so that
+// prompts beginning with "\n" do not leave empty lines after a reply.
+using OutputFn = void (*)(const std::string& utf8);
+void setOutput(OutputFn fn);
+void print(const std::string& utf8);
+void printWide(const std::wstring& text);
+
+// Handler of "@" lines (the dialog toolkit): false when the event could not
+// be delivered (it has reported why).
+using EventHandlerFn = bool (*)(const std::string& line);
+void setEventHandler(EventHandlerFn fn);
+
+// The source lines are read from (not owned); null means end of input.
+void setLineSource(LineSource* source);
+LineSource* lineSource();
+
+// One reply for a prompt that was just printed. Returns false on Esc.
+// wholeLine: the reply runs to the line end (blanks included).
+bool readReply(std::string& reply, bool wholeLine);
+// The next "@" line, for modal dialogs and message boxes; other lines that
+// arrive meanwhile are reported and skipped. False at the end of input.
+bool readEventLine(std::string& line);
+
+// Runs the command loop until QUIT or the end of input. Returns the number
+// of errors reported (bad LISP, unknown commands, failed saves).
+int runCommandLoop();
+// Runs one line as typed at the command prompt (tests use it).
+void executeLine(const std::string& line);
+// True after QUIT.
+bool quitRequested();
+void resetQuit();
+
+} // namespace host

@@ -1,0 +1,597 @@
+#include "host/lisp.h"
+
+#include "host/aced.h"
+#include "host/acapdoc.h"
+#include "host/acrx.h"
+#include "host/hostcall.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace lisp {
+
+Value Value::t()
+{
+    Value v;
+    v.kind = Kind::T;
+    return v;
+}
+
+Value Value::integer(long long x)
+{
+    Value v;
+    v.kind = Kind::Int;
+    v.i = x;
+    return v;
+}
+
+Value Value::real(double x)
+{
+    Value v;
+    v.kind = Kind::Real;
+    v.r = x;
+    return v;
+}
+
+Value Value::str(std::string x)
+{
+    Value v;
+    v.kind = Kind::Str;
+    v.s = std::move(x);
+    return v;
+}
+
+Value Value::sym(std::string x)
+{
+    Value v;
+    v.kind = Kind::Sym;
+    v.s = std::move(x);
+    return v;
+}
+
+Value Value::list(std::vector<Value> x)
+{
+    Value v;
+    v.kind = Kind::List;
+    v.items = std::move(x);
+    return v;
+}
+
+int openDepth(const std::string& text)
+{
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == ';')
+            while (i < text.size() && text[i] != '\n')
+                ++i;
+        else if (c == '"')
+            inString = true;
+        else if (c == '(')
+            ++depth;
+        else if (c == ')')
+            --depth;
+    }
+    return depth;
+}
+
+namespace {
+
+class Reader {
+public:
+    explicit Reader(const std::string& t) : m_t(t) {}
+
+    bool atEnd()
+    {
+        skip();
+        return m_p >= m_t.size();
+    }
+
+    Value read()
+    {
+        skip();
+        if (m_p >= m_t.size())
+            throw SyntaxError("输入意外结束");
+        const char c = m_t[m_p];
+        if (c == '(') {
+            ++m_p;
+            Value v = Value::list({});
+            while (true) {
+                skip();
+                if (m_p >= m_t.size())
+                    throw SyntaxError("格式错误的列表: 缺少 )");
+                if (m_t[m_p] == ')') {
+                    ++m_p;
+                    return v;
+                }
+                if (m_t[m_p] == '.' && m_p + 1 < m_t.size() && std::strchr(" \t\n", m_t[m_p + 1])) {
+                    ++m_p;
+                    if (v.items.empty())
+                        throw SyntaxError("格式错误的点对");
+                    v.dotted = std::make_shared<Value>(read());
+                    skip();
+                    if (m_p >= m_t.size() || m_t[m_p] != ')')
+                        throw SyntaxError("格式错误的点对");
+                    ++m_p;
+                    return v;
+                }
+                v.items.push_back(read());
+            }
+        }
+        if (c == ')')
+            throw SyntaxError("多余的 )");
+        if (c == '\'') {
+            ++m_p;
+            Value q;
+            q.kind = Value::Kind::Quote;
+            q.items.push_back(read());
+            return q;
+        }
+        if (c == '"')
+            return readString();
+        return readAtom();
+    }
+
+private:
+    void skip()
+    {
+        while (m_p < m_t.size()) {
+            const char c = m_t[m_p];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                ++m_p;
+            } else if (c == ';') {
+                while (m_p < m_t.size() && m_t[m_p] != '\n')
+                    ++m_p;
+            } else {
+                break;
+            }
+        }
+    }
+
+    Value readString()
+    {
+        ++m_p;
+        std::string out;
+        while (m_p < m_t.size() && m_t[m_p] != '"') {
+            char c = m_t[m_p++];
+            if (c == '\\' && m_p < m_t.size()) {
+                const char e = m_t[m_p++];
+                switch (e) {
+                case 'n': c = '\n'; break;
+                case 't': c = '\t'; break;
+                case 'r': c = '\r'; break;
+                case 'e': c = '\x1b'; break;
+                default: c = e; break;
+                }
+            }
+            out.push_back(c);
+        }
+        if (m_p >= m_t.size())
+            throw SyntaxError("字符串缺少结束的 \"");
+        ++m_p;
+        return Value::str(std::move(out));
+    }
+
+    Value readAtom()
+    {
+        const std::size_t start = m_p;
+        while (m_p < m_t.size() && !std::strchr(" \t\r\n()\"';", m_t[m_p]))
+            ++m_p;
+        const std::string a = m_t.substr(start, m_p - start);
+        char* end = nullptr;
+        const long long iv = std::strtoll(a.c_str(), &end, 10);
+        if (end && *end == '\0' && !a.empty() && a != "-" && a != "+")
+            return Value::integer(iv);
+        const double dv = std::strtod(a.c_str(), &end);
+        if (end && *end == '\0' && !a.empty() && std::isfinite(dv) && a.find_first_of("0123456789") != std::string::npos)
+            return Value::real(dv);
+        std::string up;
+        for (char ch : a)
+            up.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+        if (up == "nil")
+            return Value::nil();
+        if (up == "t")
+            return Value::t();
+        return Value::sym(up);
+    }
+
+    const std::string& m_t;
+    std::size_t m_p = 0;
+};
+
+std::string printReal(double r)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6g", r);
+    std::string s = buf;
+    if (s.find_first_of(".en") == std::string::npos)
+        s += ".0";
+    return s;
+}
+
+} // namespace
+
+std::vector<Value> read(const std::string& text)
+{
+    Reader r(text);
+    std::vector<Value> out;
+    while (!r.atEnd())
+        out.push_back(r.read());
+    return out;
+}
+
+std::string print(const Value& v)
+{
+    switch (v.kind) {
+    case Value::Kind::Void:
+        return "";
+    case Value::Kind::Nil:
+        return "nil";
+    case Value::Kind::T:
+        return "T";
+    case Value::Kind::Int:
+        return std::to_string(v.i);
+    case Value::Kind::Real:
+        return printReal(v.r);
+    case Value::Kind::Str: {
+        std::string out = "\"";
+        for (char c : v.s) {
+            if (c == '"' || c == '\\')
+                out += '\\';
+            if (c == '\n')
+                out += "\\n";
+            else if (c == '\t')
+                out += "\\t";
+            else
+                out += c;
+        }
+        return out + "\"";
+    }
+    case Value::Kind::Sym:
+        for (std::string up = v.s;;) {
+            for (char& c : up)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return up;
+        }
+    case Value::Kind::Quote:
+        return "'" + print(v.items.front());
+    case Value::Kind::Ename: {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "<图元名: %llx>", static_cast<unsigned long long>(v.name[0]));
+        return buf;
+    }
+    case Value::Kind::List: {
+        if (v.isNil())
+            return "nil";
+        std::string out = "(";
+        for (std::size_t k = 0; k < v.items.size(); ++k) {
+            if (k)
+                out += ' ';
+            out += print(v.items[k]);
+        }
+        if (v.dotted)
+            out += " . " + print(*v.dotted);
+        return out + ")";
+    }
+    }
+    return "nil";
+}
+
+namespace {
+
+void append(resbuf*& head, resbuf*& tail, resbuf* rb)
+{
+    if (tail)
+        tail->rbnext = rb;
+    else
+        head = rb;
+    tail = rb;
+}
+
+void toRb(const Value& v, resbuf*& head, resbuf*& tail)
+{
+    switch (v.kind) {
+    case Value::Kind::Void:
+    case Value::Kind::Nil:
+        append(head, tail, acutNewRb(RTNIL));
+        break;
+    case Value::Kind::T:
+        append(head, tail, acutNewRb(RTT));
+        break;
+    case Value::Kind::Int:
+        if (v.i >= -32768 && v.i <= 32767) {
+            resbuf* rb = acutNewRb(RTSHORT);
+            rb->resval.rint = static_cast<short>(v.i);
+            append(head, tail, rb);
+        } else {
+            resbuf* rb = acutNewRb(RTLONG);
+            rb->resval.rlong = static_cast<std::int32_t>(v.i);
+            append(head, tail, rb);
+        }
+        break;
+    case Value::Kind::Real: {
+        resbuf* rb = acutNewRb(RTREAL);
+        rb->resval.rreal = v.r;
+        append(head, tail, rb);
+        break;
+    }
+    case Value::Kind::Str:
+    case Value::Kind::Sym: {
+        resbuf* rb = acutNewRb(RTSTR);
+        rb->resval.rstring = acutNewString(utf8ToWide(v.s).c_str());
+        append(head, tail, rb);
+        break;
+    }
+    case Value::Kind::Ename: {
+        resbuf* rb = acutNewRb(RTENAME);
+        rb->resval.rlname[0] = v.name[0];
+        rb->resval.rlname[1] = v.name[1];
+        append(head, tail, rb);
+        break;
+    }
+    case Value::Kind::Quote:
+        toRb(v.items.front(), head, tail);
+        break;
+    case Value::Kind::List:
+        if (v.isNil()) {
+            append(head, tail, acutNewRb(RTNIL));
+            break;
+        }
+        append(head, tail, acutNewRb(RTLB));
+        for (const Value& x : v.items)
+            toRb(x, head, tail);
+        if (v.dotted) {
+            append(head, tail, acutNewRb(RTDOTE));
+            toRb(*v.dotted, head, tail);
+        }
+        append(head, tail, acutNewRb(RTLE));
+        break;
+    }
+}
+
+Value fromRbOne(const resbuf*& rb);
+
+Value fromRbList(const resbuf*& rb)
+{
+    Value list = Value::list({});
+    while (rb && rb->restype != RTLE && rb->restype != RTDOTE)
+        list.items.push_back(fromRbOne(rb));
+    if (rb && rb->restype == RTDOTE) {
+        rb = rb->rbnext;
+        if (rb)
+            list.dotted = std::make_shared<Value>(fromRbOne(rb));
+        while (rb && rb->restype != RTLE)
+            rb = rb->rbnext;
+    }
+    if (rb)
+        rb = rb->rbnext; // RTLE
+    return list;
+}
+
+Value fromRbOne(const resbuf*& rb)
+{
+    const resbuf* cur = rb;
+    rb = rb->rbnext;
+    switch (cur->restype) {
+    case RTNIL:
+    case RTNONE:
+    case RTVOID:
+        return Value::nil();
+    case RTT:
+        return Value::t();
+    case RTSHORT:
+        return Value::integer(cur->resval.rint);
+    case RTLONG:
+        return Value::integer(cur->resval.rlong);
+    case RTREAL:
+    case RTANG:
+    case RTORINT:
+        return Value::real(cur->resval.rreal);
+    case RTSTR:
+        return Value::str(wideToUtf8(cur->resval.rstring ? cur->resval.rstring : L""));
+    case RTPOINT:
+        return Value::list({Value::real(cur->resval.rpoint[0]), Value::real(cur->resval.rpoint[1])});
+    case RT3DPOINT:
+        return Value::list({Value::real(cur->resval.rpoint[0]), Value::real(cur->resval.rpoint[1]),
+                            Value::real(cur->resval.rpoint[2])});
+    case RTENAME:
+    case RTPICKS: {
+        Value v;
+        v.kind = Value::Kind::Ename;
+        v.name[0] = cur->resval.rlname[0];
+        v.name[1] = cur->resval.rlname[1];
+        return v;
+    }
+    case RTLB:
+        return fromRbList(rb);
+    default:
+        break;
+    }
+    // DXF groups come back as dotted pairs (code . value).
+    Value pair = Value::list({Value::integer(cur->restype)});
+    Value val;
+    switch (acutRbKind(cur->restype)) {
+    case RbKind::String: val = Value::str(wideToUtf8(cur->resval.rstring ? cur->resval.rstring : L"")); break;
+    case RbKind::Real: val = Value::real(cur->resval.rreal); break;
+    case RbKind::Short: val = Value::integer(cur->resval.rint); break;
+    case RbKind::Long: val = Value::integer(cur->resval.rlong); break;
+    case RbKind::Point:
+        pair.items.push_back(Value::real(cur->resval.rpoint[0]));
+        pair.items.push_back(Value::real(cur->resval.rpoint[1]));
+        pair.items.push_back(Value::real(cur->resval.rpoint[2]));
+        return pair;
+    default: break;
+    }
+    pair.dotted = std::make_shared<Value>(val);
+    return pair;
+}
+
+} // namespace
+
+resbuf* toResbuf(const std::vector<Value>& args)
+{
+    resbuf* head = nullptr;
+    resbuf* tail = nullptr;
+    for (const Value& v : args)
+        toRb(v, head, tail);
+    return head;
+}
+
+Value fromResbuf(const resbuf* rb)
+{
+    if (!rb)
+        return Value::nil();
+    // A single value, or the elements of a list handed back whole.
+    const resbuf* p = rb;
+    Value first = fromRbOne(p);
+    if (!p)
+        return first;
+    Value list = Value::list({first});
+    while (p)
+        list.items.push_back(fromRbOne(p));
+    return list;
+}
+
+Value listFromResbuf(const resbuf* rb)
+{
+    Value list = Value::list({});
+    const resbuf* p = rb;
+    while (p)
+        list.items.push_back(fromRbOne(p));
+    return list;
+}
+
+// ---------------------------------------------------------------- eval
+
+namespace {
+
+std::string argString(const std::vector<Value>& a, std::size_t i, const char* fn)
+{
+    if (i >= a.size() || a[i].kind != Value::Kind::Str)
+        throw EvalError(std::string("参数类型错误: stringp ") + (i < a.size() ? print(a[i]) : "nil") + " (" + fn + ")");
+    return a[i].s;
+}
+
+Value builtin(const std::string& name, const std::vector<Value>& a, bool& found)
+{
+    found = true;
+    if (name == "arxload") {
+        std::string error;
+        const std::string path = argString(a, 0, "arxload");
+        if (!acrxLoadApp(path, error))
+            throw EvalError("ARXLOAD 失败: " + error);
+        return Value::str(path);
+    }
+    if (name == "arxunload") {
+        std::string error;
+        const std::string app = argString(a, 0, "arxunload");
+        if (!acrxUnloadApp(app, error))
+            throw EvalError("ARXUNLOAD 失败: " + error);
+        return Value::str(app);
+    }
+    if (name == "arx") {
+        Value out = Value::list({});
+        for (const std::string& n : acrxLoadedApps())
+            out.items.push_back(Value::str(n));
+        return out.items.empty() ? Value::nil() : out;
+    }
+    if (name == "getvar") {
+        resbuf rb{};
+        if (acedGetVar(utf8ToWide(argString(a, 0, "getvar")).c_str(), &rb) != RTNORM)
+            return Value::nil();
+        Value v = fromResbuf(&rb);
+        if (rb.restype == RTSTR)
+            std::free(rb.resval.rstring);
+        return v;
+    }
+    if (name == "setvar") {
+        const std::string var = argString(a, 0, "setvar");
+        if (a.size() < 2)
+            throw EvalError("参数太少");
+        resbuf* rb = toResbuf({a[1]});
+        const int rc = acedSetVar(utf8ToWide(var).c_str(), rb);
+        acutRelRb(rb);
+        if (rc != RTNORM)
+            throw EvalError("拒绝修改变量: " + var);
+        return a[1];
+    }
+    if (name == "atoms-family") {
+        // (atoms-family 1 '("name" ...)): the names that are defined, nil
+        // for the others.
+        if (a.size() < 2 || a[1].kind != Value::Kind::List)
+            throw EvalError("参数类型错误: listp (atoms-family)");
+        AcApDocument* doc = acDocManager->curDocument();
+        Value out = Value::list({});
+        for (const Value& n : a[1].items) {
+            if (n.kind != Value::Kind::Str)
+                throw EvalError("参数类型错误: stringp " + print(n));
+            std::string low;
+            for (char c : n.s)
+                low.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            const bool defined = (doc && doc->lispFunctions().count(low)) || low == "arxload" || low == "getvar";
+            out.items.push_back(defined ? Value::str(n.s) : Value::nil());
+        }
+        return out;
+    }
+    if (name == "princ" || name == "prin1" || name == "print") {
+        if (!a.empty())
+            host::printOutput(a[0].kind == Value::Kind::Str && name == "princ" ? a[0].s : print(a[0]));
+        return a.empty() ? Value::nil() : a[0];
+    }
+    if (name == "list")
+        return a.empty() ? Value::nil() : Value::list(a);
+    if (name == "quote")
+        return a.empty() ? Value::nil() : a[0];
+    found = false;
+    return Value::nil();
+}
+
+} // namespace
+
+Value eval(const Value& v)
+{
+    switch (v.kind) {
+    case Value::Kind::Quote:
+        return v.items.front();
+    case Value::Kind::Sym:
+        throw EvalError("未绑定的变量: " + print(v));
+    case Value::Kind::List: {
+        if (v.isNil())
+            return Value::nil();
+        const Value& head = v.items.front();
+        if (head.kind != Value::Kind::Sym)
+            throw EvalError("函数错误: " + print(head));
+        std::vector<Value> args;
+        for (std::size_t k = 1; k < v.items.size(); ++k)
+            args.push_back(eval(v.items[k]));
+        bool found = false;
+        Value r = builtin(head.s, args, found);
+        if (found)
+            return r;
+        AcApDocument* doc = acDocManager->curDocument();
+        auto it = doc ? doc->lispFunctions().find(head.s) : decltype(doc->lispFunctions().end()){};
+        if (!doc || it == doc->lispFunctions().end())
+            throw EvalError("无函数定义: " + print(head));
+        resbuf* rb = toResbuf(args);
+        const host::CallResult res = host::invokeFunction(it->second, rb);
+        acutRelRb(rb);
+        if (res.status != RTNORM)
+            throw EvalError(res.error.empty() ? "函数调用失败: " + print(head) : res.error);
+        return res.value;
+    }
+    default:
+        return v;
+    }
+}
+
+} // namespace lisp

@@ -1,0 +1,207 @@
+// The command line: LISP reading and printing, prompts and their replies
+// (points, numbers, keywords, Enter, Esc, invalid input asked again),
+// events while a prompt waits, system variables, and host commands.
+#include "host/aced.h"
+#include "host/acapdoc.h"
+#include "host/commandline.h"
+#include "host/dbmain.h"
+#include "host/dbundo.h"
+#include "host/lisp.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace {
+
+std::string g_out;
+
+class Lines : public host::LineSource {
+public:
+    explicit Lines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
+    bool readLine(std::string& line, const std::string&) override
+    {
+        if (m_lines.empty())
+            return false;
+        line = m_lines.front();
+        m_lines.pop_front();
+        return true;
+    }
+    bool echoes() const override { return true; }
+
+private:
+    std::deque<std::string> m_lines;
+};
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_out.clear();
+        host::setOutput([](const std::string& s) { g_out += s; });
+        acDocManager->newDocument();
+    }
+    void TearDown() override
+    {
+        host::setLineSource(nullptr);
+        host::setEventHandler(nullptr);
+        host::setOutput(nullptr);
+        acDocManager->closeAll();
+        host::resetQuit();
+    }
+    void feed(std::deque<std::string> lines)
+    {
+        m_lines = std::make_unique<Lines>(std::move(lines));
+        host::setLineSource(m_lines.get());
+    }
+    std::unique_ptr<Lines> m_lines;
+};
+
+TEST(LispTest, ReadsAndPrintsAsAutoLispDoes)
+{
+    const auto v = lisp::read("(foo 12 2.5 5. \"a\\\"b\" nil T '(1 \"x\" (2.0)) (1 . 2))");
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(lisp::print(v[0]), "(FOO 12 2.5 5.0 \"a\\\"b\" nil T '(1 \"x\" (2.0)) (1 . 2))");
+    EXPECT_EQ(lisp::print(lisp::Value::real(1.0 / 3.0)), "0.333333");
+    EXPECT_EQ(lisp::print(lisp::Value::real(100.0)), "100.0");
+    EXPECT_EQ(lisp::openDepth("(a (b \"(\" c"), 2);
+    EXPECT_THROW(lisp::read("(a b"), lisp::SyntaxError);
+    EXPECT_THROW(lisp::read(")"), lisp::SyntaxError);
+    EXPECT_THROW(lisp::read("(\"open"), lisp::SyntaxError);
+    // Arguments as result buffers: short integers, longs, lists.
+    resbuf* rb = lisp::toResbuf(lisp::read("1 70000 \"s\" (1 2)"));
+    ASSERT_NE(rb, nullptr);
+    EXPECT_EQ(rb->restype, RTSHORT);
+    EXPECT_EQ(rb->rbnext->restype, RTLONG);
+    EXPECT_EQ(rb->rbnext->rbnext->restype, RTSTR);
+    EXPECT_EQ(rb->rbnext->rbnext->rbnext->restype, RTLB);
+    EXPECT_EQ(lisp::print(lisp::listFromResbuf(rb)), "(1 70000 \"s\" (1 2))");
+    acutRelRb(rb);
+}
+
+TEST_F(CommandLineTest, PointsNumbersAndInvalidRepliesAskedAgain)
+{
+    feed({"abc", "1,2", "@3,4", "", "2.5", "x", "40000", "-3"});
+    ads_point p;
+    ASSERT_EQ(acedGetPoint(nullptr, L"\n第一点: ", p), RTNORM);
+    EXPECT_EQ(p[0], 1);
+    EXPECT_EQ(p[1], 2);
+    ASSERT_EQ(acedGetPoint(p, L"\n下一点: ", p), RTNORM);
+    EXPECT_EQ(p[0], 4);
+    EXPECT_EQ(p[1], 6);
+    EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTNONE);
+    double r = 0;
+    ASSERT_EQ(acedGetReal(L"\n值: ", &r), RTNORM);
+    EXPECT_EQ(r, 2.5);
+    int i = 0;
+    acedInitGet(4, nullptr);
+    ASSERT_EQ(acedGetInt(L"\n整数: ", &i), RTCAN); // "x", 40000, -3 refused; then the input ends
+    EXPECT_EQ(g_out,
+              "第一点: abc\n需要点或选项关键字。\n第一点: 1,2\n下一点: @3,4\n点: \n值: 2.5\n"
+              "整数: x\n需要整数值或选项关键字。\n整数: 40000\n需要 -32768 和 32767 之间的整数。\n"
+              "整数: -3\n值必须为正。\n整数: *取消*\n");
+}
+
+TEST_F(CommandLineTest, KeywordsByCapitalsOrCommaAndArbitraryInput)
+{
+    feed({"lt", "W", "width", "^C", "hello", "", "two words"});
+    ads_point p;
+    ACHAR kw[64];
+    acedInitGet(0, L"LType Width,W");
+    ASSERT_EQ(acedGetPoint(nullptr, L"\n点或 [线型(LT)/宽度(W)]: ", p), RTKWORD);
+    acedGetInput(kw, 64);
+    EXPECT_STREQ(kw, L"LType");
+    acedInitGet(0, L"LType Width,W");
+    ASSERT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTKWORD);
+    acedGetInput(kw, 64);
+    EXPECT_STREQ(kw, L"Width");
+    // Options hold for one call only.
+    EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTCAN); // "width" is no point; then ^C
+    acedInitGet(128, nullptr);
+    double r;
+    ASSERT_EQ(acedGetReal(L"\n值: ", &r), RTKWORD);
+    acedGetInput(kw, 64);
+    EXPECT_STREQ(kw, L"hello");
+    ACHAR s[64];
+    ASSERT_EQ(acedGetString(1, L"\n文字: ", s, 64), RTNORM);
+    EXPECT_STREQ(s, L"");
+    ASSERT_EQ(acedGetString(1, L"\n文字: ", s, 64), RTNORM);
+    EXPECT_STREQ(s, L"two words");
+}
+
+TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
+{
+    host::setEventHandler([](const std::string& line) {
+        if (line == "@click palette 1")
+            acDocManager->sendStringToExecute(acDocManager->curDocument(), L"s ");
+        return line == "@click palette 1";
+    });
+    feed({"@click palette 1", "@unknown"});
+    acedInitGet(0, L"s");
+    ads_point p;
+    ASSERT_EQ(acedGetPoint(nullptr, L"\n请选择要绘制的符号<回车结束>: ", p), RTKWORD);
+    ACHAR kw[16];
+    acedGetInput(kw, 16);
+    EXPECT_STREQ(kw, L"s");
+    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette 1\ns\n");
+    // The end of input while a prompt waits is Esc.
+    EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTCAN);
+}
+
+TEST_F(CommandLineTest, SystemVariablesAreTypedAndSomeLiveInTheDrawing)
+{
+    resbuf rb{};
+    ASSERT_EQ(acedGetVar(L"osmode", &rb), RTNORM);
+    EXPECT_EQ(rb.restype, RTSHORT);
+    resbuf set{};
+    set.restype = RTSHORT;
+    set.resval.rint = 0;
+    ASSERT_EQ(acedSetVar(L"OSMODE", &set), RTNORM);
+    ASSERT_EQ(acedGetVar(L"OSMODE", &rb), RTNORM);
+    EXPECT_EQ(rb.resval.rint, 0);
+    set.restype = RTREAL;
+    EXPECT_EQ(acedSetVar(L"OSMODE", &set), RTERROR);
+    EXPECT_EQ(acedSetVar(L"DWGNAME", &set), RTERROR);
+    EXPECT_EQ(acedGetVar(L"NOSUCHVAR", &rb), RTERROR);
+    // CELTYPE is the drawing's current linetype and must exist.
+    resbuf lt{};
+    lt.restype = RTSTR;
+    lt.resval.rstring = const_cast<ACHAR*>(L"continuous");
+    ASSERT_EQ(acedSetVar(L"CELTYPE", &lt), RTNORM);
+    EXPECT_EQ(acdbCurDwg()->headerString("$CELTYPE"), "Continuous");
+    lt.resval.rstring = const_cast<ACHAR*>(L"NOSUCH");
+    EXPECT_EQ(acedSetVar(L"CELTYPE", &lt), RTERROR);
+    ASSERT_EQ(acedGetVar(L"CECOLOR", &rb), RTNORM);
+    EXPECT_STREQ(rb.resval.rstring, L"BYLAYER");
+    std::free(rb.resval.rstring);
+}
+
+TEST_F(CommandLineTest, CommandLoopRunsLispAndHostCommandsAndGoesOnAfterErrors)
+{
+    testutil::TempDir dir;
+    feed({"(getvar \"PICKBOX\")", "(nosuch 1)", "(getvar", "\"LUPREC\")", "FROB", "(setvar \"CELTYPE\" \"Continuous\")",
+          "U", "(getvar \"celtype\")", "U", "U", "SAVEAS " + dir.file("a.dxf"), "QUIT", "(getvar \"never\")"});
+    const int errors = host::runCommandLoop();
+    EXPECT_EQ(errors, 2);
+    EXPECT_NE(g_out.find("命令: (getvar \"PICKBOX\")\n3\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 无函数定义: NOSUCH"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("(getvar\n\"LUPREC\")\n4\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("未知命令“FROB”。"), std::string::npos) << g_out;
+    // The change of the current linetype is one group, taken back by U.
+    EXPECT_NE(g_out.find("命令: U\n已放弃 1 组操作。\n命令: (getvar \"celtype\")\n\"ByLayer\"\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("没有可放弃的操作。"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("保存为: " + dir.file("a.dxf") + "\n已保存: "), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find("never"), std::string::npos);
+    AcDbDatabase saved(false);
+    EXPECT_EQ(saved.readDwgFile(utf8ToWide(dir.file("a.dxf")).c_str()), Acad::eOk);
+}
+
+TEST_F(CommandLineTest, UnbalancedExpressionAtTheEndIsReported)
+{
+    feed({"(getvar \"osmode\""});
+    EXPECT_EQ(host::runCommandLoop(), 1);
+    EXPECT_NE(g_out.find("; 错误: 输入意外结束"), std::string::npos) << g_out;
+}
+
+} // namespace
