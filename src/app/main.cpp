@@ -2,6 +2,7 @@
 // names the command; each command gets the words after it.
 #include "host/hostmem.h"
 #include "app/render_command.h"
+#include "app/session.h"
 
 #include <iostream>
 #include <string>
@@ -18,6 +19,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
+    {"run", "SCRIPT [FILE.dxf] [-o OUT.dxf]", "run a script on the command line and print what it shows",
+     app::runCommand},
 };
 
 int usage(std::ostream& out, int status)
@@ -33,9 +36,13 @@ int usage(std::ostream& out, int status)
 int main(int argc, char** argv)
 {
     hostTuneProcessMemory(argv);
+    // Without a command, or with a drawing: the interactive command line.
     if (argc < 2)
-        return usage(std::cerr, app::kExitUsage);
+        return app::interactiveCommand({});
     const std::string name = argv[1];
+    if (argc == 2 && name.size() > 4 && name[0] != '-'
+        && (name.substr(name.size() - 4) == ".dxf" || name.substr(name.size() - 4) == ".dwg"))
+        return app::interactiveCommand({name});
     if (name == "-h" || name == "--help" || name == "help")
         return usage(std::cout, app::kExitOk);
     for (const Command& c : kCommands) {

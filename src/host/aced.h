@@ -54,8 +54,11 @@ int acedRetName(const ads_name n, int type);
 int acedRetList(const resbuf* rb);
 
 // The host's main window, the parent of applications' modeless dialogs.
-using HWND = void*;
+struct HWND__;
+using HWND = HWND__*;
 HWND adsw_acadMainWnd();
+// Set by the program that provides the windows.
+void acedSetMainWindow(HWND wnd);
 
 // The host's linetype dialog: offers the drawing's linetypes (with
 // ByBlock and ByLayer when includeByBlockByLayer), starting at current.

@@ -836,10 +836,18 @@ CallResult invokeFunction(const AcApLispFunction& f, resbuf* args)
 
 } // namespace host
 
+namespace {
+HWND g_mainWindow = nullptr;
+}
+
 HWND adsw_acadMainWnd()
 {
-    static int mainWindow;
-    return &mainWindow;
+    return g_mainWindow;
+}
+
+void acedSetMainWindow(HWND wnd)
+{
+    g_mainWindow = wnd;
 }
 
 bool acedLinetypeDialog(AcDbObjectId current, bool includeByBlockByLayer, ACHAR*& newName, AcDbObjectId& newId)

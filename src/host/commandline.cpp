@@ -43,9 +43,9 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b);
 }
 
-void dispatchEvent(const std::string& line)
+void dispatchEvent(const std::string& line, bool echo = true)
 {
-    if (g_source && g_source->echoes()) {
+    if (echo && g_source && g_source->echoes()) {
         print(line);
         print("\n");
     }
@@ -131,6 +131,7 @@ LineSource* lineSource()
 
 bool readReply(std::string& reply, bool wholeLine)
 {
+    const std::string prompt = currentPrompt;
     while (true) {
         AcApDocument* doc = acDocManager->curDocument();
         if (doc && !doc->pendingInput().empty()) {
@@ -152,6 +153,10 @@ bool readReply(std::string& reply, bool wholeLine)
             return false;
         if (isEvent(trim(line))) {
             dispatchEvent(trim(line));
+            // The prompt still waits: show it again.
+            if (!g_atLineStart)
+                print("\n");
+            print(prompt);
             continue;
         }
         g_rest = line + "\n";
@@ -265,8 +270,9 @@ void hostCommand(const std::string& name)
         if (dm->documentCount() == 0)
             dm->newDocument();
     } else if (name == "DOCUMENT") {
-        // Lists the open drawings, or makes the one given current.
-        if (askLine("\n图形编号或名称 <列表>: ", arg) && !arg.empty()) {
+        // Lists the open drawings, or makes the one named on the command
+        // line current ("DOCUMENT 2").
+        if (!trim(g_rest).empty() && askLine("\n图形编号或名称: ", arg) && !arg.empty()) {
             for (int i = 0; i < dm->documentCount(); ++i)
                 if (arg == std::to_string(i + 1) || upper(arg) == upper(wideToUtf8(dm->document(i)->docTitle()))) {
                     dm->setCurDocument(dm->document(i));
@@ -347,7 +353,7 @@ void executeLine(const std::string& rawLine)
     if (line.empty())
         return;
     if (isEvent(line)) {
-        dispatchEvent(line);
+        dispatchEvent(line, false); // echoed as the command line
         return;
     }
     if (line[0] == '(' || line[0] == '\'' || line[0] == '!') {

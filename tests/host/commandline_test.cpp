@@ -144,7 +144,8 @@ TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
     ACHAR kw[16];
     acedGetInput(kw, 16);
     EXPECT_STREQ(kw, L"s");
-    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette 1\ns\n");
+    // The prompt is shown again after the event, then what the dialog typed.
+    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette 1\n请选择要绘制的符号<回车结束>: s\n");
     // The end of input while a prompt waits is Esc.
     EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTCAN);
 }

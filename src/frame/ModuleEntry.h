@@ -1,0 +1,53 @@
+// The module frame: its entry point in the host, the table of LISP
+// functions with their dispatch, and the scope guard around handlers.
+#pragma once
+
+#include "host/acrx.h"
+
+#include <cstdint>
+
+// The host's status codes as handlers return them.
+using HandlerFn = int (*)();
+
+// One row of the function table: the LISP name, the handler and whether the
+// handler is also registered for direct invocation.
+struct LispFuncTableRow {
+    const ACHAR* name;
+    HandlerFn handler;
+    std::int32_t regFlag;
+};
+
+// Rows 0 (an empty placeholder) to 11; the row index is the function code.
+constexpr int kLispFuncCount = 11;
+extern const LispFuncTableRow LispFuncTable[kLispFuncCount + 1];
+
+// Keeps OSMODE as it was when created and writes it back when destroyed,
+// also when an exception leaves the scope.
+class COsmodeGuard {
+public:
+    COsmodeGuard();
+    ~COsmodeGuard();
+    COsmodeGuard(const COsmodeGuard&) = delete;
+    COsmodeGuard& operator=(const COsmodeGuard&) = delete;
+
+private:
+    short m_osmode = 0;
+};
+
+// Steps of the entry point (exposed for tests).
+int DefineLispFunctions();
+int UndefineLispFunctions();
+// Runs the function of the current invocation; 1 when its handler
+// returned RTNORM, 3 otherwise (nothing runs for a bad code: RTERROR).
+int DispatchLispCall();
+int showlinetype();
+
+// A handler whose function is not in this build: says so, returns nothing.
+int NotAvailable(const ACHAR* name);
+
+// Module-wide state.
+extern void* g_hInstance;
+extern void* g_hAcadMainWnd;
+
+extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId);
+extern "C" long acrxGetApiVersion();

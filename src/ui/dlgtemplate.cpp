@@ -1,0 +1,48 @@
+#include "ui/dlgtemplate.h"
+
+#include "ui/detail/window.h"
+
+#include <map>
+#include <memory>
+
+namespace ui {
+namespace {
+
+std::map<UINT, std::unique_ptr<DialogTemplate>>& registry()
+{
+    static auto* r = new std::map<UINT, std::unique_ptr<DialogTemplate>>;
+    return *r;
+}
+
+} // namespace
+
+void registerDialogTemplate(DialogTemplate tmpl)
+{
+    const UINT id = tmpl.id;
+    registry()[id] = std::make_unique<DialogTemplate>(std::move(tmpl));
+}
+
+const DialogTemplate* findDialogTemplate(UINT id)
+{
+    auto it = registry().find(id);
+    return it == registry().end() ? nullptr : it->second.get();
+}
+
+bool unregisterDialogTemplate(UINT id) { return registry().erase(id) > 0; }
+
+CSize dialogBaseUnits(int pointSize) { return detail::baseUnits(pointSize); }
+
+CRect dluToPixels(const CRect& dlu, int pointSize)
+{
+    const CSize b = detail::baseUnits(pointSize);
+    return CRect(MulDiv(dlu.left, b.cx, 4), MulDiv(dlu.top, b.cy, 8), MulDiv(dlu.right, b.cx, 4),
+                 MulDiv(dlu.bottom, b.cy, 8));
+}
+
+CSize dluToPixels(CSize dlu, int pointSize)
+{
+    const CSize b = detail::baseUnits(pointSize);
+    return CSize(MulDiv(dlu.cx, b.cx, 4), MulDiv(dlu.cy, b.cy, 8));
+}
+
+} // namespace ui

@@ -1,0 +1,907 @@
+// The "@" event lines (EVENTS.md): reading them, carrying them out on the
+// open dialogs, the listings, and message boxes.
+#include "host/adsdefs.h"
+#include "ui/detail/text.h"
+#include "ui/detail/window.h"
+#include "ui/session.h"
+
+#include <algorithm>
+#include <charconv>
+
+using namespace ui::detail;
+
+namespace {
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+
+// Splits a line into words; false with a reason for an unclosed quote.
+bool tokenize(std::string_view line, std::vector<Token>& out, std::string& error)
+{
+    size_t i = 0;
+    while (true) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
+            ++i;
+        if (i >= line.size())
+            return true;
+        Token t;
+        if (line[i] == '"') {
+            t.quoted = true;
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                const char c = line[i++];
+                if (c == '"') {
+                    closed = true;
+                    break;
+                }
+                if (c == '\\' && i < line.size()) {
+                    const char e = line[i++];
+                    t.text += e == 'n' ? '\n' : (e == 't' ? '\t' : e);
+                } else {
+                    t.text += c;
+                }
+            }
+            if (!closed) {
+                error = "unclosed quote";
+                return false;
+            }
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n')
+                t.text += line[i++];
+        }
+        out.push_back(std::move(t));
+    }
+}
+
+std::string lower(std::string s)
+{
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool parseInt(const std::string& s, int& v)
+{
+    if (s.empty())
+        return false;
+    const char* b = s.data();
+    if (*b == '+')
+        ++b;
+    const auto r = std::from_chars(b, s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+std::wstring wide(const std::string& s) { return utf8ToWide(s); }
+std::wstring num(long long v) { return std::to_wstring(v); }
+
+std::wstring quote(const std::wstring& s)
+{
+    std::wstring out = L"\"";
+    for (wchar_t c : s) {
+        if (c == L'"' || c == L'\\')
+            out += L'\\';
+        if (c == L'\n') {
+            out += L"\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + L"\"";
+}
+
+std::wstring dialogLabel(const Window& d) { return L"dialog " + num(d.templateId); }
+
+std::wstring controlLabel(const Window& c) { return std::wstring(className(c)) + L" " + num(c.id); }
+
+// Message box buttons ---------------------------------------------------------
+
+struct Answer {
+    int id;
+    const char* word;
+    const wchar_t* name;
+};
+
+const Answer kAnswers[] = {
+    {IDOK, "ok", L"OK"},          {IDCANCEL, "cancel", L"Cancel"}, {IDYES, "yes", L"Yes"},
+    {IDNO, "no", L"No"},          {IDRETRY, "retry", L"Retry"},    {IDABORT, "abort", L"Abort"},
+    {IDIGNORE, "ignore", L"Ignore"},
+};
+
+const wchar_t* answerName(int id)
+{
+    for (const auto& a : kAnswers)
+        if (a.id == id)
+            return a.name;
+    return L"?";
+}
+
+std::vector<int> boxButtons(UINT type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
+    }
+}
+
+// What Esc gives: Cancel when there is one, OK for a lone OK, else nothing.
+int escapeAnswer(const std::vector<int>& buttons)
+{
+    if (std::find(buttons.begin(), buttons.end(), IDCANCEL) != buttons.end())
+        return IDCANCEL;
+    if (buttons.size() == 1 && buttons[0] == IDOK)
+        return IDOK;
+    return 0;
+}
+
+int endOfInputAnswer(const std::vector<int>& buttons)
+{
+    if (const int esc = escapeAnswer(buttons))
+        return esc;
+    if (std::find(buttons.begin(), buttons.end(), IDNO) != buttons.end())
+        return IDNO;
+    return IDABORT;
+}
+
+// The dispatcher ------------------------------------------------------------------
+
+class Dispatch {
+public:
+    explicit Dispatch(const std::string& line) : m_line(line) {}
+
+    bool run()
+    {
+        std::string error;
+        if (!tokenize(m_line, m_tokens, error))
+            return fail(wide(error));
+        if (m_tokens.empty() || m_tokens[0].quoted || m_tokens[0].text.size() < 2 || m_tokens[0].text[0] != '@')
+            return fail(L"not an event (events start with @ and a name)");
+        const std::string verb = lower(m_tokens[0].text.substr(1));
+        m_args.assign(m_tokens.begin() + 1, m_tokens.end());
+        if (verb == "click")
+            return click();
+        if (verb == "dblclick")
+            return dblclick();
+        if (verb == "select")
+            return select();
+        if (verb == "check")
+            return check();
+        if (verb == "type")
+            return type();
+        if (verb == "spin")
+            return spin();
+        if (verb == "mouse")
+            return mouse();
+        if (verb == "tool")
+            return tool();
+        if (verb == "tip")
+            return tip();
+        if (verb == "key")
+            return key();
+        if (verb == "activate")
+            return activateEvent();
+        if (verb == "deactivate")
+            return deactivateEvent();
+        if (verb == "close")
+            return close();
+        if (verb == "msgbox")
+            return fail(L"no message box is open");
+        if (verb == "list")
+            return list();
+        if (verb == "keepfocus")
+            return keepFocus();
+        return fail(L"unknown event @" + wide(verb));
+    }
+
+private:
+    bool fail(const std::wstring& why)
+    {
+        std::string shown = m_line;
+        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r' || shown.back() == ' '))
+            shown.pop_back();
+        report(wide(shown) + L": " + why);
+        return false;
+    }
+
+    bool usage(const wchar_t* form) { return fail(std::wstring(L"usage: ") + form); }
+
+    // The most recent open dialog of a template id or short name.
+    Window* findDialog(const Token& t)
+    {
+        int id = 0;
+        const bool byId = !t.quoted && parseInt(t.text, id);
+        const std::vector<HWND> all = allWindows();
+        for (auto it = all.rbegin(); it != all.rend(); ++it) {
+            Window* w = lookup(*it);
+            if (!w || w->cls != WndClass::Dialog || w->destroying)
+                continue;
+            if (byId ? w->templateId == static_cast<UINT>(id) : (!w->name.empty() && lower(w->name) == lower(t.text)))
+                return w;
+        }
+        fail(L"no open dialog " + wide(t.text));
+        return nullptr;
+    }
+
+    Window* findControl(Window& dlg, const Token& t)
+    {
+        int id = 0;
+        const std::string name = lower(t.text);
+        if (name == "idok")
+            id = IDOK;
+        else if (name == "idcancel")
+            id = IDCANCEL;
+        else if (!parseInt(t.text, id)) {
+            fail(L"a control is named by its id, not \"" + wide(t.text) + L"\"");
+            return nullptr;
+        }
+        for (HWND c : dlg.children)
+            if (Window* cw = lookup(c); cw && cw->id == id)
+                return cw;
+        fail(dialogLabel(dlg) + L" has no control " + wide(t.text));
+        return nullptr;
+    }
+
+    // The dialog can take the user's input; so can the control, if given.
+    bool ready(Window& dlg, Window* ctl)
+    {
+        if (!isVisible(dlg))
+            return fail(dialogLabel(dlg) + L" is hidden");
+        if (!isEnabled(dlg))
+            return fail(dialogLabel(dlg) + L" is disabled (a dialog it owns is open)");
+        if (ctl && !isVisible(*ctl))
+            return fail(controlLabel(*ctl) + L" is hidden");
+        if (ctl && !isEnabled(*ctl))
+            return fail(controlLabel(*ctl) + L" is disabled");
+        return true;
+    }
+
+    // Resolves "DIALOG CONTROL" from the first two arguments, ready for
+    // input.
+    bool target(Window*& dlg, Window*& ctl)
+    {
+        dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        ctl = findControl(*dlg, m_args[1]);
+        return ctl && ready(*dlg, ctl);
+    }
+
+    // A click into an inactive dialog activates it first; afterwards the
+    // dialog and control must still be there.
+    bool bringToFront(HWND dlg, HWND ctl)
+    {
+        if (activeWindow() != dlg)
+            activate(dlg, WA_CLICKACTIVE);
+        Window* d = lookup(dlg);
+        if (!d)
+            return fail(L"the dialog closed when activated");
+        Window* c = ctl ? lookup(ctl) : nullptr;
+        if (ctl && !c)
+            return fail(L"the control went away when the dialog was activated");
+        return ready(*d, c);
+    }
+
+    // Presses and releases a mouse button at a point of the control (or of
+    // the dialog's client area when ctl is null).
+    bool press(HWND dlgH, HWND ctlH, CPoint p, bool right, bool dbl, UINT keys)
+    {
+        Window* dlg = lookup(dlgH);
+        Window* ctl = lookup(ctlH);
+        HWND targetH = nullptr;
+        CPoint pt = p;
+        if (ctl) {
+            const CRect c = clientRect(*ctl);
+            if (!c.PtInRect(p))
+                return fail(L"point " + num(p.x) + L"," + num(p.y) + L" is outside " + controlLabel(*ctl) + L" (" +
+                            num(c.Width()) + L"x" + num(c.Height()) + L")");
+            targetH = ctlH;
+            if (isTransparent(*ctl)) {
+                // Statics without SS_NOTIFY and group boxes let the click
+                // through to the dialog.
+                const RECT in = insets(*ctl);
+                pt = CPoint(p.x + ctl->rect.left + in.left, p.y + ctl->rect.top + in.top);
+                targetH = dlgH;
+            }
+        } else {
+            const CRect c = clientRect(*dlg);
+            if (!c.PtInRect(p))
+                return fail(L"point " + num(p.x) + L"," + num(p.y) + L" is outside " + dialogLabel(*dlg) + L" (" +
+                            num(c.Width()) + L"x" + num(c.Height()) + L")");
+            targetH = dlgH;
+            for (HWND ch : dlg->children) {
+                Window* cw = lookup(ch);
+                if (!cw || !(cw->style & WS_VISIBLE) || isTransparent(*cw) || !cw->rect.PtInRect(p))
+                    continue;
+                if (!isEnabled(*cw))
+                    return fail(controlLabel(*cw) + L" under the point is disabled");
+                const RECT in = insets(*cw);
+                pt = CPoint(p.x - cw->rect.left - in.left, p.y - cw->rect.top - in.top);
+                targetH = ch;
+                break;
+            }
+        }
+        if (!bringToFront(dlgH, ctlH))
+            return false;
+        const UINT button = right ? MK_RBUTTON : MK_LBUTTON;
+        const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+        const UINT up = right ? WM_RBUTTONUP : WM_LBUTTONUP;
+        const UINT dblclk = right ? WM_RBUTTONDBLCLK : WM_LBUTTONDBLCLK;
+        const LPARAM lp = MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y));
+        send(targetH, down, keys | button, lp);
+        if (lookup(targetH))
+            send(targetH, up, keys, lp);
+        if (dbl && lookup(targetH)) {
+            send(targetH, dblclk, keys | button, lp);
+            if (lookup(targetH))
+                send(targetH, up, keys, lp);
+        }
+        return true;
+    }
+
+    CPoint centre(const Window& w) { return clientRect(w).CenterPoint(); }
+
+    bool click()
+    {
+        if (m_args.size() != 2)
+            return usage(L"@click DIALOG CONTROL");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        return press(dlg->hwnd, ctl->hwnd, centre(*ctl), false, false, 0);
+    }
+
+    bool isList(const Window& w) { return w.cls == WndClass::ComboBox || w.cls == WndClass::ListBox; }
+
+    // An item by index or by its whole text (quoted).
+    bool itemIndex(Window& ctl, const Token& t, int& index)
+    {
+        if (t.quoted) {
+            index = findItem(ctl, -1, wide(t.text), true);
+            if (index < 0)
+                return fail(controlLabel(ctl) + L" has no item " + quote(wide(t.text)));
+            return true;
+        }
+        if (!parseInt(t.text, index))
+            return fail(L"an item is an index from 0 or a quoted text, not " + wide(t.text));
+        if (index < 0 || index >= static_cast<int>(ctl.items.size()))
+            return fail(controlLabel(ctl) + L" has no item " + wide(t.text) + L" (it has " + num(static_cast<long long>(ctl.items.size())) +
+                        L")");
+        return true;
+    }
+
+    bool selectItem(Window* dlg, Window* ctl, const Token& item)
+    {
+        int index = -1;
+        if (!itemIndex(*ctl, item, index))
+            return false;
+        const HWND ctlH = ctl->hwnd;
+        if (!bringToFront(dlg->hwnd, ctlH))
+            return false;
+        setFocus(ctlH);
+        userSelect(*lookup(ctlH), index);
+        return true;
+    }
+
+    bool select()
+    {
+        if (m_args.size() != 3)
+            return usage(L"@select DIALOG CONTROL INDEX|\"TEXT\"");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        if (!isList(*ctl))
+            return fail(controlLabel(*ctl) + L" is not a list or combo box");
+        return selectItem(dlg, ctl, m_args[2]);
+    }
+
+    bool dblclick()
+    {
+        if (m_args.size() != 2 && m_args.size() != 3)
+            return usage(L"@dblclick DIALOG CONTROL [INDEX|\"TEXT\"]");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        if (!isList(*ctl)) {
+            if (m_args.size() == 3)
+                return fail(controlLabel(*ctl) + L" has no items");
+            return press(dlg->hwnd, ctl->hwnd, centre(*ctl), false, true, 0);
+        }
+        const HWND ctlH = ctl->hwnd;
+        if (m_args.size() == 3) {
+            if (!selectItem(dlg, ctl, m_args[2]))
+                return false;
+        } else {
+            if (ctl->curSel < 0)
+                return fail(controlLabel(*ctl) + L" has no selected item to double-click");
+            if (!bringToFront(dlg->hwnd, ctlH))
+                return false;
+        }
+        Window* c = lookup(ctlH);
+        if (!c)
+            return true;
+        if (c->cls == WndClass::ListBox && (c->style & LBS_NOTIFY))
+            notifyParent(*c, LBN_DBLCLK);
+        else if (c->cls == WndClass::ComboBox && (c->style & 0x3) == CBS_SIMPLE)
+            notifyParent(*c, CBN_DBLCLK);
+        return true;
+    }
+
+    bool check()
+    {
+        if (m_args.size() != 3)
+            return usage(L"@check DIALOG CONTROL on|off");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        const DWORD type = ctl->style & BS_TYPEMASK;
+        const bool radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+        const bool checkBox = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
+        if (ctl->cls != WndClass::Button || (!radio && !checkBox))
+            return fail(controlLabel(*ctl) + L" is not a check box or radio button");
+        const std::string state = lower(m_args[2].text);
+        bool on;
+        if (state == "on" || state == "1" || state == "checked")
+            on = true;
+        else if (state == "off" || state == "0" || state == "unchecked")
+            on = false;
+        else
+            return usage(L"@check DIALOG CONTROL on|off");
+        if (radio && !on)
+            return fail(L"a radio button is cleared by checking another of its group");
+        if ((ctl->check == BST_CHECKED) == on)
+            return true;
+        return press(dlg->hwnd, ctl->hwnd, centre(*ctl), false, false, 0);
+    }
+
+    bool type()
+    {
+        if (m_args.size() != 3)
+            return usage(L"@type DIALOG CONTROL \"TEXT\"");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        if (ctl->cls != WndClass::Edit)
+            return fail(controlLabel(*ctl) + L" is not an edit box");
+        if (ctl->style & ES_READONLY)
+            return fail(controlLabel(*ctl) + L" is read-only");
+        const HWND ctlH = ctl->hwnd;
+        if (!bringToFront(dlg->hwnd, ctlH))
+            return false;
+        setFocus(ctlH);
+        Window* c = lookup(ctlH);
+        c->selStart = 0;
+        c->selEnd = static_cast<int>(c->text.size());
+        const int refusedBefore = refusedChars();
+        const std::wstring text = wide(m_args[2].text);
+        if (text.empty() && !c->text.empty())
+            send(ctlH, WM_CHAR, VK_BACK, 1);
+        for (wchar_t ch : text) {
+            if (!lookup(ctlH))
+                break;
+            send(ctlH, WM_CHAR, static_cast<WPARAM>(ch), 1);
+        }
+        return refusedChars() == refusedBefore;
+    }
+
+    bool spin()
+    {
+        if (m_args.size() != 3 && m_args.size() != 4)
+            return usage(L"@spin DIALOG CONTROL up|down [COUNT] | +N | -N");
+        Window *dlg, *ctl;
+        if (!target(dlg, ctl))
+            return false;
+        if (ctl->cls != WndClass::Spin)
+            return fail(controlLabel(*ctl) + L" is not a spin control");
+        const std::string dir = lower(m_args[2].text);
+        bool up = true;
+        int count = 1;
+        if (dir == "up" || dir == "down") {
+            up = dir == "up";
+            if (m_args.size() == 4 && (!parseInt(m_args[3].text, count) || count < 1))
+                return fail(L"the count of steps is a whole number from 1");
+        } else {
+            int n = 0;
+            if (m_args.size() != 3 || !parseInt(m_args[2].text, n) || n == 0)
+                return usage(L"@spin DIALOG CONTROL up|down [COUNT] | +N | -N");
+            up = n > 0;
+            count = n > 0 ? n : -n;
+        }
+        const HWND dlgH = dlg->hwnd, ctlH = ctl->hwnd;
+        if (!bringToFront(dlgH, ctlH))
+            return false;
+        for (int i = 0; i < count; ++i) {
+            Window* d = lookup(dlgH);
+            Window* c = lookup(ctlH);
+            if (!d || !c || !isVisible(*c) || !isEnabled(*c))
+                break;
+            spinPress(*c, up);
+        }
+        return true;
+    }
+
+    bool mouse()
+    {
+        if (m_args.size() < 4)
+            return usage(L"@mouse DIALOG CONTROL|0 X Y [left|right] [double] [shift] [ctrl]");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        Window* ctl = nullptr;
+        if (m_args[1].text != "0" && m_args[1].text != "-") {
+            ctl = findControl(*dlg, m_args[1]);
+            if (!ctl)
+                return false;
+        }
+        if (!ready(*dlg, ctl))
+            return false;
+        int x, y;
+        if (!parseInt(m_args[2].text, x) || !parseInt(m_args[3].text, y))
+            return fail(L"X and Y are whole numbers of pixels");
+        bool right = false, dbl = false;
+        UINT keys = 0;
+        for (size_t i = 4; i < m_args.size(); ++i) {
+            const std::string o = lower(m_args[i].text);
+            if (o == "left")
+                right = false;
+            else if (o == "right")
+                right = true;
+            else if (o == "double")
+                dbl = true;
+            else if (o == "shift")
+                keys |= MK_SHIFT;
+            else if (o == "ctrl" || o == "control")
+                keys |= MK_CONTROL;
+            else
+                return fail(L"unknown mouse option " + wide(m_args[i].text) + L" (left, right, double, shift, ctrl)");
+        }
+        return press(dlg->hwnd, ctl ? ctl->hwnd : nullptr, CPoint(x, y), right, dbl, keys);
+    }
+
+    // The toolbar of the dialog with a button of this command id.
+    bool findTool(Window*& dlg, Window*& bar, int& index)
+    {
+        dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        int cmd = 0;
+        if (!parseInt(m_args[1].text, cmd))
+            return fail(L"a toolbar button is named by its command id");
+        for (HWND c : dlg->children) {
+            Window* cw = lookup(c);
+            if (!cw || cw->cls != WndClass::Toolbar)
+                continue;
+            for (size_t i = 0; i < cw->buttons.size(); ++i)
+                if (cw->buttons[i].idCommand == cmd && !(cw->buttons[i].fsStyle & TBSTYLE_SEP)) {
+                    bar = cw;
+                    index = static_cast<int>(i);
+                    return true;
+                }
+        }
+        return fail(dialogLabel(*dlg) + L" has no toolbar button " + wide(m_args[1].text));
+    }
+
+    bool tool()
+    {
+        if (m_args.size() != 2)
+            return usage(L"@tool DIALOG COMMAND");
+        Window *dlg, *bar;
+        int index;
+        if (!findTool(dlg, bar, index) || !ready(*dlg, bar))
+            return false;
+        const TBBUTTON& b = bar->buttons[static_cast<size_t>(index)];
+        if (b.fsState & TBSTATE_HIDDEN)
+            return fail(L"toolbar button " + num(b.idCommand) + L" is hidden");
+        if (!(b.fsState & TBSTATE_ENABLED))
+            return fail(L"toolbar button " + num(b.idCommand) + L" is disabled");
+        const CRect r = toolbarItemRect(*bar, index);
+        if (!clientRect(*bar).PtInRect(r.CenterPoint()))
+            return fail(L"toolbar button " + num(b.idCommand) + L" lies outside its toolbar");
+        return press(dlg->hwnd, bar->hwnd, r.CenterPoint(), false, false, 0);
+    }
+
+    bool tip()
+    {
+        if (m_args.size() != 2)
+            return usage(L"@tip DIALOG COMMAND");
+        Window *dlg, *bar;
+        int index;
+        if (!findTool(dlg, bar, index))
+            return false;
+        const int cmd = bar->buttons[static_cast<size_t>(index)].idCommand;
+        const std::wstring text = toolTipText(*bar, index);
+        ui::print(L"tooltip " + num(cmd) + L": " + quote(text) + L"\n");
+        return true;
+    }
+
+    bool key()
+    {
+        if (m_args.size() != 2)
+            return usage(L"@key DIALOG enter|esc");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg || !ready(*dlg, nullptr))
+            return false;
+        const std::string k = lower(m_args[1].text);
+        int id;
+        if (k == "enter" || k == "return")
+            id = dlg->defId;
+        else if (k == "esc" || k == "escape")
+            id = IDCANCEL;
+        else
+            return usage(L"@key DIALOG enter|esc");
+        HWND button = nullptr;
+        for (HWND c : dlg->children)
+            if (Window* cw = lookup(c); cw && cw->id == id && cw->cls == WndClass::Button) {
+                if (!isEnabled(*cw))
+                    return fail(controlLabel(*cw) + L" is disabled");
+                button = c;
+                break;
+            }
+        const HWND dlgH = dlg->hwnd;
+        if (!bringToFront(dlgH, nullptr))
+            return false;
+        send(dlgH, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return true;
+    }
+
+    bool activateEvent()
+    {
+        if (m_args.size() != 1)
+            return usage(L"@activate DIALOG");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg || !ready(*dlg, nullptr))
+            return false;
+        activate(dlg->hwnd, WA_ACTIVE);
+        return true;
+    }
+
+    bool deactivateEvent()
+    {
+        if (m_args.size() != 1)
+            return usage(L"@deactivate DIALOG");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        if (activeWindow() != dlg->hwnd)
+            return fail(dialogLabel(*dlg) + L" is not active");
+        activate(mainWindow(), WA_ACTIVE);
+        return true;
+    }
+
+    bool close()
+    {
+        if (m_args.size() != 1)
+            return usage(L"@close DIALOG");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg || !ready(*dlg, nullptr))
+            return false;
+        if (!(dlg->style & WS_SYSMENU))
+            return fail(dialogLabel(*dlg) + L" has no close box");
+        const HWND dlgH = dlg->hwnd;
+        if (!bringToFront(dlgH, nullptr))
+            return false;
+        send(dlgH, WM_CLOSE);
+        return true;
+    }
+
+    bool keepFocus()
+    {
+        if (m_args.size() != 1)
+            return usage(L"@keepfocus DIALOG");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        const std::wstring label = dialogLabel(*dlg);
+        const bool keeps = send(dlg->hwnd, WM_ACAD_KEEPFOCUS) != 0;
+        ui::print(label + L" keeps the focus: " + (keeps ? L"yes" : L"no") + L"\n");
+        return true;
+    }
+
+    // Listings -----------------------------------------------------------------
+
+    std::wstring describeDialog(const Window& d)
+    {
+        const CRect r = screenRect(d);
+        std::wstring s = num(d.templateId);
+        if (!d.name.empty())
+            s += L" " + wide(d.name);
+        s += L" " + quote(d.text) + (d.modal ? L" modal" : L" modeless") + (isVisible(d) ? L" shown" : L" hidden");
+        if (activeWindow() == d.hwnd)
+            s += L" active";
+        if (!isEnabled(d))
+            s += L" disabled";
+        s += L" at " + num(r.left) + L"," + num(r.top) + L" size " + num(r.Width()) + L"x" + num(r.Height());
+        return s;
+    }
+
+    std::wstring describeControl(const Window& c)
+    {
+        std::wstring s = num(c.id) + L" " + className(c);
+        const bool hasText = c.cls == WndClass::Button || c.cls == WndClass::Static || c.cls == WndClass::Edit;
+        if (hasText)
+            s += L" " + quote(c.text);
+        s += L" at " + num(c.rect.left) + L"," + num(c.rect.top) + L" size " + num(c.rect.Width()) + L"x" +
+             num(c.rect.Height());
+        if (!(c.style & WS_VISIBLE))
+            s += L" hidden";
+        if (c.style & WS_DISABLED)
+            s += L" disabled";
+        if (focusWindow() == c.hwnd)
+            s += L" focus";
+        switch (c.cls) {
+        case WndClass::Button: {
+            const DWORD type = c.style & BS_TYPEMASK;
+            if (c.style & BS_PUSHLIKE)
+                s += L" push-like";
+            if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON && type != BS_GROUPBOX) {
+                if (c.style & WS_GROUP)
+                    s += L" group";
+                s += c.check == BST_CHECKED ? L" checked" : (c.check == BST_INDETERMINATE ? L" indeterminate" : L" unchecked");
+            }
+            break;
+        }
+        case WndClass::Static:
+            if (c.style & SS_NOTIFY)
+                s += L" notify";
+            break;
+        case WndClass::Edit:
+            if (c.style & ES_NUMBER)
+                s += L" number";
+            if (c.style & ES_READONLY)
+                s += L" read-only";
+            break;
+        case WndClass::ComboBox:
+        case WndClass::ListBox: {
+            if (isSorted(c))
+                s += L" sorted";
+            s += L" sel=" + num(c.curSel) + L" items=[";
+            for (size_t i = 0; i < c.items.size(); ++i)
+                s += (i ? L"," : L"") + quote(c.items[i].text);
+            s += L"]";
+            break;
+        }
+        case WndClass::Spin: {
+            s += L" pos=" + num(c.pos) + L" range=" + num(c.lower) + L".." + num(c.upper);
+            if (Window* b = lookup(c.buddy))
+                s += L" buddy=" + num(b->id);
+            break;
+        }
+        case WndClass::Toolbar: {
+            s += L" buttons=[";
+            bool first = true;
+            for (const auto& b : c.buttons) {
+                s += first ? L"" : L",";
+                first = false;
+                if (b.fsStyle & TBSTYLE_SEP) {
+                    s += L"|";
+                    continue;
+                }
+                s += num(b.idCommand);
+                if (!(b.fsState & TBSTATE_ENABLED))
+                    s += L" disabled";
+                if (b.fsState & TBSTATE_CHECKED)
+                    s += L" checked";
+                if (b.fsState & TBSTATE_HIDDEN)
+                    s += L" hidden";
+            }
+            s += L"]";
+            break;
+        }
+        default:
+            break;
+        }
+        return s;
+    }
+
+    bool list()
+    {
+        if (m_args.size() > 1)
+            return usage(L"@list [DIALOG]");
+        if (m_args.size() == 1) {
+            Window* dlg = findDialog(m_args[0]);
+            if (!dlg)
+                return false;
+            std::wstring out = L"dialog " + describeDialog(*dlg) + L"\n";
+            for (HWND c : dlg->children)
+                if (Window* cw = lookup(c))
+                    out += L"  " + describeControl(*cw) + L"\n";
+            ui::print(out);
+            return true;
+        }
+        std::vector<Window*> dialogs;
+        for (HWND h : allWindows())
+            if (Window* w = lookup(h); w && w->cls == WndClass::Dialog && !w->destroying)
+                dialogs.push_back(w);
+        std::wstring out = L"dialogs: " + (dialogs.empty() ? std::wstring(L"none") : num(static_cast<long long>(dialogs.size()))) + L"\n";
+        for (Window* d : dialogs)
+            out += L"  " + describeDialog(*d) + L"\n";
+        ui::print(out);
+        return true;
+    }
+
+    const std::string& m_line;
+    std::vector<Token> m_tokens;
+    std::vector<Token> m_args;
+};
+
+} // namespace
+
+namespace ui {
+
+bool dispatchEvent(const std::string& line)
+{
+    const bool ok = Dispatch(line).run();
+    idle();
+    return ok;
+}
+
+} // namespace ui
+
+namespace ui::detail {
+
+int messageBox(std::wstring_view text, std::wstring_view caption, UINT type)
+{
+    const std::vector<int> buttons = boxButtons(type);
+    std::wstring head = L"MessageBox " + quote(std::wstring(caption)) + L": " + std::wstring(text) + L" [";
+    for (size_t i = 0; i < buttons.size(); ++i)
+        head += (i ? L"/" : L"") + std::wstring(answerName(buttons[i]));
+    ui::print(head + L"]\n");
+    int answer = 0;
+    std::string line;
+    while (!answer) {
+        ui::EventSource* src = source();
+        if (!src || !src->nextEvent(line)) {
+            answer = endOfInputAnswer(buttons);
+            break;
+        }
+        std::vector<Token> tokens;
+        std::string error;
+        const std::string verb = tokenize(line, tokens, error) && !tokens.empty() ? lower(tokens[0].text) : "";
+        if (verb == "@list" || verb == "@keepfocus") {
+            ui::dispatchEvent(line);
+            continue;
+        }
+        if (verb != "@msgbox") {
+            report(L"a message box is waiting for @msgbox; ignored: " + utf8ToWide(line));
+            continue;
+        }
+        if (tokens.size() != 2) {
+            report(L"usage: @msgbox ok|cancel|yes|no|retry|abort|ignore");
+            continue;
+        }
+        const std::string word = lower(tokens[1].text);
+        for (const auto& a : kAnswers)
+            if (word == a.word && std::find(buttons.begin(), buttons.end(), a.id) != buttons.end())
+                answer = a.id;
+        if (!answer && word == "cancel")
+            answer = escapeAnswer(buttons);
+        if (!answer)
+            report(L"the message box has no " + utf8ToWide(tokens[1].text) + L" button");
+    }
+    ui::print(L"MessageBox answer: " + std::wstring(answerName(answer)) + L"\n");
+    return answer;
+}
+
+} // namespace ui::detail
+
+int CWnd::MessageBox(LPCTSTR text, LPCTSTR caption, UINT nType)
+{
+    return messageBox(text ? text : L"", caption ? std::wstring_view(caption) : std::wstring_view(ui::appName()), nType);
+}
+
+int AfxMessageBox(LPCTSTR text, UINT nType, UINT)
+{
+    return messageBox(text ? text : L"", ui::appName(), nType);
+}

@@ -1,0 +1,105 @@
+// The module frame in the host: its functions defined per drawing, the
+// command group, teardown, and the OSMODE guard around handlers.
+#include "frame/ModuleEntry.h"
+#include "host/aced.h"
+#include "host/acapdoc.h"
+#include "host/acrx.h"
+#include "host/commandline.h"
+#include "ui/afxext.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+short osmode()
+{
+    resbuf rb{};
+    EXPECT_EQ(acedGetVar(L"OSMODE", &rb), RTNORM);
+    return rb.resval.rint;
+}
+
+void setOsmode(short v)
+{
+    resbuf rb{};
+    rb.restype = RTSHORT;
+    rb.resval.rint = v;
+    ASSERT_EQ(acedSetVar(L"OSMODE", &rb), RTNORM);
+}
+
+class ModuleFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { host::setOutput([](const std::string&) {}); }
+    void TearDown() override
+    {
+        acrxUnloadAll();
+        acDocManager->closeAll();
+        host::setOutput(nullptr);
+    }
+};
+
+TEST_F(ModuleFrameTest, ElevenFunctionsInEveryDrawingUndefinedPerDrawing)
+{
+    AcApDocument* a = acDocManager->newDocument();
+    std::string error;
+    ASSERT_TRUE(acrxLoadApp(CTRLSCH_MODULE_PATH, error)) << error;
+    AcApDocument* b = acDocManager->newDocument();
+    for (AcApDocument* d : {a, b}) {
+        ASSERT_EQ(d->lispFunctions().size(), 11u);
+        int code = 1;
+        for (const char* name : {"ylthz", "yltbj", "mxdlg", "zhkgbdlg", "showdzjddlg", "hidedzjddlg", "getdzjddlg",
+                                 "gnkhz", "inspmtsb", "esbbtj", "showlinetype"})
+            EXPECT_EQ(d->lispFunctions().at(name).code, code++) << name;
+    }
+    // The unload message of one drawing undefines them there only.
+    acDocManager->setCurDocument(b);
+    acrxSendToApps(AcRx::kUnloadDwgMsg);
+    EXPECT_TRUE(b->lispFunctions().empty());
+    EXPECT_EQ(a->lispFunctions().size(), 11u);
+    // The command group with "sample" lives from load to unload.
+    EXPECT_TRUE(acedRegCmds()->hasGroup(L"NorvexCtrlSchDiagram10"));
+    EXPECT_NE(acedRegCmds()->lookupCmd(L"SAMPLE"), nullptr);
+    EXPECT_FALSE(acrxApplicationIsLocked(nullptr));
+    ASSERT_TRUE(acrxUnloadApp("NorvexCtrlSchDiagram10", error)) << error;
+    EXPECT_FALSE(acedRegCmds()->hasGroup(L"NorvexCtrlSchDiagram10"));
+    EXPECT_TRUE(a->lispFunctions().empty());
+    EXPECT_EQ(CDynLinkLibrary::chainLength(), 0);
+}
+
+TEST_F(ModuleFrameTest, OsmodeGuardRestoresAlsoWhenTheHandlerThrows)
+{
+    acDocManager->newDocument();
+    setOsmode(33);
+    try {
+        COsmodeGuard guard;
+        setOsmode(0);
+        throw std::runtime_error("handler failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(osmode(), 33);
+    // Unreadable OSMODE is restored as 0.
+    acDocManager->closeAll();
+    {
+        COsmodeGuard noDocument;
+    }
+    acDocManager->newDocument();
+    setOsmode(7);
+    {
+        COsmodeGuard guard;
+        setOsmode(1);
+    }
+    EXPECT_EQ(osmode(), 7);
+}
+
+TEST_F(ModuleFrameTest, FunctionTableRowsAndOutOfRangeCodes)
+{
+    EXPECT_EQ(LispFuncTable[0].handler, nullptr);
+    EXPECT_STREQ(LispFuncTable[11].name, L"showlinetype");
+    for (int i = 0; i <= kLispFuncCount; ++i)
+        EXPECT_EQ(LispFuncTable[i].regFlag, 0);
+    // Outside an invocation the function code is no row: nothing runs.
+    EXPECT_EQ(DispatchLispCall(), RTERROR);
+}
+
+} // namespace

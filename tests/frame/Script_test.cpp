@@ -1,0 +1,71 @@
+// End to end: ctrlsch run on the scripts in tests/e2e, the printed command
+// line compared with the expected transcript (FILE.scr -> FILE.out). In
+// both, @TESTAPP@ stands for the test application's path and @DIR@ for a
+// temporary folder.
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+class ScriptTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScriptTest, TranscriptIsAsExpected)
+{
+    const std::string base = testutil::sourceDir() + "/tests/e2e/" + GetParam();
+    testutil::TempDir dir;
+    const std::string script =
+        replaceAll(replaceAll(testutil::readFile(base + ".scr"), "@TESTAPP@", CTRLSCH_TESTAPP_PATH), "@DIR@", dir.path());
+    testutil::writeFile(dir.file("test.scr"), script);
+    std::string out;
+    const int rc = testutil::run(std::string("CTRLSCH_MODULE=") + CTRLSCH_MODULE_PATH + " " + CTRLSCH_PROGRAM_PATH
+                                     + " run " + testutil::shellQuote(dir.file("test.scr")) + " -o "
+                                     + testutil::shellQuote(dir.file("out.dxf")),
+                                 out);
+    EXPECT_EQ(rc, 0) << out;
+    out = replaceAll(replaceAll(out, CTRLSCH_TESTAPP_PATH, "@TESTAPP@"), dir.path(), "@DIR@");
+    const std::string expected = testutil::readFile(base + ".out");
+    EXPECT_EQ(out, expected);
+    if (out != expected)
+        testutil::writeFile(testutil::binaryDir() + "/" + GetParam() + ".actual", out);
+    // The drawing saved at the end carries what the script set.
+    const std::string dxf = testutil::readFile(dir.file("out.dxf"));
+    EXPECT_NE(dxf.find("$ACADVER"), std::string::npos);
+    const std::string checks = testutil::readFile(base + ".dxfcheck");
+    std::size_t start = 0;
+    while (start < checks.size()) {
+        std::size_t end = checks.find('\n', start);
+        if (end == std::string::npos)
+            end = checks.size();
+        const std::string needle = replaceAll(checks.substr(start, end - start), "\\n", "\n");
+        if (!needle.empty()) {
+            EXPECT_NE(dxf.find(needle), std::string::npos) << "missing in the saved drawing: " << needle;
+        }
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> scripts()
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(testutil::sourceDir() + "/tests/e2e"))
+        if (e.path().extension() == ".scr")
+            names.push_back(e.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scripts()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+} // namespace
