@@ -8,10 +8,11 @@
 
 namespace {
 
+// Never destroyed: databases owned by other statics may outlive it.
 std::map<std::int64_t, AcDbDatabase*>& registry()
 {
-    static std::map<std::int64_t, AcDbDatabase*> r;
-    return r;
+    static auto* r = new std::map<std::int64_t, AcDbDatabase*>;
+    return *r;
 }
 std::int64_t g_nextSerial = 1;
 

@@ -206,3 +206,44 @@ TEST_F(CommandLineTest, UnbalancedExpressionAtTheEndIsReported)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CommandLineTest, EntSelPicksUnderThePickBoxOrSaysWhy)
+{
+    AcDbObjectId line;
+    acdbCurDwg()->modelSpace()->appendAcDbEntity(line, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0)));
+    // The pick box is 3 pixels of a 768-pixel view 297 units high.
+    feed({"50,1", "50,5", "", "1,1"});
+    ads_name picked;
+    ads_point at;
+    ASSERT_EQ(acedEntSel(L"\n选择对象: ", picked, at), RTNORM);
+    AcDbObjectId id;
+    ASSERT_EQ(acdbGetObjectId(id, picked), Acad::eOk);
+    EXPECT_EQ(id, line);
+    EXPECT_EQ(at[1], 1.0);
+    resbuf err{};
+    EXPECT_EQ(acedEntSel(L"\n选择对象: ", picked, at), RTERROR);
+    acedGetVar(L"ERRNO", &err);
+    EXPECT_EQ(err.resval.rint, 7);
+    EXPECT_EQ(acedEntSel(L"\n选择对象: ", picked, at), RTERROR);
+    acedGetVar(L"ERRNO", &err);
+    EXPECT_EQ(err.resval.rint, 52);
+    // An erased entity is not picked.
+    ads_name lineName;
+    acdbGetAdsName(lineName, line);
+    ASSERT_EQ(acdbEntDel(lineName), RTNORM);
+    EXPECT_EQ(acedEntSel(L"\n选择对象: ", picked, at), RTERROR);
+}
+
+TEST_F(CommandLineTest, LispArgumentsOfTheWrongTypeAreReported)
+{
+    feed({"(getvar 1)", "(setvar \"osmode\" \"x\")", "(atoms-family 1 2)", "'(1 2)", "(1 2)"});
+    EXPECT_EQ(host::runCommandLoop(), 4);
+    EXPECT_NE(g_out.find("; 错误: 参数类型错误: stringp 1 (getvar)"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 拒绝修改变量: osmode"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("'(1 2)\n(1 2)\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 函数错误: 1"), std::string::npos) << g_out;
+}
+
+} // namespace
