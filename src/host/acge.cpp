@@ -247,3 +247,24 @@ bool AcDbExtents::contains(const AcGePoint3d& p, double tol) const
     return m_valid && p.x >= m_min.x - tol && p.x <= m_max.x + tol && p.y >= m_min.y - tol
         && p.y <= m_max.y + tol;
 }
+
+AcGeMatrix3d acgeOcsMatrix(const AcGeVector3d& normal)
+{
+    AcGeMatrix3d m;
+    if ((normal.x == 0.0 && normal.y == 0.0 && normal.z > 0.0) || normal.isZeroLength())
+        return m;
+    const AcGeVector3d n = normal.normal();
+    AcGeVector3d ax;
+    if (std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64)
+        ax = AcGeVector3d::kYAxis.crossProduct(n).normal();
+    else
+        ax = AcGeVector3d::kZAxis.crossProduct(n).normal();
+    const AcGeVector3d ay = n.crossProduct(ax).normal();
+    const AcGeVector3d cols[3] = {ax, ay, n};
+    for (int c = 0; c < 3; ++c) {
+        m(0, c) = cols[c].x;
+        m(1, c) = cols[c].y;
+        m(2, c) = cols[c].z;
+    }
+    return m;
+}

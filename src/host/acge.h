@@ -176,3 +176,8 @@ private:
 };
 
 inline constexpr double kPi = 3.14159265358979323846;
+
+// The object coordinate system of an extrusion direction (DXF's arbitrary
+// axis algorithm) as a matrix from object to world coordinates; identity
+// for the Z axis and for a zero vector.
+AcGeMatrix3d acgeOcsMatrix(const AcGeVector3d& normal);

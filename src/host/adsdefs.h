@@ -90,3 +90,5 @@ ACHAR* acutNewString(const ACHAR* s);
 // U+FFFD.
 std::wstring utf8ToWide(std::string_view s);
 std::string wideToUtf8(std::wstring_view s);
+// Appends one code point as UTF-8 (U+FFFD for what is no character).
+void utf8Append(std::string& out, std::uint32_t codePoint);

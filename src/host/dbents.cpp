@@ -18,18 +18,11 @@ thread_local std::vector<const AcDbBlockTableRecord*> t_blockStack;
 
 // World coordinates of a point given in the object coordinate system of
 // normal n (the arbitrary axis algorithm of DXF).
-AcGePoint3d ocsToWcs(const AcGePoint3d& p, const AcGeVector3d& nIn)
+AcGePoint3d ocsToWcs(const AcGePoint3d& p, const AcGeVector3d& n)
 {
-    if (nIn.x == 0.0 && nIn.y == 0.0 && nIn.z > 0.0)
+    if (n.x == 0.0 && n.y == 0.0 && n.z > 0.0)
         return p;
-    const AcGeVector3d n = nIn.normal();
-    AcGeVector3d ax;
-    if (std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64)
-        ax = AcGeVector3d::kYAxis.crossProduct(n).normal();
-    else
-        ax = AcGeVector3d::kZAxis.crossProduct(n).normal();
-    const AcGeVector3d ay = n.crossProduct(ax).normal();
-    return AcGePoint3d::kOrigin + ax * p.x + ay * p.y + n * p.z;
+    return AcGePoint3d(p).transformBy(acgeOcsMatrix(n));
 }
 
 double normalizeAngle(double a)
@@ -350,20 +343,23 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name)
     return Acad::eOk;
 }
 
+// Sets a length that must be positive.
+static Acad::ErrorStatus setPositive(double& field, double value)
+{
+    if (!(value > 0.0))
+        return Acad::eInvalidInput;
+    field = value;
+    return Acad::eOk;
+}
+
 Acad::ErrorStatus AcDbCircle::setRadius(double r)
 {
-    if (!(r > 0.0))
-        return Acad::eInvalidInput;
-    m_radius = r;
-    return Acad::eOk;
+    return setPositive(m_radius, r);
 }
 
 Acad::ErrorStatus AcDbArc::setRadius(double r)
 {
-    if (!(r > 0.0))
-        return Acad::eInvalidInput;
-    m_radius = r;
-    return Acad::eOk;
+    return setPositive(m_radius, r);
 }
 
 Acad::ErrorStatus AcDbSolid::getPointAt(int index, AcGePoint3d& p) const
@@ -390,18 +386,12 @@ AcDbText::AcDbText(const AcGePoint3d& position, const ACHAR* text, double height
 
 Acad::ErrorStatus AcDbText::setHeight(double h)
 {
-    if (!(h > 0.0))
-        return Acad::eInvalidInput;
-    m_height = h;
-    return Acad::eOk;
+    return setPositive(m_height, h);
 }
 
 Acad::ErrorStatus AcDbText::setWidthFactor(double w)
 {
-    if (!(w > 0.0))
-        return Acad::eInvalidInput;
-    m_widthFactor = w;
-    return Acad::eOk;
+    return setPositive(m_widthFactor, w);
 }
 
 Acad::ErrorStatus AcDbText::setTextString(const ACHAR* text)
@@ -449,21 +439,9 @@ AcGeMatrix3d AcDbBlockReference::blockTransform() const
                    * AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
                    * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz)
                    * AcGeMatrix3d::translation(-base.asVector());
-    if (!(m_normal.x == 0.0 && m_normal.y == 0.0 && m_normal.z > 0.0)) {
-        // Position and rotation are in the object coordinate system.
-        const AcGePoint3d o = ocsToWcs(AcGePoint3d::kOrigin, m_normal);
-        const AcGePoint3d px = ocsToWcs(AcGePoint3d(1, 0, 0), m_normal);
-        const AcGePoint3d py = ocsToWcs(AcGePoint3d(0, 1, 0), m_normal);
-        AcGeMatrix3d ocs;
-        for (int r = 0; r < 3; ++r) {
-            ocs(r, 0) = px[r] - o[r];
-            ocs(r, 1) = py[r] - o[r];
-        }
-        ocs(0, 2) = m_normal.normal().x;
-        ocs(1, 2) = m_normal.normal().y;
-        ocs(2, 2) = m_normal.normal().z;
-        m = ocs * m;
-    }
+    // Position and rotation are in the object coordinate system.
+    if (!(m_normal.x == 0.0 && m_normal.y == 0.0 && m_normal.z > 0.0))
+        m = acgeOcsMatrix(m_normal) * m;
     return m;
 }
 

@@ -1,5 +1,7 @@
 #include "host/dxf/codepage.h"
 
+#include "host/adsdefs.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -84,25 +86,6 @@ bool isValidUtf8(std::string_view s)
     return true;
 }
 
-static void appendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 static int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -137,7 +120,7 @@ void decodeUnicodeEscapes(std::string& s)
                 cp = cp * 16 + static_cast<std::uint32_t>(d);
             }
             if (ok && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-                appendUtf8(out, cp);
+                utf8Append(out, cp);
                 i += 7;
                 continue;
             }

@@ -59,27 +59,9 @@ Affine planeAffine(const AcGeMatrix3d& m, double elevation)
     return t;
 }
 
-// The object coordinate system of an extrusion direction (DXF's arbitrary
-// axis algorithm) as a matrix from object to world coordinates.
 AcGeMatrix3d ocsMatrix(const AcGeVector3d& normal)
 {
-    AcGeMatrix3d m;
-    if ((normal.x == 0.0 && normal.y == 0.0 && normal.z > 0.0) || normal.isZeroLength())
-        return m;
-    const AcGeVector3d n = normal.normal();
-    AcGeVector3d ax;
-    if (std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64)
-        ax = AcGeVector3d::kYAxis.crossProduct(n).normal();
-    else
-        ax = AcGeVector3d::kZAxis.crossProduct(n).normal();
-    const AcGeVector3d ay = n.crossProduct(ax).normal();
-    const AcGeVector3d cols[3] = {ax, ay, n};
-    for (int c = 0; c < 3; ++c) {
-        m(0, c) = cols[c].x;
-        m(1, c) = cols[c].y;
-        m(2, c) = cols[c].z;
-    }
-    return m;
+    return acgeOcsMatrix(normal);
 }
 
 // Reads an entity's extrusion direction (group 210) through the field
