@@ -4,6 +4,7 @@
 #include "host/dbtext.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <cmath>
 
 namespace {
@@ -406,7 +407,8 @@ Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id)
 {
     if (id.isNull())
         return Acad::eNullObjectId;
-    if (!dynamic_cast<AcDbBlockTableRecord*>(id.stub()->object.get()))
+    const AcDbObject* o = id.stub()->object.get();
+    if (!o || typeid(*o) != typeid(AcDbBlockTableRecord))
         return Acad::eWrongObjectType;
     m_block = id;
     m_blockName.clear();
@@ -415,9 +417,11 @@ Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id)
 
 std::string AcDbBlockReference::blockName() const
 {
+    // Written for every reference when saving: a type test without the
+    // cost of dynamic_cast across libraries.
     if (!m_block.isNull())
-        if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get()))
-            return r->name();
+        if (const AcDbObject* o = m_block.stub()->object.get(); o && typeid(*o) == typeid(AcDbBlockTableRecord))
+            return static_cast<const AcDbBlockTableRecord*>(o)->name();
     return m_blockName;
 }
 

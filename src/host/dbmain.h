@@ -147,6 +147,9 @@ public:
     // Visits the object's DXF fields in file order, once for reading and
     // once for writing: the single description of the object's file form.
     virtual void describeFields(AcDbDxfFields& f);
+    // How the file writer frames the object (a cheap test on a hot path).
+    enum class FileKind { Object, Entity, RawObject, Table };
+    virtual FileKind fileKind() const { return FileKind::Object; }
 
     AcDbObjectId objectId() const { return AcDbObjectId(m_stub); }
     AcDbObjectId ownerId() const;
@@ -222,6 +225,7 @@ private:
 class AcDbEntity : public AcDbObject {
 public:
     void describeFields(AcDbDxfFields& f) override;
+    FileKind fileKind() const override { return FileKind::Entity; }
 
     std::wstring layer() const { return utf8ToWide(m_layer); }
     Acad::ErrorStatus setLayer(const ACHAR* name);
@@ -562,6 +566,7 @@ public:
     explicit AcDbRawObject(std::string dxfName) : m_name(std::move(dxfName)) {}
     ACDB_DECLARE_MEMBERS(AcDbRawObject)
     std::string dxfName() const override { return m_name; }
+    FileKind fileKind() const override { return FileKind::RawObject; }
     void describeFields(AcDbDxfFields& f) override;
 
 private:
@@ -714,6 +719,7 @@ public:
     }
     ACDB_DECLARE_MEMBERS(AcDbSymbolTable)
     std::string dxfName() const override { return "TABLE"; }
+    FileKind fileKind() const override { return FileKind::Table; }
     void describeFields(AcDbDxfFields& f) override;
 
     const std::string& tableName() const { return m_name; }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <typeindex>
+#include <typeinfo>
 #include <unordered_set>
 
 const char* acdbRecordMarkerOf(const std::string& table);
@@ -745,7 +746,7 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
         }
         finishEntity();
         std::unique_ptr<AcDbEntity> ent = newEntity(t.value);
-        const bool isInsert = dynamic_cast<AcDbBlockReference*>(ent.get()) != nullptr;
+        const bool isInsert = t.value == "INSERT";
         std::uint64_t owner = 0;
         AcDbStub* s = makeObject(std::move(ent), m_buf, &owner);
         if (isInsert)
@@ -1014,7 +1015,7 @@ void Loader::resolve()
                 ensure("LTYPE", e->linetypeName());
                 lastLinetype = e->linetypeName();
             }
-            if (auto* text = dynamic_cast<AcDbText*>(e))
+            if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
                 if (text->styleName() != lastStyle) {
                     ensure("STYLE", text->styleName());
                     lastStyle = text->styleName();

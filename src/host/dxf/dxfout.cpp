@@ -158,7 +158,9 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     AcDbObject& obj = const_cast<AcDbObject&>(cobj);
     const std::string name = obj.dxfName();
     const auto& extra = obj.extraTags();
-    if (auto* table = dynamic_cast<AcDbSymbolTable*>(&obj)) {
+    const AcDbObject::FileKind kind = obj.fileKind();
+    if (kind == AcDbObject::FileKind::Table) {
+        auto* table = static_cast<AcDbSymbolTable*>(&obj);
         w.str(0, "TABLE");
         w.str(2, table->tableName());
         w.handle(5, obj.handle());
@@ -166,7 +168,7 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
             if (t.slot == 0)
                 w.str(t.code, t.value);
         w.str(330, "0");
-    } else if (dynamic_cast<AcDbRawObject*>(&obj)) {
+    } else if (kind == AcDbObject::FileKind::RawObject) {
         w.str(0, name);
         w.handle(5, obj.handle());
         for (const AcDbExtraTag& t : extra)
@@ -203,8 +205,8 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     obj.describeFields(fw);
     fw.finish();
     writeXData(w, obj.xdataGroups());
-    if (auto* ent = dynamic_cast<AcDbEntity*>(&obj))
-        if (const auto* f = ent->followers())
+    if (kind == AcDbObject::FileKind::Entity)
+        if (const auto* f = static_cast<AcDbEntity&>(obj).followers())
             for (const AcDbDxfTags& tags : *f)
                 for (const AcDbDxfTag& t : tags)
                     w.str(t.code, t.value);
