@@ -31,12 +31,15 @@ test-sanitize: deps
 
 check: test test-sanitize
 
-# Renders a sample drawing (made by ezdxf) to SVG.
+# Renders a sample drawing (made by ezdxf) to SVG, then runs a session of
+# the command line with the module loaded and saves its drawing.
 demo: build
 	@mkdir -p $(OUT)
 	/usr/bin/python3 tests/tools/make_render_sample.py $(OUT)/sample.dxf
 	$(BUILD)/src/app/ctrlsch render $(OUT)/sample.dxf $(OUT)/sample.svg
 	@echo "wrote $(OUT)/sample.svg"
+	$(BUILD)/src/app/ctrlsch run tests/e2e/module_in_two_drawings.scr -o $(OUT)/session.dxf
+	@echo "wrote $(OUT)/session.dxf"
 
 # Load and save speed against ezdxf on the same generated drawing.
 bench: build
