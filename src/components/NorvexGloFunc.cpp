@@ -1,0 +1,400 @@
+#include "components/NorvexGloFunc.h"
+
+#include "host/aced.h"
+#include "host/acapdoc.h"
+#include "host/dbmain.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string hostPath(const ACHAR* p)
+{
+    std::string s = wideToUtf8(p ? p : L"");
+    for (char& c : s)
+        if (c == '\\')
+            c = '/';
+    return s;
+}
+
+void copyOut(const std::wstring& text, ACHAR* out, std::size_t size)
+{
+    if (!out || size == 0)
+        return;
+    const std::size_t n = std::min(text.size(), size - 1);
+    std::wmemcpy(out, text.c_str(), n);
+    out[n] = L'\0';
+}
+
+std::vector<std::string> splitPath(const ACHAR* keyPath)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : wideToUtf8(keyPath ? keyPath : L"")) {
+        if (c == '\\' || c == '/') {
+            if (!cur.empty())
+                parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (!cur.empty())
+        parts.push_back(cur);
+    return parts;
+}
+
+// Files reported as damaged, so that each is reported once.
+std::set<std::string>& reported()
+{
+    static std::set<std::string> files;
+    return files;
+}
+
+// Reads a JSON file: false with a message when it is missing (message empty)
+// or damaged.
+bool readJson(const std::string& path, Json& out, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error.clear();
+        return false;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    try {
+        out = Json::parse(ss.str());
+    } catch (const Json::exception& e) {
+        error = path + ": damaged (" + e.what() + ")";
+        return false;
+    }
+    if (!out.is_object()) {
+        error = path + ": damaged (not an object)";
+        return false;
+    }
+    return true;
+}
+
+bool writeAtomically(const std::string& path, const std::string& data)
+{
+    std::string tmp = path + ".tmpXXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        return false;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string SettingsFilePath()
+{
+    if (const char* env = std::getenv("CTRLSCH_SETTINGS"); env && *env)
+        return env;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/.config/ctrlsch/settings.json";
+}
+
+int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultValue, ACHAR* value, std::size_t size,
+                   int)
+{
+    copyOut(defaultValue ? defaultValue : L"", value, size);
+    Json settings;
+    std::string error;
+    const std::string path = SettingsFilePath();
+    if (!readJson(path, settings, error)) {
+        if (!error.empty() && reported().insert(path).second)
+            acutPrintf(L"\n设置文件损坏: %ls", utf8ToWide(error).c_str());
+        return 0;
+    }
+    const std::string s = wideToUtf8(section ? section : L""), k = wideToUtf8(key ? key : L"");
+    auto sec = settings.find(s);
+    if (sec == settings.end() || !sec->is_object())
+        return 0;
+    auto v = sec->find(k);
+    if (v == sec->end() || !v->is_string())
+        return 0;
+    const std::wstring text = utf8ToWide(v->get<std::string>());
+    copyOut(text, value, size);
+    return static_cast<int>(text.size()) + 1;
+}
+
+// ---------------------------------------------------------------- project data
+
+struct CInterDpData::Impl {
+    Json tree = Json::object();
+    bool damaged = false;
+    std::string error;
+    // Nodes handed out: their text lives here until the next change.
+    std::map<std::string, std::pair<DpValueNode, std::wstring>> nodes;
+};
+
+CInterDpData::CInterDpData() : m_impl(std::make_unique<Impl>()) {}
+CInterDpData::~CInterDpData() = default;
+
+bool CInterDpData::ReadDataFromQrzFile(const ACHAR* path)
+{
+    m_impl->tree = Json::object();
+    m_impl->nodes.clear();
+    m_impl->damaged = false;
+    const std::string p = hostPath(path);
+    Json j;
+    if (!readJson(p, j, m_impl->error)) {
+        if (!m_impl->error.empty()) {
+            m_impl->damaged = true;
+            if (reported().insert(p).second)
+                acutPrintf(L"\n项目数据文件损坏, 按空文件读取且不会改写: %ls", utf8ToWide(m_impl->error).c_str());
+        }
+        return false;
+    }
+    m_impl->tree = std::move(j);
+    return true;
+}
+
+bool CInterDpData::WriteDataToQrzFile(const ACHAR* path)
+{
+    if (m_impl->damaged)
+        return false;
+    return writeAtomically(hostPath(path), m_impl->tree.dump(2) + "\n");
+}
+
+const DpValueNode* CInterDpData::GetSubValueFromPathW(int, const ACHAR* keyPath)
+{
+    const std::vector<std::string> parts = splitPath(keyPath);
+    if (parts.empty())
+        return nullptr;
+    const Json* node = &m_impl->tree;
+    for (const std::string& part : parts) {
+        if (!node->is_object())
+            return nullptr;
+        auto it = node->find(part);
+        if (it == node->end())
+            return nullptr;
+        node = &*it;
+    }
+    if (!node->is_string())
+        return nullptr;
+    std::string key;
+    for (const std::string& part : parts)
+        key += part + "\\";
+    auto& slot = m_impl->nodes[key];
+    slot.second = utf8ToWide(node->get<std::string>());
+    slot.first.length = static_cast<short>(std::min<std::size_t>(slot.second.size() + 1, 32767));
+    slot.first.text = slot.second.c_str();
+    return &slot.first;
+}
+
+bool CInterDpData::SetSubValueW(const ACHAR* keyPath, int length, const ACHAR* text, int)
+{
+    const std::vector<std::string> parts = splitPath(keyPath);
+    if (parts.empty() || !text || length < 1)
+        return false;
+    Json* node = &m_impl->tree;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        Json& child = (*node)[parts[i]];
+        if (!child.is_object())
+            child = Json::object();
+        node = &child;
+    }
+    std::wstring value(text, std::wcslen(text));
+    if (value.size() > static_cast<std::size_t>(length - 1))
+        value.resize(static_cast<std::size_t>(length - 1));
+    (*node)[parts.back()] = wideToUtf8(value);
+    m_impl->nodes.clear();
+    return true;
+}
+
+const std::string& CInterDpData::error() const
+{
+    return m_impl->error;
+}
+
+namespace {
+
+std::wstring workingProjectFile()
+{
+    ACHAR folder[1024];
+    GetInformation(L"VMQMain", L"VmqUse", L"C:\\User", folder, 1024);
+    return std::wstring(folder) + L"\\VmqTemporary.Qrz";
+}
+
+} // namespace
+
+void GetQrzfile(const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value, std::size_t size)
+{
+    FindFromQrzfile(workingProjectFile().c_str(), keyPath, defaultValue, value, size);
+}
+
+void WriteQrzfile(const ACHAR* keyPath, const ACHAR* value)
+{
+    const std::wstring file = workingProjectFile();
+    CInterDpData data;
+    if (!data.ReadDataFromQrzFile(file.c_str()) && !data.error().empty())
+        return; // damaged: never overwritten
+    data.SetSubValueW(keyPath, static_cast<int>(std::wcslen(value ? value : L"")) + 1, value ? value : L"", 0);
+    data.WriteDataToQrzFile(file.c_str());
+}
+
+int FindFromQrzfile(const ACHAR* filePath, const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value,
+                    std::size_t size)
+{
+    copyOut(defaultValue ? defaultValue : L"", value, size);
+    CInterDpData data;
+    data.ReadDataFromQrzFile(filePath);
+    const DpValueNode* node = data.GetSubValueFromPathW(0, keyPath);
+    if (!node)
+        return 0;
+    copyOut(node->text, value, size);
+    return node->length;
+}
+
+// ---------------------------------------------------------------- host helpers
+
+void SendMsgToAcad(const ACHAR* text, int length)
+{
+    if (!text || length < 1)
+        return;
+    std::wstring t(text, std::min<std::size_t>(std::wcslen(text), static_cast<std::size_t>(length - 1)));
+    acDocManager->sendStringToExecute(acDocManager->curDocument(), t.c_str());
+}
+
+int AddXdata(const ads_name entity, const ACHAR* app, const resbuf* items)
+{
+    AcDbObjectId id;
+    if (!app || acdbGetObjectId(id, entity) != Acad::eOk)
+        return 0;
+    AcDbDatabase* db = id.database();
+    db->registerApp(wideToUtf8(app));
+    AcDbObject* obj = nullptr;
+    if (acdbOpenAcDbObject(obj, id, AcDb::kForWrite) != Acad::eOk)
+        return 0;
+    resbuf* head = acutBuildList(1001, app, 0);
+    resbuf* tail = head;
+    for (const resbuf* p = items; p; p = p->rbnext) {
+        if (p->restype != RTSTR)
+            continue;
+        tail->rbnext = acutBuildList(1000, p->resval.rstring, 0);
+        tail = tail->rbnext;
+    }
+    const bool ok = obj->setXData(head) == Acad::eOk;
+    acutRelRb(head);
+    obj->close();
+    return ok ? 1 : 0;
+}
+
+int findXdata(AcDbObject* obj, const ACHAR* app, ACHAR* text, std::size_t size)
+{
+    if (!obj || !app)
+        return 0;
+    resbuf* rb = obj->xData(app);
+    int found = 0;
+    for (resbuf* p = rb ? rb->rbnext : nullptr; p; p = p->rbnext)
+        if (p->restype == 1000) {
+            copyOut(p->resval.rstring, text, size);
+            found = 1;
+            break;
+        }
+    acutRelRb(rb);
+    return found;
+}
+
+int GetEntXdataPoint(const AcDbObjectId& id, const ACHAR* app, AcGePoint3d& point)
+{
+    AcDbObject* obj = nullptr;
+    if (acdbOpenAcDbObject(obj, id, AcDb::kForRead) != Acad::eOk)
+        return 0;
+    resbuf* rb = obj->xData(app);
+    obj->close();
+    int found = 0;
+    for (resbuf* p = rb ? rb->rbnext : nullptr; p; p = p->rbnext)
+        if (p->restype >= 1010 && p->restype <= 1013) {
+            point = AcGePoint3d(p->resval.rpoint[0], p->resval.rpoint[1], p->resval.rpoint[2]);
+            found = 1;
+            break;
+        }
+    acutRelRb(rb);
+    return found;
+}
+
+double arx_angle(const ads_point p1, const ads_point p2)
+{
+    double a = std::atan2(p2[1] - p1[1], p2[0] - p1[0]);
+    if (a < 0)
+        a += 2 * kPi;
+    return a;
+}
+
+void arx_polar(const ads_point from, double angle, double distance, ads_point result)
+{
+    const double x = from[0] + distance * std::cos(angle);
+    const double y = from[1] + distance * std::sin(angle);
+    result[0] = x;
+    result[1] = y;
+    result[2] = from[2];
+}
+
+bool EraseObject(const AcDbObjectId& id)
+{
+    AcDbObject* obj = nullptr;
+    if (acdbOpenAcDbObject(obj, id, AcDb::kForWrite) != Acad::eOk)
+        return false;
+    const bool ok = obj->erase() == Acad::eOk;
+    obj->close();
+    return ok;
+}
+
+void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out, bool)
+{
+    out.clear();
+    if (separator.empty()) {
+        out.push_back(text);
+        return;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t at = text.find(separator, start);
+        out.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
+        if (at == std::wstring::npos)
+            break;
+        start = at + separator.size();
+    }
+}
+
+int findNumInString(const ACHAR* text)
+{
+    if (!text)
+        return -1;
+    for (int i = 0; text[i]; ++i)
+        if (text[i] >= L'0' && text[i] <= L'9')
+            return i;
+    return -1;
+}

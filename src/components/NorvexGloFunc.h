@@ -1,0 +1,88 @@
+// The module's global function library: installation settings, project
+// data (".Qrz" files), typing on the command line, extended data and small
+// geometry and text helpers.
+//
+// Settings live in one UTF-8 JSON file of the installation: the file named
+// by CTRLSCH_SETTINGS, else ~/.config/ctrlsch/settings.json; sections are
+// objects of string values ({"VMQMain": {"VmqUse": "/home/u/vmq"}}).
+// Project data is a tree of text values addressed by backslash key paths
+// ("Gddata\Gnkhz\Hj"), kept as UTF-8 JSON; the working project file is
+// the user folder's "VmqTemporary.Qrz". A damaged file is reported once,
+// read as empty, and never overwritten.
+#pragma once
+
+#include "host/adsdefs.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class AcDbObject;
+class AcDbObjectId;
+class AcGePoint3d;
+
+// One installation setting: > 0 on success (then value holds it), 0 when it
+// is missing (value holds the default).
+int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultValue, ACHAR* value,
+                   std::size_t size, int reserved = 1);
+// The settings file in use.
+std::string SettingsFilePath();
+
+// A value node of project data: its length in characters counting the
+// terminator, and its text.
+struct DpValueNode {
+    short length = 0;
+    const ACHAR* text = nullptr;
+};
+
+// A project data tree in memory.
+class CInterDpData {
+public:
+    CInterDpData();
+    ~CInterDpData();
+    CInterDpData(const CInterDpData&) = delete;
+    CInterDpData& operator=(const CInterDpData&) = delete;
+
+    // Loads the file whole; false when it cannot be read or is damaged
+    // (the tree is then empty and the file marked as not to be written).
+    bool ReadDataFromQrzFile(const ACHAR* path);
+    // Saves the tree whole (temporary file, then rename); false when it
+    // cannot, or when the tree came from a damaged file.
+    bool WriteDataToQrzFile(const ACHAR* path);
+    // The value at the key path, or null.
+    const DpValueNode* GetSubValueFromPathW(int reserved, const ACHAR* keyPath);
+    // Stores a value (length counts the terminator; the text is taken up to
+    // length - 1 characters).
+    bool SetSubValueW(const ACHAR* keyPath, int length, const ACHAR* text, int reserved);
+    // Why the last read failed, or empty.
+    const std::string& error() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The working project data (VmqTemporary.Qrz in the user folder).
+void GetQrzfile(const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value, std::size_t size = 256);
+void WriteQrzfile(const ACHAR* keyPath, const ACHAR* value);
+// One value of a named .Qrz file: > 0 when found.
+int FindFromQrzfile(const ACHAR* filePath, const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value,
+                    std::size_t size = 256);
+
+// Types text on the host's command line, as the user would.
+void SendMsgToAcad(const ACHAR* text, int length);
+
+// Extended data helpers.
+int AddXdata(const ads_name entity, const ACHAR* app, const resbuf* items);
+int findXdata(AcDbObject* obj, const ACHAR* app, ACHAR* text, std::size_t size = 256);
+int GetEntXdataPoint(const AcDbObjectId& id, const ACHAR* app, AcGePoint3d& point);
+
+double arx_angle(const ads_point p1, const ads_point p2);
+void arx_polar(const ads_point from, double angle, double distance, ads_point result);
+bool EraseObject(const AcDbObjectId& id);
+
+// Splits text at separator (empty pieces kept).
+void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out,
+                bool reserved = false);
+// Position of the first digit, or -1.
+int findNumInString(const ACHAR* text);

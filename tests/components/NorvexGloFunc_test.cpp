@@ -1,0 +1,186 @@
+// The global function library: settings, project data files (round trips,
+// damage, a crash in the middle of a write), typing on the command line,
+// extended data and the small helpers.
+#include "components/NorvexGloFunc.h"
+#include "host/acapdoc.h"
+#include "host/commandline.h"
+#include "host/dbmain.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using testutil::TempDir;
+
+namespace {
+
+std::string g_out;
+
+class GloFuncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_out.clear();
+        host::setOutput([](const std::string& s) { g_out += s; });
+        ::setenv("CTRLSCH_SETTINGS", dir.file("settings.json").c_str(), 1);
+        testutil::writeFile(dir.file("settings.json"),
+                            "{\"VMQMain\": {\"VmqUse\": \"" + dir.path() + "\\\\user\", \"VmqSys\": \"安装\"}}");
+        ::mkdir(dir.file("user").c_str(), 0755);
+        acDocManager->newDocument();
+    }
+    void TearDown() override
+    {
+        acDocManager->closeAll();
+        host::setOutput(nullptr);
+        ::unsetenv("CTRLSCH_SETTINGS");
+    }
+    TempDir dir;
+};
+
+TEST_F(GloFuncTest, SettingsAreReadWithDefaults)
+{
+    ACHAR value[256];
+    EXPECT_GT(GetInformation(L"VMQMain", L"VmqSys", L"C:\\Zelk7.0", value, 256), 0);
+    EXPECT_STREQ(value, L"安装");
+    EXPECT_EQ(GetInformation(L"Dwglib", L"DwgDir", L"C:\\Vmq40\\DwgLib2D", value, 256), 0);
+    EXPECT_STREQ(value, L"C:\\Vmq40\\DwgLib2D");
+    // A value longer than the buffer is cut, never overrun.
+    ACHAR small[3];
+    GetInformation(L"VMQMain", L"VmqSys", L"", small, 3);
+    EXPECT_EQ(std::wstring(small).size(), 2u);
+    // A damaged settings file: defaults, and one message.
+    testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": ");
+    EXPECT_EQ(GetInformation(L"VMQMain", L"VmqSys", L"dflt", value, 256), 0);
+    EXPECT_STREQ(value, L"dflt");
+    GetInformation(L"VMQMain", L"VmqSys", L"dflt", value, 256);
+    EXPECT_EQ(g_out.find("设置文件损坏"), g_out.rfind("设置文件损坏"));
+    EXPECT_NE(g_out.find("设置文件损坏"), std::string::npos);
+}
+
+TEST_F(GloFuncTest, ProjectDataRoundTripsEveryKeyPathAndValue)
+{
+    std::mt19937 rng(7);
+    const std::vector<std::wstring> words = {L"Gddata", L"Yltsz", L"Xdis", L"原理图", L"Pmtsj", L"Wz", L"X", L"名称"};
+    std::map<std::wstring, std::wstring> written;
+    for (int i = 0; i < 60; ++i) {
+        // Keys of one depth: none is a branch of another (a node holds a
+        // value or further keys, not both).
+        std::wstring key;
+        const int depth = 3;
+        for (int d = 0; d < depth; ++d)
+            key += (d ? L"\\" : L"") + words[rng() % words.size()] + std::to_wstring(d);
+        std::wstring value = L"值" + std::to_wstring(rng() % 1000) + L" \"q\" \\ end";
+        WriteQrzfile(key.c_str(), value.c_str());
+        written[key] = value;
+    }
+    for (const auto& [key, value] : written) {
+        ACHAR got[256];
+        GetQrzfile(key.c_str(), L"<none>", got, 256);
+        EXPECT_EQ(std::wstring(got), value) << wideToUtf8(key);
+    }
+    ACHAR got[64];
+    const std::wstring file = utf8ToWide(dir.file("user/VmqTemporary.Qrz"));
+    EXPECT_EQ(FindFromQrzfile(file.c_str(), L"No\\Such\\Key", L"dflt", got, 64), 0);
+    EXPECT_STREQ(got, L"dflt");
+    // The file is readable text.
+    EXPECT_NE(testutil::readFile(dir.file("user/VmqTemporary.Qrz")).find("\"Gddata"), std::string::npos);
+    // Value nodes count the terminator; a stored text is cut at length - 1.
+    CInterDpData data;
+    ASSERT_TRUE(data.ReadDataFromQrzFile(file.c_str()));
+    ASSERT_TRUE(data.SetSubValueW(L"A\\B", 3, L"xyz", 0));
+    const DpValueNode* node = data.GetSubValueFromPathW(0, L"A\\B");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->length, 3);
+    EXPECT_STREQ(node->text, L"xy");
+    EXPECT_EQ(data.GetSubValueFromPathW(0, L"A"), nullptr); // a branch, not a value
+}
+
+TEST_F(GloFuncTest, DamagedProjectDataIsReadAsEmptyAndNeverOverwritten)
+{
+    const std::string path = dir.file("user/VmqTemporary.Qrz");
+    testutil::writeFile(path, "{\"Gddata\": {\"Hj\": \"1\"");
+    ACHAR got[32];
+    GetQrzfile(L"Gddata\\Hj", L"0", got, 32);
+    EXPECT_STREQ(got, L"0");
+    WriteQrzfile(L"Gddata\\Hj", L"2");
+    EXPECT_EQ(testutil::readFile(path), "{\"Gddata\": {\"Hj\": \"1\"");
+    EXPECT_NE(g_out.find("项目数据文件损坏"), std::string::npos);
+}
+
+TEST_F(GloFuncTest, ACrashInTheMiddleOfAWriteLeavesTheOldFileWhole)
+{
+    const std::wstring key = L"Gddata\\Big";
+    WriteQrzfile(L"Gddata\\Mark", L"old");
+    for (int round = 0; round < 5; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Writes large values for ever, until killed.
+            for (int i = 0;; ++i) {
+                const std::wstring big(200000 + i, L'写');
+                WriteQrzfile(key.c_str(), big.c_str());
+            }
+        }
+        ::usleep(30000 + round * 20000);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        CInterDpData data;
+        ASSERT_TRUE(data.ReadDataFromQrzFile(utf8ToWide(dir.file("user/VmqTemporary.Qrz")).c_str()))
+            << data.error();
+        const DpValueNode* mark = data.GetSubValueFromPathW(0, L"Gddata\\Mark");
+        ASSERT_NE(mark, nullptr);
+        EXPECT_STREQ(mark->text, L"old");
+    }
+}
+
+TEST_F(GloFuncTest, HostHelpers)
+{
+    SendMsgToAcad(L"close ", 7);
+    EXPECT_EQ(acDocManager->curDocument()->pendingInput(), "close ");
+    AcDbObjectId id;
+    acdbCurDwg()->modelSpace()->appendAcDbEntity(id, new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 0, 0)));
+    ads_name n;
+    acdbGetAdsName(n, id);
+    resbuf* items = acutBuildList(RTSTR, L"常开&K1", 0);
+    ASSERT_EQ(AddXdata(n, L"TKSY", items), 1);
+    acutRelRb(items);
+    AcDbObject* obj = nullptr;
+    ASSERT_EQ(acdbOpenAcDbObject(obj, id, AcDb::kForRead), Acad::eOk);
+    ACHAR text[64];
+    ASSERT_EQ(findXdata(obj, L"TKSY", text, 64), 1);
+    EXPECT_STREQ(text, L"常开&K1");
+    EXPECT_EQ(findXdata(obj, L"NONE", text, 64), 0);
+    obj->close();
+    acdbCurDwg()->registerApp("MINPT");
+    ads_point p = {3, 4, 5};
+    resbuf* pt = acutBuildList(1001, L"MINPT", 1010, p, 0);
+    acdbOpenAcDbObject(obj, id, AcDb::kForWrite);
+    obj->setXData(pt);
+    obj->close();
+    acutRelRb(pt);
+    AcGePoint3d got;
+    ASSERT_EQ(GetEntXdataPoint(id, L"MINPT", got), 1);
+    EXPECT_EQ(got, AcGePoint3d(3, 4, 5));
+    EXPECT_EQ(GetEntXdataPoint(id, L"MAXPT", got), 0);
+    EXPECT_TRUE(EraseObject(id));
+    EXPECT_TRUE(id.isErased());
+
+    ads_point a = {0, 0, 0}, b = {0, -2, 0}, c;
+    EXPECT_NEAR(arx_angle(a, b), 1.5 * kPi, 1e-12);
+    arx_polar(a, kPi / 2, 7.5, c);
+    EXPECT_NEAR(c[0], 0, 1e-12);
+    EXPECT_NEAR(c[1], 7.5, 1e-12);
+    std::vector<std::wstring> parts;
+    ExplodeStr(L"20.00&30.00&&1", L"&", parts);
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"20.00", L"30.00", L"", L"1"}));
+    EXPECT_EQ(findNumInString(L"KM12"), 2);
+    EXPECT_EQ(findNumInString(L"12"), 0);
+    EXPECT_EQ(findNumInString(L"KM"), -1);
+}
+
+} // namespace
