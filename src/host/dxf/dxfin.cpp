@@ -537,12 +537,16 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             // Application data ({ACAD_REACTORS ... }) is kept whole.
             const std::uint8_t s = markers ? slot : 0;
             extra.push_back(AcDbExtraTag{s, 102, decode(t)});
-            if (!t.value.empty() && t.value.front() == '{')
-                while (++i < tags.size()) {
+            // A group is kept whole only when it is closed; an unclosed one
+            // keeps just its opening tag.
+            std::size_t close = i + 1;
+            while (close < tags.size() && tags[close].code != 102)
+                ++close;
+            if (!t.value.empty() && t.value.front() == '{' && close < tags.size() && tags[close].value == "}")
+                while (++i <= close)
                     extra.push_back(AcDbExtraTag{s, static_cast<short>(tags[i].code), decode(tags[i])});
-                    if (tags[i].code == 102)
-                        break;
-                }
+            if (i > close)
+                i = close;
             continue;
         }
         // The owner is the first reference before any subclass; inside a

@@ -180,20 +180,25 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
         w.handle(name == "DIMSTYLE" ? 105 : 5, obj.handle());
         // Application data groups come before the owner, anything else of
         // the first slot after it, so that the owner reads back as owner.
-        std::vector<const AcDbExtraTag*> head, rest;
-        bool inGroup = false, groups = true;
-        for (const AcDbExtraTag& t : extra) {
-            if (t.slot != 0)
-                continue;
-            if (groups && (inGroup || t.code == 102)) {
-                head.push_back(&t);
-                if (t.code == 102)
-                    inGroup = !t.value.empty() && t.value.front() == '{';
-                continue;
-            }
-            groups = false;
-            rest.push_back(&t);
+        // Leading application data groups ("102 {...", "102 }") come before
+        // the owner, the rest of the first slot after it, so that the owner
+        // reads back as owner.
+        std::vector<const AcDbExtraTag*> first, head, rest;
+        for (const AcDbExtraTag& t : extra)
+            if (t.slot == 0)
+                first.push_back(&t);
+        std::size_t k = 0;
+        while (k < first.size() && first[k]->code == 102 && !first[k]->value.empty() && first[k]->value.front() == '{') {
+            std::size_t close = k + 1;
+            while (close < first.size() && first[close]->code != 102)
+                ++close;
+            if (close >= first.size() || first[close]->value != "}")
+                break;
+            head.insert(head.end(), first.begin() + static_cast<std::ptrdiff_t>(k),
+                        first.begin() + static_cast<std::ptrdiff_t>(close + 1));
+            k = close + 1;
         }
+        rest.assign(first.begin() + static_cast<std::ptrdiff_t>(k), first.end());
         for (const AcDbExtraTag* t : head)
             w.str(t->code, t->value);
         const AcDbStub* owner = obj.stub() ? obj.stub()->owner : nullptr;
