@@ -372,6 +372,56 @@ bool EraseObject(const AcDbObjectId& id)
     return ok;
 }
 
+void XScjx(double lowerLeft[2], double upperRight[2])
+{
+    resbuf ctr{}, size{}, screen{};
+    double cx = 0, cy = 0, h = 1, aspect = 4.0 / 3.0;
+    if (acedGetVar(L"VIEWCTR", &ctr) == RTNORM) {
+        cx = ctr.resval.rpoint[0];
+        cy = ctr.resval.rpoint[1];
+    }
+    if (acedGetVar(L"VIEWSIZE", &size) == RTNORM)
+        h = size.resval.rreal;
+    if (acedGetVar(L"SCREENSIZE", &screen) == RTNORM && screen.resval.rpoint[1] > 0)
+        aspect = screen.resval.rpoint[0] / screen.resval.rpoint[1];
+    const double w = h * aspect;
+    lowerLeft[0] = cx - w / 2;
+    lowerLeft[1] = cy - h / 2;
+    upperRight[0] = cx + w / 2;
+    upperRight[1] = cy + h / 2;
+}
+
+namespace {
+const ACHAR* const kKeptVars[] = {L"CMDECHO", L"PLINETYPE", L"BLIPMODE", L"OSMODE", L"CLAYER", L"CECOLOR", L"CELTYPE"};
+std::vector<std::vector<resbuf>> g_keptVars;
+}
+
+void InitiateAcadSysVar()
+{
+    std::vector<resbuf> kept;
+    for (const ACHAR* name : kKeptVars) {
+        resbuf rb{};
+        if (acedGetVar(name, &rb) != RTNORM)
+            rb.restype = RTNONE;
+        kept.push_back(rb);
+    }
+    g_keptVars.push_back(std::move(kept));
+}
+
+void RestoreAcadSysVar()
+{
+    if (g_keptVars.empty())
+        return;
+    std::vector<resbuf> kept = std::move(g_keptVars.back());
+    g_keptVars.pop_back();
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].restype != RTNONE)
+            acedSetVar(kKeptVars[i], &kept[i]);
+        if (kept[i].restype == RTSTR)
+            std::free(kept[i].resval.rstring);
+    }
+}
+
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out, bool)
 {
     out.clear();

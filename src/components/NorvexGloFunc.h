@@ -81,6 +81,14 @@ double arx_angle(const ads_point p1, const ads_point p2);
 void arx_polar(const ads_point from, double angle, double distance, ads_point result);
 bool EraseObject(const AcDbObjectId& id);
 
+// The corners of the current view (from VIEWCTR, VIEWSIZE and SCREENSIZE).
+void XScjx(double lowerLeft[2], double upperRight[2]);
+// Keeps the system variables a drawing command changes (CMDECHO,
+// PLINETYPE, BLIPMODE, OSMODE, CLAYER, CECOLOR, CELTYPE) so that
+// RestoreAcadSysVar can put them back; calls nest.
+void InitiateAcadSysVar();
+void RestoreAcadSysVar();
+
 // Splits text at separator (empty pieces kept).
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out,
                 bool reserved = false);

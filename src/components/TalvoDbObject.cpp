@@ -1,5 +1,9 @@
 #include "components/TalvoDbObject.h"
 
+#include "host/dbmain.h"
+
+#include <cstdlib>
+
 bool KxDefineCommand(const ACHAR* group, const KxCmdTable* table, int count, int)
 {
     if (!group || !table || count < 0)
@@ -10,4 +14,26 @@ bool KxDefineCommand(const ACHAR* group, const KxCmdTable* table, int count, int
                                        table[i].handler)
           && ok;
     return ok;
+}
+
+double KxDbGetPrintScale(AcDbDatabase* db)
+{
+    if (!db)
+        return 1.0;
+    const double s = std::atof(db->headerString("$DIMSCALE").c_str());
+    return s > 0.0 ? s : 1.0;
+}
+
+bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id)
+{
+    AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+    if (!db || !entity)
+        return false;
+    AcDbObjectId newId;
+    if (db->modelSpace()->appendAcDbEntity(newId, entity) != Acad::eOk)
+        return false;
+    entity->close();
+    if (id)
+        *id = newId;
+    return true;
 }

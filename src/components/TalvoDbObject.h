@@ -20,3 +20,9 @@ struct KxCmdTable {
 // stack; the group is removed by name with removeGroup. reserved has no
 // meaning.
 bool KxDefineCommand(const ACHAR* group, const KxCmdTable* table, int count, int reserved);
+
+// The plotting scale of a drawing ($DIMSCALE when positive, else 1).
+double KxDbGetPrintScale(AcDbDatabase* db);
+// Appends the entity to the current space of the working drawing and
+// closes it; the new id comes back in id.
+bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id = nullptr);

@@ -1,7 +1,10 @@
-// The global function library: settings, project data files (round trips,
+// The global function library: settings, the layer configuration, project data files (round trips,
 // damage, a crash in the middle of a write), typing on the command line,
 // extended data and the small helpers.
 #include "components/NorvexGloFunc.h"
+#include "components/TalvoDataBase.h"
+#include "components/TalvoDbObject.h"
+#include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/dbmain.h"
@@ -181,6 +184,68 @@ TEST_F(GloFuncTest, HostHelpers)
     EXPECT_EQ(findNumInString(L"KM12"), 2);
     EXPECT_EQ(findNumInString(L"12"), 0);
     EXPECT_EQ(findNumInString(L"KM"), -1);
+}
+
+} // namespace
+
+
+namespace {
+
+TEST_F(GloFuncTest, LayerConfigurationFromTheInstallationOrBuiltIn)
+{
+    LayerInfo info;
+    ASSERT_TRUE(GetDQLayerName(L"SCHEMATIC", L"ELEMENT", info));
+    EXPECT_EQ(info.name, L"电气元件");
+    EXPECT_FALSE(GetDQLayerName(L"SCHEMATIC", L"NOSUCH", info));
+    // The installation's file overrides; keys resolve without case.
+    ::mkdir(dir.file("inst").c_str(), 0755);
+    testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": {\"VmqSys\": \"" + dir.file("inst") + "\"}}");
+    testutil::writeFile(dir.file("inst/layers.json"),
+                        "{\"layers\": {\"EL\": {\"name\": \"元件层\", \"color\": 4}},"
+                        " \"kinds\": {\"SCHEMATIC\": {\"ELEMENT\": \"EL\"}}}");
+    KxDtLayerDef def;
+    def.key = L" el \r";
+    KxDtLayerCfg cfg;
+    ASSERT_TRUE(cfg.GetLayerDef(def));
+    EXPECT_EQ(def.name, L"元件层");
+    EXPECT_EQ(def.color, 4);
+    // The configured layer becomes current, made on first use.
+    ASSERT_TRUE(SetToCurrentLayer(L"SCHEMATIC", L"ELEMENT"));
+    AcDbDatabase* db = acdbCurDwg();
+    EXPECT_EQ(db->headerString("$CLAYER"), "元件层");
+    auto* layer = static_cast<AcDbLayerTableRecord*>(db->table("LAYER")->getAt("元件层").stub()->object.get());
+    EXPECT_EQ(layer->color(), 4);
+    EXPECT_FALSE(SetToCurrentLayer(L"SCHEMATIC", L"SCREEN"));
+}
+
+TEST_F(GloFuncTest, SystemVariablesKeptAndRestoredAroundACommand)
+{
+    auto setShort = [](const ACHAR* name, short v) {
+        resbuf rb{};
+        rb.restype = RTSHORT;
+        rb.resval.rint = v;
+        return acedSetVar(name, &rb);
+    };
+    ASSERT_EQ(setShort(L"OSMODE", 35), RTNORM);
+    InitiateAcadSysVar();
+    setShort(L"OSMODE", 0);
+    setShort(L"CMDECHO", 0);
+    RestoreAcadSysVar();
+    resbuf rb{};
+    acedGetVar(L"OSMODE", &rb);
+    EXPECT_EQ(rb.resval.rint, 35);
+    acedGetVar(L"CMDECHO", &rb);
+    EXPECT_EQ(rb.resval.rint, 1);
+    double ll[2], ur[2];
+    XScjx(ll, ur);
+    EXPECT_NEAR(ur[1] - ll[1], 297.0, 1e-9);
+    EXPECT_NEAR((ur[0] - ll[0]) / (ur[1] - ll[1]), 1024.0 / 768.0, 1e-9);
+    EXPECT_EQ(KxDbGetPrintScale(acdbCurDwg()), 1.0);
+    acdbCurDwg()->setHeaderVar("$DIMSCALE", 40, "100.0");
+    EXPECT_EQ(KxDbGetPrintScale(acdbCurDwg()), 100.0);
+    AcDbObjectId id;
+    ASSERT_TRUE(AddToCurrentSpace(new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 1, 0)), &id));
+    EXPECT_EQ(acdbCurDwg()->modelSpace()->entityIds().back(), id);
 }
 
 } // namespace
