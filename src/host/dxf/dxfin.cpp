@@ -244,10 +244,14 @@ void Loader::run()
             sawHeader = true;
             setupEncoding();
         }
-        if (name == "HEADER") {
+        if (name == "HEADER" && !m_decoder) {
             readHeader();
             sawHeader = true;
             setupEncoding();
+        } else if (name == "HEADER") {
+            // A header after the drawing's settings are known is kept as read.
+            m_db.addNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
+            readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
         } else if (name == "BLOCKS") {
@@ -572,7 +576,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
         if (!unknown && t.code >= 0 && t.code < kPlanCodes)
             for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next) {
                 Binding& b = m_bindings[k];
-                if ((!b.set || b.kind == BindKind::Vertex) && (!markers || slot == 0 || b.slot == slot)) {
+                if ((!b.set || b.kind == BindKind::Vertex) && (!markers || b.slot == slot)) {
                     hit = &b;
                     break;
                 }
