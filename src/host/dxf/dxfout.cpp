@@ -45,31 +45,34 @@ public:
         ++m_slot;
         m_w.str(100, marker);
     }
+    // A default value is left out, unless an extra tag of the subclass has
+    // the same code: the field must then come first to read back as itself.
     void text(short code, std::string& v, const char* dflt) override
     {
-        if (dflt && equalsNoCase(v, dflt))
+        if (dflt && equalsNoCase(v, dflt) && !shadowed(code))
             return;
         m_w.str(code, v);
     }
     void real(short code, double& v, double dflt, bool always) override
     {
-        if (always || v != dflt)
+        if (always || v != dflt || shadowed(code))
             m_w.real(code, v);
     }
     void angle(short code, double& radians, bool always) override
     {
-        if (always || radians != 0.0)
+        if (always || radians != 0.0 || shadowed(code))
             m_w.real(code, degreesForFile(radians));
     }
     void integer(short code, int& v, int dflt, bool always) override
     {
-        if (always || v != dflt)
+        if (always || v != dflt || shadowed(code))
             m_w.integer(code, v);
     }
     void point(short code, AcGePoint3d& p, bool flat) override { m_w.point(code, p.x, p.y, p.z, !flat); }
     void normal(short code, AcGeVector3d& v) override
     {
-        if (!(v.x == 0.0 && v.y == 0.0 && v.z == 1.0))
+        if (!(v.x == 0.0 && v.y == 0.0 && v.z == 1.0) || shadowed(code) || shadowed(static_cast<short>(code + 10))
+            || shadowed(static_cast<short>(code + 20)))
             m_w.point(code, v.x, v.y, v.z);
     }
     void blockName(short code, AcDbBlockReference& ref) override { m_w.str(code, ref.blockName()); }
@@ -104,6 +107,13 @@ public:
     }
 
 private:
+    bool shadowed(short code) const
+    {
+        for (const AcDbExtraTag& t : m_extra)
+            if (t.code == code && t.slot == m_slot)
+                return true;
+        return false;
+    }
     void flush(int slot)
     {
         if (slot == 0)
