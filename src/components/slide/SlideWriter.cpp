@@ -1,0 +1,243 @@
+#include "components/slide/SlideWriter.h"
+
+#include "components/slide/SlideLibrary.h"
+#include "host/dbmain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace ctrlsch::slide {
+
+SlideWriter::SlideWriter(int widthDots, int heightDots)
+    : m_width(std::clamp(widthDots, 2, 0x8000)), m_height(std::clamp(heightDots, 2, 0x8000))
+{
+}
+
+void SlideWriter::addSegment(const AcGePoint2d& a, const AcGePoint2d& b, int colour)
+{
+    m_items.push_back({{a, b}, false, colour});
+}
+
+void SlideWriter::addFill(std::vector<AcGePoint2d> vertices, int colour)
+{
+    if (vertices.size() < 3)
+        return;
+    if (vertices.size() <= kMaxFillVertices) {
+        m_items.push_back({std::move(vertices), true, colour});
+        return;
+    }
+    // Fans from the first vertex, each sharing an edge with the one before.
+    for (std::size_t i = 1; i + 1 < vertices.size(); i += kMaxFillVertices - 2) {
+        std::vector<AcGePoint2d> part{vertices[0]};
+        for (std::size_t j = i; j < vertices.size() && part.size() < kMaxFillVertices; ++j)
+            part.push_back(vertices[j]);
+        if (part.size() >= 3)
+            m_items.push_back({std::move(part), true, colour});
+    }
+}
+
+Slide SlideWriter::slide() const
+{
+    Slide s;
+    s.highX = m_width - 1;
+    s.highY = m_height - 1;
+    s.aspectRatio = static_cast<double>(s.highX) / s.highY;
+    double minX = std::numeric_limits<double>::max(), minY = minX;
+    double maxX = std::numeric_limits<double>::lowest(), maxY = maxX;
+    for (const Item& it : m_items)
+        for (const AcGePoint2d& p : it.points) {
+            minX = std::min(minX, p.x);
+            maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y);
+            maxY = std::max(maxY, p.y);
+        }
+    if (m_items.empty())
+        return s;
+    const double w = maxX - minX, h = maxY - minY;
+    double scale = 1.0;
+    if (w > 0 && h > 0)
+        scale = std::min(s.highX / w, s.highY / h);
+    else if (w > 0)
+        scale = s.highX / w;
+    else if (h > 0)
+        scale = s.highY / h;
+    const double offX = (s.highX - w * scale) / 2.0;
+    const double offY = (s.highY - h * scale) / 2.0;
+    auto dot = [&](const AcGePoint2d& p) {
+        SlidePoint d;
+        d.x = std::clamp(static_cast<int>(std::lround((p.x - minX) * scale + offX)), 0, s.highX);
+        d.y = std::clamp(static_cast<int>(std::lround((p.y - minY) * scale + offY)), 0, s.highY);
+        return d;
+    };
+
+    SlidePoint last;
+    for (const Item& it : m_items) {
+        const int colour = std::clamp(it.colour, 0, 255);
+        if (it.fill) {
+            SlideFill f{{}, colour};
+            for (const AcGePoint2d& p : it.points)
+                f.vertices.push_back(dot(p));
+            s.primitives.emplace_back(std::move(f));
+            continue;
+        }
+        // The direction of a drawn line does not matter: a segment that ends
+        // on the last point is a short common-endpoint record, and starting
+        // from the far end of a line lets the next line of a chain do so.
+        SlidePoint from = dot(it.points[1]), to = dot(it.points[0]);
+        if (from == last)
+            std::swap(from, to);
+        s.primitives.emplace_back(SlideSegment{from, to, colour});
+        last = from;
+    }
+    return s;
+}
+
+SlideResult<std::vector<std::uint8_t>> SlideWriter::bytes() const
+{
+    return encodeSlide(slide());
+}
+
+SlideResult<bool> SlideWriter::writeFile(const std::filesystem::path& path) const
+{
+    auto b = bytes();
+    if (!b.ok())
+        return SlideResult<bool>::failure(b.error());
+    return writeFileAtomically(path, b.value());
+}
+
+namespace {
+
+constexpr int kDefaultColour = 7;
+constexpr int kMaxBlockDepth = 16;
+
+int resolveColour(int colour, int blockColour)
+{
+    if (colour == 0)
+        return blockColour;
+    if (colour >= 1 && colour <= 255)
+        return colour;
+    return kDefaultColour;
+}
+
+AcGePoint2d flat(AcGePoint3d p, const AcGeMatrix3d& m)
+{
+    p.transformBy(m);
+    return {p.x, p.y};
+}
+
+// Segments per full turn when flattening arcs.
+constexpr int kArcSteps = 48;
+
+void addArc(SlideWriter& w, const AcGePoint3d& c, double r, double a0, double a1, const AcGeMatrix3d& m,
+            int colour)
+{
+    while (a1 <= a0)
+        a1 += 2 * std::numbers::pi;
+    const int n = std::max(2, static_cast<int>(std::ceil((a1 - a0) / (2 * std::numbers::pi) * kArcSteps)));
+    AcGePoint2d prev = flat({c.x + r * std::cos(a0), c.y + r * std::sin(a0), c.z}, m);
+    for (int i = 1; i <= n; ++i) {
+        const double a = a0 + (a1 - a0) * i / n;
+        AcGePoint2d p = flat({c.x + r * std::cos(a), c.y + r * std::sin(a), c.z}, m);
+        w.addSegment(prev, p, colour);
+        prev = p;
+    }
+}
+
+void addBlock(const AcDbObjectIdArray& ids, const AcGeMatrix3d& m, int blockColour, int depth, SlideWriter& w)
+{
+    for (const AcDbObjectId& id : ids) {
+        AcDbEntity* ent = nullptr;
+        if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk || !ent)
+            continue;
+        const int colour = resolveColour(ent->colorIndex(), blockColour);
+        if (auto* line = dynamic_cast<AcDbLine*>(ent)) {
+            w.addSegment(flat(line->startPoint(), m), flat(line->endPoint(), m), colour);
+        } else if (auto* pl = dynamic_cast<AcDbPolyline*>(ent)) {
+            const unsigned n = pl->numVerts();
+            const unsigned count = pl->isClosed() ? n : (n == 0 ? 0 : n - 1);
+            for (unsigned i = 0; i < count; ++i) {
+                AcGePoint3d p0, p1;
+                double bulge = 0.0;
+                pl->getPointAt(i, p0);
+                pl->getPointAt((i + 1) % n, p1);
+                pl->getBulgeAt(i, bulge);
+                if (std::abs(bulge) < 1e-9) {
+                    w.addSegment(flat(p0, m), flat(p1, m), colour);
+                    continue;
+                }
+                // The arc through both points whose included angle is
+                // 4 atan(bulge), counter-clockwise for a positive bulge.
+                const double dx = p1.x - p0.x, dy = p1.y - p0.y;
+                const double chord = std::hypot(dx, dy);
+                if (chord < 1e-12)
+                    continue;
+                const double d = chord / 2 * (1 - bulge * bulge) / (2 * bulge);
+                const double r = chord / 2 * (1 + bulge * bulge) / (2 * std::abs(bulge));
+                const double cx = (p0.x + p1.x) / 2 - dy / chord * d;
+                const double cy = (p0.y + p1.y) / 2 + dx / chord * d;
+                const double s = std::atan2(p0.y - cy, p0.x - cx);
+                const double e = std::atan2(p1.y - cy, p1.x - cx);
+                if (bulge > 0)
+                    addArc(w, {cx, cy, p0.z}, r, s, e, m, colour);
+                else
+                    addArc(w, {cx, cy, p0.z}, r, e, s, m, colour);
+            }
+        } else if (auto* circle = dynamic_cast<AcDbCircle*>(ent)) {
+            addArc(w, circle->center(), circle->radius(), 0.0, 2 * std::numbers::pi, m, colour);
+        } else if (auto* arc = dynamic_cast<AcDbArc*>(ent)) {
+            addArc(w, arc->center(), arc->radius(), arc->startAngle(), arc->endAngle(), m, colour);
+        } else if (auto* solid = dynamic_cast<AcDbSolid*>(ent)) {
+            AcGePoint3d p[4];
+            for (int i = 0; i < 4; ++i)
+                solid->getPointAt(i, p[i]);
+            // Solids keep their corners in the order 0 1 3 2 around the edge.
+            std::vector<AcGePoint2d> poly{flat(p[0], m), flat(p[1], m), flat(p[3], m), flat(p[2], m)};
+            if (poly[2] == poly[3])
+                poly.pop_back();
+            w.addFill(std::move(poly), colour);
+        } else if (auto* text = dynamic_cast<AcDbText*>(ent)) {
+            const double h = text->height();
+            const double len = static_cast<double>(text->textString().size()) * h * 0.6 * text->widthFactor();
+            const double c = std::cos(text->rotation()), s = std::sin(text->rotation());
+            const AcGePoint3d o = text->position();
+            auto corner = [&](double u, double v) {
+                return flat({o.x + u * c - v * s, o.y + u * s + v * c, o.z}, m);
+            };
+            const AcGePoint2d q[4] = {corner(0, 0), corner(len, 0), corner(len, h), corner(0, h)};
+            for (int i = 0; i < 4; ++i)
+                w.addSegment(q[i], q[(i + 1) % 4], colour);
+        } else if (auto* ref = dynamic_cast<AcDbBlockReference*>(ent)) {
+            if (depth < kMaxBlockDepth) {
+                AcDbBlockTableRecord* block = nullptr;
+                const AcGeMatrix3d inner = m * ref->blockTransform();
+                if (acdbOpenObject(block, ref->blockTableRecord(), AcDb::kForRead) == Acad::eOk && block) {
+                    const AcDbObjectIdArray children = block->entityIds();
+                    block->close();
+                    addBlock(children, inner, colour, depth + 1, w);
+                }
+            }
+        }
+        ent->close();
+    }
+}
+
+} // namespace
+
+void addDatabaseToSlide(const AcDbDatabase& db, SlideWriter& writer)
+{
+    AcDbBlockTableRecord* ms = db.modelSpace();
+    if (!ms)
+        return;
+    addBlock(ms->entityIds(), AcGeMatrix3d::kIdentity, kDefaultColour, 0, writer);
+}
+
+SlideResult<std::vector<std::uint8_t>> slideFromDatabase(const AcDbDatabase& db, int widthDots, int heightDots)
+{
+    SlideWriter writer(widthDots, heightDots);
+    addDatabaseToSlide(db, writer);
+    return writer.bytes();
+}
+
+} // namespace ctrlsch::slide
