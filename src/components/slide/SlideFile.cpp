@@ -200,7 +200,8 @@ SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide)
     using R = SlideResult<std::vector<std::uint8_t>>;
     if (slide.highX <= 0 || slide.highY <= 0 || slide.highX > 0x7FFF || slide.highY > 0x7FFF)
         return R::failure("screen size out of range");
-    if (!std::isfinite(slide.aspectRatio) || slide.aspectRatio <= 0.0 || slide.aspectRatio * 1e7 > 4294967295.0)
+    if (!std::isfinite(slide.aspectRatio) || slide.aspectRatio <= 0.0 || slide.aspectRatio * 1e7 > 4294967295.0
+        || std::lround(slide.aspectRatio * 1e7) < 1)
         return R::failure("aspect ratio out of range");
     if (slide.hardwareFill != 0 && slide.hardwareFill != 2)
         return R::failure("hardware fill must be 0 or 2");

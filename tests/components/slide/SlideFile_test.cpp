@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 using namespace ctrlsch::slide;
@@ -269,3 +270,19 @@ TEST(SlideReadAgainstSldToPpm, HandBuiltSlidesInBothByteOrders)
     }
 }
 #endif
+
+namespace {
+
+// Inputs the slide fuzzer once broke the round trip with.
+TEST(SlideFuzzRegressionTest, KeptInputsReadOrFailCleanly)
+{
+    int count = 0;
+    for (const auto& e : std::filesystem::directory_iterator(testutil::sourceDir() + "/tests/data/slide-fuzz-regressions")) {
+        const std::string bytes = testutil::readFile(e.path().string());
+        EXPECT_EQ(ctrlsch::slide::slideFuzzOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), 0);
+        ++count;
+    }
+    EXPECT_GE(count, 1);
+}
+
+} // namespace
