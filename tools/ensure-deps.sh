@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev
   python3 python3-ezdxf netpbm
+  libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
 )
 if [ "${CTRLSCH_WITH_CLANG:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

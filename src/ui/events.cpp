@@ -1,6 +1,7 @@
 // The "@" event lines (EVENTS.md): reading them, carrying them out on the
 // open dialogs, the listings, and message boxes.
 #include "host/adsdefs.h"
+#include "ui/dc.h"
 #include "ui/detail/text.h"
 #include "ui/detail/window.h"
 #include "ui/session.h"
@@ -203,6 +204,8 @@ public:
             return list();
         if (verb == "keepfocus")
             return keepFocus();
+        if (verb == "snapshot")
+            return snapshot();
         return fail(L"unknown event @" + wide(verb));
     }
 
@@ -709,6 +712,20 @@ private:
         return true;
     }
 
+    bool snapshot()
+    {
+        if (m_args.size() != 2)
+            return usage(L"@snapshot DIALOG FILE.png");
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        const std::wstring label = dialogLabel(*dlg);
+        if (!ui::saveWindowPng(dlg->object, m_args[1].text))
+            return fail(L"cannot write " + utf8ToWide(m_args[1].text));
+        ui::print(label + L" saved as " + utf8ToWide(m_args[1].text) + L"\n");
+        return true;
+    }
+
     // Listings -----------------------------------------------------------------
 
     std::wstring describeDialog(const Window& d)
@@ -869,7 +886,7 @@ int messageBox(std::wstring_view text, std::wstring_view caption, UINT type)
         std::vector<Token> tokens;
         std::string error;
         const std::string verb = tokenize(line, tokens, error) && !tokens.empty() ? lower(tokens[0].text) : "";
-        if (verb == "@list" || verb == "@keepfocus") {
+        if (verb == "@list" || verb == "@keepfocus" || verb == "@snapshot") {
             ui::dispatchEvent(line);
             continue;
         }

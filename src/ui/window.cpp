@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 #include "ui/detail/text.h"
 #include "ui/detail/window.h"
+#include "ui/detail/paint.h"
 #include "ui/dialog.h"
 #include "ui/session.h"
 
@@ -538,6 +539,10 @@ LRESULT classProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
     if (!w)
         return 0;
     if (message == WM_PAINT) {
+        // As BeginPaint: only what is still invalid (or never painted) gets
+        // the class's look.
+        if (!w->invalid.IsRectEmpty() || !w->surface)
+            paintClassLook(*w);
         w->invalid.SetRectEmpty();
         w->erase = false;
         return 0;

@@ -24,6 +24,8 @@ struct ListItem {
     DWORD_PTR data = 0;
 };
 
+struct Pixels;
+
 struct Window {
     HWND hwnd = nullptr;
     WndClass cls = WndClass::Frame;
@@ -50,6 +52,7 @@ struct Window {
     // Painting.
     CRect invalid;
     bool erase = false;
+    std::shared_ptr<Pixels> surface;
 
     // Font base units (dialogs and their controls).
     int baseX = 6;

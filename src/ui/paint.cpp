@@ -1,0 +1,449 @@
+// Backing bitmaps, text through FreeType, the controls' own look and PNG
+// output of a window.
+#include "ui/dc.h"
+#include "ui/detail/paint.h"
+#include "ui/detail/window.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace ui::detail {
+
+std::shared_ptr<Pixels> backing(Window& w)
+{
+    const CRect c = clientRect(w);
+    const int cw = std::max(0, c.Width()), ch = std::max(0, c.Height());
+    if (!w.surface || w.surface->width != cw || w.surface->height != ch)
+        w.surface = std::make_shared<Pixels>(cw, ch, ui::kFaceColor);
+    return w.surface;
+}
+
+// --- text ----------------------------------------------------------------
+
+namespace {
+
+constexpr int kPixelSize = 12;
+
+std::string findFontFile()
+{
+    std::string found;
+    if (FcInit()) {
+        FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>("WenQuanYi Micro Hei:lang=zh-cn"));
+        FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+        FcDefaultSubstitute(pat);
+        FcResult res = FcResultNoMatch;
+        if (FcPattern* m = FcFontMatch(nullptr, pat, &res)) {
+            FcChar8* file = nullptr;
+            // Only a font that really covers Chinese will do.
+            FcCharSet* cs = nullptr;
+            if (FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch &&
+                FcPatternGetCharSet(m, FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, 0x4E2D))
+                found = reinterpret_cast<const char*>(file);
+            FcPatternDestroy(m);
+        }
+        FcPatternDestroy(pat);
+    }
+    if (!found.empty())
+        return found;
+    for (const char* p : {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+                          "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"})
+        if (std::filesystem::exists(p))
+            return p;
+    return {};
+}
+
+struct Font {
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    int ascent = kPixelSize;
+    Font()
+    {
+        const std::string file = findFontFile();
+        if (file.empty() || FT_Init_FreeType(&lib) != 0)
+            return;
+        if (FT_New_Face(lib, file.c_str(), 0, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, kPixelSize) != 0) {
+            if (face)
+                FT_Done_Face(face);
+            face = nullptr;
+            return;
+        }
+        ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+    }
+    ~Font()
+    {
+        if (face)
+            FT_Done_Face(face);
+        if (lib)
+            FT_Done_FreeType(lib);
+    }
+};
+
+Font& font()
+{
+    static Font f;
+    return f;
+}
+
+COLORREF blend(COLORREF d, COLORREF s, int a)
+{
+    auto mix = [a](int dv, int sv) { return (sv * a + dv * (255 - a) + 127) / 255; };
+    return RGB(mix(GetRValue(d), GetRValue(s)), mix(GetGValue(d), GetGValue(s)), mix(GetBValue(d), GetBValue(s)));
+}
+
+// Advance of one character; draws it when p is given.
+int glyph(Pixels* p, int x, int y, wchar_t ch, COLORREF color)
+{
+    Font& f = font();
+    if (!f.face || FT_Load_Char(f.face, static_cast<FT_ULong>(ch), FT_LOAD_RENDER) != 0) {
+        // No font: a box per character.
+        const int w = ch < 0x100 ? kPixelSize / 2 : kPixelSize;
+        if (p)
+            for (int j = 1; j < kPixelSize - 1; ++j)
+                for (int i = 1; i < w - 1; ++i)
+                    if ((i == 1 || i == w - 2 || j == 1 || j == kPixelSize - 2) && p->inside(x + i, y + j))
+                        p->at(x + i, y + j) = color;
+        return w;
+    }
+    FT_GlyphSlot g = f.face->glyph;
+    if (p) {
+        const FT_Bitmap& b = g->bitmap;
+        for (unsigned r = 0; r < b.rows; ++r)
+            for (unsigned c = 0; c < b.width; ++c) {
+                const int a = b.buffer[r * b.pitch + c];
+                const int px = x + g->bitmap_left + static_cast<int>(c);
+                const int py = y + f.ascent - g->bitmap_top + static_cast<int>(r);
+                if (a > 0 && p->inside(px, py))
+                    p->at(px, py) = blend(p->at(px, py), color, a);
+            }
+    }
+    return static_cast<int>(g->advance.x >> 6);
+}
+
+} // namespace
+
+int drawText(Pixels& p, int x, int y, std::wstring_view text, COLORREF color)
+{
+    int adv = 0;
+    for (wchar_t ch : text)
+        adv += glyph(&p, x + adv, y, ch, color);
+    return adv;
+}
+
+int textWidth(std::wstring_view text)
+{
+    int adv = 0;
+    for (wchar_t ch : text)
+        adv += glyph(nullptr, 0, 0, ch, 0);
+    return adv;
+}
+
+int textHeight() { return kPixelSize + 4; }
+
+// --- the controls' look ---------------------------------------------------
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kShadow = RGB(160, 160, 160);
+constexpr COLORREF kPressed = RGB(204, 228, 247);
+
+void frame(Pixels& p, const CRect& r, COLORREF tl, COLORREF br)
+{
+    for (int x = r.left; x < r.right; ++x) {
+        if (p.inside(x, r.top))
+            p.at(x, r.top) = tl;
+        if (p.inside(x, r.bottom - 1))
+            p.at(x, r.bottom - 1) = br;
+    }
+    for (int y = r.top; y < r.bottom; ++y) {
+        if (p.inside(r.left, y))
+            p.at(r.left, y) = tl;
+        if (p.inside(r.right - 1, y))
+            p.at(r.right - 1, y) = br;
+    }
+}
+
+void fill(Pixels& p, const CRect& r, COLORREF c)
+{
+    for (int y = std::max(0, static_cast<int>(r.top)); y < std::min(p.height, static_cast<int>(r.bottom)); ++y)
+        for (int x = std::max(0, static_cast<int>(r.left)); x < std::min(p.width, static_cast<int>(r.right)); ++x)
+            p.at(x, y) = c;
+}
+
+void centred(Pixels& p, const CRect& r, std::wstring_view s, COLORREF c)
+{
+    drawText(p, r.left + (r.Width() - textWidth(s)) / 2, r.top + (r.Height() - textHeight()) / 2 + 1, s, c);
+}
+
+std::wstring stripAmpersand(const std::wstring& s)
+{
+    std::wstring out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == L'&' && i + 1 < s.size())
+            ++i;
+        out += s[i];
+    }
+    return out;
+}
+
+} // namespace
+
+void paintClassLook(Window& w)
+{
+    Pixels& p = *backing(w);
+    const CRect all(0, 0, p.width, p.height);
+    const bool enabled = isEnabled(w);
+    const COLORREF text = enabled ? kBlack : ui::kGrayText;
+    const std::wstring caption = stripAmpersand(w.text);
+    switch (w.cls) {
+    case WndClass::Button: {
+        const DWORD type = w.style & BS_TYPEMASK;
+        if (type == BS_GROUPBOX) {
+            fill(p, all, ui::kFaceColor);
+            frame(p, CRect(0, textHeight() / 2, p.width, p.height), kShadow, kShadow);
+            const int tw = textWidth(caption);
+            if (tw > 0) {
+                fill(p, CRect(6, 0, 10 + tw, textHeight()), ui::kFaceColor);
+                drawText(p, 8, 0, caption, text);
+            }
+            break;
+        }
+        const bool box = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+                         type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+        if (box && !(w.style & BS_PUSHLIKE)) {
+            fill(p, all, ui::kFaceColor);
+            const int top = (p.height - 13) / 2;
+            CRect b(0, top, 13, top + 13);
+            fill(p, b, enabled ? kWhite : ui::kFaceColor);
+            frame(p, b, text, text);
+            if (w.check != BST_UNCHECKED)
+                fill(p, CRect(3, top + 3, 10, top + 10), text);
+            drawText(p, 17, (p.height - textHeight()) / 2 + 1, caption, text);
+            break;
+        }
+        const bool down = w.pressed || (box && w.check != BST_UNCHECKED);
+        fill(p, all, down ? kPressed : ui::kFaceColor);
+        frame(p, all, enabled ? kBlack : kShadow, enabled ? kBlack : kShadow);
+        if (down)
+            frame(p, CRect(1, 1, p.width - 1, p.height - 1), kShadow, kShadow);
+        else
+            frame(p, CRect(1, 1, p.width - 1, p.height - 1), kWhite, kShadow);
+        if (type == BS_DEFPUSHBUTTON && enabled)
+            frame(p, CRect(2, 2, p.width - 2, p.height - 2), ui::kHighlight, ui::kHighlight);
+        centred(p, down ? CRect(1, 1, p.width + 1, p.height + 1) : all, caption, text);
+        break;
+    }
+    case WndClass::Static: {
+        const DWORD type = w.style & SS_TYPEMASK;
+        fill(p, all, ui::kFaceColor);
+        if (type == SS_BLACKRECT)
+            fill(p, all, kBlack);
+        else if (type == SS_BLACKFRAME || type == SS_ETCHEDFRAME || (w.style & SS_SUNKEN))
+            frame(p, all, kShadow, kWhite);
+        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
+            const int tw = textWidth(caption);
+            const int x = type == SS_CENTER ? (p.width - tw) / 2 : type == SS_RIGHT ? p.width - tw : 0;
+            drawText(p, x, 0, caption, text);
+        }
+        break;
+    }
+    case WndClass::Edit:
+        fill(p, all, enabled ? kWhite : ui::kFaceColor);
+        frame(p, all, kShadow, kShadow);
+        drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.text, text);
+        break;
+    case WndClass::ComboBox: {
+        fill(p, all, enabled ? kWhite : ui::kFaceColor);
+        frame(p, all, kShadow, kShadow);
+        const int bw = std::min(17, p.width);
+        CRect arrow(p.width - bw, 1, p.width - 1, p.height - 1);
+        fill(p, arrow, ui::kFaceColor);
+        const int cx = arrow.left + arrow.Width() / 2, cy = p.height / 2 - 2;
+        for (int i = 0; i < 4; ++i)
+            for (int x = cx - 3 + i; x <= cx + 3 - i; ++x)
+                if (p.inside(x, cy + i))
+                    p.at(x, cy + i) = text;
+        if (w.curSel >= 0 && w.curSel < static_cast<int>(w.items.size()))
+            drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.items[w.curSel].text, text);
+        break;
+    }
+    case WndClass::ListBox: {
+        fill(p, all, enabled ? kWhite : ui::kFaceColor);
+        frame(p, all, kShadow, kShadow);
+        const int ih = textHeight();
+        int y = 1;
+        for (int i = std::max(0, w.topIndex); i < static_cast<int>(w.items.size()) && y < p.height - 1; ++i, y += ih) {
+            COLORREF c = text;
+            if (i == w.curSel) {
+                fill(p, CRect(1, y, p.width - 1, std::min(y + ih, p.height - 1)), enabled ? ui::kHighlight : kShadow);
+                c = kWhite;
+            }
+            drawText(p, 3, y + 1, w.items[i].text, c);
+        }
+        break;
+    }
+    case WndClass::Spin: {
+        fill(p, all, ui::kFaceColor);
+        frame(p, CRect(0, 0, p.width, p.height / 2), kWhite, kShadow);
+        frame(p, CRect(0, p.height / 2, p.width, p.height), kWhite, kShadow);
+        break;
+    }
+    case WndClass::Toolbar:
+        fill(p, all, ui::kFaceColor);
+        for (int i = 0; i < static_cast<int>(w.buttons.size()); ++i) {
+            const CRect r = toolbarItemRect(w, i);
+            const bool checked = (w.buttons[i].fsState & TBSTATE_CHECKED) != 0;
+            if (checked || i == w.pressedButton) {
+                fill(p, r, kPressed);
+                frame(p, r, kShadow, kWhite);
+            }
+        }
+        break;
+    default:
+        fill(p, all, ui::kFaceColor);
+        break;
+    }
+}
+
+} // namespace ui::detail
+
+// --- PNG -----------------------------------------------------------------
+
+namespace {
+
+using namespace ui::detail;
+
+void paintTree(HWND h, bool root)
+{
+    Window* w = lookup(h);
+    if (!w || (!root && !(w->style & WS_VISIBLE)))
+        return;
+    const CRect c = clientRect(*w);
+    if (!w->surface || !w->invalid.IsRectEmpty() || w->surface->width != c.Width() ||
+        w->surface->height != c.Height()) {
+        if (w->invalid.IsRectEmpty())
+            invalidate(*w, nullptr, true);
+        send(h, WM_PAINT);
+    }
+    if ((w = lookup(h))) {
+        const std::vector<HWND> kids = w->children;
+        for (HWND k : kids)
+            paintTree(k, false);
+    }
+}
+
+void blit(Pixels& dst, const Pixels& src, int ox, int oy, const CRect& clip)
+{
+    for (int y = 0; y < src.height; ++y)
+        for (int x = 0; x < src.width; ++x) {
+            const int dx = ox + x, dy = oy + y;
+            if (dst.inside(dx, dy) && clip.PtInRect(CPoint(dx, dy)))
+                dst.at(dx, dy) = src.px[static_cast<size_t>(y) * src.width + x];
+        }
+}
+
+// Draws the window (frame and client) at (ox, oy) of the image, then its
+// visible children inside its client area.
+void compose(Pixels& img, Window& w, int ox, int oy, const CRect& clip)
+{
+    const RECT in = insets(w);
+    const CRect outer(ox, oy, ox + w.rect.Width(), oy + w.rect.Height());
+    CRect visible;
+    visible.IntersectRect(&outer, &clip);
+    if (in.left || in.top || in.right || in.bottom) {
+        for (int y = visible.top; y < visible.bottom; ++y)
+            for (int x = visible.left; x < visible.right; ++x)
+                if (img.inside(x, y))
+                    img.at(x, y) = ui::kFaceColor;
+        if ((w.style & WS_CAPTION) == WS_CAPTION) {
+            for (int y = oy + 3; y < oy + in.top; ++y)
+                for (int x = ox + 3; x < outer.right - 3; ++x)
+                    if (img.inside(x, y) && visible.PtInRect(CPoint(x, y)))
+                        img.at(x, y) = ui::kCaptionColor;
+            drawText(img, ox + 8, oy + 3 + (in.top - 3 - textHeight()) / 2 + 1, w.text, RGB(255, 255, 255));
+        }
+        for (int x = outer.left; x < outer.right; ++x) {
+            if (img.inside(x, outer.top)) img.at(x, outer.top) = ui::kFrameColor;
+            if (img.inside(x, outer.bottom - 1)) img.at(x, outer.bottom - 1) = ui::kFrameColor;
+        }
+        for (int y = outer.top; y < outer.bottom; ++y) {
+            if (img.inside(outer.left, y)) img.at(outer.left, y) = ui::kFrameColor;
+            if (img.inside(outer.right - 1, y)) img.at(outer.right - 1, y) = ui::kFrameColor;
+        }
+    }
+    const int cx = ox + in.left, cy = oy + in.top;
+    CRect client(cx, cy, outer.right - in.right, outer.bottom - in.bottom);
+    CRect inner;
+    inner.IntersectRect(&client, &visible);
+    if (w.surface)
+        blit(img, *w.surface, cx, cy, inner);
+    for (HWND k : w.children) {
+        Window* c = lookup(k);
+        if (c && (c->style & WS_VISIBLE))
+            compose(img, *c, cx + c->rect.left, cy + c->rect.top, inner);
+    }
+}
+
+// libpng reports errors by longjmp; nothing here outlives the jump.
+bool encode(png_structp png, png_infop info, FILE* f, const Pixels& img, std::vector<png_byte>& row)
+{
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    png_init_io(png, f);
+    png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < img.height; ++y) {
+        for (int x = 0; x < img.width; ++x) {
+            const COLORREF c = img.px[static_cast<size_t>(y) * img.width + x];
+            row[x * 3] = GetRValue(c);
+            row[x * 3 + 1] = GetGValue(c);
+            row[x * 3 + 2] = GetBValue(c);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    return true;
+}
+
+bool writePng(const Pixels& img, const std::string& path)
+{
+    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
+    FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<png_byte> row(static_cast<size_t>(img.width) * 3);
+    bool ok = png && info && encode(png, info, f, img, row);
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    ok = std::fclose(f) == 0 && ok;
+    if (ok && std::rename(tmp.c_str(), path.c_str()) == 0)
+        return true;
+    std::remove(tmp.c_str());
+    return false;
+}
+
+} // namespace
+
+bool ui::saveWindowPng(CWnd* pWnd, const std::string& path)
+{
+    Window* w = pWnd ? lookup(pWnd->m_hWnd) : nullptr;
+    if (!w || w->rect.Width() <= 0 || w->rect.Height() <= 0)
+        return false;
+    const HWND h = w->hwnd;
+    paintTree(h, true);
+    if (!(w = lookup(h)))
+        return false;
+    Pixels img(w->rect.Width(), w->rect.Height(), ui::kFaceColor);
+    compose(img, *w, 0, 0, CRect(0, 0, img.width, img.height));
+    return writePng(img, path);
+}

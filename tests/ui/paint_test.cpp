@@ -1,0 +1,433 @@
+// Painting into bitmaps and dialog pictures.
+//
+// Invariants checked here:
+// - primitives touch exactly their pixels (line end point excluded, right
+//   and bottom edges of rectangles excluded), clipped to the bitmap;
+// - XOR and NOT drawing, done twice, give back the pixels exactly;
+// - a dialog's PNG has the window's size, its frame, its caption bar, the
+//   controls as painted (enabled frames black, disabled ones grey) and
+//   what an OnPaint handler drew; the file is written whole or not at all.
+#include "uitest.h"
+
+#include "ui/dc.h"
+#include "ui/session.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+using namespace uitest;
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// A memory DC on a fresh bitmap filled with one colour.
+struct Canvas {
+    CBitmap bmp;
+    CDC dc;
+    Canvas(int w, int h, COLORREF fill)
+    {
+        bmp.CreateBitmap(w, h);
+        dc.CreateCompatibleDC(nullptr);
+        dc.SelectObject(&bmp);
+        dc.FillSolidRect(0, 0, w, h, fill);
+    }
+    int count(COLORREF c) const
+    {
+        int n = 0;
+        const CSize s = bmp.GetSize();
+        for (int y = 0; y < s.cy; ++y)
+            for (int x = 0; x < s.cx; ++x)
+                n += bmp.GetPixel(x, y) == c;
+        return n;
+    }
+    std::vector<COLORREF> pixels() const
+    {
+        std::vector<COLORREF> v;
+        const CSize s = bmp.GetSize();
+        for (int y = 0; y < s.cy; ++y)
+            for (int x = 0; x < s.cx; ++x)
+                v.push_back(bmp.GetPixel(x, y));
+        return v;
+    }
+};
+
+TEST(Bitmap, HasItsSizeAndPixels)
+{
+    CBitmap bmp;
+    EXPECT_FALSE(bmp.CreateBitmap(0, 5));
+    ASSERT_TRUE(bmp.CreateBitmap(7, 5));
+    BITMAP info{};
+    ASSERT_NE(bmp.GetBitmap(&info), 0);
+    EXPECT_EQ(info.bmWidth, 7);
+    EXPECT_EQ(info.bmHeight, 5);
+    bmp.SetPixel(6, 4, kRed);
+    EXPECT_EQ(bmp.GetPixel(6, 4), kRed);
+    EXPECT_EQ(bmp.GetPixel(0, 0), kBlack);
+    EXPECT_EQ(bmp.GetPixel(7, 0), CLR_INVALID);
+}
+
+TEST(Drawing, LinesFollowThePenAndLeaveOutTheEndPoint)
+{
+    Canvas c(20, 20, kWhite);
+    CPen red(PS_SOLID, 1, kRed);
+    CPen* old = c.dc.SelectObject(&red);
+    EXPECT_NE(old, nullptr);
+    c.dc.MoveTo(2, 3);
+    c.dc.LineTo(8, 3);
+    for (int x = 2; x < 8; ++x)
+        EXPECT_EQ(c.bmp.GetPixel(x, 3), kRed) << x;
+    EXPECT_EQ(c.bmp.GetPixel(8, 3), kWhite);
+    EXPECT_EQ(c.count(kRed), 6);
+    // Continues from the last point: a diagonal.
+    c.dc.LineTo(12, 7);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(c.bmp.GetPixel(8 + i, 3 + i), kRed);
+    EXPECT_EQ(c.count(kRed), 10);
+    // A wide pen is a square brush moved along the line: a band of its
+    // width around the thin line's pixels.
+    CPen wide(PS_SOLID, 3, kBlue);
+    EXPECT_EQ(c.dc.SelectObject(&wide), &red);
+    c.dc.MoveTo(2, 15);
+    c.dc.LineTo(10, 15);
+    EXPECT_EQ(c.count(kBlue), (8 + 2) * 3);
+    EXPECT_EQ(c.bmp.GetPixel(1, 15), kBlue);
+    EXPECT_EQ(c.bmp.GetPixel(10, 15), kBlue);
+    EXPECT_EQ(c.bmp.GetPixel(11, 15), kWhite);
+    EXPECT_EQ(c.bmp.GetPixel(5, 14), kBlue);
+    EXPECT_EQ(c.bmp.GetPixel(5, 16), kBlue);
+    EXPECT_EQ(c.dc.SelectObject(old), &wide);
+    // Off the bitmap: clipped, nothing else touched.
+    c.dc.MoveTo(-50, 0);
+    c.dc.LineTo(-10, 0);
+    EXPECT_EQ(c.count(kBlack), 0);
+}
+
+TEST(Drawing, RectanglesFillsAndFrames)
+{
+    Canvas c(20, 20, kWhite);
+    CBrush blue(kBlue);
+    CPen black(PS_SOLID, 1, kBlack);
+    c.dc.SelectObject(&black);
+    CBrush* oldBrush = c.dc.SelectObject(&blue);
+    c.dc.Rectangle(2, 2, 7, 6);
+    EXPECT_EQ(c.count(kBlack), 2 * 5 + 2 * 2); // outline of 5 x 4
+    EXPECT_EQ(c.count(kBlue), 3 * 2);
+    EXPECT_EQ(c.bmp.GetPixel(7, 2), kWhite);
+    EXPECT_EQ(c.dc.SelectObject(oldBrush), &blue);
+
+    c.dc.FillSolidRect(10, 10, 3, 2, kRed);
+    EXPECT_EQ(c.count(kRed), 6);
+    CRect r(0, 15, 4, 20);
+    CBrush green(RGB(0, 255, 0));
+    c.dc.FillRect(&r, &green);
+    EXPECT_EQ(c.count(RGB(0, 255, 0)), 20);
+    CRect f(10, 14, 15, 18);
+    c.dc.FrameRect(&f, &blue);
+    EXPECT_EQ(c.count(kBlue), 6 + 14);
+    EXPECT_EQ(c.bmp.GetPixel(12, 16), kWhite);
+
+    Canvas d(10, 10, kWhite);
+    d.dc.Draw3dRect(1, 1, 5, 4, kRed, kBlue);
+    EXPECT_EQ(d.bmp.GetPixel(1, 1), kRed);
+    EXPECT_EQ(d.bmp.GetPixel(1, 3), kRed);
+    EXPECT_EQ(d.bmp.GetPixel(5, 4), kBlue);
+    EXPECT_EQ(d.bmp.GetPixel(5, 1), kBlue);
+    EXPECT_EQ(d.count(kRed) + d.count(kBlue), 2 * 5 + 2 * 2);
+}
+
+TEST(Drawing, PatBltAndBitBlt)
+{
+    Canvas src(8, 8, kWhite);
+    src.dc.SetPixel(1, 1, kRed);
+    src.dc.SetPixel(2, 1, kBlue);
+    EXPECT_EQ(src.dc.GetPixel(2, 1), kBlue);
+    Canvas dst(8, 8, kBlack);
+    ASSERT_TRUE(dst.dc.BitBlt(4, 4, 3, 2, &src.dc, 1, 1, SRCCOPY));
+    EXPECT_EQ(dst.bmp.GetPixel(4, 4), kRed);
+    EXPECT_EQ(dst.bmp.GetPixel(5, 4), kBlue);
+    EXPECT_EQ(dst.bmp.GetPixel(6, 5), kWhite);
+    EXPECT_EQ(dst.count(kWhite), 4);
+    EXPECT_EQ(dst.bmp.GetPixel(3, 4), kBlack);
+
+    ASSERT_TRUE(dst.dc.PatBlt(4, 4, 1, 1, DSTINVERT));
+    EXPECT_EQ(dst.bmp.GetPixel(4, 4), RGB(0, 255, 255));
+    CBrush red(kRed);
+    dst.dc.SelectObject(&red);
+    dst.dc.PatBlt(0, 0, 2, 2, PATCOPY);
+    EXPECT_EQ(dst.bmp.GetPixel(1, 1), kRed);
+    // A memory DC without a bitmap draws nothing and does not crash.
+    CDC empty;
+    empty.CreateCompatibleDC(nullptr);
+    EXPECT_FALSE(empty.PatBlt(0, 0, 4, 4, DSTINVERT));
+    EXPECT_EQ(empty.GetPixel(0, 0), CLR_INVALID);
+}
+
+TEST(Drawing, XorAndNotMarksDrawnTwiceRestoreThePixels)
+{
+    Canvas c(30, 30, kWhite);
+    for (int i = 0; i < 30; ++i)
+        c.dc.SetPixel(i, (i * 7) % 30, RGB(i * 8, 255 - i * 8, 77));
+    const auto before = c.pixels();
+    for (int mode : {R2_XORPEN, R2_NOT}) {
+        EXPECT_EQ(c.dc.SetROP2(mode), R2_COPYPEN);
+        CPen pen(PS_SOLID, 3, RGB(0, 200, 90));
+        CBrush brush(RGB(10, 20, 30));
+        c.dc.SelectObject(&pen);
+        c.dc.SelectObject(&brush);
+        auto mark = [&] {
+            c.dc.MoveTo(1, 1);
+            c.dc.LineTo(25, 18);
+            c.dc.LineTo(4, 27);
+            c.dc.Rectangle(5, 5, 20, 15);
+            c.dc.PatBlt(10, 0, 5, 30, DSTINVERT);
+        };
+        mark();
+        EXPECT_NE(c.pixels(), before) << mode;
+        mark();
+        EXPECT_EQ(c.pixels(), before) << mode;
+        c.dc.SetROP2(R2_COPYPEN);
+    }
+}
+
+TEST(Drawing, TextIsDrawnInTheTextColour)
+{
+    Canvas c(80, 20, kWhite);
+    c.dc.SetTextColor(kBlack);
+    c.dc.SetBkMode(TRANSPARENT);
+    const CSize ext = c.dc.GetTextExtent(L"控制");
+    EXPECT_GT(ext.cx, 10);
+    c.dc.TextOut(2, 2, CString(L"控制"));
+    int dark = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const COLORREF p = c.bmp.GetPixel(x, y);
+            if (GetRValue(p) < 128) {
+                ++dark;
+                EXPECT_LT(x, 2 + ext.cx + 1);
+            }
+        }
+    EXPECT_GT(dark, 10);
+    // Opaque mode fills the text's box with the background colour.
+    c.dc.SetBkMode(OPAQUE);
+    c.dc.SetBkColor(kBlue);
+    CRect r(0, 0, 80, 20);
+    c.dc.DrawText(CString(L"A"), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EXPECT_GT(c.count(kBlue), 0);
+    EXPECT_EQ(c.bmp.GetPixel(2, 2), kWhite);
+}
+
+// --- windows and PNG -------------------------------------------------------
+
+struct Png {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    COLORREF at(int x, int y) const
+    {
+        const size_t i = (static_cast<size_t>(y) * width + x) * 3;
+        return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
+    }
+};
+
+bool readPng(const std::string& path, Png& out)
+{
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str()))
+        return false;
+    img.format = PNG_FORMAT_RGB;
+    out.width = static_cast<int>(img.width);
+    out.height = static_cast<int>(img.height);
+    out.rgb.resize(PNG_IMAGE_SIZE(img));
+    return png_image_finish_read(&img, nullptr, out.rgb.data(), 0, nullptr) != 0;
+}
+
+class PaintedDialog : public TestDialog {
+public:
+    void OnPaint() override
+    {
+        CPaintDC dc(this);
+        dc.FillSolidRect(4, 4, 10, 6, kRed);
+    }
+};
+
+class PictureTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        dir = std::filesystem::temp_directory_path() / ("ui_paint_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(dir);
+        UiTest::TearDown();
+    }
+    // The control's rectangle in the dialog's window (PNG) coordinates.
+    static CRect inPicture(CWnd& dlg, int id)
+    {
+        CRect d, c;
+        dlg.GetWindowRect(&d);
+        dlg.GetDlgItem(id)->GetWindowRect(&c);
+        c.OffsetRect(-d.left, -d.top);
+        return c;
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(PictureTest, DialogPngShowsFrameCaptionAndControls)
+{
+    PaintedDialog dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    dlg.SetDlgItemText(IDC_NAME, L"名称");
+    const std::string path = (dir / "dlg.png").string();
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    if (const char* keep = std::getenv("UI_PAINT_KEEP_PNG"))
+        std::filesystem::copy_file(path, keep, std::filesystem::copy_options::overwrite_existing);
+    Png png;
+    ASSERT_TRUE(readPng(path, png));
+    CRect wr;
+    dlg.GetWindowRect(&wr);
+    EXPECT_EQ(png.width, wr.Width());
+    EXPECT_EQ(png.height, wr.Height());
+    // Frame, then the caption bar, with the caption's text in white.
+    EXPECT_EQ(png.at(0, 0), ui::kFrameColor);
+    EXPECT_EQ(png.at(png.width - 10, 10), ui::kCaptionColor);
+    int white = 0;
+    for (int y = 4; y < 24; ++y)
+        for (int x = 4; x < 60; ++x)
+            white += GetRValue(png.at(x, y)) > 200 && GetBValue(png.at(x, y)) > 200;
+    EXPECT_GT(white, 5);
+    // Enabled push button: black frame; disabled one: grey frame and
+    // no dark pixel in its caption.
+    const CRect ok = inPicture(dlg, IDOK);
+    EXPECT_EQ(png.at(ok.left, ok.top), kBlack);
+    EXPECT_EQ(png.at(ok.right - 1, ok.bottom - 1), kBlack);
+    const CRect apply = inPicture(dlg, IDC_APPLY);
+    EXPECT_EQ(png.at(apply.left, apply.top), ui::kGrayText);
+    int darkInApply = 0, darkInCancel = 0;
+    const CRect cancel = inPicture(dlg, IDCANCEL);
+    for (int y = 2; y < apply.Height() - 2; ++y)
+        for (int x = 2; x < apply.Width() - 2; ++x) {
+            darkInApply += GetRValue(png.at(apply.left + x, apply.top + y)) < 100;
+            darkInCancel += GetRValue(png.at(cancel.left + x, cancel.top + y)) < 100;
+        }
+    EXPECT_EQ(darkInApply, 0);
+    EXPECT_GT(darkInCancel, 0);
+    // The hidden button is not in the picture.
+    const CRect secret = inPicture(dlg, IDC_SECRET);
+    EXPECT_EQ(png.at(secret.left, secret.top), ui::kFaceColor);
+    // The handler's red block sits in the client area.
+    CPoint origin(0, 0);
+    dlg.ClientToScreen(&origin);
+    EXPECT_EQ(png.at(origin.x - wr.left + 4, origin.y - wr.top + 4), kRed);
+    EXPECT_EQ(png.at(origin.x - wr.left + 13, origin.y - wr.top + 9), kRed);
+    EXPECT_NE(png.at(origin.x - wr.left + 14, origin.y - wr.top + 4), kRed);
+    // The edit box's text is drawn.
+    const CRect name = inPicture(dlg, IDC_NAME);
+    int textPixels = 0;
+    for (int y = name.top + 1; y < name.bottom - 1; ++y)
+        for (int x = name.left + 1; x < name.right - 1; ++x)
+            textPixels += GetRValue(png.at(x, y)) < 128;
+    EXPECT_GT(textPixels, 5);
+    dlg.DestroyWindow();
+}
+
+TEST_F(PictureTest, ControlStatesChangeTheirLook)
+{
+    TestDialog dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    const CRect toggle = inPicture(dlg, IDC_TOGGLE);
+    const CRect ok = inPicture(dlg, IDOK);
+    const std::string path = (dir / "states.png").string();
+    Png before, after;
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    ASSERT_TRUE(readPng(path, before));
+    // Checking the push-like box and disabling OK both show.
+    ASSERT_TRUE(ui::dispatchEvent("@click 30001 104"));
+    dlg.GetDlgItem(IDOK)->EnableWindow(FALSE);
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    ASSERT_TRUE(readPng(path, after));
+    const CPoint mid(toggle.left + 3, toggle.CenterPoint().y);
+    EXPECT_EQ(before.at(mid.x, mid.y), ui::kFaceColor);
+    EXPECT_NE(after.at(mid.x, mid.y), ui::kFaceColor);
+    EXPECT_EQ(before.at(ok.left, ok.top), kBlack);
+    EXPECT_EQ(after.at(ok.left, ok.top), ui::kGrayText);
+    // Selecting a list item highlights its row.
+    dlg.files().AddString(L"一");
+    dlg.files().AddString(L"二");
+    dlg.files().SetCurSel(1);
+    dlg.GetDlgItem(IDC_FILES)->Invalidate();
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    ASSERT_TRUE(readPng(path, after));
+    const CRect files = inPicture(dlg, IDC_FILES);
+    int highlighted = 0;
+    for (int y = files.top; y < files.bottom; ++y)
+        highlighted += after.at(files.right - 3, y) == ui::kHighlight;
+    EXPECT_GT(highlighted, 5);
+    dlg.DestroyWindow();
+}
+
+TEST_F(PictureTest, ClientDrawingStaysUntilTheWindowIsInvalidated)
+{
+    TestDialog dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    const std::string path = (dir / "client.png").string();
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    CWnd* preview = dlg.GetDlgItem(IDC_PREVIEW);
+    {
+        CClientDC dc(preview);
+        CPen blue(PS_SOLID, 1, kBlue);
+        dc.SelectObject(&blue);
+        dc.MoveTo(2, 5);
+        dc.LineTo(20, 5);
+    }
+    CRect d, p;
+    dlg.GetWindowRect(&d);
+    preview->GetWindowRect(&p);
+    Png png;
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    ASSERT_TRUE(readPng(path, png));
+    EXPECT_EQ(png.at(p.left - d.left + 10, p.top - d.top + 5), kBlue);
+    // Repainting gives the control its own look back.
+    preview->Invalidate();
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    ASSERT_TRUE(readPng(path, png));
+    EXPECT_EQ(png.at(p.left - d.left + 10, p.top - d.top + 5), ui::kFaceColor);
+    dlg.DestroyWindow();
+}
+
+TEST_F(PictureTest, SnapshotEventWritesThePictureOrRefuses)
+{
+    TestDialog dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    const std::string path = (dir / "snap.png").string();
+    ASSERT_TRUE(ui::dispatchEvent("@snapshot test \"" + path + "\""));
+    Png png;
+    ASSERT_TRUE(readPng(path, png));
+    CRect wr;
+    dlg.GetWindowRect(&wr);
+    EXPECT_EQ(png.width, wr.Width());
+    EXPECT_TRUE(printed("saved as"));
+    // An existing picture is kept when the new one cannot be written.
+    EXPECT_FALSE(ui::dispatchEvent("@snapshot test \"" + (dir / "missing" / "x.png").string() + "\""));
+    EXPECT_TRUE(printed("** @snapshot"));
+    EXPECT_FALSE(ui::dispatchEvent("@snapshot test"));
+    EXPECT_FALSE(ui::dispatchEvent("@snapshot 99999 \"" + path + "\""));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    dlg.DestroyWindow();
+}
+
+} // namespace
