@@ -18,8 +18,4 @@ constexpr int kExitUsage = 2;
 // printing anything when the arguments do not fit).
 int renderCommand(const std::vector<std::string>& args);
 
-// Writes data to path through a temporary file in the same folder renamed
-// over it, so readers see the old file or the whole new one.
-bool writeFileAtomically(const std::string& path, const std::string& data, std::string& error);
-
 } // namespace app

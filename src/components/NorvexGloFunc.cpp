@@ -3,6 +3,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/dbmain.h"
+#include "host/hostfile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -87,32 +88,6 @@ bool readJson(const std::string& path, Json& out, std::string& error)
     return true;
 }
 
-bool writeAtomically(const std::string& path, const std::string& data)
-{
-    std::string tmp = path + ".tmpXXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    const char* p = data.data();
-    std::size_t left = data.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -184,7 +159,8 @@ bool CInterDpData::WriteDataToQrzFile(const ACHAR* path)
 {
     if (m_impl->damaged)
         return false;
-    return writeAtomically(hostPath(path), m_impl->tree.dump(2) + "\n");
+    std::string error;
+    return hostWriteFileAtomically(hostPath(path), m_impl->tree.dump(2) + "\n", error);
 }
 
 const DpValueNode* CInterDpData::GetSubValueFromPathW(int, const ACHAR* keyPath)

@@ -1,3 +1,4 @@
+#include "host/hostfile.h"
 #include "components/slide/SlideLibrary.h"
 
 #include <algorithm>
@@ -174,28 +175,11 @@ SlideResult<bool> SlideLibraryWriter::writeFile(const std::filesystem::path& pat
 
 SlideResult<bool> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
 {
-    using R = SlideResult<bool>;
-    std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return R::failure("cannot create " + tmp.string());
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            return R::failure("cannot write " + tmp.string());
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        return R::failure("cannot replace " + path.string());
-    }
-    return R::success(true);
+    std::string error;
+    if (!hostWriteFileAtomically(path.string(),
+                                 std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error))
+        return SlideResult<bool>::failure(error);
+    return SlideResult<bool>::success(true);
 }
 
 } // namespace ctrlsch::slide

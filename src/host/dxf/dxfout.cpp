@@ -3,6 +3,7 @@
 #include "host/dbmain.h"
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
+#include "host/hostfile.h"
 
 #include <cmath>
 #include <cstdio>
@@ -368,7 +369,7 @@ public:
     }
     bool ok() const { return m_error.empty(); }
     const std::string& error() const { return m_error; }
-    void write(const std::string& data)
+    void write(std::string_view data)
     {
         const char* p = data.data();
         std::size_t left = data.size();
@@ -470,7 +471,14 @@ void objectTags(const AcDbObject& obj, AcDbDxfTags& out)
 
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string& error)
 {
-    AtomicFile file(path);
+    return hostWriteFileAtomically(path, data, error);
+}
+
+} // namespace dxf
+
+bool hostWriteFileAtomically(const std::string& path, std::string_view data, std::string& error)
+{
+    dxf::AtomicFile file(path);
     file.write(data);
     if (!file.commit()) {
         error = file.error();
@@ -478,5 +486,3 @@ bool writeFileAtomically(const std::string& path, const std::string& data, std::
     }
     return true;
 }
-
-} // namespace dxf
