@@ -94,3 +94,9 @@ void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::ve
                 bool reserved = false);
 // Position of the first digit, or -1.
 int findNumInString(const ACHAR* text);
+
+class CBitmap;
+// A preview of a drawing's model space: a new width x height bitmap, the
+// drawing fitted into it in its colours on black; nullptr when the
+// drawing cannot be read or draws nothing. The caller deletes it.
+CBitmap* GetBitmapFromDwgFile(const ACHAR* path, int width = 240, int height = 180);

@@ -38,8 +38,13 @@ std::string hostPath(const ACHAR* fileName)
     for (char& c : p)
         if (c == '\\')
             c = '/';
-    if (endsWithNoCase(p, ".dwg"))
-        p = p.substr(0, p.size() - 4) + ".dxf";
+    if (endsWithNoCase(p, ".dwg")) {
+        // The drawing of that name: "X.dxf", or "X.DXF" when only that exists.
+        const std::string stem = p.substr(0, p.size() - 4);
+        p = stem + ".dxf";
+        if (::access(p.c_str(), F_OK) != 0 && ::access((stem + ".DXF").c_str(), F_OK) == 0)
+            p = stem + ".DXF";
+    }
     return p;
 }
 

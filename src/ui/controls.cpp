@@ -558,3 +558,10 @@ CString CToolBarCtrl::GetToolTipText(UINT nID)
     const int i = CommandToIndex(nID);
     return w && i >= 0 ? CString(toolTipText(*w, i)) : CString();
 }
+
+void ui::refuseTyping(CWnd& edit, wchar_t ch, std::wstring_view why)
+{
+    ui::detail::report(L"unacceptable character '" + std::wstring(1, ch) + L"': edit box " +
+                       std::to_wstring(edit.GetDlgCtrlID()) + L" " + std::wstring(why));
+    ++ui::detail::refusedChars();
+}

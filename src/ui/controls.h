@@ -164,3 +164,10 @@ public:
     // The tooltip of a button, asked of the parent as a tooltip would.
     CString GetToolTipText(UINT nID);
 };
+
+namespace ui {
+// For edit boxes that check what is typed (OnChar without the default):
+// reports the refused character as the toolkit's own boxes do, so that the
+// typing event fails.
+void refuseTyping(CWnd& edit, wchar_t ch, std::wstring_view why);
+} // namespace ui

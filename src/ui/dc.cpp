@@ -4,6 +4,7 @@
 #include "ui/detail/window.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -215,6 +216,46 @@ BOOL CDC::Rectangle(int x1, int y1, int x2, int y2)
             else if (!m_brush->m_null)
                 plot(x, y, m_brush->m_color, true);
         }
+    return TRUE;
+}
+
+BOOL CDC::Polygon(const POINT* points, int nCount)
+{
+    if (!points || nCount < 2)
+        return FALSE;
+    if (!m_target)
+        return TRUE;
+    if (!m_brush->m_null && nCount >= 3) {
+        int top = points[0].y, bottom = points[0].y;
+        for (int i = 1; i < nCount; ++i) {
+            top = std::min(top, static_cast<int>(points[i].y));
+            bottom = std::max(bottom, static_cast<int>(points[i].y));
+        }
+        top = std::max(top, 0);
+        bottom = std::min(bottom, m_target->height - 1);
+        std::vector<double> xs;
+        for (int y = top; y <= bottom; ++y) {
+            const double cy = y + 0.5;
+            xs.clear();
+            for (int i = 0; i < nCount; ++i) {
+                const POINT a = points[i], b = points[(i + 1) % nCount];
+                if ((a.y <= cy) != (b.y <= cy))
+                    xs.push_back(a.x + (cy - a.y) * (b.x - a.x) / static_cast<double>(b.y - a.y));
+            }
+            std::sort(xs.begin(), xs.end());
+            for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
+                const int from = std::max(0, static_cast<int>(std::ceil(xs[k] - 0.5)));
+                const int to = std::min(m_target->width - 1, static_cast<int>(std::ceil(xs[k + 1] - 0.5)) - 1);
+                for (int x = from; x <= to; ++x)
+                    plot(x, y, m_brush->m_color, true);
+            }
+        }
+    }
+    const CPoint saved = m_pos;
+    MoveTo(points[nCount - 1]);
+    for (int i = 0; i < nCount; ++i)
+        LineTo(points[i]);
+    m_pos = saved;
     return TRUE;
 }
 

@@ -137,6 +137,9 @@ public:
     // excluded.
     BOOL Rectangle(int x1, int y1, int x2, int y2);
     BOOL Rectangle(LPCRECT r) { return Rectangle(r->left, r->top, r->right, r->bottom); }
+    // A closed polygon: inside (pixel centres, even-odd rule) with the brush,
+    // then the outline with the pen.
+    BOOL Polygon(const POINT* points, int nCount);
     void FillSolidRect(LPCRECT r, COLORREF c);
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF c);
     void FillRect(LPCRECT r, CBrush* pBrush);
@@ -198,6 +201,8 @@ namespace ui {
 // a PNG: a temporary file renamed to path. False (nothing written) on
 // failure.
 bool saveWindowPng(CWnd* pWnd, const std::string& path);
+// Writes a bitmap as a PNG, the same way.
+bool saveBitmapPng(const CBitmap& bitmap, const std::string& path);
 // The colours the toolkit paints with.
 inline constexpr COLORREF kFaceColor = RGB(240, 240, 240);
 inline constexpr COLORREF kCaptionColor = RGB(0, 84, 166);

@@ -447,3 +447,10 @@ bool ui::saveWindowPng(CWnd* pWnd, const std::string& path)
     compose(img, *w, 0, 0, CRect(0, 0, img.width, img.height));
     return writePng(img, path);
 }
+
+bool ui::saveBitmapPng(const CBitmap& bitmap, const std::string& path)
+{
+    if (bitmap.IsNull() || bitmap.m_pixels->width <= 0 || bitmap.m_pixels->height <= 0)
+        return false;
+    return writePng(*bitmap.m_pixels, path);
+}
