@@ -53,6 +53,17 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
         }
         start = end + 1;
     }
+    // Every dialog picture the script asked for is a PNG.
+    const std::string marker = "@snapshot ";
+    for (std::size_t at = script.find(marker); at != std::string::npos; at = script.find(marker, at + 1)) {
+        const std::size_t open = script.find('"', at), close = script.find('"', open + 1);
+        const std::size_t eol = script.find('\n', at);
+        if (open == std::string::npos || close == std::string::npos || close > eol)
+            continue;
+        const std::string png = testutil::readFile(script.substr(open + 1, close - open - 1));
+        ASSERT_GT(png.size(), 24u) << "no picture: " << script.substr(at, eol - at);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+    }
 }
 
 std::vector<std::string> scripts()
