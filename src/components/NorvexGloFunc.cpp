@@ -245,10 +245,11 @@ int FindFromQrzfile(const ACHAR* filePath, const ACHAR* keyPath, const ACHAR* de
 {
     copyOut(defaultValue ? defaultValue : L"", value, size);
     CInterDpData data;
-    data.ReadDataFromQrzFile(filePath);
-    const DpValueNode* node = data.GetSubValueFromPathW(0, keyPath);
-    if (!node)
+    if (!data.ReadDataFromQrzFile(filePath))
         return 0;
+    const DpValueNode* node = data.GetSubValueFromPathW(0, keyPath);
+    if (!node) // the file was read: an absent key gives the default
+        return static_cast<int>(std::wcslen(defaultValue ? defaultValue : L"")) + 1;
     copyOut(node->text, value, size);
     return node->length;
 }

@@ -65,7 +65,9 @@ private:
 // The working project data (VmqTemporary.Qrz in the user folder).
 void GetQrzfile(const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value, std::size_t size = 256);
 void WriteQrzfile(const ACHAR* keyPath, const ACHAR* value);
-// One value of a named .Qrz file: > 0 when found.
+// One value of a named .Qrz file: > 0 when the file was read (the value,
+// or the default for an absent key), 0 when it could not be read or is
+// damaged (value holds the default).
 int FindFromQrzfile(const ACHAR* filePath, const ACHAR* keyPath, const ACHAR* defaultValue, ACHAR* value,
                     std::size_t size = 256);
 

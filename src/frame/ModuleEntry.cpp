@@ -2,6 +2,7 @@
 
 #include "components/TalvoDbObject.h"
 #include "frame/ModuleDialogs.h"
+#include "statistics/EquipmentStatistics.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/dbmain.h"
@@ -40,7 +41,6 @@ int hidedzjddlg() { return NotAvailable(L"hidedzjddlg"); }
 int getdzjddlg() { return NotAvailable(L"getdzjddlg"); }
 int gnkhz() { return NotAvailable(L"gnkhz"); }
 int inspmtsb() { return NotAvailable(L"inspmtsb"); }
-int esbbtj() { return NotAvailable(L"esbbtj"); }
 
 // Rows 1 to 10 run inside the OSMODE guard.
 template <HandlerFn F>

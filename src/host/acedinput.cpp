@@ -805,8 +805,12 @@ int acedRetName(const ads_name n, int)
 
 int acedRetList(const resbuf* rb)
 {
-    // The chain's items are the list's elements.
+    // The chain's items are the list's elements; a chain that is one list
+    // (RTLB ... RTLE) is that list, as the host does it: callers that hand
+    // back a list of one list wrap it once more.
     lisp::Value v = lisp::listFromResbuf(rb);
+    if (v.items.size() == 1 && v.items.front().kind == lisp::Value::Kind::List && !v.dotted)
+        return setResult(v.items.front().isNil() ? lisp::Value::nil() : v.items.front());
     return setResult(v.items.empty() ? lisp::Value::nil() : v);
 }
 

@@ -88,8 +88,10 @@ TEST_F(GloFuncTest, ProjectDataRoundTripsEveryKeyPathAndValue)
     }
     ACHAR got[64];
     const std::wstring file = utf8ToWide(dir.file("user/VmqTemporary.Qrz"));
-    EXPECT_EQ(FindFromQrzfile(file.c_str(), L"No\\Such\\Key", L"dflt", got, 64), 0);
+    EXPECT_GT(FindFromQrzfile(file.c_str(), L"No\\Such\\Key", L"dflt", got, 64), 0) << "read, key absent";
     EXPECT_STREQ(got, L"dflt");
+    EXPECT_EQ(FindFromQrzfile(utf8ToWide(dir.file("none.Qrz")).c_str(), L"A", L"d2", got, 64), 0);
+    EXPECT_STREQ(got, L"d2");
     // The file is readable text.
     EXPECT_NE(testutil::readFile(dir.file("user/VmqTemporary.Qrz")).find("\"Gddata"), std::string::npos);
     // Value nodes count the terminator; a stored text is cut at length - 1.

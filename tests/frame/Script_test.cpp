@@ -27,8 +27,13 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
     const std::string script =
         replaceAll(replaceAll(testutil::readFile(base + ".scr"), "@TESTAPP@", CTRLSCH_TESTAPP_PATH), "@DIR@", dir.path());
     testutil::writeFile(dir.file("test.scr"), script);
+    // Installation settings: NAME.settings.json beside the script, or none.
+    const std::string settings = base + ".settings.json";
+    if (std::filesystem::exists(settings))
+        testutil::writeFile(dir.file("settings.json"), replaceAll(testutil::readFile(settings), "@DIR@", dir.path()));
     std::string out;
-    const int rc = testutil::run(std::string("CTRLSCH_MODULE=") + CTRLSCH_MODULE_PATH + " " + CTRLSCH_PROGRAM_PATH
+    const int rc = testutil::run("CTRLSCH_SETTINGS=" + testutil::shellQuote(dir.file("settings.json"))
+                                     + " CTRLSCH_MODULE=" + CTRLSCH_MODULE_PATH + " " + CTRLSCH_PROGRAM_PATH
                                      + " run " + testutil::shellQuote(dir.file("test.scr")) + " -o "
                                      + testutil::shellQuote(dir.file("out.dxf")),
                                  out);
