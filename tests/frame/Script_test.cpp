@@ -27,6 +27,17 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
     const std::string script =
         replaceAll(replaceAll(testutil::readFile(base + ".scr"), "@TESTAPP@", CTRLSCH_TESTAPP_PATH), "@DIR@", dir.path());
     testutil::writeFile(dir.file("test.scr"), script);
+    // NAME.prepare beside the script: a tool of tests/tools and its
+    // arguments, run first (skipped without ezdxf).
+    const std::string prepare = base + ".prepare";
+    if (std::filesystem::exists(prepare)) {
+        if (!testutil::haveEzdxf())
+            GTEST_SKIP() << "ezdxf is not installed";
+        std::string line = replaceAll(testutil::readFile(prepare), "@DIR@", dir.path());
+        line.erase(line.find_last_not_of(" \n") + 1);
+        const std::size_t blank = line.find(' ');
+        testutil::runPythonTool(line.substr(0, blank), blank == std::string::npos ? "" : line.substr(blank + 1));
+    }
     // Installation settings: NAME.settings.json beside the script, or none.
     const std::string settings = base + ".settings.json";
     if (std::filesystem::exists(settings))
@@ -38,7 +49,11 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
                                      + testutil::shellQuote(dir.file("out.dxf")),
                                  out);
     EXPECT_EQ(rc, 0) << out;
-    out = replaceAll(replaceAll(out, CTRLSCH_TESTAPP_PATH, "@TESTAPP@"), dir.path(), "@DIR@");
+    std::string upperDir = dir.path();
+    for (char& c : upperDir)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    out = replaceAll(replaceAll(replaceAll(out, CTRLSCH_TESTAPP_PATH, "@TESTAPP@"), dir.path(), "@DIR@"), upperDir,
+                     "@DIR@");
     const std::string expected = testutil::readFile(base + ".out");
     EXPECT_EQ(out, expected);
     if (out != expected)

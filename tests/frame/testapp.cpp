@@ -4,6 +4,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/acrx.h"
+#include "host/dbmain.h"
 #include "ui/dialog.h"
 #include "ui/dlgtemplate.h"
 
@@ -83,6 +84,35 @@ int testprompt()
     }
 }
 
+// (testequip LAYER DESIGNATION NAME MODEL): a block reference carrying
+// equipment data, added to the drawing without saving it.
+int testequip()
+{
+    const resbuf* a = acedGetArgs();
+    std::wstring v[4];
+    for (int i = 0; i < 4 && a; ++i, a = a->rbnext)
+        if (a->restype == RTSTR)
+            v[i] = a->resval.rstring;
+    AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+    if (!db->blockRecord("EQ")) {
+        auto* rec = new AcDbBlockTableRecord;
+        rec->setName("EQ");
+        AcDbObjectId recId;
+        db->addBlockTableRecord(recId, rec);
+    }
+    auto* ref = new AcDbBlockReference(AcGePoint3d(0, 0, 0), db->blockRecord("EQ")->objectId());
+    ref->setLayer(v[0].c_str());
+    const ACHAR* apps[] = {L"XMDH", L"SBMC", L"XHGG"};
+    for (int i = 0; i < 3; ++i) {
+        acdbRegApp(apps[i]);
+        resbuf* item = acutBuildList(1001, apps[i], 1000, v[i + 1].c_str(), 0);
+        ref->setXData(item);
+        acutRelRb(item);
+    }
+    db->modelSpace()->appendAcDbEntity(ref);
+    return RTNORM;
+}
+
 int testthrow()
 {
     throw std::runtime_error("测试异常");
@@ -100,6 +130,7 @@ extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId)
         acedDefun(L"testpalette", 1);
         acedDefun(L"testprompt", 2);
         acedDefun(L"testthrow", 3);
+        acedDefun(L"testequip", 4);
         break;
     case AcRx::kUnloadAppMsg:
         if (CTestPalette::s_palette)
@@ -111,6 +142,7 @@ extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId)
         case 1: testpalette(); break;
         case 2: testprompt(); break;
         case 3: testthrow(); break;
+        case 4: testequip(); break;
         default: break;
         }
         break;
