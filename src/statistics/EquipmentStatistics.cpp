@@ -211,31 +211,13 @@ resbuf* buildRows(const std::vector<EquipmentRow>& rows)
 
 } // namespace
 
-int esbbtj()
+bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
 {
-    const resbuf* args = acedGetArgs();
-    if (!args) {
-        acutPrintf(L"\n无参数!");
-        acedRetVoid();
-        return 1;
-    }
-    if (args->restype != RTSHORT) {
-        acutPrintf(L"\n参数应为整型!");
-        acedRetVoid();
-        return 1;
-    }
-    const int mode = args->resval.rint;
-    if (mode != 0 && mode != 1) {
-        acutPrintf(L"\n参数应为0或1!");
-        acedRetVoid();
-        return 1;
-    }
+    rows.clear();
     auto fail = [](const ACHAR* message) {
         acutPrintf(L"%ls", message);
-        acedRetVoid();
-        return 1;
+        return false;
     };
-
     const std::wstring current = comparablePath(upper(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
     std::vector<ProjectDrawing> drawings;
     ACHAR value[kValueSize] = {};
@@ -314,19 +296,47 @@ int esbbtj()
                 db = read.get();
             }
         }
-        if (!db || !collector.scan(*db, d.multiplier)) {
-            acedRetVoid();
-            return 1;
-        }
+        if (!db || !collector.scan(*db, d.multiplier))
+            return false;
     }
 
     if (collector.records.empty()) {
         if (mode == 0)
             acutPrintf(L"\n当前图中没有设备表数据!");
+        return true;
+    }
+    rows = BuildEquipmentRows(collector.records, sortMode, sortList);
+    return true;
+}
+
+int esbbtj()
+{
+    const resbuf* args = acedGetArgs();
+    if (!args) {
+        acutPrintf(L"\n无参数!");
+        acedRetVoid();
+        return 1;
+    }
+    if (args->restype != RTSHORT) {
+        acutPrintf(L"\n参数应为整型!");
+        acedRetVoid();
+        return 1;
+    }
+    const int mode = args->resval.rint;
+    if (mode != 0 && mode != 1) {
+        acutPrintf(L"\n参数应为0或1!");
+        acedRetVoid();
+        return 1;
+    }
+    std::vector<EquipmentRow> rows;
+    if (!CollectEquipmentTable(mode, rows)) {
+        acedRetVoid();
+        return 1;
+    }
+    if (rows.empty()) {
         acedRetNil();
         return 1;
     }
-    const auto rows = BuildEquipmentRows(collector.records, sortMode, sortList);
     resbuf* list = buildRows(rows);
     if (!list) {
         acutPrintf(L"\n无法创建列表");
