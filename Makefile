@@ -41,9 +41,12 @@ demo: build
 	$(BUILD)/src/app/ctrlsch run tests/e2e/module_in_two_drawings.scr -o $(OUT)/session.dxf
 	@echo "wrote $(OUT)/session.dxf"
 
-# Load and save speed against ezdxf on the same generated drawing.
+# Load and save speed against ezdxf on the same generated drawing; the
+# equipment statistics over a generated project against loading it and
+# against ezdxf.
 bench: build
 	bench/run_dxf_bench.sh $(BUILD)/bench/dxf_bench
+	bench/run_esbbtj_bench.sh $(BUILD)/bench/esbbtj_bench
 
 # Fuzzes the DXF reader for FUZZ_SECONDS (needs clang's libFuzzer).
 FUZZ_SECONDS ?= 60

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -288,20 +290,39 @@ int AddXdata(const ads_name entity, const ACHAR* app, const resbuf* items)
     return ok ? 1 : 0;
 }
 
+bool findXdataString(const AcDbObject* obj, std::string_view app, std::wstring& text)
+{
+    if (!obj)
+        return false;
+    // Straight from the groups: this runs for every entity of whole projects.
+    for (const AcDbXGroup& g : obj->xdataGroups()) {
+        if (g.app.size() != app.size()
+            || !std::equal(g.app.begin(), g.app.end(), app.begin(), [](char a, char b) {
+                   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+               }))
+            continue;
+        for (const AcDbXItem& item : g.items)
+            if (item.code == 1000) {
+                const std::string& v = std::get<std::string>(item.value);
+                if (std::all_of(v.begin(), v.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+                    text.assign(v.begin(), v.end()); // ASCII: the storage is reused
+                else
+                    text = utf8ToWide(v);
+                return true;
+            }
+    }
+    return false;
+}
+
 int findXdata(AcDbObject* obj, const ACHAR* app, ACHAR* text, std::size_t size)
 {
     if (!obj || !app)
         return 0;
-    resbuf* rb = obj->xData(app);
-    int found = 0;
-    for (resbuf* p = rb ? rb->rbnext : nullptr; p; p = p->rbnext)
-        if (p->restype == 1000) {
-            copyOut(p->resval.rstring, text, size);
-            found = 1;
-            break;
-        }
-    acutRelRb(rb);
-    return found;
+    std::wstring value;
+    if (!findXdataString(obj, wideToUtf8(app), value))
+        return 0;
+    copyOut(value, text, size);
+    return 1;
 }
 
 int GetEntXdataPoint(const AcDbObjectId& id, const ACHAR* app, AcGePoint3d& point)

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class AcDbObject;
@@ -77,6 +78,9 @@ void SendMsgToAcad(const ACHAR* text, int length);
 // Extended data helpers.
 int AddXdata(const ads_name entity, const ACHAR* app, const resbuf* items);
 int findXdata(AcDbObject* obj, const ACHAR* app, ACHAR* text, std::size_t size = 256);
+// The same into a string whose storage is reused (no size limit); app is
+// the application name in UTF-8. For walks over whole drawings.
+bool findXdataString(const AcDbObject* obj, std::string_view app, std::wstring& text);
 int GetEntXdataPoint(const AcDbObjectId& id, const ACHAR* app, AcGePoint3d& point);
 
 double arx_angle(const ads_point p1, const ads_point p2);

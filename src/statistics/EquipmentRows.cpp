@@ -5,32 +5,11 @@
 #include <algorithm>
 #include <climits>
 #include <cwctype>
+#include <deque>
+#include <map>
+#include <unordered_set>
 
 namespace {
-
-std::vector<std::wstring> splitAt(const std::wstring& text, wchar_t sep)
-{
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(sep, start);
-        parts.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
-        if (at == std::wstring::npos)
-            return parts;
-        start = at + 1;
-    }
-}
-
-std::wstring join(const std::vector<std::wstring>& items, const std::wstring& sep)
-{
-    std::wstring out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i)
-            out += sep;
-        out += items[i];
-    }
-    return out;
-}
 
 bool isDigit(wchar_t c)
 {
@@ -106,73 +85,146 @@ std::wstring LookupEquipmentName(const std::wstring& fileText, const std::wstrin
 std::vector<EquipmentRow> BuildEquipmentRows(const std::vector<EquipmentRecord>& records, int sortMode,
                                              const std::vector<std::wstring>& sortList)
 {
+    return BuildEquipmentRows(
+        records.size(),
+        [&](std::size_t i) {
+            const EquipmentRecord& r = records[i];
+            return EquipmentRecordView{r.designation, r.name, r.model, r.quantity};
+        },
+        sortMode, sortList);
+}
+
+std::vector<EquipmentRow> BuildEquipmentRows(std::size_t count,
+                                             const std::function<EquipmentRecordView(std::size_t)>& record,
+                                             int sortMode, const std::vector<std::wstring>& sortList)
+{
     struct Group {
         std::wstring name, model, designations;
         long long quantity = 0;
         std::optional<std::size_t> rank;
     };
-    std::vector<Group> groups;
-    for (const EquipmentRecord& r : records) {
-        auto same = std::find_if(groups.begin(), groups.end(),
-                                 [&](const Group& g) { return g.name == r.name && g.model == r.model; });
-        if (same != groups.end()) {
-            same->quantity += r.quantity;
-            same->designations += L"," + r.designation;
+    // Groups live in a deque (stable addresses); the row order is a list of
+    // them, and a map finds a record's group without walking the rows.
+    std::deque<Group> store;
+    std::vector<Group*> order;
+    std::map<std::pair<std::wstring_view, std::wstring_view>, Group*> byKey;
+    for (std::size_t i = 0; i < count; ++i) {
+        const EquipmentRecordView r = record(i);
+        if (auto same = byKey.find({r.name, r.model}); same != byKey.end()) {
+            same->second->quantity += r.quantity;
+            same->second->designations += L',';
+            same->second->designations += r.designation;
             continue;
         }
-        Group g{r.name, r.model, r.designation, r.quantity, std::nullopt};
+        Group& g = store.emplace_back(
+            Group{std::wstring(r.name), std::wstring(r.model), std::wstring(r.designation), r.quantity, std::nullopt});
+        byKey.emplace(std::make_pair(std::wstring_view(g.name), std::wstring_view(g.model)), &g);
         if (sortMode != kSortAsFound) {
-            const std::wstring& key = sortMode == kSortByName ? r.name : r.model;
-            const auto item = std::find(sortList.begin(), sortList.end(), key);
+            const std::wstring& sortKey = sortMode == kSortByName ? g.name : g.model;
+            const auto item = std::find(sortList.begin(), sortList.end(), sortKey);
             if (item != sortList.end()) {
                 const std::size_t rank = static_cast<std::size_t>(item - sortList.begin());
                 g.rank = rank;
-                const auto before = std::find_if(groups.begin(), groups.end(),
-                                                 [&](const Group& o) { return !o.rank || *o.rank >= rank; });
-                groups.insert(before, std::move(g));
+                const auto before = std::find_if(order.begin(), order.end(),
+                                                 [&](const Group* o) { return !o->rank || *o->rank >= rank; });
+                order.insert(before, &g);
                 continue;
             }
         }
-        groups.push_back(std::move(g));
+        order.push_back(&g);
     }
     std::vector<EquipmentRow> rows;
-    rows.reserve(groups.size());
-    for (const Group& g : groups)
-        rows.push_back({CompactDesignations(g.designations), L"", L"", g.name, g.model, std::to_wstring(g.quantity)});
+    rows.reserve(order.size());
+    for (const Group* g : order)
+        rows.push_back(
+            {CompactDesignations(g->designations), L"", L"", g->name, g->model, std::to_wstring(g->quantity)});
     return rows;
 }
+
+namespace {
+
+// SplitDesignation on a piece of a longer text, without copies.
+struct PartsView {
+    std::wstring_view letters, number;
+    DesignationKind kind = DesignationKind::NoDigit;
+};
+
+PartsView splitView(std::wstring_view text)
+{
+    PartsView parts;
+    const std::size_t first = std::find_if(text.begin(), text.end(), isDigit) - text.begin();
+    if (first == text.size()) {
+        parts.letters = text;
+        return parts;
+    }
+    if (first != 0) {
+        parts.letters = text.substr(0, first);
+        parts.number = text.substr(first);
+        parts.kind = DesignationKind::LettersFirst;
+    } else {
+        std::size_t q = 0;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (isDigit(text[i]))
+                q = i + 1;
+        parts.number = text.substr(0, q);
+        parts.letters = text.substr(q);
+        parts.kind = DesignationKind::DigitsFirst;
+    }
+    return parts;
+}
+
+} // namespace
 
 std::wstring CompactDesignations(const std::wstring& designations)
 {
     if (designations.empty())
         return {};
-    std::vector<std::wstring> items;
-    for (std::wstring& item : splitAt(designations, L','))
-        if (std::find(items.begin(), items.end(), item) == items.end())
-            items.push_back(std::move(item));
+    // Pieces as views into the text; later duplicates dropped.
+    std::vector<std::wstring_view> items;
+    std::unordered_set<std::wstring_view> seen;
+    const std::wstring_view all(designations);
+    for (std::size_t start = 0;;) {
+        const std::size_t at = all.find(L',', start);
+        const std::wstring_view item = all.substr(start, at == std::wstring_view::npos ? std::wstring_view::npos : at - start);
+        if (seen.insert(item).second)
+            items.push_back(item);
+        if (at == std::wstring_view::npos)
+            break;
+        start = at + 1;
+    }
     if (items.size() == 1)
-        return items.front();
-    const std::wstring plain = join(items, L",");
-    std::vector<DesignationParts> parts;
-    for (const std::wstring& item : items)
-        parts.push_back(SplitDesignation(item));
-    for (const DesignationParts& p : parts)
+        return std::wstring(items.front());
+    auto joined = [](const std::vector<std::wstring_view>& list) {
+        std::wstring out;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (i)
+                out += L',';
+            out += list[i];
+        }
+        return out;
+    };
+    std::vector<PartsView> parts;
+    parts.reserve(items.size());
+    for (std::wstring_view item : items)
+        parts.push_back(splitView(item));
+    for (const PartsView& p : parts)
         if (p.kind != parts.front().kind || p.letters != parts.front().letters)
-            return plain;
+            return joined(items);
     long long least = LLONG_MAX, greatest = LLONG_MIN;
-    std::vector<std::wstring> numbers;
-    for (const DesignationParts& p : parts) {
-        const long long n = DesignationNumber(p.number);
+    std::vector<std::wstring_view> numbers;
+    numbers.reserve(parts.size());
+    for (const PartsView& p : parts) {
+        const long long n = DesignationNumber(std::wstring(p.number));
         least = std::min(least, n);
         greatest = std::max(greatest, n);
         numbers.push_back(p.number);
     }
-    const std::wstring& letters = parts.front().letters;
+    const std::wstring letters(parts.front().letters);
     const bool digitsFirst = parts.front().kind == DesignationKind::DigitsFirst;
     if (static_cast<long long>(items.size()) == greatest - least + 1) {
         const std::wstring run = std::to_wstring(least) + L"~" + std::to_wstring(greatest);
         return digitsFirst ? run + letters : letters + run;
     }
-    const std::wstring list = join(numbers, L",");
+    const std::wstring list = joined(numbers);
     return digitsFirst ? list + letters : letters + list;
 }

@@ -3,8 +3,10 @@
 // the project's order, and designation lists written compactly (KM1~3).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class DesignationKind { LettersFirst, DigitsFirst, NoDigit };
@@ -47,6 +49,18 @@ using EquipmentRow = std::vector<std::wstring>;
 
 std::vector<EquipmentRow> BuildEquipmentRows(const std::vector<EquipmentRecord>& records, int sortMode,
                                              const std::vector<std::wstring>& sortList);
+
+// The same over records kept elsewhere (large projects keep them compact):
+// record(i) for i below count gives views that stay valid during the call.
+struct EquipmentRecordView {
+    std::wstring_view designation;
+    std::wstring_view name;
+    std::wstring_view model;
+    int quantity = 0;
+};
+std::vector<EquipmentRow> BuildEquipmentRows(std::size_t count,
+                                             const std::function<EquipmentRecordView(std::size_t)>& record,
+                                             int sortMode, const std::vector<std::wstring>& sortList);
 
 // "KM1,KM2,KM3" -> "KM1~3", "KM1,KM3" -> "KM1,3", "1K,2K,3K" -> "1~3K";
 // later duplicates dropped; mixed letters or kinds stay as listed.

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <cwctype>
+#include <deque>
+#include <string_view>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -17,12 +19,35 @@
 namespace {
 
 constexpr std::size_t kValueSize = 4096;
+constexpr std::size_t kListSize = 1 << 20;
 
 std::wstring upper(std::wstring s)
 {
     for (wchar_t& c : s)
         c = static_cast<wchar_t>(std::towupper(c));
     return s;
+}
+
+// The first n characters of UTF-8 text, without converting the rest.
+std::wstring firstChars(const std::string& utf8, std::size_t n)
+{
+    std::size_t end = 0, count = 0;
+    while (end < utf8.size() && count < n) {
+        ++end;
+        while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+            ++end;
+        ++count;
+    }
+    return utf8ToWide(std::string_view(utf8).substr(0, end));
+}
+
+void trimLeftInPlace(std::wstring& s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && std::iswspace(s[i]))
+        ++i;
+    if (i)
+        s.erase(0, i);
 }
 
 std::wstring trimLeft(const std::wstring& s)
@@ -89,17 +114,98 @@ bool readTextFile(const std::wstring& path, std::wstring& text)
     return true;
 }
 
-std::wstring xdataText(AcDbObject* obj, const ACHAR* app, bool& found)
-{
-    ACHAR value[kValueSize] = {};
-    found = findXdata(obj, app, value, kValueSize) != 0;
-    return value;
-}
+// The equipment found so far, kept compact: a project can hold hundreds of
+// thousands of items, and only the designations differ much. Designations
+// live end to end in one pool, names and models once each in a table; an
+// open-addressing index over 32-bit hashes finds a designation with one
+// probe into contiguous memory for a new one.
+class EquipmentStore {
+public:
+    struct Record {
+        std::uint32_t offset = 0; // into the pool
+        std::uint32_t length = 0;
+        std::uint32_t name = 0;   // into the texts
+        std::uint32_t model = 0;
+        int quantity = 0;
+    };
+
+    std::size_t size() const { return m_records.size(); }
+    std::wstring_view designation(const Record& r) const { return std::wstring_view(m_pool).substr(r.offset, r.length); }
+    const std::wstring& text(std::uint32_t id) const { return m_texts[id]; }
+    const Record& record(std::size_t i) const { return m_records[i]; }
+
+    // The record of the designation, or nullptr.
+    Record* find(std::wstring_view designation, std::uint32_t& hash)
+    {
+        hash = static_cast<std::uint32_t>(std::hash<std::wstring_view>{}(designation)) | 1u; // 0: empty slot
+        if (m_slots.empty())
+            return nullptr;
+        for (std::size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            const Slot& s = m_slots[i];
+            if (s.hash == 0)
+                return nullptr;
+            if (s.hash == hash && this->designation(m_records[s.record]) == designation)
+                return &m_records[s.record];
+        }
+    }
+    void add(std::wstring_view designation, std::uint32_t hash, std::uint32_t name, std::uint32_t model, int quantity)
+    {
+        m_records.push_back({static_cast<std::uint32_t>(m_pool.size()), static_cast<std::uint32_t>(designation.size()),
+                             name, model, quantity});
+        m_pool.append(designation);
+        if (2 * (m_used + 1) > m_slots.size())
+            grow();
+        place(hash, static_cast<std::uint32_t>(m_records.size() - 1));
+    }
+    // Names and models are few: each is kept once.
+    std::uint32_t intern(const std::wstring& text)
+    {
+        auto [it, added] = m_textIds.try_emplace(text, static_cast<std::uint32_t>(m_texts.size()));
+        if (added)
+            m_texts.push_back(text);
+        return it->second;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t record = 0;
+    };
+    void place(std::uint32_t hash, std::uint32_t record)
+    {
+        std::size_t i = hash & m_mask;
+        while (m_slots[i].hash != 0)
+            i = (i + 1) & m_mask;
+        m_slots[i] = {hash, record};
+        ++m_used;
+    }
+    void grow()
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
+        m_mask = m_slots.size() - 1;
+        m_used = 0;
+        for (const Slot& s : old)
+            if (s.hash != 0)
+                place(s.hash, s.record);
+    }
+
+    std::vector<Record> m_records;
+    std::wstring m_pool;
+    std::vector<std::wstring> m_texts;
+    std::unordered_map<std::wstring, std::uint32_t> m_textIds;
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+    std::size_t m_used = 0;
+};
 
 struct Collector {
     std::wstring elementPrefix, panelPrefix, nameFile;
-    std::vector<EquipmentRecord> records;
-    std::unordered_map<std::wstring, std::size_t> byDesignation;
+    EquipmentStore store;
+    // Reused for every entity.
+    std::wstring designation, name, model;
+    std::string lastLayer = std::string(1, '\0');
+    bool lastElement = false, lastPanel = false;
 
     // False when the drawing's model space cannot be walked (the whole
     // call ends then).
@@ -130,45 +236,62 @@ struct Collector {
 
     void classify(AcDbEntity* ent, int multiplier)
     {
-        const std::wstring layer = upper(ent->layer()).substr(0, 3);
+        // Entities come in runs on the same layer: classify a layer once per run.
+        if (ent->layerName() != lastLayer) {
+            lastLayer = ent->layerName();
+            const std::wstring layer = upper(firstChars(lastLayer, 3));
+            lastElement = layer == elementPrefix;
+            lastPanel = !lastElement && layer == panelPrefix;
+        }
+        const bool element = lastElement, panel = lastPanel;
+        if (!element && !panel)
+            return;
         const bool block = dynamic_cast<AcDbBlockReference*>(ent) != nullptr;
-        const bool text = !block && dynamic_cast<AcDbText*>(ent) != nullptr;
-        bool hasDesignation = false, hasName = true, hasModel = false;
-        std::wstring designation, name, model;
-        if (layer == elementPrefix && (block || text)) {
-            designation = xdataText(ent, L"XMDH", hasDesignation);
-            model = xdataText(ent, L"XHGG", hasModel);
-            if (!hasDesignation || !hasModel)
+        const bool text = element && !block && dynamic_cast<AcDbText*>(ent) != nullptr;
+        if (!block && !text)
+            return;
+        if (!findXdataString(ent, "XMDH", designation) || (panel && !findXdataString(ent, "SBMC", name))
+            || !findXdataString(ent, "XHGG", model))
+            return;
+        trimLeftInPlace(designation);
+        trimLeftInPlace(model);
+        std::uint32_t hash = 0;
+        if (EquipmentStore::Record* known = store.find(designation, hash)) {
+            // Found before: only a different model may change it.
+            const std::wstring& stored = store.text(known->model);
+            if (stored == model)
                 return;
-            name = text ? L"转换开关" : LookupEquipmentName(nameFile, SplitDesignation(trimLeft(designation)).letters);
-        } else if (layer == panelPrefix && block) {
-            designation = xdataText(ent, L"XMDH", hasDesignation);
-            name = xdataText(ent, L"SBMC", hasName);
-            model = xdataText(ent, L"XHGG", hasModel);
-            if (!hasDesignation || !hasName || !hasModel)
-                return;
-        } else {
+            if (!stored.empty() && !model.empty())
+                acutPrintf(L"\n同一%ls设备的型号标注超过一个!", designation.c_str());
+            if (!model.empty())
+                known->model = store.intern(model);
             return;
         }
-        add(trimLeft(designation), trimLeft(name), trimLeft(model), multiplier);
+        std::uint32_t nameId = 0;
+        if (text) {
+            nameId = store.intern(L"转换开关");
+        } else if (element) {
+            nameId = nameOf(SplitDesignation(designation).letters);
+        } else {
+            trimLeftInPlace(name);
+            nameId = store.intern(name);
+        }
+        store.add(designation, hash, nameId, store.intern(model), multiplier);
     }
 
-    void add(const std::wstring& designation, const std::wstring& name, const std::wstring& model, int quantity)
+    // Names by letter code: few codes, many items.
+    std::uint32_t nameOf(const std::wstring& letters)
     {
-        auto it = byDesignation.find(designation);
-        if (it == byDesignation.end()) {
-            byDesignation.emplace(designation, records.size());
-            records.push_back({designation, name, model, quantity});
-            return;
+        auto [it, added] = names.try_emplace(letters, 0);
+        if (added) {
+            std::wstring found = LookupEquipmentName(nameFile, letters);
+            trimLeftInPlace(found);
+            it->second = store.intern(found);
         }
-        EquipmentRecord& r = records[it->second];
-        if (r.model == model)
-            return;
-        if (!r.model.empty() && !model.empty())
-            acutPrintf(L"\n同一%ls设备的型号标注超过一个!", designation.c_str());
-        if (!model.empty())
-            r.model = model;
+        return it->second;
     }
+
+    std::unordered_map<std::wstring, std::uint32_t> names;
 };
 
 struct ProjectDrawing {
@@ -228,12 +351,14 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         if (user.empty())
             return fail(L"\n注册表项VmqUse数据无效.");
         const std::wstring listFile = user + L"\\Sbxl.Qrz";
-        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenm", L"", value, kValueSize) < 1)
+        // The lists grow with the project: room for thousands of drawings.
+        std::vector<ACHAR> list(kListSize);
+        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenm", L"", list.data(), list.size()) < 1)
             return fail(L"\n读取QRZ文件错误!");
-        const std::wstring names = trimLeft(value);
-        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenum", L"1", value, kValueSize) < 1)
+        const std::wstring names = trimLeft(list.data());
+        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenum", L"1", list.data(), list.size()) < 1)
             return fail(L"\n读取QRZ文件错误!");
-        const std::wstring numbers = trimLeft(value);
+        const std::wstring numbers = trimLeft(list.data());
         if (names.empty() || numbers.empty())
             return fail(L"\n工程环境中无图!");
         const auto paths = splitAt(names, L'&');
@@ -300,12 +425,19 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
             return false;
     }
 
-    if (collector.records.empty()) {
+    if (collector.store.size() == 0) {
         if (mode == 0)
             acutPrintf(L"\n当前图中没有设备表数据!");
         return true;
     }
-    rows = BuildEquipmentRows(collector.records, sortMode, sortList);
+    const EquipmentStore& store = collector.store;
+    rows = BuildEquipmentRows(
+        store.size(),
+        [&](std::size_t i) {
+            const EquipmentStore::Record& r = store.record(i);
+            return EquipmentRecordView{store.designation(r), store.text(r.name), store.text(r.model), r.quantity};
+        },
+        sortMode, sortList);
     return true;
 }
 
