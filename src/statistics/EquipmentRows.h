@@ -51,9 +51,10 @@ std::vector<EquipmentRow> BuildEquipmentRows(const std::vector<EquipmentRecord>&
                                              const std::vector<std::wstring>& sortList);
 
 // The same over records kept elsewhere (large projects keep them compact):
-// record(i) for i below count gives views that stay valid during the call.
+// record(i), called once for each i below count in order, gives views that
+// stay valid until the next call.
 struct EquipmentRecordView {
-    std::wstring_view designation;
+    std::string_view designation; // UTF-8
     std::wstring_view name;
     std::wstring_view model;
     int quantity = 0;
