@@ -1,0 +1,39 @@
+// A small drawing vocabulary for the installation's symbols: lines, arcs,
+// circles, rectangles, filled triangles and stroked letters, collected and
+// then written into a drawing's model space or a block.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class AcDbBlockTableRecord;
+
+namespace ctrlsch::install {
+
+class Sketch {
+public:
+    Sketch& line(double x1, double y1, double x2, double y2);
+    Sketch& polyline(std::vector<std::pair<double, double>> points, bool closed = false);
+    Sketch& rect(double x1, double y1, double x2, double y2) { return polyline({{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}}, true); }
+    Sketch& circle(double cx, double cy, double r);
+    // Angles in degrees, counter-clockwise from start to end.
+    Sketch& arc(double cx, double cy, double r, double startDeg, double endDeg);
+    Sketch& fill(double x1, double y1, double x2, double y2, double x3, double y3);
+    Sketch& fillRect(double x1, double y1, double x2, double y2);
+    // Capital letters, digits, '.', '-' and '~' as strokes, h high, the
+    // text centred on (cx, cy).
+    Sketch& letters(const std::string& text, double cx, double cy, double h);
+    // Everything drawn, appended to a block (or model space), on layer "0"
+    // with colour by block.
+    void addTo(AcDbBlockTableRecord* space) const;
+
+private:
+    struct Item {
+        enum Kind { Line, Poly, Circle, Arc, Fill } kind;
+        std::vector<double> v;
+        bool closed = false;
+    };
+    std::vector<Item> m_items;
+};
+
+} // namespace ctrlsch::install

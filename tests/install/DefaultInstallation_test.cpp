@@ -1,0 +1,327 @@
+// The default installation: every file the module reads is there and is
+// read back by our readers and by independent ones (netpbm's sldtoppm,
+// ezdxf); symbols connect where the module expects them to.
+#include "install/DefaultInstallation.h"
+#include "install/SymbolSheet.h"
+
+#include "components/NorvexCodePage.h"
+#include "components/NorvexGloFunc.h"
+#include "components/slide/SlideLibrary.h"
+#include "host/dbmain.h"
+#include "ui/dc.h"
+#include "library/SymbolLibrary.h"
+#include "statistics/EquipmentRows.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One installation for the whole suite: writing it takes a moment.
+class InstallationTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new testutil::TempDir;
+        std::string error;
+        s_ok = ctrlsch::install::writeDefaultInstallation(s_dir->path(), error);
+        s_error = error;
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_ok) << s_error;
+        ::setenv("CTRLSCH_SETTINGS", file("settings.json").c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("CTRLSCH_SETTINGS"); }
+
+    static std::string file(const std::string& rel) { return s_dir->path() + "/" + rel; }
+    static std::wstring dwgDir() { return utf8ToWide(s_dir->path()) + L"\\DwgLib2D"; }
+
+    struct Library {
+        CSymbolIndex index;
+        std::string folder;
+        std::string slides;
+    };
+    static Library library(int entry)
+    {
+        CSymbolLibCatalog catalog;
+        EXPECT_TRUE(catalog.Load(CatalogPath(dwgDir())));
+        Library lib;
+        lib.folder = file("DwgLib2D/" + wideToUtf8(catalog.GetFolderName(entry)));
+        lib.slides = lib.folder + "/" + wideToUtf8(catalog.GetFolderName(entry)) + ".SLB";
+        EXPECT_TRUE(lib.index.Load(catalog.GetIndexPath(dwgDir(), entry)));
+        return lib;
+    }
+    static std::vector<std::string> symbolNames(const Library& lib)
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < lib.index.GetCount(); ++i)
+            if (lib.index.GetName(i) != CSymbolIndex::kEmptySlotName)
+                names.push_back(wideToUtf8(lib.index.GetName(i)));
+        return names;
+    }
+
+    static testutil::TempDir* s_dir;
+    static bool s_ok;
+    static std::string s_error;
+};
+
+testutil::TempDir* InstallationTest::s_dir = nullptr;
+bool InstallationTest::s_ok = false;
+std::string InstallationTest::s_error;
+
+// Extents of a drawing's model space and its entities' end points.
+struct Geometry {
+    AcDbExtents extents;
+    std::vector<AcGePoint3d> ends;
+};
+
+Geometry geometryOf(const std::string& path)
+{
+    AcDbDatabase db(false, true);
+    Geometry g;
+    EXPECT_EQ(db.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk) << path;
+    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+        AcDbEntity* e = nullptr;
+        if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
+            continue;
+        AcDbExtents x;
+        if (e->getGeomExtents(x) == Acad::eOk)
+            g.extents.addExt(x);
+        if (auto* l = dynamic_cast<AcDbLine*>(e)) {
+            g.ends.push_back(l->startPoint());
+            g.ends.push_back(l->endPoint());
+        }
+        e->close();
+    }
+    return g;
+}
+
+bool touches(const Geometry& g, const AcGePoint3d& p)
+{
+    for (const AcGePoint3d& q : g.ends)
+        if (std::hypot(q.x - p.x, q.y - p.y) < 0.01)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(InstallationTest, SettingsNameTheInstallationAndItsFiles)
+{
+    ACHAR value[1024];
+    ASSERT_GT(GetInformation(L"VMQMain", L"VmqSys", L"", value, 1024), 0);
+    EXPECT_EQ(fs::path(wideToUtf8(value)), fs::path(s_dir->path()));
+    ASSERT_GT(GetInformation(L"Dwglib", L"DwgDir", L"", value, 1024), 0);
+    EXPECT_TRUE(fs::exists(fs::path(wideToUtf8(value)) / "T-Sywj.dat"));
+    ASSERT_GT(GetInformation(L"GdData", L"Xmname", L"", value, 1024), 0);
+    EXPECT_TRUE(fs::exists(file("DATCOM/" + wideToUtf8(value))));
+    EXPECT_EQ(ProcessCodePage(), "GBK");
+    EXPECT_TRUE(fs::is_directory(file("User")));
+
+    ACHAR sort[256];
+    EXPECT_GT(FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序项", L"", sort, 256), 0);
+    EXPECT_STREQ(sort, L"0");
+    FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序内容", L"", sort, 256);
+    EXPECT_NE(std::wstring(sort).find(L"交流接触器"), std::wstring::npos);
+
+    // Calling it again rewrites the same installation.
+    std::string error;
+    EXPECT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
+}
+
+TEST_F(InstallationTest, CatalogueListsASchematicAndAPanelLibrary)
+{
+    CSymbolLibCatalog catalog;
+    ASSERT_TRUE(catalog.Load(CatalogPath(dwgDir())));
+    ASSERT_EQ(catalog.GetCount(), 2);
+    EXPECT_EQ(catalog.GetDisplayName(0), L"常用原理图符号");
+    EXPECT_EQ(catalog.GetGridSize(0), 6);
+    EXPECT_TRUE(catalog.IsSchematicLibrary(dwgDir(), 0));
+    EXPECT_EQ(catalog.GetDisplayName(1), L"屏面图符号");
+    EXPECT_FALSE(catalog.IsSchematicLibrary(dwgDir(), 1));
+    // The list files are GBK, not UTF-8.
+    const std::string raw = testutil::readFile(file("DwgLib2D/T-Sywj.dat"));
+    std::wstring asGbk;
+    EXPECT_TRUE(MultiByteToWide(raw, asGbk, "GBK"));
+    EXPECT_EQ(raw.find("常用"), std::string::npos);
+
+    const Library schematic = library(0);
+    const auto names = symbolNames(schematic);
+    EXPECT_GE(names.size(), 40u);
+    EXPECT_GT(schematic.index.GetCount(), static_cast<int>(names.size())) << "blank slots too";
+    for (const char* wanted : {"E22", "R10", "KM-NO", "KM-NC", "KM-COIL", "SB-NO", "SB-NC", "HL", "FU", "QF", "FR"})
+        EXPECT_NE(std::find(names.begin(), names.end(), wanted), names.end()) << wanted;
+    const Library panel = library(1);
+    const auto panelNames = symbolNames(panel);
+    EXPECT_GE(panelNames.size(), 16u);
+    EXPECT_EQ(panelNames.front(), "pmtfh1");
+}
+
+TEST_F(InstallationTest, SchematicSymbolsConnectAtTheirTwoPoints)
+{
+    const Library lib = library(0);
+    for (const std::string& name : symbolNames(lib)) {
+        SCOPED_TRACE(name);
+        const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
+        EXPECT_GE(g.extents.minPoint().x, -6.0 - 1e-9);
+        EXPECT_LE(g.extents.maxPoint().x, 6.0 + 1e-9);
+        EXPECT_GE(g.extents.minPoint().y, -7.5 - 1e-9);
+        EXPECT_LE(g.extents.maxPoint().y, 0.0 + 1e-9);
+        EXPECT_TRUE(touches(g, AcGePoint3d(0, 0, 0)));
+        if (name != "R10") { // connected at its upper point only
+            EXPECT_TRUE(touches(g, AcGePoint3d(0, -7.5, 0)));
+        }
+    }
+}
+
+TEST_F(InstallationTest, PanelSymbolsFillTheUnitSquare)
+{
+    const Library lib = library(1);
+    for (const std::string& name : symbolNames(lib)) {
+        SCOPED_TRACE(name);
+        const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
+        EXPECT_GE(g.extents.minPoint().x, -1e-9);
+        EXPECT_GE(g.extents.minPoint().y, -1e-9);
+        EXPECT_LE(g.extents.maxPoint().x, 1 + 1e-9);
+        EXPECT_LE(g.extents.maxPoint().y, 1 + 1e-9);
+        const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
+        const double h = g.extents.maxPoint().y - g.extents.minPoint().y;
+        EXPECT_GE(std::max(w, h), 0.8) << "a symbol uses its square";
+    }
+}
+
+TEST_F(InstallationTest, EverySymbolHasASlideOurReaderReads)
+{
+    for (int entry : {0, 1}) {
+        const Library lib = library(entry);
+        auto slides = ctrlsch::slide::SlideLibrary::readFile(lib.slides);
+        ASSERT_TRUE(slides) << slides.error();
+        EXPECT_EQ(slides.value().size(), symbolNames(lib).size());
+        for (const std::string& name : symbolNames(lib)) {
+            auto slide = slides.value().slide(name);
+            ASSERT_TRUE(slide) << name;
+            EXPECT_FALSE(slide.value().primitives.empty()) << name;
+        }
+    }
+    auto busBars = ctrlsch::slide::SlideLibrary::readFile(file("Image/G-mx.slb"));
+    ASSERT_TRUE(busBars) << busBars.error();
+    ASSERT_EQ(busBars.value().size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(busBars.value().entries()[i].name, "MX" + std::to_string(i + 1));
+        EXPECT_TRUE(busBars.value().slide(i));
+    }
+}
+
+#ifdef CTRLSCH_SLDTOPPM
+TEST_F(InstallationTest, NetpbmReadsEverySlide)
+{
+    std::vector<std::pair<std::string, std::vector<std::string>>> libraries;
+    for (int entry : {0, 1}) {
+        const Library lib = library(entry);
+        libraries.emplace_back(lib.slides, symbolNames(lib));
+    }
+    libraries.emplace_back(file("Image/G-mx.slb"), std::vector<std::string>{"MX1", "MX2", "MX3", "MX4", "MX5", "MX6"});
+    for (const auto& [path, names] : libraries) {
+        std::string out;
+        ASSERT_EQ(testutil::run(std::string(CTRLSCH_SLDTOPPM) + " -dir " + testutil::shellQuote(path), out), 0) << out;
+        for (const std::string& name : names) {
+            std::string upper = name;
+            for (char& c : upper)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            EXPECT_NE(out.find("  " + upper + "\n"), std::string::npos) << name << " in the listing of " << path;
+            const std::string ppm = file("slide.ppm");
+            std::string drawn;
+            ASSERT_EQ(testutil::run(std::string(CTRLSCH_SLDTOPPM) + " -lib " + testutil::shellQuote(name) + " "
+                                        + testutil::shellQuote(path) + " > " + ppm, drawn),
+                      0)
+                << name << ": " << drawn;
+            const std::string pixels = testutil::readFile(ppm);
+            ASSERT_GT(pixels.size(), 100u) << name;
+            EXPECT_NE(pixels.find_first_not_of('\0', 20), std::string::npos)
+                << name << " draws something";
+        }
+    }
+}
+#endif
+
+TEST_F(InstallationTest, EzdxfAuditsEveryDrawingCleanly)
+{
+    if (!testutil::haveEzdxf())
+        GTEST_SKIP() << "ezdxf is not installed";
+    std::string args;
+    for (const auto& e : fs::recursive_directory_iterator(s_dir->path()))
+        if (e.path().extension() == ".DXF")
+            args += " " + testutil::shellQuote(e.path().string());
+    const std::string out = testutil::runPythonTool("audit_dxf", args);
+    EXPECT_NE(out.find("ZHKGB1.DXF: 0 errors"), std::string::npos) << out;
+    EXPECT_NE(out.find("pmtfh1.DXF: 0 errors"), std::string::npos) << out;
+}
+
+TEST_F(InstallationTest, SwitchTablesHavePreviews)
+{
+    int tables = 0;
+    for (const auto& e : fs::directory_iterator(file("Ctklib")))
+        if (e.path().filename().string().rfind("ZHKGB", 0) == 0) {
+            ++tables;
+            std::unique_ptr<CBitmap> preview(GetBitmapFromDwgFile(utf8ToWide(e.path().string()).c_str()));
+            EXPECT_NE(preview, nullptr) << e.path();
+        }
+    EXPECT_GE(tables, 2);
+}
+
+TEST_F(InstallationTest, EveryEquipmentCodeIsFoundOnItsOwnLine)
+{
+    std::wstring text;
+    ASSERT_TRUE(MultiByteToWide(testutil::readFile(file("DATCOM/Sbmc.txt")), text, "GBK"));
+    std::size_t start = 0;
+    int codes = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring line = text.substr(start, end - start);
+        const std::wstring code = line.substr(0, line.find(L' '));
+        EXPECT_EQ(text.find(code), start) << wideToUtf8(code) << " occurs before its own line";
+        EXPECT_FALSE(LookupEquipmentName(text, code).empty()) << wideToUtf8(code);
+        ++codes;
+        start = end + 1;
+    }
+    EXPECT_GE(codes, 11);
+    for (const wchar_t* code : {L"KM", L"KA", L"QF", L"FU", L"SB", L"HL", L"KT", L"FR", L"SA", L"PA", L"PV"})
+        EXPECT_NE(text.find(std::wstring(code) + L" "), std::wstring::npos) << wideToUtf8(code);
+    EXPECT_EQ(LookupEquipmentName(text, L"KM").substr(0, 5), L"交流接触器");
+}
+
+TEST_F(InstallationTest, TheSheetShowsEverySymbol)
+{
+    const auto sections = ctrlsch::install::installationSheetSections(utf8ToWide(s_dir->path()), dwgDir());
+    ASSERT_EQ(sections.size(), 3u);
+    std::size_t items = 0;
+    for (const auto& s : sections)
+        items += s.items.size();
+    ctrlsch::install::SheetResult result;
+    std::string error;
+    ASSERT_TRUE(ctrlsch::install::writeSymbolSheet(sections, file("sheet.png"), result, error)) << error;
+    EXPECT_EQ(result.drawn, static_cast<int>(items));
+    EXPECT_EQ(result.missing, 0);
+    EXPECT_EQ(testutil::readFile(file("sheet.png")).substr(1, 3), "PNG");
+
+    // A library that does not open leaves its cells empty and says so.
+    auto broken = sections;
+    broken[0].slideLibrary = file("nowhere.slb");
+    ASSERT_TRUE(ctrlsch::install::writeSymbolSheet(broken, file("sheet2.png"), result, error));
+    EXPECT_EQ(result.missing, static_cast<int>(broken[0].items.size()));
+    EXPECT_FALSE(ctrlsch::install::writeSymbolSheet(sections, file("no/such/dir/sheet.png"), result, error));
+}
