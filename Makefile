@@ -40,6 +40,10 @@ demo: build
 	@echo "wrote $(OUT)/sample.svg"
 	$(BUILD)/src/app/ctrlsch run tests/e2e/module_in_two_drawings.scr -o $(OUT)/session.dxf
 	@echo "wrote $(OUT)/session.dxf"
+	$(BUILD)/src/app/ctrlsch install $(abspath $(OUT))/install
+	/usr/bin/python3 tests/tools/make_project.py $(abspath $(OUT))/project
+	printf 'OPEN %s\n(esbbtj 0)\n(esbbtj 1)\n' $(abspath $(OUT))/project/A.dxf > $(OUT)/project/statistics.scr
+	CTRLSCH_SETTINGS=$(abspath $(OUT))/project/settings.json $(BUILD)/src/app/ctrlsch run $(OUT)/project/statistics.scr
 
 # Load and save speed against ezdxf on the same generated drawing; the
 # equipment statistics over a generated project against loading it and
