@@ -1,6 +1,5 @@
 #include "statistics/EquipmentRows.h"
 
-#include "components/NorvexGloFunc.h"
 #include "host/adsdefs.h"
 
 #include <algorithm>
@@ -19,15 +18,25 @@ bool isDigit(wchar_t c)
 
 } // namespace
 
-DesignationParts SplitDesignation(const std::wstring& text)
+namespace {
+
+// SplitDesignation on a piece of a longer text, without copies.
+struct PartsView {
+    std::wstring_view letters, number;
+    DesignationKind kind = DesignationKind::NoDigit;
+};
+
+PartsView splitView(std::wstring_view text)
 {
-    DesignationParts parts;
-    int p = findNumInString(text.c_str());
-    if (p < 0)
-        p = static_cast<int>(text.size()); // no digit: all letters
-    if (p != 0) {
-        parts.letters = text.substr(0, static_cast<std::size_t>(p));
-        parts.number = text.substr(static_cast<std::size_t>(p));
+    PartsView parts;
+    const std::size_t first = std::find_if(text.begin(), text.end(), isDigit) - text.begin();
+    if (first == text.size()) {
+        parts.letters = text;
+        return parts;
+    }
+    if (first != 0) {
+        parts.letters = text.substr(0, first);
+        parts.number = text.substr(first);
         parts.kind = DesignationKind::LettersFirst;
     } else {
         std::size_t q = 0;
@@ -38,9 +47,15 @@ DesignationParts SplitDesignation(const std::wstring& text)
         parts.letters = text.substr(q);
         parts.kind = DesignationKind::DigitsFirst;
     }
-    if (std::none_of(text.begin(), text.end(), isDigit))
-        parts.kind = DesignationKind::NoDigit;
     return parts;
+}
+
+} // namespace
+
+DesignationParts SplitDesignation(const std::wstring& text)
+{
+    const PartsView v = splitView(text);
+    return DesignationParts{std::wstring(v.letters), std::wstring(v.number), v.kind};
 }
 
 int DesignationNumber(const std::wstring& number)
@@ -149,39 +164,6 @@ std::vector<EquipmentRow> BuildEquipmentRows(std::size_t count,
     return rows;
 }
 
-namespace {
-
-// SplitDesignation on a piece of a longer text, without copies.
-struct PartsView {
-    std::wstring_view letters, number;
-    DesignationKind kind = DesignationKind::NoDigit;
-};
-
-PartsView splitView(std::wstring_view text)
-{
-    PartsView parts;
-    const std::size_t first = std::find_if(text.begin(), text.end(), isDigit) - text.begin();
-    if (first == text.size()) {
-        parts.letters = text;
-        return parts;
-    }
-    if (first != 0) {
-        parts.letters = text.substr(0, first);
-        parts.number = text.substr(first);
-        parts.kind = DesignationKind::LettersFirst;
-    } else {
-        std::size_t q = 0;
-        for (std::size_t i = 0; i < text.size(); ++i)
-            if (isDigit(text[i]))
-                q = i + 1;
-        parts.number = text.substr(0, q);
-        parts.letters = text.substr(q);
-        parts.kind = DesignationKind::DigitsFirst;
-    }
-    return parts;
-}
-
-} // namespace
 
 std::wstring CompactDesignations(const std::wstring& designations)
 {

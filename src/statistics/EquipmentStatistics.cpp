@@ -303,6 +303,23 @@ struct Collector {
     std::unordered_map<std::wstring, std::uint32_t> names;
 };
 
+// A folder of the "VMQMain" settings; false after its message when it
+// cannot be read or is empty.
+bool readFolderSetting(const ACHAR* key, const ACHAR* fallback, std::wstring& folder)
+{
+    ACHAR value[kValueSize] = {};
+    if (GetInformation(L"VMQMain", key, fallback, value, kValueSize) < 1) {
+        acutPrintf(L"\n读取注册表项%ls错误.", key);
+        return false;
+    }
+    folder = value;
+    if (folder.empty()) {
+        acutPrintf(L"\n注册表项%ls数据无效.", key);
+        return false;
+    }
+    return true;
+}
+
 struct ProjectDrawing {
     std::wstring path; // as listed, ".dwg" appended
     int multiplier = 1;
@@ -354,11 +371,9 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
     std::vector<ProjectDrawing> drawings;
     ACHAR value[kValueSize] = {};
     if (mode == 1) {
-        if (GetInformation(L"VMQMain", L"VmqUse", L"VmqUse", value, kValueSize) < 1)
-            return fail(L"\n读取注册表项VmqUse错误.");
-        const std::wstring user = value;
-        if (user.empty())
-            return fail(L"\n注册表项VmqUse数据无效.");
+        std::wstring user;
+        if (!readFolderSetting(L"VmqUse", L"VmqUse", user))
+            return false;
         const std::wstring listFile = user + L"\\Sbxl.Qrz";
         // The lists grow with the project: room for thousands of drawings.
         std::vector<ACHAR> list(kListSize);
@@ -380,11 +395,9 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         drawings.push_back({L"", 1});
     }
 
-    if (GetInformation(L"VMQMain", L"VmqSys", L"", value, kValueSize) < 1)
-        return fail(L"\n读取注册表项VmqSys错误.");
-    const std::wstring sys = value;
-    if (sys.empty())
-        return fail(L"\n注册表项VmqSys数据无效.");
+    std::wstring sys;
+    if (!readFolderSetting(L"VmqSys", L"", sys))
+        return false;
     const std::wstring settings = sys + L"\\DATCOM\\ESBB.Qrz";
     if (FindFromQrzfile(settings.c_str(), L"生成顺序\\排序项", L"2", value, kValueSize) < 1)
         return fail(L"\n读取QRZ文件错误!");
