@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ctrlsch::install {
 
@@ -25,7 +26,35 @@ constexpr const char* kSchematicLibrary = "YLTFH";
 constexpr const char* kPanelLibrary = "PMTFH";
 constexpr const char* kEquipmentNameFile = "Sbmc.txt";
 
-// Writes (or rewrites) the installation into dir; false with a message.
+// One symbol library of the installation.
+struct LibraryLayout {
+    std::string folderName;   // below the symbol drawing folder; also the stem of its .SLB and .IDX
+    std::wstring displayName; // as listed in the catalogue
+    int gridSize = 0;         // the preview grid's side
+    std::string layerKey;     // the key in dwglay.dat
+    std::filesystem::path folder, index, slides, layerKeyFile;
+    std::vector<std::string> symbols; // drawn symbols in preview order, blank slots left out
+    int blankSlots = 0;
+};
+
+// Where an installation's files go.
+struct InstallLayout {
+    std::filesystem::path dir; // absolute
+    std::filesystem::path settings, layers, userDir;
+    std::filesystem::path dwgDir, catalogue;
+    std::vector<LibraryLayout> libraries; // catalogue order: schematic, then panel
+    std::filesystem::path busBarLibrary;
+    std::vector<std::string> busBars; // its slides, in order
+    std::vector<std::filesystem::path> switchTables;
+    std::filesystem::path statisticsOrder, equipmentNames;
+};
+
+// The layout writeDefaultInstallation gives dir (made absolute); writes
+// nothing.
+InstallLayout installationLayout(const std::filesystem::path& dir);
+
+// Writes (or rewrites) the installation into dir, creating folders as
+// needed; false with a message.
 bool writeDefaultInstallation(const std::filesystem::path& dir, std::string& error);
 
 } // namespace ctrlsch::install

@@ -20,8 +20,8 @@ public:
     Sketch& arc(double cx, double cy, double r, double startDeg, double endDeg);
     Sketch& fill(double x1, double y1, double x2, double y2, double x3, double y3);
     Sketch& fillRect(double x1, double y1, double x2, double y2);
-    // Capital letters, digits, '.', '-' and '~' as strokes, h high, the
-    // text centred on (cx, cy).
+    // Capital letters, digits, '.', '-' and '~' as strokes (anything else
+    // leaves a blank), h high, the text centred on (cx, cy).
     Sketch& letters(const std::string& text, double cx, double cy, double h);
     // Everything drawn, appended to a block (or model space), on layer "0"
     // with colour by block.

@@ -6,6 +6,7 @@
 
 #include "components/NorvexCodePage.h"
 #include "components/NorvexGloFunc.h"
+#include "components/TalvoDataBase.h"
 #include "components/slide/SlideLibrary.h"
 #include "host/dbmain.h"
 #include "ui/dc.h"
@@ -14,10 +15,14 @@
 #include "testutil.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -85,6 +90,9 @@ std::string InstallationTest::s_error;
 struct Geometry {
     AcDbExtents extents;
     std::vector<AcGePoint3d> ends;
+    int entities = 0;
+    int foreign = 0; // entities not on layer "0" or with a colour of their own
+    std::vector<std::pair<std::wstring, AcDbExtents>> texts;
 };
 
 Geometry geometryOf(const std::string& path)
@@ -96,9 +104,14 @@ Geometry geometryOf(const std::string& path)
         AcDbEntity* e = nullptr;
         if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
             continue;
+        ++g.entities;
+        if (e->layerName() != "0" || (e->colorIndex() != 0 && e->colorIndex() != 256))
+            ++g.foreign;
         AcDbExtents x;
         if (e->getGeomExtents(x) == Acad::eOk)
             g.extents.addExt(x);
+        if (auto* t = dynamic_cast<AcDbText*>(e))
+            g.texts.emplace_back(t->textString(), x);
         if (auto* l = dynamic_cast<AcDbLine*>(e)) {
             g.ends.push_back(l->startPoint());
             g.ends.push_back(l->endPoint());
@@ -116,7 +129,80 @@ bool touches(const Geometry& g, const AcGePoint3d& p)
     return false;
 }
 
+// The lines of a list file, decoded from GBK one by one, split into
+// blank-separated fields.
+std::vector<std::vector<std::wstring>> gbkLines(const std::string& path)
+{
+    std::vector<std::vector<std::wstring>> lines;
+    std::istringstream in(testutil::readFile(path));
+    std::string raw;
+    while (std::getline(in, raw)) {
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        std::wstring text;
+        EXPECT_TRUE(MultiByteToWide(raw, text, "GBK")) << path << ": " << raw;
+        std::wistringstream words(text);
+        std::vector<std::wstring> fields;
+        for (std::wstring w; words >> w;)
+            fields.push_back(w);
+        lines.push_back(fields);
+    }
+    return lines;
+}
+
+bool isInteger(const std::wstring& s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// Every file below dir, as paths relative to it.
+std::set<std::string> filesBelow(const std::string& dir)
+{
+    std::set<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file())
+            files.insert(fs::relative(e.path(), dir).string());
+    return files;
+}
+
 } // namespace
+
+TEST_F(InstallationTest, LayoutNamesEveryFileWritten)
+{
+    const auto layout = ctrlsch::install::installationLayout(s_dir->path());
+    EXPECT_EQ(layout.dir, fs::path(s_dir->path()));
+    EXPECT_EQ(ctrlsch::install::installationLayout(s_dir->path() + "/").dir, layout.dir);
+    EXPECT_EQ(ctrlsch::install::installationLayout(s_dir->path() + "/User/..").dir, layout.dir);
+
+    std::vector<fs::path> files = {layout.settings, layout.layers, layout.catalogue, layout.busBarLibrary,
+                                   layout.statisticsOrder, layout.equipmentNames};
+    files.insert(files.end(), layout.switchTables.begin(), layout.switchTables.end());
+    ASSERT_EQ(layout.libraries.size(), 2u);
+    for (const auto& lib : layout.libraries) {
+        files.insert(files.end(), {lib.index, lib.slides, lib.layerKeyFile});
+        for (const std::string& name : lib.symbols)
+            files.push_back(lib.folder / (name + ".DXF"));
+    }
+    for (const fs::path& f : files)
+        EXPECT_TRUE(fs::is_regular_file(f)) << f;
+    EXPECT_TRUE(fs::is_directory(layout.userDir));
+    EXPECT_GE(layout.switchTables.size(), 2u);
+    EXPECT_EQ(layout.busBars, (std::vector<std::string>{"MX1", "MX2", "MX3", "MX4", "MX5", "MX6"}));
+
+    // The catalogue and the indexes list what the layout says.
+    CSymbolLibCatalog catalog;
+    ASSERT_TRUE(catalog.Load(CatalogPath(dwgDir())));
+    ASSERT_EQ(catalog.GetCount(), 2);
+    for (int entry = 0; entry < 2; ++entry) {
+        const auto& lib = layout.libraries[entry];
+        EXPECT_EQ(wideToUtf8(catalog.GetFolderName(entry)), lib.folderName);
+        EXPECT_EQ(catalog.GetDisplayName(entry), lib.displayName);
+        EXPECT_EQ(catalog.GetGridSize(entry), lib.gridSize);
+        const Library read = library(entry);
+        EXPECT_EQ(symbolNames(read), lib.symbols);
+        EXPECT_EQ(read.index.GetCount(), static_cast<int>(lib.symbols.size()) + lib.blankSlots);
+    }
+}
 
 TEST_F(InstallationTest, SettingsNameTheInstallationAndItsFiles)
 {
@@ -130,15 +216,39 @@ TEST_F(InstallationTest, SettingsNameTheInstallationAndItsFiles)
     EXPECT_EQ(ProcessCodePage(), "GBK");
     EXPECT_TRUE(fs::is_directory(file("User")));
 
+    const auto settings = nlohmann::json::parse(testutil::readFile(file("settings.json")));
+    EXPECT_EQ(settings["VMQMain"]["VmqSys"], s_dir->path());
+    EXPECT_EQ(settings["VMQMain"]["VmqUse"], file("User"));
+    EXPECT_EQ(settings["Dwglib"]["DwgDir"], file("DwgLib2D"));
+
     ACHAR sort[256];
     EXPECT_GT(FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序项", L"", sort, 256), 0);
     EXPECT_STREQ(sort, L"0");
     FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序内容", L"", sort, 256);
     EXPECT_NE(std::wstring(sort).find(L"交流接触器"), std::wstring::npos);
 
-    // Calling it again rewrites the same installation.
+}
+
+TEST_F(InstallationTest, WritingAgainRewritesTheSameFiles)
+{
+    const auto before = filesBelow(s_dir->path());
+    const std::string settings = testutil::readFile(file("settings.json"));
     std::string error;
-    EXPECT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
+    ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
+    EXPECT_EQ(filesBelow(s_dir->path()), before) << "no file more (nor a temporary one left), none less";
+    EXPECT_EQ(testutil::readFile(file("settings.json")), settings);
+}
+
+TEST(InstallationFailures, AFolderThatCannotBeMadeIsReported)
+{
+    testutil::TempDir tmp;
+    testutil::writeFile(tmp.file("plain"), "a file, not a folder");
+    std::string error;
+    EXPECT_FALSE(ctrlsch::install::writeDefaultInstallation(tmp.file("plain/inst"), error));
+    EXPECT_NE(error.find("plain"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(ctrlsch::install::writeDefaultInstallation("", error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(InstallationTest, CatalogueListsASchematicAndAPanelLibrary)
@@ -169,12 +279,72 @@ TEST_F(InstallationTest, CatalogueListsASchematicAndAPanelLibrary)
     EXPECT_EQ(panelNames.front(), "pmtfh1");
 }
 
+TEST_F(InstallationTest, ListFilesAreGbkWithEveryFieldOnEveryLine)
+{
+    const auto layout = ctrlsch::install::installationLayout(s_dir->path());
+    const auto catalogue = gbkLines(layout.catalogue.string());
+    ASSERT_EQ(catalogue.size(), layout.libraries.size());
+    for (const auto& fields : catalogue) {
+        ASSERT_EQ(fields.size(), 4u);
+        EXPECT_TRUE(isInteger(fields[2]) && isInteger(fields[3]));
+    }
+    for (const auto& lib : layout.libraries) {
+        SCOPED_TRACE(lib.folderName);
+        const auto lines = gbkLines(lib.index.string());
+        EXPECT_EQ(lines.size(), lib.symbols.size() + lib.blankSlots) << "one line per slot";
+        for (const auto& fields : lines) {
+            ASSERT_EQ(fields.size(), 9u) << wideToUtf8(fields.empty() ? L"" : fields[0]);
+            EXPECT_LE(fields[0].size(), 55u);
+            EXPECT_LE(fields[1].size(), 55u);
+            for (std::size_t i = 4; i < 9; ++i)
+                EXPECT_TRUE(isInteger(fields[i])) << wideToUtf8(fields[0]);
+        }
+    }
+    // The schematic library fills more than one page of its preview grid,
+    // with a blank slot on the first.
+    const auto& schematic = layout.libraries[0];
+    EXPECT_GT(schematic.symbols.size(), static_cast<std::size_t>(schematic.gridSize * schematic.gridSize));
+    const Library lib = library(0);
+    int firstBlank = -1;
+    for (int i = 0; i < lib.index.GetCount() && firstBlank < 0; ++i)
+        if (lib.index.GetName(i) == CSymbolIndex::kEmptySlotName)
+            firstBlank = i;
+    EXPECT_GE(firstBlank, 0);
+    EXPECT_LT(firstBlank, schematic.gridSize * schematic.gridSize);
+}
+
+TEST_F(InstallationTest, LibraryLayerKeysResolveToTheirLayers)
+{
+    const auto layers = nlohmann::json::parse(testutil::readFile(file("layers.json")));
+    LayerInfo info;
+    const std::pair<const wchar_t*, const char*> kinds[] = {
+        {L"ELEMENT", "电气元件"}, {L"WIREFRAME", "电气导线"}, {L"SCREEN", "屏面设备"}};
+    for (const auto& [kind, name] : kinds) {
+        ASSERT_TRUE(GetDQLayerName(L"SCHEMATIC", kind, info)) << wideToUtf8(kind);
+        EXPECT_EQ(wideToUtf8(info.name), name);
+        EXPECT_EQ(layers["layers"][wideToUtf8(info.text)]["name"], name) << "configured in the installation's file";
+    }
+    const auto layout = ctrlsch::install::installationLayout(s_dir->path());
+    const char* expected[] = {"电气元件", "屏面设备"};
+    for (std::size_t i = 0; i < layout.libraries.size(); ++i) {
+        std::string key = testutil::readFile(layout.libraries[i].layerKeyFile.string());
+        key = key.substr(0, key.find_first_of("\r\n"));
+        EXPECT_TRUE(layers["layers"].contains(key)) << key;
+        KxDtLayerDef def;
+        def.key = utf8ToWide(key);
+        ASSERT_TRUE(KxDtLayerCfg().GetLayerDef(def)) << key;
+        EXPECT_EQ(wideToUtf8(def.name), expected[i]);
+    }
+}
+
 TEST_F(InstallationTest, SchematicSymbolsConnectAtTheirTwoPoints)
 {
     const Library lib = library(0);
     for (const std::string& name : symbolNames(lib)) {
         SCOPED_TRACE(name);
         const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
+        EXPECT_GT(g.entities, 1);
+        EXPECT_EQ(g.foreign, 0) << "drawn on layer 0 by block, so the insertion's layer and colour show";
         EXPECT_GE(g.extents.minPoint().x, -6.0 - 1e-9);
         EXPECT_LE(g.extents.maxPoint().x, 6.0 + 1e-9);
         EXPECT_GE(g.extents.minPoint().y, -7.5 - 1e-9);
@@ -199,6 +369,11 @@ TEST_F(InstallationTest, PanelSymbolsFillTheUnitSquare)
         const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
         const double h = g.extents.maxPoint().y - g.extents.minPoint().y;
         EXPECT_GE(std::max(w, h), 0.8) << "a symbol uses its square";
+        EXPECT_EQ(g.foreign, 0);
+        if (name == "pmtfh1") { // the nameplate's frame holds its labels
+            EXPECT_NEAR(w, 1.0, 1e-9);
+            EXPECT_NEAR(h, 1.0, 1e-9);
+        }
     }
 }
 
@@ -261,12 +436,52 @@ TEST_F(InstallationTest, EzdxfAuditsEveryDrawingCleanly)
     if (!testutil::haveEzdxf())
         GTEST_SKIP() << "ezdxf is not installed";
     std::string args;
+    int drawings = 0;
     for (const auto& e : fs::recursive_directory_iterator(s_dir->path()))
-        if (e.path().extension() == ".DXF")
+        if (e.path().extension() == ".DXF") {
             args += " " + testutil::shellQuote(e.path().string());
+            ++drawings;
+        }
+    EXPECT_GT(drawings, 60);
     const std::string out = testutil::runPythonTool("audit_dxf", args);
-    EXPECT_NE(out.find("ZHKGB1.DXF: 0 errors"), std::string::npos) << out;
-    EXPECT_NE(out.find("pmtfh1.DXF: 0 errors"), std::string::npos) << out;
+    int clean = 0;
+    for (std::size_t at = out.find(".DXF: 0 errors"); at != std::string::npos; at = out.find(".DXF: 0 errors", at + 1))
+        ++clean;
+    EXPECT_EQ(clean, drawings) << out;
+}
+
+TEST_F(InstallationTest, SwitchTablesAreGridsWithTheirTextsInside)
+{
+    const auto layout = ctrlsch::install::installationLayout(s_dir->path());
+    std::set<std::vector<std::pair<double, double>>> markPatterns;
+    for (const fs::path& table : layout.switchTables) {
+        SCOPED_TRACE(table.string());
+        const Geometry g = geometryOf(table.string());
+        const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
+        const double h = g.extents.maxPoint().y - g.extents.minPoint().y;
+        EXPECT_GE(w, 70);
+        EXPECT_LE(w, 140);
+        EXPECT_GE(h, 35);
+        EXPECT_LE(h, 75);
+        std::set<std::wstring> words;
+        std::vector<std::pair<double, double>> marks;
+        for (const auto& [text, box] : g.texts) {
+            words.insert(text);
+            // Texts sit inside the frame (the frame is lines only).
+            EXPECT_GT(box.minPoint().x, g.extents.minPoint().x) << wideToUtf8(text);
+            EXPECT_LT(box.maxPoint().x, g.extents.maxPoint().x) << wideToUtf8(text);
+            EXPECT_GT(box.minPoint().y, g.extents.minPoint().y) << wideToUtf8(text);
+            EXPECT_LT(box.maxPoint().y, g.extents.maxPoint().y) << wideToUtf8(text);
+            if (text == L"×")
+                marks.emplace_back(std::round((box.minPoint().x + box.maxPoint().x) / 2),
+                                   std::round((box.minPoint().y + box.maxPoint().y) / 2));
+        }
+        EXPECT_TRUE(words.count(L"触点号") && words.count(L"位置") && words.count(L"1-2"));
+        EXPECT_GE(marks.size(), 3u);
+        std::sort(marks.begin(), marks.end());
+        markPatterns.insert(marks);
+    }
+    EXPECT_EQ(markPatterns.size(), layout.switchTables.size()) << "each table closes different contacts";
 }
 
 TEST_F(InstallationTest, SwitchTablesHavePreviews)
@@ -302,6 +517,18 @@ TEST_F(InstallationTest, EveryEquipmentCodeIsFoundOnItsOwnLine)
     for (const wchar_t* code : {L"KM", L"KA", L"QF", L"FU", L"SB", L"HL", L"KT", L"FR", L"SA", L"PA", L"PV"})
         EXPECT_NE(text.find(std::wstring(code) + L" "), std::wstring::npos) << wideToUtf8(code);
     EXPECT_EQ(LookupEquipmentName(text, L"KM").substr(0, 5), L"交流接触器");
+
+    // Every letter code of the libraries' symbols has its name.
+    for (int entry : {0, 1}) {
+        const Library lib = library(entry);
+        for (int i = 0; i < lib.index.GetCount(); ++i) {
+            const std::wstring code = lib.index.GetCode(i);
+            if (code == L"-")
+                continue;
+            EXPECT_NE((L"\n" + text).find(L"\n" + code + L" "), std::wstring::npos)
+                << wideToUtf8(lib.index.GetName(i)) << " " << wideToUtf8(code);
+        }
+    }
 }
 
 TEST_F(InstallationTest, TheSheetShowsEverySymbol)
