@@ -37,12 +37,17 @@ public:
     // or the rest of a script line after a reply).
     std::string& pendingInput() { return m_pending; }
 
+    // What acedGrDraw and acedRedraw show over the drawing (host internal,
+    // see host/tempgraphics.h).
+    std::shared_ptr<void>& temporaryGraphicsSlot() { return m_temp; }
+
 private:
     std::unique_ptr<AcDbDatabase> m_db;
     std::wstring m_fileName;
     std::map<std::string, resbuf> m_sysvars;
     std::map<std::string, AcApLispFunction> m_functions;
     std::string m_pending;
+    std::shared_ptr<void> m_temp;
 };
 
 class AcApDocManager {

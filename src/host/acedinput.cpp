@@ -7,6 +7,7 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "host/hostcall.h"
+#include "host/selection.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -14,6 +15,10 @@
 #include <cstring>
 #include <cwchar>
 #include <sstream>
+
+using host::matchKeyword;
+using host::parseNumber;
+using host::parsePoint;
 
 namespace {
 
@@ -45,94 +50,6 @@ std::string upper(std::string s)
     for (char& c : s)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
-}
-
-// ---------------------------------------------------------------- keywords
-
-// The keyword a reply names: the whole keyword or its abbreviation (its
-// capital letters, or the part after a comma), ignoring case.
-bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstring& keyword)
-{
-    const std::wstring r = utf8ToWide(upper(reply));
-    if (r.empty())
-        return false;
-    std::wistringstream in(list);
-    std::wstring kw;
-    while (in >> kw) {
-        std::wstring full = kw, abbrev;
-        const std::size_t comma = kw.find(L',');
-        if (comma != std::wstring::npos) {
-            full = kw.substr(0, comma);
-            abbrev = kw.substr(comma + 1);
-        } else {
-            for (wchar_t c : kw)
-                if (std::iswupper(c) || std::iswdigit(c))
-                    abbrev.push_back(c);
-        }
-        std::wstring fullUp = full, abbrevUp = abbrev;
-        for (wchar_t& c : fullUp)
-            c = static_cast<wchar_t>(std::towupper(c));
-        for (wchar_t& c : abbrevUp)
-            c = static_cast<wchar_t>(std::towupper(c));
-        if (r == fullUp || (!abbrevUp.empty() && r == abbrevUp)) {
-            keyword = full;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool parseNumber(const std::string& s, double& v)
-{
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    v = std::strtod(s.c_str(), &end);
-    return end && *end == '\0' && std::isfinite(v);
-}
-
-// "x,y" or "x,y,z"; "@dx,dy" is relative to base.
-bool parsePoint(const std::string& s, const double* base, ads_point out)
-{
-    std::string t = s;
-    bool relative = false;
-    if (!t.empty() && t[0] == '@') {
-        relative = true;
-        t = t.substr(1);
-    }
-    std::vector<double> v;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = t.find(',', start);
-        double x;
-        if (!parseNumber(t.substr(start, comma == std::string::npos ? std::string::npos : comma - start), x))
-            return false;
-        v.push_back(x);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    if (v.size() < 2 || v.size() > 3)
-        return false;
-    out[0] = v[0];
-    out[1] = v[1];
-    out[2] = v.size() == 3 ? v[2] : 0.0;
-    if (relative) {
-        double last[3] = {0, 0, 0};
-        if (base) {
-            last[0] = base[0];
-            last[1] = base[1];
-            last[2] = base[2];
-        } else {
-            resbuf rb{};
-            if (acedGetVar(L"LASTPOINT", &rb) == RTNORM)
-                std::memcpy(last, rb.resval.rpoint, sizeof last);
-        }
-        out[0] += last[0];
-        out[1] += last[1];
-        out[2] += last[2];
-    }
-    return true;
 }
 
 void setLastPoint(const ads_point p)
@@ -224,7 +141,111 @@ int numberChecks(double v, const InitGet& opts)
 
 } // namespace
 
+namespace host {
+
+// ---------------------------------------------------------------- keywords
+
+// The keyword a reply names: the whole keyword or its abbreviation (its
+// capital letters, or the part after a comma), ignoring case.
+bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstring& keyword)
+{
+    const std::wstring r = utf8ToWide(upper(reply));
+    if (r.empty())
+        return false;
+    std::wistringstream in(list);
+    std::wstring kw;
+    while (in >> kw) {
+        std::wstring full = kw, abbrev;
+        const std::size_t comma = kw.find(L',');
+        if (comma != std::wstring::npos) {
+            full = kw.substr(0, comma);
+            abbrev = kw.substr(comma + 1);
+        } else {
+            for (wchar_t c : kw)
+                if (std::iswupper(c) || std::iswdigit(c))
+                    abbrev.push_back(c);
+        }
+        std::wstring fullUp = full, abbrevUp = abbrev;
+        for (wchar_t& c : fullUp)
+            c = static_cast<wchar_t>(std::towupper(c));
+        for (wchar_t& c : abbrevUp)
+            c = static_cast<wchar_t>(std::towupper(c));
+        if (r == fullUp || (!abbrevUp.empty() && r == abbrevUp)) {
+            keyword = full;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseNumber(const std::string& s, double& v)
+{
+    if (s.empty())
+        return false;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(v);
+}
+
+// "x,y" or "x,y,z"; "@dx,dy" is relative to base.
+bool parsePoint(const std::string& s, const double* base, ads_point out)
+{
+    std::string t = s;
+    bool relative = false;
+    if (!t.empty() && t[0] == '@') {
+        relative = true;
+        t = t.substr(1);
+    }
+    std::vector<double> v;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = t.find(',', start);
+        double x;
+        if (!parseNumber(t.substr(start, comma == std::string::npos ? std::string::npos : comma - start), x))
+            return false;
+        v.push_back(x);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (v.size() < 2 || v.size() > 3)
+        return false;
+    out[0] = v[0];
+    out[1] = v[1];
+    out[2] = v.size() == 3 ? v[2] : 0.0;
+    if (relative) {
+        double last[3] = {0, 0, 0};
+        if (base) {
+            last[0] = base[0];
+            last[1] = base[1];
+            last[2] = base[2];
+        } else {
+            resbuf rb{};
+            if (acedGetVar(L"LASTPOINT", &rb) == RTNORM)
+                std::memcpy(last, rb.resval.rpoint, sizeof last);
+        }
+        out[0] += last[0];
+        out[1] += last[1];
+        out[2] += last[2];
+    }
+    return true;
+}
+
+} // namespace host
+
 // ---------------------------------------------------------------- input
+
+void host::takeInitGet(int& bits, std::wstring& keywords)
+{
+    bits = g_initGet.bits;
+    keywords = g_initGet.keywords;
+    g_initGet = InitGet{};
+}
+
+void host::setLastInput(const std::wstring& text)
+{
+    g_lastInput = text;
+}
 
 int acedInitGet(int val, const ACHAR* kwl)
 {
@@ -335,57 +356,6 @@ int acedGetInput(ACHAR* str, std::size_t bufLen)
 
 namespace {
 
-double segmentDistance(double px, double py, double ax, double ay, double bx, double by)
-{
-    const double dx = bx - ax, dy = by - ay;
-    const double len2 = dx * dx + dy * dy;
-    double t = len2 > 0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0.0;
-    t = std::max(0.0, std::min(1.0, t));
-    return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
-}
-
-bool hits(const AcDbEntity* e, const AcGePoint3d& p, double tol, int depth)
-{
-    if (auto* l = dynamic_cast<const AcDbLine*>(e))
-        return segmentDistance(p.x, p.y, l->startPoint().x, l->startPoint().y, l->endPoint().x, l->endPoint().y) <= tol;
-    if (auto* pl = dynamic_cast<const AcDbPolyline*>(e)) {
-        const unsigned n = pl->numVerts();
-        for (unsigned i = 0; i + 1 < n + (pl->isClosed() ? 1u : 0u); ++i) {
-            AcGePoint3d a, b;
-            pl->getPointAt(i, a);
-            pl->getPointAt((i + 1) % n, b);
-            double w0 = 0, w1 = 0;
-            pl->getWidthsAt(i, w0, w1);
-            if (segmentDistance(p.x, p.y, a.x, a.y, b.x, b.y) <= tol + std::max(w0, w1) / 2)
-                return true;
-        }
-        return n == 1 && p.distanceTo(AcGePoint3d(0, 0, 0)) < 0;
-    }
-    if (auto* c = dynamic_cast<const AcDbCircle*>(e))
-        return std::fabs(p.distanceTo(c->center()) - c->radius()) <= tol;
-    if (auto* ref = dynamic_cast<const AcDbBlockReference*>(e)) {
-        if (depth > 16)
-            return false;
-        AcDbBlockTableRecord* rec = ref->blockTableRecord().isValid()
-                                      ? dynamic_cast<AcDbBlockTableRecord*>(ref->blockTableRecord().stub()->object.get())
-                                      : nullptr;
-        if (!rec)
-            return false;
-        const AcGeMatrix3d m = ref->blockTransform();
-        AcGePoint3d local = p;
-        local.transformBy(m.inverse());
-        const double s = m.scale() > 0 ? m.scale() : 1.0;
-        for (const AcDbObjectId& id : rec->entityIds())
-            if (id.isValid() && !id.isErased()
-                && hits(static_cast<AcDbEntity*>(id.stub()->object.get()), local, tol / s, depth + 1))
-                return true;
-        return false;
-    }
-    // Texts, arcs, points and the rest: their box.
-    AcDbExtents ext;
-    return e->getGeomExtents(ext) == Acad::eOk && ext.contains(p, tol);
-}
-
 void setErrno(int v)
 {
     resbuf rb{};
@@ -421,25 +391,10 @@ int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point)
         setErrno(7);
         return RTERROR;
     }
-    AcDbDatabase* db = acdbCurDwg();
-    AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
-    resbuf rb{};
-    double pickbox = 3, viewsize = 100, screenH = 768;
-    if (acedGetVar(L"PICKBOX", &rb) == RTNORM)
-        pickbox = rb.resval.rint;
-    if (acedGetVar(L"VIEWSIZE", &rb) == RTNORM)
-        viewsize = rb.resval.rreal;
-    if (acedGetVar(L"SCREENSIZE", &rb) == RTNORM && rb.resval.rpoint[1] > 0)
-        screenH = rb.resval.rpoint[1];
-    const double tol = pickbox * viewsize / screenH;
-    const AcGePoint3d p(point[0], point[1], 0);
-    if (ms) {
-        const auto& ids = ms->entityIds();
-        for (auto it = ids.rbegin(); it != ids.rend(); ++it)
-            if (it->isValid() && !it->isErased() && hits(static_cast<AcDbEntity*>(it->stub()->object.get()), p, tol, 0)) {
-                acdbGetAdsName(entity, *it);
-                return RTNORM;
-            }
+    const AcDbObjectId picked = host::pickEntity(AcGePoint3d(point[0], point[1], 0));
+    if (!picked.isNull()) {
+        acdbGetAdsName(entity, picked);
+        return RTNORM;
     }
     setErrno(7);
     return RTERROR;

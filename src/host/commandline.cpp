@@ -7,9 +7,11 @@
 #include "host/dbundo.h"
 #include "host/hostcall.h"
 #include "host/lisp.h"
+#include "host/commands.h"
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 namespace host {
 
@@ -129,30 +131,67 @@ LineSource* lineSource()
     return g_source;
 }
 
-bool readReply(std::string& reply, bool wholeLine)
+bool parsePointerEvent(const std::string& line, InputEvent& ev)
+{
+    if (line.size() < 2 || line[0] != '@')
+        return false;
+    const std::size_t blank = line.find(' ');
+    std::string verb = line.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
+    for (char& c : verb)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string arg = blank == std::string::npos ? std::string() : trim(line.substr(blank + 1));
+    ev = InputEvent{};
+    if (verb == "move" || verb == "pick") {
+        ads_point p;
+        if (!parsePoint(arg, nullptr, p))
+            return false;
+        ev.kind = verb == "move" ? InputEvent::Kind::Move : InputEvent::Kind::Pick;
+        ev.x = p[0];
+        ev.y = p[1];
+        return true;
+    }
+    if (verb == "right") {
+        ev.kind = InputEvent::Kind::Right;
+        return arg.empty();
+    }
+    if (verb == "aux" || verb == "menu" || verb == "char") {
+        char* end = nullptr;
+        const long v = std::strtol(arg.c_str(), &end, 10);
+        if (arg.empty() || *end || v < 0 || v > 65535)
+            return false;
+        ev.kind = verb == "aux" ? InputEvent::Kind::Aux : verb == "menu" ? InputEvent::Kind::Menu : InputEvent::Kind::Key;
+        ev.value = static_cast<int>(v);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Where the next input comes from: text typed by applications, the rest of
+// the current line, or a new line (a pointer event, a dialog event, text).
+enum class Next { Text, Pointer, End };
+
+Next nextInput(InputEvent& ev)
 {
     const std::string prompt = currentPrompt;
     while (true) {
         AcApDocument* doc = acDocManager->curDocument();
-        if (doc && !doc->pendingInput().empty()) {
-            // Typed by an application: shown as if the user typed it.
-            reply = takeFrom(doc->pendingInput(), wholeLine);
-            print(reply + "\n");
-            return true;
-        }
-        if (!g_rest.empty()) {
-            reply = takeFrom(g_rest, wholeLine);
-            if (g_restEchoes)
-                print(reply + "\n");
-            else
-                g_atLineStart = true;
-            return true;
-        }
+        if ((doc && !doc->pendingInput().empty()) || !g_rest.empty())
+            return Next::Text;
         std::string line;
         if (!g_source || !g_source->readLine(line, currentPrompt))
-            return false;
-        if (isEvent(trim(line))) {
-            dispatchEvent(trim(line));
+            return Next::End;
+        const std::string t = trim(line);
+        if (parsePointerEvent(t, ev)) {
+            if (g_source->echoes()) {
+                print(t);
+                print("\n");
+            }
+            return Next::Pointer;
+        }
+        if (isEvent(t)) {
+            dispatchEvent(t);
             // The prompt still waits: show it again.
             if (!g_atLineStart)
                 print("\n");
@@ -162,6 +201,114 @@ bool readReply(std::string& reply, bool wholeLine)
         g_rest = line + "\n";
         g_restEchoes = g_source->echoes();
     }
+}
+
+// Takes the next reply from the typed text nextInput found.
+void takeReply(std::string& reply, bool wholeLine)
+{
+    AcApDocument* doc = acDocManager->curDocument();
+    if (doc && !doc->pendingInput().empty()) {
+        // Typed by an application: shown as if the user typed it.
+        reply = takeFrom(doc->pendingInput(), wholeLine);
+        print(reply + "\n");
+        return;
+    }
+    reply = takeFrom(g_rest, wholeLine);
+    if (g_restEchoes)
+        print(reply + "\n");
+    else
+        g_atLineStart = true;
+}
+
+} // namespace
+
+bool readReply(std::string& reply, bool wholeLine)
+{
+    while (true) {
+        InputEvent ev;
+        switch (nextInput(ev)) {
+        case Next::End:
+            return false;
+        case Next::Text:
+            takeReply(reply, wholeLine);
+            return true;
+        case Next::Pointer:
+            // At a prompt a pick is its point and the right button Enter;
+            // pointer moves and menus change nothing.
+            if (ev.kind == InputEvent::Kind::Pick) {
+                char buf[80];
+                std::snprintf(buf, sizeof buf, "%.17g,%.17g", ev.x, ev.y);
+                reply = buf;
+                return true;
+            }
+            if (ev.kind == InputEvent::Kind::Right || (ev.kind == InputEvent::Kind::Key && ev.value == 13)) {
+                reply.clear();
+                return true;
+            }
+            break;
+        }
+    }
+}
+
+bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer)
+{
+    pointer = false;
+    switch (nextInput(ev)) {
+    case Next::End:
+        return false;
+    case Next::Pointer:
+        pointer = true;
+        return true;
+    case Next::Text:
+        takeReply(reply, false);
+        return reply != "^C";
+    }
+    return false;
+}
+
+bool readInputEvent(InputEvent& ev)
+{
+    switch (nextInput(ev)) {
+    case Next::End:
+        return false;
+    case Next::Pointer:
+        return true;
+    case Next::Text:
+        break;
+    }
+    // One character of the typed text.
+    AcApDocument* doc = acDocManager->curDocument();
+    std::string& buffer = doc && !doc->pendingInput().empty() ? doc->pendingInput() : g_rest;
+    const bool echo = &buffer != &g_rest || g_restEchoes;
+    if (&buffer == &g_rest && g_rest.rfind("^C", 0) == 0) {
+        g_rest.erase(0, g_rest.find('\n') == std::string::npos ? g_rest.size() : g_rest.find('\n') + 1);
+        if (echo)
+            print("^C\n");
+        return false;
+    }
+    // A UTF-8 sequence is one key.
+    std::size_t n = 1;
+    const unsigned char c0 = static_cast<unsigned char>(buffer[0]);
+    if (c0 >= 0xC0)
+        n = c0 >= 0xF0 ? 4 : c0 >= 0xE0 ? 3 : 2;
+    n = std::min(n, buffer.size());
+    const std::string ch = buffer.substr(0, n);
+    buffer.erase(0, n);
+    ev = InputEvent{};
+    ev.kind = InputEvent::Kind::Key;
+    if (ch == "\n" || ch == "\r") {
+        if (ch == "\r" && !buffer.empty() && buffer[0] == '\n')
+            buffer.erase(0, 1);
+        ev.value = 13;
+        if (echo)
+            print("\n");
+        return true;
+    }
+    const std::wstring w = utf8ToWide(ch);
+    ev.value = w.empty() ? 0 : static_cast<int>(w[0]);
+    if (echo)
+        print(ch);
+    return true;
 }
 
 bool readEventLine(std::string& line)
@@ -228,22 +375,36 @@ bool isUntitled(AcApDocument* doc)
     return doc->database()->originalFileName().empty();
 }
 
-void runUndo(AcDbDatabase* db, int count)
-{
-    int done = 0;
-    for (int i = 0; i < count && db->undoJournal().undoGroup(); ++i)
-        ++done;
-    if (done == 0)
-        print("\n没有可放弃的操作。\n");
-    else
-        print("\n已放弃 " + std::to_string(done) + " 组操作。\n");
-}
+// Replies of a command typed at the command line: the user's, asked again
+// after a message when not acceptable.
+class TypedInput : public CommandInput {
+public:
+    bool next(const std::wstring& prompt, AcCmdArg& reply) override { return read(prompt, reply, false); }
+    bool nextText(const std::wstring& prompt, AcCmdArg& reply) override { return read(prompt, reply, true); }
+    bool reject(const std::wstring& message) override
+    {
+        printWide(message);
+        return true;
+    }
+
+private:
+    static bool read(const std::wstring& prompt, AcCmdArg& reply, bool wholeLine)
+    {
+        printWide(prompt);
+        std::string text;
+        if (!readReply(text, wholeLine) || text == "^C") {
+            print("*取消*\n");
+            return false;
+        }
+        reply = AcCmdArg(utf8ToWide(text));
+        return true;
+    }
+};
 
 void hostCommand(const std::string& name)
 {
     AcApDocManager* dm = acDocManager;
     AcApDocument* doc = dm->curDocument();
-    AcDbDatabase* db = doc ? doc->database() : nullptr;
     std::string arg;
     if (name == "QUIT" || name == "EXIT") {
         g_quit = true;
@@ -285,25 +446,6 @@ void hostCommand(const std::string& name)
             print("\n" + std::string(dm->document(i) == doc ? "* " : "  ") + std::to_string(i + 1) + " "
                   + wideToUtf8(dm->document(i)->docTitle()));
         print("\n");
-    } else if (name == "U") {
-        runUndo(db, 1);
-    } else if (name == "UNDO") {
-        acedInitGet(0, L"BEgin End");
-        int count = 1;
-        const int rc = acedGetInt(L"\n输入要放弃的操作数目或 [开始(BE)/结束(E)] <1>: ", &count);
-        if (rc == RTKWORD) {
-            ACHAR kw[32];
-            acedGetInput(kw, 32);
-            if (std::wstring(kw) == L"BEgin")
-                db->undoJournal().beginGroup();
-            else
-                db->undoJournal().endGroup();
-        } else if (rc == RTNORM || rc == RTNONE) {
-            if (count < 1)
-                error("需要正整数。");
-            else
-                runUndo(db, count);
-        }
     } else if (name == "ARXLOAD") {
         std::string err;
         if (askLine("\n应用程序文件: ", arg) && !arg.empty() && !acrxLoadApp(arg, err))
@@ -316,7 +458,7 @@ void hostCommand(const std::string& name)
 }
 
 const char* const kHostCommands[] = {"QUIT", "EXIT", "SAVE", "QSAVE", "SAVEAS", "OPEN", "NEW", "CLOSE",
-                                     "DOCUMENT", "U", "UNDO", "ARXLOAD", "ARXUNLOAD"};
+                                     "DOCUMENT", "ARXLOAD", "ARXUNLOAD"};
 
 void evalLisp(const std::string& text)
 {
@@ -384,6 +526,12 @@ void executeLine(const std::string& rawLine)
             hostCommand(name);
             return;
         }
+    if (isInterpretedCommand(name)) {
+        TypedInput in;
+        if (runCommand(name, in) == RTERROR)
+            ++g_errors;
+        return;
+    }
     if (AcRxFunctionPtr fn = acedRegCmds()->lookupCmd(utf8ToWide(name).c_str())) {
         AcDbDatabase* db = acdbCurDwg();
         if (db)

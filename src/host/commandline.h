@@ -45,6 +45,24 @@ LineSource* lineSource();
 // One reply for a prompt that was just printed. Returns false on Esc.
 // wholeLine: the reply runs to the line end (blanks included).
 bool readReply(std::string& reply, bool wholeLine);
+// Pointer, button and key events of the script: "@move X,Y" (the pointer
+// moved), "@pick X,Y" (left button at a point), "@right" (right button),
+// "@aux N" and "@menu N" (menu items), "@char N" (the key of code N).
+// Typed text gives one Key event per character and Key 13 at the line end.
+struct InputEvent {
+    enum class Kind { Key, Move, Pick, Right, Aux, Menu } kind = Kind::Key;
+    int value = 0;
+    double x = 0.0, y = 0.0;
+};
+// Parses a pointer event line; false when the line is none.
+bool parsePointerEvent(const std::string& line, InputEvent& ev);
+// The next event for tracking input; dialog events are dispatched while
+// waiting. False on Esc ("^C") and at the end of input.
+bool readInputEvent(InputEvent& ev);
+// A reply as readReply reads it, or a pointer event when one comes first
+// (pointer set then). False on Esc.
+bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer);
+
 // The next "@" line, for modal dialogs and message boxes; other lines that
 // arrive meanwhile are reported and skipped. False at the end of input.
 bool readEventLine(std::string& line);

@@ -2,31 +2,90 @@
 
 #include <algorithm>
 
+void AcDbUndoJournal::seal()
+{
+    m_backOpen = false;
+    if (!m_groups.empty() && m_groups.back().records.empty())
+        m_groups.pop_back();
+}
+
 void AcDbUndoJournal::beginGroup()
 {
-    if (m_depth++ == 0)
-        m_groups.emplace_back();
+    if (m_depth++ == 0 && !m_explicit)
+        seal();
 }
 
 void AcDbUndoJournal::endGroup()
 {
     if (m_depth == 0)
         return;
-    if (--m_depth == 0 && !m_groups.empty() && m_groups.back().records.empty())
-        m_groups.pop_back();
+    if (--m_depth == 0 && !m_explicit)
+        seal();
+}
+
+void AcDbUndoJournal::beginExplicit()
+{
+    seal();
+    m_explicit = true;
+}
+
+void AcDbUndoJournal::endExplicit()
+{
+    if (!m_explicit)
+        return;
+    seal();
+    m_explicit = false;
 }
 
 void AcDbUndoJournal::clear()
 {
     m_groups.clear();
     m_depth = 0;
+    m_explicit = false;
+    m_backOpen = false;
 }
 
 AcDbUndoJournal::Group& AcDbUndoJournal::current()
 {
-    if (m_depth == 0)
+    if (!m_backOpen) {
         m_groups.emplace_back();
+        m_backOpen = m_depth > 0 || m_explicit;
+    }
     return m_groups.back();
+}
+
+AcDbUndoJournal::Mark AcDbUndoJournal::mark()
+{
+    if (!m_groups.empty())
+        m_groups.back().snapshots.clear();
+    Mark m;
+    m.groups = m_groups.size();
+    m.records = m_groups.empty() ? 0 : m_groups.back().records.size();
+    return m;
+}
+
+void AcDbUndoJournal::rollback(const Mark& m)
+{
+    const bool was = m_recording;
+    m_recording = false;
+    while (m_groups.size() > m.groups) {
+        Group& g = m_groups.back();
+        for (auto it = g.records.rbegin(); it != g.records.rend(); ++it)
+            reverse(*it);
+        m_groups.pop_back();
+        m_backOpen = false;
+    }
+    if (m.groups > 0 && m.groups == m_groups.size()) {
+        Group& g = m_groups.back();
+        while (g.records.size() > m.records) {
+            Record& r = g.records.back();
+            reverse(r);
+            if (r.kind == Record::Modified)
+                g.snapshots.erase(r.stub);
+            g.records.pop_back();
+        }
+    }
+    m_recording = was;
 }
 
 void AcDbUndoJournal::recordAdded(AcDbStub* stub)
@@ -55,7 +114,7 @@ void AcDbUndoJournal::recordModified(AcDbStub* stub)
     if (!m_recording || !stub || !stub->object)
         return;
     // Within one group the first state is the one to restore.
-    if (m_depth > 0 && !m_groups.back().snapshots.insert(stub).second)
+    if (m_backOpen && !m_groups.back().snapshots.insert(stub).second)
         return;
     Record r;
     r.kind = Record::Modified;
@@ -134,6 +193,8 @@ void AcDbUndoJournal::reverse(Record& r)
 bool AcDbUndoJournal::undoGroup()
 {
     m_depth = 0;
+    m_explicit = false;
+    m_backOpen = false;
     while (!m_groups.empty() && m_groups.back().records.empty())
         m_groups.pop_back();
     if (m_groups.empty())

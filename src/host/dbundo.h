@@ -18,13 +18,30 @@ class AcDbUndoJournal {
 public:
     explicit AcDbUndoJournal(AcDbDatabase& db) : m_db(db) {}
 
-    // Nested groups count as one: only the outermost pair delimits.
+    // Groups the host opens around each command and LISP call. Nested
+    // groups count as one: only the outermost pair delimits.
     void beginGroup();
     void endGroup();
-    bool isGroupOpen() const { return m_depth > 0; }
-    // Reverses the last group (closing an open one first); false when there
+    // UNDO BEGIN and END: a group of its own, also inside a command or LISP
+    // call (what that call changed before BEGIN and after END forms groups
+    // of its own). A second BEGIN ends the group and starts a new one; END
+    // without BEGIN does nothing.
+    void beginExplicit();
+    void endExplicit();
+    bool isGroupOpen() const { return m_depth > 0 || m_explicit; }
+    // Reverses the last group (ending an open one first); false when there
     // is nothing to undo.
     bool undoGroup();
+
+    // A position in the journal; rollback reverses and forgets everything
+    // recorded after it (a command that failed half-way).
+    struct Mark {
+        std::size_t groups = 0;
+        std::size_t records = 0;
+    };
+    // Taking a mark makes later changes record their state anew.
+    Mark mark();
+    void rollback(const Mark& m);
     int groupCount() const { return static_cast<int>(m_groups.size()); }
     void clear();
 
@@ -53,11 +70,15 @@ private:
         std::unordered_set<AcDbStub*> snapshots;
     };
     Group& current();
-    void finishImplicit();
+    // Later records go to a new group.
+    void seal();
     void reverse(Record& r);
 
     AcDbDatabase& m_db;
     std::vector<Group> m_groups;
     int m_depth = 0;
+    bool m_explicit = false;
+    // True while the last group takes further records.
+    bool m_backOpen = false;
     bool m_recording = true;
 };

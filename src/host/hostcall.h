@@ -20,6 +20,17 @@ struct CallResult {
 CallResult invokeFunction(const AcApLispFunction& f, resbuf* args);
 // Output of the command line (see commandline.h).
 void printOutput(const std::string& utf8);
+// The keyword of a list (blank-separated, abbreviations by capitals or after
+// a comma) that a reply names, ignoring case.
+bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstring& keyword);
+// A finite number, the whole text.
+bool parseNumber(const std::string& s, double& v);
+// "x,y" or "x,y,z"; "@dx,dy" relative to base (LASTPOINT when base is null).
+bool parsePoint(const std::string& s, const double* base, ads_point out);
+// Takes the options acedInitGet set for the next input call (they apply
+// once), and sets what acedGetInput gives next.
+void takeInitGet(int& bits, std::wstring& keywords);
+void setLastInput(const std::wstring& text);
 // System variables of a fresh document.
 void initSysvars(AcApDocument& doc);
 
