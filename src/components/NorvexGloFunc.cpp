@@ -345,19 +345,12 @@ int GetEntXdataPoint(const AcDbObjectId& id, const ACHAR* app, AcGePoint3d& poin
 
 double arx_angle(const ads_point p1, const ads_point p2)
 {
-    double a = std::atan2(p2[1] - p1[1], p2[0] - p1[0]);
-    if (a < 0)
-        a += 2 * kPi;
-    return a;
+    return acutAngle(p1, p2);
 }
 
 void arx_polar(const ads_point from, double angle, double distance, ads_point result)
 {
-    const double x = from[0] + distance * std::cos(angle);
-    const double y = from[1] + distance * std::sin(angle);
-    result[0] = x;
-    result[1] = y;
-    result[2] = from[2];
+    acutPolar(from, angle, distance, result);
 }
 
 bool EraseObject(const AcDbObjectId& id)

@@ -1,5 +1,6 @@
 #include "host/adsdefs.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -248,4 +249,27 @@ std::string wideToUtf8(std::wstring_view s)
     for (wchar_t wc : s)
         utf8Append(out, static_cast<std::uint32_t>(wc));
     return out;
+}
+
+ads_real acutAngle(const ads_point p1, const ads_point p2)
+{
+    double a = std::atan2(p2[1] - p1[1], p2[0] - p1[0]);
+    if (a < 0)
+        a += 2 * 3.14159265358979323846;
+    return a;
+}
+
+void acutPolar(const ads_point from, ads_real angle, ads_real distance, ads_point result)
+{
+    const double x = from[0] + distance * std::cos(angle);
+    const double y = from[1] + distance * std::sin(angle);
+    result[0] = x;
+    result[1] = y;
+    result[2] = from[2];
+}
+
+ads_real acutDistance(const ads_point p1, const ads_point p2)
+{
+    return std::sqrt((p2[0] - p1[0]) * (p2[0] - p1[0]) + (p2[1] - p1[1]) * (p2[1] - p1[1])
+                     + (p2[2] - p1[2]) * (p2[2] - p1[2]));
 }

@@ -86,6 +86,13 @@ resbuf* acutBuildList(int rtype, ...);
 // A fresh copy of a string for a result buffer (released by acutRelRb).
 ACHAR* acutNewString(const ACHAR* s);
 
+// Plane geometry of the C interface: the angle of the line from p1 to p2
+// (radians, 0 to 2 pi, in the XY plane), the point at an angle and
+// distance from a point (z kept), and the 3D distance.
+ads_real acutAngle(const ads_point p1, const ads_point p2);
+void acutPolar(const ads_point from, ads_real angle, ads_real distance, ads_point result);
+ads_real acutDistance(const ads_point p1, const ads_point p2);
+
 // UTF-8 <-> wide text, used at the host's edges. Invalid UTF-8 bytes become
 // U+FFFD.
 std::wstring utf8ToWide(std::string_view s);

@@ -796,12 +796,14 @@ struct Path {
         const AcGePoint2d& b = pts[(i + 1) % pts.size()];
         return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
     }
+    // end: t ends a piece, so at a vertex the segment before it counts.
     double widthAt(double t, bool end) const
     {
-        const unsigned i = std::min(static_cast<unsigned>(t), segments() - 1);
+        unsigned i = std::min(static_cast<unsigned>(t), segments() - 1);
+        if (end && i > 0 && t == i)
+            --i;
         const double f = t - i;
         const auto [w0, w1] = widths[i];
-        (void)end;
         return w0 + (w1 - w0) * f;
     }
 };
@@ -836,13 +838,16 @@ void subPath(const Path& path, double t0, double t1, std::vector<AcGePoint2d>& p
     const double total = path.segments();
     if (t1 < t0)
         t1 += total;
-    auto param = [&](double t) { return t >= total ? t - total : t; };
+    // Only a closed path wraps round to its first vertex.
+    auto param = [&](double t) { return path.closed && t >= total ? t - total : t; };
     pts.push_back(path.at(param(t0)));
     double t = t0;
     while (true) {
         const double next = std::floor(t + 1e-12) + 1.0;
         const double stop = std::min(next, t1);
-        const double a = param(t), b = param(stop >= total && stop - total < 1e-12 ? total - 1e-12 : stop);
+        // The piece's end at the path's end stays there (widthAt takes the
+        // segment before it).
+        const double a = param(t), b = stop > total ? param(stop) : stop;
         widths.emplace_back(path.widthAt(a, false), path.widthAt(b >= a ? b : total - 1e-12, true));
         pts.push_back(stop == next && param(stop) < total ? path.pts[static_cast<std::size_t>(param(stop)) % path.pts.size()]
                                                            : path.at(param(stop)));

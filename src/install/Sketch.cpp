@@ -102,6 +102,12 @@ Sketch& Sketch::fillRect(double x1, double y1, double x2, double y2)
     return *this;
 }
 
+Sketch& Sketch::shade(double x1, double y1, double x2, double y2)
+{
+    m_items.push_back({Item::Shade, {x1, y1, x2, y1, x1, y2, x2, y2}});
+    return *this;
+}
+
 Sketch& Sketch::letters(const std::string& text, double cx, double cy, double h)
 {
     const double w = 0.6 * h, gap = 0.25 * h;
@@ -148,9 +154,14 @@ void Sketch::addTo(AcDbBlockTableRecord* space) const
             space->appendAcDbEntity(own(new AcDbArc(AcGePoint3d(v[0], v[1], 0), v[2], v[3], v[4])));
             break;
         case Item::Fill:
-            space->appendAcDbEntity(own(new AcDbSolid(AcGePoint3d(v[0], v[1], 0), AcGePoint3d(v[2], v[3], 0),
-                                                      AcGePoint3d(v[4], v[5], 0), AcGePoint3d(v[6], v[7], 0))));
+        case Item::Shade: {
+            AcDbEntity* solid = own(new AcDbSolid(AcGePoint3d(v[0], v[1], 0), AcGePoint3d(v[2], v[3], 0),
+                                                  AcGePoint3d(v[4], v[5], 0), AcGePoint3d(v[6], v[7], 0)));
+            if (it.kind == Item::Shade)
+                solid->setColorIndex(9);
+            space->appendAcDbEntity(solid);
             break;
+        }
         }
     }
 }

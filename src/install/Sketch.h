@@ -23,13 +23,16 @@ public:
     // Capital letters, digits, '.', '-' and '~' as strokes (anything else
     // leaves a blank), h high, the text centred on (cx, cy).
     Sketch& letters(const std::string& text, double cx, double cy, double h);
+    // A light grey area (colour 9, not by block) under what is drawn after
+    // it: the symbol then covers that area for crossing selections.
+    Sketch& shade(double x1, double y1, double x2, double y2);
     // Everything drawn, appended to a block (or model space), on layer "0"
-    // with colour by block.
+    // with colour by block (shades excepted).
     void addTo(AcDbBlockTableRecord* space) const;
 
 private:
     struct Item {
-        enum Kind { Line, Poly, Circle, Arc, Fill } kind;
+        enum Kind { Line, Poly, Circle, Arc, Fill, Shade } kind;
         std::vector<double> v;
         bool closed = false;
     };

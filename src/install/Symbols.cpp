@@ -271,7 +271,7 @@ std::vector<SymbolDef> schematicSymbols()
     {
         // A box the wires stay out of.
         Sketch s = leads(-1, -6.5);
-        s.rect(-4.5, -1, 4.5, -6.5).letters("E22", 0, -3.75, 1.5);
+        s.shade(-4.5, -1, 4.5, -6.5).rect(-4.5, -1, 4.5, -6.5).letters("E22", 0, -3.75, 1.5);
         v.push_back(def("E22", L"接线盒", L"XT", s));
     }
     {

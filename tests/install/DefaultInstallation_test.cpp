@@ -90,6 +90,7 @@ struct Geometry {
     std::vector<AcGePoint3d> ends;
     int entities = 0;
     int foreign = 0; // entities not on layer "0" or with a colour of their own
+    int shades = 0;  // light grey solids under the strokes (colours of their own too)
 };
 
 Geometry geometryOf(const std::string& path)
@@ -102,7 +103,9 @@ Geometry geometryOf(const std::string& path)
         if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
             continue;
         ++g.entities;
-        if (e->layerName() != "0" || (e->colorIndex() != 0 && e->colorIndex() != 256))
+        if (dynamic_cast<AcDbSolid*>(e) && e->colorIndex() == 9)
+            ++g.shades;
+        else if (e->layerName() != "0" || (e->colorIndex() != 0 && e->colorIndex() != 256))
             ++g.foreign;
         AcDbExtents x;
         if (e->getGeomExtents(x) == Acad::eOk)
@@ -225,6 +228,9 @@ TEST_F(InstallationTest, SchematicSymbolsConnectAtTheirTwoPoints)
         const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
         EXPECT_GT(g.entities, 1);
         EXPECT_EQ(g.foreign, 0) << "drawn on layer 0 by block, so the insertion's layer and colour show";
+        // Only the junction box covers its area, so that crossing
+        // selections find it wherever a wire runs inside it.
+        EXPECT_EQ(g.shades, name == "E22" ? 1 : 0);
         EXPECT_GE(g.extents.minPoint().x, -6.0 - 1e-9);
         EXPECT_LE(g.extents.maxPoint().x, 6.0 + 1e-9);
         EXPECT_GE(g.extents.minPoint().y, -7.5 - 1e-9);

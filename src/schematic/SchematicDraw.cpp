@@ -1,0 +1,351 @@
+#include "schematic/SchematicDraw.h"
+
+#include "components/NorvexGloFunc.h"
+#include "components/TalvoDataBase.h"
+#include "grid/PrinPicGrid.h"
+#include "host/aced.h"
+#include "schematic/SymbolChoice.h"
+
+#include <cwctype>
+
+namespace {
+
+constexpr const wchar_t* kCategory = L"SCHEMATIC";
+
+std::wstring upper(std::wstring s)
+{
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return s;
+}
+
+void toAds(const AcGePoint3d& p, ads_point out)
+{
+    out[0] = p.x;
+    out[1] = p.y;
+    out[2] = p.z;
+}
+
+AcDbObjectId lastEntity()
+{
+    ads_name last;
+    AcDbObjectId id;
+    if (acdbEntLast(last) == RTNORM)
+        acdbGetObjectId(id, last);
+    return id;
+}
+
+bool readExtents(const AcDbObjectId& id, AcDbExtents& ext)
+{
+    AcDbEntity* e = nullptr;
+    if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
+        return false;
+    const bool ok = e->getGeomExtents(ext) == Acad::eOk && ext.isValid();
+    e->close();
+    return ok;
+}
+
+AcGePoint3d centreOf(const AcDbExtents& ext)
+{
+    return AcGePoint3d((ext.minPoint().x + ext.maxPoint().x) / 2, (ext.minPoint().y + ext.maxPoint().y) / 2, 0.0);
+}
+
+// A closed zero-width polyline round the extents, as a cutting edge; its
+// entity name.
+bool drawBoundary(const AcDbExtents& ext, ads_name boundary)
+{
+    const AcGePoint3d& lo = ext.minPoint();
+    const AcGePoint3d& hi = ext.maxPoint();
+    if (acedCommand({L"_.PLINE", AcGePoint3d(lo.x, lo.y, 0), L"W", 0.0, 0.0, AcGePoint3d(hi.x, lo.y, 0),
+                     AcGePoint3d(hi.x, hi.y, 0), AcGePoint3d(lo.x, hi.y, 0), L"c"})
+        != RTNORM)
+        return false;
+    return acdbEntLast(boundary) == RTNORM;
+}
+
+// Cuts each wire back to the edge of the extents (picked at their centre).
+void trimAtExtents(const AcDbExtents& ext, const std::vector<AcDbObjectId>& wires)
+{
+    ads_name boundary;
+    if (!drawBoundary(ext, boundary))
+        return;
+    ads_point centre;
+    toAds(centreOf(ext), centre);
+    for (const AcDbObjectId& wire : wires) {
+        ads_name w;
+        if (acdbGetAdsName(w, wire) != Acad::eOk)
+            continue;
+        acedCommand({L"_.trim", AcCmdArg::ename(boundary), L"", AcCmdArg::pick(w, centre), L""});
+    }
+    acdbEntDel(boundary);
+}
+
+std::wstring layerName(const wchar_t* kind)
+{
+    LayerInfo info;
+    return GetDQLayerName(kCategory, kind, info) ? info.name : std::wstring();
+}
+
+// The E22 clearance of a wire just drawn: false when the wire lies wholly
+// inside an E22 block and was removed.
+bool clearE22(const AcGePoint3d& from, const AcGePoint3d& to, const AcDbObjectId& wire)
+{
+    const std::wstring elementLayer = layerName(L"ELEMENT");
+    resbuf* filter = acutBuildList(RTDXF0, L"INSERT", 2, kClearanceBlock, 8, elementLayer.c_str(), 0);
+    ads_point a, b, p1, p2;
+    toAds(from, a);
+    toAds(to, b);
+    const double angle = acutAngle(a, b);
+    acutPolar(a, angle, 1.0, p1);
+    acutPolar(b, angle + kPi, 1.0, p2);
+    ads_name ss;
+    const int rc = acedSSGet(L"C", p1, p2, filter, ss);
+    acutRelRb(filter);
+    if (rc != RTNORM)
+        return true;
+    ads_int32 n = 0;
+    acedSSLength(ss, &n);
+    std::vector<AcDbExtents> blocks;
+    for (ads_int32 i = 0; i < n; ++i) {
+        ads_name ent;
+        AcDbObjectId id;
+        AcDbExtents ext;
+        if (acedSSName(ss, i, ent) == RTNORM && acdbGetObjectId(id, ent) == Acad::eOk && readExtents(id, ext))
+            blocks.push_back(ext);
+    }
+    acedSSFree(ss);
+    for (const AcDbExtents& ext : blocks) {
+        if (IsPointInExtents(from, ext) && IsPointInExtents(to, ext)) {
+            ads_name w;
+            acdbGetAdsName(w, wire);
+            acdbEntDel(w);
+            return false;
+        }
+        trimAtExtents(ext, {wire});
+    }
+    return true;
+}
+
+struct StubGeometry {
+    AcGePoint3d stub1From, stub1To, stub2From, stub2To, insertion;
+    // The stub that does not end at the insertion point (left out for R10).
+    int farStub;
+};
+
+// Horizontal geometry: stubs from the left and right edges along the middle
+// line, the symbol at the inner end of stub 1. Vertical geometry: from the
+// bottom and top edges, the symbol at the inner end of stub 2.
+StubGeometry stubGeometry(const AcDbExtents& e, bool horizontal, double f)
+{
+    StubGeometry g;
+    const AcGePoint3d& lo = e.minPoint();
+    const AcGePoint3d& hi = e.maxPoint();
+    if (horizontal) {
+        const double s = (hi.x - lo.x - 7.5 * f) / 2;
+        const double y = (lo.y + hi.y) / 2;
+        g.stub1From = AcGePoint3d(lo.x, y, 0);
+        g.stub1To = AcGePoint3d(lo.x + s, y, 0);
+        g.stub2From = AcGePoint3d(hi.x, y, 0);
+        g.stub2To = AcGePoint3d(hi.x - s, y, 0);
+        g.insertion = g.stub1To;
+        g.farStub = 2;
+    } else {
+        const double s = (hi.y - lo.y - 7.5 * f) / 2;
+        const double x = (lo.x + hi.x) / 2;
+        g.stub1From = AcGePoint3d(x, lo.y, 0);
+        g.stub1To = AcGePoint3d(x, lo.y + s, 0);
+        g.stub2From = AcGePoint3d(x, hi.y, 0);
+        g.stub2To = AcGePoint3d(x, hi.y - s, 0);
+        g.insertion = g.stub2To;
+        g.farStub = 1;
+    }
+    return g;
+}
+
+// Placing E22 clears its area of green wires: those inside are erased,
+// those crossing it cut back to its edge.
+void clearAreaForE22(const AcDbObjectId& symbol)
+{
+    AcDbExtents ext;
+    if (!readExtents(symbol, ext))
+        return;
+    const std::wstring wireLayer = layerName(L"WIREFRAME") + L"*";
+    resbuf* filter = acutBuildList(RTDXF0, L"LWPOLYLINE", 8, wireLayer.c_str(), 62, 3, 0);
+    ads_point lo, hi;
+    toAds(ext.minPoint(), lo);
+    toAds(ext.maxPoint(), hi);
+    ads_name inside;
+    if (acedSSGet(L"W", lo, hi, filter, inside) == RTNORM) {
+        acedCommand({L"_.ERASE", AcCmdArg::selectionSet(inside), L""});
+        acedSSFree(inside);
+    }
+    ads_name crossing;
+    if (acedSSGet(L"C", lo, hi, filter, crossing) == RTNORM) {
+        ads_int32 n = 0;
+        acedSSLength(crossing, &n);
+        std::vector<AcDbObjectId> wires;
+        for (ads_int32 i = 0; i < n; ++i) {
+            ads_name ent;
+            AcDbObjectId id;
+            if (acedSSName(crossing, i, ent) == RTNORM && acdbGetObjectId(id, ent) == Acad::eOk)
+                wires.push_back(id);
+        }
+        acedSSFree(crossing);
+        trimAtExtents(ext, wires);
+    }
+    acutRelRb(filter);
+}
+
+void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double symbolScale, double lineWidth,
+                 double rotation, AcDbObjectId& symbolId, AcDbObjectIdArray& wires)
+{
+    resbuf osmode{};
+    acedGetVar(L"OSMODE", &osmode);
+    resbuf off{};
+    off.restype = RTSHORT;
+    off.resval.rint = 0;
+    acedSetVar(L"OSMODE", &off);
+
+    CSymbolChoice* choice = CurrentSymbolChoice();
+    const std::wstring name = choice ? choice->GetSelectedSymbol() : std::wstring();
+    if (name.empty() || name == L"NULL") {
+        acedSetVar(L"OSMODE", &osmode);
+        return;
+    }
+    const double f = scale * symbolScale;
+    const StubGeometry g = stubGeometry(slot, horizontal, f);
+    const bool oneStub = upper(name) == kOneStubBlock;
+    AcDbObjectIdArray stubs;
+    stubs.append(oneStub && g.farStub == 1 ? AcDbObjectId() : DrawWire(g.stub1From, g.stub1To, lineWidth, scale));
+    stubs.append(oneStub && g.farStub == 2 ? AcDbObjectId() : DrawWire(g.stub2From, g.stub2To, lineWidth, scale));
+
+    SetToCurrentLayer(kCategory, L"ELEMENT");
+    resbuf* found = acdbTblSearch(L"BLOCK", name.c_str(), 0);
+    const std::wstring block = found ? name : choice->GetLibraryFolder() + L"\\" + name;
+    acutRelRb(found);
+    if (acedCommand({L"_.INSERT", block, g.insertion, f, f, rotation}) != RTNORM) {
+        // Nothing half-placed: the stubs go again.
+        for (const AcDbObjectId& id : stubs)
+            EraseObject(id);
+        acedSetVar(L"OSMODE", &osmode);
+        return;
+    }
+    symbolId = lastEntity();
+    for (const AcDbObjectId& id : stubs)
+        wires.append(id);
+    if (upper(name) == kClearanceBlock)
+        clearAreaForE22(symbolId);
+    acedSetVar(L"OSMODE", &osmode);
+}
+
+} // namespace
+
+AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lineWidth, double scale)
+{
+    SetToCurrentLayer(kCategory, L"WIREFRAME");
+    acedCommand({L"_.COLOR", L"3"});
+    const double w = lineWidth * scale;
+    if (acedCommand({L"_.PLINE", from, L"W", w, w, to, L""}) != RTNORM)
+        return AcDbObjectId();
+    const AcDbObjectId wire = lastEntity();
+    if (!clearE22(from, to, wire))
+        return AcDbObjectId();
+    return wire;
+}
+
+AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation)
+{
+    const AcGePoint3d& lo = slot.minPoint();
+    const AcGePoint3d& hi = slot.maxPoint();
+    if (orientation == 0) {
+        const double y = (lo.y + hi.y) / 2;
+        return DrawWire(AcGePoint3d(lo.x, y, 0), AcGePoint3d(hi.x, y, 0), lineWidth, scale);
+    }
+    const double x = (lo.x + hi.x) / 2;
+    return DrawWire(AcGePoint3d(x, lo.y, 0), AcGePoint3d(x, hi.y, 0), lineWidth, scale);
+}
+
+AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation)
+{
+    return DrawCellWire(slot, scale, lineWidth, orientation == 0 ? 1 : 0);
+}
+
+void PlaceCellSymbol(const AcDbExtents& slot, int orientation, double scale, double symbolScale, double lineWidth,
+                     double rotation, AcDbObjectId& symbolId, AcDbObjectIdArray& wires)
+{
+    placeSymbol(slot, orientation == 0, scale, symbolScale, lineWidth, rotation, symbolId, wires);
+}
+
+void PlaceLinkSymbol(const AcDbExtents& slot, int orientation, double scale, double symbolScale, double lineWidth,
+                     double rotation, AcDbObjectId& symbolId, AcDbObjectIdArray& wires)
+{
+    placeSymbol(slot, orientation != 0, scale, symbolScale, lineWidth, rotation == 0 ? 90.0 : 0.0, symbolId, wires);
+}
+
+int EraseCellContents(CPrinPicGrid& grid, int stringIndex, int cellIndex, int kind)
+{
+    AcDbObjectIdArray wires, links, devices, bandDevices;
+    AcDbObjectId symbol, linkSymbol;
+    const int rc = grid.GetCellData(stringIndex, cellIndex, wires, symbol, links, linkSymbol, devices, bandDevices);
+    if (rc != 1)
+        return rc;
+    const AcDbObjectIdArray& list = kind == 0 ? links : wires;
+    for (const AcDbObjectId& id : list)
+        EraseObject(id);
+    EraseObject(kind == 0 ? linkSymbol : symbol);
+    return grid.SetCellData(stringIndex, cellIndex, kind == 0 ? 0 : 1, AcDbObjectIdArray(), AcDbObjectId(), devices,
+                            bandDevices);
+}
+
+int EraseEndZone(CPrinPicGrid& grid, int stringIndex)
+{
+    AcDbObjectIdArray wires;
+    AcDbObjectId symbol;
+    const int rc = grid.GetStringData(stringIndex, wires, symbol);
+    if (rc != 1)
+        return rc;
+    for (const AcDbObjectId& id : wires)
+        EraseObject(id);
+    EraseObject(symbol);
+    return grid.SetStringData(stringIndex, AcDbObjectIdArray(), AcDbObjectId());
+}
+
+int IsPointInExtents(const AcGePoint3d& point, const AcDbExtents& extents)
+{
+    const AcGePoint3d& lo = extents.minPoint();
+    const AcGePoint3d& hi = extents.maxPoint();
+    const AcGePoint3d p(point.x, point.y, 0.0);
+    const AcGePoint3d corners[4] = {AcGePoint3d(lo.x, lo.y, 0), AcGePoint3d(hi.x, lo.y, 0), AcGePoint3d(hi.x, hi.y, 0),
+                                    AcGePoint3d(lo.x, hi.y, 0)};
+    AcGeTol tol;
+    tol.setEqualPoint(0.1);
+    for (int i = 0; i < 4; ++i) {
+        const AcGePoint3d& a = corners[i];
+        const AcGePoint3d& b = corners[(i + 1) % 4];
+        if (a == b)
+            continue;
+        if (AcGeLine3d(a, b).isOn(p, tol))
+            return p.distanceTo(a) + p.distanceTo(b) <= a.distanceTo(b) ? 1 : 0;
+    }
+    return p.x > lo.x && p.x < hi.x && p.y > lo.y && p.y < hi.y ? 1 : 0;
+}
+
+int ZoomToInclude(const AcGePoint3d& p, const AcGePoint3d& q)
+{
+    double lowerLeft[2], upperRight[2];
+    XScjx(lowerLeft, upperRight);
+    bool changed = false;
+    auto widen = [&](double& v, double candidate, bool lower) {
+        if (lower ? candidate < v : candidate > v) {
+            v = candidate;
+            changed = true;
+        }
+    };
+    widen(lowerLeft[0], std::min(p.x, q.x), true);
+    widen(lowerLeft[1], std::min(p.y, q.y), true);
+    widen(upperRight[0], std::max(p.x, q.x), false);
+    widen(upperRight[1], std::max(p.y, q.y), false);
+    if (changed)
+        acedCommand({L"_.Zoom", AcGePoint3d(lowerLeft[0], lowerLeft[1], 0), AcGePoint3d(upperRight[0], upperRight[1], 0)});
+    return 1;
+}
