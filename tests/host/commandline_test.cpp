@@ -17,22 +17,7 @@ namespace {
 
 std::string g_out;
 
-class Lines : public host::LineSource {
-public:
-    explicit Lines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
-    bool readLine(std::string& line, const std::string&) override
-    {
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-
-private:
-    std::deque<std::string> m_lines;
-};
+using Lines = testutil::ScriptLines;
 
 class CommandLineTest : public ::testing::Test {
 protected:

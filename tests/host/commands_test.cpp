@@ -26,22 +26,7 @@ std::string withoutSeed(const std::string& dxf)
     return std::regex_replace(dxf, std::regex("\\$HANDSEED\n  5\n[0-9A-F]+\n"), "$HANDSEED\n");
 }
 
-class Lines : public host::LineSource {
-public:
-    explicit Lines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
-    bool readLine(std::string& line, const std::string&) override
-    {
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-
-private:
-    std::deque<std::string> m_lines;
-};
+using Lines = testutil::ScriptLines;
 
 AcGePoint3d pt(double x, double y)
 {

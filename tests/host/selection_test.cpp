@@ -7,6 +7,8 @@
 #include "host/dbmain.h"
 #include "host/selection.h"
 
+#include "testutil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,22 +22,7 @@ namespace {
 
 std::string g_out;
 
-class Lines : public host::LineSource {
-public:
-    explicit Lines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
-    bool readLine(std::string& line, const std::string&) override
-    {
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-
-private:
-    std::deque<std::string> m_lines;
-};
+using Lines = testutil::ScriptLines;
 
 using Ids = std::set<AcDbObjectId>;
 

@@ -38,22 +38,7 @@ public:
     std::wstring GetSymbolCode() const override { return L"KA"; }
 };
 
-class Lines : public host::LineSource {
-public:
-    explicit Lines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
-    bool readLine(std::string& line, const std::string&) override
-    {
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-
-private:
-    std::deque<std::string> m_lines;
-};
+using Lines = testutil::ScriptLines;
 
 class DrawingTest : public ::testing::Test {
 protected:

@@ -1,6 +1,9 @@
 // Test helpers: temporary folders, running commands, the ezdxf scripts.
 #pragma once
 
+#include "host/commandline.h"
+
+#include <deque>
 #include <string>
 
 namespace testutil {
@@ -33,6 +36,24 @@ bool haveEzdxf();
 // Runs tests/tools/NAME.py with arguments; fails the current test when it
 // exits non-zero. Returns its output.
 std::string runPythonTool(const std::string& name, const std::string& args);
+
+// Lines of a script for the command line, echoed as a script's are.
+class ScriptLines : public host::LineSource {
+public:
+    explicit ScriptLines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
+    bool readLine(std::string& line, const std::string&) override
+    {
+        if (m_lines.empty())
+            return false;
+        line = m_lines.front();
+        m_lines.pop_front();
+        return true;
+    }
+    bool echoes() const override { return true; }
+
+private:
+    std::deque<std::string> m_lines;
+};
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& data);
