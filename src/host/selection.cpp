@@ -861,6 +861,8 @@ private:
 
 constexpr std::int64_t kSetMagic = 0x5353'4554'0000'0001; // "SSET"
 std::unordered_map<std::int64_t, AcDbObjectIdArray> g_sets;
+// The drawing each set was made in: a set dies with its drawing.
+std::unordered_map<std::int64_t, std::int64_t> g_setDrawing;
 std::int64_t g_nextSet = 1;
 
 // What acedSSGet selected last ("P"), and the serial of its database (a
@@ -1144,6 +1146,8 @@ void newSelectionSet(const AcDbObjectIdArray& ids, ads_name ss)
     addUnique(unique, seen, ids, added);
     const std::int64_t serial = g_nextSet++;
     g_sets[serial] = std::move(unique);
+    const AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
+    g_setDrawing[serial] = db ? db->serial() : -1;
     ss[0] = serial;
     ss[1] = kSetMagic;
 }
@@ -1153,7 +1157,15 @@ AcDbObjectIdArray* selectionSetIds(const ads_name ss)
     if (!ss || ss[1] != kSetMagic)
         return nullptr;
     auto it = g_sets.find(ss[0]);
-    return it == g_sets.end() ? nullptr : &it->second;
+    if (it == g_sets.end())
+        return nullptr;
+    auto drawing = g_setDrawing.find(ss[0]);
+    if (drawing != g_setDrawing.end() && drawing->second >= 0 && !AcDbDatabase::fromSerial(drawing->second)) {
+        g_sets.erase(it);
+        g_setDrawing.erase(drawing);
+        return nullptr;
+    }
+    return &it->second;
 }
 
 AcDbObjectIdArray selectInWindow(const AcDbExtents& window, bool crossing, const resbuf* filter)
@@ -1292,6 +1304,7 @@ int acedSSFree(const ads_name sname)
     if (!host::selectionSetIds(sname))
         return RTERROR;
     g_sets.erase(sname[0]);
+    g_setDrawing.erase(sname[0]);
     return RTNORM;
 }
 

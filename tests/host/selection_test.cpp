@@ -490,3 +490,16 @@ TEST_F(SelectionTest, InteractiveSelectionPicksWindowsAndReportsUntilEnter)
 }
 
 } // namespace
+
+TEST(SelectionSetLifetime, ASetDiesWithItsDrawing)
+{
+    AcApDocument* doc = acDocManager->newDocument();
+    ads_name ss;
+    ASSERT_EQ(acedSSAdd(nullptr, nullptr, ss), RTNORM);
+    ads_int32 n = -1;
+    EXPECT_EQ(acedSSLength(ss, &n), RTNORM);
+    acDocManager->closeDocument(doc);
+    EXPECT_EQ(acedSSLength(ss, &n), RTERROR);
+    EXPECT_EQ(acedSSFree(ss), RTERROR);
+    acDocManager->closeAll();
+}
