@@ -1,8 +1,8 @@
 #include "frame/ModuleDialogs.h"
 
-// The dialogs come with the palette, panel and tool parts of the module;
-// until those are built no dialog can exist, so teardown has nothing to do.
-CYlthzDialog* g_pYlthzDlg = nullptr;
+// The panel and terminal dialogs come with the panel and tool parts of the
+// module; until those are built neither can exist, so teardown has nothing
+// to do for them.
 CPmtsbcsDlg* g_pPmtsbcsDlg = nullptr;
 CDzjdsjDlg* g_pDzjdsjDlg = nullptr;
 
@@ -14,9 +14,4 @@ void DeletePanelDialog()
 void CloseDzjdDialog()
 {
     g_pDzjdsjDlg = nullptr;
-}
-
-void ClosePalette()
-{
-    g_pYlthzDlg = nullptr;
 }

@@ -2,18 +2,18 @@
 // between LISP calls and is destroyed when the module unloads.
 #pragma once
 
-class CYlthzDialog;
+#include "library/YlthzDialog.h"
+
 class CPmtsbcsDlg;
 class CDzjdsjDlg;
 
 // Null while the dialog does not exist.
-extern CYlthzDialog* g_pYlthzDlg;
 extern CPmtsbcsDlg* g_pPmtsbcsDlg;
 extern CDzjdsjDlg* g_pDzjdsjDlg;
 
 // Teardown at unload: the panel equipment dialog is deleted; the terminal
 // and contact dialog closed; the palette saves its position and choices,
-// then is destroyed. Each does nothing when its dialog does not exist.
+// then is destroyed (ClosePalette, with the palette). Each does nothing
+// when its dialog does not exist.
 void DeletePanelDialog();
 void CloseDzjdDialog();
-void ClosePalette();

@@ -68,12 +68,22 @@ public:
     void closeAll();
     // Types text into a document's input queue, as if the user typed it.
     void sendStringToExecute(AcApDocument* doc, const ACHAR* text);
+    // The stack of resource handles that dialog code pushes around its
+    // template lookups (module instances); state only.
+    void pushResourceHandle(void* hInstance) { m_resources.push_back(hInstance); }
+    void popResourceHandle()
+    {
+        if (!m_resources.empty())
+            m_resources.pop_back();
+    }
+    void* currentResourceHandle() const { return m_resources.empty() ? nullptr : m_resources.back(); }
 
 private:
     AcApDocument* add(std::unique_ptr<AcApDocument> doc);
     std::vector<std::unique_ptr<AcApDocument>> m_docs;
     AcApDocument* m_current = nullptr;
     int m_untitled = 0;
+    std::vector<void*> m_resources;
 };
 AcApDocManager* acDocManagerPtr();
 #define acDocManager acDocManagerPtr()

@@ -4,7 +4,7 @@
 #include "components/TalvoDataBase.h"
 #include "grid/PrinPicGrid.h"
 #include "host/aced.h"
-#include "schematic/SymbolChoice.h"
+#include "library/YlthzDialog.h"
 
 #include <cwctype>
 
@@ -206,12 +206,12 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
     off.resval.rint = 0;
     acedSetVar(L"OSMODE", &off);
 
-    CSymbolChoice* choice = CurrentSymbolChoice();
-    const std::wstring name = choice ? choice->GetSelectedSymbol() : std::wstring();
-    if (name.empty() || name == L"NULL") {
+    CString chosen;
+    if (!g_pYlthzDlg || !g_pYlthzDlg->GetSelectedSymbol(chosen)) {
         acedSetVar(L"OSMODE", &osmode);
         return;
     }
+    const std::wstring name = chosen.GetString();
     const double f = scale * symbolScale;
     const StubGeometry g = stubGeometry(slot, horizontal, f);
     const bool oneStub = upper(name) == kOneStubBlock;
@@ -221,7 +221,9 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
 
     SetToCurrentLayer(kCategory, L"ELEMENT");
     resbuf* found = acdbTblSearch(L"BLOCK", name.c_str(), 0);
-    const std::wstring block = found ? name : choice->GetLibraryFolder() + L"\\" + name;
+    CString folder;
+    g_pYlthzDlg->GetLibraryFolder(folder);
+    const std::wstring block = found ? name : std::wstring(folder.GetString()) + L"\\" + name;
     acutRelRb(found);
     if (acedCommand({L"_.INSERT", block, g.insertion, f, f, rotation}) != RTNORM) {
         // Nothing half-placed: the stubs go again.

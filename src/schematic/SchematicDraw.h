@@ -29,7 +29,7 @@ AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidt
 // A wire across a link slot between strings: the other direction.
 AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation);
 
-// Inserts the chosen symbol (CurrentSymbolChoice) in a cell's symbol slot
+// Inserts the palette's chosen symbol in a cell's symbol slot
 // with its two stubs; the stubs' ids (null for a stub removed by the
 // clearance or left out for R10) are appended to wires in drawing order,
 // the block reference's id goes to symbolId. Nothing is drawn when no

@@ -3,7 +3,7 @@
 #include "components/NorvexGloFunc.h"
 #include "host/aced.h"
 #include "host/dbmain.h"
-#include "schematic/SymbolChoice.h"
+#include "library/YlthzDialog.h"
 
 #include <cwchar>
 
@@ -101,9 +101,12 @@ int writeXdata(const AcDbObjectId& id, bool symbol, double stringPitch, double c
         return 0;
     }
     if (symbol) {
-        const CSymbolChoice* choice = CurrentSymbolChoice();
-        const std::wstring tksy = choice ? choice->GetSymbolDescription() + L"&" + choice->GetSymbolCode() : L"&";
-        attachString(entity, L"TKSY", tksy);
+        CString description, code;
+        if (g_pYlthzDlg) {
+            g_pYlthzDlg->GetSymbolDescription(description);
+            g_pYlthzDlg->GetSymbolCode(code);
+        }
+        attachString(entity, L"TKSY", std::wstring(description.GetString()) + L"&" + code.GetString());
     }
     attachString(entity, L"YLTHZCS",
                  FormatSchematicParameters(stringPitch, cellPitch, lineWidth, symbolScale, cellsPerString, orientation));

@@ -411,13 +411,15 @@ BOOL CToolBarCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UIN
     return TRUE;
 }
 
-int CToolBarCtrl::AddBitmap(int nNumButtons, UINT)
+int CToolBarCtrl::AddBitmap(int nNumButtons, UINT nBitmapID)
 {
     Window* w = as(m_hWnd, WndClass::Toolbar);
     if (!w || nNumButtons <= 0)
         return -1;
     const int first = w->images;
     w->images += nNumButtons;
+    w->bitmaps.emplace_back(nBitmapID, nNumButtons);
+    invalidate(*w, nullptr, true);
     return first;
 }
 

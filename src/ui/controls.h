@@ -132,8 +132,11 @@ class CToolBarCtrl : public CWnd {
 public:
     // A new toolbar window as a child of pParentWnd.
     BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
-    // Counts images only (images are drawn later); returns the index of the
-    // first one added, -1 on failure.
+    // Adds the pictures of a bitmap resource (ui::registerBitmapResource),
+    // split into nNumButtons equal parts side by side; returns the index of
+    // the first one added, -1 on failure. A button shows image iBitmap
+    // centred, greyed when disabled; an image whose bitmap is not
+    // registered shows nothing.
     int AddBitmap(int nNumButtons, UINT nBitmapID);
     BOOL AddButtons(int nNumButtons, const TBBUTTON* pButtons);
     BOOL InsertButton(int nIndex, const TBBUTTON* pButton);

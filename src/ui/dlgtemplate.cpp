@@ -14,7 +14,28 @@ std::map<UINT, std::unique_ptr<DialogTemplate>>& registry()
     return *r;
 }
 
+std::map<UINT, BitmapResource>& bitmaps()
+{
+    static auto* r = new std::map<UINT, BitmapResource>;
+    return *r;
+}
+
 } // namespace
+
+bool registerBitmapResource(UINT id, BitmapResource bitmap)
+{
+    if (bitmap.width <= 0 || bitmap.height <= 0 ||
+        bitmap.pixels.size() != static_cast<size_t>(bitmap.width) * static_cast<size_t>(bitmap.height))
+        return false;
+    bitmaps()[id] = std::move(bitmap);
+    return true;
+}
+
+const BitmapResource* findBitmapResource(UINT id)
+{
+    auto it = bitmaps().find(id);
+    return it == bitmaps().end() ? nullptr : &it->second;
+}
 
 void registerDialogTemplate(DialogTemplate tmpl)
 {

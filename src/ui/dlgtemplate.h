@@ -95,6 +95,19 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
 };
 
+// A bitmap resource (toolbar images are a strip of equal pictures side by
+// side): pixels row by row from the top. Pixels of the button face colour
+// (RGB 192, 192, 192) are transparent on a toolbar.
+struct BitmapResource {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+};
+// Adds a bitmap, replacing one with the same id; false (nothing added)
+// when the size is below 1 or the pixels do not fill it.
+bool registerBitmapResource(UINT id, BitmapResource bitmap);
+const BitmapResource* findBitmapResource(UINT id);
+
 // Adds a template, replacing one with the same id.
 void registerDialogTemplate(DialogTemplate tmpl);
 // The template with this id, or nullptr. The pointer stays valid until the

@@ -343,14 +343,16 @@ private:
         const UINT up = right ? WM_RBUTTONUP : WM_LBUTTONUP;
         const UINT dblclk = right ? WM_RBUTTONDBLCLK : WM_LBUTTONDBLCLK;
         const LPARAM lp = MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y));
-        send(targetH, down, keys | button, lp);
-        if (lookup(targetH))
-            send(targetH, up, keys, lp);
-        if (dbl && lookup(targetH)) {
-            send(targetH, dblclk, keys | button, lp);
-            if (lookup(targetH))
-                send(targetH, up, keys, lp);
+        // The press goes through the message queue, a release 60 ms and a
+        // second press 120 ms after it, so that a handler may look ahead
+        // for the rest of a double click.
+        postAt(targetH, down, keys | button, lp, 0);
+        postAt(targetH, up, keys, lp, 60);
+        if (dbl) {
+            postAt(targetH, dblclk, keys | button, lp, 120);
+            postAt(targetH, up, keys, lp, 180);
         }
+        runPosted();
         return true;
     }
 

@@ -196,6 +196,35 @@ std::wstring stripAmpersand(const std::wstring& s)
 
 } // namespace
 
+// Image `image` of the toolbar's bitmaps, centred in the button; light grey
+// (192, 192, 192) is transparent, a disabled button shows its picture in grey.
+static void drawToolbarImage(Pixels& p, const Window& w, int image, const CRect& r, bool enabled, bool down)
+{
+    if (image < 0)
+        return;
+    for (const auto& [id, count] : w.bitmaps) {
+        if (image >= count) {
+            image -= count;
+            continue;
+        }
+        const ui::BitmapResource* bmp = ui::findBitmapResource(id);
+        if (!bmp)
+            return;
+        const int iw = bmp->width / count;
+        const int ih = bmp->height;
+        const int x0 = r.left + (r.Width() - iw) / 2 + (down ? 1 : 0);
+        const int y0 = r.top + (r.Height() - ih) / 2 + (down ? 1 : 0);
+        for (int y = 0; y < ih; ++y)
+            for (int x = 0; x < iw; ++x) {
+                const COLORREF c = bmp->pixels[static_cast<size_t>(y) * bmp->width + image * iw + x];
+                if (c == RGB(192, 192, 192) || !p.inside(x0 + x, y0 + y))
+                    continue;
+                p.at(x0 + x, y0 + y) = enabled ? c : kShadow;
+            }
+        return;
+    }
+}
+
 void paintClassLook(Window& w)
 {
     Pixels& p = *backing(w);
@@ -207,7 +236,7 @@ void paintClassLook(Window& w)
     case WndClass::Button: {
         const DWORD type = w.style & BS_TYPEMASK;
         if (type == BS_GROUPBOX) {
-            fill(p, all, ui::kFaceColor);
+            fill(p, all, kClear);
             frame(p, CRect(0, textHeight() / 2, p.width, p.height), kShadow, kShadow);
             const int tw = textWidth(caption);
             if (tw > 0) {
@@ -243,7 +272,8 @@ void paintClassLook(Window& w)
     }
     case WndClass::Static: {
         const DWORD type = w.style & SS_TYPEMASK;
-        fill(p, all, ui::kFaceColor);
+        const bool hollow = type == SS_BLACKFRAME || type == SS_ETCHEDFRAME;
+        fill(p, all, hollow ? kClear : ui::kFaceColor);
         if (type == SS_BLACKRECT)
             fill(p, all, kBlack);
         else if (type == SS_BLACKFRAME || type == SS_ETCHEDFRAME || (w.style & SS_SUNKEN))
@@ -305,6 +335,10 @@ void paintClassLook(Window& w)
                 fill(p, r, kPressed);
                 frame(p, r, kShadow, kWhite);
             }
+            const TBBUTTON& b = w.buttons[static_cast<size_t>(i)];
+            if (!(b.fsStyle & TBSTYLE_SEP) && !r.IsRectEmpty())
+                drawToolbarImage(p, w, b.iBitmap, r, enabled && (b.fsState & TBSTATE_ENABLED),
+                                 checked || i == w.pressedButton);
         }
         break;
     default:
@@ -345,8 +379,9 @@ void blit(Pixels& dst, const Pixels& src, int ox, int oy, const CRect& clip)
     for (int y = 0; y < src.height; ++y)
         for (int x = 0; x < src.width; ++x) {
             const int dx = ox + x, dy = oy + y;
-            if (dst.inside(dx, dy) && clip.PtInRect(CPoint(dx, dy)))
-                dst.at(dx, dy) = src.px[static_cast<size_t>(y) * src.width + x];
+            const COLORREF c = src.px[static_cast<size_t>(y) * src.width + x];
+            if (c != kClear && dst.inside(dx, dy) && clip.PtInRect(CPoint(dx, dy)))
+                dst.at(dx, dy) = c;
         }
 }
 
@@ -403,7 +438,9 @@ bool encode(png_structp png, png_infop info, FILE* f, const Pixels& img, std::ve
     png_write_info(png, info);
     for (int y = 0; y < img.height; ++y) {
         for (int x = 0; x < img.width; ++x) {
-            const COLORREF c = img.px[static_cast<size_t>(y) * img.width + x];
+            COLORREF c = img.px[static_cast<size_t>(y) * img.width + x];
+            if (c == kClear)
+                c = ui::kFaceColor;
             row[x * 3] = GetRValue(c);
             row[x * 3 + 1] = GetGValue(c);
             row[x * 3 + 2] = GetBValue(c);

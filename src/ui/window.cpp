@@ -17,6 +17,7 @@ struct Posted {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    DWORD time;
 };
 
 struct State {
@@ -492,7 +493,20 @@ LRESULT send(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
     return obj->WindowProc(message, wParam, lParam);
 }
 
-void post(HWND h, UINT message, WPARAM wParam, LPARAM lParam) { st().posted.push_back({h, message, wParam, lParam}); }
+void post(HWND h, UINT message, WPARAM wParam, LPARAM lParam) { postAt(h, message, wParam, lParam, 0); }
+
+void postAt(HWND h, UINT message, WPARAM wParam, LPARAM lParam, DWORD delay)
+{
+    st().posted.push_back({h, message, wParam, lParam, desktop().clock + delay});
+}
+
+namespace {
+void advanceClock(DWORD time)
+{
+    if (static_cast<std::int32_t>(time - desktop().clock) > 0)
+        desktop().clock = time;
+}
+} // namespace
 
 void runPosted()
 {
@@ -502,6 +516,7 @@ void runPosted()
     while (n-- > 0 && !st().posted.empty()) {
         const Posted p = st().posted.front();
         st().posted.pop_front();
+        advanceClock(p.time);
         send(p.hwnd, p.message, p.wParam, p.lParam);
     }
 }
@@ -1128,6 +1143,40 @@ BOOL SetDoubleClickTime(UINT ms)
 }
 
 BOOL IsWindow(HWND hWnd) { return ui::detail::lookup(hWnd) != nullptr; }
+
+BOOL PeekMessage(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg)
+{
+    using namespace ui::detail;
+    auto& queue = st().posted;
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (hWnd && it->hwnd != hWnd)
+            continue;
+        if ((filterMin || filterMax) && (it->message < filterMin || it->message > filterMax))
+            continue;
+        if (msg) {
+            *msg = MSG{it->hwnd, it->message, it->wParam, it->lParam, it->time, POINT{0, 0}};
+            const UINT m = it->message;
+            if (m >= WM_MOUSEMOVE && m <= WM_RBUTTONDBLCLK)
+                msg->pt = POINT{GET_X_LPARAM(it->lParam), GET_Y_LPARAM(it->lParam)};
+        }
+        if (removeMsg & PM_REMOVE) {
+            advanceClock(it->time);
+            queue.erase(it);
+        }
+        return TRUE;
+    }
+    desktop().clock += 10;
+    return FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessage(const MSG* msg)
+{
+    return msg ? ui::detail::send(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+}
+
+DWORD GetTickCount() { return ui::detail::desktop().clock; }
 
 int MulDiv(int a, int b, int c)
 {

@@ -382,6 +382,34 @@ BOOL SystemParametersInfo(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinI
 // The double-click time in milliseconds (default 500); state only.
 UINT GetDoubleClickTime();
 BOOL SetDoubleClickTime(UINT ms);
+
+// The thread's message queue: posted messages and the mouse input of the
+// event being carried out, each stamped with the time it was queued.
+// Time is the toolkit's own clock in milliseconds, from 0 at reset: it
+// moves to a message's time when the message is taken, and a thread that
+// finds the queue empty idles 10 ms. So a loop that waits for more input
+// sees the rest of a double click at once and, after a single click, an
+// empty queue for as long as it keeps looking.
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+using LPMSG = MSG*;
+inline constexpr UINT PM_NOREMOVE = 0x0;
+inline constexpr UINT PM_REMOVE = 0x1;
+// The first queued message for hWnd (any window when null) with a message
+// number from filterMin to filterMax (0, 0: any); removed with PM_REMOVE.
+BOOL PeekMessage(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+// No keyboard messages are queued: nothing to translate; FALSE.
+BOOL TranslateMessage(const MSG* msg);
+// Sends the message to its window; its result.
+LRESULT DispatchMessage(const MSG* msg);
+// Milliseconds of the toolkit's clock.
+DWORD GetTickCount();
 // True while the handle names a window that has not been destroyed.
 BOOL IsWindow(HWND hWnd);
 // a * b / c rounded to the nearest integer (halves away from zero);

@@ -16,7 +16,7 @@ using drawtest::output;
 
 class DragInsertTest : public DrawingTest {
 protected:
-    std::wstring file() const { return choice.folder + L"\\CT-NO"; }
+    std::wstring file() const { return libraryFolder + L"\\CT-NO"; }
     // Runs a drag with the given replies; returns the status.
     int drag(std::deque<std::string> replies, double scale = 1.0, double rotation = 0.0,
              const std::wstring& block = {})

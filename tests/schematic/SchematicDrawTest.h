@@ -1,5 +1,5 @@
 // Shared set-up of the drawing tests: the default installation written
-// once, a fresh drawing per test, a symbol choice the test sets, and the
+// once, a fresh drawing per test, the palette to choose symbols from, and the
 // command line's output and input.
 #pragma once
 
@@ -9,13 +9,15 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "install/DefaultInstallation.h"
-#include "schematic/SymbolChoice.h"
+#include "library/YlthzDialog.h"
+#include "ui/afxwin.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
@@ -27,16 +29,6 @@ inline std::string& output()
     static std::string out;
     return out;
 }
-
-class Choice : public CSymbolChoice {
-public:
-    std::wstring symbol = L"NULL";
-    std::wstring folder;
-    std::wstring GetSelectedSymbol() const override { return symbol; }
-    std::wstring GetLibraryFolder() const override { return folder; }
-    std::wstring GetSymbolDescription() const override { return L"常开触点"; }
-    std::wstring GetSymbolCode() const override { return L"KA"; }
-};
 
 using Lines = testutil::ScriptLines;
 
@@ -61,12 +53,15 @@ protected:
         acDocManager->newDocument();
         db = acdbHostApplicationServices()->workingDatabase();
         const auto layout = ctrlsch::install::installationLayout(s_dir->path());
-        std::string folder = layout.libraries.at(0).folder.string();
-        for (char& c : folder)
-            if (c == '/')
-                c = '\\';
-        choice.folder = utf8ToWide(folder);
-        SetCurrentSymbolChoice(&choice);
+        std::filesystem::remove(layout.userDir / "VmqTemporary.Qrz");
+        ui::reset();
+        ui::setOutputSink(&uiOut);
+        g_pYlthzDlg = new CYlthzDialog;
+        ASSERT_TRUE(g_pYlthzDlg->Create());
+        g_pYlthzDlg->ShowWindow(SW_SHOWNA);
+        CString folder;
+        g_pYlthzDlg->GetLibraryFolder(folder);
+        libraryFolder = folder.GetString();
         LayerInfo info;
         GetDQLayerName(L"SCHEMATIC", L"WIREFRAME", info);
         wireLayer = wideToUtf8(info.name);
@@ -75,11 +70,35 @@ protected:
     }
     void TearDown() override
     {
-        SetCurrentSymbolChoice(nullptr);
+        ClosePalette();
+        ui::reset();
         host::setLineSource(nullptr);
         acDocManager->closeAll();
         host::setOutput(nullptr);
         ::unsetenv("CTRLSCH_SETTINGS");
+    }
+    // Chooses a symbol of the palette by name as a user would: pages to it
+    // and clicks it. "NULL" chooses a blank slot.
+    void choose(const std::wstring& name)
+    {
+        const CSymbolIndex& index = g_pYlthzDlg->GetIndex();
+        const std::wstring wanted = name == L"NULL" ? std::wstring(CSymbolIndex::kEmptySlotName) : name;
+        int slot = -1;
+        for (int i = 0; i < index.GetCount() && slot < 0; ++i)
+            if (index.GetName(i) == wanted)
+                slot = i;
+        ASSERT_GE(slot, 0) << wideToUtf8(name);
+        const int n = g_pYlthzDlg->GetGridSize();
+        while (g_pYlthzDlg->GetPage() < slot / (n * n))
+            ASSERT_TRUE(ui::dispatchEvent("@click palette 21827"));
+        while (g_pYlthzDlg->GetPage() > slot / (n * n))
+            ASSERT_TRUE(ui::dispatchEvent("@click palette 21818"));
+        const int local = slot % (n * n);
+        const CRect r = g_pYlthzDlg->GetPreviewRect();
+        const int w = r.Width() / n, h = r.Height() / n;
+        const int x = r.left + w * (local % n) + w / 2, y = r.top + h * (local / n) + h / 2;
+        ASSERT_TRUE(ui::dispatchEvent("@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y)));
+        ASSERT_EQ(g_pYlthzDlg->GetSelection(), slot);
     }
     void feed(std::deque<std::string> lines)
     {
@@ -110,7 +129,8 @@ protected:
 
     static testutil::TempDir* s_dir;
     AcDbDatabase* db = nullptr;
-    Choice choice;
+    std::wstring libraryFolder;
+    ui::StringOutputSink uiOut;
     std::string wireLayer, elementLayer;
     std::unique_ptr<Lines> m_lines;
 };

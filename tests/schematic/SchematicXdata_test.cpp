@@ -1,7 +1,6 @@
 // The schematic's extended data: the parameter text, identifier points,
 // symbol references, and reading texts around brace pairs.
 #include "schematic/SchematicXdata.h"
-#include "schematic/SymbolChoice.h"
 
 #include "host/acapdoc.h"
 #include "host/commandline.h"
@@ -12,14 +11,6 @@
 namespace {
 
 std::string g_out;
-
-class Choice : public CSymbolChoice {
-public:
-    std::wstring GetSelectedSymbol() const override { return L"CT-NO"; }
-    std::wstring GetLibraryFolder() const override { return L"D:\\lib\\YLTFH"; }
-    std::wstring GetSymbolDescription() const override { return L"常开触点"; }
-    std::wstring GetSymbolCode() const override { return L"KM"; }
-};
 
 class XdataTest : public ::testing::Test {
 protected:
@@ -33,7 +24,6 @@ protected:
     }
     void TearDown() override
     {
-        SetCurrentSymbolChoice(nullptr);
         acDocManager->closeAll();
         host::setOutput(nullptr);
     }
@@ -93,12 +83,10 @@ TEST_F(XdataTest, ParametersAreSixFieldsInTheirFormats)
     EXPECT_EQ(items, 2) << "the application name and one point";
 }
 
-TEST_F(XdataTest, SymbolsCarryTheChosenSymbolsReference)
+TEST_F(XdataTest, SymbolsWithoutAPaletteCarryAnEmptyReference)
 {
-    Choice choice;
-    SetCurrentSymbolChoice(&choice);
     ASSERT_EQ(WriteSymbolXdata(line, 20, 30, 0.3, 1, 3, 0, AcGePoint3d(0, 0, 0)), 1);
-    EXPECT_EQ(firstString(L"TKSY"), L"常开触点&KM");
+    EXPECT_EQ(firstString(L"TKSY"), L"&");
     EXPECT_EQ(firstString(L"YLTHZCS"), L"20.00&30.00&0.30&1.00&3&0");
 }
 

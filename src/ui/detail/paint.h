@@ -21,6 +21,11 @@ struct Pixels {
     COLORREF& at(int x, int y) { return px[static_cast<size_t>(y) * width + x]; }
 };
 
+// Hollow controls (frames and group boxes) leave their inside in this
+// colour, which composing skips so that the parent shows through; written
+// as the face colour where a hollow control is saved alone.
+inline constexpr COLORREF kClear = 0xFF000000u;
+
 // The window's backing bitmap, of its client size (remade, blank, when the
 // size changed).
 std::shared_ptr<Pixels> backing(Window& w);

@@ -86,6 +86,8 @@ struct Window {
     CSize buttonSize{24, 22};
     CSize bitmapSize{16, 15};
     int images = 0;
+    // Bitmap resources added with AddBitmap: (id, images), in order.
+    std::vector<std::pair<UINT, int>> bitmaps;
     int pressedButton = -1;
 
     // Dialogs.
@@ -220,6 +222,8 @@ struct Desktop {
     CSize screen{1920, 1080};
     CRect workArea{0, 0, 1920, 1040};
     UINT doubleClickTime = 500;
+    // The toolkit's clock in milliseconds.
+    DWORD clock = 0;
 };
 Desktop& desktop();
 HWND desktopWindow();
@@ -228,6 +232,8 @@ HWND mainWindow();
 std::vector<HWND> allWindows();
 void destroyAll();
 void runPosted();
+// Queues a message stamped `delay` ms after the clock.
+void postAt(HWND h, UINT message, WPARAM wParam, LPARAM lParam, DWORD delay);
 void runPaints();
 void clearPosted();
 

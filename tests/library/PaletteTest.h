@@ -1,0 +1,158 @@
+// Shared set-up of the palette tests: the default installation written
+// once, a settings file per test that may point elsewhere, a fresh
+// project data file, a drawing whose input queue receives the keywords,
+// and helpers that click into the palette as a user would.
+#pragma once
+
+#include "host/acapdoc.h"
+#include "host/aced.h"
+#include "host/commandline.h"
+#include "install/DefaultInstallation.h"
+#include "library/YlthzDialog.h"
+#include "testutil.h"
+#include "ui/afxwin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace palettetest {
+
+namespace fs = std::filesystem;
+
+inline std::string& hostOutput()
+{
+    static std::string out;
+    return out;
+}
+
+class PaletteTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new testutil::TempDir();
+        std::string error;
+        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
+        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_layout;
+        delete s_dir;
+        s_dir = nullptr;
+        s_layout = nullptr;
+    }
+    void SetUp() override
+    {
+        ui::reset();
+        ui::setOutputSink(&m_uiOut);
+        useSymbolFolder(s_layout->dwgDir);
+        fs::remove(projectFile());
+        hostOutput().clear();
+        host::setOutput([](const std::string& s) { hostOutput() += s; });
+        host::setEventHandler(ui::dispatchEvent);
+        acDocManager->newDocument();
+    }
+    void TearDown() override
+    {
+        ClosePalette();
+        host::setLineSource(nullptr);
+        host::setEventHandler(nullptr);
+        acDocManager->closeAll();
+        host::setOutput(nullptr);
+        ui::reset();
+        ::unsetenv("CTRLSCH_SETTINGS");
+    }
+
+    // A settings file like the installation's with another symbol drawing
+    // folder.
+    void useSymbolFolder(const fs::path& folder)
+    {
+        std::string text = testutil::readFile(s_layout->settings.string());
+        const std::string from = s_layout->dwgDir.string();
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, from.size(), folder.string());
+        const std::string path = m_dir.file("settings.json");
+        testutil::writeFile(path, text);
+        ::setenv("CTRLSCH_SETTINGS", path.c_str(), 1);
+    }
+    static fs::path projectFile() { return s_layout->userDir / "VmqTemporary.Qrz"; }
+
+    // Opens the palette as the drawing entries do and shows it.
+    CYlthzDialog* open()
+    {
+        EXPECT_EQ(g_pYlthzDlg, nullptr);
+        g_pYlthzDlg = new CYlthzDialog;
+        EXPECT_TRUE(g_pYlthzDlg->Create());
+        g_pYlthzDlg->ShowWindow(SW_SHOW);
+        ui::idle();
+        return g_pYlthzDlg;
+    }
+    CYlthzDialog& palette() { return *g_pYlthzDlg; }
+
+    bool event(const std::string& line) { return ui::dispatchEvent(line); }
+    // What the palette has typed on the command line since the last call.
+    std::string sent()
+    {
+        std::string& pending = acDocManager->curDocument()->pendingInput();
+        return std::exchange(pending, std::string());
+    }
+    // The centre of a slot of the shown page, in the dialog's client
+    // coordinates.
+    CPoint slotCentre(int local) const
+    {
+        const CRect r = g_pYlthzDlg->GetPreviewRect();
+        const int n = g_pYlthzDlg->GetGridSize();
+        const int w = r.Width() / n, h = r.Height() / n;
+        return CPoint(r.left + w * (local % n) + w / 2, r.top + h * (local / n) + h / 2);
+    }
+    bool clickSlot(int local, const std::string& extra = {})
+    {
+        const CPoint p = slotCentre(local);
+        return event("@mouse palette 0 " + std::to_string(p.x) + " " + std::to_string(p.y) + extra);
+    }
+    std::wstring caption() const
+    {
+        CString text;
+        g_pYlthzDlg->GetWindowText(text);
+        return text.GetString();
+    }
+    bool enabled(int id) const { return g_pYlthzDlg->GetDlgItem(id)->IsWindowEnabled(); }
+    std::wstring text(int id) const
+    {
+        CString t;
+        g_pYlthzDlg->GetDlgItem(id)->GetWindowText(t);
+        return t.GetString();
+    }
+    // A setting as saved in the project data file.
+    std::wstring saved(const wchar_t* key) const
+    {
+        CInterDpData data;
+        if (!data.ReadDataFromQrzFile(utf8ToWide(projectFile().string()).c_str()))
+            return L"<unreadable>";
+        const DpValueNode* node = data.GetSubValueFromPathW(0, key);
+        return node && node->text ? node->text : L"<missing>";
+    }
+    void store(const wchar_t* key, const std::wstring& value) const
+    {
+        CInterDpData data;
+        const std::wstring path = utf8ToWide(projectFile().string());
+        data.ReadDataFromQrzFile(path.c_str());
+        data.SetSubValueW(key, static_cast<int>(value.size()) + 1, value.c_str(), 0);
+        ASSERT_TRUE(data.WriteDataToQrzFile(path.c_str()));
+    }
+
+    static testutil::TempDir* s_dir;
+    static ctrlsch::install::InstallLayout* s_layout;
+    testutil::TempDir m_dir;
+    ui::StringOutputSink m_uiOut;
+};
+
+inline testutil::TempDir* PaletteTest::s_dir = nullptr;
+inline ctrlsch::install::InstallLayout* PaletteTest::s_layout = nullptr;
+
+} // namespace palettetest
