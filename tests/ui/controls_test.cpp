@@ -388,3 +388,43 @@ TEST_F(ToolbarTest, TooltipsComeFromTheParentThenTheButtonStrings)
 }
 
 } // namespace
+
+// Toolbar pictures come from a registered bitmap strip, centred in their
+// buttons, light grey see-through, grey when the button is disabled.
+TEST_F(ToolbarTest, ButtonsShowTheirPicturesFromTheBitmap)
+{
+    constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kKey = RGB(192, 192, 192);
+    ui::BitmapResource strip{12, 4, std::vector<COLORREF>(48, kKey)};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            strip.pixels[static_cast<size_t>(y * 12 + x)] = kRed;
+            strip.pixels[static_cast<size_t>(y * 12 + 4 + x)] = kBlue;
+        }
+    EXPECT_FALSE(ui::registerBitmapResource(21697, ui::BitmapResource{12, 4, {}})) << "too few pixels";
+    ASSERT_TRUE(ui::registerBitmapResource(21696, strip));
+    bar.Invalidate();
+    ui::idle();
+    CClientDC dc(&bar);
+    const auto centre = [this](int index) {
+        CRect r;
+        bar.GetItemRect(index, &r);
+        return r.CenterPoint();
+    };
+    EXPECT_EQ(dc.GetPixel(centre(0).x, centre(0).y), kRed);
+    EXPECT_EQ(dc.GetPixel(centre(1).x, centre(1).y), kBlue);
+    // Image 2 is see-through; button 503 is disabled.
+    EXPECT_EQ(dc.GetPixel(centre(3).x, centre(3).y), ui::kFaceColor);
+    bar.EnableButton(503, TRUE);
+    CRect r;
+    bar.GetItemRect(3, &r);
+    EXPECT_EQ(dc.GetPixel(r.left + 1, r.top + 1), ui::kFaceColor);
+    ui::BitmapResource grey = strip;
+    grey.pixels[static_cast<size_t>(8)] = kRed;
+    ASSERT_TRUE(ui::registerBitmapResource(21696, grey));
+    bar.EnableButton(501, FALSE);
+    bar.Invalidate();
+    ui::idle();
+    CClientDC again(&bar);
+    EXPECT_NE(again.GetPixel(centre(0).x, centre(0).y), kRed);
+    EXPECT_NE(again.GetPixel(centre(0).x, centre(0).y), ui::kFaceColor);
+}

@@ -309,4 +309,50 @@ TEST_F(ModelessBesideModalTest, AModelessPaletteStaysLiveWhileAModalDialogRuns)
     EXPECT_NE(std::find(palette.log.begin(), palette.log.end(), "toggle:1"), palette.log.end());
 }
 
+// A handler may look ahead in the message queue during a press: the rest
+// of a double click is there with its timing; after a single click the
+// queue stays empty and the clock moves on while it looks.
+TEST_F(MouseTest, APressHandlerSeesTheRestOfTheClickInTheQueue)
+{
+    class Peeking : public TestDialog {
+    public:
+        std::vector<std::pair<UINT, DWORD>> seen;
+        DWORD waited = 0;
+
+    protected:
+        void OnLButtonDown(UINT, CPoint) override
+        {
+            const DWORD start = GetTickCount();
+            MSG msg;
+            while (GetTickCount() - start < 300) {
+                if (!PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+                    continue;
+                seen.emplace_back(msg.message, msg.time - start);
+                DispatchMessage(&msg);
+            }
+            waited = GetTickCount() - start;
+        }
+    } dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(ui::dispatchEvent("@mouse 30001 0 250 200 double"));
+    EXPECT_EQ(dlg.seen, (std::vector<std::pair<UINT, DWORD>>{
+                            {WM_LBUTTONUP, 60}, {WM_LBUTTONDBLCLK, 120}, {WM_LBUTTONUP, 180}}));
+    dlg.seen.clear();
+    ASSERT_TRUE(ui::dispatchEvent("@mouse 30001 0 250 200"));
+    EXPECT_EQ(dlg.seen, (std::vector<std::pair<UINT, DWORD>>{{WM_LBUTTONUP, 60}}));
+    EXPECT_GE(dlg.waited, 300u);
+    EXPECT_LT(dlg.waited, 320u);
+    // Looking only (PM_NOREMOVE) leaves the message queued; a filter picks.
+    dlg.PostMessage(WM_USER + 1);
+    dlg.PostMessage(WM_USER + 2);
+    MSG msg{};
+    EXPECT_TRUE(PeekMessage(&msg, nullptr, WM_USER + 2, WM_USER + 2, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 2);
+    EXPECT_TRUE(PeekMessage(&msg, dlg.m_hWnd, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 1);
+    EXPECT_FALSE(PeekMessage(&msg, reinterpret_cast<HWND>(1), 0, 0, PM_REMOVE));
+    dlg.DestroyWindow();
+}
+
 } // namespace

@@ -431,3 +431,36 @@ TEST_F(PictureTest, SnapshotEventWritesThePictureOrRefuses)
 }
 
 } // namespace
+
+// Frames and group boxes are hollow: what the dialog paints under them
+// shows in the picture, while other controls cover it.
+TEST_F(PictureTest, FramesAndGroupBoxesLetTheDialogShowThrough)
+{
+    class RedDialog : public TestDialog {
+    public:
+        void OnPaint() override
+        {
+            CPaintDC dc(this);
+            CRect all;
+            GetClientRect(&all);
+            dc.FillSolidRect(&all, kRed);
+        }
+    } dlg;
+    ASSERT_TRUE(dlg.Create(kTestDlg));
+    dlg.ShowWindow(SW_SHOW);
+    const std::string path = (dir / "hollow.png").string();
+    ASSERT_TRUE(ui::saveWindowPng(&dlg, path));
+    Png png;
+    ASSERT_TRUE(readPng(path, png));
+    const CRect preview = inPicture(dlg, IDC_PREVIEW);
+    EXPECT_EQ(png.at(preview.CenterPoint().x, preview.CenterPoint().y), kRed);
+    EXPECT_NE(png.at(preview.left, preview.top), kRed) << "the frame's line";
+    const CRect ok = inPicture(dlg, IDOK);
+    EXPECT_NE(png.at(ok.CenterPoint().x, ok.CenterPoint().y), kRed);
+    // The frame saved on its own shows the face colour inside.
+    const std::string alone = (dir / "frame.png").string();
+    ASSERT_TRUE(ui::saveWindowPng(dlg.GetDlgItem(IDC_PREVIEW), alone));
+    ASSERT_TRUE(readPng(alone, png));
+    EXPECT_EQ(png.at(png.width / 2, png.height / 2), ui::kFaceColor);
+    dlg.DestroyWindow();
+}
