@@ -2,6 +2,7 @@
 
 #include "components/TalvoDbObject.h"
 #include "frame/ModuleDialogs.h"
+#include "schematic/SchematicEntries.h"
 #include "statistics/EquipmentStatistics.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
@@ -32,8 +33,6 @@ __attribute__((constructor)) void attach()
 }
 
 // Handlers of functions that later parts of the module provide.
-int ylthz() { return NotAvailable(L"ylthz"); }
-int yltbj() { return NotAvailable(L"yltbj"); }
 int mxdlg() { return NotAvailable(L"mxdlg"); }
 int zhkgbdlg() { return NotAvailable(L"zhkgbdlg"); }
 int showdzjddlg() { return NotAvailable(L"showdzjddlg"); }

@@ -201,6 +201,68 @@ public:
     // in number. Zone lists are not kept current by either operation.
     std::int32_t DeleteString(std::int32_t i);
 
+    // ------------------------------------------------------------------
+    // Recognition: rebuilding the grid from the entities of a drawing.
+    // Defined in PrinPicGridRecognize.cpp. Entities are opened for read
+    // and closed again; nothing in the drawing changes. Only X and Y of
+    // points count.
+    // ------------------------------------------------------------------
+
+    // Rebuilds the grid of an existing schematic from its entities; the
+    // parameters (base point, scales, orientation, pitches, lineWidth,
+    // cellsPerString) must be set. wireIds are lightweight polylines,
+    // symbolIds block references, deviceIds multi-cell devices carrying
+    // their extent as the extended-data points MINPT and MAXPT.
+    //   - scale becomes blockScale / symbolScale;
+    //   - the wires give the reference range and, with the base point, the
+    //     string count: q = (base.y - minY) / sY (row) or
+    //     (maxX - base.x) / sX (column), rounded half up from its integer
+    //     part; string i lies (i + 1) string pitches from the base point;
+    //   - every wire and symbol goes to the first string (in order) that
+    //     accepts it and is removed from its list; those no string accepts
+    //     stay in the lists. Devices are not removed and may go to several
+    //     strings;
+    //   - the strings are then built with BuildString.
+    // A drawing without a readable wire, a string count below 0 or a string
+    // pitch that is not a positive number gives no strings; the reference
+    // range is written in every case (from the base point when no wire is
+    // readable).
+    void RecognizeGrid(AcDbObjectIdArray& wireIds, AcDbObjectIdArray& symbolIds,
+                       const AcDbObjectIdArray& deviceIds);
+    // Fills one string at position p from its six buckets: lays it out
+    // (LayOutString) and puts each entity into every zone that holds it,
+    // so one on the edge shared by two zones goes to both. Wires go by
+    // their midpoint, symbols by their insertion point (the last one in a
+    // zone wins), crossing devices to the cells whose zone their extent
+    // overlaps, band devices to the cells whose start or end along the
+    // string their extent along the string contains. Link wires and link
+    // symbols in the end zone go to the string's end slot. Entities that
+    // cannot be read are skipped. Ids are appended to what the string
+    // holds. The string's grid pointer must name this grid, otherwise
+    // std::invalid_argument is thrown.
+    void BuildString(CPrinPicString& str, const AcDbObjectIdArray& inlineWireIds,
+                     const AcDbObjectIdArray& linkWireIds, const AcDbObjectIdArray& inlineSymbolIds,
+                     const AcDbObjectIdArray& linkSymbolIds, const AcDbObjectIdArray& crossingDeviceIds,
+                     const AcDbObjectIdArray& bandDeviceIds, double p);
+
+    // Readings of single entities; false when the entity cannot be opened
+    // or is not what the reading expects (outputs are then unchanged).
+    // A wire is exactly an AcDbPolyline (not a derived class) with exactly
+    // two readable vertices; mid is the point half-way from p0 towards p1.
+    static bool GetWireEnds(const AcDbObjectId& id, AcGePoint3d& p0, AcGePoint3d& p1, AcGePoint3d& mid);
+    // |p0.y - p1.y| <= 0.1 and the wire at least 0.1 long.
+    static bool IsHorizontalWire(const AcDbObjectId& id);
+    // |p0.x - p1.x| <= 0.1 and the wire at least 1.0 long.
+    static bool IsVerticalWire(const AcDbObjectId& id);
+    // The insertion point of exactly an AcDbBlockReference.
+    static bool GetSymbolPosition(const AcDbObjectId& id, AcGePoint3d& position);
+    // The extended-data points MINPT (lower left) and MAXPT (upper right);
+    // false unless both are there.
+    static bool GetDeviceExtent(const AcDbObjectId& id, AcGePoint3d& minPoint, AcGePoint3d& maxPoint);
+    // False only when one box starts right of the other's right edge or
+    // above the other's top; boxes that only touch overlap.
+    static bool ExtentsOverlap(const AcDbExtents& a, const AcDbExtents& b);
+
 private:
     // The cell of a string that passed the index checks; throws
     // std::invalid_argument when the string's cell array is shorter.

@@ -41,6 +41,14 @@ int textToInt(const CString& text)
 
 double textToReal(const CString& text) { return std::wcstod(text.GetString(), nullptr); }
 
+// The symbol count a typed number gives: 0 (nothing or no number) is 3,
+// and a string holds at least one cell.
+int symbolCountOf(const CString& text)
+{
+    const int n = textToInt(text);
+    return n == 0 ? 3 : std::max(1, n);
+}
+
 CString withBackslash(const CString& folder)
 {
     if (folder.IsEmpty() || folder.Right(1) != L"\\")
@@ -121,11 +129,11 @@ void CYlthzDialog::DoDataExchange(CDataExchange* pDX)
         DDX_Control(pDX, static_cast<int>(kActionIds[i]), m_btActions[i]);
     DDX_Radio(pDX, IDC_YLTHZ_ROWS, m_nRowcol);
     // The count box holds the text of a number; what is typed there counts
-    // from the next schematic on, never below 1.
+    // from the next schematic on.
     if (pDX->m_bSaveAndValidate) {
         CString text;
         m_edCount.GetWindowText(text);
-        m_nSymbolCount = std::max(1, textToInt(text));
+        m_nSymbolCount = symbolCountOf(text);
     } else {
         m_edCount.SetWindowText(decimal(m_nSymbolCount));
     }
@@ -518,6 +526,30 @@ void CYlthzDialog::EnableShapeControls(bool enable)
     for (UINT id : kShapeControls)
         if (CWnd* c = GetDlgItem(static_cast<int>(id)))
             c->EnableWindow(enable);
+}
+
+void CYlthzDialog::EnableActions(bool enable)
+{
+    for (UINT id : kActionIds)
+        if (CWnd* c = GetDlgItem(static_cast<int>(id)))
+            c->EnableWindow(enable);
+}
+
+void CYlthzDialog::SetArrangement(int arrangement)
+{
+    m_nRowcol = arrangement;
+    if (m_hWnd)
+        CheckRadioButton(IDC_YLTHZ_ROWS, IDC_YLTHZ_COLUMNS, arrangement == 1 ? IDC_YLTHZ_COLUMNS : IDC_YLTHZ_ROWS);
+    ApplyInsertCaptions();
+}
+
+int CYlthzDialog::TakeSymbolCount()
+{
+    CString text;
+    m_edCount.GetWindowText(text);
+    m_nSymbolCount = symbolCountOf(text);
+    m_edCount.SetWindowText(decimal(m_nSymbolCount));
+    return m_nSymbolCount;
 }
 
 void CYlthzDialog::BeginDrawing()

@@ -75,6 +75,15 @@ public:
     void LockShapeControls();
     // Waits for symbols; the insert buttons show the arrangement's captions.
     void SetReady();
+    // Enables or disables the eight action buttons (no action before a
+    // schematic has its base point).
+    void EnableActions(bool enable);
+    // The arrangement of the schematic being continued: the radio buttons
+    // and the insert buttons' captions follow.
+    void SetArrangement(int arrangement);
+    // Takes the count box's number as the symbol count of a new schematic
+    // (0 counts as 3, a negative number as 1) and shows it there.
+    int TakeSymbolCount();
     void ActionStarted(PaletteAction action);
     void ActionEnded(PaletteAction action);
 

@@ -50,6 +50,7 @@ protected:
         ::setenv("CTRLSCH_SETTINGS", s_dir->file("settings.json").c_str(), 1);
         output().clear();
         host::setOutput([](const std::string& s) { output() += s; });
+        host::setEventHandler(ui::dispatchEvent);
         acDocManager->newDocument();
         db = acdbHostApplicationServices()->workingDatabase();
         const auto layout = ctrlsch::install::installationLayout(s_dir->path());
@@ -73,9 +74,25 @@ protected:
         ClosePalette();
         ui::reset();
         host::setLineSource(nullptr);
+        host::setEventHandler(nullptr);
         acDocManager->closeAll();
         host::setOutput(nullptr);
         ::unsetenv("CTRLSCH_SETTINGS");
+    }
+    // The event of a click on a symbol of the palette's first page.
+    std::string clickOn(const std::wstring& name) const
+    {
+        const CSymbolIndex& index = g_pYlthzDlg->GetIndex();
+        int slot = -1;
+        for (int i = 0; i < index.GetCount() && slot < 0; ++i)
+            if (index.GetName(i) == name)
+                slot = i;
+        const int n = g_pYlthzDlg->GetGridSize();
+        EXPECT_TRUE(slot >= 0 && slot < n * n) << wideToUtf8(name);
+        const CRect r = g_pYlthzDlg->GetPreviewRect();
+        const int w = r.Width() / n, h = r.Height() / n;
+        const int x = r.left + w * (slot % n) + w / 2, y = r.top + h * (slot / n) + h / 2;
+        return "@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y);
     }
     // Chooses a symbol of the palette by name as a user would: pages to it
     // and clicks it. "NULL" chooses a blank slot.

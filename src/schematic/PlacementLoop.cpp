@@ -1,0 +1,840 @@
+#include "schematic/PlacementLoop.h"
+
+#include "components/NorvexGloFunc.h"
+#include "components/TalvoDataBase.h"
+#include "grid/PrinPicGrid.h"
+#include "host/aced.h"
+#include "library/YlthzDialog.h"
+#include "schematic/DragInsert.h"
+#include "schematic/SchematicDraw.h"
+#include "schematic/SchematicXdata.h"
+
+#include <cmath>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kDown = 4.71238898038469; // 3π/2
+constexpr const wchar_t* kMainPrompt = L"\n请选择要绘制的符号<回车结束>:";
+constexpr const wchar_t* kKeywords = L"close s t1 t2 t3 t4 t5 e1 e2 e3 e4 e5 e6 e7 e8";
+
+AcGePoint3d polar(const AcGePoint3d& from, double angle, double distance)
+{
+    return AcGePoint3d(from.x + distance * std::cos(angle), from.y + distance * std::sin(angle), 0.0);
+}
+
+void setOsmode(short value)
+{
+    resbuf rb{};
+    rb.restype = RTSHORT;
+    rb.resval.rint = value;
+    acedSetVar(L"OSMODE", &rb);
+}
+
+short errnoValue()
+{
+    resbuf rb{};
+    return acedGetVar(L"ERRNO", &rb) == RTNORM ? rb.resval.rint : 0;
+}
+
+void clearErrno()
+{
+    resbuf rb{};
+    rb.restype = RTSHORT;
+    rb.resval.rint = 0;
+    acedSetVar(L"ERRNO", &rb);
+}
+
+void undoBegin() { acedCommand({L"_.Undo", L"_BEGIN"}); }
+void undoEnd() { acedCommand({L"_.Undo", L"_End"}); }
+
+// How an action ended: the action's own end, or the whole loop's (Esc).
+enum class Outcome { Done, Cancel };
+
+class PlacementLoop {
+public:
+    PlacementLoop(CPrinPicGrid& grid, int startString, int stringCount, int startCell,
+                  const AcDbExtents& startExtents, int mode)
+        : g(grid), m_string(startString), m_cell(startCell), m_count(stringCount), m_mode(mode),
+          m_startExtents(startExtents)
+    {
+        const bool column = g.IsColumnArrangement();
+        m_stringPitch = column ? g.GetCellPitchX() : g.GetCellPitchY();
+        m_cellPitch = column ? g.GetCellPitchY() : g.GetCellPitchX();
+        m_stringDir = column ? 0.0 : kDown;
+        m_cellDir = column ? kDown : 0.0;
+        m_rotation = column ? 0.0 : 90.0;
+        m_base = g.GetBasePoint();
+        m_base.z = 0;
+        m_n = g.GetCellsPerString();
+        m_scale = g.GetScale();
+    }
+
+    int run()
+    {
+        makeMarker();
+        bool firstPass = m_mode == kContinuedSchematic;
+        bool railsDue = false;
+        for (;;) {
+            if (firstPass) {
+                firstPass = false;
+            } else {
+                if (m_string == m_count) {
+                    g.InsertString(m_string);
+                    ++m_count;
+                }
+                m_cell = 0;
+            }
+            if ((m_mode == kNewSchematic && m_string != 0) || (m_mode == kContinuedSchematic && railsDue))
+                drawRails();
+            bool nextString = false;
+            while (m_cell < m_n && !nextString) {
+                switch (pass()) {
+                case PassEnd::Stop:
+                    return 0;
+                case PassEnd::NextString:
+                    nextString = true;
+                    break;
+                case PassEnd::Continue:
+                    break;
+                }
+            }
+            ++m_string;
+            railsDue = true;
+        }
+    }
+
+private:
+    enum class PassEnd { Continue, NextString, Stop };
+
+    // --- the marker and the rails ------------------------------------------
+
+    void makeMarker()
+    {
+        undoBegin();
+        acedCommand({L"_.Color", L"1"});
+        AcGePoint3d c1, c2, c3, c4;
+        if (m_mode == kNewSchematic) {
+            c1 = polar(m_base, m_stringDir, m_stringPitch * m_scale / 2);
+            c2 = polar(c1, m_cellDir, m_cellPitch * m_scale);
+            c4 = polar(c1, m_stringDir, m_stringPitch * m_scale);
+            c3 = polar(c4, m_cellDir, m_cellPitch * m_scale);
+        } else {
+            const AcGePoint3d lo = m_startExtents.minPoint(), hi = m_startExtents.maxPoint();
+            if (g.IsColumnArrangement()) {
+                c1 = {lo.x, hi.y, 0}, c2 = {lo.x, lo.y, 0}, c3 = {hi.x, lo.y, 0}, c4 = {hi.x, hi.y, 0};
+            } else {
+                c1 = {lo.x, hi.y, 0}, c2 = {hi.x, hi.y, 0}, c3 = {hi.x, lo.y, 0}, c4 = {lo.x, lo.y, 0};
+            }
+        }
+        acedCommand({L"_.Pline", c1, L"W", 0.0, 0.0, c2, c3, c4, L"C"});
+        m_markerRef = c4;
+        acdbEntLast(m_marker);
+        acdbEntDel(m_marker);
+        undoEnd();
+    }
+
+    void drawRails()
+    {
+        undoBegin();
+        const double pitch = m_stringPitch * m_scale;
+        const AcGePoint3d p0 = polar(m_base, m_stringDir, m_string * pitch);
+        const AcGePoint3d p1 = polar(p0, m_stringDir, pitch);
+        ZoomToInclude(p0, p1);
+        const AcGePoint3d p2 = polar(p0, m_cellDir, m_cellPitch * m_scale * m_n);
+        const AcGePoint3d p3 = polar(p2, m_stringDir, pitch);
+        ZoomToInclude(p2, p3);
+        SetToCurrentLayer(L"SCHEMATIC", L"WIREFRAME");
+        acedCommand({L"_.COLOR", L"3"});
+        const double w = g.GetLineWidth() * m_scale;
+        AcDbObjectId first = lastAfter({L"_.Pline", p0, L"W", w, w, p1, L""});
+        markWire(first);
+        g.SetCellData(m_string, 0, 0, ids(first), AcDbObjectId(), {}, {});
+        AcDbObjectId last = lastAfter({L"_.Pline", p2, L"W", w, w, p3, L""});
+        markWire(last);
+        g.SetStringData(m_string, ids(last), AcDbObjectId());
+        undoEnd();
+    }
+
+    // The entity a command made (null when it made none).
+    static AcDbObjectId lastAfter(std::initializer_list<AcCmdArg> args)
+    {
+        ads_name before{}, after{};
+        const bool had = acdbEntLast(before) == RTNORM;
+        if (acedCommand(args) != RTNORM)
+            return AcDbObjectId();
+        if (acdbEntLast(after) != RTNORM || (had && before[0] == after[0] && before[1] == after[1]))
+            return AcDbObjectId();
+        AcDbObjectId id;
+        acdbGetObjectId(id, after);
+        return id;
+    }
+
+    static AcDbObjectIdArray ids(const AcDbObjectId& id)
+    {
+        AcDbObjectIdArray a;
+        if (!id.isNull())
+            a.append(id);
+        return a;
+    }
+
+    // --- extended data -----------------------------------------------------
+
+    void markWire(const AcDbObjectId& id) const
+    {
+        if (!id.isNull())
+            WriteSchematicXdata(id, m_stringPitch, m_cellPitch, g.GetLineWidth(), g.GetSymbolScale(), m_n,
+                                g.GetOrientation(), m_base);
+    }
+    void markSymbol(const AcDbObjectId& id) const
+    {
+        if (!id.isNull())
+            WriteSymbolXdata(id, m_stringPitch, m_cellPitch, g.GetLineWidth(), g.GetSymbolScale(), m_n,
+                             g.GetOrientation(), m_base);
+    }
+    // Marks the wires and drops the null ids of removed stubs.
+    AcDbObjectIdArray markWires(const AcDbObjectIdArray& wires) const
+    {
+        AcDbObjectIdArray kept;
+        for (const AcDbObjectId& w : wires)
+            if (!w.isNull()) {
+                markWire(w);
+                kept.append(w);
+            }
+        return kept;
+    }
+
+    // --- one pass ----------------------------------------------------------
+
+    void hideMarker() { acdbEntDel(m_marker); }
+
+    // The loop's end: Enter, Esc or "close" at the main prompt, Esc in an
+    // action.
+    PassEnd stop()
+    {
+        hideMarker();
+        undoEnd();
+        ClosePalette();
+        return PassEnd::Stop;
+    }
+
+    PassEnd pass()
+    {
+        undoBegin();
+        acdbEntDel(m_marker); // shown again for this pass
+        AcDbExtents cell;
+        if (m_count != 0 && g.GetExtents(m_string, m_cell, 1, cell) == 1) {
+            const AcGePoint3d target = g.IsColumnArrangement() ? cell.maxPoint() : cell.minPoint();
+            acedCommand({L"_.MOVE", AcCmdArg::ename(m_marker), L"", m_markerRef, target});
+            m_markerRef = target;
+        }
+        acedInitGet(0, kKeywords);
+        ads_point pt;
+        const int rc = acedGetPoint(nullptr, kMainPrompt, pt);
+        ACHAR keyword[64] = L"";
+        if (rc == RTKWORD)
+            acedGetInput(keyword, 64);
+        if (rc == RTCAN || rc == RTNONE)
+            return stop();
+        if (rc == RTNORM) {
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(AcGePoint3d(pt[0], pt[1], 0), 1, s, c) < 1) {
+                acutPrintf(L"\n请在边界内点取一点!");
+            } else {
+                m_string = s;
+                m_cell = c;
+            }
+        }
+        const std::wstring kw = keyword;
+        if (kw == L"close")
+            return stop();
+        Outcome outcome = Outcome::Done;
+        if (kw == L"s") {
+            placeSymbol();
+        } else if (kw == L"t1") {
+            ++m_cell;
+        } else if (kw == L"t2") {
+            wireAcross(m_cell);
+            ++m_cell;
+        } else if (kw == L"t3") {
+            if (m_n > 1 && m_cell != m_n - 1) {
+                for (int c = m_cell; c <= m_n - 2; ++c)
+                    wireAcross(c);
+                m_cell = m_n - 1;
+            }
+        } else if (kw == L"t4") {
+            linkToPrevious();
+        } else if (kw == L"t5") {
+            hideMarker();
+            acedCommand({L"_.UNDO", L"_END"});
+            return PassEnd::NextString;
+        } else if (kw == L"e1") {
+            outcome = action(PaletteAction::Replace, &PlacementLoop::replace);
+        } else if (kw == L"e2") {
+            outcome = action(PaletteAction::Delete, &PlacementLoop::erase);
+        } else if (kw == L"e3") {
+            outcome = action(PaletteAction::Mirror, &PlacementLoop::mirror);
+        } else if (kw == L"e4") {
+            outcome = action(PaletteAction::Rotate, &PlacementLoop::rotate);
+        } else if (kw == L"e5") {
+            outcome = action(PaletteAction::InsertInString, &PlacementLoop::insertIntoString);
+        } else if (kw == L"e6") {
+            outcome = action(PaletteAction::InsertInLink, &PlacementLoop::insertIntoLink);
+        } else if (kw == L"e7") {
+            outcome = action(PaletteAction::AddString, &PlacementLoop::addString);
+        } else if (kw == L"e8") {
+            outcome = action(PaletteAction::DeleteString, &PlacementLoop::deleteString);
+        }
+        if (outcome == Outcome::Cancel)
+            return stop();
+        hideMarker();
+        undoEnd();
+        return PassEnd::Continue;
+    }
+
+    Outcome action(PaletteAction which, Outcome (PlacementLoop::*body)())
+    {
+        if (g_pYlthzDlg)
+            g_pYlthzDlg->ActionStarted(which);
+        const Outcome outcome = (this->*body)();
+        // The loop's cancel closes the palette itself.
+        if (g_pYlthzDlg)
+            g_pYlthzDlg->ActionEnded(which);
+        return outcome;
+    }
+
+    // --- keywords ----------------------------------------------------------
+
+    // Empties the current (or given) cell's symbol slot and fills it with the
+    // palette's symbol.
+    void fillCell(int s, int c, bool eraseFirst)
+    {
+        if (eraseFirst)
+            EraseCellContents(g, s, c, 1);
+        AcDbExtents slot;
+        g.GetExtents(s, c, 1, slot);
+        AcDbObjectId symbol;
+        AcDbObjectIdArray wires;
+        PlaceCellSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation, symbol,
+                        wires);
+        const AcDbObjectIdArray kept = markWires(wires);
+        markSymbol(symbol);
+        g.SetCellData(s, c, 1, kept, symbol, {}, {});
+    }
+
+    void placeSymbol()
+    {
+        if (g.GetStringCount() == 0) {
+            m_string = m_cell = 0;
+            g.InsertString(0);
+            ++m_count;
+        }
+        fillCell(m_string, m_cell, true);
+        ++m_cell;
+    }
+
+    void wireAcross(int c)
+    {
+        EraseCellContents(g, m_string, c, 1);
+        AcDbExtents slot;
+        g.GetExtents(m_string, c, 1, slot);
+        const AcDbObjectId wire = DrawCellWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
+        markWire(wire);
+        g.SetCellData(m_string, c, 1, ids(wire), AcDbObjectId(), {}, {});
+    }
+
+    void linkToPrevious()
+    {
+        for (int s = m_string; s >= 0; --s) {
+            AcDbObjectIdArray wires, linkWires, devices, bands;
+            AcDbObjectId symbol, linkSymbol;
+            if (g.GetCellData(s, m_cell, wires, symbol, linkWires, linkSymbol, devices, bands) != 1)
+                continue;
+            AcDbExtents slot;
+            if (linkWires.isEmpty()) {
+                g.GetExtents(s, m_cell, 0, slot);
+                const AcDbObjectId wire = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
+                markWire(wire);
+                g.SetCellData(s, m_cell, 0, ids(wire), linkSymbol, devices, bands);
+                return;
+            }
+            AcDbObjectIdArray endWires;
+            AcDbObjectId endSymbol;
+            g.GetStringData(s, endWires, endSymbol);
+            if (m_cell == m_n - 1 && endWires.isEmpty()) {
+                g.GetExtents(s, -1, 0, slot);
+                const AcDbObjectId wire = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
+                markWire(wire);
+                g.SetStringData(s, ids(wire), endSymbol);
+                return;
+            }
+        }
+    }
+
+    // The block to drag: the drawing's own, or the library's drawing.
+    std::wstring chosenBlock() const
+    {
+        CString name, folder;
+        if (g_pYlthzDlg) {
+            g_pYlthzDlg->GetSelectedSymbol(name);
+            g_pYlthzDlg->GetLibraryFolder(folder);
+        }
+        resbuf* found = acdbTblSearch(L"BLOCK", name.GetString(), 0);
+        const bool inDrawing = found != nullptr;
+        acutRelRb(found);
+        return inDrawing ? std::wstring(name.GetString()) : std::wstring(folder.GetString()) + L"\\" + name.GetString();
+    }
+
+    // Drags the palette's symbol; the status.
+    int drag(const wchar_t* prompt)
+    {
+        double scale = g.GetSymbolScale() * g.GetSymbolScale();
+        double rotation = m_rotation;
+        DragInsertBlock(0, 0, chosenBlock(), prompt, scale, rotation);
+        return GetDragStatus();
+    }
+
+    Outcome replace()
+    {
+        for (;;) {
+            const int status = drag(L"请选择要替换的符号<回车返回>:");
+            setOsmode(64);
+            if (status == kDragRepeat)
+                continue;
+            if (status != kDragPicked)
+                return Outcome::Done;
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(GetDragPickedPoint(), 1, s, c) < 0) {
+                acutPrintf(L"\n此位置处没有符号!");
+                continue;
+            }
+            fillCell(s, c, true);
+        }
+    }
+
+    // A picked block and the slot whose symbol it is: kind 1 a symbol
+    // slot, kind 0 a link slot (cell -1: the end zone).
+    struct Slot {
+        AcDbObjectId id;
+        int string = 0, cell = 0, kind = 1;
+    };
+    enum class Found { Yes, No };
+
+    // Opens the picked entity, checks it is a block and finds its slot;
+    // prints why not.
+    Found findSlot(const ads_name ent, Slot& slot, const wchar_t* noSlot1, const wchar_t* noSlot0,
+                   const wchar_t* noMatch)
+    {
+        AcDbObjectId id;
+        AcDbEntity* e = nullptr;
+        if (acdbGetObjectId(id, ent) != Acad::eOk || acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk) {
+            acutPrintf(L"\n打开实体失败!");
+            return Found::No;
+        }
+        auto* ref = dynamic_cast<AcDbBlockReference*>(e);
+        if (!ref) {
+            e->close();
+            acutPrintf(L"\n所选的实体不是块!");
+            return Found::No;
+        }
+        const AcGePoint3d at = ref->position();
+        e->close();
+        int s1 = 0, c1 = 0, s0 = 0, c0 = 0;
+        if (g.FindCellAtPoint(at, 1, s1, c1) != 1) {
+            acutPrintf(noSlot1);
+            return Found::No;
+        }
+        if (g.FindCellAtPoint(at, 0, s0, c0) != 1) {
+            acutPrintf(noSlot0);
+            return Found::No;
+        }
+        AcDbObjectIdArray w, lw, d, b;
+        AcDbObjectId sym, linkSym;
+        g.GetCellData(s1, c1, w, sym, lw, linkSym, d, b);
+        if (sym == id) {
+            slot = {id, s1, c1, 1};
+            return Found::Yes;
+        }
+        AcDbObjectId other;
+        if (c0 == -1) {
+            g.GetStringData(s0, lw, other);
+        } else {
+            g.GetCellData(s0, c0, w, sym, lw, other, d, b);
+        }
+        if (other == id) {
+            slot = {id, s0, c0, 0};
+            return Found::Yes;
+        }
+        acutPrintf(noMatch);
+        return Found::No;
+    }
+
+    // Picks an entity for an action: RTNORM, RTCAN, or the other status
+    // (RTNONE, RTKWORD, a missed pick: ERRNO 7).
+    int pick(const wchar_t* prompt, ads_name ent)
+    {
+        setOsmode(64);
+        acedInitGet(0, L"r close");
+        clearErrno();
+        ads_point pt;
+        return acedEntSel(prompt, ent, pt);
+    }
+
+    Outcome erase()
+    {
+        for (;;) {
+            ads_name ent{};
+            const int rc = pick(L"\n请选择要删除的符号<回车返回>:", ent);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM) {
+                if (errnoValue() == 7)
+                    continue;
+                return Outcome::Done;
+            }
+            Slot slot;
+            if (findSlot(ent, slot, L"\n此位置处没有符号, 主方向!", L"\n此位置处没有符号, 辅方向!",
+                         L"\n没选择到要删除的块, 请重新选择!") != Found::Yes)
+                continue;
+            AcDbExtents ext;
+            if (slot.kind == 0 && slot.cell == -1) {
+                EraseEndZone(g, slot.string);
+                g.GetExtents(slot.string, -1, 0, ext);
+                const AcDbObjectId wire = DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
+                markWire(wire);
+                g.SetStringData(slot.string, ids(wire), AcDbObjectId());
+            } else {
+                EraseCellContents(g, slot.string, slot.cell, slot.kind);
+                g.GetExtents(slot.string, slot.cell, slot.kind, ext);
+                const AcDbObjectId wire = slot.kind == 0
+                                              ? DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation())
+                                              : DrawCellWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
+                markWire(wire);
+                AcDbObjectIdArray w, lw, d, b;
+                AcDbObjectId sym, linkSym;
+                g.GetCellData(slot.string, slot.cell, w, sym, lw, linkSym, d, b);
+                g.SetCellData(slot.string, slot.cell, slot.kind, ids(wire), AcDbObjectId(), d, b);
+            }
+        }
+    }
+
+    Outcome mirror()
+    {
+        for (;;) {
+            ads_name ent{};
+            const int rc = pick(L"\n请选择要镜像的符号<回车返回>:", ent);
+            setOsmode(0);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM) {
+                if (errnoValue() == 7)
+                    continue;
+                return Outcome::Done;
+            }
+            std::wstring direction;
+            for (;;) {
+                ACHAR reply[64] = L"";
+                const int r = acedGetString(0, L"\n请输入镜像方向(X 或 Y)<X>:", reply, 64);
+                if (r == RTCAN) {
+                    acedCommand({L"_.UNDO", L"_END"});
+                    return Outcome::Cancel;
+                }
+                direction = reply;
+                if (direction.empty())
+                    direction = L"X";
+                if (direction == L"X" || direction == L"Y")
+                    break;
+                acutPrintf(L"\n非法的关键字!");
+            }
+            Slot slot;
+            if (findSlot(ent, slot, L"\n此位置处没有符号!", L"\n此位置处没有符号!",
+                         L"\n没选择到要镜像的块, 请重新选择!") != Found::Yes)
+                continue;
+            AcDbExtents ext;
+            if (slot.kind == 0 && slot.cell == -1)
+                g.GetExtents(slot.string, -1, 0, ext);
+            else
+                g.GetExtents(slot.string, slot.cell, slot.kind, ext);
+            const AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
+            const double mx = (lo.x + hi.x) / 2, my = (lo.y + hi.y) / 2;
+            const AcGePoint3d a = direction == L"X" ? AcGePoint3d(lo.x, my, 0) : AcGePoint3d(mx, lo.y, 0);
+            const AcGePoint3d b = direction == L"X" ? AcGePoint3d(hi.x, my, 0) : AcGePoint3d(mx, hi.y, 0);
+            ads_name name{};
+            if (acdbGetAdsName(name, slot.id) != Acad::eOk) {
+                acutPrintf(L"\n打开实体失败!");
+                continue;
+            }
+            // The mirrored copy takes the source's place in the slot.
+            const AcDbObjectId copy = lastAfter({L"_.MIRROR", AcCmdArg::ename(name), L"", a, b, L"Y"});
+            if (!copy.isNull())
+                repointSlot(slot, copy);
+            SetIdPoint(copy.isNull() ? slot.id : copy, m_base);
+        }
+    }
+
+    void repointSlot(const Slot& slot, const AcDbObjectId& id)
+    {
+        if (slot.kind == 0 && slot.cell == -1) {
+            AcDbObjectIdArray w;
+            AcDbObjectId sym;
+            g.GetStringData(slot.string, w, sym);
+            g.SetStringData(slot.string, w, id);
+            return;
+        }
+        AcDbObjectIdArray w, lw, d, b;
+        AcDbObjectId sym, linkSym;
+        g.GetCellData(slot.string, slot.cell, w, sym, lw, linkSym, d, b);
+        if (slot.kind == 1)
+            g.SetCellData(slot.string, slot.cell, 1, w, id, d, b);
+        else
+            g.SetCellData(slot.string, slot.cell, 0, lw, id, d, b);
+    }
+
+    Outcome rotate()
+    {
+        for (;;) {
+            ads_name ent{};
+            const int rc = pick(L"\n请选择要旋转的符号<回车返回>:", ent);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM) {
+                if (errnoValue() == 7)
+                    continue;
+                return Outcome::Done;
+            }
+            AcDbObjectId id;
+            AcDbEntity* e = nullptr;
+            if (acdbGetObjectId(id, ent) != Acad::eOk || acdbOpenAcDbEntity(e, id, AcDb::kForWrite) != Acad::eOk) {
+                acutPrintf(L"\n实体打开失败!");
+                continue;
+            }
+            auto* ref = dynamic_cast<AcDbBlockReference*>(e);
+            if (!ref) {
+                e->close();
+                acutPrintf(L"\n选择的实体不是块, 请选择一个块!");
+                continue;
+            }
+            ref->setRotation(ref->rotation() + kHalfPi);
+            e->close();
+            SetIdPoint(id, m_base);
+        }
+    }
+
+    // Entities of a set of slots into one selection set, moved together.
+    void moveTogether(const AcDbObjectIdArray& entities, double angle, double distance)
+    {
+        ads_name ss{};
+        bool any = false;
+        for (const AcDbObjectId& id : entities) {
+            ads_name en{};
+            if (id.isNull() || acdbGetAdsName(en, id) != Acad::eOk)
+                continue;
+            acedSSAdd(en, any ? ss : nullptr, ss);
+            any = true;
+        }
+        if (!any)
+            return;
+        const AcGePoint3d to = polar(AcGePoint3d(0, 0, 0), angle, distance);
+        acedCommand({L"_.MOVE", AcCmdArg::selectionSet(ss), L"", AcGePoint3d(0, 0, 0), to});
+        acedSSFree(ss);
+        for (const AcDbObjectId& id : entities)
+            if (!id.isNull())
+                SetIdPoint(id, m_base);
+    }
+
+    static void appendAll(AcDbObjectIdArray& to, const AcDbObjectIdArray& from)
+    {
+        for (const AcDbObjectId& id : from)
+            if (!id.isNull())
+                to.append(id);
+    }
+    static void appendOne(AcDbObjectIdArray& to, const AcDbObjectId& id)
+    {
+        if (!id.isNull())
+            to.append(id);
+    }
+
+    // Every entity of strings first .. last (both slots of every cell and
+    // the end zone).
+    AcDbObjectIdArray entitiesOfStrings(int first) const
+    {
+        AcDbObjectIdArray all;
+        for (int s = first; s < g.GetStringCount(); ++s) {
+            for (int c = 0; c < m_n; ++c) {
+                AcDbObjectIdArray w, lw, d, b;
+                AcDbObjectId sym, linkSym;
+                g.GetCellData(s, c, w, sym, lw, linkSym, d, b);
+                appendAll(all, w);
+                appendOne(all, sym);
+                appendAll(all, lw);
+                appendOne(all, linkSym);
+            }
+            AcDbObjectIdArray ew;
+            AcDbObjectId es;
+            g.GetStringData(s, ew, es);
+            appendAll(all, ew);
+            appendOne(all, es);
+        }
+        return all;
+    }
+
+    Outcome insertIntoString()
+    {
+        for (;;) {
+            const int status = drag(L"请选择要插入的符号<回车返回>:");
+            setOsmode(0);
+            if (status == kDragRepeat)
+                continue;
+            if (status != kDragPicked)
+                return Outcome::Done;
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(GetDragPickedPoint(), 1, s, c) < 0) {
+                acutPrintf(L"\n此位置处没有符号!");
+                continue;
+            }
+            EraseCellContents(g, s, m_n - 1, 1);
+            std::vector<AcDbObjectIdArray> wires(static_cast<size_t>(m_n));
+            std::vector<AcDbObjectId> symbols(static_cast<size_t>(m_n));
+            AcDbObjectIdArray moving;
+            for (int j = c; j < m_n; ++j) {
+                AcDbObjectIdArray lw, d, b;
+                AcDbObjectId linkSym;
+                g.GetCellData(s, j, wires[static_cast<size_t>(j)], symbols[static_cast<size_t>(j)], lw, linkSym, d,
+                              b);
+                if (j <= m_n - 2) {
+                    appendAll(moving, wires[static_cast<size_t>(j)]);
+                    appendOne(moving, symbols[static_cast<size_t>(j)]);
+                }
+            }
+            moveTogether(moving, m_cellDir, m_cellPitch * m_scale);
+            for (int j = m_n - 1; j > c; --j) {
+                AcDbObjectIdArray w, lw, d, b;
+                AcDbObjectId sym, linkSym;
+                g.GetCellData(s, j, w, sym, lw, linkSym, d, b);
+                g.SetCellData(s, j, 1, wires[static_cast<size_t>(j - 1)], symbols[static_cast<size_t>(j - 1)], d, b);
+            }
+            fillCell(s, c, false);
+        }
+    }
+
+    Outcome insertIntoLink()
+    {
+        for (;;) {
+            const int status = drag(L"请选择要插入的符号<回车返回>:");
+            setOsmode(0);
+            if (status == kDragRepeat)
+                continue;
+            if (status != kDragPicked)
+                return Outcome::Done;
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(GetDragPickedPoint(), 0, s, c) < 0) {
+                acutPrintf(L"\n此位置处没有符号!");
+                continue;
+            }
+            AcDbExtents slot;
+            AcDbObjectId symbol;
+            AcDbObjectIdArray wires;
+            if (c == -1) {
+                EraseEndZone(g, s);
+                g.GetExtents(s, -1, 0, slot);
+                PlaceLinkSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation,
+                                symbol, wires);
+                const AcDbObjectIdArray kept = markWires(wires);
+                markSymbol(symbol);
+                g.SetStringData(s, kept, symbol);
+            } else {
+                EraseCellContents(g, s, c, 0);
+                g.GetExtents(s, c, 0, slot);
+                PlaceLinkSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation,
+                                symbol, wires);
+                const AcDbObjectIdArray kept = markWires(wires);
+                markSymbol(symbol);
+                AcDbObjectIdArray w, lw, d, b;
+                AcDbObjectId sym, linkSym;
+                g.GetCellData(s, c, w, sym, lw, linkSym, d, b);
+                g.SetCellData(s, c, 0, kept, symbol, d, b);
+            }
+        }
+    }
+
+    Outcome addString()
+    {
+        for (;;) {
+            ads_point pt;
+            const int rc = acedGetPoint(nullptr, L"\n请点取添加行的位置(在所选行之前加入)<回车返回>:", pt);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM)
+                return Outcome::Done;
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(AcGePoint3d(pt[0], pt[1], 0), 0, s, c) < 0) {
+                acutPrintf(L"\n请在边界内点取一点!");
+                continue;
+            }
+            moveTogether(entitiesOfStrings(s), m_stringDir, m_stringPitch * m_scale);
+            g.InsertString(s);
+            AcDbExtents slot;
+            g.GetExtents(s, 0, 0, slot);
+            const AcDbObjectId first = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
+            markWire(first);
+            g.SetCellData(s, 0, 0, ids(first), AcDbObjectId(), {}, {});
+            g.GetExtents(s, -1, 0, slot);
+            const AcDbObjectId last = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
+            markWire(last);
+            g.SetStringData(s, ids(last), AcDbObjectId());
+            ++m_count;
+            if (s < m_string)
+                ++m_string;
+        }
+    }
+
+    Outcome deleteString()
+    {
+        for (;;) {
+            ads_point pt;
+            const int rc = acedGetPoint(nullptr, L"\n请点取要删除的行<回车返回>:", pt);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM)
+                return Outcome::Done;
+            int s = 0, c = 0;
+            if (g.FindCellAtPoint(AcGePoint3d(pt[0], pt[1], 0), 0, s, c) < 1) {
+                acutPrintf(L"\n没有这一行!");
+                continue;
+            }
+            for (int j = 0; j < m_n; ++j) {
+                EraseCellContents(g, s, j, 1);
+                EraseCellContents(g, s, j, 0);
+            }
+            EraseEndZone(g, s);
+            g.DeleteString(s);
+            --m_count;
+            if (s <= m_string && m_string > 0)
+                --m_string;
+            moveTogether(entitiesOfStrings(s), m_stringDir + M_PI, m_stringPitch * m_scale);
+        }
+    }
+
+    CPrinPicGrid& g;
+    int m_string, m_cell, m_count, m_mode;
+    AcDbExtents m_startExtents;
+    double m_stringPitch = 0, m_cellPitch = 0, m_stringDir = 0, m_cellDir = 0, m_rotation = 0;
+    AcGePoint3d m_base;
+    int m_n = 0;
+    double m_scale = 1;
+    ads_name m_marker{};
+    AcGePoint3d m_markerRef;
+};
+
+} // namespace
+
+int RunPlacementLoop(CPrinPicGrid* grid, int startString, int stringCount, int startCell,
+                     const AcDbExtents& startExtents, int mode)
+{
+    if (!grid)
+        return 0;
+    PlacementLoop loop(*grid, startString, stringCount, startCell, startExtents, mode);
+    return loop.run();
+}

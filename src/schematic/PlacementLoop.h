@@ -1,0 +1,32 @@
+// The placement loop: the one prompt at which a schematic is drawn.
+//
+// Each pass shows a red marker around the current cell and waits at
+// "\n请选择要绘制的符号<回车结束>:" for a point (it makes the picked cell
+// current) or a keyword, typed or sent by the palette:
+//   s        place the palette's symbol in the current cell, advance
+//   t1       leave the cell empty, advance
+//   t2       a wire across the cell, advance
+//   t3       wires up to the last cell, which becomes current
+//   t4       a link wire towards the previous string at the current cell
+//   t5       end the string; the next one begins
+//   e1 .. e8 replace, delete, mirror, rotate, insert into a string, place
+//            across a link, add a string, delete a string (each with its
+//            own prompt, ended by Enter)
+//   close    end the loop (as Enter or Esc do)
+// Every pass is one undo group, so one U takes back one symbol or one
+// action. The loop ends with the marker erased and the palette closed.
+#pragma once
+
+#include "host/dbmain.h"
+
+class CPrinPicGrid;
+
+// Modes: a new schematic, or one continued from the drawing.
+enum PlacementMode : int { kNewSchematic = 0, kContinuedSchematic = 1 };
+
+// Runs the loop on the grid from startString / startCell; stringCount is the
+// number of strings the grid already has drawn; startExtents (continued
+// schematics only) is the start cell's symbol slot, where the marker first
+// stands. Always 0: the loop ends only when the user ends it.
+int RunPlacementLoop(CPrinPicGrid* grid, int startString, int stringCount, int startCell,
+                     const AcDbExtents& startExtents, int mode);

@@ -1,0 +1,402 @@
+#include "schematic/SchematicEntries.h"
+
+#include "components/NorvexGloFunc.h"
+#include "components/TalvoDataBase.h"
+#include "components/TalvoDbObject.h"
+#include "grid/PrinPicGrid.h"
+#include "host/acapdoc.h"
+#include "host/aced.h"
+#include "library/PaletteResources.h"
+#include "library/YlthzDialog.h"
+#include "schematic/PlacementLoop.h"
+#include "schematic/SchematicDraw.h"
+#include "schematic/SchematicXdata.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+void setShort(const wchar_t* name, short value)
+{
+    resbuf rb{};
+    rb.restype = RTSHORT;
+    rb.resval.rint = value;
+    acedSetVar(name, &rb);
+}
+
+// The variables of a drawing run, kept to be restored at its end.
+void prepareVariables()
+{
+    InitiateAcadSysVar();
+    setShort(L"cmdecho", 0);
+    setShort(L"plinetype", 2);
+    setShort(L"blipmode", 0);
+    setShort(L"osmode", 0);
+}
+
+// Opens the palette when none is open.
+void openPalette()
+{
+    if (g_pYlthzDlg)
+        return;
+    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    auto* palette = new CYlthzDialog;
+    if (palette->Create())
+        g_pYlthzDlg = palette;
+    else
+        delete palette;
+    acDocManager->popResourceHandle();
+}
+
+// A selection set freed on every way out.
+class SelectionSet {
+public:
+    SelectionSet() = default;
+    ~SelectionSet() { free(); }
+    SelectionSet(const SelectionSet&) = delete;
+    SelectionSet& operator=(const SelectionSet&) = delete;
+    int get(const wchar_t* mode, const ads_point p1, const ads_point p2, const resbuf* filter)
+    {
+        free();
+        const int rc = acedSSGet(mode, p1, p2, filter, m_ss);
+        m_held = rc == RTNORM;
+        return rc;
+    }
+    void free()
+    {
+        if (m_held)
+            acedSSFree(m_ss);
+        m_held = false;
+    }
+    ads_int32 length() const
+    {
+        ads_int32 n = 0;
+        if (m_held)
+            acedSSLength(m_ss, &n);
+        return n;
+    }
+    bool name(ads_int32 i, ads_name out) const { return m_held && acedSSName(m_ss, i, out) == RTNORM; }
+
+private:
+    ads_name m_ss{};
+    bool m_held = false;
+};
+
+// The schematic's filter: inserts and polylines on the schematic's layers
+// carrying its extended data.
+class SchematicFilter {
+public:
+    SchematicFilter()
+    {
+        LayerInfo wires, elements;
+        GetDQLayerName(L"SCHEMATIC", L"WIREFRAME", wires);
+        GetDQLayerName(L"SCHEMATIC", L"ELEMENT", elements);
+        m_layers = wires.name + L"," + elements.name;
+        m_rb = acutBuildList(RTDXF0, L"INSERT,LWPOLYLINE", 8, m_layers.c_str(), -3, 1001, L"YLTHZCS,IDPOINT", 0);
+    }
+    ~SchematicFilter() { acutRelRb(m_rb); }
+    SchematicFilter(const SchematicFilter&) = delete;
+    SchematicFilter& operator=(const SchematicFilter&) = delete;
+    const resbuf* get() const { return m_rb; }
+
+private:
+    std::wstring m_layers;
+    resbuf* m_rb = nullptr;
+};
+
+// Asks for the window of the schematic to continue; false when the user
+// ends it.
+bool askWindow(ads_point first, ads_point second)
+{
+    for (;;) {
+        acedInitGet(128, L"close");
+        int rc = acedGetPoint(nullptr, L"\n请输入窗口第一点<回车结束>:", first);
+        if (rc == RTNONE || rc == RTCAN)
+            return false;
+        if (rc == RTKWORD) {
+            ACHAR input[64] = L"";
+            acedGetInput(input, 64);
+            if (std::wcscmp(input, L"close") == 0)
+                return false;
+            acutPrintf(L"\n请输入一点!");
+            continue;
+        }
+        if (rc != RTNORM)
+            continue;
+        for (;;) {
+            acedInitGet(129, L"close");
+            rc = acedGetCorner(first, L"\n请输入窗口第二点：", second);
+            if (rc == RTCAN)
+                return false;
+            if (rc == RTNORM)
+                return true;
+            if (rc == RTKWORD) {
+                ACHAR input[64] = L"";
+                acedGetInput(input, 64);
+                if (std::wcscmp(input, L"close") == 0)
+                    return false;
+            }
+            acutPrintf(L"\n请输入一点!");
+        }
+    }
+}
+
+} // namespace
+
+bool ParseSchematicParameters(const std::wstring& text, SchematicParameters& v)
+{
+    std::vector<std::wstring> fields;
+    ExplodeStr(text, L"&", fields);
+    if (fields.size() != 6)
+        return false;
+    v.stringPitch = std::wcstod(fields[0].c_str(), nullptr);
+    v.cellPitch = std::wcstod(fields[1].c_str(), nullptr);
+    v.lineWidth = std::wcstod(fields[2].c_str(), nullptr);
+    v.symbolScale = std::wcstod(fields[3].c_str(), nullptr);
+    v.cellsPerString = static_cast<int>(std::wcstol(fields[4].c_str(), nullptr, 10));
+    v.orientation = static_cast<int>(std::wcstod(fields[5].c_str(), nullptr));
+    // Values no schematic can have count as damaged data.
+    const auto positive = [](double d) { return std::isfinite(d) && d > 0; };
+    return positive(v.stringPitch) && positive(v.cellPitch) && positive(v.symbolScale) && v.lineWidth >= 0 &&
+           v.cellsPerString >= 1 && v.cellsPerString <= 10000 && (v.orientation == 0 || v.orientation == 1);
+}
+
+int BeginSchematic()
+{
+    CPrinPicGrid grid;
+    CYlthzDialog* palette = g_pYlthzDlg;
+    if (palette)
+        palette->EnableActions(false);
+    ads_point base;
+    for (;;) {
+        acedInitGet(128, L"close");
+        const int rc = acedGetPoint(nullptr, L"\n请选择绘制的基点<回车结束>:", base);
+        if (rc == RTCAN) {
+            ClosePalette();
+            return 0;
+        }
+        if (rc == RTNONE) {
+            ClosePalette();
+            return 1;
+        }
+        if (rc == RTKWORD) {
+            ACHAR input[64] = L"";
+            acedGetInput(input, 64);
+            if (std::wcscmp(input, L"close") == 0) {
+                ClosePalette();
+                return 1;
+            }
+            acutPrintf(L"\n请输入一点:");
+            continue;
+        }
+        if (rc == RTNORM)
+            break;
+    }
+    palette = g_pYlthzDlg;
+    if (!palette)
+        return 1;
+    palette->EnableActions(true);
+    const int count = palette->TakeSymbolCount();
+    SetUpNewGrid(grid, *palette, count, AcGePoint3d(base[0], base[1], 0), KxDbGetPrintScale(acdbCurDwg()));
+    palette->BeginDrawing();
+    RunPlacementLoop(&grid, 0, 0, 0, AcDbExtents(), kNewSchematic);
+    return 1;
+}
+
+int ContinueSchematic(AcDbObjectIdArray& polylines, AcDbObjectIdArray& symbols, AcDbObjectIdArray& terminals)
+{
+    polylines.setLogicalLength(0);
+    symbols.setLogicalLength(0);
+    terminals.setLogicalLength(0);
+    acutPrintf(L"\n请选择要继续绘制的原理图:");
+    const SchematicFilter filter;
+    SelectionSet ss;
+    AcGePoint3d idPoint;
+    for (;;) {
+        ads_point a, b;
+        if (!askWindow(a, b))
+            return 0;
+        ZoomToInclude(AcGePoint3d(a[0], a[1], 0), AcGePoint3d(b[0], b[1], 0));
+        if (ss.get(L"W", a, b, filter.get()) != RTNORM) {
+            ss.free();
+            acutPrintf(L"\n没有选择实体!");
+            continue;
+        }
+        break;
+    }
+    ads_name first{};
+    AcDbObjectId firstId;
+    if (!ss.name(0, first) || acdbGetObjectId(firstId, first) != Acad::eOk || GetIdPoint(firstId, idPoint) != 1) {
+        acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
+        return 0;
+    }
+    ss.free();
+
+    SchematicParameters stored;
+    double blockScale = 1.0;
+    if (GatherSchematic(idPoint, polylines, symbols, terminals, stored, blockScale) != 1)
+        return 0;
+
+    openPalette();
+    if (CYlthzDialog* palette = g_pYlthzDlg) {
+        palette->SetArrangement(stored.orientation);
+        palette->LockShapeControls();
+        palette->ShowWindow(SW_SHOW);
+        palette->SetReady();
+    }
+    CPrinPicGrid grid;
+    RecognizeSchematic(grid, stored, blockScale, idPoint, polylines, symbols, terminals);
+    int resumeString = 0, resumeCell = 0;
+    FindResumeCell(grid, resumeString, resumeCell);
+    AcDbExtents start;
+    grid.GetExtents(resumeString, resumeCell, 1, start);
+    RunPlacementLoop(&grid, resumeString, grid.GetStringCount(), resumeCell, start, kContinuedSchematic);
+    return 1;
+}
+
+void SetUpNewGrid(CPrinPicGrid& grid, const CYlthzDialog& palette, int symbolCount, const AcGePoint3d& base,
+                  double s)
+{
+    const AcGePoint3d p(base.x, base.y, 0);
+    grid.SetCellPitchX(palette.GetHorizontalSpacing());
+    grid.SetCellPitchY(palette.GetVerticalSpacing());
+    grid.SetCellsPerString(symbolCount);
+    grid.SetOrientation(palette.GetArrangement() == 1 ? 1 : 0);
+    grid.SetLineWidth(palette.GetWireWidth());
+    grid.SetSymbolScale(palette.GetEquipmentScale());
+    grid.SetScale(s);
+    grid.SetBasePoint(p);
+    if (grid.IsColumnArrangement())
+        grid.SetReferenceRange(p.x, p.x + grid.GetCellPitchX() * s / 2, p.y,
+                               p.y - grid.GetCellPitchY() * s * symbolCount);
+    else
+        grid.SetReferenceRange(p.x, p.x + grid.GetCellPitchX() * s * symbolCount, p.y,
+                               p.y - grid.GetCellPitchY() * s / 2);
+}
+
+int GatherSchematic(const AcGePoint3d& idPoint, AcDbObjectIdArray& polylines, AcDbObjectIdArray& symbols,
+                    AcDbObjectIdArray& terminals, SchematicParameters& stored, double& blockScale)
+{
+    const SchematicFilter filter;
+    SelectionSet ss;
+    if (ss.get(L"X", nullptr, nullptr, filter.get()) != RTNORM) {
+        acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
+        return 0;
+    }
+    bool haveStored = false;
+    const ads_int32 n = ss.length();
+    for (ads_int32 i = 0; i < n; ++i) {
+        ads_name en{};
+        AcDbObjectId id;
+        AcGePoint3d at;
+        if (!ss.name(i, en) || acdbGetObjectId(id, en) != Acad::eOk || GetIdPoint(id, at) != 1) {
+            acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
+            return 0;
+        }
+        if (!at.isEqualTo(idPoint))
+            continue;
+        AcDbEntity* e = nullptr;
+        if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk) {
+            acutPrintf(L"\n实体打开失败!");
+            return 0;
+        }
+        if (dynamic_cast<AcDbPolyline*>(e)) {
+            e->close();
+            polylines.append(id);
+            continue;
+        }
+        auto* ref = dynamic_cast<AcDbBlockReference*>(e);
+        if (!ref) {
+            e->close();
+            continue;
+        }
+        if (!haveStored)
+            blockScale = std::fabs(ref->scaleFactors().sx);
+        const AcDbObjectId btr = ref->blockTableRecord();
+        e->close();
+        std::wstring text;
+        SchematicParameters v;
+        if (GetXdataString(en, L"YLTHZCS", text) != 1 || !ParseSchematicParameters(text, v))
+            continue;
+        if (!haveStored) {
+            stored = v;
+            haveStored = true;
+        }
+        AcDbSymbolTableRecord* rec = nullptr;
+        if (btr.isNull() || acdbOpenObject(rec, btr, AcDb::kForRead) != Acad::eOk)
+            return 0;
+        const std::wstring name = rec->getName();
+        rec->close();
+        const std::wstring head = name.substr(0, 4);
+        if (head == L"DZQJ" || head == L"ZHKG")
+            terminals.append(id);
+        else
+            symbols.append(id);
+    }
+    if (symbols.isEmpty() && terminals.isEmpty()) {
+        acutPrintf(L"\n所选原理图中没有块信息, 不能编辑!");
+        return 0;
+    }
+    return 1;
+}
+
+void RecognizeSchematic(CPrinPicGrid& grid, const SchematicParameters& stored, double blockScale,
+                        const AcGePoint3d& idPoint, AcDbObjectIdArray& polylines, AcDbObjectIdArray& symbols,
+                        const AcDbObjectIdArray& terminals)
+{
+    const bool column = stored.orientation == 1;
+    grid.SetCellPitchX(column ? stored.stringPitch : stored.cellPitch);
+    grid.SetCellPitchY(column ? stored.cellPitch : stored.stringPitch);
+    grid.SetCellsPerString(stored.cellsPerString);
+    grid.SetOrientation(stored.orientation);
+    grid.SetLineWidth(stored.lineWidth);
+    grid.SetSymbolScale(stored.symbolScale);
+    grid.SetBlockScale(blockScale);
+    grid.SetScale(stored.symbolScale != 0 ? blockScale / stored.symbolScale : 1.0);
+    grid.SetBasePoint(idPoint);
+    grid.RecognizeGrid(polylines, symbols, terminals);
+}
+
+void FindResumeCell(const CPrinPicGrid& grid, int& stringIndex, int& cellIndex)
+{
+    for (int s = 0; s < grid.GetStringCount(); ++s)
+        for (int c = 0; c < grid.GetCellsPerString(); ++c) {
+            AcDbObjectIdArray w, lw, d, b;
+            AcDbObjectId sym, linkSym;
+            grid.GetCellData(s, c, w, sym, lw, linkSym, d, b);
+            if (sym.isNull() && w.isEmpty()) {
+                stringIndex = s;
+                cellIndex = c;
+                return;
+            }
+        }
+    stringIndex = std::max(0, grid.GetStringCount() - 1);
+    cellIndex = std::max(0, grid.GetCellsPerString() - 1);
+}
+
+int ylthz()
+{
+    prepareVariables();
+    openPalette();
+    if (g_pYlthzDlg)
+        g_pYlthzDlg->ShowWindow(SW_SHOW);
+    BeginSchematic();
+    RestoreAcadSysVar();
+    acedRetVoid();
+    return RTNORM;
+}
+
+int yltbj()
+{
+    prepareVariables();
+    AcDbObjectIdArray polylines, symbols, terminals;
+    if (ContinueSchematic(polylines, symbols, terminals) < 1)
+        ClosePalette();
+    RestoreAcadSysVar();
+    acedRetVoid();
+    return RTNORM;
+}
