@@ -1,6 +1,7 @@
 // ctrlsch: the command line of the control-schematic tools. The first word
 // names the command; each command gets the words after it.
 #include "host/hostmem.h"
+#include "app/demo_command.h"
 #include "app/install_command.h"
 #include "app/render_command.h"
 #include "app/session.h"
@@ -19,6 +20,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"demo", "[DIR]", "draw a motor starter with (ylthz), continue it with (yltbj), render both (DIR: demo)",
+     app::demoCommand},
     {"install", "DIR", "write the default installation (symbol libraries, settings) into DIR", app::installCommand},
     {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
     {"run", "SCRIPT [FILE.dxf] [-o OUT.dxf]", "run a script on the command line and print what it shows",

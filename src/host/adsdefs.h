@@ -99,3 +99,20 @@ std::wstring utf8ToWide(std::string_view s);
 std::string wideToUtf8(std::wstring_view s);
 // Appends one code point as UTF-8 (U+FFFD for what is no character).
 void utf8Append(std::string& out, std::uint32_t codePoint);
+// Whether two names (layers, applications, blocks) are the same when the
+// case of ASCII letters is ignored; other bytes compare as they are.
+inline bool sameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}

@@ -53,16 +53,6 @@ void groupToRb(const AcDbXGroup& g, resbuf*& head, resbuf*& tail)
     }
 }
 
-bool sameApp(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 constexpr std::size_t kMaxXDataBytes = 16 * 1024;
 
 } // namespace
@@ -73,7 +63,7 @@ resbuf* AcDbObject::xData(const ACHAR* app) const
     resbuf* tail = nullptr;
     const std::string wanted = app ? wideToUtf8(app) : std::string();
     for (const AcDbXGroup& g : m_xdata)
-        if (!app || sameApp(g.app, wanted))
+        if (!app || sameNameIgnoringCase(g.app, wanted))
             groupToRb(g, head, tail);
     return head;
 }
@@ -155,7 +145,8 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
 
     std::vector<AcDbXGroup> result = m_xdata;
     for (AcDbXGroup& g : groups) {
-        auto it = std::find_if(result.begin(), result.end(), [&](const AcDbXGroup& o) { return sameApp(o.app, g.app); });
+        auto it = std::find_if(result.begin(), result.end(),
+                               [&](const AcDbXGroup& o) { return sameNameIgnoringCase(o.app, g.app); });
         if (g.items.empty()) {
             if (it != result.end())
                 result.erase(it);
@@ -322,7 +313,7 @@ resbuf* tagsToRb(const AcDbDxfTags& tags, std::size_t from, resbuf*& head, resbu
             if (withXData)
                 for (const resbuf* a = apps; a; a = a->rbnext)
                     if (a->resval.rstring && (std::wcscmp(a->resval.rstring, L"*") == 0
-                                              || sameApp(wideToUtf8(a->resval.rstring), t.value)))
+                                              || sameNameIgnoringCase(wideToUtf8(a->resval.rstring), t.value)))
                         keepGroup = true;
             if (!keepGroup)
                 continue;

@@ -1,6 +1,7 @@
 // Ids, objects, tables, block definitions and the database.
 #include "host/dbmain.h"
 #include "host/dbundo.h"
+#include "host/spatialindex.h"
 #include "host/dxf/tags.h"
 
 #include <algorithm>
@@ -186,7 +187,8 @@ AcDbHostApplicationServices* acdbHostApplicationServices()
 }
 
 AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
-    : m_serial(g_nextSerial++), m_undo(std::make_unique<AcDbUndoJournal>(*this))
+    : m_serial(g_nextSerial++), m_spatial(std::make_unique<host::SpatialIndex>(*this)),
+      m_undo(std::make_unique<AcDbUndoJournal>(*this))
 {
     registry()[m_serial] = this;
     if (buildDefaultDrawing) {
@@ -236,6 +238,8 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
         s.db = &other;
     m_undo->clear();
     other.m_undo->clear();
+    m_spatial->reset();
+    other.m_spatial->reset();
 }
 
 AcDbStub** AcDbDatabase::handleSlot(std::uint64_t handle, bool create)

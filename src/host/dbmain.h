@@ -739,6 +739,9 @@ private:
 };
 
 class AcDbUndoJournal;
+namespace host {
+class SpatialIndex;
+}
 
 // One header variable ("$ACADVER") and its tags.
 struct AcDbHeaderVar {
@@ -804,6 +807,9 @@ public:
     const std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>>& rawSections() const { return m_rawSections; }
 
     AcDbUndoJournal& undoJournal() { return *m_undo; }
+    // Where window selections find model-space entities (host/spatialindex.h);
+    // told of every change through the undo journal's recorders.
+    host::SpatialIndex& spatialIndex() { return *m_spatial; }
 
     // Host internals.
     // Gives obj an identity with the handle (a fresh one when 0 or taken;
@@ -838,6 +844,7 @@ private:
     AcDbObjectIdArray m_objects;
     std::vector<AcDbHeaderVar> m_header;
     std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>> m_rawSections;
+    std::unique_ptr<host::SpatialIndex> m_spatial;
     std::unique_ptr<AcDbUndoJournal> m_undo;
     std::wstring m_lastError;
     std::wstring m_fileName;

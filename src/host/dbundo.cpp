@@ -1,4 +1,5 @@
 #include "host/dbundo.h"
+#include "host/spatialindex.h"
 
 #include <algorithm>
 
@@ -88,8 +89,12 @@ void AcDbUndoJournal::rollback(const Mark& m)
     m_recording = was;
 }
 
+// Every change of the database passes the recorders below (recording or
+// not), and undo passes reverse(): the spatial index hears of each there.
+
 void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 {
+    m_db.spatialIndex().noteAdded(stub);
     if (!m_recording)
         return;
     Record r;
@@ -100,6 +105,7 @@ void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 
 void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 {
+    m_db.spatialIndex().noteChanged(stub);
     if (!m_recording)
         return;
     Record r;
@@ -111,6 +117,7 @@ void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 
 void AcDbUndoJournal::recordModified(AcDbStub* stub)
 {
+    m_db.spatialIndex().noteChanged(stub);
     if (!m_recording || !stub || !stub->object)
         return;
     // Within one group the first state is the one to restore.
@@ -165,13 +172,16 @@ void AcDbUndoJournal::reverse(Record& r)
 {
     switch (r.kind) {
     case Record::Added:
+        m_db.spatialIndex().noteRemoved(r.stub);
         removeFromContainer(r.stub);
         r.stub->inDatabase = false;
         break;
     case Record::Erased:
+        m_db.spatialIndex().noteChanged(r.stub);
         r.stub->object->setErasedFlag(r.wasErased);
         break;
     case Record::Modified: {
+        m_db.spatialIndex().noteChanged(r.stub);
         AcDbObject* obj = r.stub->object.get();
         auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(obj);
         const std::string oldName = rec ? rec->name() : std::string();

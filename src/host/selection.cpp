@@ -7,6 +7,7 @@
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/dbtext.h"
+#include "host/spatialindex.h"
 
 #include <algorithm>
 #include <cmath>
@@ -172,16 +173,6 @@ bool withWide(const std::string& s, F f)
     return f(std::wstring_view(w));
 }
 
-bool sameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // ---------------------------------------------------------------- database
 
 AcDbDatabase* currentDb()
@@ -217,7 +208,7 @@ std::vector<std::string> hiddenLayers(const AcDbDatabase* db)
 bool onHiddenLayer(const AcDbEntity& e, const std::vector<std::string>& hidden)
 {
     for (const std::string& n : hidden)
-        if (sameName(e.layerName(), n))
+        if (sameNameIgnoringCase(e.layerName(), n))
             return true;
     return false;
 }
@@ -1176,7 +1167,12 @@ AcDbObjectIdArray selectInWindow(const AcDbExtents& window, bool crossing, const
     if (!ms || !window.isValid())
         return out;
     const std::vector<std::string> hidden = hiddenLayers(db);
-    for (const AcDbObjectId& id : ms->entityIds()) {
+    // The index offers, in drawing order, every entity whose box may meet
+    // the window; the exact tests below decide.
+    std::vector<AcDbStub*> candidates;
+    db->spatialIndex().candidates(window, candidates);
+    for (AcDbStub* stub : candidates) {
+        const AcDbObjectId id(stub);
         const AcDbEntity* e = liveEntity(id);
         if (!e || (!hidden.empty() && onHiddenLayer(*e, hidden)) || !matchesFilter(*e, filter))
             continue;

@@ -1,0 +1,132 @@
+#include "app/demo_command.h"
+
+#include "app/render_command.h"
+#include "app/session.h"
+#include "install/DefaultInstallation.h"
+#include "library/PaletteResources.h"
+#include "library/SymbolLibrary.h"
+#include "library/YlthzDialog.h"
+#include "ui/dlgtemplate.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+
+namespace app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Clicks on the palette's symbols, as "@mouse" events at the centres of
+// their slots on the first page (the palette's layout is its template's).
+class PaletteClicks {
+public:
+    explicit PaletteClicks(const ctrlsch::install::InstallLayout& layout)
+    {
+        RegisterPaletteResources();
+        const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_YLTHZ);
+        for (const ui::ControlTemplate& c : t->controls)
+            if (c.id == static_cast<int>(IDC_YLTHZ_PREVIEW))
+                m_preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
+                                            t->fontSize);
+        const auto& lib = layout.libraries.at(0);
+        m_grid = lib.gridSize;
+        m_index.Load(lib.index.wstring());
+    }
+    // The event, or "" when the symbol is not on the first page.
+    std::string on(const std::wstring& name) const
+    {
+        for (int i = 0; i < m_index.GetCount() && i < m_grid * m_grid; ++i) {
+            if (m_index.GetName(i) != name)
+                continue;
+            const int w = m_preview.Width() / m_grid, h = m_preview.Height() / m_grid;
+            const int x = m_preview.left + w * (i % m_grid) + w / 2, y = m_preview.top + h * (i / m_grid) + h / 2;
+            return "@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y);
+        }
+        return "";
+    }
+
+private:
+    CRect m_preview;
+    int m_grid = 6;
+    CSymbolIndex m_index;
+};
+
+bool writeScript(const fs::path& path, const std::vector<std::string>& lines)
+{
+    std::ofstream out(path);
+    for (const std::string& l : lines)
+        out << l << "\n";
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+int demoCommand(const std::vector<std::string>& args)
+{
+    if (args.size() > 1)
+        return kExitUsage;
+    const fs::path dir = fs::absolute(args.empty() ? fs::path("demo") : fs::path(args[0]));
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::string error;
+    if (!ctrlsch::install::writeDefaultInstallation(dir / "install", error)) {
+        std::cerr << error << "\n";
+        return kExitFailed;
+    }
+    const auto layout = ctrlsch::install::installationLayout(dir / "install");
+    ::setenv("CTRLSCH_SETTINGS", layout.settings.c_str(), 1);
+    fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
+
+    const PaletteClicks click(layout);
+    for (const wchar_t* name : {L"FR-NC", L"SB-NC", L"SB-NO", L"KM-COIL", L"KM-NO", L"KM-NC", L"HL-R", L"HL-G",
+                                L"CT-NO", L"KA-COIL"})
+        if (click.on(name).empty()) {
+            std::cerr << "the default library has no " << wideToUtf8(name) << " on its first page\n";
+            return kExitFailed;
+        }
+    // A motor starter in rows of five cells: the thermal relay's contact,
+    // stop and start buttons, the contactor's coil; its holding contact
+    // across the start button; the run and stop lamps.
+    const std::vector<std::string> first = {
+        "(ylthz)",
+        "@type palette 21853 \"5\"",
+        "0,0",
+        click.on(L"FR-NC"), click.on(L"SB-NC"), click.on(L"SB-NO"), "t2", click.on(L"KM-COIL"),
+        "t1", "t1", "t4", click.on(L"KM-NO"), "t4", "t5",
+        click.on(L"KM-NO"), "t2", "t2", "t2", click.on(L"HL-R"),
+        click.on(L"KM-NC"), "t2", "t2", "t2", click.on(L"HL-G"),
+        "",
+    };
+    // Continued: the first empty cell is the holding branch's; a pick
+    // moves on to the new string, which gets an auxiliary relay.
+    const std::vector<std::string> second = {
+        "(yltbj)",
+        "-10,10",
+        "170,-120",
+        "15,-100",
+        click.on(L"CT-NO"), "t2", "t2", "t2", click.on(L"KA-COIL"),
+        "",
+    };
+    const fs::path script1 = dir / "motor-starter.scr", script2 = dir / "motor-starter-continued.scr";
+    const fs::path dxf1 = dir / "motor-starter.dxf", dxf2 = dir / "motor-starter-continued.dxf";
+    if (!writeScript(script1, first) || !writeScript(script2, second)) {
+        std::cerr << "cannot write the scripts into " << dir << "\n";
+        return kExitFailed;
+    }
+    int status = runCommand({script1.string(), "-o", dxf1.string()});
+    if (status == kExitOk)
+        status = renderCommand({dxf1.string(), (dir / "motor-starter.svg").string()});
+    if (status == kExitOk)
+        status = runCommand({script2.string(), dxf1.string(), "-o", dxf2.string()});
+    if (status == kExitOk)
+        status = renderCommand({dxf2.string(), (dir / "motor-starter-continued.svg").string()});
+    if (status == kExitOk)
+        std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << " and their SVG pictures\n";
+    return status;
+}
+
+} // namespace app

@@ -1,0 +1,18 @@
+// The "demo" command of the ctrlsch program: a motor starter drawn on the
+// default installation, then continued in a second session.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+// ctrlsch demo [DIR] (default "demo"): writes the default installation
+// into DIR/install, draws a motor starter with (ylthz) (DIR/motor-starter.scr
+// to DIR/motor-starter.dxf), continues the saved drawing with (yltbj)
+// (DIR/motor-starter-continued.scr to DIR/motor-starter-continued.dxf) and
+// renders both as SVG. The scripts are written first, so they can be read
+// and run again with "ctrlsch run".
+int demoCommand(const std::vector<std::string>& args);
+
+} // namespace app
