@@ -31,10 +31,13 @@ test-sanitize: deps
 
 check: test test-sanitize
 
-# Renders a sample drawing (made by ezdxf) to SVG, then runs a session of
-# the command line with the module loaded and saves its drawing.
+# Draws a motor starter with (ylthz) and continues it with (yltbj) in a
+# second session (out/demo), renders a sample drawing (made by ezdxf) to
+# SVG, runs a session of the command line with the module loaded, and
+# prints the equipment table of a generated project.
 demo: build
 	@mkdir -p $(OUT)
+	$(BUILD)/src/app/ctrlsch demo $(OUT)/demo
 	/usr/bin/python3 tests/tools/make_render_sample.py $(OUT)/sample.dxf
 	$(BUILD)/src/app/ctrlsch render $(OUT)/sample.dxf $(OUT)/sample.svg
 	@echo "wrote $(OUT)/sample.svg"
@@ -51,6 +54,9 @@ demo: build
 bench: build
 	bench/run_dxf_bench.sh $(BUILD)/bench/dxf_bench
 	bench/run_esbbtj_bench.sh $(BUILD)/bench/esbbtj_bench
+	$(BUILD)/bench/selection_bench
+	$(BUILD)/bench/recognize_bench
+	$(BUILD)/bench/placement_bench
 
 # Fuzzes the DXF reader for FUZZ_SECONDS (needs clang's libFuzzer).
 FUZZ_SECONDS ?= 60

@@ -1,0 +1,50 @@
+// ctrlsch demo end to end: a motor starter drawn with (ylthz) in one
+// session and continued with (yltbj) in a second one on the saved file.
+// Both drawings are read back with ezdxf.
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+int count(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
+{
+    testutil::TempDir dir;
+    std::string out;
+    const int rc = testutil::run("CTRLSCH_MODULE=" + std::string(CTRLSCH_MODULE_PATH) + " " + CTRLSCH_PROGRAM_PATH +
+                                     " demo " + testutil::shellQuote(dir.path()),
+                                 out);
+    ASSERT_EQ(rc, 0) << out;
+    // Nothing refused or failed on the way.
+    EXPECT_EQ(out.find("** "), std::string::npos) << out;
+    EXPECT_EQ(out.find("错误"), std::string::npos) << out;
+    EXPECT_EQ(out.find("请在边界内点取一点"), std::string::npos) << out;
+    for (const char* f : {"motor-starter.dxf", "motor-starter.svg", "motor-starter-continued.dxf",
+                          "motor-starter-continued.svg"})
+        EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
+    if (!testutil::haveEzdxf())
+        GTEST_SKIP() << "ezdxf is not installed";
+    const std::string first = testutil::runPythonTool("ezdxf_report", testutil::shellQuote(dir.file("motor-starter.dxf")));
+    const std::string second =
+        testutil::runPythonTool("ezdxf_report", testutil::shellQuote(dir.file("motor-starter-continued.dxf")));
+    // Nine symbols first (four, the holding contact, two lamp rows of two),
+    // then the auxiliary relay's contact and coil.
+    EXPECT_EQ(count(first, "\nINSERT "), 9) << first;
+    EXPECT_EQ(count(second, "\nINSERT "), 11) << second;
+    EXPECT_NE(second.find("KA-COIL"), std::string::npos) << second;
+    EXPECT_EQ(first.find("KA-COIL"), std::string::npos) << first;
+    // Every symbol of both carries the same parameters of the schematic.
+    EXPECT_EQ(count(second, "20.00&30.00&0.30&1.00&5&0"), count(second, "xdata[YLTHZCS]")) << second;
+}
+
+} // namespace
