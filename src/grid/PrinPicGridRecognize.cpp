@@ -121,45 +121,41 @@ void fillString(const CPrinPicGrid& grid, CPrinPicString& str, const Buckets& b,
     const double origin = column ? grid.GetMaxY() : grid.GetMinX();
     const auto along = [&](const AcGePoint3d& q) { return column ? origin - q.y : q.x - origin; };
 
-    for (const PointEntry& e : b.inlineWires) {
-        const double u = along(e.point);
+    // Every zone that holds the point, among the few its position along
+    // the string allows.
+    const auto inCells = [&](const AcGePoint3d& q, const auto& take) {
+        const double u = along(q);
         const ZoneRange r = candidateZones(u, u, pitch, 0.0, cellCount);
         for (int j = r.first; j <= r.last; ++j)
-            if (CPrinPicGrid::PointInRect(e.point, cellZones[static_cast<std::size_t>(j)]) == 1)
-                str.GetCell(j).AppendWireId(e.id);
-    }
-    for (const PointEntry& e : b.linkWires) {
-        const double u = along(e.point);
+            if (CPrinPicGrid::PointInRect(q, cellZones[static_cast<std::size_t>(j)]) == 1)
+                take(j);
+    };
+    const auto inLinks = [&](const AcGePoint3d& q, const auto& take) {
+        const double u = along(q);
         const ZoneRange r = candidateZones(u, u, pitch, -0.5, linkCount);
-        for (int j = r.first; j <= r.last; ++j) {
-            if (CPrinPicGrid::PointInRect(e.point, linkZones[static_cast<std::size_t>(j)]) != 1)
-                continue;
+        for (int j = r.first; j <= r.last; ++j)
+            if (CPrinPicGrid::PointInRect(q, linkZones[static_cast<std::size_t>(j)]) == 1)
+                take(j);
+    };
+    for (const PointEntry& e : b.inlineWires)
+        inCells(e.point, [&](int j) { str.GetCell(j).AppendWireId(e.id); });
+    for (const PointEntry& e : b.linkWires)
+        inLinks(e.point, [&](int j) {
             if (j == endZone)
                 str.AppendEndWireId(e.id);
             else
                 str.GetCell(j).AppendLinkWireId(e.id);
-        }
-    }
+        });
     // Symbols: walking the bucket in order, the last one in a zone stays.
-    for (const PointEntry& e : b.inlineSymbols) {
-        const double u = along(e.point);
-        const ZoneRange r = candidateZones(u, u, pitch, 0.0, cellCount);
-        for (int j = r.first; j <= r.last; ++j)
-            if (CPrinPicGrid::PointInRect(e.point, cellZones[static_cast<std::size_t>(j)]) == 1)
-                str.GetCell(j).SetSymbolId(e.id);
-    }
-    for (const PointEntry& e : b.linkSymbols) {
-        const double u = along(e.point);
-        const ZoneRange r = candidateZones(u, u, pitch, -0.5, linkCount);
-        for (int j = r.first; j <= r.last; ++j) {
-            if (CPrinPicGrid::PointInRect(e.point, linkZones[static_cast<std::size_t>(j)]) != 1)
-                continue;
+    for (const PointEntry& e : b.inlineSymbols)
+        inCells(e.point, [&](int j) { str.GetCell(j).SetSymbolId(e.id); });
+    for (const PointEntry& e : b.linkSymbols)
+        inLinks(e.point, [&](int j) {
             if (j == endZone)
                 str.SetEndSymbolId(e.id);
             else
                 str.GetCell(j).SetLinkSymbolId(e.id);
-        }
-    }
+        });
     for (const DeviceEntry& e : b.crossingDevices) {
         const double u0 = along(e.lo), u1 = along(e.hi);
         const ZoneRange r = candidateZones(std::min(u0, u1), std::max(u0, u1), pitch, 0.0, cellCount);

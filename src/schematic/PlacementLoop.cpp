@@ -396,22 +396,31 @@ private:
         return GetDragStatus();
     }
 
-    Outcome replace()
+    // Drags the palette's symbol until the drag ends (Enter, Esc, an
+    // error); "Repeat" drags the palette's new symbol; each pick on a slot
+    // of `kind` is handed to `place`.
+    template <class Place>
+    Outcome dragAndPlace(const wchar_t* prompt, short osmode, int kind, const Place& place)
     {
         for (;;) {
-            const int status = drag(L"请选择要替换的符号<回车返回>:");
-            setOsmode(64);
+            const int status = drag(prompt);
+            setOsmode(osmode);
             if (status == kDragRepeat)
                 continue;
             if (status != kDragPicked)
                 return Outcome::Done;
             int s = 0, c = 0;
-            if (g.FindCellAtPoint(GetDragPickedPoint(), 1, s, c) < 0) {
+            if (g.FindCellAtPoint(GetDragPickedPoint(), kind, s, c) < 0) {
                 acutPrintf(L"\n此位置处没有符号!");
                 continue;
             }
-            fillCell(s, c, true);
+            place(s, c);
         }
+    }
+
+    Outcome replace()
+    {
+        return dragAndPlace(L"请选择要替换的符号<回车返回>:", 64, 1, [this](int s, int c) { fillCell(s, c, true); });
     }
 
     // A picked block and the slot whose symbol it is: kind 1 a symbol
@@ -471,79 +480,64 @@ private:
         return Found::No;
     }
 
-    // Picks an entity for an action: RTNORM, RTCAN, or the other status
-    // (RTNONE, RTKWORD, a missed pick: ERRNO 7).
-    int pick(const wchar_t* prompt, ads_name ent)
+    // Picks entities for an action until Enter or a keyword (a missed
+    // pick, ERRNO 7, asks again); Esc, or `act` returning Cancel, cancels
+    // the loop.
+    template <class Act>
+    Outcome pickEach(const wchar_t* prompt, short osmodeAfter, const Act& act)
     {
-        setOsmode(64);
-        acedInitGet(0, L"r close");
-        clearErrno();
-        ads_point pt;
-        return acedEntSel(prompt, ent, pt);
+        for (;;) {
+            setOsmode(64);
+            acedInitGet(0, L"r close");
+            clearErrno();
+            ads_name ent{};
+            ads_point pt;
+            const int rc = acedEntSel(prompt, ent, pt);
+            setOsmode(osmodeAfter);
+            if (rc == RTCAN)
+                return Outcome::Cancel;
+            if (rc != RTNORM) {
+                if (errnoValue() == 7)
+                    continue;
+                return Outcome::Done;
+            }
+            if (act(ent) == Outcome::Cancel)
+                return Outcome::Cancel;
+        }
     }
 
     Outcome erase()
     {
-        for (;;) {
-            ads_name ent{};
-            const int rc = pick(L"\n请选择要删除的符号<回车返回>:", ent);
-            if (rc == RTCAN)
-                return Outcome::Cancel;
-            if (rc != RTNORM) {
-                if (errnoValue() == 7)
-                    continue;
-                return Outcome::Done;
-            }
+        return pickEach(L"\n请选择要删除的符号<回车返回>:", 64, [this](const ads_name ent) {
             Slot slot;
             if (findSlot(ent, slot, L"\n此位置处没有符号, 主方向!", L"\n此位置处没有符号, 辅方向!",
                          L"\n没选择到要删除的块, 请重新选择!") != Found::Yes)
-                continue;
+                return Outcome::Done;
             AcDbExtents ext;
-            if (slot.kind == 0 && slot.cell == -1) {
+            if (slot.kind == 0 && slot.cell == -1)
                 EraseEndZone(g, slot.string);
-                g.GetExtents(slot.string, -1, 0, ext);
-                const AcDbObjectId wire = DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
-                markWire(wire);
-                g.SetStringData(slot.string, ids(wire), AcDbObjectId());
-            } else {
+            else
                 EraseCellContents(g, slot.string, slot.cell, slot.kind);
-                g.GetExtents(slot.string, slot.cell, slot.kind, ext);
-                const AcDbObjectId wire = slot.kind == 0
-                                              ? DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation())
-                                              : DrawCellWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
-                markWire(wire);
-                AcDbObjectIdArray w, lw, d, b;
-                AcDbObjectId sym, linkSym;
-                g.GetCellData(slot.string, slot.cell, w, sym, lw, linkSym, d, b);
-                g.SetCellData(slot.string, slot.cell, slot.kind, ids(wire), AcDbObjectId(), d, b);
-            }
-        }
+            g.GetExtents(slot.string, slot.cell, slot.kind == 0 ? 0 : 1, ext);
+            const AcDbObjectId wire = slot.kind == 0 ? DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation())
+                                                     : DrawCellWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
+            markWire(wire);
+            setSlot({AcDbObjectId(), slot.string, slot.cell, slot.kind}, ids(wire));
+            return Outcome::Done;
+        });
     }
 
     Outcome mirror()
     {
-        for (;;) {
-            ads_name ent{};
-            const int rc = pick(L"\n请选择要镜像的符号<回车返回>:", ent);
-            setOsmode(0);
-            if (rc == RTCAN)
-                return Outcome::Cancel;
-            if (rc != RTNORM) {
-                if (errnoValue() == 7)
-                    continue;
-                return Outcome::Done;
-            }
+        return pickEach(L"\n请选择要镜像的符号<回车返回>:", 0, [this](const ads_name ent) {
             std::wstring direction;
             for (;;) {
                 ACHAR reply[64] = L"";
-                const int r = acedGetString(0, L"\n请输入镜像方向(X 或 Y)<X>:", reply, 64);
-                if (r == RTCAN) {
+                if (acedGetString(0, L"\n请输入镜像方向(X 或 Y)<X>:", reply, 64) == RTCAN) {
                     acedCommand({L"_.UNDO", L"_END"});
                     return Outcome::Cancel;
                 }
-                direction = reply;
-                if (direction.empty())
-                    direction = L"X";
+                direction = reply[0] ? reply : L"X";
                 if (direction == L"X" || direction == L"Y")
                     break;
                 acutPrintf(L"\n非法的关键字!");
@@ -551,27 +545,39 @@ private:
             Slot slot;
             if (findSlot(ent, slot, L"\n此位置处没有符号!", L"\n此位置处没有符号!",
                          L"\n没选择到要镜像的块, 请重新选择!") != Found::Yes)
-                continue;
+                return Outcome::Done;
             AcDbExtents ext;
-            if (slot.kind == 0 && slot.cell == -1)
-                g.GetExtents(slot.string, -1, 0, ext);
-            else
-                g.GetExtents(slot.string, slot.cell, slot.kind, ext);
+            g.GetExtents(slot.string, slot.cell, slot.kind == 0 ? 0 : 1, ext);
             const AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
             const double mx = (lo.x + hi.x) / 2, my = (lo.y + hi.y) / 2;
-            const AcGePoint3d a = direction == L"X" ? AcGePoint3d(lo.x, my, 0) : AcGePoint3d(mx, lo.y, 0);
-            const AcGePoint3d b = direction == L"X" ? AcGePoint3d(hi.x, my, 0) : AcGePoint3d(mx, hi.y, 0);
+            const bool acrossX = direction == L"X";
+            const AcGePoint3d a = acrossX ? AcGePoint3d(lo.x, my, 0) : AcGePoint3d(mx, lo.y, 0);
+            const AcGePoint3d b = acrossX ? AcGePoint3d(hi.x, my, 0) : AcGePoint3d(mx, hi.y, 0);
             ads_name name{};
             if (acdbGetAdsName(name, slot.id) != Acad::eOk) {
                 acutPrintf(L"\n打开实体失败!");
-                continue;
+                return Outcome::Done;
             }
             // The mirrored copy takes the source's place in the slot.
             const AcDbObjectId copy = lastAfter({L"_.MIRROR", AcCmdArg::ename(name), L"", a, b, L"Y"});
             if (!copy.isNull())
                 repointSlot(slot, copy);
             SetIdPoint(copy.isNull() ? slot.id : copy, m_base);
+            return Outcome::Done;
+        });
+    }
+
+    // A slot's symbol and wires, the cell's devices kept.
+    void setSlot(const Slot& slot, const AcDbObjectIdArray& wires)
+    {
+        if (slot.kind == 0 && slot.cell == -1) {
+            g.SetStringData(slot.string, wires, slot.id);
+            return;
         }
+        AcDbObjectIdArray w, lw, d, b;
+        AcDbObjectId sym, linkSym;
+        g.GetCellData(slot.string, slot.cell, w, sym, lw, linkSym, d, b);
+        g.SetCellData(slot.string, slot.cell, slot.kind, wires, slot.id, d, b);
     }
 
     void repointSlot(const Slot& slot, const AcDbObjectId& id)
@@ -594,32 +600,24 @@ private:
 
     Outcome rotate()
     {
-        for (;;) {
-            ads_name ent{};
-            const int rc = pick(L"\n请选择要旋转的符号<回车返回>:", ent);
-            if (rc == RTCAN)
-                return Outcome::Cancel;
-            if (rc != RTNORM) {
-                if (errnoValue() == 7)
-                    continue;
-                return Outcome::Done;
-            }
+        return pickEach(L"\n请选择要旋转的符号<回车返回>:", 64, [this](const ads_name ent) {
             AcDbObjectId id;
             AcDbEntity* e = nullptr;
             if (acdbGetObjectId(id, ent) != Acad::eOk || acdbOpenAcDbEntity(e, id, AcDb::kForWrite) != Acad::eOk) {
                 acutPrintf(L"\n实体打开失败!");
-                continue;
+                return Outcome::Done;
             }
             auto* ref = dynamic_cast<AcDbBlockReference*>(e);
             if (!ref) {
                 e->close();
                 acutPrintf(L"\n选择的实体不是块, 请选择一个块!");
-                continue;
+                return Outcome::Done;
             }
             ref->setRotation(ref->rotation() + kHalfPi);
             e->close();
             SetIdPoint(id, m_base);
-        }
+            return Outcome::Done;
+        });
     }
 
     // Entities of a set of slots into one selection set, moved together.
@@ -682,18 +680,7 @@ private:
 
     Outcome insertIntoString()
     {
-        for (;;) {
-            const int status = drag(L"请选择要插入的符号<回车返回>:");
-            setOsmode(0);
-            if (status == kDragRepeat)
-                continue;
-            if (status != kDragPicked)
-                return Outcome::Done;
-            int s = 0, c = 0;
-            if (g.FindCellAtPoint(GetDragPickedPoint(), 1, s, c) < 0) {
-                acutPrintf(L"\n此位置处没有符号!");
-                continue;
-            }
+        return dragAndPlace(L"请选择要插入的符号<回车返回>:", 0, 1, [this](int s, int c) {
             EraseCellContents(g, s, m_n - 1, 1);
             std::vector<AcDbObjectIdArray> wires(static_cast<size_t>(m_n));
             std::vector<AcDbObjectId> symbols(static_cast<size_t>(m_n));
@@ -716,47 +703,26 @@ private:
                 g.SetCellData(s, j, 1, wires[static_cast<size_t>(j - 1)], symbols[static_cast<size_t>(j - 1)], d, b);
             }
             fillCell(s, c, false);
-        }
+        });
     }
 
     Outcome insertIntoLink()
     {
-        for (;;) {
-            const int status = drag(L"请选择要插入的符号<回车返回>:");
-            setOsmode(0);
-            if (status == kDragRepeat)
-                continue;
-            if (status != kDragPicked)
-                return Outcome::Done;
-            int s = 0, c = 0;
-            if (g.FindCellAtPoint(GetDragPickedPoint(), 0, s, c) < 0) {
-                acutPrintf(L"\n此位置处没有符号!");
-                continue;
-            }
+        return dragAndPlace(L"请选择要插入的符号<回车返回>:", 0, 0, [this](int s, int c) {
             AcDbExtents slot;
             AcDbObjectId symbol;
             AcDbObjectIdArray wires;
-            if (c == -1) {
+            if (c == -1)
                 EraseEndZone(g, s);
-                g.GetExtents(s, -1, 0, slot);
-                PlaceLinkSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation,
-                                symbol, wires);
-                const AcDbObjectIdArray kept = markWires(wires);
-                markSymbol(symbol);
-                g.SetStringData(s, kept, symbol);
-            } else {
+            else
                 EraseCellContents(g, s, c, 0);
-                g.GetExtents(s, c, 0, slot);
-                PlaceLinkSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation,
-                                symbol, wires);
-                const AcDbObjectIdArray kept = markWires(wires);
-                markSymbol(symbol);
-                AcDbObjectIdArray w, lw, d, b;
-                AcDbObjectId sym, linkSym;
-                g.GetCellData(s, c, w, sym, lw, linkSym, d, b);
-                g.SetCellData(s, c, 0, kept, symbol, d, b);
-            }
-        }
+            g.GetExtents(s, c, 0, slot);
+            PlaceLinkSymbol(slot, g.GetOrientation(), m_scale, g.GetSymbolScale(), g.GetLineWidth(), m_rotation,
+                            symbol, wires);
+            const AcDbObjectIdArray kept = markWires(wires);
+            markSymbol(symbol);
+            setSlot({symbol, s, c, 0}, kept);
+        });
     }
 
     Outcome addString()

@@ -108,6 +108,14 @@ private:
     resbuf* m_rb = nullptr;
 };
 
+// After RTKWORD: whether the reply was "close".
+bool repliedClose()
+{
+    ACHAR input[64] = L"";
+    acedGetInput(input, 64);
+    return std::wcscmp(input, L"close") == 0;
+}
+
 // Asks for the window of the schematic to continue; false when the user
 // ends it.
 bool askWindow(ads_point first, ads_point second)
@@ -118,9 +126,7 @@ bool askWindow(ads_point first, ads_point second)
         if (rc == RTNONE || rc == RTCAN)
             return false;
         if (rc == RTKWORD) {
-            ACHAR input[64] = L"";
-            acedGetInput(input, 64);
-            if (std::wcscmp(input, L"close") == 0)
+            if (repliedClose())
                 return false;
             acutPrintf(L"\n请输入一点!");
             continue;
@@ -134,12 +140,8 @@ bool askWindow(ads_point first, ads_point second)
                 return false;
             if (rc == RTNORM)
                 return true;
-            if (rc == RTKWORD) {
-                ACHAR input[64] = L"";
-                acedGetInput(input, 64);
-                if (std::wcscmp(input, L"close") == 0)
-                    return false;
-            }
+            if (rc == RTKWORD && repliedClose())
+                return false;
             acutPrintf(L"\n请输入一点!");
         }
     }
@@ -184,9 +186,7 @@ int BeginSchematic()
             return 1;
         }
         if (rc == RTKWORD) {
-            ACHAR input[64] = L"";
-            acedGetInput(input, 64);
-            if (std::wcscmp(input, L"close") == 0) {
+            if (repliedClose()) {
                 ClosePalette();
                 return 1;
             }
