@@ -3,17 +3,15 @@
 #pragma once
 
 #include "library/YlthzDialog.h"
+#include "panel/PmtsbcsDlg.h"
 
-class CPmtsbcsDlg;
 class CDzjdsjDlg;
 
 // Null while the dialog does not exist.
-extern CPmtsbcsDlg* g_pPmtsbcsDlg;
 extern CDzjdsjDlg* g_pDzjdsjDlg;
 
 // Teardown at unload: the panel equipment dialog is deleted; the terminal
 // and contact dialog closed; the palette saves its position and choices,
-// then is destroyed (ClosePalette, with the palette). Each does nothing
-// when its dialog does not exist.
-void DeletePanelDialog();
+// then is destroyed (DeletePanelDialog and ClosePalette come with their
+// dialogs). Each does nothing when its dialog does not exist.
 void CloseDzjdDialog();

@@ -2,6 +2,7 @@
 
 #include "components/TalvoDbObject.h"
 #include "frame/ModuleDialogs.h"
+#include "panel/PanelInsert.h"
 #include "schematic/SchematicEntries.h"
 #include "statistics/EquipmentStatistics.h"
 #include "host/aced.h"
@@ -39,7 +40,6 @@ int showdzjddlg() { return NotAvailable(L"showdzjddlg"); }
 int hidedzjddlg() { return NotAvailable(L"hidedzjddlg"); }
 int getdzjddlg() { return NotAvailable(L"getdzjddlg"); }
 int gnkhz() { return NotAvailable(L"gnkhz"); }
-int inspmtsb() { return NotAvailable(L"inspmtsb"); }
 
 // Rows 1 to 10 run inside the OSMODE guard.
 template <HandlerFn F>

@@ -2,6 +2,7 @@
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/dxf/dxfio.h"
+#include "host/hostfile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <cwctype>
+#include <filesystem>
 
 namespace {
 
@@ -49,6 +52,40 @@ std::string hostPath(const ACHAR* fileName)
 }
 
 } // namespace
+
+std::string hostResolvePathIgnoringCase(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path.empty() || fs::exists(path, ec))
+        return path;
+    const auto folded = [](const std::string& name) {
+        std::wstring w = utf8ToWide(name);
+        for (wchar_t& c : w)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        return w;
+    };
+    fs::path resolved = path[0] == '/' ? fs::path("/") : fs::path(".");
+    for (const fs::path& part : fs::path(path).relative_path()) {
+        const fs::path exact = resolved / part;
+        if (fs::exists(exact, ec)) {
+            resolved = exact;
+            continue;
+        }
+        const std::wstring want = folded(part.string());
+        bool found = false;
+        for (const auto& entry : fs::directory_iterator(resolved, ec)) {
+            if (folded(entry.path().filename().string()) == want) {
+                resolved = entry.path();
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return path;
+    }
+    return path[0] == '/' ? resolved.string() : resolved.lexically_relative(".").string();
+}
 
 std::string acdbHostPathOf(const ACHAR* fileName)
 {

@@ -1,5 +1,7 @@
 #include "library/SymbolLibrary.h"
 
+#include "host/hostfile.h"
+
 #include "components/NorvexCodePage.h"
 #include "components/TalvoDataBase.h"
 #include "host/adsdefs.h"
@@ -24,7 +26,7 @@ std::string openPath(const std::wstring& path)
     for (char& c : s)
         if (c == '\\')
             c = '/';
-    return s;
+    return hostResolvePathIgnoringCase(s);
 }
 
 bool isBlank(wchar_t c)

@@ -2,6 +2,7 @@
 
 #include "host/acapdoc.h"
 #include "library/PaletteResources.h"
+#include "library/SlidePreview.h"
 #include "library/YlthzSetupDialog.h"
 
 #include <algorithm>
@@ -70,17 +71,12 @@ CYlthzDialog::CYlthzDialog()
     RegisterPaletteResources();
     m_nIDTemplate = IDD_YLTHZ;
     ACHAR buffer[1024];
-    GetInformation(L"VMQMain", L"VmqUse", L"C:\\User", buffer, 1024);
-    m_strUserFolder = withBackslash(buffer);
-    m_strQrzPath = m_strUserFolder + L"VmqTemporary.Qrz";
     GetInformation(L"Dwglib", L"DwgDir", L"C:\\Vmq40\\DwgLib2D", buffer, 1024);
     m_strDwgDir = buffer;
     m_strCatalogPath = withBackslash(m_strDwgDir) + L"T-Sywj.dat";
     m_bCommandReady = false;
     m_bActionActive = false;
     m_nRowcol = -1;
-    m_pDpData = std::make_unique<CInterDpData>();
-    m_pDpData->ReadDataFromQrzFile(m_strQrzPath.GetString());
     m_nSavedDoubleClickTime = GetDoubleClickTime();
     SetDoubleClickTime(kPaletteDoubleClickTime);
 
@@ -141,18 +137,12 @@ void CYlthzDialog::DoDataExchange(CDataExchange* pDX)
 
 CString CYlthzDialog::Setting(const wchar_t* key, const wchar_t* defaultValue)
 {
-    if (m_pDpData) {
-        const DpValueNode* node = m_pDpData->GetSubValueFromPathW(0, key);
-        if (node && node->length >= 2 && node->text)
-            return CString(node->text);
-    }
-    return CString(defaultValue);
+    return m_settings.get(key, defaultValue);
 }
 
 void CYlthzDialog::StoreSetting(const wchar_t* key, const CString& value)
 {
-    if (m_pDpData)
-        m_pDpData->SetSubValueW(key, value.GetLength() + 1, value.GetString(), 0);
+    m_settings.set(key, value);
 }
 
 void CYlthzDialog::ReadSettings()
@@ -285,43 +275,11 @@ void CYlthzDialog::OnPaint()
 {
     CPaintDC dc(this);
     const int n = m_nColumns;
-    const int perPage = n * m_nRows;
-    {
-        CGraph graph;
-        graph.m_pDC = &dc;
-        graph.DrawGrid(m_rcPreview, n, m_nRows, m_rcPreview.left, m_rcPreview.top);
-        const int w = m_rcPreview.Width() / n, h = m_rcPreview.Height() / m_nRows;
-        CSlbMan slides;
-        if (m_bSlidesAvailable && slides.OnOpenDocument(m_strSlidePath.GetString())) {
-            // One block, grown as larger slides come.
-            std::vector<unsigned char> block(4096, 0);
-            const int first = m_nPage * perPage;
-            for (int k = first; k < first + perPage && k < m_index.GetCount(); ++k) {
-                const std::wstring name = m_index.GetName(k);
-                const long size = slides.GetSlideSize(name.c_str());
-                if (size <= 0)
-                    continue;
-                if (block.size() < static_cast<size_t>(size))
-                    block.assign(static_cast<size_t>(size), 0);
-                if (!slides.GetSlideData(name.c_str(), block.data()))
-                    continue;
-                const int l = k - first;
-                graph.Draw(block.data(), size, w, h, m_rcPreview.left + w * (l % n), m_rcPreview.top + h * (l / n), 0,
-                           0);
-            }
-        }
-    }
-    if (m_bSlidesAvailable) {
-        m_btPrevPage.EnableWindow(m_nPage != 0);
-        m_btNextPage.EnableWindow(m_nPage != (m_index.GetCount() - 1) / perPage);
-    } else {
-        m_btPrevPage.EnableWindow(FALSE);
-        m_btNextPage.EnableWindow(FALSE);
-    }
+    const int perPage = n * n;
+    PaintSlidePage(dc, m_rcPreview, n, m_nPage, m_index, m_strSlidePath, m_bSlidesAvailable);
+    UpdatePageButtons(&m_btPrevPage, &m_btNextPage, m_bSlidesAvailable, m_nPage, m_index.GetCount(), n);
     if (m_nCurSel >= m_nPage * perPage && m_nCurSel < (m_nPage + 1) * perPage) {
-        m_graph.m_pDC = &dc;
-        m_graph.HighLightBlock(m_rcPreview, n, m_nRows, m_nPage, m_nCurSel, 0);
-        m_graph.m_pDC = nullptr;
+        MarkSlot(m_graph, dc, m_rcPreview, n, m_nPage, m_nCurSel);
         if (m_nCurSel < m_index.GetCount())
             m_strSelName = m_index.GetName(m_nCurSel).c_str();
     }
@@ -329,9 +287,7 @@ void CYlthzDialog::OnPaint()
 
 void CYlthzDialog::OnLButtonDown(UINT nFlags, CPoint point)
 {
-    const CRect& r = m_rcPreview;
-    const bool inside = point.x > r.left && point.x < r.right && point.y > r.top && point.y < r.bottom;
-    if (nFlags != MK_LBUTTON || !inside) {
+    if (nFlags != MK_LBUTTON || !IsInsidePreview(m_rcPreview, point)) {
         CDialog::OnLButtonDown(nFlags, point);
         return;
     }
@@ -351,19 +307,13 @@ void CYlthzDialog::OnLButtonDown(UINT nFlags, CPoint point)
             return;
     }
 
-    const int n = m_nColumns;
-    const int perPage = n * m_nRows;
-    const int w = r.Width() / n, h = r.Height() / m_nRows;
-    if (w > 0 && h > 0) {
+    const int slot = SlotAtPoint(m_rcPreview, m_nColumns, m_nPage, point);
+    if (slot >= 0) {
         CClientDC dc(this);
-        m_graph.m_pDC = &dc;
         if (m_nCurSel >= 0)
-            m_graph.HighLightBlock(m_rcPreview, n, m_nRows, m_nPage, m_nCurSel, 0);
-        const int column = std::min((point.x - r.left) / w, n - 1);
-        const int row = std::min((point.y - r.top) / h, m_nRows - 1);
-        m_nCurSel = column + row * n + m_nPage * perPage;
-        m_graph.HighLightBlock(m_rcPreview, n, m_nRows, m_nPage, m_nCurSel, 0);
-        m_graph.m_pDC = nullptr;
+            MarkSlot(m_graph, dc, m_rcPreview, m_nColumns, m_nPage, m_nCurSel);
+        m_nCurSel = slot;
+        MarkSlot(m_graph, dc, m_rcPreview, m_nColumns, m_nPage, m_nCurSel);
     }
     CString caption = L"空";
     if (m_nCurSel >= 0 && m_nCurSel < m_index.GetCount()) {
@@ -474,13 +424,11 @@ void CYlthzDialog::OnCircuitParameters()
         m_dYdis = textToReal(m_strYdis);
         m_dMxkd = textToReal(m_strMxkd);
         m_dMxBl = textToReal(m_strMxBl);
-        if (m_pDpData) {
-            StoreSetting(L"Gddata\\Yltsz\\Xdis", m_strXdis);
-            StoreSetting(L"Gddata\\Yltsz\\Ydis", m_strYdis);
-            StoreSetting(L"Gddata\\Yltsz\\Mxkd", m_strMxkd);
-            StoreSetting(L"Gddata\\Yltsz\\MxBl", m_strMxBl);
-            m_pDpData->WriteDataToQrzFile(m_strQrzPath.GetString());
-        }
+        StoreSetting(L"Gddata\\Yltsz\\Xdis", m_strXdis);
+        StoreSetting(L"Gddata\\Yltsz\\Ydis", m_strYdis);
+        StoreSetting(L"Gddata\\Yltsz\\Mxkd", m_strMxkd);
+        StoreSetting(L"Gddata\\Yltsz\\MxBl", m_strMxBl);
+        m_settings.save();
     }
     acDocManager->popResourceHandle();
 }
@@ -626,14 +574,12 @@ void CYlthzDialog::SaveSettings()
 {
     if (m_hWnd)
         UpdateData(TRUE);
-    if (!m_pDpData)
-        return;
     StoreSetting(L"ylthz\\CurSel", decimal(m_nCurSel));
     StoreSetting(L"ylthz\\RowcolMark", decimal(m_nRowcol));
     StoreSetting(L"ylthz\\Num", decimal(m_nSymbolCount));
     StoreSetting(L"ylthz\\IdxName", m_strIdxName);
     StoreSetting(L"ylthz\\BlockName", m_strSelName);
-    m_pDpData->WriteDataToQrzFile(m_strQrzPath.GetString());
+    m_settings.save();
 }
 
 void ClosePalette()

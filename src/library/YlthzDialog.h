@@ -20,6 +20,7 @@
 #include "components/NorvexGloClass.h"
 #include "components/NorvexGloFunc.h"
 #include "components/NorvexSldManger.h"
+#include "library/ProjectSettings.h"
 #include "library/SymbolLibrary.h"
 #include "ui/afxwin.h"
 
@@ -155,9 +156,7 @@ private:
     int PageCount() const;
 
     CToolBarCtrl m_toolbar;
-    CString m_strUserFolder;
-    CString m_strQrzPath;
-    std::unique_ptr<CInterDpData> m_pDpData;
+    ProjectSettings m_settings;
     int m_nCurSel = -1;
     double m_dMxkd = 0.3;
     CString m_strMxkd;

@@ -1,0 +1,27 @@
+// The paged grid of slides that the symbol dialogs show: N x N cells per
+// page, slot k of an index on page k div N² at local position
+// l = k - page * N², column l mod N, row l div N; cells are
+// (width div N) x (height div N) pixels from the rectangle's top-left.
+#pragma once
+
+#include "library/SymbolLibrary.h"
+#include "ui/afxwin.h"
+
+class CGraph;
+
+// Draws the grid lines, then (when slides are available and the slide
+// library opens) the slides of the page's slots that the index holds; a
+// slide of size 0 or unreadable leaves its cell empty.
+void PaintSlidePage(CDC& dc, const CRect& rect, int n, int page, const CSymbolIndex& index,
+                    const CString& slideLibraryPath, bool slidesAvailable);
+// Whether the point lies strictly inside the rectangle.
+bool IsInsidePreview(const CRect& rect, CPoint point);
+// The slot under a point of the rectangle on the page; -1 when the cells
+// have no size.
+int SlotAtPoint(const CRect& rect, int n, int page, CPoint point);
+// Marks (or, again, unmarks) a slot when it lies on the page.
+void MarkSlot(CGraph& graph, CDC& dc, const CRect& rect, int n, int page, int slot);
+// The page buttons: both disabled without slides, else the previous one
+// disabled on the first page and the next one on the last
+// ((count - 1) div N², so an empty index has one page).
+void UpdatePageButtons(CWnd* previous, CWnd* next, bool slidesAvailable, int page, int count, int n);

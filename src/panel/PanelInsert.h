@@ -1,0 +1,33 @@
+// Panel layout: `inspmtsb` places panel equipment symbols one after the
+// other. The panel equipment dialog gives the symbol, its size and its
+// texts; each symbol is dragged from a parking point far outside the view
+// onto the picked point, scaled to width x height x the argument, carries
+// the equipment data the statistics read, on the panel layer ("PMTBZ" code&symbol text,
+// "XMDH", "SBMC", "XHGG") and is labelled with its code (height 20 x scale)
+// and its symbol text (30 x scale): above and below it, or inside it for
+// the name plate "pmtfh1". Enter or Esc ends; the dialog typing "s " when
+// the user leaves it makes the command read the dialog afresh.
+#pragma once
+
+#include "host/dbmain.h"
+#include "panel/PmtsbcsDlg.h"
+
+#include <string>
+
+inline constexpr double kPanelCodeHeight = 20.0;
+inline constexpr double kPanelSymbolHeight = 30.0;
+
+// LISP: (inspmtsb scale); nil for a missing or non-real argument.
+int inspmtsb();
+// The command itself, with its scale: runs until Enter or Esc, then
+// deletes the dialog.
+void InsertPanelEquipment(double scale);
+
+// Where the two labels of a placed symbol go, from its extents.
+struct PanelLabelPlaces {
+    AcGePoint3d code, symbol;
+};
+PanelLabelPlaces PanelLabelPositions(const AcDbExtents& extents, const std::wstring& blockName, double scale);
+// Attaches the four equipment data items to a placed symbol and draws its
+// labels (each only when its text is not empty).
+void LabelPanelSymbol(const ads_name entity, const PanelEquipmentTexts& texts, double scale);

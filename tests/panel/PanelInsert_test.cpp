@@ -1,0 +1,200 @@
+// Placing panel equipment: symbols dragged onto picked points, scaled by
+// the dialog's width and height, with their equipment data and labels;
+// changes in the dialog replace the dragged symbol; Enter and Esc end.
+#include "PanelTest.h"
+
+#include "components/NorvexGloFunc.h"
+#include "library/ProjectSettings.h"
+#include "panel/PanelInsert.h"
+#include "statistics/EquipmentStatistics.h"
+
+#include <cmath>
+
+namespace {
+
+using paneltest::output;
+using paneltest::PanelTest;
+
+struct Placed {
+    std::string block;
+    AcGePoint3d at;
+    double sx = 0, sy = 0;
+    std::map<std::string, std::wstring> data;
+};
+
+struct Label {
+    std::wstring text;
+    AcGePoint3d at;
+    double height = 0;
+};
+
+class PanelInsertTest : public PanelTest {
+protected:
+    std::vector<Placed> placed() const
+    {
+        std::vector<Placed> out;
+        for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
+            if (id.isErased())
+                continue;
+            auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+            if (!ref)
+                continue;
+            Placed p;
+            p.at = ref->position();
+            p.sx = ref->scaleFactors().sx;
+            p.sy = ref->scaleFactors().sy;
+            auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(ref->blockTableRecord().stub()->object.get());
+            p.block = rec ? rec->name() : "";
+            for (const char* app : {"PMTBZ", "XMDH", "SBMC", "XHGG"}) {
+                std::wstring text;
+                if (findXdataString(ref, app, text))
+                    p.data[app] = text;
+            }
+            out.push_back(p);
+        }
+        return out;
+    }
+    std::vector<Label> labels() const
+    {
+        std::vector<Label> out;
+        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+            if (auto* t = dynamic_cast<AcDbText*>(id.stub()->object.get()); t && !id.isErased())
+                out.push_back({t->textString(), t->alignmentPoint(), t->height()});
+        return out;
+    }
+    const Label* label(const std::wstring& text) const
+    {
+        static std::vector<Label> all;
+        all = labels();
+        for (const Label& l : all)
+            if (l.text == text)
+                return &l;
+        return nullptr;
+    }
+    // The dialog's click events, noted from a dialog made for the purpose.
+    std::string slot(int local)
+    {
+        CPmtsbcsDlg& dlg = open();
+        const std::string event = clickSlot(dlg, local);
+        DeletePanelDialog();
+        return event;
+    }
+};
+
+TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
+{
+    const std::string buttonSlot = slot(2), lamp = slot(1);
+    feed({
+        // The name plate, the first symbol, is chosen from the start: its
+        // values are typed while it is dragged; leaving the dialog brings
+        // a new one of the new size.
+        "@type panel 21809 \"40\"", "@type panel 21820 \"40\"", "@type panel 21829 \"I1\"",
+        "@type panel 21838 \"1LP\"", "@type panel 22217 \"铭牌\"", "@type panel 22219 \"100x40\"",
+        "@deactivate panel", "@move 30,30", "@pick 0,0",
+        // A button: the next code and symbol text.
+        buttonSlot, "@spin panel 22213 up", "@spin panel 22215 up", "@type panel 22217 \"按钮\"",
+        "@type panel 22219 \"LA39\"", "@deactivate panel", "@pick 100,0",
+        // A lamp, square: the height gives both; no code.
+        lamp, "@type panel 21820 \"20\"", "@type panel 21829 \"\"", "@spin panel 22215 up",
+        "@type panel 22217 \"指示灯\"", "@type panel 22219 \"AD16\"", "@deactivate panel", "@pick 200,0",
+        // Enter while the next one is dragged.
+        "",
+    });
+    InsertPanelEquipment(1.0);
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr) << "the dialog goes with the command";
+    const std::vector<Placed> p = placed();
+    ASSERT_EQ(p.size(), 3u) << output();
+    EXPECT_EQ(p[0].block, "pmtfh1");
+    EXPECT_EQ(p[0].at, AcGePoint3d(0, 0, 0));
+    EXPECT_DOUBLE_EQ(p[0].sx, 40);
+    EXPECT_DOUBLE_EQ(p[0].sy, 40);
+    EXPECT_EQ(p[0].data.at("PMTBZ"), L"I1&1LP");
+    EXPECT_EQ(p[0].data.at("XMDH"), L"1LP");
+    EXPECT_EQ(p[0].data.at("SBMC"), L"铭牌");
+    EXPECT_EQ(p[0].data.at("XHGG"), L"100x40");
+    EXPECT_EQ(p[1].block, "pmtfh3");
+    EXPECT_EQ(p[1].at, AcGePoint3d(100, 0, 0));
+    EXPECT_EQ(p[1].data.at("PMTBZ"), L"I2&2LP");
+    EXPECT_EQ(p[2].block, "pmtfh2");
+    EXPECT_DOUBLE_EQ(p[2].sx, 20);
+    EXPECT_DOUBLE_EQ(p[2].sy, 20);
+    EXPECT_EQ(p[2].data.at("PMTBZ"), L"&3LP");
+    // Labels: inside the name plate, above and below the others.
+    ASSERT_NE(label(L"I1"), nullptr);
+    EXPECT_EQ(label(L"I1")->at, AcGePoint3d(20, 30, 0));
+    EXPECT_DOUBLE_EQ(label(L"I1")->height, 20);
+    EXPECT_EQ(label(L"1LP")->at, AcGePoint3d(20, 10, 0));
+    EXPECT_DOUBLE_EQ(label(L"1LP")->height, 30);
+    // Above and below the button's own extents.
+    AcDbExtents button;
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+        if (auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+            ref && !id.isErased() && ref->position() == AcGePoint3d(100, 0, 0))
+            ref->getGeomExtents(button);
+    const double mid = (button.minPoint().x + button.maxPoint().x) / 2;
+    EXPECT_EQ(label(L"I2")->at, AcGePoint3d(mid, button.maxPoint().y + 13, 0));
+    EXPECT_EQ(label(L"2LP")->at, AcGePoint3d(mid, button.minPoint().y - 19.5, 0));
+    EXPECT_NE(label(L"3LP"), nullptr);
+    EXPECT_EQ(labels().size(), 5u) << "no code label without a code";
+
+    // The equipment table counts what was placed.
+    std::vector<EquipmentRow> rows;
+    ASSERT_TRUE(CollectEquipmentTable(0, rows)) << output();
+    std::set<std::wstring> seen;
+    std::string all;
+    for (const EquipmentRow& r : rows) {
+        seen.insert(r[0] + L"|" + r[3] + L"|" + r[4] + L"|" + r[5]);
+        all += wideToUtf8(r[0] + L"|" + r[3] + L"|" + r[4] + L"|" + r[5]) + "\n";
+    }
+    SCOPED_TRACE(all);
+    EXPECT_TRUE(seen.count(L"1LP|铭牌|100x40|1")) << output();
+    EXPECT_TRUE(seen.count(L"2LP|按钮|LA39|1"));
+    EXPECT_TRUE(seen.count(L"3LP|指示灯|AD16|1"));
+}
+
+TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)
+{
+    feed({"@pick 0,0", "^C"});
+    InsertPanelEquipment(2.0);
+    ASSERT_EQ(placed().size(), 1u);
+    EXPECT_DOUBLE_EQ(placed()[0].sx, 2.0) << "width 1 at scale 2";
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+    // With no symbol chosen, points are asked for and ignored.
+    {
+        ProjectSettings settings;
+        settings.setInt(L"Gddata\\Pmtsj\\Sb\\CurSel", 99);
+        ASSERT_TRUE(settings.save());
+    }
+    feed({"5,5", ""});
+    InsertPanelEquipment(1.0);
+    EXPECT_NE(output().find("请选择一个屏面图符号<回车结束>:"), std::string::npos);
+    EXPECT_EQ(placed().size(), 1u);
+}
+
+TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
+{
+    const std::filesystem::path drawing = s_layout->libraries.at(1).folder / "pmtfh1.DXF";
+    std::filesystem::rename(drawing, drawing.string() + ".away");
+    feed({""});
+    InsertPanelEquipment(1.0);
+    std::filesystem::rename(drawing.string() + ".away", drawing);
+    EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
+    EXPECT_TRUE(placed().empty());
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+}
+
+TEST(PanelLabels, AboveAndBelowOrInsideTheNamePlate)
+{
+    const AcDbExtents box(AcGePoint3d(0, 0, 0), AcGePoint3d(40, 40, 0));
+    PanelLabelPlaces at = PanelLabelPositions(box, L"pmtfh9", 1.0);
+    EXPECT_EQ(at.code, AcGePoint3d(20, 53, 0));
+    EXPECT_EQ(at.symbol, AcGePoint3d(20, -19.5, 0));
+    at = PanelLabelPositions(box, L"PMTFH1", 1.0);
+    EXPECT_EQ(at.code, AcGePoint3d(20, 30, 0));
+    EXPECT_EQ(at.symbol, AcGePoint3d(20, 10, 0));
+    at = PanelLabelPositions(box, L"pmtfh12", 2.0);
+    EXPECT_EQ(at.code, AcGePoint3d(20, 66, 0));
+    EXPECT_EQ(at.symbol, AcGePoint3d(20, -39, 0));
+}
+
+} // namespace

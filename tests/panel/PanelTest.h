@@ -1,0 +1,104 @@
+// Shared set-up of the panel tests: the default installation written once,
+// a fresh project file, a drawing, the command line's output and input
+// with the dialog events.
+#pragma once
+
+#include "host/acapdoc.h"
+#include "host/aced.h"
+#include "host/commandline.h"
+#include "host/dbmain.h"
+#include "install/DefaultInstallation.h"
+#include "panel/PmtsbcsDlg.h"
+#include "testutil.h"
+#include "ui/afxwin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace paneltest {
+
+inline std::string& output()
+{
+    static std::string out;
+    return out;
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new testutil::TempDir();
+        std::string error;
+        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
+        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_layout;
+        delete s_dir;
+    }
+    void SetUp() override
+    {
+        ::setenv("CTRLSCH_SETTINGS", s_layout->settings.c_str(), 1);
+        std::filesystem::remove(s_layout->userDir / "VmqTemporary.Qrz");
+        ui::reset();
+        ui::setOutputSink(&uiOut);
+        output().clear();
+        host::setOutput([](const std::string& s) { output() += s; });
+        host::setEventHandler(ui::dispatchEvent);
+        acDocManager->newDocument();
+        db = acdbHostApplicationServices()->workingDatabase();
+    }
+    void TearDown() override
+    {
+        DeletePanelDialog();
+        host::setLineSource(nullptr);
+        host::setEventHandler(nullptr);
+        acDocManager->closeAll();
+        host::setOutput(nullptr);
+        ui::reset();
+        ::unsetenv("CTRLSCH_SETTINGS");
+    }
+    void feed(std::deque<std::string> lines)
+    {
+        m_lines = std::make_unique<testutil::ScriptLines>(std::move(lines));
+        host::setLineSource(m_lines.get());
+    }
+    CPmtsbcsDlg& open()
+    {
+        g_pPmtsbcsDlg = new CPmtsbcsDlg;
+        EXPECT_TRUE(g_pPmtsbcsDlg->Create(AfxGetMainWnd()));
+        g_pPmtsbcsDlg->ShowWindow(SW_SHOW);
+        ui::idle();
+        return *g_pPmtsbcsDlg;
+    }
+    // The event of a click on a slot of the dialog's shown page.
+    static std::string clickSlot(const CPmtsbcsDlg& dlg, int local)
+    {
+        const CRect r = dlg.GetPreviewRect();
+        const int n = dlg.GetGridSize();
+        const int w = r.Width() / n, h = r.Height() / n;
+        return "@mouse panel 0 " + std::to_string(r.left + w * (local % n) + w / 2) + " " +
+               std::to_string(r.top + h * (local / n) + h / 2);
+    }
+    static std::wstring text(const CPmtsbcsDlg& dlg, int id)
+    {
+        CString t;
+        dlg.GetDlgItem(id)->GetWindowText(t);
+        return t.GetString();
+    }
+
+    static testutil::TempDir* s_dir;
+    static ctrlsch::install::InstallLayout* s_layout;
+    AcDbDatabase* db = nullptr;
+    ui::StringOutputSink uiOut;
+    std::unique_ptr<testutil::ScriptLines> m_lines;
+};
+
+inline testutil::TempDir* PanelTest::s_dir = nullptr;
+inline ctrlsch::install::InstallLayout* PanelTest::s_layout = nullptr;
+
+} // namespace paneltest

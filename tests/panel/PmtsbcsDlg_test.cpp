@@ -1,0 +1,117 @@
+// The panel equipment dialog: its spins, the square symbol, paging and
+// picking, the settings it keeps, and "s " when the user leaves it.
+#include "PanelTest.h"
+
+namespace {
+
+using paneltest::PanelTest;
+
+class PanelDialogTest : public PanelTest {
+protected:
+    // Sets a box's text, presses its spin once (up or down), returns the
+    // text that results.
+    std::wstring step(int box, int spin, const std::string& start, bool up)
+    {
+        EXPECT_TRUE(ui::dispatchEvent("@type panel " + std::to_string(box) + " \"" + start + "\""));
+        EXPECT_TRUE(ui::dispatchEvent("@spin panel " + std::to_string(spin) + (up ? " up" : " down")));
+        return text(*g_pPmtsbcsDlg, box);
+    }
+};
+
+TEST_F(PanelDialogTest, SizeSpinsStepByOneBelowTenAndByTenFromTen)
+{
+    open();
+    EXPECT_EQ(step(21809, 22110, "9", true), L"10");
+    EXPECT_EQ(step(21809, 22110, "10", true), L"20");
+    EXPECT_EQ(step(21809, 22110, "12", false), L"2");
+    EXPECT_EQ(step(21809, 22110, "10", false), L"1");
+    EXPECT_EQ(step(21809, 22110, "", true), L"2");
+    EXPECT_EQ(step(21809, 22110, "1.5", true), L"2");
+    EXPECT_EQ(step(21820, 22211, "1", false), L"1");
+    EXPECT_EQ(step(21820, 22211, "30", true), L"40");
+}
+
+TEST_F(PanelDialogTest, CodeAndSymbolSpinsStepTheirFirstNumber)
+{
+    open();
+    EXPECT_EQ(step(21829, 22213, "I1", true), L"I2");
+    EXPECT_EQ(step(21829, 22213, "K09", true), L"K10");
+    EXPECT_EQ(step(21829, 22213, "I0", false), L"I0");
+    EXPECT_EQ(step(21829, 22213, "KA", true), L"KA");
+    EXPECT_EQ(step(21829, 22213, "", true), L"I2");
+    EXPECT_EQ(step(21838, 22215, "1LP", true), L"2LP");
+    EXPECT_EQ(step(21838, 22215, "", false), L"0LP");
+    EXPECT_EQ(step(21838, 22215, "X12Y3", false), L"X11Y3");
+}
+
+TEST_F(PanelDialogTest, TheSquareSymbolsWidthFollowsItsHeight)
+{
+    CPmtsbcsDlg& dlg = open();
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21809 \"30\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21820 \"20\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 1)));
+    EXPECT_EQ(dlg.GetSelection(), 1);
+    EXPECT_EQ(text(dlg, 21809), L"20");
+    EXPECT_FALSE(dlg.GetDlgItem(21809)->IsWindowEnabled());
+    EXPECT_FALSE(dlg.GetDlgItem(22110)->IsWindowEnabled());
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21820 \"25\""));
+    EXPECT_DOUBLE_EQ(dlg.GetWidth(), 25.0);
+    EXPECT_DOUBLE_EQ(dlg.GetHeight(), 25.0);
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 2)));
+    EXPECT_TRUE(dlg.GetDlgItem(21809)->IsWindowEnabled());
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21809 \"7\""));
+    EXPECT_DOUBLE_EQ(dlg.GetWidth(), 7.0);
+    EXPECT_NE(dlg.GetSymbolPath().Find(L"\\PMTFH\\pmtfh3.dwg"), -1) << dlg.GetSymbolPath().GetString();
+}
+
+TEST_F(PanelDialogTest, PagesOfThePanelLibraryAndClicksPastTheLastSymbol)
+{
+    CPmtsbcsDlg& dlg = open();
+    const int n = dlg.GetGridSize();
+    const int count = dlg.GetIndex().GetCount();
+    ASSERT_EQ(n, 4);
+    ASSERT_GT(count, 16) << "two pages";
+    EXPECT_FALSE(dlg.GetDlgItem(21863)->IsWindowEnabled());
+    EXPECT_TRUE(dlg.GetDlgItem(21871)->IsWindowEnabled());
+    EXPECT_TRUE(ui::dispatchEvent("@click panel 21871"));
+    EXPECT_EQ(dlg.GetPage(), 1);
+    EXPECT_TRUE(dlg.GetDlgItem(21863)->IsWindowEnabled());
+    EXPECT_FALSE(dlg.GetDlgItem(21871)->IsWindowEnabled());
+    EXPECT_FALSE(ui::dispatchEvent("@click panel 21871")) << "the page never passes the last";
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 15)));
+    EXPECT_EQ(dlg.GetSelection(), 31);
+    EXPECT_EQ(dlg.GetSymbolPath(), L"NULL");
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 0)));
+    EXPECT_NE(dlg.GetSymbolPath().Find(dlg.GetIndex().GetName(16).c_str()), -1);
+}
+
+TEST_F(PanelDialogTest, LeavingTheDialogSavesItsSettingsAndWakesTheCommand)
+{
+    CPmtsbcsDlg& dlg = open();
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21829 \"K3\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 22217 \"按钮\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 2)));
+    acDocManager->curDocument()->pendingInput().clear();
+    EXPECT_TRUE(ui::dispatchEvent("@deactivate panel"));
+    EXPECT_EQ(acDocManager->curDocument()->pendingInput(), "s ");
+    dlg.MoveWindow(420, 310, 171, 300);
+    DeletePanelDialog();
+
+    CPmtsbcsDlg& again = open();
+    EXPECT_EQ(text(again, 21829), L"K3");
+    EXPECT_EQ(text(again, 22217), L"按钮");
+    EXPECT_EQ(again.GetSelection(), 2);
+    EXPECT_NE(again.GetSymbolPath().Find(L"pmtfh3.dwg"), -1);
+    CRect r;
+    again.GetWindowRect(&r);
+    EXPECT_EQ(r.TopLeft(), CPoint(200, 300)) << "the position saved when leaving, not after";
+    // The close box saves too; the dialog stays.
+    again.MoveWindow(5000, 300, r.Width(), r.Height());
+    EXPECT_TRUE(ui::dispatchEvent("@close panel"));
+    DeletePanelDialog();
+    CPmtsbcsDlg& third = open();
+    third.GetWindowRect(&r);
+    EXPECT_EQ(r.TopLeft(), CPoint(0, 0)) << "wholly off the desktop";
+}
+
+} // namespace
