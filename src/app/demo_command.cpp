@@ -6,6 +6,7 @@
 #include "library/PaletteResources.h"
 #include "library/SymbolLibrary.h"
 #include "library/YlthzDialog.h"
+#include "panel/PmtsbcsDlg.h"
 #include "ui/dlgtemplate.h"
 
 #include <cstdlib>
@@ -54,6 +55,45 @@ private:
     int m_grid = 6;
     CSymbolIndex m_index;
 };
+
+// The same for the panel equipment dialog's symbols (any page shown first
+// is page 0).
+std::string panelClick(const ctrlsch::install::InstallLayout& layout, const std::wstring& name)
+{
+    RegisterPanelResources();
+    const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_PMTSBCS);
+    CRect preview;
+    for (const ui::ControlTemplate& c : t->controls)
+        if (c.id == static_cast<int>(IDC_PMT_PREVIEW))
+            preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
+                                      t->fontSize);
+    const auto& lib = layout.libraries.at(1);
+    CSymbolIndex index;
+    index.Load(lib.index.wstring());
+    const int n = lib.gridSize;
+    for (int i = 0; i < index.GetCount() && i < n * n; ++i)
+        if (index.GetName(i) == name) {
+            const int w = preview.Width() / n, h = preview.Height() / n;
+            return "@mouse panel 0 " + std::to_string(preview.left + w * (i % n) + w / 2) + " " +
+                   std::to_string(preview.top + h * (i / n) + h / 2);
+        }
+    return "";
+}
+
+// Types the texts of one piece of panel equipment into the dialog.
+std::vector<std::string> panelValues(const std::string& width, const std::string& height, const std::string& code,
+                                     const std::string& symbol, const std::string& name, const std::string& model)
+{
+    // A square symbol's width follows its height: none is typed for it.
+    std::vector<std::string> lines = {"@type panel 21820 \"" + height + "\""};
+    if (!width.empty())
+        lines.push_back("@type panel 21809 \"" + width + "\"");
+    for (const std::string& line :
+         {"@type panel 21829 \"" + code + "\"", "@type panel 21838 \"" + symbol + "\"",
+          "@type panel 22217 \"" + name + "\"", "@type panel 22219 \"" + model + "\"", std::string("@deactivate panel")})
+        lines.push_back(line);
+    return lines;
+}
 
 bool writeScript(const fs::path& path, const std::vector<std::string>& lines)
 {
@@ -111,9 +151,33 @@ int demoCommand(const std::vector<std::string>& args)
         click.on(L"CT-NO"), "t2", "t2", "t2", click.on(L"KA-COIL"),
         "",
     };
+    // The panel front of the same equipment: the name plate, the two lamps
+    // and the two buttons, then the equipment table of the panel drawing.
+    const std::string plate = panelClick(layout, L"pmtfh1"), lamp = panelClick(layout, L"pmtfh2"),
+                      button = panelClick(layout, L"pmtfh3");
+    if (plate.empty() || lamp.empty() || button.empty()) {
+        std::cerr << "the default panel library lacks its name plate, lamp or button\n";
+        return kExitFailed;
+    }
+    std::vector<std::string> third = {"(inspmtsb 1.0)", plate};
+    const auto add = [&third](const std::string& click, std::vector<std::string> values, const std::string& at) {
+        if (!click.empty())
+            third.push_back(click);
+        third.insert(third.end(), values.begin(), values.end());
+        third.push_back("@pick " + at);
+    };
+    add("", panelValues("120", "30", "", "M1", "电动机控制", "Y-112M"), "0,90");
+    add(lamp, panelValues("", "22", "1", "HL1", "运行指示灯", "AD16-22/红"), "20,50");
+    add("", panelValues("", "22", "2", "HL2", "停止指示灯", "AD16-22/绿"), "78,50");
+    add(button, panelValues("22", "22", "3", "SB1", "停止按钮", "LA39-11/红"), "20,0");
+    add("", panelValues("22", "22", "4", "SB2", "启动按钮", "LA39-11/绿"), "78,0");
+    third.push_back("");
+    third.push_back("(esbbtj 0)");
+
     const fs::path script1 = dir / "motor-starter.scr", script2 = dir / "motor-starter-continued.scr";
+    const fs::path script3 = dir / "motor-starter-panel.scr", dxf3 = dir / "motor-starter-panel.dxf";
     const fs::path dxf1 = dir / "motor-starter.dxf", dxf2 = dir / "motor-starter-continued.dxf";
-    if (!writeScript(script1, first) || !writeScript(script2, second)) {
+    if (!writeScript(script1, first) || !writeScript(script2, second) || !writeScript(script3, third)) {
         std::cerr << "cannot write the scripts into " << dir << "\n";
         return kExitFailed;
     }
@@ -125,7 +189,12 @@ int demoCommand(const std::vector<std::string>& args)
     if (status == kExitOk)
         status = renderCommand({dxf2.string(), (dir / "motor-starter-continued.svg").string()});
     if (status == kExitOk)
-        std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << " and their SVG pictures\n";
+        status = runCommand({script3.string(), "-o", dxf3.string()});
+    if (status == kExitOk)
+        status = renderCommand({dxf3.string(), (dir / "motor-starter-panel.svg").string()});
+    if (status == kExitOk)
+        std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << ", " << dxf3.string()
+                  << " and their SVG pictures\n";
     return status;
 }
 

@@ -10,8 +10,10 @@ namespace app {
 // ctrlsch demo [DIR] (default "demo"): writes the default installation
 // into DIR/install, draws a motor starter with (ylthz) (DIR/motor-starter.scr
 // to DIR/motor-starter.dxf), continues the saved drawing with (yltbj)
-// (DIR/motor-starter-continued.scr to DIR/motor-starter-continued.dxf) and
-// renders both as SVG. The scripts are written first, so they can be read
+// (DIR/motor-starter-continued.scr to DIR/motor-starter-continued.dxf),
+// lays out its panel front with (inspmtsb 1.0) and prints the panel's
+// equipment table with (esbbtj 0) (DIR/motor-starter-panel.scr to
+// DIR/motor-starter-panel.dxf), and renders the three as SVG. The scripts are written first, so they can be read
 // and run again with "ctrlsch run".
 int demoCommand(const std::vector<std::string>& args);
 

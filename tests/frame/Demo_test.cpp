@@ -1,6 +1,7 @@
 // ctrlsch demo end to end: a motor starter drawn with (ylthz) in one
-// session and continued with (yltbj) in a second one on the saved file.
-// Both drawings are read back with ezdxf.
+// session and continued with (yltbj) in a second one on the saved file,
+// then its panel front laid out with (inspmtsb) and counted with (esbbtj).
+// The drawings are read back with ezdxf.
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +30,11 @@ TEST(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
     EXPECT_EQ(out.find("** "), std::string::npos) << out;
     EXPECT_EQ(out.find("错误"), std::string::npos) << out;
     EXPECT_EQ(out.find("请在边界内点取一点"), std::string::npos) << out;
+    // The panel front's equipment table, as (esbbtj 0) gives it.
+    EXPECT_NE(out.find("(\"HL1\" \"\" \"\" \"运行指示灯\" \"AD16-22/红\" \"1\")"), std::string::npos) << out;
+    EXPECT_NE(out.find("(\"SB2\" \"\" \"\" \"启动按钮\" \"LA39-11/绿\" \"1\")"), std::string::npos) << out;
     for (const char* f : {"motor-starter.dxf", "motor-starter.svg", "motor-starter-continued.dxf",
-                          "motor-starter-continued.svg"})
+                          "motor-starter-continued.svg", "motor-starter-panel.dxf", "motor-starter-panel.svg"})
         EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
     if (!testutil::haveEzdxf())
         GTEST_SKIP() << "ezdxf is not installed";
@@ -43,6 +47,12 @@ TEST(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
     EXPECT_EQ(count(second, "\nINSERT "), 11) << second;
     EXPECT_NE(second.find("KA-COIL"), std::string::npos) << second;
     EXPECT_EQ(first.find("KA-COIL"), std::string::npos) << first;
+    // Five pieces of panel equipment, each with its data and labels.
+    const std::string panel =
+        testutil::runPythonTool("ezdxf_report", testutil::shellQuote(dir.file("motor-starter-panel.dxf")));
+    EXPECT_EQ(count(panel, "\nINSERT "), 5) << panel;
+    EXPECT_EQ(count(panel, "xdata[PMTBZ]"), 5) << panel;
+    EXPECT_EQ(count(panel, "\nTEXT "), 9) << "a code and a symbol text each, the name plate without code";
     // Every symbol of both carries the same parameters of the schematic.
     EXPECT_EQ(count(second, "20.00&30.00&0.30&1.00&5&0"), count(second, "xdata[YLTHZCS]")) << second;
 }

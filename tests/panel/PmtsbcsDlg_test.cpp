@@ -114,4 +114,33 @@ TEST_F(PanelDialogTest, LeavingTheDialogSavesItsSettingsAndWakesTheCommand)
     EXPECT_EQ(r.TopLeft(), CPoint(0, 0)) << "wholly off the desktop";
 }
 
+// The dialog as seen, with the panel library's slides and a selection.
+// PICTURE_DIR keeps the picture (the README's is made so).
+TEST_F(PanelDialogTest, PictureOfThePanelLibrary)
+{
+    const char* keep = std::getenv("PICTURE_DIR");
+    testutil::TempDir tmp;
+    const std::string dir = keep ? keep : tmp.path();
+    CPmtsbcsDlg& dlg = open();
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21829 \"I1\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 21838 \"1HL\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 22217 \"指示灯\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel 22219 \"AD16-22\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 5)));
+    EXPECT_TRUE(ui::dispatchEvent("@snapshot panel \"" + dir + "/panel-dialog.png\""));
+    // Every symbol of the first page is drawn in its cell.
+    CClientDC dc(&dlg);
+    const CRect r = dlg.GetPreviewRect();
+    const int n = dlg.GetGridSize(), w = r.Width() / n, h = r.Height() / n;
+    for (int slot = 0; slot < n * n && slot < dlg.GetIndex().GetCount(); ++slot) {
+        int ink = 0;
+        const int x0 = r.left + w * (slot % n), y0 = r.top + h * (slot / n);
+        for (int y = y0 + 4; y < y0 + h - 4; ++y)
+            for (int x = x0 + 4; x < x0 + w - 4; ++x)
+                ink += dc.GetPixel(x, y) != RGB(0, 0, 0);
+        EXPECT_GT(ink, 0) << slot;
+    }
+    EXPECT_GT(std::filesystem::file_size(dir + "/panel-dialog.png"), 1000u);
+}
+
 } // namespace
