@@ -45,3 +45,13 @@ bool ProjectSettings::save()
 {
     return m_data->WriteDataToQrzFile(m_path.GetString());
 }
+
+void MoveToSavedPosition(CWnd& dialog, int x, int y)
+{
+    CRect window, desktop;
+    dialog.GetWindowRect(&window);
+    CWnd::GetDesktopWindow()->GetWindowRect(&desktop);
+    const int w = window.Width(), h = window.Height();
+    const bool off = x > desktop.right || y > desktop.bottom || x + w < desktop.left || y + h < desktop.top;
+    dialog.MoveWindow(off ? 0 : x, off ? 0 : y, w, h);
+}

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "components/NorvexGloFunc.h"
-#include "ui/cstring.h"
+#include "ui/afxwin.h"
 
 #include <memory>
 
@@ -29,3 +29,7 @@ private:
     CString m_path;
     std::unique_ptr<CInterDpData> m_data;
 };
+
+// Moves a dialog to a saved screen position, keeping its size; a position
+// at which the dialog would lie wholly off the desktop gives (0, 0).
+void MoveToSavedPosition(CWnd& dialog, int x, int y);

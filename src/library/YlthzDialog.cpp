@@ -192,14 +192,8 @@ BOOL CYlthzDialog::OnInitDialog()
     Refresh();
 
     // Back where it was left, unless that is wholly off the desktop.
-    const int x = textToInt(Setting(L"ylthz\\pos\\x", L"200"));
-    const int y = textToInt(Setting(L"ylthz\\pos\\y", L"300"));
-    CRect window, desktop;
-    GetWindowRect(&window);
-    GetDesktopWindow()->GetWindowRect(&desktop);
-    const int w = window.Width(), h = window.Height();
-    const bool off = x > desktop.right || y > desktop.bottom || x + w < desktop.left || y + h < desktop.top;
-    MoveWindow(off ? 0 : x, off ? 0 : y, w, h);
+    MoveToSavedPosition(*this, textToInt(Setting(L"ylthz\\pos\\x", L"200")),
+                        textToInt(Setting(L"ylthz\\pos\\y", L"300")));
 
     m_strSelName = L"NULL";
     ApplyInsertCaptions();

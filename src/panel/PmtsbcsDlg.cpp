@@ -151,14 +151,8 @@ BOOL CPmtsbcsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     // Back where it was left, unless that is wholly off the desktop.
-    const int x = m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\X", 200);
-    const int y = m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\Y", 300);
-    CRect window, desktop;
-    GetWindowRect(&window);
-    GetDesktopWindow()->GetWindowRect(&desktop);
-    const int w = window.Width(), h = window.Height();
-    const bool off = desktop.right < x || desktop.bottom < y || x + w < desktop.left || y + h < desktop.top;
-    MoveWindow(off ? 0 : x, off ? 0 : y, w, h);
+    MoveToSavedPosition(*this, m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\X", 200),
+                        m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\Y", 300));
 
     m_edWidth.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\XScale", L"1.0"));
     m_edHeight.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\YScale", L"1.0"));
