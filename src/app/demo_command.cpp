@@ -150,6 +150,11 @@ int demoCommand(const std::vector<std::string>& args)
         "15,-100",
         click.on(L"CT-NO"), "t2", "t2", "t2", click.on(L"KA-COIL"),
         "",
+        // A function box beside the schematic, six rows down its height.
+        "(gnkhz)",
+        "160,0",
+        "@move 190,-60",
+        "@pick 205,-100",
     };
     // The panel front of the same equipment: the name plate, the two lamps
     // and the two buttons, then the equipment table of the panel drawing.
@@ -174,10 +179,20 @@ int demoCommand(const std::vector<std::string>& args)
     third.push_back("");
     third.push_back("(esbbtj 0)");
 
+    // The selection dialogs that LISP programs call: a bus-bar type, a
+    // changeover-switch table to insert, the terminal design choice.
+    const std::vector<std::string> fourth = {
+        "(mxdlg)",        "@click busbar 22768",          "@click busbar 1",
+        "(zhkgbdlg)",     "@select switchtable 22771 0",  "@click switchtable 22774",
+        "(showdzjddlg)",  "(getdzjddlg)",                 "(hidedzjddlg)",
+    };
+
     const fs::path script1 = dir / "motor-starter.scr", script2 = dir / "motor-starter-continued.scr";
+    const fs::path script4 = dir / "selection-dialogs.scr";
     const fs::path script3 = dir / "motor-starter-panel.scr", dxf3 = dir / "motor-starter-panel.dxf";
     const fs::path dxf1 = dir / "motor-starter.dxf", dxf2 = dir / "motor-starter-continued.dxf";
-    if (!writeScript(script1, first) || !writeScript(script2, second) || !writeScript(script3, third)) {
+    if (!writeScript(script1, first) || !writeScript(script2, second) || !writeScript(script3, third) ||
+        !writeScript(script4, fourth)) {
         std::cerr << "cannot write the scripts into " << dir << "\n";
         return kExitFailed;
     }
@@ -192,6 +207,8 @@ int demoCommand(const std::vector<std::string>& args)
         status = runCommand({script3.string(), "-o", dxf3.string()});
     if (status == kExitOk)
         status = renderCommand({dxf3.string(), (dir / "motor-starter-panel.svg").string()});
+    if (status == kExitOk)
+        status = runCommand({script4.string()});
     if (status == kExitOk)
         std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << ", " << dxf3.string()
                   << " and their SVG pictures\n";

@@ -13,7 +13,9 @@ namespace app {
 // (DIR/motor-starter-continued.scr to DIR/motor-starter-continued.dxf),
 // lays out its panel front with (inspmtsb 1.0) and prints the panel's
 // equipment table with (esbbtj 0) (DIR/motor-starter-panel.scr to
-// DIR/motor-starter-panel.dxf), and renders the three as SVG. The scripts are written first, so they can be read
+// DIR/motor-starter-panel.dxf), renders the three as SVG, and runs the
+// selection dialogs (DIR/selection-dialogs.scr). The continued drawing
+// gets a function box beside the schematic with (gnkhz). The scripts are written first, so they can be read
 // and run again with "ctrlsch run".
 int demoCommand(const std::vector<std::string>& args);
 

@@ -4,14 +4,10 @@
 
 #include "library/YlthzDialog.h"
 #include "panel/PmtsbcsDlg.h"
-
-class CDzjdsjDlg;
-
-// Null while the dialog does not exist.
-extern CDzjdsjDlg* g_pDzjdsjDlg;
+#include "tools/TerminalDialog.h"
 
 // Teardown at unload: the panel equipment dialog is deleted; the terminal
 // and contact dialog closed; the palette saves its position and choices,
-// then is destroyed (DeletePanelDialog and ClosePalette come with their
-// dialogs). Each does nothing when its dialog does not exist.
-void CloseDzjdDialog();
+// then is destroyed: DeletePanelDialog, CloseDzjdDialog and ClosePalette,
+// which come with their dialogs. Each does nothing when its dialog does not
+// exist.

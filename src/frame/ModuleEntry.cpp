@@ -4,6 +4,10 @@
 #include "frame/ModuleDialogs.h"
 #include "panel/PanelInsert.h"
 #include "schematic/SchematicEntries.h"
+#include "tools/BusBarDialog.h"
+#include "tools/FunctionBox.h"
+#include "tools/SwitchTableDialog.h"
+#include "tools/TerminalDialog.h"
 #include "statistics/EquipmentStatistics.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
@@ -32,14 +36,6 @@ __attribute__((constructor)) void attach()
     if (::dladdr(reinterpret_cast<void*>(&attach), &info))
         g_hInstance = info.dli_fbase;
 }
-
-// Handlers of functions that later parts of the module provide.
-int mxdlg() { return NotAvailable(L"mxdlg"); }
-int zhkgbdlg() { return NotAvailable(L"zhkgbdlg"); }
-int showdzjddlg() { return NotAvailable(L"showdzjddlg"); }
-int hidedzjddlg() { return NotAvailable(L"hidedzjddlg"); }
-int getdzjddlg() { return NotAvailable(L"getdzjddlg"); }
-int gnkhz() { return NotAvailable(L"gnkhz"); }
 
 // Rows 1 to 10 run inside the OSMODE guard.
 template <HandlerFn F>
@@ -100,12 +96,6 @@ COsmodeGuard::~COsmodeGuard()
     rb.restype = RTSHORT;
     rb.resval.rint = m_osmode;
     acedSetVar(L"OSMODE", &rb);
-}
-
-int NotAvailable(const ACHAR* name)
-{
-    acutPrintf(L"\n此版本尚未提供函数 %ls。", name);
-    return RTNORM;
 }
 
 int DefineLispFunctions()

@@ -42,8 +42,6 @@ int UndefineLispFunctions();
 int DispatchLispCall();
 int showlinetype();
 
-// A handler whose function is not in this build: says so, returns nothing.
-int NotAvailable(const ACHAR* name);
 
 // Module-wide state.
 extern void* g_hInstance;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
 
 using namespace ui::detail;
 
@@ -652,3 +653,34 @@ void CWnd::PostNcDestroy() {}
 LRESULT CWnd::OnAcadKeepFocus(WPARAM, LPARAM) { return 0; }
 
 CWnd* AfxGetMainWnd() { return CWnd::FromHandle(mainWindow()); }
+
+BOOL CWnd::WinHelp(LPCTSTR file, UINT command, DWORD_PTR data)
+{
+    std::wstring line = L"help \"";
+    line += file ? file : L"";
+    line += L"\"";
+    if (command == HELP_CONTEXT)
+        line += L" context " + std::to_wstring(data);
+    else
+        line += L" command " + std::to_wstring(command) + L" data " + std::to_wstring(data);
+    ui::print(line + L"\n");
+    return TRUE;
+}
+
+namespace {
+int g_waitCursors = 0;
+}
+
+CWaitCursor::CWaitCursor() { ++g_waitCursors; }
+
+CWaitCursor::~CWaitCursor() { EndWaitCursor(); }
+
+void BeginWaitCursor() { ++g_waitCursors; }
+
+void EndWaitCursor()
+{
+    if (g_waitCursors > 0)
+        --g_waitCursors;
+}
+
+int ui::waitCursorCount() { return g_waitCursors; }

@@ -36,6 +36,11 @@
 
 class CWnd;
 
+// WinHelp commands.
+inline constexpr UINT HELP_CONTEXT = 0x0001;
+inline constexpr UINT HELP_QUIT = 0x0002;
+inline constexpr UINT HELP_CONTENTS = 0x0003;
+
 namespace ui::detail {
 struct WndAccess;
 struct HandlerTable;
@@ -146,6 +151,11 @@ public:
     // AfxMessageBox). A null caption is the application name.
     int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT nType = MB_OK);
 
+    // Help. There is no help viewer: prints what would be opened, one line
+    // `help "FILE" context N` for HELP_CONTEXT (`help "FILE" command C data
+    // D` for other commands), and returns TRUE.
+    BOOL WinHelp(LPCTSTR file, UINT command = HELP_CONTEXT, DWORD_PTR data = 0);
+
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // Queued; delivered when the toolkit is next idle (before painting).
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -243,3 +253,23 @@ int AfxMessageBox(LPCTSTR text, UINT nType = MB_OK, UINT nIDHelp = 0);
 // The host's main window: a frame covering the work area. Dialogs without
 // a parent belong to it.
 CWnd* AfxGetMainWnd();
+
+// The wait cursor, as state only (there is no pointer to change): shown
+// while at least one CWaitCursor lives or a BeginWaitCursor has no
+// EndWaitCursor yet.
+class CWaitCursor {
+public:
+    CWaitCursor();
+    ~CWaitCursor();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+    // Shows it again after something changed the cursor; state is kept.
+    void Restore() {}
+};
+void BeginWaitCursor();
+// Ends one BeginWaitCursor; more ends than begins are ignored.
+void EndWaitCursor();
+namespace ui {
+// How many wait cursors are in force (0: the normal cursor).
+int waitCursorCount();
+} // namespace ui

@@ -53,6 +53,14 @@ TEST(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
     EXPECT_EQ(count(panel, "\nINSERT "), 5) << panel;
     EXPECT_EQ(count(panel, "xdata[PMTBZ]"), 5) << panel;
     EXPECT_EQ(count(panel, "\nTEXT "), 9) << "a code and a symbol text each, the name plate without code";
+    // The function box beside it: six rows, so seven cross lines, the two
+    // sides and the division line.
+    EXPECT_EQ(count(second, "\nLINE "), 10) << second;
+    EXPECT_EQ(count(first, "\nLINE "), 0);
+    // The selection dialogs answer their LISP callers.
+    EXPECT_NE(out.find("@click busbar 1\n5\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("(2 \"ZHKGB1.DWG\")"), std::string::npos) << out;
+    EXPECT_NE(out.find("(getdzjddlg)\n(0 0)"), std::string::npos) << out;
     // Every symbol of both carries the same parameters of the schematic.
     EXPECT_EQ(count(second, "20.00&30.00&0.30&1.00&5&0"), count(second, "xdata[YLTHZCS]")) << second;
 }

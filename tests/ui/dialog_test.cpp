@@ -175,6 +175,62 @@ TEST_F(ModalTest, MissingTemplateFails)
     EXPECT_TRUE(printed("no dialog template 99999"));
 }
 
+TEST_F(ModalTest, HelpPrintsWhatWouldBeOpened)
+{
+    // A help button that calls WinHelp while the dialog runs.
+    class Helpful : public TestDialog {
+    public:
+        Helpful()
+        {
+            MapCommand(IDC_APPLY, std::function<void()>([this] {
+                shown = WinHelp(L"C:\\Inst\\Hlp\\Book.Hlp", HELP_CONTEXT, 510);
+                closed = WinHelp(L"Book.Hlp", HELP_QUIT, 0);
+            }));
+        }
+        BOOL OnInitDialog() override
+        {
+            TestDialog::OnInitDialog();
+            GetDlgItem(IDC_APPLY)->EnableWindow(TRUE);
+            return TRUE;
+        }
+        BOOL shown = FALSE;
+        BOOL closed = FALSE;
+    };
+    feed({"@click 30001 112", "@click 30001 IDCANCEL"});
+    Helpful dlg;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(dlg.shown);
+    EXPECT_TRUE(dlg.closed);
+    EXPECT_TRUE(printed("help \"C:\\Inst\\Hlp\\Book.Hlp\" context 510\n")) << output();
+    EXPECT_TRUE(printed("help \"Book.Hlp\" command 2 data 0\n")) << output();
+}
+
+TEST_F(ModalTest, WaitCursorsNestAndEnd)
+{
+    EXPECT_EQ(ui::waitCursorCount(), 0);
+    {
+        CWaitCursor outer;
+        EXPECT_EQ(ui::waitCursorCount(), 1);
+        {
+            CWaitCursor inner;
+            inner.Restore();
+            EXPECT_EQ(ui::waitCursorCount(), 2);
+        }
+        EXPECT_EQ(ui::waitCursorCount(), 1);
+        BeginWaitCursor();
+        EXPECT_EQ(ui::waitCursorCount(), 2);
+        EndWaitCursor();
+    }
+    EXPECT_EQ(ui::waitCursorCount(), 0);
+    // An end without a begin leaves the normal cursor.
+    EndWaitCursor();
+    EXPECT_EQ(ui::waitCursorCount(), 0);
+    BeginWaitCursor();
+    EXPECT_EQ(ui::waitCursorCount(), 1);
+    EndWaitCursor();
+    EXPECT_EQ(ui::waitCursorCount(), 0);
+}
+
 TEST_F(ModalTest, OwnerIsDisabledWhileTheDialogRuns)
 {
     TestDialog owner;

@@ -1,0 +1,195 @@
+#include "tools/BusBarDialog.h"
+
+#include "components/NorvexGloFunc.h"
+#include "host/acapdoc.h"
+#include "host/aced.h"
+#include "library/PaletteResources.h"
+
+#include <string>
+
+namespace {
+
+// The chosen type's slide index; the module starts with type 1.
+int g_nCurrentChoice = 0;
+
+constexpr COLORREF kChoiceFrame = RGB(255, 255, 0);
+
+// The installation folder as the settings give it.
+std::wstring installationFolder()
+{
+    ACHAR folder[260] = {};
+    GetInformation(L"VMQMain", L"VmqSys", L"C:\\Zelk7.0", folder, 260);
+    return folder;
+}
+
+ui::DialogTemplate makeTemplate()
+{
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.id = IDD_MX_TYPE;
+    t.name = "busbar";
+    t.caption = L"母线类型选择";
+    t.fontName = L"宋体";
+    t.fontSize = 9;
+    t.cx = 264;
+    t.cy = 167;
+
+    // Two rows of three pictures that report clicks.
+    const UINT ids[6] = {IDC_MX_TYPE1, IDC_MX_TYPE2, IDC_MX_TYPE3, IDC_MX_TYPE4, IDC_MX_TYPE5, IDC_MX_TYPE6};
+    for (int i = 0; i < 6; ++i) {
+        ui::ControlTemplate picture;
+        picture.id = static_cast<int>(ids[i]);
+        picture.kind = ControlKind::Static;
+        picture.style = SS_NOTIFY | SS_SUNKEN;
+        picture.rect = {7 + (i % 3) * 85, 7 + (i / 3) * 69, 80, 64};
+        t.controls.push_back(picture);
+    }
+
+    struct Button {
+        int id;
+        ControlKind kind;
+        const wchar_t* text;
+        int x;
+    };
+    const Button buttons[] = {
+        {IDOK, ControlKind::DefPushButton, L"确定", 46},
+        {IDCANCEL, ControlKind::PushButton, L"取消", 107},
+        {IDC_MX_HELP, ControlKind::PushButton, L"帮助", 168},
+    };
+    for (const Button& b : buttons) {
+        ui::ControlTemplate button;
+        button.id = b.id;
+        button.kind = b.kind;
+        button.text = b.text;
+        button.rect = {b.x, 148, 50, 14};
+        t.controls.push_back(button);
+    }
+    return t;
+}
+
+} // namespace
+
+void RegisterBusBarTemplate()
+{
+    if (!ui::findDialogTemplate(IDD_MX_TYPE))
+        ui::registerDialogTemplate(makeTemplate());
+}
+
+int BusBarCurrentChoice() { return g_nCurrentChoice; }
+
+void SetBusBarCurrentChoice(int index)
+{
+    if (index >= 0 && index < 6)
+        g_nCurrentChoice = index;
+}
+
+void CMxshow::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect rect;
+    GetClientRect(&rect);
+    CBrush black(RGB(0, 0, 0));
+    dc.FillRect(&rect, &black);
+    dc.SetBkMode(TRANSPARENT);
+
+    // A library with fewer slides leaves the picture black.
+    auto* dlg = dynamic_cast<CMxsjdlg*>(GetParent());
+    CBitmap* bitmap =
+        dlg ? dlg->Slides().MakeBitMapFromIndex(static_cast<short>(m_nIndex), rect.Width(), rect.Height(), 0) : nullptr;
+    if (bitmap) {
+        CDC memory;
+        memory.CreateCompatibleDC(&dc);
+        CBitmap* old = memory.SelectObject(bitmap);
+        dc.BitBlt(0, 0, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
+        memory.SelectObject(old);
+        delete bitmap;
+    }
+
+    if (m_nIndex == g_nCurrentChoice) {
+        CBrush yellow(kChoiceFrame);
+        CRect frame = rect;
+        frame.DeflateRect(1, 1);
+        dc.FrameRect(&frame, &yellow);
+        frame = rect;
+        frame.DeflateRect(2, 2);
+        dc.FrameRect(&frame, &yellow);
+    }
+}
+
+void CMxshow::OnLButtonDown(UINT nFlags, CPoint point)
+{
+    const int old = g_nCurrentChoice;
+    g_nCurrentChoice = m_nIndex;
+    if (CWnd* parent = GetParent())
+        parent->SendMessage(WM_MX_OLD_CHOICE, static_cast<WPARAM>(old), 0);
+    Invalidate(TRUE);
+    CStatic::OnLButtonDown(nFlags, point);
+}
+
+CMxsjdlg::CMxsjdlg(CWnd* pParent) : CDialog(IDD_MX_TYPE, pParent)
+{
+    RegisterBusBarTemplate();
+    MapCommand(IDC_MX_HELP, &CMxsjdlg::OnHelpButton);
+    MapMessage(WM_MX_OLD_CHOICE, [this](WPARAM wParam, LPARAM) -> LRESULT {
+        if (CMxshow* old = Preview(static_cast<int>(wParam)))
+            old->Invalidate(TRUE);
+        return 0;
+    });
+}
+
+void CMxsjdlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_MX_TYPE6, m_show6);
+    DDX_Control(pDX, IDC_MX_TYPE5, m_show5);
+    DDX_Control(pDX, IDC_MX_TYPE4, m_show4);
+    DDX_Control(pDX, IDC_MX_TYPE3, m_show3);
+    DDX_Control(pDX, IDC_MX_TYPE2, m_show2);
+    DDX_Control(pDX, IDC_MX_TYPE1, m_show1);
+}
+
+BOOL CMxsjdlg::OnInitDialog()
+{
+    // The folder is appended to as the settings give it.
+    const std::wstring path = installationFolder() + L"\\Image\\G-mx.slb";
+    if (m_slides.ReadDataFromFileW(path.c_str()) < 0) {
+        MessageBox(L"文件G-mx.slb读失败！");
+        EndDialog(0);
+        return FALSE;
+    }
+    CDialog::OnInitDialog();
+    m_previews = {&m_show1, &m_show2, &m_show3, &m_show4, &m_show5, &m_show6};
+    for (int i = 0; i < 6; ++i)
+        m_previews[static_cast<size_t>(i)]->m_nIndex = i;
+    return TRUE;
+}
+
+void CMxsjdlg::OnHelpButton()
+{
+    const std::wstring file = installationFolder() + L"\\Hlp\\Vmq70.Hlp";
+    WinHelp(file.c_str(), HELP_CONTEXT, 510);
+}
+
+int RunBusBarDialog()
+{
+    CWaitCursor wait;
+    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    int type = 0;
+    {
+        CMxsjdlg dlg(AfxGetMainWnd());
+        if (dlg.DoModal() == IDOK)
+            type = g_nCurrentChoice + 1;
+    }
+    acDocManager->popResourceHandle();
+    return type;
+}
+
+int mxdlg()
+{
+    const int type = RunBusBarDialog();
+    if (type > 0)
+        acedRetInt(type);
+    else
+        acedRetNil();
+    return RTNORM;
+}

@@ -1,0 +1,28 @@
+// The function box (功能框): a ruled frame of equal rows with one
+// lengthwise division line, drawn between two picked corners with a
+// rubber-band preview. Its three sizes (row spacing, total width, division
+// width) are kept in the user's project data.
+#pragma once
+
+#include "host/acge.h"
+
+#include <utility>
+#include <vector>
+
+// One line of a frame: start and end point.
+using FunctionBoxLine = std::pair<AcGePoint3d, AcGePoint3d>;
+
+// The lines of the frame with corner a towards point b, row spacing h,
+// total width w and division width f (all in drawing units), in drawing
+// order: the n + 1 cross lines from a's side outwards, the near side (back
+// to a), the far side and the division line (w - f from a's side). The
+// main direction is the one in which a and b differ most (vertical on a
+// tie), n the number of whole rows that fit between them. Empty when h is
+// not a positive number or exceeds the distance along the main direction.
+std::vector<FunctionBoxLine> FunctionBoxLines(const AcGePoint3d& a, const AcGePoint3d& b, double h, double w,
+                                              double f);
+
+// The LISP function (gnkhz): asks for the two corners, lets the user change
+// the sizes with the keywords H, Z and V and draws the frame as lines in the
+// current space. Always returns nil to LISP; reports 1 to the dispatcher.
+int gnkhz();
