@@ -9,6 +9,7 @@
 #include "host/acapdoc.h"
 #include "install/DefaultInstallation.h"
 #include "library/PaletteResources.h"
+#include "DialogScript.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -28,53 +29,7 @@ namespace fs = std::filesystem;
 constexpr COLORREF kYellow = RGB(255, 255, 0);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-// Event lines for a modal dialog with checks in between: a check runs when
-// the dialog asks for its next event, after it painted. Each time it is
-// asked it notes whether the wait cursor and the module's resource handle
-// are in force.
-class Script : public ui::EventSource {
-public:
-    Script& then(std::string line)
-    {
-        m_steps.push_back({std::move(line), {}});
-        return *this;
-    }
-    Script& check(std::function<void()> fn)
-    {
-        m_steps.push_back({{}, std::move(fn)});
-        return *this;
-    }
-    bool nextEvent(std::string& line) override
-    {
-        ++asked;
-        if (ui::waitCursorCount() > 0)
-            ++waiting;
-        if (acDocManager->currentResourceHandle() == PaletteResourceHandle())
-            ++withResources;
-        while (!m_steps.empty() && m_steps.front().fn) {
-            auto fn = std::move(m_steps.front().fn);
-            m_steps.pop_front();
-            fn();
-        }
-        if (m_steps.empty())
-            return false;
-        line = std::move(m_steps.front().line);
-        m_steps.pop_front();
-        return true;
-    }
-    bool finished() const { return m_steps.empty(); }
-
-    int asked = 0;
-    int waiting = 0;
-    int withResources = 0;
-
-private:
-    struct Step {
-        std::string line;
-        std::function<void()> fn;
-    };
-    std::deque<Step> m_steps;
-};
+using toolstest::Script;
 
 class BusBarDialogTest : public ::testing::Test {
 protected:
