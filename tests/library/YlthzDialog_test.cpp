@@ -466,6 +466,18 @@ TEST_F(PaletteWork, MissingOrDamagedLibraryFilesShowLess)
     open();
     EXPECT_EQ(caption(), L"空");
     expectBare("no index");
+
+    // An index without one symbol: grid lines, one page, nothing to choose.
+    writeBytes(schematicFile(dwg, "IDX"), "not a symbol line\r\n");
+    open();
+    EXPECT_EQ(palette().GetIndex().GetCount(), 0);
+    EXPECT_EQ(caption(), L"空");
+    EXPECT_FALSE(enabled(21818));
+    EXPECT_FALSE(enabled(21827));
+    EXPECT_EQ(ink(0), 0);
+    palette().BeginDrawing();
+    EXPECT_TRUE(clickSlot(0));
+    EXPECT_EQ(sent(), "");
 }
 
 TEST_F(PaletteWork, ABadGridSizeOrSlideLibraryDrawsGridLinesOnly)
