@@ -9,6 +9,7 @@
 #include "host/commandline.h"
 #include "install/DefaultInstallation.h"
 #include "library/YlthzDialog.h"
+#include "installation.h"
 #include "testutil.h"
 #include "ui/afxwin.h"
 
@@ -31,25 +32,12 @@ inline std::string& hostOutput()
 
 class PaletteTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new testutil::TempDir();
-        std::string error;
-        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
-        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_layout;
-        delete s_dir;
-        s_dir = nullptr;
-        s_layout = nullptr;
-    }
+    static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
         ui::reset();
         ui::setOutputSink(&m_uiOut);
-        useSymbolFolder(s_layout->dwgDir);
+        useSymbolFolder(installation().dwgDir);
         fs::remove(projectFile());
         hostOutput().clear();
         host::setOutput([](const std::string& s) { hostOutput() += s; });
@@ -71,8 +59,8 @@ protected:
     // folder.
     void useSymbolFolder(const fs::path& folder)
     {
-        std::string text = testutil::readFile(s_layout->settings.string());
-        const std::string from = s_layout->dwgDir.string();
+        std::string text = testutil::readFile(installation().settings.string());
+        const std::string from = installation().dwgDir.string();
         const auto at = text.find(from);
         ASSERT_NE(at, std::string::npos);
         text.replace(at, from.size(), folder.string());
@@ -80,7 +68,7 @@ protected:
         testutil::writeFile(path, text);
         ::setenv("CTRLSCH_SETTINGS", path.c_str(), 1);
     }
-    static fs::path projectFile() { return s_layout->userDir / "VmqTemporary.Qrz"; }
+    static fs::path projectFile() { return installation().userDir / "VmqTemporary.Qrz"; }
 
     // Opens the palette as the drawing entries do and shows it.
     CYlthzDialog* open()
@@ -146,13 +134,9 @@ protected:
         ASSERT_TRUE(data.WriteDataToQrzFile(path.c_str()));
     }
 
-    static testutil::TempDir* s_dir;
-    static ctrlsch::install::InstallLayout* s_layout;
     testutil::TempDir m_dir;
     ui::StringOutputSink m_uiOut;
 };
 
-inline testutil::TempDir* PaletteTest::s_dir = nullptr;
-inline ctrlsch::install::InstallLayout* PaletteTest::s_layout = nullptr;
 
 } // namespace palettetest

@@ -50,7 +50,7 @@ protected:
     {
         const fs::path copy = fs::path(m_dir.path()) / "DwgLib2D";
         fs::remove_all(copy);
-        fs::copy(s_layout->dwgDir, copy, fs::copy_options::recursive);
+        fs::copy(installation().dwgDir, copy, fs::copy_options::recursive);
         useSymbolFolder(copy);
         return copy;
     }

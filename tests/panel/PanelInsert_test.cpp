@@ -173,7 +173,7 @@ TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)
 
 TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
 {
-    const std::filesystem::path drawing = s_layout->libraries.at(1).folder / "pmtfh1.DXF";
+    const std::filesystem::path drawing = installation().libraries.at(1).folder / "pmtfh1.DXF";
     std::filesystem::rename(drawing, drawing.string() + ".away");
     feed({""});
     InsertPanelEquipment(1.0);

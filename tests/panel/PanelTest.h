@@ -9,6 +9,7 @@
 #include "host/dbmain.h"
 #include "install/DefaultInstallation.h"
 #include "panel/PmtsbcsDlg.h"
+#include "installation.h"
 #include "testutil.h"
 #include "ui/afxwin.h"
 
@@ -28,22 +29,11 @@ inline std::string& output()
 
 class PanelTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new testutil::TempDir();
-        std::string error;
-        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
-        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_layout;
-        delete s_dir;
-    }
+    static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        ::setenv("CTRLSCH_SETTINGS", s_layout->settings.c_str(), 1);
-        std::filesystem::remove(s_layout->userDir / "VmqTemporary.Qrz");
+        ::setenv("CTRLSCH_SETTINGS", installation().settings.c_str(), 1);
+        std::filesystem::remove(installation().userDir / "VmqTemporary.Qrz");
         ui::reset();
         ui::setOutputSink(&uiOut);
         output().clear();
@@ -91,14 +81,10 @@ protected:
         return t.GetString();
     }
 
-    static testutil::TempDir* s_dir;
-    static ctrlsch::install::InstallLayout* s_layout;
     AcDbDatabase* db = nullptr;
     ui::StringOutputSink uiOut;
     std::unique_ptr<testutil::ScriptLines> m_lines;
 };
 
-inline testutil::TempDir* PanelTest::s_dir = nullptr;
-inline ctrlsch::install::InstallLayout* PanelTest::s_layout = nullptr;
 
 } // namespace paneltest

@@ -11,6 +11,7 @@
 #include "install/DefaultInstallation.h"
 #include "library/YlthzDialog.h"
 #include "ui/afxwin.h"
+#include "installation.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -34,26 +35,16 @@ using Lines = testutil::ScriptLines;
 
 class DrawingTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new testutil::TempDir();
-        std::string error;
-        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
+    static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        ::setenv("CTRLSCH_SETTINGS", s_dir->file("settings.json").c_str(), 1);
+        ::setenv("CTRLSCH_SETTINGS", installation().settings.c_str(), 1);
         output().clear();
         host::setOutput([](const std::string& s) { output() += s; });
         host::setEventHandler(ui::dispatchEvent);
         acDocManager->newDocument();
         db = acdbHostApplicationServices()->workingDatabase();
-        const auto layout = ctrlsch::install::installationLayout(s_dir->path());
+        const auto& layout = installation();
         std::filesystem::remove(layout.userDir / "VmqTemporary.Qrz");
         ui::reset();
         ui::setOutputSink(&uiOut);
@@ -144,7 +135,6 @@ protected:
         return dynamic_cast<T*>(id.stub()->object.get());
     }
 
-    static testutil::TempDir* s_dir;
     AcDbDatabase* db = nullptr;
     std::wstring libraryFolder;
     ui::StringOutputSink uiOut;
@@ -152,6 +142,5 @@ protected:
     std::unique_ptr<Lines> m_lines;
 };
 
-inline testutil::TempDir* DrawingTest::s_dir = nullptr;
 
 } // namespace drawtest

@@ -10,6 +10,7 @@
 #include "install/DefaultInstallation.h"
 #include "library/PaletteResources.h"
 #include "DialogScript.h"
+#include "installation.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -33,24 +34,13 @@ using toolstest::Script;
 
 class BusBarDialogTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new testutil::TempDir();
-        std::string error;
-        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
-        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_layout;
-        delete s_dir;
-    }
+    static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
         ui::reset();
         ui::setEventSource(&script);
         ui::setOutputSink(&out);
-        ::setenv("CTRLSCH_SETTINGS", s_layout->settings.c_str(), 1);
+        ::setenv("CTRLSCH_SETTINGS", installation().settings.c_str(), 1);
         // As the module starts.
         SetBusBarCurrentChoice(0);
     }
@@ -126,15 +116,11 @@ protected:
     }
     static std::string click(int type) { return "@click busbar " + std::to_string(IDC_MX_TYPE1 + type - 1); }
 
-    static testutil::TempDir* s_dir;
-    static ctrlsch::install::InstallLayout* s_layout;
     testutil::TempDir m_dir;
     Script script;
     ui::StringOutputSink out;
 };
 
-testutil::TempDir* BusBarDialogTest::s_dir = nullptr;
-ctrlsch::install::InstallLayout* BusBarDialogTest::s_layout = nullptr;
 
 TEST_F(BusBarDialogTest, OkGivesTheChosenTypeAndTheNextCallFramesIt)
 {
@@ -220,7 +206,7 @@ TEST_F(BusBarDialogTest, HelpNamesTheInstallationsHelpFileAndContext)
 {
     script.then("@click busbar 22059").then("@click busbar IDCANCEL");
     EXPECT_EQ(RunBusBarDialog(), 0);
-    const std::string expected = "help \"" + s_layout->dir.string() + "\\Hlp\\Vmq70.Hlp\" context 510\n";
+    const std::string expected = "help \"" + installation().dir.string() + "\\Hlp\\Vmq70.Hlp\" context 510\n";
     EXPECT_TRUE(printed(expected)) << out.text();
 }
 
@@ -253,7 +239,7 @@ TEST_F(BusBarDialogTest, UnreadableLibraryIsReportedAndGivesNothing)
 TEST_F(BusBarDialogTest, ALibraryWithFewerSlidesLeavesTheOtherPicturesBlack)
 {
     // The first two slides of the installation's library.
-    auto full = ctrlsch::slide::SlideLibrary::readFile(s_layout->busBarLibrary);
+    auto full = ctrlsch::slide::SlideLibrary::readFile(installation().busBarLibrary);
     ASSERT_TRUE(full.ok()) << full.error();
     ctrlsch::slide::SlideLibraryWriter two;
     for (std::size_t i = 0; i < 2; ++i) {

@@ -10,6 +10,7 @@
 #include "install/DefaultInstallation.h"
 #include "library/PaletteResources.h"
 #include "DialogScript.h"
+#include "installation.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -32,18 +33,7 @@ using toolstest::Script;
 
 class SwitchTableTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new testutil::TempDir();
-        std::string error;
-        ASSERT_TRUE(ctrlsch::install::writeDefaultInstallation(s_dir->path(), error)) << error;
-        s_layout = new ctrlsch::install::InstallLayout(ctrlsch::install::installationLayout(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_layout;
-        delete s_dir;
-    }
+    static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
         ui::reset();
@@ -66,7 +56,7 @@ protected:
     void addTable(const std::string& from, const std::string& as) const
     {
         fs::create_directories(tables());
-        fs::copy_file(s_layout->switchTables.front().parent_path() / from, tables() / as);
+        fs::copy_file(installation().switchTables.front().parent_path() / from, tables() / as);
     }
     bool printed(const std::string& text) const { return out.text().find(text) != std::string::npos; }
 
@@ -123,15 +113,11 @@ protected:
         return utf8ToWide(m_dir.path()) + L"\\Ctklib\\" + name;
     }
 
-    static testutil::TempDir* s_dir;
-    static ctrlsch::install::InstallLayout* s_layout;
     testutil::TempDir m_dir;
     Script script;
     ui::StringOutputSink out;
 };
 
-testutil::TempDir* SwitchTableTest::s_dir = nullptr;
-ctrlsch::install::InstallLayout* SwitchTableTest::s_layout = nullptr;
 
 TEST_F(SwitchTableTest, InsertGivesTheSelectedTableSortedFirst)
 {
@@ -295,7 +281,7 @@ TEST_F(SwitchTableTest, TablesAreFoundWithoutRegardToCaseAndListedOnce)
 
 TEST_F(SwitchTableTest, PicturesOfTheDialog)
 {
-    for (const auto& table : s_layout->switchTables)
+    for (const auto& table : installation().switchTables)
         addTable(table.filename().string(), table.filename().string());
     const char* keep = std::getenv("PICTURE_DIR");
     const std::string dir = keep ? keep : m_dir.path();
