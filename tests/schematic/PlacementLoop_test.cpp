@@ -312,6 +312,28 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
     EXPECT_EQ(output().find("此位置处没有符号"), std::string::npos) << output();
     EXPECT_EQ(output().find("请在边界内点取一点"), std::string::npos) << output();
 
+    // The saved drawing read elsewhere holds the same: five symbols, 25
+    // green wires of width 0.3 on the wire layer, every one with the
+    // schematic's data; nothing else but the hidden frame.
+    if (testutil::haveEzdxf()) {
+        testutil::TempDir dir;
+        const std::string path = dir.file("session.dxf");
+        ASSERT_EQ(db->saveAs(utf8ToWide(path).c_str()), Acad::eOk);
+        const std::string report = testutil::runPythonTool("ezdxf_report", testutil::shellQuote(path));
+        const auto lines = [&report](const std::string& what) {
+            int n = 0;
+            for (std::size_t at = report.find(what); at != std::string::npos; at = report.find(what, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_NE(report.find("audit errors=0 fixes=0"), std::string::npos) << report;
+        EXPECT_EQ(lines("\nINSERT color=3 "), 5) << report;
+        EXPECT_EQ(lines("\nLWPOLYLINE color=3 const_width=0.3 flags=0 layer=" + wireLayer), 25) << report;
+        EXPECT_EQ(lines("1000:" + wideToUtf8(params)), 30) << report;
+        EXPECT_EQ(lines("xdata[IDPOINT]=1001:IDPOINT;1011:(0,0,0)"), 30) << report;
+        EXPECT_EQ(lines("xdata[TKSY]"), 5) << report;
+    }
+
     // One U per pass: going back, the drawing passes through the state
     // noted at every prompt, from the last to the first; the strings'
     // rails and the marker are groups of their own.
