@@ -15,15 +15,7 @@ void registerPaletteTemplate()
 {
     if (ui::findDialogTemplate(IDD_YLTHZ))
         return;
-    ui::DialogTemplate t;
-    t.id = IDD_YLTHZ;
-    t.name = "palette";
-    t.caption = L"原理图绘制";
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 146;
-    t.cy = 170;
-    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_YLTHZ, "palette", L"原理图绘制", 146, 170, true);
     const auto push = [](UINT id, const wchar_t* text, ui::DluRect r) {
         return ui::ControlTemplate{static_cast<int>(id), ControlKind::CheckBox, text, r, BS_PUSHLIKE | WS_TABSTOP,
                                    false, 0};
@@ -189,4 +181,28 @@ const wchar_t* PaletteToolTip(UINT commandId)
     if (commandId < ID_YLTHZ_TOOL_FIRST || commandId > ID_YLTHZ_TOOL_LAST)
         return L"";
     return kTips[commandId - ID_YLTHZ_TOOL_FIRST];
+}
+
+ui::DialogTemplate ModuleDialogTemplate(UINT id, const char* name, const wchar_t* caption, int cx, int cy,
+                                        bool modeless)
+{
+    ui::DialogTemplate t;
+    t.id = id;
+    t.name = name;
+    t.caption = caption;
+    t.fontName = L"宋体";
+    t.fontSize = 9;
+    t.cx = cx;
+    t.cy = cy;
+    if (modeless)
+        t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    return t;
+}
+
+void DestroyModuleDialog(CWnd* dialog)
+{
+    if (!dialog)
+        return;
+    dialog->DestroyWindow();
+    delete dialog;
 }

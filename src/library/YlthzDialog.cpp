@@ -584,6 +584,5 @@ void ClosePalette()
     g_pYlthzDlg = nullptr;
     palette->SavePosition();
     palette->SaveSettings();
-    palette->DestroyWindow();
-    delete palette;
+    DestroyModuleDialog(palette);
 }

@@ -1,4 +1,5 @@
 #include "library/YlthzSetupDialog.h"
+#include "library/PaletteResources.h"
 
 #include <cwchar>
 #include <utility>
@@ -10,14 +11,7 @@ constexpr const wchar_t* kCaption = L"回路参数";
 ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
-    ui::DialogTemplate t;
-    t.id = IDD_YLTHZ_SETUP;
-    t.name = "circuitparams";
-    t.caption = kCaption;
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 97;
-    t.cy = 85;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_YLTHZ_SETUP, "circuitparams", kCaption, 97, 85, false);
 
     ui::ControlTemplate frame;
     frame.kind = ControlKind::GroupBox;

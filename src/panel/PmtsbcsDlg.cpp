@@ -1,4 +1,5 @@
 #include "panel/PmtsbcsDlg.h"
+#include "library/PaletteResources.h"
 
 #include "host/acapdoc.h"
 #include "library/SlidePreview.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cwchar>
+#include <utility>
 #include <cwctype>
 
 CPmtsbcsDlg* g_pPmtsbcsDlg = nullptr;
@@ -43,15 +45,7 @@ void RegisterPanelResources()
 {
     if (ui::findDialogTemplate(IDD_PMTSBCS))
         return;
-    ui::DialogTemplate t;
-    t.id = IDD_PMTSBCS;
-    t.name = "panel";
-    t.caption = L"屏面图设备布置";
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 114;
-    t.cy = 177;
-    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_PMTSBCS, "panel", L"屏面图设备布置", 114, 177, true);
     t.controls = {
         control(IDC_STATIC, ControlKind::GroupBox, L"屏面图符号:", {2, 2, 110, 92}),
         control(IDC_STATIC, ControlKind::GroupBox, L"", {2, 94, 110, 21}),
@@ -359,10 +353,5 @@ void CPmtsbcsDlg::SaveSettings()
 
 void DeletePanelDialog()
 {
-    if (!g_pPmtsbcsDlg)
-        return;
-    CPmtsbcsDlg* dialog = g_pPmtsbcsDlg;
-    g_pPmtsbcsDlg = nullptr;
-    dialog->DestroyWindow();
-    delete dialog;
+    DestroyModuleDialog(std::exchange(g_pPmtsbcsDlg, nullptr));
 }

@@ -25,14 +25,7 @@ std::wstring installationFolder()
 ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
-    ui::DialogTemplate t;
-    t.id = IDD_MX_TYPE;
-    t.name = "busbar";
-    t.caption = L"母线类型选择";
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 264;
-    t.cy = 167;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_MX_TYPE, "busbar", L"母线类型选择", 264, 167, false);
 
     // Two rows of three pictures that report clicks.
     const UINT ids[6] = {IDC_MX_TYPE1, IDC_MX_TYPE2, IDC_MX_TYPE3, IDC_MX_TYPE4, IDC_MX_TYPE5, IDC_MX_TYPE6};

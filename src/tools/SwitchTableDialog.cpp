@@ -70,14 +70,7 @@ std::wstring drawingName(const std::wstring& name)
 ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
-    ui::DialogTemplate t;
-    t.id = IDD_ZHKGB;
-    t.name = "switchtable";
-    t.caption = L"转换开关表调用";
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 275;
-    t.cy = 151;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_ZHKGB, "switchtable", L"转换开关表调用", 275, 151, false);
 
     const auto add = [&t](int id, ControlKind kind, const wchar_t* text, ui::DluRect rect, DWORD style = 0) {
         ui::ControlTemplate c;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 CDzjdsjDlg* g_pDzjdsjDlg = nullptr;
 
@@ -37,15 +38,7 @@ void RegisterTerminalResources()
 {
     if (ui::findDialogTemplate(IDD_DZJDSJ))
         return;
-    ui::DialogTemplate t;
-    t.id = IDD_DZJDSJ;
-    t.name = "terminal";
-    t.caption = L"端子/接点设计";
-    t.fontName = L"宋体";
-    t.fontSize = 9;
-    t.cx = 177;
-    t.cy = 17;
-    t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    ui::DialogTemplate t = ModuleDialogTemplate(IDD_DZJDSJ, "terminal", L"端子/接点设计", 177, 17, true);
     t.controls = {
         {IDC_STATIC, ui::ControlKind::Static, L"端子类型:", {2, 5, 36, 8}, 0, false, 0},
         {IDC_DZJD_TYPE, ui::ControlKind::ComboBox, L"", {38, 2, 50, 60}, WS_TABSTOP, false, 0},
@@ -142,12 +135,7 @@ LRESULT CDzjdsjDlg::OnAcadKeepFocus(WPARAM, LPARAM)
 
 void CloseDzjdDialog()
 {
-    if (!g_pDzjdsjDlg)
-        return;
-    CDzjdsjDlg* dialog = g_pDzjdsjDlg;
-    g_pDzjdsjDlg = nullptr;
-    dialog->DestroyWindow();
-    delete dialog;
+    DestroyModuleDialog(std::exchange(g_pDzjdsjDlg, nullptr));
 }
 
 int showdzjddlg()
