@@ -13,10 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -66,30 +64,33 @@ std::set<std::string>& reported()
     return files;
 }
 
-// Reads a JSON file: false with a message when it is missing (message empty)
-// or damaged.
-bool readJson(const std::string& path, Json& out, std::string& error)
+// What reading a JSON file gave.
+enum class JsonRead { Ok, Missing, Unreadable, Damaged };
+
+// Reads a JSON file; error says why unless it is read or missing.
+JsonRead readJson(const std::string& path, Json& out, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error.clear();
-        return false;
+    error.clear();
+    std::string text;
+    const HostFileRead read = hostReadFile(path, text);
+    if (!read) {
+        if (read.missing)
+            return JsonRead::Missing;
+        error = read.error;
+        return JsonRead::Unreadable;
     }
-    std::stringstream ss;
-    ss << in.rdbuf();
     try {
-        out = Json::parse(ss.str());
+        out = Json::parse(text);
     } catch (const Json::exception& e) {
         error = path + ": damaged (" + e.what() + ")";
-        return false;
+        return JsonRead::Damaged;
     }
     if (!out.is_object()) {
         error = path + ": damaged (not an object)";
-        return false;
+        return JsonRead::Damaged;
     }
-    return true;
+    return JsonRead::Ok;
 }
-
 
 } // namespace
 
@@ -108,9 +109,11 @@ int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultV
     Json settings;
     std::string error;
     const std::string path = SettingsFilePath();
-    if (!readJson(path, settings, error)) {
-        if (!error.empty() && reported().insert(path).second)
-            acutPrintf(L"\n设置文件损坏: %ls", utf8ToWide(error).c_str());
+    const JsonRead read = readJson(path, settings, error);
+    if (read != JsonRead::Ok) {
+        if (read != JsonRead::Missing && reported().insert(path).second)
+            acutPrintf(read == JsonRead::Damaged ? L"\n设置文件损坏: %ls" : L"\n设置文件无法读取: %ls",
+                       utf8ToWide(error).c_str());
         return 0;
     }
     const std::string s = wideToUtf8(section ? section : L""), k = wideToUtf8(key ? key : L"");
@@ -145,11 +148,14 @@ bool CInterDpData::ReadDataFromQrzFile(const ACHAR* path)
     m_impl->damaged = false;
     const std::string p = hostPath(path);
     Json j;
-    if (!readJson(p, j, m_impl->error)) {
-        if (!m_impl->error.empty()) {
+    const JsonRead read = readJson(p, j, m_impl->error);
+    if (read != JsonRead::Ok) {
+        if (read != JsonRead::Missing) {
             m_impl->damaged = true;
             if (reported().insert(p).second)
-                acutPrintf(L"\n项目数据文件损坏, 按空文件读取且不会改写: %ls", utf8ToWide(m_impl->error).c_str());
+                acutPrintf(read == JsonRead::Damaged ? L"\n项目数据文件损坏, 按空文件读取且不会改写: %ls"
+                                                     : L"\n项目数据文件无法读取, 按空文件读取且不会改写: %ls",
+                           utf8ToWide(m_impl->error).c_str());
         }
         return false;
     }

@@ -7,8 +7,9 @@
 // objects of string values ({"VMQMain": {"VmqUse": "/home/u/vmq"}}).
 // Project data is a tree of text values addressed by backslash key paths
 // ("Gddata\Gnkhz\Hj"), kept as UTF-8 JSON; the working project file is
-// the user folder's "VmqTemporary.Qrz". A damaged file is reported once,
-// read as empty, and never overwritten.
+// the user folder's "VmqTemporary.Qrz". A damaged file, or one that cannot
+// be read (a folder, a named pipe or a device in its place), is reported
+// once, read as empty, and never overwritten.
 #pragma once
 
 #include "host/adsdefs.h"

@@ -30,9 +30,12 @@ COLORREF slideColour(int aci)
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
-std::unique_ptr<SlideLibrary> openLibrary(LPCTSTR path)
+// The library, or null; error says why unless there is no file at all.
+std::unique_ptr<SlideLibrary> openLibrary(LPCTSTR path, std::wstring& error)
 {
-    auto read = SlideLibrary::readFile(filePath(path));
+    bool missing = false;
+    auto read = SlideLibrary::readFile(filePath(path), &missing);
+    error = read || missing ? std::wstring() : utf8ToWide(read.error());
     if (!read)
         return nullptr;
     return std::make_unique<SlideLibrary>(std::move(read.value()));
@@ -110,7 +113,7 @@ CSlbMan::~CSlbMan() = default;
 
 BOOL CSlbMan::OnOpenDocument(LPCTSTR lpszPathName)
 {
-    m_library = openLibrary(lpszPathName);
+    m_library = openLibrary(lpszPathName, m_error);
     return m_library != nullptr;
 }
 
@@ -200,7 +203,7 @@ CSlideLibraryData::~CSlideLibraryData() = default;
 
 int CSlideLibraryData::ReadDataFromFileW(LPCTSTR path)
 {
-    m_library = openLibrary(path);
+    m_library = openLibrary(path, m_error);
     return m_library ? static_cast<int>(m_library->size()) : -1;
 }
 

@@ -29,7 +29,11 @@ public:
     CSlbMan& operator=(const CSlbMan&) = delete;
 
     // Opens a slide library (backslashes or slashes); nonzero when opened.
+    // A folder, a named pipe or a device in its place is refused at once.
     BOOL OnOpenDocument(LPCTSTR lpszPathName);
+    // Why the last open failed ("PATH: reason"); empty when it opened or
+    // when there was no file at all.
+    const std::wstring& ReadError() const { return m_error; }
     // Byte size of the named slide (any letter case), 0 when there is none.
     long GetSlideSize(LPCTSTR name) const;
     // Copies GetSlideSize(name) bytes into buffer; nonzero on success.
@@ -37,6 +41,7 @@ public:
 
 private:
     std::unique_ptr<ctrlsch::slide::SlideLibrary> m_library;
+    std::wstring m_error;
 };
 
 class CGraph {
@@ -64,8 +69,10 @@ public:
     CSlideLibraryData& operator=(const CSlideLibraryData&) = delete;
 
     // Loads the whole library: the number of slides, or -1 when it cannot
-    // be read.
+    // be read (as CSlbMan::OnOpenDocument).
     int ReadDataFromFileW(LPCTSTR path);
+    // As CSlbMan::ReadError.
+    const std::wstring& ReadError() const { return m_error; }
     int GetSlideCount() const;
     // A new width x height bitmap of the slide at that position, black
     // behind the slide; nullptr for a position outside the library, a
@@ -74,6 +81,7 @@ public:
 
 private:
     std::unique_ptr<ctrlsch::slide::SlideLibrary> m_library;
+    std::wstring m_error;
 };
 
 namespace ctrlsch::slide {

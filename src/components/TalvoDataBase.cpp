@@ -3,11 +3,9 @@
 #include "components/NorvexGloFunc.h"
 #include "host/aced.h"
 #include "host/dbmain.h"
+#include "host/hostfile.h"
 
 #include <nlohmann/json.hpp>
-
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -35,13 +33,15 @@ Json configuration()
     for (char& c : path)
         if (c == '\\')
             c = '/';
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string text;
+    const HostFileRead read = hostReadFile(path, text);
+    if (!read) {
+        if (!read.missing)
+            acutPrintf(L"\n图层配置文件无法读取, 使用内置配置: %ls", utf8ToWide(read.error).c_str());
         return builtIn();
-    std::stringstream ss;
-    ss << in.rdbuf();
+    }
     try {
-        Json j = Json::parse(ss.str());
+        Json j = Json::parse(text);
         if (j.is_object() && j.contains("layers") && j["layers"].is_object())
             return j;
     } catch (const Json::exception&) {

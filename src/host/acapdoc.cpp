@@ -3,6 +3,7 @@
 #include "host/acrx.h"
 #include "host/dbmain.h"
 #include "host/hostcall.h"
+#include "host/hostfile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -59,6 +60,8 @@ AcApDocument* AcApDocManager::openDocument(const std::wstring& path, std::wstrin
         error = db->lastError();
         return nullptr;
     }
+    // What a killed save of this drawing left beside it goes now.
+    hostRemoveLeftoverTemporaryFiles(wideToUtf8(db->originalFileName()));
     auto doc = std::make_unique<AcApDocument>(std::move(db));
     doc->setFileName(doc->database()->originalFileName());
     return add(std::move(doc));

@@ -4,16 +4,8 @@
 #include "host/dxf/dxfio.h"
 #include "host/hostfile.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <memory>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <cwctype>
 #include <filesystem>
 
@@ -115,35 +107,13 @@ Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::st
 Acad::ErrorStatus AcDbDatabase::readDwgFile(const ACHAR* fileName)
 {
     const std::string path = hostPath(fileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        m_lastError = utf8ToWide(path + ": cannot open the file (" + std::strerror(errno) + ")");
-        return errno == ENOENT ? Acad::eFileNotFound : Acad::eFileAccessErr;
+    std::string text;
+    const HostFileRead read = hostReadFile(path, text);
+    if (!read) {
+        m_lastError = utf8ToWide(read.error);
+        return read.missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        m_lastError = utf8ToWide(path + ": not a file that can be read");
-        return Acad::eFileAccessErr;
-    }
-    // Map the file: no copy of a large drawing, pages read ahead at once.
-    const std::size_t size = static_cast<std::size_t>(st.st_size);
-    void* map = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
-    ::close(fd);
-    if (size > 0 && map == MAP_FAILED) {
-        m_lastError = utf8ToWide(path + ": cannot read the file (" + std::strerror(errno) + ")");
-        return Acad::eFileAccessErr;
-    }
-    struct Unmap {
-        void* p;
-        std::size_t n;
-        ~Unmap()
-        {
-            if (p && n)
-                ::munmap(p, n);
-        }
-    } unmap{map, size};
-    Acad::ErrorStatus es = readDxfText(std::string_view(static_cast<const char*>(map), size), path);
+    Acad::ErrorStatus es = readDxfText(text, path);
     if (es == Acad::eOk)
         m_fileName = utf8ToWide(path);
     return es;

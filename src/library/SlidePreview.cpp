@@ -1,6 +1,7 @@
 #include "library/SlidePreview.h"
 
 #include "components/NorvexSldManger.h"
+#include "host/aced.h"
 
 #include <vector>
 
@@ -32,6 +33,17 @@ void PaintSlidePage(CDC& dc, const CRect& rect, int n, int page, const CSymbolIn
         const int l = k - first;
         graph.Draw(block.data(), size, w, h, rect.left + w * (l % n), rect.top + h * (l / n), 0, 0);
     }
+}
+
+bool CheckSlideLibrary(const CString& slideLibraryPath)
+{
+    CSlbMan slides;
+    if (slides.OnOpenDocument(slideLibraryPath.GetString()) || slides.ReadError().empty())
+        return true;
+    const std::wstring path = slideLibraryPath.GetString();
+    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    acutPrintf(L"\n文件%ls读失败！%ls", name.c_str(), slides.ReadError().c_str());
+    return false;
 }
 
 bool IsInsidePreview(const CRect& rect, CPoint p)

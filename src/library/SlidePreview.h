@@ -14,6 +14,11 @@ class CGraph;
 // slide of size 0 or unreadable leaves its cell empty.
 void PaintSlidePage(CDC& dc, const CRect& rect, int n, int page, const CSymbolIndex& index,
                     const CString& slideLibraryPath, bool slidesAvailable);
+// Reads the slide library once to see whether it can be used: false, and
+// why on the command line ("文件NAME读失败！..."), when it is there but
+// cannot be read (a folder or a named pipe in its place, a read error, a
+// damaged directory); true, without a word, when it reads or is missing.
+bool CheckSlideLibrary(const CString& slideLibraryPath);
 // Whether the point lies strictly inside the rectangle.
 bool IsInsidePreview(const CRect& rect, CPoint point);
 // The slot under a point of the rectangle on the page; -1 when the cells

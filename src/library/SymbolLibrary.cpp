@@ -4,12 +4,11 @@
 
 #include "components/NorvexCodePage.h"
 #include "components/TalvoDataBase.h"
+#include "host/aced.h"
 #include "host/adsdefs.h"
 
 #include <cwctype>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -126,19 +125,19 @@ void forEachLine(std::string_view bytes, const std::string& codePage, OnLine onL
     }
 }
 
-// The whole of a list file; false when it cannot be opened.
+// The whole of a list file; false when it cannot be read. A file that is
+// there but cannot be read (a folder, a named pipe, a device, a read error)
+// is reported on the command line; a missing one is not.
 bool readListFile(const std::wstring& path, std::string& bytes)
 {
     bytes.clear();
     const std::string p = openPath(path);
-    std::error_code ec;
-    if (p.empty() || std::filesystem::is_directory(p, ec))
+    if (p.empty())
         return false;
-    std::ifstream in(p, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    const HostFileRead read = hostReadFile(p, bytes);
+    if (!read && !read.missing)
+        acutPrintf(L"\n符号库文件无法读取: %ls", utf8ToWide(read.error).c_str());
+    return read.ok;
 }
 
 std::string codePageOrProcess(const std::string& codePage)
@@ -267,15 +266,10 @@ bool CSymbolLibCatalog::IsSchematicLibrary(const std::wstring& symbolDrawingFold
 {
     if (entry < 0 || entry >= GetCount())
         return false;
-    const std::wstring path = symbolDrawingFolder + L"\\" + GetFolderName(entry) + L"\\dwglay.dat";
-    const std::string p = openPath(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(p, ec))
-        return false;
-    std::ifstream in(p, std::ios::binary);
     std::string first;
-    if (!in || !std::getline(in, first))
+    if (!readListFile(symbolDrawingFolder + L"\\" + GetFolderName(entry) + L"\\dwglay.dat", first) || first.empty())
         return false;
+    first.resize(std::min(first.size(), first.find('\n')));
 
     LayerInfo info;
     GetDQLayerName(L"SCHEMATIC", L"ELEMENT", info);

@@ -58,9 +58,11 @@ public:
     // Empties the catalogue.
     void Clear();
     // Reads the catalogue file at path (backslashes allowed); false when it
-    // cannot be opened (the catalogue is then empty). A file without one
-    // valid line loads with success and no entries. The previous content is
-    // always dropped.
+    // cannot be read (the catalogue is then empty): a missing file without
+    // a word, anything else that is no regular file (a folder, a named pipe,
+    // a device; refused without waiting) or a read error with a message on
+    // the command line. A file without one valid line loads with success
+    // and no entries. The previous content is always dropped.
     bool Load(const std::wstring& path);
     // The same from the contents of a catalogue file, in codePage (an iconv
     // name; empty: the process code page). Always true.
@@ -85,7 +87,7 @@ public:
     // "dwglay.dat" names (the key on the first line, blanks and the line
     // end trimmed) is the layer configured for SCHEMATIC ELEMENT, names
     // compared without letter case. False when the entry does not exist,
-    // the file cannot be opened or is empty, or no layer is configured for
+    // the file cannot be read (as Load) or is empty, or no layer is configured for
     // SCHEMATIC ELEMENT.
     bool IsSchematicLibrary(const std::wstring& symbolDrawingFolder, int entry) const;
 

@@ -237,6 +237,7 @@ void CYlthzDialog::Refresh()
     m_nPage = 0;
     m_strIndexPath = m_catalog.GetIndexPath(dwgDir, m_nCurEntry).c_str();
     m_strSlidePath = m_catalog.GetSlideLibraryPath(dwgDir, m_nCurEntry).c_str();
+    CheckSlideLibrary(m_strSlidePath);
     if (!m_index.Load(m_strIndexPath.GetString())) {
         m_nColumns = m_nRows = 6;
         m_bSlidesAvailable = false;

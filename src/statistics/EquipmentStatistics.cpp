@@ -5,15 +5,14 @@
 #include "components/TalvoDataBase.h"
 #include "host/aced.h"
 #include "host/dbmain.h"
+#include "host/hostfile.h"
 #include "statistics/EquipmentRows.h"
 
 #include <cstdlib>
 #include <cwctype>
 #include <deque>
 #include <string_view>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <unordered_map>
 
 namespace {
@@ -94,20 +93,18 @@ std::wstring sysvarString(const ACHAR* name)
 }
 
 // The whole file in the process code page, line ends as "\n"; false when
-// it cannot be opened.
+// it cannot be read (a folder, a named pipe or a device is refused at once).
 bool readTextFile(const std::wstring& path, std::wstring& text)
 {
     std::string p = wideToUtf8(path);
     for (char& c : p)
         if (c == '\\')
             c = '/';
-    std::ifstream in(p, std::ios::binary);
-    if (!in)
+    std::string file;
+    if (!hostReadFile(p, file))
         return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
     std::string bytes;
-    for (char c : ss.str())
+    for (char c : file)
         if (c != '\r')
             bytes.push_back(c);
     MultiByteToWide(bytes, text);

@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +143,53 @@ TEST_F(GloFuncTest, ACrashInTheMiddleOfAWriteLeavesTheOldFileWhole)
         ASSERT_NE(mark, nullptr);
         EXPECT_STREQ(mark->text, L"old");
     }
+}
+
+// Reading a named pipe would wait for a writer that never comes: the
+// settings, the project data and the layer configuration refuse one (and
+// a folder) at once, with a message, and never write over it.
+TEST_F(GloFuncTest, ASettingsProjectOrLayerFileThatIsAPipeOrFolderIsRefusedAtOnce)
+{
+    const std::string project = dir.file("user/VmqTemporary.Qrz");
+    ASSERT_EQ(::mkfifo(project.c_str(), 0644), 0);
+    const std::string pipe = dir.file("settings-pipe.json");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    ::mkdir(dir.file("inst").c_str(), 0755);
+    ::mkdir(dir.file("inst/layers.json").c_str(), 0755);
+    const testutil::ChildRun child = testutil::runInChild(
+        [&] {
+            ACHAR got[64];
+            GetQrzfile(L"Gddata\\Hj", L"15", got, 64);
+            std::printf("project value %ls\n", got);
+            WriteQrzfile(L"Gddata\\Hj", L"20");
+            std::printf("found %d\n", FindFromQrzfile(utf8ToWide(project).c_str(), L"A", L"d", got, 64));
+            testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": {\"VmqSys\": \"" + dir.file("inst") + "\"}}");
+            LayerInfo info;
+            GetDQLayerName(L"SCHEMATIC", L"ELEMENT", info);
+            std::printf("layer %s\n", wideToUtf8(info.name).c_str());
+            ::setenv("CTRLSCH_SETTINGS", pipe.c_str(), 1);
+            std::printf("setting %d\n", GetInformation(L"VMQMain", L"VmqSys", L"dflt", got, 64));
+            ::setenv("CTRLSCH_SETTINGS", dir.file("user").c_str(), 1);
+            std::printf("setting %d\n", GetInformation(L"VMQMain", L"VmqSys", L"dflt", got, 64));
+            std::fwrite(g_out.data(), 1, g_out.size(), stdout);
+            return 0;
+        },
+        10);
+    ASSERT_TRUE(child.ended) << "blocked:\n" << child.output;
+    const auto said = [&](const std::string& text) { return child.output.find(text) != std::string::npos; };
+    EXPECT_TRUE(said("project value 15\n")) << child.output;
+    EXPECT_TRUE(said("found 0\n")) << child.output;
+    EXPECT_TRUE(said("项目数据文件无法读取, 按空文件读取且不会改写: " + project + ": a named pipe, not a file"))
+        << child.output;
+    EXPECT_TRUE(said("layer 电气元件\n")) << child.output;
+    EXPECT_TRUE(said("图层配置文件无法读取, 使用内置配置: " + dir.file("inst/layers.json") + ": a folder, not a file"))
+        << child.output;
+    EXPECT_TRUE(said("setting 0\nsetting 0\n")) << child.output;
+    EXPECT_TRUE(said("设置文件无法读取: " + pipe + ": a named pipe, not a file")) << child.output;
+    EXPECT_TRUE(said("设置文件无法读取: " + dir.file("user") + ": a folder, not a file")) << child.output;
+    struct stat st {};
+    ASSERT_EQ(::lstat(project.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the project file was written over";
 }
 
 TEST_F(GloFuncTest, HostHelpers)

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace ctrlsch::slide;
 
@@ -97,6 +98,25 @@ TEST(SlbMan, OpensALibraryAndHandsOutSlidesByName)
     // A file that is not a library does not open.
     testutil::writeFile(dir.file("bad.slb"), "AutoCAD Slide Library 1.0\r\n\x1a");
     EXPECT_FALSE(man.OnOpenDocument(utf8ToWide(dir.file("bad.slb")).c_str()));
+}
+
+// A library that is there but cannot be read says why; a missing one does
+// not (the dialogs stay silent about it).
+TEST(SlbMan, ALibraryThatIsAFolderDoesNotOpenAndSaysWhy)
+{
+    testutil::TempDir dir;
+    ::mkdir(dir.file("G-mx.slb").c_str(), 0755);
+    CSlbMan man;
+    EXPECT_FALSE(man.OnOpenDocument(utf8ToWide(dir.file("G-mx.slb")).c_str()));
+    EXPECT_EQ(wideToUtf8(man.ReadError()), dir.file("G-mx.slb") + ": a folder, not a file");
+    CSlideLibraryData data;
+    EXPECT_LT(data.ReadDataFromFileW(utf8ToWide(dir.file("G-mx.slb")).c_str()), 0);
+    EXPECT_EQ(data.ReadError(), man.ReadError());
+    EXPECT_EQ(data.GetSlideCount(), 0);
+    EXPECT_FALSE(man.OnOpenDocument(utf8ToWide(dir.file("none.slb")).c_str()));
+    EXPECT_TRUE(man.ReadError().empty());
+    ASSERT_TRUE(man.OnOpenDocument(utf8ToWide(writeLibrary(dir, 1)).c_str()));
+    EXPECT_TRUE(man.ReadError().empty());
 }
 
 TEST(Graph, GridLinesOnBlackAndNoDivisionByZero)

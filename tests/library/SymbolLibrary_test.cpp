@@ -5,12 +5,15 @@
 
 #include "components/NorvexCodePage.h"
 #include "host/adsdefs.h"
+#include "host/commandline.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -151,6 +154,42 @@ TEST_F(SymbolLibraryTest, LoadSucceedsOnEmptyFilesAndFailsOnMissingOnes)
     EXPECT_FALSE(index.Load(symbolFolder() + L"\\F\\none.IDX"));
     EXPECT_EQ(index.GetCount(), 0);
     EXPECT_EQ(index.GetName(0), L"");
+}
+
+// A named pipe in a list file's place made reading wait for ever. The
+// catalogue, the index and the layer key file refuse one, and a folder,
+// at once and say so on the command line; a missing file says nothing.
+TEST_F(SymbolLibraryTest, ListFilesThatArePipesOrFoldersAreRefusedAtOnceWithAMessage)
+{
+    const std::string folder = dir.file("符号库");
+    ASSERT_EQ(::mkfifo((folder + "/T-Sywj.dat").c_str(), 0644), 0);
+    write("F/dwglay.dat", "DQ_ELEMENT\n");
+    std::filesystem::remove(folder + "/F/dwglay.dat");
+    ASSERT_EQ(::mkfifo((folder + "/F/dwglay.dat").c_str(), 0644), 0);
+    std::filesystem::create_directories(folder + "/F/F.IDX");
+    const testutil::ChildRun child = testutil::runInChild(
+        [&] {
+            static std::string out;
+            host::setOutput([](const std::string& s) { out += s; });
+            CSymbolLibCatalog catalog;
+            std::printf("catalogue %d\n", catalog.Load(CatalogPath(symbolFolder())) ? 1 : 0);
+            catalog.LoadText("A F 6 0\n");
+            std::printf("schematic %d\n", catalog.IsSchematicLibrary(symbolFolder(), 0) ? 1 : 0);
+            CSymbolIndex index;
+            std::printf("index %d\n", index.Load(catalog.GetIndexPath(symbolFolder(), 0)) ? 1 : 0);
+            std::printf("missing %d\n", index.Load(symbolFolder() + L"\\F\\none.IDX") ? 1 : 0);
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            return 0;
+        },
+        10);
+    ASSERT_TRUE(child.ended) << "blocked:\n" << child.output;
+    EXPECT_EQ(child.output.rfind("catalogue 0\nschematic 0\nindex 0\nmissing 0\n", 0), 0u) << child.output;
+    EXPECT_NE(child.output.find("\n符号库文件无法读取: " + folder + "/T-Sywj.dat: a named pipe, not a file\n"
+                                "符号库文件无法读取: " + folder + "/F/dwglay.dat: a named pipe, not a file\n"
+                                "符号库文件无法读取: " + folder + "/F/F.IDX: a folder, not a file"),
+              std::string::npos)
+        << child.output;
+    EXPECT_EQ(child.output.find("none.IDX"), std::string::npos) << child.output;
 }
 
 TEST_F(SymbolLibraryTest, CatalogueLinesThatDoNotCount)

@@ -523,6 +523,33 @@ TEST_F(PaletteWork, ABadGridSizeOrSlideLibraryDrawsGridLinesOnly)
     EXPECT_EQ(ink(1), before1);
 }
 
+// A folder in the slide library's place made the palette abort when it
+// painted; now it shows the grid as for a missing library, the index still
+// chooses, and the command line says why there are no slides.
+TEST_F(PaletteWork, ASlideLibraryThatIsAFolderShowsTheGridAndSaysWhy)
+{
+    const fs::path dwg = copyLibraries();
+    const fs::path slb = schematicFile(dwg, "SLB");
+    fs::remove(slb);
+    fs::create_directory(slb);
+    open();
+    EXPECT_NE(palettetest::hostOutput().find("文件YLTFH.SLB读失败！" + slb.string() + ": a folder, not a file"),
+              std::string::npos)
+        << palettetest::hostOutput();
+    EXPECT_EQ(m_uiOut.text().find("MessageBox"), std::string::npos) << m_uiOut.text();
+    palette().BeginDrawing();
+    for (int i = 0; i < 36; ++i)
+        ASSERT_EQ(ink(i), 0) << i;
+    EXPECT_TRUE(clickSlot(0));
+    EXPECT_EQ(sent(), "s ");
+    ClosePalette();
+    // The library back: its slides are there again.
+    fs::remove(slb);
+    fs::copy_file(schematicFile(installation().dwgDir, "SLB"), slb);
+    open();
+    EXPECT_GT(ink(0), 0);
+}
+
 // The palette as seen: the first page with its slides, the second page,
 // a selection. PICTURE_DIR keeps the pictures (the README's is made so).
 TEST_F(PaletteWork, PicturesOfTheDefaultLibrary)

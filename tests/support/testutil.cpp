@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testutil {
 
@@ -73,6 +80,75 @@ std::string runPythonTool(const std::string& name, const std::string& args)
     const int rc = run(cmd, out);
     EXPECT_EQ(rc, 0) << cmd << "\n" << out;
     return out;
+}
+
+ChildRun runInChild(const std::function<int()>& body, double seconds)
+{
+    ChildRun result;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return result;
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return result;
+    }
+    if (child == 0) {
+        ::dup2(fds[1], 1);
+        ::dup2(fds[1], 2);
+        int status = 1;
+        try {
+            status = body();
+        } catch (...) {
+            status = 2;
+        }
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+    ::close(fds[1]);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto left = [&] {
+        return static_cast<int>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+    };
+    for (;;) {
+        pollfd p{fds[0], POLLIN, 0};
+        const int n = ::poll(&p, 1, left());
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        char buffer[4096];
+        const ssize_t got = n > 0 ? ::read(fds[0], buffer, sizeof buffer) : -1;
+        if (got > 0)
+            result.output.append(buffer, static_cast<std::size_t>(got));
+        else if (got < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    ::close(fds[0]);
+    int status = 0;
+    for (;;) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            result.ended = true;
+            break;
+        }
+        if (left() == 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            break;
+        }
+        ::usleep(5000);
+    }
+    if (result.ended && WIFEXITED(status))
+        result.exitStatus = WEXITSTATUS(status);
+    if (result.ended && WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+    return result;
 }
 
 std::string readFile(const std::string& path)

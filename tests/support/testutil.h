@@ -4,6 +4,7 @@
 #include "host/commandline.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 
 namespace testutil {
@@ -54,6 +55,19 @@ public:
 private:
     std::deque<std::string> m_lines;
 };
+
+// What a child process did. ended is false when it was still running at
+// its deadline (it is killed then); signal is the signal that ended it, or
+// 0; output is what it wrote on its standard output and error.
+struct ChildRun {
+    bool ended = false;
+    int exitStatus = -1;
+    int signal = 0;
+    std::string output;
+};
+// Runs body in a forked child, which exits with what body returns. For
+// what may block, crash the process or change its limits and identity.
+ChildRun runInChild(const std::function<int()>& body, double seconds = 30.0);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& data);

@@ -236,6 +236,30 @@ TEST_F(BusBarDialogTest, UnreadableLibraryIsReportedAndGivesNothing)
     EXPECT_NE(acDocManager->currentResourceHandle(), PaletteResourceHandle());
 }
 
+// A folder in the library's place made the dialog abort; it is reported
+// as any library that cannot be read, and the next call, with the library
+// back, works.
+TEST_F(BusBarDialogTest, ALibraryThatIsAFolderIsReportedAndTheNextCallWorks)
+{
+    const fs::path library = fs::path(m_dir.path()) / "Image" / "G-mx.slb";
+    fs::create_directories(library);
+    const std::string settings = m_dir.file("settings.json");
+    testutil::writeFile(settings, "{\"VMQMain\": {\"VmqSys\": \"" + m_dir.path() + "\"}}");
+    ::setenv("CTRLSCH_SETTINGS", settings.c_str(), 1);
+    SetBusBarCurrentChoice(2);
+    script.then("@msgbox ok");
+    EXPECT_EQ(RunBusBarDialog(), 0);
+    EXPECT_TRUE(printed("MessageBox \"ctrlsch\": 文件G-mx.slb读失败！")) << out.text();
+    EXPECT_TRUE(script.finished());
+    EXPECT_EQ(BusBarCurrentChoice(), 2);
+
+    fs::remove(library);
+    fs::copy_file(installation().busBarLibrary, library);
+    script.then(click(4)).then("@click busbar IDOK");
+    EXPECT_EQ(RunBusBarDialog(), 4);
+    EXPECT_TRUE(script.finished());
+}
+
 TEST_F(BusBarDialogTest, ALibraryWithFewerSlidesLeavesTheOtherPicturesBlack)
 {
     // The first two slides of the installation's library.

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <unistd.h>
 
@@ -76,15 +74,15 @@ SlideResult<SlideLibrary> SlideLibrary::parse(std::span<const std::uint8_t> data
     return SlideResult<SlideLibrary>::success(std::move(lib));
 }
 
-SlideResult<SlideLibrary> SlideLibrary::readFile(const std::filesystem::path& path)
+SlideResult<SlideLibrary> SlideLibrary::readFile(const std::filesystem::path& path, bool* missing)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail("cannot open " + path.string());
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return fail("cannot read " + path.string());
-    auto r = parse(data);
+    std::string bytes;
+    const HostFileRead read = hostReadFile(path.string(), bytes);
+    if (missing)
+        *missing = read.missing;
+    if (!read)
+        return fail(read.error);
+    auto r = parse(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     if (!r.ok())
         return fail(path.string() + ": " + r.error());
     return r;

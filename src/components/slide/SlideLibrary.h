@@ -18,7 +18,10 @@ public:
 
     // Checks the header and the directory; the bytes are copied.
     static SlideResult<SlideLibrary> parse(std::span<const std::uint8_t> data);
-    static SlideResult<SlideLibrary> readFile(const std::filesystem::path& path);
+    // Reads a library file (a regular file only: a folder, a named pipe or
+    // a device is refused at once); missing, when given, tells whether
+    // there was nothing at the path.
+    static SlideResult<SlideLibrary> readFile(const std::filesystem::path& path, bool* missing = nullptr);
 
     const std::vector<Entry>& entries() const { return m_entries; }
     std::size_t size() const { return m_entries.size(); }

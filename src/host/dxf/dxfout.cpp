@@ -350,78 +350,6 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
     w.str(0, "EOF");
 }
 
-// A file written beside its target and renamed over it when complete.
-class AtomicFile {
-public:
-    explicit AtomicFile(const std::string& path) : m_path(path), m_tmp(path + ".tmpXXXXXX")
-    {
-        m_fd = mkstemp(m_tmp.data());
-        m_created = m_fd >= 0;
-        if (m_fd < 0)
-            m_error = "cannot create a file beside " + path + ": " + std::strerror(errno);
-    }
-    ~AtomicFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed && m_created)
-            ::unlink(m_tmp.c_str());
-    }
-    bool ok() const { return m_error.empty(); }
-    const std::string& error() const { return m_error; }
-    void write(std::string_view data)
-    {
-        const char* p = data.data();
-        std::size_t left = data.size();
-        while (ok() && left > 0) {
-            const ssize_t n = ::write(m_fd, p, left);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                m_error = "cannot write " + m_path + ": " + std::strerror(errno);
-                return;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        // Start writing this chunk to disk now, so that the sync at the end
-        // waits for little more than the last chunk.
-        if (ok())
-            ::sync_file_range(m_fd, static_cast<off_t>(m_written), static_cast<off_t>(data.size()),
-                              SYNC_FILE_RANGE_WRITE);
-        m_written += data.size();
-    }
-    bool commit()
-    {
-        if (!ok())
-            return false;
-        const bool synced = ::fsync(m_fd) == 0;
-        const bool closed = ::close(m_fd) == 0;
-        m_fd = -1;
-        if (!synced || !closed) {
-            m_error = "cannot write " + m_path + ": " + std::strerror(errno);
-            return false;
-        }
-        m_fd = -1;
-        ::chmod(m_tmp.c_str(), 0644);
-        if (std::rename(m_tmp.c_str(), m_path.c_str()) != 0) {
-            m_error = "cannot replace " + m_path + ": " + std::strerror(errno);
-            return false;
-        }
-        m_committed = true;
-        return true;
-    }
-
-private:
-    std::string m_path;
-    std::string m_tmp;
-    int m_fd = -1;
-    std::size_t m_written = 0;
-    bool m_committed = false;
-    bool m_created = false;
-    std::string m_error;
-};
-
 } // namespace
 
 std::string writeDatabase(const AcDbDatabase& db)
@@ -441,14 +369,14 @@ std::string writeDatabase(const AcDbDatabase& db)
 
 bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& error)
 {
-    AtomicFile file(path);
+    HostAtomicFile file(path);
     if (!file.ok()) {
         error = file.error();
         return false;
     }
     std::string buffer;
     buffer.reserve(2 << 20);
-    TagWriter w(buffer, [](void* f, const std::string& chunk) { static_cast<AtomicFile*>(f)->write(chunk); }, &file);
+    TagWriter w(buffer, [](void* f, const std::string& chunk) { static_cast<HostAtomicFile*>(f)->write(chunk); }, &file);
     writeSections(db, w);
     w.flush();
     if (!file.commit()) {
@@ -475,14 +403,3 @@ bool writeFileAtomically(const std::string& path, const std::string& data, std::
 }
 
 } // namespace dxf
-
-bool hostWriteFileAtomically(const std::string& path, std::string_view data, std::string& error)
-{
-    dxf::AtomicFile file(path);
-    file.write(data);
-    if (!file.commit()) {
-        error = file.error();
-        return false;
-    }
-    return true;
-}

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace ctrlsch::slide;
 
@@ -167,6 +169,43 @@ TEST(SlideLibraryFile, WriteThenRead)
     ASSERT_TRUE(lib.ok()) << lib.error();
     EXPECT_EQ(lib.value().entries().at(0).name, "MOTOR");
     EXPECT_FALSE(SlideLibrary::readFile(dir.file("NONE.SLB")).ok());
+}
+
+// A folder in the library's place made the reading stream throw; a named
+// pipe made it wait for ever. Both are refused at once, and a library
+// file cut short is damage, not a fault.
+TEST(SlideLibraryFile, AFolderPipeOrShortFileIsAnErrorAtOnce)
+{
+    testutil::TempDir dir;
+    const std::string folder = dir.file("FOLDER.SLB"), pipe = dir.file("PIPE.SLB");
+    ::mkdir(folder.c_str(), 0755);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const testutil::ChildRun child = testutil::runInChild(
+        [&] {
+            bool missing = true;
+            for (const std::string& path : {folder, pipe}) {
+                const auto lib = SlideLibrary::readFile(path, &missing);
+                std::printf("%s|%d|%s\n", lib.ok() ? "read" : "refused", missing ? 1 : 0, lib.error().c_str());
+            }
+            return 0;
+        },
+        10);
+    ASSERT_TRUE(child.ended) << "blocked:\n" << child.output;
+    EXPECT_EQ(child.signal, 0) << child.output;
+    EXPECT_EQ(child.output, "refused|0|" + folder + ": a folder, not a file\nrefused|0|" + pipe
+                                + ": a named pipe, not a file\n");
+
+    ThreeSlides t;
+    const std::vector<std::uint8_t> whole = t.library();
+    const std::string cut = dir.file("CUT.SLB");
+    testutil::writeFile(cut, std::string(whole.begin(), whole.begin() + 40));
+    bool missing = true;
+    const auto lib = SlideLibrary::readFile(cut, &missing);
+    EXPECT_FALSE(lib.ok());
+    EXPECT_FALSE(missing);
+    EXPECT_NE(lib.error().find("directory not terminated"), std::string::npos) << lib.error();
+    EXPECT_FALSE(SlideLibrary::readFile(dir.file("NONE.SLB"), &missing).ok());
+    EXPECT_TRUE(missing);
 }
 
 #ifdef CTRLSCH_SLDTOPPM
