@@ -173,7 +173,7 @@ TEST_F(HostFileTest, ADrawingThatShrinksWhileItIsReadIsAnErrorNotACrash)
     const testutil::ChildRun reader = testutil::runInChild(
         [&] {
             int whole = 0, refused = 0;
-            for (int i = 0; i < 60; ++i) {
+            for (int i = 0; i < 150; ++i) {
                 AcDbDatabase db(false);
                 if (db.readDwgFile(utf8ToWide(path).c_str()) == Acad::eOk)
                     ++whole;
