@@ -211,6 +211,25 @@ TEST_F(SpinTest, RangeClampsAndEndsStillNotify)
     EXPECT_EQ(dlg.m_spin.GetPos(), upper);
 }
 
+TEST_F(SpinTest, RepeatCountsAreBoundedAndRefusedWholeWhenTooLarge)
+{
+    // The most presses one event takes: every one notifies.
+    ASSERT_TRUE(ui::dispatchEvent("@spin 30001 103 down 10000"));
+    EXPECT_EQ(dlg.log.size(), 10000u);
+    dlg.log.clear();
+    const int before = dlg.m_spin.GetPos();
+    for (const char* line : {"@spin 30001 103 up 10001", "@spin 30001 103 up 999999999999", "@spin 30001 103 +10001",
+                             "@spin 30001 103 -2147483648", "@spin 30001 103 +999999999999", "@spin 30001 103 up 0",
+                             "@spin 30001 103 down -3", "@spin 30001 103 -+5", "@spin 30001 103 +0"}) {
+        out.clear();
+        EXPECT_FALSE(ui::dispatchEvent(line)) << line;
+        EXPECT_TRUE(printed(std::string("** ") + line + ": the count of steps is a whole number from 1 to 10000"))
+            << output();
+    }
+    EXPECT_TRUE(dlg.log.empty()) << "a refused count takes no step";
+    EXPECT_EQ(dlg.m_spin.GetPos(), before);
+}
+
 TEST_F(SpinTest, RefusedStepChangesNothing)
 {
     dlg.refuseSpin = true;
