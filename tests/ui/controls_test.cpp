@@ -121,6 +121,29 @@ TEST_F(ListTest, SortedComboKeepsCaseInsensitiveOrder)
     EXPECT_EQ(last, box.GetCount() - 1);
 }
 
+TEST_F(ListTest, ALongSortedListFilledOutOfOrderEndsInOrder)
+{
+    CComboBox& box = dlg.library();
+    box.ResetContent();
+    // Each name twice, once in capitals, in scrambled order: equals stay in
+    // the order they came.
+    constexpr int kNames = 5000;
+    for (int i = 0; i < 2 * kNames; ++i) {
+        const int n = (i * 7919) % kNames;
+        box.AddString(((i < kNames ? L"lib" : L"LIB") + std::to_wstring(n)).c_str());
+    }
+    const std::vector<std::wstring> listed = items(box);
+    ASSERT_EQ(listed.size(), 2u * kNames);
+    std::vector<std::wstring> expected;
+    for (int n = 0; n < kNames; ++n) {
+        expected.push_back(L"lib" + std::to_wstring(n));
+        expected.push_back(L"LIB" + std::to_wstring(n));
+    }
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::wstring& a, const std::wstring& b) { return CString(a.c_str()).CompareNoCase(b.c_str()) < 0; });
+    EXPECT_EQ(listed, expected);
+}
+
 TEST_F(ListTest, SelectionFollowsInsertionsAndDeletions)
 {
     CComboBox& box = dlg.library();
