@@ -894,7 +894,7 @@ int messageBox(std::wstring_view text, std::wstring_view caption, UINT type)
     std::string line;
     while (!answer) {
         ui::EventSource* src = source();
-        if (!src || !src->nextEvent(line)) {
+        if (!src || !src->nextEvent(line) || ui::isEscapeLine(line)) {
             answer = endOfInputAnswer(buttons);
             break;
         }
