@@ -24,7 +24,9 @@ const Command kCommands[] = {
      app::demoCommand},
     {"install", "DIR", "write the default installation (symbol libraries, settings) into DIR", app::installCommand},
     {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
-    {"run", "SCRIPT [FILE.dxf] [-o OUT.dxf]", "run a script on the command line and print what it shows",
+    {"run", "[-k|--keep-going] SCRIPT [FILE.dxf] [-o OUT.dxf]",
+     "run a script on the command line and print what it shows; the first failed command\n"
+     "      stops it with status 1 (OUT not written); -k runs on to the end, the status still 1",
      app::runCommand},
 };
 

@@ -97,19 +97,28 @@ void closeSession()
 int runCommand(const std::vector<std::string>& args)
 {
     std::string script, drawing, out;
+    bool keepGoing = false, haveOut = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size())
+        if (args[i] == "-o") {
+            if (haveOut || i + 1 >= args.size() || args[i + 1].empty())
+                return kExitUsage;
+            haveOut = true;
             out = args[++i];
-        else if (script.empty())
-            script = args[i];
-        else if (drawing.empty())
-            drawing = args[i];
-        else
+        } else if (args[i] == "-k" || args[i] == "--keep-going") {
+            keepGoing = true;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
             return kExitUsage;
+        } else if (script.empty()) {
+            script = args[i];
+        } else if (drawing.empty()) {
+            drawing = args[i];
+        } else {
+            return kExitUsage;
+        }
     }
     if (script.empty())
         return kExitUsage;
-    std::ifstream in(script);
+    std::ifstream in(script, std::ios::binary);
     if (!in) {
         std::cerr << script << ": cannot open the script\n";
         return kExitFailed;
@@ -117,12 +126,23 @@ int runCommand(const std::vector<std::string>& args)
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);)
         lines.push_back(l);
+    // A byte-order mark some editors put at the start of UTF-8 text.
+    if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0)
+        lines[0].erase(0, 3);
     ScriptSource source(std::move(lines));
     host::setLineSource(&source);
-    if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr))
+    if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr)) {
+        host::setLineSource(nullptr);
         return kExitFailed;
-    host::runCommandLoop();
-    int status = kExitOk;
+    }
+    const int errors = host::runCommandLoop(!keepGoing);
+    int status = errors > 0 ? kExitFailed : kExitOk;
+    std::fflush(stdout);
+    if (errors > 0 && !keepGoing) {
+        std::cerr << script << ":" << source.linesRead() << ": the script stopped at a failed command (-k goes on)"
+                  << (out.empty() ? "" : "; " + out + " is not written") << "\n";
+        out.clear();
+    }
     if (!out.empty() && acDocManager->curDocument()) {
         AcDbDatabase* db = acDocManager->curDocument()->database();
         if (db->saveAs(utf8ToWide(out).c_str()) != Acad::eOk) {

@@ -22,13 +22,20 @@ public:
     explicit ScriptSource(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
     bool readLine(std::string& line, const std::string& prompt) override;
     bool echoes() const override { return true; }
+    // How many lines were read: the number of the last one.
+    std::size_t linesRead() const { return m_next; }
 
 private:
     std::vector<std::string> m_lines;
     std::size_t m_next = 0;
 };
 
-// ctrlsch run SCRIPT [FILE.dxf] [-o OUT.dxf]
+// ctrlsch run [-k] SCRIPT [FILE.dxf] [-o OUT.dxf]: runs the script on the
+// command line (a UTF-8 byte-order mark at its start is skipped). The first
+// command that fails (an error the command line reports: bad LISP, an
+// unknown command, a refused save...) stops the run with status 1, and OUT
+// is not written; with -k (--keep-going) the script runs to its end and the
+// status is still 1. A user's Esc is no failure.
 int runCommand(const std::vector<std::string>& args);
 // ctrlsch [FILE.dxf]: the interactive command line.
 int interactiveCommand(const std::vector<std::string>& args);

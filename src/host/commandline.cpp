@@ -23,6 +23,8 @@ LineSource* g_source = nullptr;
 bool g_atLineStart = true;
 bool g_quit = false;
 int g_errors = 0;
+// The command loop stops at the first error.
+bool g_stopAtError = false;
 // The rest of the line being read (with its line end), and whether what
 // is taken from it is echoed.
 std::string g_rest;
@@ -321,7 +323,7 @@ bool readEventLine(std::string& line)
         if (!g_source || !g_source->readLine(line, ""))
             return false;
         line = trim(line);
-        if (isEvent(line)) {
+        if (isEvent(line) || line == "^C") {
             if (g_source->echoes())
                 print(line + "\n");
             return true;
@@ -484,6 +486,8 @@ void evalLisp(const std::string& text)
         // The call may have closed the drawing it started in.
         if (AcDbDatabase* now = acdbCurDwg(); now && now == db)
             db->undoJournal().endGroup();
+        if (g_stopAtError && g_errors > 0)
+            return;
     }
 }
 
@@ -545,10 +549,11 @@ void executeLine(const std::string& rawLine)
     error("未知命令“" + line.substr(0, blank) + "”。按 F1 查看帮助。");
 }
 
-int runCommandLoop()
+int runCommandLoop(bool stopAtError)
 {
     g_errors = 0;
-    while (!g_quit) {
+    g_stopAtError = stopAtError;
+    while (!g_quit && !(stopAtError && g_errors > 0)) {
         print("\n命令: ");
         std::string line;
         AcApDocument* doc = acDocManager->curDocument();
@@ -570,6 +575,7 @@ int runCommandLoop()
         executeLine(line);
         g_rest.clear();
     }
+    g_stopAtError = false;
     print("\n");
     return g_errors;
 }

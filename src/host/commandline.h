@@ -63,13 +63,17 @@ bool readInputEvent(InputEvent& ev);
 // (pointer set then). False on Esc.
 bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer);
 
-// The next "@" line, for modal dialogs and message boxes; other lines that
-// arrive meanwhile are reported and skipped. False at the end of input.
+// The next "@" line, or "^C" (Esc, which cancels the dialog), for modal
+// dialogs and message boxes; other lines that arrive meanwhile are reported
+// and skipped. False at the end of input.
 bool readEventLine(std::string& line);
 
-// Runs the command loop until QUIT or the end of input. Returns the number
-// of errors reported (bad LISP, unknown commands, failed saves).
-int runCommandLoop();
+// Runs the command loop until QUIT, the end of input or, with stopAtError,
+// the first error: the rest of the line and the lines after it are not
+// run. Returns the number of errors reported (bad LISP, unknown commands,
+// failed saves, opens and loads, a command ending in error); an Esc is
+// none.
+int runCommandLoop(bool stopAtError = false);
 // Runs one line as typed at the command prompt (tests use it).
 void executeLine(const std::string& line);
 // True after QUIT.

@@ -291,7 +291,9 @@ INT_PTR CDialog::DoModal()
                 break;
             std::string line;
             ui::EventSource* src = ui::eventSource();
-            if (!src || !src->nextEvent(line)) {
+            // The end of input and Esc cancel the dialog, which ends even
+            // when its OnCancel keeps it open.
+            if (!src || !src->nextEvent(line) || ui::isEscapeLine(line)) {
                 send(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
                 if ((w = lookup(h)) && !w->ended)
                     EndDialog(IDCANCEL);

@@ -76,6 +76,9 @@ bool parseInt(const std::string& s, int& v)
     return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
+// The most presses one event may repeat (@spin ... COUNT).
+constexpr int kMaxRepeat = 10000;
+
 std::wstring wide(const std::string& s) { return utf8ToWide(s); }
 std::wstring num(long long v) { return std::to_wstring(v); }
 
@@ -220,6 +223,14 @@ private:
     }
 
     bool usage(const wchar_t* form) { return fail(std::wstring(L"usage: ") + form); }
+
+    // A repeat count: digits, from 1 to kMaxRepeat.
+    bool parseRepeatCount(const std::string& text, int& count)
+    {
+        if (text.empty() || text[0] < '0' || text[0] > '9' || !parseInt(text, count) || count < 1 || count > kMaxRepeat)
+            return fail(L"the count of steps is a whole number from 1 to " + num(kMaxRepeat));
+        return true;
+    }
 
     // The most recent open dialog of a template id or short name.
     Window* findDialog(const Token& t)
@@ -512,22 +523,24 @@ private:
             return fail(controlLabel(*ctl) + L" is not a spin control");
         const std::string dir = lower(m_args[2].text);
         bool up = true;
-        int count = 1;
+        std::string count = "1";
         if (dir == "up" || dir == "down") {
             up = dir == "up";
-            if (m_args.size() == 4 && (!parseInt(m_args[3].text, count) || count < 1))
-                return fail(L"the count of steps is a whole number from 1");
+            if (m_args.size() == 4)
+                count = m_args[3].text;
         } else {
-            int n = 0;
-            if (m_args.size() != 3 || !parseInt(m_args[2].text, n) || n == 0)
+            if (m_args.size() != 3 || (dir[0] != '+' && dir[0] != '-'))
                 return usage(L"@spin DIALOG CONTROL up|down [COUNT] | +N | -N");
-            up = n > 0;
-            count = n > 0 ? n : -n;
+            up = dir[0] == '+';
+            count = dir.substr(1);
         }
+        int steps = 0;
+        if (!parseRepeatCount(count, steps))
+            return false;
         const HWND dlgH = dlg->hwnd, ctlH = ctl->hwnd;
         if (!bringToFront(dlgH, ctlH))
             return false;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < steps; ++i) {
             Window* d = lookup(dlgH);
             Window* c = lookup(ctlH);
             if (!d || !c || !isVisible(*c) || !isEnabled(*c))
@@ -881,7 +894,7 @@ int messageBox(std::wstring_view text, std::wstring_view caption, UINT type)
     std::string line;
     while (!answer) {
         ui::EventSource* src = source();
-        if (!src || !src->nextEvent(line)) {
+        if (!src || !src->nextEvent(line) || ui::isEscapeLine(line)) {
             answer = endOfInputAnswer(buttons);
             break;
         }

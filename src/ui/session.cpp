@@ -43,6 +43,13 @@ bool isEventLine(std::string_view line)
     return i != std::string_view::npos && line[i] == '@';
 }
 
+bool isEscapeLine(std::string_view line)
+{
+    const size_t b = line.find_first_not_of(" \t\r");
+    const size_t e = line.find_last_not_of(" \t\r");
+    return b != std::string_view::npos && line.substr(b, e - b + 1) == "^C";
+}
+
 void idle()
 {
     detail::runPosted();
@@ -91,7 +98,7 @@ bool LineEventSource::nextEvent(std::string& line)
     while (!m_lines.empty()) {
         std::string next = std::move(m_lines.front());
         m_lines.pop_front();
-        if (isEventLine(next)) {
+        if (isEventLine(next) || isEscapeLine(next)) {
             line = std::move(next);
             return true;
         }

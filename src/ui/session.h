@@ -19,7 +19,8 @@ namespace ui {
 class EventSource {
 public:
     virtual ~EventSource() = default;
-    // The next "@" line of the input; false at end of input.
+    // The next "@" line of the input, or an Esc line ("^C": see
+    // isEscapeLine); false at end of input.
     virtual bool nextEvent(std::string& line) = 0;
 };
 
@@ -40,6 +41,10 @@ void print(std::wstring_view text);
 
 // True when the line (after leading blanks) starts with "@".
 bool isEventLine(std::string_view line);
+// True for "^C" (blanks around it allowed): Esc. A modal dialog that reads
+// it is cancelled as at the end of input, a message box gets the answer it
+// gets there; the input goes on after it.
+bool isEscapeLine(std::string_view line);
 // Carries out one event line as the user's action on the open dialogs.
 // Returns false, after printing why, when the line is not a valid event or
 // names a dialog, control or item that does not exist or cannot take it
@@ -71,7 +76,7 @@ CRect workArea();
 void reset();
 
 // An event source over a list of lines (for scripts and tests); lines that
-// are not events are skipped.
+// are neither events nor Esc lines are skipped.
 class LineEventSource : public EventSource {
 public:
     LineEventSource() = default;

@@ -811,11 +811,15 @@ bool isSorted(const Window& w)
 int addItem(Window& w, const std::wstring& text, bool sorted)
 {
     size_t at = w.items.size();
-    if (sorted) {
-        at = 0;
-        while (at < w.items.size() && compareNoCase(w.items[at].text, text) <= 0)
-            ++at;
-    }
+    // After the last item that does not sort after the text (the items are
+    // in order): a binary search, so that filling a long sorted list stays
+    // fast.
+    if (sorted)
+        at = static_cast<size_t>(std::upper_bound(w.items.begin(), w.items.end(), text,
+                                                  [](const std::wstring& t, const ListItem& item) {
+                                                      return compareNoCase(t, item.text) < 0;
+                                                  })
+                                 - w.items.begin());
     w.items.insert(w.items.begin() + static_cast<std::ptrdiff_t>(at), ListItem{text, 0});
     if (w.curSel >= static_cast<int>(at))
         ++w.curSel;

@@ -1,7 +1,10 @@
 // End to end: ctrlsch run on the scripts in tests/e2e, the printed command
 // line compared with the expected transcript (FILE.scr -> FILE.out). In
 // both, @TESTAPP@ stands for the test application's path and @DIR@ for a
-// temporary folder.
+// temporary folder. The scripts run to their end (-k); one whose commands
+// fail on purpose has its exit status in FILE.status (else 0). Then the
+// program's own handling of scripts: stopping at a failed command, usage
+// errors, a byte-order mark, Esc in a modal dialog.
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -45,10 +48,11 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
     std::string out;
     const int rc = testutil::run("CTRLSCH_SETTINGS=" + testutil::shellQuote(dir.file("settings.json"))
                                      + " CTRLSCH_MODULE=" + CTRLSCH_MODULE_PATH + " " + CTRLSCH_PROGRAM_PATH
-                                     + " run " + testutil::shellQuote(dir.file("test.scr")) + " -o "
+                                     + " run -k " + testutil::shellQuote(dir.file("test.scr")) + " -o "
                                      + testutil::shellQuote(dir.file("out.dxf")),
                                  out);
-    EXPECT_EQ(rc, 0) << out;
+    const std::string status = base + ".status";
+    EXPECT_EQ(rc, std::filesystem::exists(status) ? std::stoi(testutil::readFile(status)) : 0) << out;
     std::string upperDir = dir.path();
     for (char& c : upperDir)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -98,5 +102,83 @@ std::vector<std::string> scripts()
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scripts()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+} // namespace
+
+namespace {
+
+// ctrlsch run as a user starts it, without the module; the output with
+// the error stream.
+class RunCommandTest : public ::testing::Test {
+protected:
+    int run(const std::string& args, const std::string& script)
+    {
+        testutil::writeFile(dir.file("test.scr"), script);
+        return testutil::run("CTRLSCH_NO_MODULE=1 " + std::string(CTRLSCH_PROGRAM_PATH) + " run " + args, out);
+    }
+    std::string scriptPath() { return testutil::shellQuote(dir.file("test.scr")); }
+    std::string outPath() { return testutil::shellQuote(dir.file("out.dxf")); }
+    bool printed(const std::string& text) const { return out.find(text) != std::string::npos; }
+
+    testutil::TempDir dir;
+    std::string out;
+};
+
+TEST_F(RunCommandTest, AFailedCommandStopsTheRunWithStatusOneUnlessKeepGoing)
+{
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {"FROB", "未知命令“FROB”"},
+        {"(nosuch 1)", "; 错误: 无函数定义: NOSUCH"},
+        {"(getvar))", "; 错误: "},
+        {"SAVEAS " + dir.file("missing/a.dxf"), "保存失败"},
+    };
+    for (const auto& [line, message] : failures) {
+        const std::string script = "(setvar \"osmode\" 33)\n" + line + "\n(getvar \"osmode\")\n(setvar \"osmode\" 7)\n";
+        EXPECT_EQ(run(scriptPath() + " -o " + outPath(), script), 1) << line;
+        EXPECT_TRUE(printed(message)) << out;
+        EXPECT_TRUE(printed(dir.file("test.scr") + ":2: the script stopped at a failed command")) << out;
+        EXPECT_FALSE(printed("(getvar \"osmode\")")) << "the lines after the failure are not run: " << out;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.dxf"))) << "a stopped run saves nothing";
+
+        for (const char* option : {"-k", "--keep-going"}) {
+            EXPECT_EQ(run(std::string(option) + " " + scriptPath() + " -o " + outPath(), script), 1) << line;
+            EXPECT_TRUE(printed(message)) << out;
+            EXPECT_TRUE(printed("命令: (getvar \"osmode\")\n33\n命令: (setvar \"osmode\" 7)\n7\n")) << out;
+            EXPECT_FALSE(printed("stopped")) << out;
+            EXPECT_TRUE(std::filesystem::remove(dir.file("out.dxf"))) << "the run went to its end and saved";
+        }
+    }
+}
+
+TEST_F(RunCommandTest, EscAndRepliesAskedAgainAreNoFailures)
+{
+    // PLINE's first point: a reply that is no point is asked again, Esc
+    // cancels the command.
+    EXPECT_EQ(run(scriptPath() + " -o " + outPath(), "PLINE\nnowhere\n^C\n(getvar \"pickbox\")\n"), 0) << out;
+    EXPECT_TRUE(printed("*取消*")) << out;
+    EXPECT_TRUE(printed("命令: (getvar \"pickbox\")\n3\n")) << out;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out.dxf")));
+}
+
+TEST_F(RunCommandTest, UsageErrorsRunNothingAndExitWithStatusTwo)
+{
+    const std::string script = "SAVEAS " + dir.file("ran.dxf") + "\n";
+    for (const std::string& args : {scriptPath() + " -o", scriptPath() + " -o ''", "-o " + outPath(),
+                                    scriptPath() + " -o " + outPath() + " -o " + outPath(), "--frob " + scriptPath(),
+                                    scriptPath() + " a.dxf b.dxf"}) {
+        EXPECT_EQ(run(args, script), 2) << args << ": " << out;
+        EXPECT_TRUE(printed("usage: ctrlsch run [-k|--keep-going] SCRIPT [FILE.dxf] [-o OUT.dxf]")) << args << ": "
+                                                                                                   << out;
+        EXPECT_FALSE(printed("命令:")) << args << ": " << out;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("ran.dxf"))) << args;
+    }
+}
+
+TEST_F(RunCommandTest, AByteOrderMarkAtTheStartIsSkipped)
+{
+    EXPECT_EQ(run(scriptPath(), "\xEF\xBB\xBF(getvar \"pickbox\")\r\n(getvar \"osmode\")\r\n"), 0) << out;
+    EXPECT_TRUE(printed("命令: (getvar \"pickbox\")\n3\n命令: (getvar \"osmode\")\n")) << out;
+    EXPECT_FALSE(printed("\xEF\xBB\xBF")) << out;
+}
 
 } // namespace

@@ -183,6 +183,37 @@ TEST_F(CommandLineTest, CommandLoopRunsLispAndHostCommandsAndGoesOnAfterErrors)
     EXPECT_EQ(saved.readDwgFile(utf8ToWide(dir.file("a.dxf")).c_str()), Acad::eOk);
 }
 
+TEST_F(CommandLineTest, CommandLoopCanStopAtTheFirstError)
+{
+    const std::deque<std::string> lines = {"(getvar \"PICKBOX\")", "PLINE ^C", "(nosuch 1) (getvar \"LUPREC\")", "FROB"};
+    feed(lines);
+    EXPECT_EQ(host::runCommandLoop(true), 1);
+    EXPECT_NE(g_out.find("命令: (getvar \"PICKBOX\")\n3\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("*取消*"), std::string::npos) << "Esc is no error: " << g_out;
+    EXPECT_NE(g_out.find("; 错误: 无函数定义: NOSUCH\n"), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find("\n4\n"), std::string::npos) << "the rest of the line is not run: " << g_out;
+    EXPECT_EQ(g_out.find("FROB"), std::string::npos) << g_out;
+    // Without stopping, everything runs; the loop forgets the last run's
+    // choice.
+    g_out.clear();
+    feed(lines);
+    EXPECT_EQ(host::runCommandLoop(), 2);
+    EXPECT_NE(g_out.find("; 错误: 无函数定义: NOSUCH\n4\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("未知命令“FROB”"), std::string::npos) << g_out;
+}
+
+TEST_F(CommandLineTest, EscWhileADialogWaitsIsHandedToIt)
+{
+    feed({"stray text", " ^C ", "@list"});
+    std::string line;
+    ASSERT_TRUE(host::readEventLine(line));
+    EXPECT_EQ(line, "^C");
+    ASSERT_TRUE(host::readEventLine(line));
+    EXPECT_EQ(line, "@list");
+    EXPECT_FALSE(host::readEventLine(line));
+    EXPECT_EQ(g_out, "对话框打开时忽略输入: stray text\n^C\n@list\n");
+}
+
 TEST_F(CommandLineTest, UnbalancedExpressionAtTheEndIsReported)
 {
     feed({"(getvar \"osmode\""});

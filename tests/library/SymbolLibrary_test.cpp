@@ -318,6 +318,30 @@ TEST_F(SymbolLibraryTest, MoreThanTwoHundredEntriesAreAllKeptInOrder)
     EXPECT_EQ(c.GetFolderName(250), L"F250");
 }
 
+TEST_F(SymbolLibraryTest, AHundredThousandLinesAreAllRead)
+{
+    // Every tenth line does not count (a grid size of 0, a missing field).
+    constexpr int kLines = 100000;
+    std::string cat, idx;
+    for (int i = 0; i < kLines; ++i) {
+        const std::string n = std::to_string(i);
+        const bool skipped = i % 10 == 9;
+        cat += "库" + n + " F" + n + (skipped ? " 0 " : " 6 ") + n + "\r\n";
+        idx += "S" + n + " 符号" + n + " K" + n + " 备" + (skipped ? "" : " 1") + " 2 3 4 5\n";
+    }
+    settings(", \"CodePage\": \"UTF-8\"");
+    CSymbolLibCatalog c;
+    ASSERT_TRUE(c.Load(write("T-Sywj.dat", cat)));
+    ASSERT_EQ(c.GetCount(), kLines / 10 * 9);
+    EXPECT_EQ(c.GetDisplayName(0), L"库0");
+    EXPECT_EQ(c.GetFolderName(9), L"F10");
+    EXPECT_EQ(c.GetReservedNumber(c.GetCount() - 1), kLines - 2);
+    CSymbolIndex x = loadIndex(idx);
+    ASSERT_EQ(x.GetCount(), kLines / 10 * 9);
+    EXPECT_EQ(x.GetDescription(c.GetCount() - 1), L"符号" + std::to_wstring(kLines - 2));
+    EXPECT_EQ(x.GetCode(9), L"K10");
+}
+
 // ---------------------------------------------------------------- schematic libraries
 
 class SchematicLibraryTest : public SymbolLibraryTest {

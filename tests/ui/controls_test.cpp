@@ -121,6 +121,29 @@ TEST_F(ListTest, SortedComboKeepsCaseInsensitiveOrder)
     EXPECT_EQ(last, box.GetCount() - 1);
 }
 
+TEST_F(ListTest, ALongSortedListFilledOutOfOrderEndsInOrder)
+{
+    CComboBox& box = dlg.library();
+    box.ResetContent();
+    // Each name twice, once in capitals, in scrambled order: equals stay in
+    // the order they came.
+    constexpr int kNames = 5000;
+    for (int i = 0; i < 2 * kNames; ++i) {
+        const int n = (i * 7919) % kNames;
+        box.AddString(((i < kNames ? L"lib" : L"LIB") + std::to_wstring(n)).c_str());
+    }
+    const std::vector<std::wstring> listed = items(box);
+    ASSERT_EQ(listed.size(), 2u * kNames);
+    std::vector<std::wstring> expected;
+    for (int n = 0; n < kNames; ++n) {
+        expected.push_back(L"lib" + std::to_wstring(n));
+        expected.push_back(L"LIB" + std::to_wstring(n));
+    }
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::wstring& a, const std::wstring& b) { return CString(a.c_str()).CompareNoCase(b.c_str()) < 0; });
+    EXPECT_EQ(listed, expected);
+}
+
 TEST_F(ListTest, SelectionFollowsInsertionsAndDeletions)
 {
     CComboBox& box = dlg.library();
@@ -209,6 +232,25 @@ TEST_F(SpinTest, RangeClampsAndEndsStillNotify)
     EXPECT_EQ(dlg.m_spin.GetPos(), lower);
     EXPECT_EQ(dlg.m_spin.SetPos(upper + 5), lower);
     EXPECT_EQ(dlg.m_spin.GetPos(), upper);
+}
+
+TEST_F(SpinTest, RepeatCountsAreBoundedAndRefusedWholeWhenTooLarge)
+{
+    // The most presses one event takes: every one notifies.
+    ASSERT_TRUE(ui::dispatchEvent("@spin 30001 103 down 10000"));
+    EXPECT_EQ(dlg.log.size(), 10000u);
+    dlg.log.clear();
+    const int before = dlg.m_spin.GetPos();
+    for (const char* line : {"@spin 30001 103 up 10001", "@spin 30001 103 up 999999999999", "@spin 30001 103 +10001",
+                             "@spin 30001 103 -2147483648", "@spin 30001 103 +999999999999", "@spin 30001 103 up 0",
+                             "@spin 30001 103 down -3", "@spin 30001 103 -+5", "@spin 30001 103 +0"}) {
+        out.clear();
+        EXPECT_FALSE(ui::dispatchEvent(line)) << line;
+        EXPECT_TRUE(printed(std::string("** ") + line + ": the count of steps is a whole number from 1 to 10000"))
+            << output();
+    }
+    EXPECT_TRUE(dlg.log.empty()) << "a refused count takes no step";
+    EXPECT_EQ(dlg.m_spin.GetPos(), before);
 }
 
 TEST_F(SpinTest, RefusedStepChangesNothing)

@@ -100,6 +100,27 @@ TEST_F(ModalTest, EndOfInputEndsADialogThatRefusesToCancel)
     EXPECT_TRUE(contains(dlg.log, "refused"));
 }
 
+TEST_F(ModalTest, EscCancelsTheDialogAndTheInputGoesOn)
+{
+    // A dialog whose OnCancel keeps it open still ends.
+    class Stubborn : public TestDialog {
+        void OnCancel() override { log.push_back("refused"); }
+    } stubborn;
+    // After a wrong event, Esc cancels the next dialog through OnCancel, and
+    // the events after each Esc are left for what comes next.
+    feed({"^C", "@list", "@type 30001 101 \"changed\"", "@click 30001 4242", " ^C ", "@list", "@click 30001 1"});
+    EXPECT_EQ(stubborn.DoModal(), IDCANCEL);
+    EXPECT_TRUE(contains(stubborn.log, "refused"));
+    EXPECT_EQ(events.remaining(), 6u);
+
+    TestDialog dlg;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(contains(dlg.log, "cancel"));
+    EXPECT_FALSE(contains(dlg.log, "ok"));
+    EXPECT_EQ(dlg.m_name, L"first");
+    EXPECT_EQ(events.remaining(), 2u);
+}
+
 TEST_F(ModalTest, UnreadableNumberKeepsTheDialogOpen)
 {
     // ES_NUMBER refuses letters typed, so the text is set from code.

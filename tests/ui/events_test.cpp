@@ -281,6 +281,15 @@ TEST_F(MessageBoxTest, EscapeAndEndOfInputGiveTheCancelLikeAnswer)
     EXPECT_EQ(AfxMessageBox(L"x", MB_RETRYCANCEL), IDCANCEL);
 }
 
+TEST_F(MessageBoxTest, EscGivesTheCancelLikeAnswerAndTheInputGoesOn)
+{
+    feed({"^C", "^C", "^C", "@msgbox yes"});
+    EXPECT_EQ(AfxMessageBox(L"x", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(AfxMessageBox(L"x", MB_YESNO), IDNO);
+    EXPECT_EQ(AfxMessageBox(L"x", MB_ABORTRETRYIGNORE), IDABORT);
+    EXPECT_EQ(AfxMessageBox(L"x", MB_YESNO), IDYES) << "each Esc answers one box";
+}
+
 TEST_F(MessageBoxTest, StrayAnswerIsReported)
 {
     EXPECT_FALSE(ui::dispatchEvent("@msgbox ok"));

@@ -237,10 +237,14 @@ TEST_F(RoutingTest, EventSourceSkipsOtherLines)
     EXPECT_TRUE(ui::isEventLine("  @click 1 2"));
     EXPECT_FALSE(ui::isEventLine("(ylthz)"));
     EXPECT_FALSE(ui::isEventLine(""));
-    ui::LineEventSource source({"(ylthz)", "@list", "30,20", "@msgbox ok"});
+    EXPECT_TRUE(ui::isEscapeLine(" ^C\r"));
+    EXPECT_FALSE(ui::isEscapeLine("^C^C"));
+    ui::LineEventSource source({"(ylthz)", "@list", "30,20", "^C", "@msgbox ok"});
     std::string line;
     ASSERT_TRUE(source.nextEvent(line));
     EXPECT_EQ(line, "@list");
+    ASSERT_TRUE(source.nextEvent(line));
+    EXPECT_EQ(line, "^C");
     ASSERT_TRUE(source.nextEvent(line));
     EXPECT_EQ(line, "@msgbox ok");
     EXPECT_FALSE(source.nextEvent(line));
