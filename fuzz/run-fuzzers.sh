@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs fuzz targets one after the other and prints, at the end, what each
+# reached: "TARGET: N executions (R exec/s)", and the input of any crash.
+#
+# usage: fuzz/run-fuzzers.sh BUILD TARGET...
+#   FUZZ_RUNS=N     run each target for N executions (libFuzzer -runs=N), else
+#   FUZZ_SECONDS=S  run each target for S seconds (default 60)
+#
+# Target T is BUILD/fuzz/T_fuzz. Its corpus, which grows, is BUILD/corpus/T;
+# its seeds come from fuzz/corpus/KIND (committed), BUILD/seeds/KIND (made
+# by fuzz/make-seeds.sh) and the kept regressions of its kind
+# (tests/data/...fuzz-regressions), KIND being T without "_file". Crash,
+# leak and timeout inputs land in BUILD/artifacts, the logs in BUILD/logs.
+set -uo pipefail
+
+build=$1
+shift
+src=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${FUZZ_SECONDS:-60}
+runs=${FUZZ_RUNS:-}
+mkdir -p "$build/artifacts" "$build/logs"
+# Undefined behaviour stops the run like a crash does.
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}
+
+regressions() {
+  case $1 in
+    dxf) echo fuzz-regressions ;;
+    *) echo "$1-fuzz-regressions" ;;
+  esac
+}
+max_len() {
+  case $1 in
+    dxf | slide) echo 65536 ;;
+    settings) echo 16384 ;;
+    *) echo 8192 ;;
+  esac
+}
+
+summary=()
+failed=0
+for target in "$@"; do
+  kind=${target%_file}
+  program=$build/fuzz/${target}_fuzz
+  log=$build/logs/$target.log
+  corpus=$build/corpus/$target
+  mkdir -p "$corpus"
+  dirs=("$corpus")
+  for d in "$src/fuzz/corpus/$kind" "$build/seeds/$kind" "$src/tests/data/$(regressions "$kind")"; do
+    [ -d "$d" ] && dirs+=("$d")
+  done
+  if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
+  echo "fuzzing $target (${runs:+$runs runs}${runs:-$seconds s}), log $log"
+  "$program" "${limit[@]}" -max_len="$(max_len "$kind")" -timeout=30 -print_final_stats=1 \
+    -artifact_prefix="$build/artifacts/$target-" "${dirs[@]}" > "$log" 2>&1
+  status=$?
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  line="$target: ${executions:-?} executions (${rate:-?} exec/s)"
+  if [ $status -ne 0 ]; then
+    failed=1
+    artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)
+    reason=$(grep -m1 -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|^[a-z_]+: ' "$log" | head -1)
+    line="$line FAILED (exit $status): ${artifact:-no input written}; ${reason:-see $log}"
+  fi
+  summary+=("$line")
+done
+
+echo
+echo "fuzzing results:"
+printf '  %s\n' "${summary[@]}"
+exit $failed
