@@ -97,6 +97,8 @@ std::string slideFile(std::string_view text)
     for (std::size_t i = 0; i < fromFile.value().size() && i < kDrawnSlides; ++i) {
         const SlideLibrary::Entry& e = fromFile.value().entries()[i];
         const std::wstring name = utf8ToWide(e.name);
+        if (wideToUtf8(name) != e.name)
+            continue; // a name in another code page: CSlbMan looks names up as UTF-8
         const long size = manager.GetSlideSize(name.c_str());
         const auto byName = fromFile.value().slideBytes(e.name);
         if (!byName || static_cast<std::size_t>(size) != byName->size())

@@ -5,6 +5,7 @@
 # usage: fuzz/run-fuzzers.sh BUILD TARGET...
 #   FUZZ_RUNS=N     run each target for N executions (libFuzzer -runs=N), else
 #   FUZZ_SECONDS=S  run each target for S seconds (default 60)
+#   FUZZ_FLAGS=...  more libFuzzer options for every target
 #
 # Target T is BUILD/fuzz/T_fuzz. Its corpus, which grows, is BUILD/corpus/T;
 # its seeds come from fuzz/corpus/KIND (committed), BUILD/seeds/KIND (made
@@ -50,7 +51,7 @@ for target in "$@"; do
   done
   if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
   echo "fuzzing $target (${runs:+$runs runs}${runs:-$seconds s}), log $log"
-  "$program" "${limit[@]}" -max_len="$(max_len "$kind")" -timeout=30 -print_final_stats=1 \
+  "$program" "${limit[@]}" -max_len="$(max_len "$kind")" -timeout=30 -print_final_stats=1 ${FUZZ_FLAGS:-} \
     -artifact_prefix="$build/artifacts/$target-" "${dirs[@]}" > "$log" 2>&1
   status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
