@@ -43,7 +43,7 @@ std::string lisp(std::string_view bytes)
     std::string line(bytes);
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos || (line[first] != '(' && line[first] != '\'' && line[first] != '!'))
-        line.insert(0, "!");
+        line = "!" + line;
     host::executeLine(line);
     if (host::quitRequested())
         return "a LISP line ended the session";

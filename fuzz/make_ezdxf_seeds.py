@@ -1,6 +1,7 @@
 """Writes seed drawings for the DXF fuzzers with ezdxf: the same schematic
 in every DXF version ezdxf writes, extended data on every entity, Chinese
-text (as GBK bytes in the versions before R2007, code page ANSI_936).
+text (as GBK bytes in the versions before R2007, code page ANSI_936), and
+binary DXF of the same in a few versions.
 
 usage: make_ezdxf_seeds.py OUTDIR
 """
@@ -52,6 +53,8 @@ def build(version, path):
     for n, e in enumerate(list(msp) + list(blk), start=1):
         xdata(e, n)
     doc.saveas(path)
+    if version in ("R12", "R2000", "R2018"):
+        doc.saveas(path.replace(".dxf", "-binary.dxf"), fmt="bin")
     if version in ("R12", "R2000", "R2004"):
         # ezdxf writes characters outside cp1252 as \U+XXXX escapes; turn
         # them into GBK bytes, as a Chinese CAD program writes them.

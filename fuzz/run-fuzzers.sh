@@ -50,18 +50,30 @@ for target in "$@"; do
     [ -d "$d" ] && dirs+=("$d")
   done
   if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
+  marker=$build/logs/.$target.start
+  touch "$marker"
   echo "fuzzing $target (${runs:+$runs runs}${runs:-$seconds s}), log $log"
   "$program" "${limit[@]}" -max_len="$(max_len "$kind")" -timeout=30 -print_final_stats=1 ${FUZZ_FLAGS:-} \
     -artifact_prefix="$build/artifacts/$target-" "${dirs[@]}" > "$log" 2>&1
   status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  # Without final statistics (fork mode): the last status line, whose
+  # "time:" gives the rate.
+  if [ -z "$executions" ]; then
+    last=$(grep -E '^#[0-9]+:' "$log" | tail -1)
+    executions=$(echo "$last" | sed -n 's/^#\([0-9]*\):.*/\1/p')
+    elapsed=$(echo "$last" | sed -n 's/.* time: *\([0-9]*\)s.*/\1/p')
+    [ -n "$executions" ] && [ -n "$elapsed" ] && [ "$elapsed" -gt 0 ] && rate=$((executions / elapsed))
+  fi
   line="$target: ${executions:-?} executions (${rate:-?} exec/s)"
-  if [ $status -ne 0 ]; then
+  artifacts=$(find "$build/artifacts" -name "$target-*" -newer "$marker" | sort)
+  if [ $status -ne 0 ] || [ -n "$artifacts" ]; then
     failed=1
-    artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)
-    reason=$(grep -m1 -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|^[a-z_]+: ' "$log" | head -1)
-    line="$line FAILED (exit $status): ${artifact:-no input written}; ${reason:-see $log}"
+    reason=$(grep -m1 -E "^$target: |^SUMMARY|runtime error" "$log")
+    line="$line FAILED (exit $status): ${reason:-see $log}"
+    for a in $artifacts; do line="$line
+      input: $a"; done
   fi
   summary+=("$line")
 done
