@@ -10,7 +10,8 @@
 # Target T is BUILD/fuzz/T_fuzz. Its corpus, which grows, is BUILD/corpus/T;
 # its seeds come from fuzz/corpus/KIND (committed), BUILD/seeds/KIND (made
 # by fuzz/make-seeds.sh) and the kept regressions of its kind
-# (tests/data/...fuzz-regressions), KIND being T without "_file". Crash,
+# (tests/data/...fuzz-regressions), KIND being T without "_file"; its
+# dictionary is fuzz/dict/KIND.dict, where there is one. Crash,
 # leak and timeout inputs land in BUILD/artifacts, the logs in BUILD/logs.
 set -uo pipefail
 
@@ -50,6 +51,8 @@ for target in "$@"; do
     [ -d "$d" ] && dirs+=("$d")
   done
   if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$seconds"); fi
+  # The words of the format, where there is a dictionary for it.
+  [ -f "$src/fuzz/dict/$kind.dict" ] && limit+=(-dict="$src/fuzz/dict/$kind.dict")
   marker=$build/logs/.$target.start
   touch "$marker"
   echo "fuzzing $target (${runs:+$runs runs}${runs:-$seconds s}), log $log"
