@@ -148,10 +148,13 @@ std::string checkLayers(std::string_view bytes)
     const std::string path = writeScratch("system/layers.json", bytes);
     if (path.empty())
         return {};
+    LayerInfo element; // the layer SetToCurrentLayer makes current
     for (const wchar_t* kind : {L"ELEMENT", L"WIREFRAME", L"SCREEN"}) {
         LayerInfo info;
         if (GetDQLayerName(L"SCHEMATIC", kind, info) && info.name.empty())
             return "a configured layer without a name";
+        if (kind == std::wstring_view(L"ELEMENT"))
+            element = info;
     }
     KxDtLayerDef def;
     def.key = L" dq_element ";
@@ -161,8 +164,7 @@ std::string checkLayers(std::string_view bytes)
     AcApDocument* doc = acDocManager->newDocument();
     std::string broken;
     if (SetToCurrentLayer(L"SCHEMATIC", L"ELEMENT")) {
-        LayerInfo info;
-        GetDQLayerName(L"SCHEMATIC", L"ELEMENT", info);
+        const LayerInfo& info = element;
         resbuf rb{};
         if (acedGetVar(L"CLAYER", &rb) != RTNORM || rb.restype != RTSTR || info.name != rb.resval.rstring)
             broken = "the configured layer is not made current";
