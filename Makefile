@@ -58,15 +58,24 @@ bench: build
 	$(BUILD)/bench/recognize_bench
 	$(BUILD)/bench/placement_bench
 
-# Fuzzes the DXF reader for FUZZ_SECONDS (needs clang's libFuzzer).
+# Fuzzes every reader with libFuzzer (clang), one target after the other:
+# each for FUZZ_SECONDS, or for FUZZ_RUNS executions when that is given;
+# FUZZ_TARGETS picks some, FUZZ_FLAGS adds libFuzzer options. Seeds are
+# made first with the program itself and ezdxf (FUZZ_BUILD/seeds); corpora
+# grow in FUZZ_BUILD/corpus/TARGET, crash inputs land in
+# FUZZ_BUILD/artifacts. Ends with one line per target:
+# "TARGET: N executions (R exec/s)".
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS    ?=
+FUZZ_FLAGS   ?=
+FUZZ_TARGETS ?= dxf dxf_file slide slide_file listfile listfile_file lisp settings
+CCACHE_LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fuzz:
 	@CTRLSCH_WITH_CLANG=1 tools/ensure-deps.sh
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCTRLSCH_FUZZ=ON -DCTRLSCH_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target dxf_fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/fuzz/dxf_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	  -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus fuzz/corpus
+	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCTRLSCH_FUZZ=ON -DCTRLSCH_BENCH=OFF $(CCACHE_LAUNCHER)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	fuzz/make-seeds.sh $(FUZZ_BUILD)/src/app/ctrlsch $(FUZZ_BUILD)/seeds
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_FLAGS="$(FUZZ_FLAGS)" fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(OUT)

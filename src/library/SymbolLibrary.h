@@ -132,7 +132,3 @@ private:
     std::vector<std::wstring> m_codes;
     std::vector<std::wstring> m_reservedTexts;
 };
-
-// Entry point for a fuzzer: reads the bytes as a catalogue and as an index
-// (in GBK and in UTF-8) and checks what was read; returns 0.
-int symbolListFuzzOne(const std::uint8_t* data, std::size_t size);

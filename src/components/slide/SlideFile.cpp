@@ -280,21 +280,4 @@ SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide)
     return R::success(std::move(w.bytes));
 }
 
-int slideFuzzOne(const std::uint8_t* data, std::size_t size)
-{
-    std::span<const std::uint8_t> bytes(data, size);
-    auto slide = parseSlide(bytes);
-    if (slide.ok()) {
-        // Whatever parses and fits the screen must survive a round trip.
-        auto again = encodeSlide(slide.value());
-        if (again.ok() && !parseSlide(again.value()).ok())
-            __builtin_trap();
-    }
-    auto lib = SlideLibrary::parse(bytes);
-    if (lib.ok())
-        for (std::size_t i = 0; i < lib.value().size(); ++i)
-            (void)lib.value().slide(i);
-    return 0;
-}
-
 } // namespace ctrlsch::slide

@@ -76,7 +76,4 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data);
 // 3 or more than 10 vertices.
 SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide);
 
-// Entry point for a fuzzer: parses slides and libraries, returns 0.
-int slideFuzzOne(const std::uint8_t* data, std::size_t size);
-
 } // namespace ctrlsch::slide

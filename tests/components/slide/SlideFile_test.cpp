@@ -235,18 +235,6 @@ TEST(SlideEncode, RejectsWhatASlideCannotHold)
     EXPECT_FALSE(encodeSlide(s).ok());
 }
 
-TEST(SlideFuzzEntry, SurvivesDamagedInput)
-{
-    Bytes b = everyRecordKind(true).b;
-    std::mt19937 rng(7);
-    for (int i = 0; i < 2000; ++i) {
-        Bytes m = b;
-        m[rng() % m.size()] = static_cast<std::uint8_t>(rng());
-        m.resize(rng() % (m.size() + 1));
-        EXPECT_EQ(slideFuzzOne(m.data(), m.size()), 0);
-    }
-}
-
 #ifdef CTRLSCH_SLDTOPPM
 // netpbm's sldtoppm, an independent reader, sees the same vectors and
 // polygons in our hand-built slides of either byte order.
@@ -270,19 +258,3 @@ TEST(SlideReadAgainstSldToPpm, HandBuiltSlidesInBothByteOrders)
     }
 }
 #endif
-
-namespace {
-
-// Inputs the slide fuzzer once broke the round trip with.
-TEST(SlideFuzzRegressionTest, KeptInputsReadOrFailCleanly)
-{
-    int count = 0;
-    for (const auto& e : std::filesystem::directory_iterator(testutil::sourceDir() + "/tests/data/slide-fuzz-regressions")) {
-        const std::string bytes = testutil::readFile(e.path().string());
-        EXPECT_EQ(ctrlsch::slide::slideFuzzOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), 0);
-        ++count;
-    }
-    EXPECT_GE(count, 1);
-}
-
-} // namespace

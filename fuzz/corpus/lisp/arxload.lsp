@@ -1,0 +1,3 @@
+(arxload "no-such-module.so")
+(arxunload "none")
+(arx)

@@ -1,0 +1,1 @@
+(atoms-family 1 (list "getvar" "ylthz" "arxload"))

@@ -1,0 +1,1 @@
+(getvar "viewctr") (getvar "screensize") (getvar "snapmode")

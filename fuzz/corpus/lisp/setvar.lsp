@@ -1,0 +1,2 @@
+(setvar "osmode" 0)
+(setvar "CECOLOR" "1")
