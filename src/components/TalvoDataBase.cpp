@@ -24,6 +24,48 @@ const Json& builtIn()
     return j;
 }
 
+// A layer name that a drawing can hold: no line ends or control characters.
+bool usableLayerName(const Json& v)
+{
+    if (!v.is_string() || v.get_ref<const std::string&>().empty())
+        return false;
+    for (unsigned char c : v.get_ref<const std::string&>())
+        if (c < 0x20)
+            return false;
+    return true;
+}
+
+// Every layer an object with a usable name, an optional colour number of the
+// host's range and an optional linetype name; every kind a key name. Anything
+// else makes the whole file damaged, so that no half-read entry is used.
+bool wellFormed(const Json& j)
+{
+    if (!j.is_object() || !j.contains("layers") || !j["layers"].is_object())
+        return false;
+    for (const auto& layer : j["layers"].items()) {
+        const Json& v = layer.value();
+        if (!v.is_object() || !usableLayerName(v.value("name", Json())))
+            return false;
+        if (v.contains("color")
+            && (!v["color"].is_number_integer() || v["color"].get<long long>() < 0 || v["color"].get<long long>() > 256))
+            return false;
+        if (v.contains("linetype") && !usableLayerName(v["linetype"]))
+            return false;
+    }
+    if (j.contains("kinds")) {
+        if (!j["kinds"].is_object())
+            return false;
+        for (const auto& category : j["kinds"].items()) {
+            if (!category.value().is_object())
+                return false;
+            for (const auto& kind : category.value().items())
+                if (!kind.value().is_string())
+                    return false;
+        }
+    }
+    return true;
+}
+
 // The installation's configuration, or the built-in one.
 Json configuration()
 {
@@ -42,7 +84,7 @@ Json configuration()
     }
     try {
         Json j = Json::parse(text);
-        if (j.is_object() && j.contains("layers") && j["layers"].is_object())
+        if (wellFormed(j))
             return j;
     } catch (const Json::exception&) {
     }

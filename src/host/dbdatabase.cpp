@@ -343,7 +343,10 @@ Acad::ErrorStatus AcDbDatabase::addSymbolTableRecord(AcDbObjectId& id, AcDbSymbo
         m_tables.push_back(AcDbObjectId(ts));
         t = nt;
     }
-    if (record->name().empty())
+    // A name must stay one DXF value: no line ends or other control characters.
+    const std::string& name = record->name();
+    if (name.empty()
+        || std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         return Acad::eInvalidInput;
     if (t->has(record->name()))
         return Acad::eDuplicateKey;

@@ -269,6 +269,36 @@ TEST_F(GloFuncTest, LayerConfigurationFromTheInstallationOrBuiltIn)
     EXPECT_FALSE(SetToCurrentLayer(L"SCHEMATIC", L"SCREEN"));
 }
 
+// A layer configuration whose values are of the wrong kind, or whose layer
+// name could not be written into a drawing, is damaged as a whole: the
+// built-in configuration is used and said so, and no such layer reaches the
+// drawing (a name holding a line end made the saved drawing unreadable).
+TEST_F(GloFuncTest, ALayerConfigurationWithWrongValuesIsDamagedAndTheBuiltInOneUsed)
+{
+    ::mkdir(dir.file("inst").c_str(), 0755);
+    testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": {\"VmqSys\": \"" + dir.file("inst") + "\"}}");
+    const std::string kinds = " \"kinds\": {\"SCHEMATIC\": {\"ELEMENT\": \"EL\"}}}";
+    for (const std::string layer : {"{\"name\": \"元件层\", \"color\": \"red\"}", "{\"name\": 5}",
+                                    "{\"name\": \"a\\nb\"}", "{\"name\": \"\"}", "{\"name\": \"x\", \"color\": 9999}",
+                                    "{\"name\": \"x\", \"linetype\": []}", "[1]"}) {
+        SCOPED_TRACE(layer);
+        testutil::writeFile(dir.file("inst/layers.json"), "{\"layers\": {\"EL\": " + layer + "}," + kinds);
+        LayerInfo info;
+        ASSERT_TRUE(GetDQLayerName(L"SCHEMATIC", L"ELEMENT", info));
+        EXPECT_EQ(info.name, L"电气元件");
+        ASSERT_TRUE(SetToCurrentLayer(L"SCHEMATIC", L"ELEMENT"));
+        EXPECT_EQ(acdbCurDwg()->headerString("$CLAYER"), "电气元件");
+        EXPECT_NE(g_out.find("图层配置文件损坏"), std::string::npos);
+        g_out.clear();
+    }
+    // The host itself refuses a table name that is not one DXF value.
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("a\nb");
+    AcDbObjectId id;
+    EXPECT_EQ(acdbCurDwg()->addSymbolTableRecord(id, layer), Acad::eInvalidInput);
+    delete layer;
+}
+
 TEST_F(GloFuncTest, SystemVariablesKeptAndRestoredAroundACommand)
 {
     auto setShort = [](const ACHAR* name, short v) {
