@@ -183,6 +183,88 @@ TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
     EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
 }
 
+TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
+{
+    // The user draws on a layer of his own.
+    auto* own = new AcDbLayerTableRecord();
+    own->setName("用户层");
+    AcDbObjectId ownId;
+    ASSERT_EQ(db->addSymbolTableRecord(ownId, own), Acad::eOk);
+    const auto currentLayer = [] {
+        resbuf rb{};
+        EXPECT_EQ(acedGetVar(L"CLAYER", &rb), RTNORM);
+        const std::wstring name = rb.restype == RTSTR ? rb.resval.rstring : L"";
+        if (rb.restype == RTSTR)
+            std::free(rb.resval.rstring);
+        return name;
+    };
+    const auto useOwnLayer = [] {
+        resbuf rb{};
+        rb.restype = RTSTR;
+        rb.resval.rstring = const_cast<ACHAR*>(L"用户层");
+        ASSERT_EQ(acedSetVar(L"CLAYER", &rb), RTNORM);
+    };
+    const std::filesystem::path plate = installation().libraries.at(1).folder / "pmtfh1.DXF";
+    struct Ending {
+        const char* what;
+        std::deque<std::string> lines;
+        bool insertFails;
+    };
+    const std::vector<Ending> endings = {
+        {"Enter while dragging, after a placed symbol", {"@type panel 21829 \"I1\"", "@pick 0,0", ""}, false},
+        {"Esc while dragging", {"^C"}, false},
+        {"Enter at the symbol prompt", {"5,5", ""}, false},
+        {"an insertion error", {""}, true},
+    };
+    for (const Ending& end : endings) {
+        SCOPED_TRACE(end.what);
+        useOwnLayer();
+        {
+            // No symbol chosen for the symbol prompt, the name plate else.
+            ProjectSettings settings;
+            settings.setInt(L"Gddata\\Pmtsj\\Sb\\CurSel", end.lines.front() == "5,5" ? 99 : 0);
+            ASSERT_TRUE(settings.save());
+        }
+        if (end.insertFails)
+            std::filesystem::rename(plate, plate.string() + ".away");
+        feed(end.lines);
+        InsertPanelEquipment(1.0);
+        if (end.insertFails)
+            std::filesystem::rename(plate.string() + ".away", plate);
+        EXPECT_EQ(currentLayer(), L"用户层") << output();
+        // What the user draws next lands on his layer.
+        ASSERT_EQ(acedCommand({L"_.TEXT", L"J", L"M", AcGePoint3d(0, -100, 0), 5.0, 0.0, L"next"}), RTNORM);
+        const AcDbObjectId last = db->modelSpace()->entityIds().back();
+        EXPECT_EQ(dynamic_cast<AcDbEntity*>(last.stub()->object.get())->layer(), L"用户层");
+    }
+    // The placed symbol and its label went onto the panel layer.
+    ASSERT_EQ(placed().size(), 1u) << output();
+    EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
+        auto* e = dynamic_cast<AcDbEntity*>(id.stub()->object.get());
+        auto* t = dynamic_cast<AcDbText*>(e);
+        if (!id.isErased() && !(t && t->textString() == L"next")) {
+            EXPECT_EQ(e->layer(), L"屏面设备");
+        }
+    }
+}
+
+TEST_F(PanelInsertTest, AStrayWordAtTheDragPromptStartsTheDragAgain)
+{
+    // The name plate is chosen from the start; a word that is neither a
+    // point nor the keyword asks for the point again, with the dialog open.
+    feed({"word", "@move 40,40", "@list panel", "@pick 50,60", "^C"});
+    InsertPanelEquipment(1.0);
+    const std::string prompt = "请点取符号的插入位置<回车结束>:";
+    EXPECT_NE(output().find(prompt + "word\n" + prompt), std::string::npos) << output();
+    EXPECT_NE(uiOut.text().find("23508"), std::string::npos) << "the dialog was still open: " << uiOut.text();
+    const std::vector<Placed> p = placed();
+    ASSERT_EQ(p.size(), 1u) << output();
+    EXPECT_EQ(p[0].block, "pmtfh1");
+    EXPECT_EQ(p[0].at, AcGePoint3d(50, 60, 0));
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+}
+
 TEST(PanelLabels, AboveAndBelowOrInsideTheNamePlate)
 {
     const AcDbExtents box(AcGePoint3d(0, 0, 0), AcGePoint3d(40, 40, 0));
