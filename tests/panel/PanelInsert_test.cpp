@@ -157,37 +157,6 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
     EXPECT_TRUE(seen.count(L"3LP|指示灯|AD16|1"));
 }
 
-TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)
-{
-    feed({"@pick 0,0", "^C"});
-    InsertPanelEquipment(2.0);
-    ASSERT_EQ(placed().size(), 1u);
-    EXPECT_DOUBLE_EQ(placed()[0].sx, 2.0) << "width 1 at scale 2";
-    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
-    // With no symbol chosen, points are asked for and ignored.
-    {
-        ProjectSettings settings;
-        settings.setInt(L"Gddata\\Pmtsj\\Sb\\CurSel", 99);
-        ASSERT_TRUE(settings.save());
-    }
-    feed({"5,5", ""});
-    InsertPanelEquipment(1.0);
-    EXPECT_NE(output().find("请选择一个屏面图符号<回车结束>:"), std::string::npos);
-    EXPECT_EQ(placed().size(), 1u);
-}
-
-TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
-{
-    const std::filesystem::path drawing = installation().libraries.at(1).folder / "pmtfh1.DXF";
-    std::filesystem::rename(drawing, drawing.string() + ".away");
-    feed({""});
-    InsertPanelEquipment(1.0);
-    std::filesystem::rename(drawing.string() + ".away", drawing);
-    EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
-    EXPECT_TRUE(placed().empty());
-    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
-}
-
 TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
 {
     // The user draws on a layer of his own.
@@ -346,6 +315,37 @@ TEST_F(PanelInsertTest, AtTheDefaultSizeTheLabelsFitTheSymbols)
             EXPECT_TRUE(apart(text, symbol));
         }
     }
+}
+
+TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)
+{
+    feed({"@pick 0,0", "^C"});
+    InsertPanelEquipment(2.0);
+    ASSERT_EQ(placed().size(), 1u);
+    EXPECT_DOUBLE_EQ(placed()[0].sx, 2.0) << "width 1 at scale 2";
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+    // With no symbol chosen, points are asked for and ignored.
+    {
+        ProjectSettings settings;
+        settings.setInt(L"Gddata\\Pmtsj\\Sb\\CurSel", 99);
+        ASSERT_TRUE(settings.save());
+    }
+    feed({"5,5", ""});
+    InsertPanelEquipment(1.0);
+    EXPECT_NE(output().find("请选择一个屏面图符号<回车结束>:"), std::string::npos);
+    EXPECT_EQ(placed().size(), 1u);
+}
+
+TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
+{
+    const std::filesystem::path drawing = installation().libraries.at(1).folder / "pmtfh1.DXF";
+    std::filesystem::rename(drawing, drawing.string() + ".away");
+    feed({""});
+    InsertPanelEquipment(1.0);
+    std::filesystem::rename(drawing.string() + ".away", drawing);
+    EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
+    EXPECT_TRUE(placed().empty());
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
 }
 
 TEST(PanelLabels, AboveAndBelowOrInsideTheNamePlate)

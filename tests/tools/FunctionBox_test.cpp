@@ -391,25 +391,6 @@ TEST_F(FunctionBoxTest, KeywordsZAndVInEitherCaseAndEnterAtTheirPrompts)
     EXPECT_EQ(stored(kKeys[0]), L"15");
 }
 
-TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDefaults)
-{
-    resbuf prec{};
-    prec.restype = RTSHORT;
-    prec.resval.rint = 2;
-    ASSERT_EQ(acedSetVar(L"LUPREC", &prec), RTNORM);
-    run({"0,0", "h", "20.5", "^C"});
-    EXPECT_EQ(stored(kKeys[0]), L"20.50");
-    EXPECT_EQ(stored(kKeys[1]), L"45.00");
-    EXPECT_EQ(stored(kKeys[2]), L"10.00");
-
-    // A text that is no distance: that size takes its default.
-    WriteQrzfile(kKeys[1], L"wide");
-    g_out.clear();
-    run({"0,0", "@pick 100,-30"});
-    EXPECT_TRUE(has(sizesLine(20, 45, 10))) << g_out;
-    expectLines(drawn(), horizontalFrame(4, 20.5, 45, 10));
-}
-
 TEST_F(FunctionBoxTest, SizesOfZeroOrLessAreRefusedWhenTypedAndIgnoredWhenStored)
 {
     // Each size typed as zero or less: the message, the size kept, nothing
@@ -433,6 +414,25 @@ TEST_F(FunctionBoxTest, SizesOfZeroOrLessAreRefusedWhenTypedAndIgnoredWhenStored
     EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
     EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
     EXPECT_EQ(drawn().size(), 2 * (6u + 4));
+}
+
+TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDefaults)
+{
+    resbuf prec{};
+    prec.restype = RTSHORT;
+    prec.resval.rint = 2;
+    ASSERT_EQ(acedSetVar(L"LUPREC", &prec), RTNORM);
+    run({"0,0", "h", "20.5", "^C"});
+    EXPECT_EQ(stored(kKeys[0]), L"20.50");
+    EXPECT_EQ(stored(kKeys[1]), L"45.00");
+    EXPECT_EQ(stored(kKeys[2]), L"10.00");
+
+    // A text that is no distance: that size takes its default.
+    WriteQrzfile(kKeys[1], L"wide");
+    g_out.clear();
+    run({"0,0", "@pick 100,-30"});
+    EXPECT_TRUE(has(sizesLine(20, 45, 10))) << g_out;
+    expectLines(drawn(), horizontalFrame(4, 20.5, 45, 10));
 }
 
 TEST_F(FunctionBoxTest, KeywordBufferMessagesAndBackspace)
