@@ -171,11 +171,13 @@ int demoCommand(const std::vector<std::string>& args)
         third.insert(third.end(), values.begin(), values.end());
         third.push_back("@pick " + at);
     };
-    add("", panelValues("120", "30", "", "M1", "电动机控制", "Y-112M"), "0,90");
-    add(lamp, panelValues("", "22", "1", "HL1", "运行指示灯", "AD16-22/红"), "20,50");
-    add("", panelValues("", "22", "2", "HL2", "停止指示灯", "AD16-22/绿"), "78,50");
-    add(button, panelValues("22", "22", "3", "SB1", "停止按钮", "LA39-11/红"), "20,0");
-    add("", panelValues("22", "22", "4", "SB2", "启动按钮", "LA39-11/绿"), "78,0");
+    // At their own size (width and height 1): the name plate over a row of
+    // lamps over a row of buttons, each row with room for its labels.
+    add("", panelValues("1", "1", "", "M1", "电动机控制", "Y-112M"), "15,220");
+    add(lamp, panelValues("", "1", "1", "HL1", "运行指示灯", "AD16-22/红"), "0,110");
+    add("", panelValues("", "1", "2", "HL2", "停止指示灯", "AD16-22/绿"), "110,110");
+    add(button, panelValues("1", "1", "3", "SB1", "停止按钮", "LA39-11/红"), "0,0");
+    add("", panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿"), "110,0");
     third.push_back("");
     third.push_back("(esbbtj 0)");
 

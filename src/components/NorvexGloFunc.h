@@ -95,6 +95,15 @@ void XScjx(double lowerLeft[2], double upperRight[2]);
 // RestoreAcadSysVar can put them back; calls nest.
 void InitiateAcadSysVar();
 void RestoreAcadSysVar();
+// The same as a scope: keeps those variables when created and puts them
+// back when destroyed, whichever way the scope is left.
+class CAcadSysVarScope {
+public:
+    CAcadSysVarScope() { InitiateAcadSysVar(); }
+    ~CAcadSysVarScope() { RestoreAcadSysVar(); }
+    CAcadSysVarScope(const CAcadSysVarScope&) = delete;
+    CAcadSysVarScope& operator=(const CAcadSysVarScope&) = delete;
+};
 
 // Splits text at separator (empty pieces kept).
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out,

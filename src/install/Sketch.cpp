@@ -126,6 +126,17 @@ Sketch& Sketch::letters(const std::string& text, double cx, double cy, double h)
     return *this;
 }
 
+Sketch& Sketch::scale(double factor)
+{
+    for (Item& it : m_items) {
+        // An arc's last two values are its angles.
+        const std::size_t lengths = it.kind == Item::Arc ? 3 : it.v.size();
+        for (std::size_t i = 0; i < lengths; ++i)
+            it.v[i] *= factor;
+    }
+    return *this;
+}
+
 void Sketch::addTo(AcDbBlockTableRecord* space) const
 {
     auto own = [](AcDbEntity* e) {

@@ -26,6 +26,8 @@ public:
     // A light grey area (colour 9, not by block) under what is drawn after
     // it: the symbol then covers that area for crossing selections.
     Sketch& shade(double x1, double y1, double x2, double y2);
+    // Everything drawn so far scaled about the origin (angles kept).
+    Sketch& scale(double factor);
     // Everything drawn, appended to a block (or model space), on layer "0"
     // with colour by block (shades excepted).
     void addTo(AcDbBlockTableRecord* space) const;

@@ -296,56 +296,64 @@ std::vector<SymbolDef> schematicSymbols()
 
 std::vector<SymbolDef> panelSymbols()
 {
+    // Drawn in the unit square, placed in the symbol's square.
+    const auto panel = [](const char* name, const wchar_t* description, const wchar_t* code, Sketch sketch) {
+        sketch.scale(kPanelSymbolSide);
+        return def(name, description, code, std::move(sketch));
+    };
     std::vector<SymbolDef> v;
     {
+        // Framed twice, the inner frame clear of both labels.
         Sketch s;
-        s.rect(0, 0, 1, 1).rect(0.04, 0.08, 0.96, 0.92);
+        const double inset = 2;
+        s.rect(0, 0, kNamePlateWidth, kNamePlateHeight)
+            .rect(inset, inset, kNamePlateWidth - inset, kNamePlateHeight - inset);
         v.push_back(def("pmtfh1", L"铭牌", L"", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).line(0.18, 0.18, 0.82, 0.82).line(0.18, 0.82, 0.82, 0.18);
-        v.push_back(def("pmtfh2", L"指示灯", L"HL", s));
+        v.push_back(panel("pmtfh2", L"指示灯", L"HL", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).circle(0.5, 0.5, 0.32);
-        v.push_back(def("pmtfh3", L"按钮", L"SB", s));
+        v.push_back(panel("pmtfh3", L"按钮", L"SB", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).circle(0.5, 0.5, 0.28).fill(0.5, 0.5, 0.35, 0.5, 0.5, 0.65);
-        v.push_back(def("pmtfh4", L"急停按钮", L"SB", s));
+        v.push_back(panel("pmtfh4", L"急停按钮", L"SB", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).rect(0.42, 0.15, 0.58, 0.85);
-        v.push_back(def("pmtfh5", L"转换开关", L"SA", s));
+        v.push_back(panel("pmtfh5", L"转换开关", L"SA", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).rect(0.4, 0.3, 0.6, 0.7).circle(0.5, 0.58, 0.06);
-        v.push_back(def("pmtfh6", L"钥匙开关", L"SA", s));
+        v.push_back(panel("pmtfh6", L"钥匙开关", L"SA", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).arc(0.5, 0.25, 0.5, 40, 140).line(0.5, 0.25, 0.75, 0.62).letters("A", 0.5, 0.15, 0.14);
-        v.push_back(def("pmtfh7", L"电流表", L"PA", s));
+        v.push_back(panel("pmtfh7", L"电流表", L"PA", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).arc(0.5, 0.25, 0.5, 40, 140).line(0.5, 0.25, 0.3, 0.64).letters("V", 0.5, 0.15, 0.14);
-        v.push_back(def("pmtfh8", L"电压表", L"PV", s));
+        v.push_back(panel("pmtfh8", L"电压表", L"PV", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).rect(0.15, 0.45, 0.85, 0.8).letters("0000", 0.5, 0.62, 0.18).letters("WH", 0.5, 0.22, 0.14);
-        v.push_back(def("pmtfh9", L"电度表", L"PJ", s));
+        v.push_back(panel("pmtfh9", L"电度表", L"PJ", s));
     }
     {
         Sketch s;
         s.rect(0.2, 0, 0.8, 1).rect(0.38, 0.35, 0.62, 0.75).line(0.38, 0.55, 0.62, 0.55);
-        v.push_back(def("pmtfh10", L"断路器", L"QF", s));
+        v.push_back(panel("pmtfh10", L"断路器", L"QF", s));
     }
     {
         Sketch s;
@@ -353,39 +361,39 @@ std::vector<SymbolDef> panelSymbols()
         for (int i = 0; i < 3; ++i)
             s.arc(0.5, 0.5, 0.3, i * 120.0, i * 120.0 + 60.0);
         s.circle(0.5, 0.5, 0.08);
-        v.push_back(def("pmtfh11", L"风扇", L"M", s));
+        v.push_back(panel("pmtfh11", L"风扇", L"M", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).circle(0.5, 0.5, 0.15).line(0.5, 0.05, 0.5, 0.35).line(0.5, 0.65, 0.5, 0.95);
-        v.push_back(def("pmtfh12", L"蜂鸣器", L"HA", s));
+        v.push_back(panel("pmtfh12", L"蜂鸣器", L"HA", s));
     }
     {
         Sketch s;
         s.rect(0, 0.3, 1, 0.7);
         for (double x = 0.2; x < 0.95; x += 0.2)
             s.line(x, 0.3, x, 0.7);
-        v.push_back(def("pmtfh13", L"端子排", L"XT", s));
+        v.push_back(panel("pmtfh13", L"端子排", L"XT", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).rect(0.3, 0.55, 0.4, 0.75).rect(0.6, 0.55, 0.7, 0.75).circle(0.5, 0.3, 0.08);
-        v.push_back(def("pmtfh14", L"插座", L"XS", s));
+        v.push_back(panel("pmtfh14", L"插座", L"XS", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).rect(0.08, 0.3, 0.92, 0.7).letters("88.8", 0.5, 0.5, 0.25);
-        v.push_back(def("pmtfh15", L"数字显示表", L"P", s));
+        v.push_back(panel("pmtfh15", L"数字显示表", L"P", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).line(0.05, 0.05, 0.95, 0.95).line(0.05, 0.95, 0.95, 0.05);
-        v.push_back(def("pmtfh16", L"继电器", L"KA", s));
+        v.push_back(panel("pmtfh16", L"继电器", L"KA", s));
     }
     {
         Sketch s;
         s.rect(0.3, 0.05, 0.7, 0.95).circle(0.5, 0.75, 0.12).line(0.5, 0.2, 0.5, 0.55);
-        v.push_back(def("pmtfh17", L"门把手", L"", s));
+        v.push_back(panel("pmtfh17", L"门把手", L"", s));
     }
     return v;
 }

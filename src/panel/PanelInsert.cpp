@@ -35,6 +35,21 @@ void setOsmode(short value)
     acedSetVar(L"OSMODE", &rb);
 }
 
+// Drags the parked symbol to the cursor until a point, the keyword, Enter
+// or Esc: text that is neither point nor keyword shows the prompt again.
+int dragSymbol(const ads_name ent, const ads_name ss, ads_point picked)
+{
+    for (;;) {
+        acutPrintf(L"\n请点取符号的插入位置<回车结束>:");
+        acedRedraw(ent, 2);
+        setOsmode(32);
+        acedInitGet(128, L"S");
+        const int rc = acedDragGen(ss, L"", 0, dragToCursor, picked);
+        if (rc != RTSTR)
+            return rc;
+    }
+}
+
 double readReal(const wchar_t* name, int index)
 {
     resbuf rb{};
@@ -136,7 +151,8 @@ void InsertPanelEquipment(double s)
     }
     g_pPmtsbcsDlg->ShowWindow(SW_SHOW);
     // Panel equipment lives on the panel layer, where the statistics look
-    // for it.
+    // for it; the user's layer comes back however the command ends.
+    const CAcadSysVarScope userVariables;
     SetToCurrentLayer(L"SCHEMATIC", L"SCREEN");
     const double screenY = readReal(L"SCREENSIZE", 1);
     const double pixel = screenY > 0 ? readReal(L"VIEWSIZE", 0) / screenY : 1.0;
@@ -168,12 +184,8 @@ void InsertPanelEquipment(double s)
                 ref->setScaleFactors(AcGeScale3d(dialog->GetWidth() * s, dialog->GetHeight() * s, 1.0));
             e->close();
         }
-        acutPrintf(L"\n请点取符号的插入位置<回车结束>:");
-        acedRedraw(ent, 2);
-        setOsmode(32);
-        acedInitGet(128, L"S");
         ads_point picked;
-        const int rc = acedDragGen(ss, L"", 0, dragToCursor, picked);
+        const int rc = dragSymbol(ent, ss, picked);
         if (rc == RTNORM) {
             setOsmode(0);
             ads_matrix m;

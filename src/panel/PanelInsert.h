@@ -6,7 +6,10 @@
 // "XMDH", "SBMC", "XHGG") and is labelled with its code (height 20 x scale)
 // and its symbol text (30 x scale): above and below it, or inside it for
 // the name plate "pmtfh1". Enter or Esc ends; the dialog typing "s " when
-// the user leaves it makes the command read the dialog afresh.
+// the user leaves it makes the command read the dialog afresh; other text
+// typed while a symbol is dragged asks for its point again. The user's
+// current layer (and the other variables a drawing command changes) come
+// back however the command ends.
 #pragma once
 
 #include "host/dbmain.h"

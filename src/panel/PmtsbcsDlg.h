@@ -1,8 +1,9 @@
 // The panel equipment dialog ("屏面图设备布置"): a modeless dialog beside
 // the drawing while panel symbols are placed. It shows the panel library
 // ("屏面图符号") as a paged grid of slides and holds what goes with the
-// next symbol: width and height, code, symbol text, equipment name and
-// model. It never draws: the insertion command reads its values, and the
+// next symbol: width and height (the symbol's scale factors: 1.0, the
+// default, inserts it at its drawn size), code, symbol text, equipment
+// name and model. It never draws: the insertion command reads its values, and the
 // dialog wakes the command by typing "s " when the user leaves it.
 //
 // Spins: width and height step by 1 below 10 and by 10 from 10 on, never

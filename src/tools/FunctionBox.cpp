@@ -41,6 +41,8 @@ double readSize(const ACHAR* key, const ACHAR* defaultText, double defaultValue)
     ads_real value = 0.0;
     if (acdbDisToF(text, 2, &value) != RTNORM)
         return defaultValue; // unreadable text: the default size
+    if (!(value > 0.0))
+        return defaultValue; // no size at all: as if missing
     return value;
 }
 
@@ -247,6 +249,10 @@ private:
         ads_real value = 0.0;
         if (acedGetReal(nullptr, &value) != RTNORM)
             return; // the size stays as it was
+        if (!(value > 0.0)) {
+            acutPrintf(L"\n数值必须大于0!");
+            return;
+        }
         preview(m_last);
         *size = value;
         writeSizes(m_sizes);

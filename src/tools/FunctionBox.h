@@ -24,5 +24,7 @@ std::vector<FunctionBoxLine> FunctionBoxLines(const AcGePoint3d& a, const AcGePo
 
 // The LISP function (gnkhz): asks for the two corners, lets the user change
 // the sizes with the keywords H, Z and V and draws the frame as lines in the
-// current space. Always returns nil to LISP; reports 1 to the dispatcher.
+// current space. A size of zero or less is refused when typed ("数值必须大于0!")
+// and counts as missing when found stored. Always returns nil to LISP;
+// reports 1 to the dispatcher.
 int gnkhz();

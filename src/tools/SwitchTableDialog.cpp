@@ -220,6 +220,8 @@ void CZhkgbdlg::Choose(int mode)
     EndDialog(IDOK);
 }
 
+void CZhkgbdlg::OnOK() { EndDialog(IDCANCEL); }
+
 void CZhkgbdlg::OnOpen() { Choose(kZhkgbOpen); }
 
 void CZhkgbdlg::OnInsert() { Choose(kZhkgbInsert); }

@@ -60,6 +60,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Enter chooses no table: the dialog ends as with "退出".
+    void OnOK() override;
     void OnSelChange();
     void OnOpen();
     void OnInsert();

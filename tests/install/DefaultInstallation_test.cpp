@@ -242,24 +242,29 @@ TEST_F(InstallationTest, SchematicSymbolsConnectAtTheirTwoPoints)
     }
 }
 
-TEST_F(InstallationTest, PanelSymbolsFillTheUnitSquare)
+TEST_F(InstallationTest, PanelSymbolsHaveTheSizeTheirLabelsSuit)
 {
+    // Inserted at width and height 1, a symbol stands about 40 units
+    // beside its labels (20 and 30 high); the name plate holds both labels
+    // one above the other, with room for a few characters of the larger.
     const Library lib = library(1);
     for (const std::string& name : symbolNames(lib)) {
         SCOPED_TRACE(name);
         const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
+        EXPECT_EQ(g.foreign, 0);
         EXPECT_GE(g.extents.minPoint().x, -1e-9);
         EXPECT_GE(g.extents.minPoint().y, -1e-9);
-        EXPECT_LE(g.extents.maxPoint().x, 1 + 1e-9);
-        EXPECT_LE(g.extents.maxPoint().y, 1 + 1e-9);
         const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
         const double h = g.extents.maxPoint().y - g.extents.minPoint().y;
-        EXPECT_GE(std::max(w, h), 0.8) << "a symbol uses its square";
-        EXPECT_EQ(g.foreign, 0);
-        if (name == "pmtfh1") { // the nameplate's frame holds its labels
-            EXPECT_NEAR(w, 1.0, 1e-9);
-            EXPECT_NEAR(h, 1.0, 1e-9);
+        if (name == "pmtfh1") {
+            EXPECT_GE(h, 2 * (20 + 30) * 0.75) << "two labels one above the other";
+            EXPECT_GE(w, 3 * 30);
+            continue;
         }
+        EXPECT_LE(g.extents.maxPoint().x, 40 + 1e-9);
+        EXPECT_LE(g.extents.maxPoint().y, 40 + 1e-9);
+        EXPECT_GE(std::max(w, h), 32);
+        EXPECT_GE(std::min(w, h), 12) << "no sliver";
     }
 }
 

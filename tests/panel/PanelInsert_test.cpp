@@ -5,6 +5,8 @@
 
 #include "components/NorvexGloFunc.h"
 #include "library/ProjectSettings.h"
+#include "library/SymbolLibrary.h"
+#include "install/Symbols.h"
 #include "panel/PanelInsert.h"
 #include "statistics/EquipmentStatistics.h"
 
@@ -88,14 +90,14 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
         // The name plate, the first symbol, is chosen from the start: its
         // values are typed while it is dragged; leaving the dialog brings
         // a new one of the new size.
-        "@type panel 21809 \"40\"", "@type panel 21820 \"40\"", "@type panel 21829 \"I1\"",
+        "@type panel 21809 \"2\"", "@type panel 21820 \"3\"", "@type panel 21829 \"I1\"",
         "@type panel 21838 \"1LP\"", "@type panel 22217 \"铭牌\"", "@type panel 22219 \"100x40\"",
         "@deactivate panel", "@move 30,30", "@pick 0,0",
         // A button: the next code and symbol text.
         buttonSlot, "@spin panel 22213 up", "@spin panel 22215 up", "@type panel 22217 \"按钮\"",
         "@type panel 22219 \"LA39\"", "@deactivate panel", "@pick 100,0",
         // A lamp, square: the height gives both; no code.
-        lamp, "@type panel 21820 \"20\"", "@type panel 21829 \"\"", "@spin panel 22215 up",
+        lamp, "@type panel 21820 \"2\"", "@type panel 21829 \"\"", "@spin panel 22215 up",
         "@type panel 22217 \"指示灯\"", "@type panel 22219 \"AD16\"", "@deactivate panel", "@pick 200,0",
         // Enter while the next one is dragged.
         "",
@@ -106,8 +108,8 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
     ASSERT_EQ(p.size(), 3u) << output();
     EXPECT_EQ(p[0].block, "pmtfh1");
     EXPECT_EQ(p[0].at, AcGePoint3d(0, 0, 0));
-    EXPECT_DOUBLE_EQ(p[0].sx, 40);
-    EXPECT_DOUBLE_EQ(p[0].sy, 40);
+    EXPECT_DOUBLE_EQ(p[0].sx, 2);
+    EXPECT_DOUBLE_EQ(p[0].sy, 3);
     EXPECT_EQ(p[0].data.at("PMTBZ"), L"I1&1LP");
     EXPECT_EQ(p[0].data.at("XMDH"), L"1LP");
     EXPECT_EQ(p[0].data.at("SBMC"), L"铭牌");
@@ -116,14 +118,17 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
     EXPECT_EQ(p[1].at, AcGePoint3d(100, 0, 0));
     EXPECT_EQ(p[1].data.at("PMTBZ"), L"I2&2LP");
     EXPECT_EQ(p[2].block, "pmtfh2");
-    EXPECT_DOUBLE_EQ(p[2].sx, 20);
-    EXPECT_DOUBLE_EQ(p[2].sy, 20);
+    EXPECT_DOUBLE_EQ(p[2].sx, 2);
+    EXPECT_DOUBLE_EQ(p[2].sy, 2);
     EXPECT_EQ(p[2].data.at("PMTBZ"), L"&3LP");
-    // Labels: inside the name plate, above and below the others.
+    // Labels: inside the name plate (from the origin, scaled 2 x 3), above
+    // and below the others.
+    const double plateWidth = 2 * ctrlsch::install::kNamePlateWidth;
+    const double plateHeight = 3 * ctrlsch::install::kNamePlateHeight;
     ASSERT_NE(label(L"I1"), nullptr);
-    EXPECT_EQ(label(L"I1")->at, AcGePoint3d(20, 30, 0));
+    EXPECT_EQ(label(L"I1")->at, AcGePoint3d(plateWidth / 2, plateHeight * 3 / 4, 0));
     EXPECT_DOUBLE_EQ(label(L"I1")->height, 20);
-    EXPECT_EQ(label(L"1LP")->at, AcGePoint3d(20, 10, 0));
+    EXPECT_EQ(label(L"1LP")->at, AcGePoint3d(plateWidth / 2, plateHeight / 4, 0));
     EXPECT_DOUBLE_EQ(label(L"1LP")->height, 30);
     // Above and below the button's own extents.
     AcDbExtents button;
@@ -150,6 +155,166 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
     EXPECT_TRUE(seen.count(L"1LP|铭牌|100x40|1")) << output();
     EXPECT_TRUE(seen.count(L"2LP|按钮|LA39|1"));
     EXPECT_TRUE(seen.count(L"3LP|指示灯|AD16|1"));
+}
+
+TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
+{
+    // The user draws on a layer of his own.
+    auto* own = new AcDbLayerTableRecord();
+    own->setName("用户层");
+    AcDbObjectId ownId;
+    ASSERT_EQ(db->addSymbolTableRecord(ownId, own), Acad::eOk);
+    const auto currentLayer = [] {
+        resbuf rb{};
+        EXPECT_EQ(acedGetVar(L"CLAYER", &rb), RTNORM);
+        const std::wstring name = rb.restype == RTSTR ? rb.resval.rstring : L"";
+        if (rb.restype == RTSTR)
+            std::free(rb.resval.rstring);
+        return name;
+    };
+    const auto useOwnLayer = [] {
+        resbuf rb{};
+        rb.restype = RTSTR;
+        rb.resval.rstring = const_cast<ACHAR*>(L"用户层");
+        ASSERT_EQ(acedSetVar(L"CLAYER", &rb), RTNORM);
+    };
+    const std::filesystem::path plate = installation().libraries.at(1).folder / "pmtfh1.DXF";
+    struct Ending {
+        const char* what;
+        std::deque<std::string> lines;
+        bool insertFails;
+    };
+    const std::vector<Ending> endings = {
+        {"Enter while dragging, after a placed symbol", {"@type panel 21829 \"I1\"", "@pick 0,0", ""}, false},
+        {"Esc while dragging", {"^C"}, false},
+        {"Enter at the symbol prompt", {"5,5", ""}, false},
+        {"an insertion error", {""}, true},
+    };
+    for (const Ending& end : endings) {
+        SCOPED_TRACE(end.what);
+        useOwnLayer();
+        {
+            // No symbol chosen for the symbol prompt, the name plate else.
+            ProjectSettings settings;
+            settings.setInt(L"Gddata\\Pmtsj\\Sb\\CurSel", end.lines.front() == "5,5" ? 99 : 0);
+            ASSERT_TRUE(settings.save());
+        }
+        if (end.insertFails)
+            std::filesystem::rename(plate, plate.string() + ".away");
+        feed(end.lines);
+        InsertPanelEquipment(1.0);
+        if (end.insertFails)
+            std::filesystem::rename(plate.string() + ".away", plate);
+        EXPECT_EQ(currentLayer(), L"用户层") << output();
+        // What the user draws next lands on his layer.
+        ASSERT_EQ(acedCommand({L"_.TEXT", L"J", L"M", AcGePoint3d(0, -100, 0), 5.0, 0.0, L"next"}), RTNORM);
+        const AcDbObjectId last = db->modelSpace()->entityIds().back();
+        EXPECT_EQ(dynamic_cast<AcDbEntity*>(last.stub()->object.get())->layer(), L"用户层");
+    }
+    // The placed symbol and its label went onto the panel layer.
+    ASSERT_EQ(placed().size(), 1u) << output();
+    EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
+        auto* e = dynamic_cast<AcDbEntity*>(id.stub()->object.get());
+        auto* t = dynamic_cast<AcDbText*>(e);
+        if (!id.isErased() && !(t && t->textString() == L"next")) {
+            EXPECT_EQ(e->layer(), L"屏面设备");
+        }
+    }
+}
+
+TEST_F(PanelInsertTest, AStrayWordAtTheDragPromptStartsTheDragAgain)
+{
+    // The name plate is chosen from the start; a word that is neither a
+    // point nor the keyword asks for the point again, with the dialog open.
+    feed({"word", "@move 40,40", "@list panel", "@pick 50,60", "^C"});
+    InsertPanelEquipment(1.0);
+    const std::string prompt = "请点取符号的插入位置<回车结束>:";
+    EXPECT_NE(output().find(prompt + "word\n" + prompt), std::string::npos) << output();
+    EXPECT_NE(uiOut.text().find("23508"), std::string::npos) << "the dialog was still open: " << uiOut.text();
+    const std::vector<Placed> p = placed();
+    ASSERT_EQ(p.size(), 1u) << output();
+    EXPECT_EQ(p[0].block, "pmtfh1");
+    EXPECT_EQ(p[0].at, AcGePoint3d(50, 60, 0));
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+}
+
+TEST_F(PanelInsertTest, AtTheDefaultSizeTheLabelsFitTheSymbols)
+{
+    // Every symbol of the panel library at the dialog's width and height,
+    // with a code and a symbol text of three characters.
+    const std::vector<std::wstring> names = {L"pmtfh1", L"pmtfh2", L"pmtfh3", L"pmtfh7", L"pmtfh13", L"pmtfh16"};
+    std::deque<std::string> lines;
+    int at = 0;
+    for (const std::wstring& name : names) {
+        const int index = [&] {
+            CSymbolIndex library;
+            EXPECT_TRUE(library.Load(installation().libraries.at(1).index.wstring()));
+            for (int i = 0; i < library.GetCount(); ++i)
+                if (library.GetName(i) == name)
+                    return i;
+            return -1;
+        }();
+        ASSERT_GE(index, 0);
+        ASSERT_LT(index, 16) << "on the first page";
+        const std::string i = std::to_string(at);
+        for (const std::string& line : {slot(index), "@type panel 21829 \"K" + i + "\"",
+                                        "@type panel 21838 \"S" + i + "L\"", std::string("@deactivate panel"),
+                                        "@pick " + std::to_string(300 * at) + ",0"})
+            lines.push_back(line);
+        ++at;
+    }
+    lines.push_back("");
+    feed(lines);
+    InsertPanelEquipment(1.0);
+    ASSERT_EQ(placed().size(), names.size()) << output();
+
+    // Where a label's characters stand: its width, and its height about
+    // its middle (the characters have no descenders).
+    const auto textBox = [this](const std::wstring& text) {
+        AcDbExtents box;
+        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+            if (auto* t = dynamic_cast<AcDbText*>(id.stub()->object.get());
+                t && !id.isErased() && t->textString() == text) {
+                AcDbExtents all;
+                t->getGeomExtents(all);
+                const double middle = t->alignmentPoint().y, half = t->height() / 2;
+                box = AcDbExtents(AcGePoint3d(all.minPoint().x, middle - half, 0),
+                                  AcGePoint3d(all.maxPoint().x, middle + half, 0));
+            }
+        return box;
+    };
+    const auto apart = [](const AcDbExtents& below, const AcDbExtents& above) {
+        return below.maxPoint().y <= above.minPoint().y;
+    };
+    const auto inside = [](const AcDbExtents& inner, const AcDbExtents& outer) {
+        return inner.minPoint().x >= outer.minPoint().x && inner.maxPoint().x <= outer.maxPoint().x &&
+               inner.minPoint().y >= outer.minPoint().y && inner.maxPoint().y <= outer.maxPoint().y;
+    };
+    at = 0;
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
+        auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+        if (!ref || id.isErased())
+            continue;
+        SCOPED_TRACE(wideToUtf8(names[static_cast<std::size_t>(at)]));
+        EXPECT_DOUBLE_EQ(ref->scaleFactors().sx, 1.0);
+        AcDbExtents symbol;
+        ASSERT_EQ(ref->getGeomExtents(symbol), Acad::eOk);
+        const std::wstring i = std::to_wstring(at++);
+        const AcDbExtents code = textBox(L"K" + i), text = textBox(L"S" + i + L"L");
+        // The symbol is about as large as its labels are high.
+        EXPECT_GE(std::max(symbol.maxPoint().x - symbol.minPoint().x, symbol.maxPoint().y - symbol.minPoint().y),
+                  30.0);
+        EXPECT_TRUE(apart(text, code)) << "the code above the symbol text";
+        if (at == 1) {
+            // The name plate holds both.
+            EXPECT_TRUE(inside(code, symbol));
+            EXPECT_TRUE(inside(text, symbol));
+        } else {
+            EXPECT_TRUE(apart(symbol, code));
+            EXPECT_TRUE(apart(text, symbol));
+        }
+    }
 }
 
 TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)

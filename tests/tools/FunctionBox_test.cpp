@@ -391,6 +391,31 @@ TEST_F(FunctionBoxTest, KeywordsZAndVInEitherCaseAndEnterAtTheirPrompts)
     EXPECT_EQ(stored(kKeys[0]), L"15");
 }
 
+TEST_F(FunctionBoxTest, SizesOfZeroOrLessAreRefusedWhenTypedAndIgnoredWhenStored)
+{
+    // Each size typed as zero or less: the message, the size kept, nothing
+    // stored, and the frame still drawn with the sizes before.
+    RecordingScript& s = run({"0,0", "@move 100,-30", "h", "0", "z", "-45", "v", "-0.5", "@pick 100,-30"});
+    const std::string prompt = sizesLine(15, 45, 10) + kSecondPrompt;
+    for (const char* asked : {"h\n请输入行距<15>:", "z\n请输入总宽度<45>:", "v\n请输入分格宽度<10>:"})
+        EXPECT_TRUE(has(std::string(asked) + "\n数值必须大于0!" + prompt)) << asked << "\n" << g_out;
+    EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
+    for (const ACHAR* key : kKeys)
+        EXPECT_EQ(stored(key), L"<absent>");
+    expectLines(previewLines(s.shown.back()), horizontalFrame(6, 15, 45, 10));
+    expectLines(drawn(), horizontalFrame(6, 15, 45, 10));
+
+    // Sizes stored as zero or less count as missing: the defaults.
+    WriteQrzfile(kKeys[0], L"0");
+    WriteQrzfile(kKeys[1], L"-45");
+    WriteQrzfile(kKeys[2], L"-0.00");
+    g_out.clear();
+    run({"0,0", "@pick 100,-30"});
+    EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
+    EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
+    EXPECT_EQ(drawn().size(), 2 * (6u + 4));
+}
+
 TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDefaults)
 {
     resbuf prec{};

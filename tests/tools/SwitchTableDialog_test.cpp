@@ -227,6 +227,24 @@ TEST_F(SwitchTableTest, WithoutASelectionOnlyExitAndHelpAct)
     EXPECT_TRUE(script.finished());
 }
 
+TEST_F(SwitchTableTest, EnterWithoutAChosenTableGivesNilAsExitDoes)
+{
+    // Enter presses the dialog's default button: with nothing selected,
+    // with an empty list and with a selection but neither "打开" nor
+    // "插入" pressed, no table is chosen.
+    addTable("ZHKGB1.DXF", "ZHKGB1.DXF");
+    script.then("@key switchtable enter");
+    EXPECT_FALSE(RunSwitchTableDialog().has_value());
+    script.then("@select switchtable 22771 0").then("@key switchtable enter");
+    EXPECT_FALSE(RunSwitchTableDialog().has_value());
+    fs::remove_all(tables());
+    script.then("@key switchtable enter");
+    EXPECT_FALSE(RunSwitchTableDialog().has_value());
+    // The dialog ended at each Enter.
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(printed("** ")) << out.text();
+}
+
 TEST_F(SwitchTableTest, MissingOrEmptyTableFolderGivesAnEmptyList)
 {
     const auto emptyAndDisabled = [] {
