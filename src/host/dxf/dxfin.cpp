@@ -92,6 +92,32 @@ bool isFollower(std::string_view name)
     return name == "ATTRIB" || name == "VERTEX" || name == "SEQEND";
 }
 
+// An INSERT is a multiple insert when its subclass says so or, in files
+// without subclasses, when it repeats the block in rows or columns.
+bool isMultipleInsert(const std::vector<Tag>& tags)
+{
+    bool markers = false;
+    for (const Tag& t : tags) {
+        if (t.code == 100) {
+            markers = true;
+            if (t.value == "AcDbMInsertBlock")
+                return true;
+        }
+        if (t.code == 1001)
+            break;
+    }
+    if (markers)
+        return false;
+    for (const Tag& t : tags) {
+        if (t.code == 1001)
+            break;
+        double n = 0.0;
+        if ((t.code == 70 || t.code == 71) && parseRealText(t.value, n) && n > 1.0)
+            return true;
+    }
+    return false;
+}
+
 struct PendingEntity {
     AcDbStub* stub;
     std::uint64_t owner;
@@ -753,7 +779,8 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
             continue;
         }
         finishEntity();
-        std::unique_ptr<AcDbEntity> ent = newEntity(t.value);
+        std::unique_ptr<AcDbEntity> ent
+            = t.value == "INSERT" && isMultipleInsert(m_buf) ? std::make_unique<AcDbMInsertBlock>() : newEntity(t.value);
         const bool isInsert = t.value == "INSERT";
         std::uint64_t owner = 0;
         AcDbStub* s = makeObject(std::move(ent), m_buf, &owner);
