@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <unistd.h>
 
 using testutil::TempDir;
@@ -208,6 +210,93 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
     EXPECT_NE(notes.find("application APP1"), std::string::npos) << notes;
     EXPECT_TRUE(again.isAppRegistered("APP1"));
     EXPECT_NE(again.blockRecord("GHOST"), nullptr);
+}
+
+std::string notesOf(const AcDbDatabase& db)
+{
+    std::string notes;
+    for (const std::string& n : db.loadNotes())
+        notes += n + "\n";
+    return notes;
+}
+
+std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
+{
+    std::vector<std::string> out;
+    for (const AcDbObjectId& id : rec->entityIds())
+        out.push_back(id.stub()->object->dxfName());
+    return out;
+}
+
+// Older programs' R13 and R14 files name the layout blocks $MODEL_SPACE and
+// $PAPER_SPACE in the block records too, and their entities point to those
+// records: the records are the layouts, not blocks of their own.
+TEST(DxfReaderTest, R14LayoutBlockRecordsKeepTheirEntitiesAndBlocks)
+{
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDwgFile(utf8ToWide(testutil::sourceDir() + "/tests/data/r14-layout-blocks.dxf").c_str()),
+              Acad::eOk)
+        << wideToUtf8(db.lastError());
+    const auto check = [](const AcDbDatabase& d) {
+        EXPECT_EQ(kindsIn(d.modelSpace()), (std::vector<std::string>{"INSERT", "INSERT"}));
+        EXPECT_EQ(kindsIn(d.blockRecord("*Paper_Space")), (std::vector<std::string>{"LINE"}));
+        for (const char* block : {"VALVE", "PUMP"}) {
+            ASSERT_NE(d.blockRecord(block), nullptr) << block;
+            EXPECT_EQ(kindsIn(d.blockRecord(block)), (std::vector<std::string>{"LINE", "CIRCLE"})) << block;
+        }
+        EXPECT_EQ(d.blockRecord("$MODEL_SPACE"), nullptr);
+        EXPECT_EQ(d.table("BLOCK_RECORD")->recordIds().size(), 4u);
+    };
+    check(db);
+    AcDbDatabase again(false);
+    ASSERT_EQ(again.readDxfText(db.dxfOut(), "again.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
+    check(again);
+}
+
+// In R12 files a dimension style's codes 3 to 7 are names (suffixes and
+// arrow blocks), often empty; its handle, when it has one, is 105.
+TEST(DxfReaderTest, OldDimensionStylesReadCodesThreeToSevenAsNames)
+{
+    const std::string text = "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nDIMSTYLE\n 70\n1\n"
+                             "  0\nDIMSTYLE\n  2\nSTANDARD\n 70\n0\n  3\n\n  4\n\n  5\nARROW1\n  6\n\n  7\n\n 40\n1.0\n"
+                             "  0\nENDTAB\n  0\nENDSEC\n"
+                             + std::string(kMinimalR12);
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "dimstyle.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    ASSERT_TRUE(db.table("DIMSTYLE")->has("STANDARD"));
+    const std::string out = db.dxfOut();
+    const std::size_t style = out.find("  2\nSTANDARD\n");
+    ASSERT_NE(style, std::string::npos);
+    EXPECT_NE(out.find("  5\nARROW1\n", style), std::string::npos);
+    // The record got a handle of its own, written as 105.
+    EXPECT_NE(out.rfind("105\n", style), std::string::npos);
+    AcDbDatabase again(false);
+    ASSERT_EQ(again.readDxfText(out, "again.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
+    EXPECT_EQ(again.dxfOut().find("  5\nARROW1\n") != std::string::npos, true);
+}
+
+TEST(DxfReaderTest, EmptyOrBrokenHandlesAreReplacedAndNoted)
+{
+    std::string text = sampleDrawing();
+    // The line's handle emptied, the text's handle not hexadecimal.
+    const std::size_t line = text.find("  0\nLINE\n  5\n");
+    ASSERT_NE(line, std::string::npos);
+    const std::size_t value = line + std::strlen("  0\nLINE\n  5\n");
+    text.replace(value, text.find('\n', value) - value, "");
+    const std::size_t t = text.find("  0\nTEXT\n  5\n");
+    ASSERT_NE(t, std::string::npos);
+    const std::size_t tv = t + std::strlen("  0\nTEXT\n  5\n");
+    text.replace(tv, text.find('\n', tv) - tv, "XYZ!");
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "handles.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "TEXT"}));
+    std::set<std::uint64_t> handles;
+    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+        EXPECT_NE(id.handle(), 0u);
+        handles.insert(id.handle());
+    }
+    EXPECT_EQ(handles.size(), 2u);
+    EXPECT_NE(notesOf(db).find("2 objects with an empty or invalid handle"), std::string::npos) << notesOf(db);
 }
 
 TEST(DxfReaderTest, WrittenRealsReadBackExactly)

@@ -45,6 +45,8 @@ struct FieldPlan {
     std::vector<Binding> bindings;
     std::vector<std::string> markers;
     std::vector<std::int8_t> byCode; // first binding of a code, or -1
+    // Dimension styles have their handle in 105: their 5 is a block name.
+    bool handleIn105Only = false;
 };
 
 constexpr int kPlanCodes = 1072;
@@ -90,6 +92,21 @@ private:
 bool isFollower(std::string_view name)
 {
     return name == "ATTRIB" || name == "VERTEX" || name == "SEQEND";
+}
+
+// The name of a block record or block: old files (R13, R14) name the layout
+// blocks $MODEL_SPACE and $PAPER_SPACE; they are the same blocks as
+// *Model_Space and *Paper_Space.
+std::string layoutBlockName(std::string name)
+{
+    std::string folded = name;
+    for (char& c : folded)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (folded == "$MODEL_SPACE")
+        return "*Model_Space";
+    if (folded == "$PAPER_SPACE")
+        return "*Paper_Space";
+    return name;
 }
 
 // An INSERT is a multiple insert when its subclass says so or, in files
@@ -146,6 +163,9 @@ private:
 
     AcDbStub* makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner);
     void fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner);
+    // The handle a tag gives, or 0 (a new one) when it is empty or not a
+    // handle; such repairs are counted for the load notes.
+    std::uint64_t handleOrZero(const Tag& t);
     void assign(Binding& b, const Tag& t);
     std::size_t readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i);
     std::unique_ptr<AcDbEntity> newEntity(std::string_view name);
@@ -168,6 +188,8 @@ private:
 
     std::vector<Tag> m_buf;
     int m_duplicateHandles = 0;
+    int m_badHandles = 0;
+    int m_firstBadHandleLine = 0;
     std::vector<std::unique_ptr<FieldPlan>> m_plans;
     std::vector<Binding> m_bindings;
     std::string m_lastApp;
@@ -185,6 +207,7 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
     obj.describeFields(bd);
     auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
     plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
+    plan->handleIn105Only = name == "DIMSTYLE";
     char* base = reinterpret_cast<char*>(&obj);
     plan->byCode.assign(kPlanCodes, -1);
     for (std::size_t i = bd.bindings.size(); i-- > 0;) {
@@ -554,8 +577,8 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             i = readXData(obj, tags, i);
             break;
         }
-        if (!gotHandle && (t.code == 5 || t.code == 105) && (slot == 0 || raw)) {
-            handle = parseHandle(t);
+        if (!gotHandle && (t.code == 105 || (t.code == 5 && !plan.handleIn105Only)) && (slot == 0 || raw)) {
+            handle = handleOrZero(t);
             gotHandle = true;
             continue;
         }
@@ -614,6 +637,16 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
     }
 }
 
+std::uint64_t Loader::handleOrZero(const Tag& t)
+{
+    std::uint64_t h = 0;
+    if (tryParseHandle(t.value, h) && h != 0)
+        return h;
+    if (m_badHandles++ == 0)
+        m_firstBadHandleLine = t.line;
+    return 0;
+}
+
 AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner)
 {
     std::uint64_t handle = 0;
@@ -660,6 +693,13 @@ void Loader::attachFollower(const std::vector<Tag>& tags)
         }
     }
     for (std::size_t i = 0; i < tags.size(); ++i) {
+        std::uint64_t h = 0;
+        if (tags[i].code == 5 && !(tryParseHandle(tags[i].value, h) && h != 0)) {
+            handleOrZero(tags[i]);
+            out.push_back(AcDbDxfTag{5, formatHandle(m_db.nextHandle())});
+            m_db.noteHandle(m_db.nextHandle());
+            continue;
+        }
         out.push_back(AcDbDxfTag{static_cast<short>(tags[i].code), decode(tags[i])});
         if (i == 0 && !hasHandle) {
             // Followers of old files get a handle and their owner.
@@ -819,7 +859,7 @@ void Loader::readTables()
             if (x.code == 2 && name.empty())
                 name = decode(x);
             else if ((x.code == 5 || x.code == 105) && handle == 0)
-                handle = parseHandle(x);
+                handle = handleOrZero(x);
             else if (x.code == 330 && slot == 0)
                 continue;
             else if (x.code == 100 && x.value == "AcDbSymbolTable")
@@ -868,6 +908,8 @@ void Loader::readTables()
             AcDbSymbolTableRecord* r = rec.get();
             AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
             s->owner = table->stub();
+            if (name == "BLOCK_RECORD")
+                r->setName(layoutBlockName(r->name()));
             if (r->name().empty() || table->has(r->name())) {
                 m_db.addNote("a " + name + " record at line " + std::to_string(t.line)
                              + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
@@ -900,15 +942,7 @@ void Loader::readBlocks()
         readObjectTags(t, m_buf);
         AcDbStub* es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
 
-        // Old files name the layout blocks $MODEL_SPACE and $PAPER_SPACE.
-        std::string name = begin->name;
-        std::string folded = name;
-        for (char& c : folded)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (folded == "$MODEL_SPACE")
-            name = "*Model_Space";
-        else if (folded == "$PAPER_SPACE")
-            name = "*Paper_Space";
+        const std::string name = layoutBlockName(begin->name);
         if (name.empty())
             throw DxfError(blockLine, "a block without a name");
         AcDbSymbolTable* table = m_db.table("BLOCK_RECORD");
@@ -969,6 +1003,9 @@ void Loader::resolve()
     m_db.repairStructure();
     if (m_duplicateHandles)
         m_db.addNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+    if (m_badHandles)
+        m_db.addNote(std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
+                     + std::to_string(m_firstBadHandleLine) + ") got new handles");
 
     AcDbBlockTableRecord* ms = m_db.modelSpace();
     AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
