@@ -13,6 +13,8 @@
 
 #include <string>
 
+class AcDbDatabase;
+
 namespace host {
 
 class LineSource {
@@ -66,6 +68,12 @@ bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer);
 // The next "@" line, for modal dialogs and message boxes; other lines that
 // arrive meanwhile are reported and skipped. False at the end of input.
 bool readEventLine(std::string& line);
+
+// Tells the user that a drawing just opened was damaged and read in
+// recover mode, with what was repaired, one line each; prints nothing for
+// a drawing read as it was. The drawing stays open and unsaved: the user
+// decides whether to save it.
+void reportRecovery(const AcDbDatabase& db);
 
 // Runs the command loop until QUIT or the end of input. Returns the number
 // of errors reported (bad LISP, unknown commands, failed saves).

@@ -822,6 +822,11 @@ public:
     const std::wstring& lastError() const { return m_lastError; }
     // What the reader repaired while loading (one line each).
     const std::vector<std::string>& loadNotes() const { return m_notes; }
+    // True when the drawing was read in recover mode: its file was damaged
+    // (structure missing or out of place, data dropped or renumbered) and
+    // the reader repaired it; loadNotes() say what was done. The drawing
+    // differs from its file until it is saved (saving clears the mark).
+    bool isRecovered() const { return m_recovered; }
     const std::wstring& originalFileName() const { return m_fileName; }
     // Serial number of the database in this process (part of entity names).
     std::int64_t serial() const { return m_serial; }
@@ -872,6 +877,12 @@ public:
     std::uint64_t nextHandle() const { return m_handseed; }
     void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
     void addNote(std::string note) { m_notes.push_back(std::move(note)); }
+    // A note of damage that was repaired: the drawing is marked recovered.
+    void addRepairNote(std::string note)
+    {
+        m_recovered = true;
+        addNote(std::move(note));
+    }
     void clearNotes() { m_notes.clear(); }
     void swapContents(AcDbDatabase& other);
     void setFileName(std::wstring name) { m_fileName = std::move(name); }
@@ -900,6 +911,7 @@ private:
     std::wstring m_lastError;
     std::wstring m_fileName;
     std::vector<std::string> m_notes;
+    bool m_recovered = false;
 };
 
 // The host-private record behind an id.

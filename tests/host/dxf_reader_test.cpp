@@ -126,9 +126,11 @@ TEST(DxfReaderTest, BadInputNamesTheFileAndLine)
     const std::size_t cut = good.find("AcDbText");
     EXPECT_NE(readError(good.substr(0, cut), "cut.dxf").find("cut.dxf, line "), std::string::npos);
     EXPECT_NE(readError(good.substr(0, cut)).find("unexpected end of file"), std::string::npos);
-    // Truncated right after a section.
-    const std::size_t eof = good.rfind("  0\nEOF");
-    EXPECT_NE(readError(good.substr(0, eof)).find("EOF marker is missing"), std::string::npos);
+    // Truncated between two entities: whether the last one is whole cannot
+    // be told, so this is no repair either.
+    const std::size_t between = good.find("  0\nTEXT\n");
+    EXPECT_NE(readError(good.substr(0, between), "cut.dxf").find("unexpected end of file"), std::string::npos);
+    EXPECT_NE(readError(good.substr(0, between), "cut.dxf").find("cut.dxf, line "), std::string::npos);
     // A group code that is not a number, on line 3.
     EXPECT_NE(readError("  0\nSECTION\nxx\nENTITIES\n").find("bad.dxf, line 3: invalid group code 'xx'"),
               std::string::npos);
@@ -212,6 +214,14 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
     EXPECT_NE(again.blockRecord("GHOST"), nullptr);
 }
 
+std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
+{
+    std::vector<std::string> out;
+    for (const AcDbObjectId& id : rec->entityIds())
+        out.push_back(id.stub()->object->dxfName());
+    return out;
+}
+
 std::string notesOf(const AcDbDatabase& db)
 {
     std::string notes;
@@ -220,12 +230,91 @@ std::string notesOf(const AcDbDatabase& db)
     return notes;
 }
 
-std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
+// Removes the first tag "code\nvalue\n" found after from (at least once).
+void removeTag(std::string& text, const std::string& tag, std::size_t from = 0)
 {
-    std::vector<std::string> out;
-    for (const AcDbObjectId& id : rec->entityIds())
-        out.push_back(id.stub()->object->dxfName());
-    return out;
+    const std::size_t at = text.find(tag, from);
+    ASSERT_NE(at, std::string::npos) << tag;
+    text.erase(at, tag.size());
+}
+
+// Damage that recover mode repairs: each kind opens the drawing with
+// everything the file holds, marked recovered, with a note that names what
+// was repaired; saved, it reads back without repairs.
+TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
+{
+    AcDbDatabase made;
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("WIRE");
+    AcDbObjectId layerId;
+    ASSERT_EQ(made.addSymbolTableRecord(layerId, layer), Acad::eOk);
+    auto* block = new AcDbBlockTableRecord();
+    block->setName("SYM");
+    AcDbObjectId blockId;
+    ASSERT_EQ(made.addBlockTableRecord(blockId, block), Acad::eOk);
+    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    line->setLayerName("WIRE");
+    made.modelSpace()->appendAcDbEntity(line);
+    made.modelSpace()->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(5, 5, 0), blockId));
+    const std::string good = made.dxfOut();
+    const std::size_t layerTable = good.find("  0\nTABLE\n  2\nLAYER\n");
+    const std::size_t wireRecord = good.find("  0\nLAYER\n", layerTable);
+    const std::size_t wireEnd = good.find("  0\nENDTAB\n", wireRecord);
+    const std::string wire = good.substr(good.rfind("  0\nLAYER\n", wireEnd), wireEnd - good.rfind("  0\nLAYER\n", wireEnd));
+    ASSERT_NE(wire.find("WIRE"), std::string::npos);
+
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* note;
+    };
+    std::vector<Case> cases;
+    std::string t = good;
+    removeTag(t, "  0\nENDSEC\n", good.find("  2\nTABLES\n"));
+    cases.push_back({"ENDSEC of TABLES missing", t, "the TABLES section is not closed: its ENDSEC is missing before line"});
+    t = good;
+    removeTag(t, "  0\nENDSEC\n", good.find("  2\nENTITIES\n"));
+    cases.push_back({"ENDSEC of ENTITIES missing", t, "the ENTITIES section is not closed"});
+    t = good;
+    removeTag(t, "  0\nENDTAB\n", layerTable);
+    cases.push_back({"ENDTAB of LAYER missing", t, "the LAYER table is not closed: its ENDTAB is missing before line"});
+    t = good;
+    t.erase(t.find(wire), wire.size());
+    t.insert(t.find("  0\nTABLE\n  2\nSTYLE\n"), wire);
+    cases.push_back({"a layer between the tables", t, "a LAYER record at line"});
+    t = good;
+    t.erase(t.find(wire), wire.size());
+    t.insert(t.find("  0\nENDTAB\n", t.find("  0\nTABLE\n  2\nSTYLE\n")), wire);
+    cases.push_back({"a layer in the STYLE table", t, "in the STYLE table was put into the LAYER table"});
+    t = good;
+    removeTag(t, "  0\nENDBLK\n", good.find("  2\nSYM\n", good.find("  2\nBLOCKS\n")));
+    cases.push_back({"ENDBLK of SYM missing", t, "block SYM is not closed: its ENDBLK is missing before line"});
+    t = good.substr(0, good.rfind("  0\nEOF\n"));
+    cases.push_back({"EOF missing", t, "the EOF marker at the end of the file is missing"});
+    t = good;
+    t.insert(t.find("  0\nSECTION\n  2\nBLOCKS\n"), "  0\nENDSEC\n");
+    cases.push_back({"a stray ENDSEC", t, "a stray ENDSEC at line"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AcDbDatabase db(false);
+        ASSERT_EQ(db.readDxfText(c.text, "damaged.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+        EXPECT_TRUE(db.isRecovered());
+        EXPECT_NE(notesOf(db).find(c.note), std::string::npos) << notesOf(db);
+        EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "INSERT"}));
+        ASSERT_NE(db.blockRecord("SYM"), nullptr);
+        EXPECT_EQ(kindsIn(db.blockRecord("SYM")), (std::vector<std::string>{"CIRCLE"}));
+        EXPECT_TRUE(db.table("LAYER")->has("WIRE"));
+        EXPECT_TRUE(db.table("STYLE")->has("Standard"));
+        AcDbDatabase saved(false);
+        ASSERT_EQ(saved.readDxfText(db.dxfOut(), "saved.dxf"), Acad::eOk) << wideToUtf8(saved.lastError());
+        EXPECT_FALSE(saved.isRecovered()) << notesOf(saved);
+        EXPECT_EQ(saved.loadNotes(), std::vector<std::string>{});
+    }
+    AcDbDatabase clean(false);
+    ASSERT_EQ(clean.readDxfText(good, "good.dxf"), Acad::eOk);
+    EXPECT_FALSE(clean.isRecovered());
 }
 
 // Older programs' R13 and R14 files name the layout blocks $MODEL_SPACE and

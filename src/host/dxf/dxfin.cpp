@@ -157,9 +157,22 @@ private:
     void setupEncoding();
     void readRawSection(const std::string& name);
     void readTables();
+    // The table of that name, made (with the extra tags and handle given)
+    // when the file has none yet.
+    AcDbSymbolTable* tableNamed(const std::string& name, std::vector<AcDbExtraTag> extra, std::uint64_t handle);
+    // A table record starting at t, found inside inTable (null: outside
+    // any table); it goes to the table of its kind.
+    void readTableRecord(const Tag& t, AcDbSymbolTable* inTable);
     void readBlocks();
-    void readEntities(std::vector<AcDbStub*>* blockEntities);
+    // Reads entities up to the end of the ENTITIES section or of a block
+    // (whose ENDBLK is put back). False when the block ended without its
+    // ENDBLK (the tag that ended it is put back).
+    bool readEntities(std::vector<AcDbStub*>* blockEntities, const std::string& blockName = {});
     void readObjects();
+    // True when t begins the next section or the end of the file inside a
+    // section: the section lacks its ENDSEC. The repair is noted and t put
+    // back.
+    bool endsUnclosedSection(const Tag& t, const std::string& section);
 
     AcDbStub* makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner);
     void fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner);
@@ -283,6 +296,10 @@ void Loader::run()
             sawEof = true;
             break;
         }
+        if (t.value == "ENDSEC") {
+            m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line) + " was ignored");
+            continue;
+        }
         if (t.value != "SECTION")
             throw DxfError(t.line, "expected SECTION, found '" + std::string(t.value.substr(0, 40)) + "'");
         Tag n = expect(t.line, "section name missing");
@@ -299,7 +316,7 @@ void Loader::run()
             setupEncoding();
         } else if (name == "HEADER") {
             // A header after the drawing's settings are known is kept as read.
-            m_db.addNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
+            m_db.addRepairNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
             readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
@@ -315,10 +332,21 @@ void Loader::run()
     }
     if (!sawHeader)
         setupEncoding();
+    // Every section read was complete: only the end marker is missing.
     if (!sawEof)
-        throw DxfError(m_tagger.line(), "unexpected end of file: the EOF marker is missing");
+        m_db.addRepairNote("the EOF marker at the end of the file is missing");
     resolve();
     m_db.undoJournal().setRecording(true);
+}
+
+bool Loader::endsUnclosedSection(const Tag& t, const std::string& section)
+{
+    if (t.code != 0 || (t.value != "SECTION" && t.value != "EOF"))
+        return false;
+    m_db.addRepairNote("the " + section + " section is not closed: its ENDSEC is missing before line "
+                       + std::to_string(t.line));
+    m_tagger.pushBack(t);
+    return true;
 }
 
 void Loader::readHeader()
@@ -328,7 +356,7 @@ void Loader::readHeader()
     while (true) {
         t = expect(t.line, "the HEADER section is not closed");
         if (t.code == 0) {
-            if (t.value == "ENDSEC")
+            if (t.value == "ENDSEC" || endsUnclosedSection(t, "HEADER"))
                 return;
             throw DxfError(t.line, "unexpected '" + std::string(t.value.substr(0, 40)) + "' in the HEADER section");
         }
@@ -408,7 +436,7 @@ void Loader::readRawSection(const std::string& name)
     Tag t;
     while (true) {
         t = expect(t.line, ("the " + name + " section is not closed").c_str());
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, name))
             break;
         if (t.code == 0 || records.empty())
             records.emplace_back();
@@ -788,7 +816,7 @@ void Loader::convertHeavyPolyline(AcDbStub* stub)
     m_db.addNote("a 2D POLYLINE was read as a lightweight polyline");
 }
 
-void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
+bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::string& blockName)
 {
     Tag t;
     m_lastEntity = nullptr;
@@ -800,22 +828,35 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
             finishEntity();
             if (blockEntities)
                 m_tagger.pushBack(t);
-            return;
+            return true;
         }
-        if (t.value == "ENDSEC" || t.value == "EOF" || t.value == "SECTION")
-            throw DxfError(t.line, std::string("unexpected ") + std::string(t.value) + (blockEntities ? " inside a block" : ""));
+        if (blockEntities
+            && (t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF" || t.value == "BLOCK")) {
+            // What follows a block without its end: the block ends here.
+            finishEntity();
+            m_db.addRepairNote("block " + blockName + " is not closed: its ENDBLK is missing before line "
+                               + std::to_string(t.line));
+            m_tagger.pushBack(t);
+            return false;
+        }
+        if (endsUnclosedSection(t, "ENTITIES")) {
+            finishEntity();
+            return true;
+        }
         readObjectTags(t, m_buf);
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
-            m_db.addNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+            m_db.addRepairNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line)
+                               + " was dropped");
             continue;
         }
         if (isFollower(t.value)) {
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
             else
-                m_db.addNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+                m_db.addRepairNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line)
+                                   + " was dropped");
             continue;
         }
         finishEntity();
@@ -840,13 +881,75 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
     }
 }
 
+AcDbSymbolTable* Loader::tableNamed(const std::string& name, std::vector<AcDbExtraTag> extra, std::uint64_t handle)
+{
+    if (AcDbSymbolTable* table = m_db.table(name))
+        return table;
+    auto obj = std::make_unique<AcDbSymbolTable>(name);
+    obj->extraTags() = std::move(extra);
+    if (handle != 0 && m_db.stubForHandle(handle)) {
+        ++m_duplicateHandles;
+        handle = 0;
+    }
+    AcDbStub* s = m_db.newStub(std::move(obj), handle);
+    m_db.tableIdsForHost().push_back(AcDbObjectId(s));
+    return static_cast<AcDbSymbolTable*>(s->object.get());
+}
+
+void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
+{
+    const std::string kind(t.value);
+    readObjectTags(t, m_buf);
+    static const char* const kKinds[] = {"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS", "APPID", "DIMSTYLE",
+                                         "BLOCK_RECORD"};
+    bool known = false;
+    for (const char* k : kKinds)
+        known = known || kind == k;
+    const std::string where = inTable ? " in the " + inTable->tableName() + " table" : " outside the tables";
+    if (!known) {
+        m_db.addRepairNote("a " + kind.substr(0, 40) + " at line " + std::to_string(t.line) + where + " was dropped");
+        return;
+    }
+    // A record goes to the table of its kind, wherever the file put it.
+    AcDbSymbolTable* table = tableNamed(kind, {}, 0);
+    if (table != inTable)
+        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line) + where
+                           + " was put into the " + kind + " table");
+    std::unique_ptr<AcDbSymbolTableRecord> rec;
+    if (kind == "LAYER")
+        rec = std::make_unique<AcDbLayerTableRecord>();
+    else if (kind == "LTYPE")
+        rec = std::make_unique<AcDbLinetypeTableRecord>();
+    else if (kind == "BLOCK_RECORD")
+        rec = std::make_unique<AcDbBlockTableRecord>();
+    else
+        rec = std::make_unique<AcDbSymbolTableRecord>(kind, acdbRecordMarkerOf(kind));
+    AcDbSymbolTableRecord* r = rec.get();
+    AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
+    s->owner = table->stub();
+    if (kind == "BLOCK_RECORD")
+        r->setName(layoutBlockName(r->name()));
+    if (r->name().empty() || table->has(r->name())) {
+        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line)
+                           + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
+                           + " was dropped");
+        s->inDatabase = false;
+        return;
+    }
+    table->addRecordId(AcDbObjectId(s), r->name());
+}
+
 void Loader::readTables()
 {
     Tag t;
     while (true) {
         t = expect(t.line, "the TABLES section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "TABLES"))
             return;
+        if (t.code == 0 && t.value != "TABLE" && t.value != "ENDTAB") {
+            readTableRecord(t, nullptr);
+            continue;
+        }
         if (t.code != 0 || t.value != "TABLE")
             throw DxfError(t.line, "expected TABLE, found '" + std::string(t.value.substr(0, 40)) + "'");
         readObjectTags(t, m_buf);
@@ -871,20 +974,9 @@ void Loader::readTables()
         }
         if (name.empty())
             throw DxfError(t.line, "a table without a name");
-        AcDbSymbolTable* table = m_db.table(name);
-        if (!table) {
-            auto obj = std::make_unique<AcDbSymbolTable>(name);
-            obj->extraTags() = std::move(extra);
-            if (handle != 0 && m_db.stubForHandle(handle)) {
-                ++m_duplicateHandles;
-                handle = 0;
-            }
-            AcDbStub* s = m_db.newStub(std::move(obj), handle);
-            m_db.tableIdsForHost().push_back(AcDbObjectId(s));
-            table = static_cast<AcDbSymbolTable*>(s->object.get());
-        } else {
-            m_db.addNote("table " + name + " appears twice; its records were merged");
-        }
+        if (m_db.table(name))
+            m_db.addRepairNote("table " + name + " appears twice; its records were merged");
+        AcDbSymbolTable* table = tableNamed(name, std::move(extra), handle);
         while (true) {
             t = expect(t.line, ("the " + name + " table is not closed").c_str());
             if (t.code != 0)
@@ -893,31 +985,14 @@ void Loader::readTables()
                 readObjectTags(t, m_buf);
                 break;
             }
-            if (t.value == "ENDSEC" || t.value == "EOF")
-                throw DxfError(t.line, "the " + name + " table is not closed");
-            readObjectTags(t, m_buf);
-            std::unique_ptr<AcDbSymbolTableRecord> rec;
-            if (name == "LAYER")
-                rec = std::make_unique<AcDbLayerTableRecord>();
-            else if (name == "LTYPE")
-                rec = std::make_unique<AcDbLinetypeTableRecord>();
-            else if (name == "BLOCK_RECORD")
-                rec = std::make_unique<AcDbBlockTableRecord>();
-            else
-                rec = std::make_unique<AcDbSymbolTableRecord>(name, acdbRecordMarkerOf(name));
-            AcDbSymbolTableRecord* r = rec.get();
-            AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
-            s->owner = table->stub();
-            if (name == "BLOCK_RECORD")
-                r->setName(layoutBlockName(r->name()));
-            if (r->name().empty() || table->has(r->name())) {
-                m_db.addNote("a " + name + " record at line " + std::to_string(t.line)
-                             + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
-                             + " was dropped");
-                s->inDatabase = false;
-                continue;
+            if (t.value == "TABLE" || t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF") {
+                // The next table or section begins: this one lacks its end.
+                m_db.addRepairNote("the " + name + " table is not closed: its ENDTAB is missing before line "
+                                   + std::to_string(t.line));
+                m_tagger.pushBack(t);
+                break;
             }
-            table->addRecordId(AcDbObjectId(s), r->name());
+            readTableRecord(t, table);
         }
     }
 }
@@ -927,7 +1002,7 @@ void Loader::readBlocks()
     Tag t;
     while (true) {
         t = expect(t.line, "the BLOCKS section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "BLOCKS"))
             return;
         if (t.code != 0 || t.value != "BLOCK")
             throw DxfError(t.line, "expected BLOCK, found '" + std::string(t.value.substr(0, 40)) + "'");
@@ -936,21 +1011,22 @@ void Loader::readBlocks()
         auto beginObj = std::make_unique<AcDbBlockBegin>();
         AcDbBlockBegin* begin = beginObj.get();
         AcDbStub* bs = makeObject(std::move(beginObj), m_buf, nullptr);
-        std::vector<AcDbStub*> entities;
-        readEntities(&entities);
-        t = expect(t.line, "a block is not closed");
-        readObjectTags(t, m_buf);
-        AcDbStub* es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
-
         const std::string name = layoutBlockName(begin->name);
         if (name.empty())
             throw DxfError(blockLine, "a block without a name");
-        AcDbSymbolTable* table = m_db.table("BLOCK_RECORD");
-        if (!table) {
-            AcDbStub* ts = m_db.newStub(std::make_unique<AcDbSymbolTable>("BLOCK_RECORD"));
-            m_db.tableIdsForHost().push_back(AcDbObjectId(ts));
-            table = static_cast<AcDbSymbolTable*>(ts->object.get());
+        std::vector<AcDbStub*> entities;
+        AcDbStub* es = nullptr;
+        if (readEntities(&entities, name)) {
+            t = expect(t.line, "a block is not closed");
+            readObjectTags(t, m_buf);
+            es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
+        } else {
+            std::vector<Tag> endTags{Tag{0, "ENDBLK", blockLine}};
+            es = makeObject(std::make_unique<AcDbBlockEnd>(), endTags, nullptr);
+            static_cast<AcDbEntity*>(es->object.get())->setLayerName(begin->layerName());
         }
+
+        AcDbSymbolTable* table = tableNamed("BLOCK_RECORD", {}, 0);
         AcDbBlockTableRecord* rec = m_db.blockRecord(name);
         if (!rec) {
             auto r = std::make_unique<AcDbBlockTableRecord>();
@@ -961,7 +1037,8 @@ void Loader::readBlocks()
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
-            m_db.addNote("block " + name + " at line " + std::to_string(blockLine) + " is defined twice; the second definition was dropped");
+            m_db.addRepairNote("block " + name + " at line " + std::to_string(blockLine)
+                               + " is defined twice; the second definition was dropped");
             bs->inDatabase = es->inDatabase = false;
             for (AcDbStub* e : entities)
                 e->inDatabase = false;
@@ -986,12 +1063,10 @@ void Loader::readObjects()
     Tag t;
     while (true) {
         t = expect(t.line, "the OBJECTS section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "OBJECTS"))
             return;
         if (t.code != 0)
             throw DxfError(t.line, "expected an object, found group code " + std::to_string(t.code));
-        if (t.value == "EOF" || t.value == "SECTION")
-            throw DxfError(t.line, "the OBJECTS section is not closed");
         readObjectTags(t, m_buf);
         AcDbStub* s = makeObject(std::make_unique<AcDbRawObject>(std::string(t.value)), m_buf, nullptr);
         m_db.objectIdsForHost().push_back(AcDbObjectId(s));
@@ -1002,9 +1077,9 @@ void Loader::resolve()
 {
     m_db.repairStructure();
     if (m_duplicateHandles)
-        m_db.addNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+        m_db.addRepairNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
     if (m_badHandles)
-        m_db.addNote(std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
+        m_db.addRepairNote(std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
                      + std::to_string(m_firstBadHandleLine) + ") got new handles");
 
     AcDbBlockTableRecord* ms = m_db.modelSpace();
@@ -1035,7 +1110,7 @@ void Loader::resolve()
         AcDbBlockTableRecord* rec = m_db.blockRecord(name);
         if (!rec) {
             if (name.empty()) {
-                m_db.addNote("a block reference without a block name was dropped");
+                m_db.addRepairNote("a block reference without a block name was dropped");
                 s->object->setErasedFlag(true);
                 continue;
             }
@@ -1043,7 +1118,7 @@ void Loader::resolve()
             rec->setName(name);
             AcDbObjectId id;
             m_db.addBlockTableRecord(id, rec);
-            m_db.addNote("block " + name + " was referenced but not defined; an empty definition was added");
+            m_db.addRepairNote("block " + name + " was referenced but not defined; an empty definition was added");
         }
         ref->setBlockTableRecord(rec->objectId());
     }
