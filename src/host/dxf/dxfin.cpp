@@ -135,6 +135,156 @@ bool isMultipleInsert(const std::vector<Tag>& tags)
     return false;
 }
 
+// Where the group codes of an entity kind go in files with subclass
+// markers (R13 on): each subclass with its codes.
+struct OldSubclass {
+    std::string_view marker;
+    std::vector<short> codes;
+};
+
+std::vector<short> withAxes(std::initializer_list<short> codes)
+{
+    std::vector<short> out;
+    for (short c : codes) {
+        out.push_back(c);
+        // Points and directions: X codes bring their Y and Z.
+        if ((c >= 10 && c <= 18) || c == 210) {
+            out.push_back(static_cast<short>(c + 10));
+            out.push_back(static_cast<short>(c + 20));
+        }
+    }
+    return out;
+}
+
+int oldFlags(const std::vector<Tag>& tags)
+{
+    for (const Tag& t : tags) {
+        double v = 0.0;
+        if (t.code == 70 && parseRealText(t.value, v))
+            return static_cast<int>(v);
+    }
+    return 0;
+}
+
+// The subclasses of an entity of an old file that the host keeps as tags;
+// empty for kinds without subclasses of their own (SEQEND) and for kinds
+// the host models or does not know.
+std::vector<OldSubclass> oldSubclassesOf(std::string_view kind, const std::vector<Tag>& tags)
+{
+    const auto text = [] { return withAxes({39, 10, 40, 1, 50, 41, 51, 7, 71, 72, 11, 210}); };
+    if (kind == "ATTDEF")
+        return {{"AcDbText", text()}, {"AcDbAttributeDefinition", {3, 2, 70, 73, 74}}};
+    if (kind == "ATTRIB")
+        return {{"AcDbText", text()}, {"AcDbAttribute", {2, 70, 73, 74}}};
+    if (kind == "DIMENSION") {
+        std::vector<OldSubclass> out{
+            {"AcDbDimension", withAxes({2, 3, 10, 11, 12, 70, 71, 72, 41, 42, 1, 52, 53, 51, 210})}};
+        // The definition points and lengths all go to the kind's subclass:
+        // old files write them for every kind, used or not.
+        const std::vector<short> points = withAxes({13, 14, 15, 16, 40, 50});
+        switch (oldFlags(tags) & 15) {
+        case 0:
+            out.push_back({"AcDbAlignedDimension", points});
+            out.push_back({"AcDbRotatedDimension", {}});
+            break;
+        case 1: out.push_back({"AcDbAlignedDimension", points}); break;
+        case 2: out.push_back({"AcDb2LineAngularDimension", points}); break;
+        case 3: out.push_back({"AcDbDiametricDimension", points}); break;
+        case 4: out.push_back({"AcDbRadialDimension", points}); break;
+        case 5: out.push_back({"AcDb3PointAngularDimension", points}); break;
+        case 6: out.push_back({"AcDbOrdinateDimension", points}); break;
+        default: break;
+        }
+        return out;
+    }
+    if (kind == "POLYLINE") {
+        const int flags = oldFlags(tags);
+        const std::string_view marker = (flags & 8)    ? "AcDb3dPolyline"
+                                        : (flags & 16) ? "AcDbPolygonMesh"
+                                        : (flags & 64) ? "AcDbPolyFaceMesh"
+                                                       : "AcDb2dPolyline";
+        return {{marker, withAxes({66, 10, 39, 70, 40, 41, 71, 72, 73, 74, 75, 210})}};
+    }
+    if (kind == "VERTEX") {
+        const int flags = oldFlags(tags);
+        const std::vector<short> codes = withAxes({10, 40, 41, 42, 70, 50, 71, 72, 73, 74});
+        if ((flags & 128) && !(flags & 64))
+            return {{"AcDbFaceRecord", codes}};
+        const std::string_view marker = (flags & 128)  ? "AcDbPolyFaceMeshVertex"
+                                        : (flags & 32) ? "AcDb3dPolylineVertex"
+                                        : (flags & 64) ? "AcDbPolygonMeshVertex"
+                                                       : "AcDb2dVertex";
+        return {{"AcDbVertex", {}}, {marker, codes}};
+    }
+    if (kind == "TRACE")
+        return {{"AcDbTrace", withAxes({10, 11, 12, 13, 39, 210})}};
+    if (kind == "3DFACE")
+        return {{"AcDbFace", withAxes({10, 11, 12, 13, 70})}};
+    if (kind == "SHAPE")
+        return {{"AcDbShape", withAxes({39, 10, 40, 2, 50, 41, 51, 210})}};
+    if (kind == "VIEWPORT")
+        return {{"AcDbViewport", withAxes({10, 40, 41, 68, 69})}};
+    return {};
+}
+
+// Old files (R12 and before) write entities without subclass markers. The
+// kinds the host keeps as tags get them here, in the order later versions
+// write them, so that the drawing saved as R2010 reads back as the same
+// entities in any program. Codes no subclass claims stay in the first one.
+void addSubclassMarkers(std::vector<Tag>& tags)
+{
+    for (const Tag& t : tags)
+        if (t.code == 100)
+            return;
+    const std::string_view kind = tags.front().value;
+    const std::vector<OldSubclass> subclasses = oldSubclassesOf(kind, tags);
+    if (subclasses.empty() && kind != "SEQEND")
+        return;
+    std::size_t xdata = tags.size();
+    for (std::size_t i = 1; i < tags.size(); ++i)
+        if (tags[i].code == 1001) {
+            xdata = i;
+            break;
+        }
+    const int line = tags.front().line;
+    std::vector<Tag> out{tags.front()};
+    std::vector<bool> placed(tags.size(), false);
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (tags[i].code == 5 || tags[i].code == 330 || tags[i].code == 102) {
+            out.push_back(tags[i]);
+            placed[i] = true;
+        }
+    out.push_back(Tag{100, "AcDbEntity", line});
+    auto claimed = [&](short code) {
+        for (const OldSubclass& sc : subclasses)
+            if (std::find(sc.codes.begin(), sc.codes.end(), code) != sc.codes.end())
+                return true;
+        return false;
+    };
+    static const short kCommon[] = {8, 6, 62, 67, 48, 60, 370, 420, 430, 440, 284, 347};
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (!placed[i] && std::find(std::begin(kCommon), std::end(kCommon), tags[i].code) != std::end(kCommon)) {
+            out.push_back(tags[i]);
+            placed[i] = true;
+        }
+    for (std::size_t k = 0; k < subclasses.size(); ++k) {
+        out.push_back(Tag{100, subclasses[k].marker, line});
+        for (std::size_t i = 1; i < xdata; ++i) {
+            const bool mine = std::find(subclasses[k].codes.begin(), subclasses[k].codes.end(), tags[i].code)
+                           != subclasses[k].codes.end();
+            if (!placed[i] && (mine || (k == 0 && !claimed(static_cast<short>(tags[i].code))))) {
+                out.push_back(tags[i]);
+                placed[i] = true;
+            }
+        }
+    }
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (!placed[i])
+            out.push_back(tags[i]);
+    out.insert(out.end(), tags.begin() + static_cast<std::ptrdiff_t>(xdata), tags.end());
+    tags.swap(out);
+}
+
 struct PendingEntity {
     AcDbStub* stub;
     std::uint64_t owner;
@@ -844,6 +994,7 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
             return true;
         }
         readObjectTags(t, m_buf);
+        addSubclassMarkers(m_buf);
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
