@@ -295,6 +295,9 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
     t = good;
     t.insert(t.find("  0\nSECTION\n  2\nBLOCKS\n"), "  0\nENDSEC\n");
     cases.push_back({"a stray ENDSEC", t, "a stray ENDSEC at line"});
+    t = good;
+    t.insert(t.find("  9\n", t.find("  2\nHEADER\n") + 20), "  0\nENDSEC\n");
+    cases.push_back({"an early ENDSEC in the header", t, "inside the HEADER section was ignored"});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -315,6 +318,36 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
     AcDbDatabase clean(false);
     ASSERT_EQ(clean.readDxfText(good, "good.dxf"), Acad::eOk);
     EXPECT_FALSE(clean.isRecovered());
+}
+
+// Some writers put the common fields after the entity's own subclass
+// marker ("100 AcDbEntity", "100 AcDbMText", "8 layer"): they are still the
+// entity's layer, linetype and colour, and are written where they belong.
+TEST(DxfReaderTest, LayerAndColourAfterTheSubclassMarkerStayTheEntitys)
+{
+    AcDbDatabase made;
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("TEXT");
+    AcDbObjectId layerId;
+    ASSERT_EQ(made.addSymbolTableRecord(layerId, layer), Acad::eOk);
+    std::string text = made.dxfOut();
+    const std::string entities = "  0\nMTEXT\n  5\nA0\n100\nAcDbEntity\n100\nAcDbMText\n  8\nTEXT\n 62\n3\n"
+                                 " 10\n1.0\n 20\n2.0\n 30\n0.0\n 40\n2.5\n  1\nnote\n"
+                                 "  0\nLINE\n  5\nA1\n100\nAcDbEntity\n100\nAcDbLine\n  8\nTEXT\n  6\nDASHED\n"
+                                 " 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n";
+    text.insert(text.find("  0\nENDSEC\n", text.find("  2\nENTITIES\n")), entities);
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "late.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    ASSERT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"MTEXT", "LINE"}));
+    auto* mtext = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    auto* line = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[1].stub()->object.get());
+    EXPECT_EQ(mtext->layerName(), "TEXT");
+    EXPECT_EQ(mtext->colorIndex(), 3);
+    EXPECT_EQ(line->layerName(), "TEXT");
+    EXPECT_EQ(line->linetypeName(), "DASHED");
+    const std::string out = db.dxfOut();
+    EXPECT_NE(out.find("100\nAcDbEntity\n  8\nTEXT\n 62\n3\n100\nAcDbMText\n"), std::string::npos);
+    EXPECT_NE(out.find("100\nAcDbEntity\n  8\nTEXT\n  6\nDASHED\n100\nAcDbLine\n"), std::string::npos);
 }
 
 // Older programs' R13 and R14 files name the layout blocks $MODEL_SPACE and

@@ -20,6 +20,7 @@ import sys
 
 import ezdxf
 import ezdxf.filemanagement
+import ezdxf.recover
 
 SKIP = {"handle", "owner", "extrusion"}
 
@@ -69,6 +70,11 @@ FILE_VARS = {"$ACADVER", "$ACADMAINTVER", "$HANDSEED", "$DWGCODEPAGE", "$LASTSAV
              "$REQUIREDVERSIONS"}
 
 
+# Values that mean the same as leaving the attribute out, where ezdxf
+# knows no default (a text style's width factor).
+NEUTRAL = {("STYLE", "width"): 1.0}
+
+
 def attrs_of(e, leave_out=()):
     parts = []
     attrs = e.dxfattribs()
@@ -77,6 +83,12 @@ def attrs_of(e, leave_out=()):
             continue
         attr = e.DXFATTRIBS.get(k)
         if attr is not None and is_handle_code(attr.code):
+            continue
+        # A value written out that equals the default means the same as
+        # leaving it out (colour 256 is by layer either way).
+        if attr is not None and attr.default is not None and fmt(attrs[k]) == fmt(attr.default):
+            continue
+        if attrs[k] == "" or fmt(attrs[k]) == fmt(NEUTRAL.get((e.dxftype(), k))):
             continue
         parts.append(f"{k}={fmt(attrs[k])}")
     return parts
@@ -165,7 +177,11 @@ def full_entity_lines(e, indent):
 
 def full_report(path):
     info = ezdxf.filemanagement.dxf_file_info(path) if not is_binary(path) else None
-    doc = ezdxf.readfile(path)
+    try:
+        doc = ezdxf.readfile(path)
+    except ezdxf.DXFStructureError:
+        # Damage that ezdxf's recover mode repairs.
+        doc, _ = ezdxf.recover.readfile(path)
     upgraded = info is not None and info.version in ("AC1012", "AC1014")
     # Handles at or after the file's seed were given by ezdxf while reading.
     seed = int(info.handseed, 16) if upgraded and info.handseed else None

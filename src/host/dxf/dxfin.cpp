@@ -47,6 +47,8 @@ struct FieldPlan {
     std::vector<std::int8_t> byCode; // first binding of a code, or -1
     // Dimension styles have their handle in 105: their 5 is a block name.
     bool handleIn105Only = false;
+    // The slot of the common entity fields (AcDbEntity), or 0.
+    std::uint8_t entitySlot = 0;
 };
 
 constexpr int kPlanCodes = 1072;
@@ -382,8 +384,11 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
         }
         plan->bindings.insert(plan->bindings.begin(), b);
     }
-    for (const char* m : bd.markers)
+    for (const char* m : bd.markers) {
         plan->markers.emplace_back(m);
+        if (plan->markers.back() == "AcDbEntity")
+            plan->entitySlot = static_cast<std::uint8_t>(plan->markers.size());
+    }
     m_plans.push_back(std::move(plan));
     return *m_plans.back();
 }
@@ -506,7 +511,22 @@ void Loader::readHeader()
     while (true) {
         t = expect(t.line, "the HEADER section is not closed");
         if (t.code == 0) {
-            if (t.value == "ENDSEC" || endsUnclosedSection(t, "HEADER"))
+            if (t.value == "ENDSEC") {
+                // Some writers end the header early and go on with its
+                // variables: an ENDSEC followed by a variable is stray.
+                Tag after;
+                const bool more = next(after);
+                if (more && after.code == 9) {
+                    m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line)
+                                       + " inside the HEADER section was ignored");
+                    m_tagger.pushBack(after);
+                    continue;
+                }
+                if (more)
+                    m_tagger.pushBack(after);
+                return;
+            }
+            if (endsUnclosedSection(t, "HEADER"))
                 return;
             throw DxfError(t.line, "unexpected '" + std::string(t.value.substr(0, 40)) + "' in the HEADER section");
         }
@@ -808,6 +828,15 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                     break;
                 }
             }
+        // Some writers put the layer, linetype or colour after the next
+        // subclass marker: they are still the entity's.
+        if (!hit && markers && plan.entitySlot != 0 && (slot > plan.entitySlot || unknown)
+            && (t.code == 8 || t.code == 6 || t.code == 62))
+            for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next)
+                if (!m_bindings[k].set && m_bindings[k].slot == plan.entitySlot) {
+                    hit = &m_bindings[k];
+                    break;
+                }
         if (hit)
             assign(*hit, t);
         else
