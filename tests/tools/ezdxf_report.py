@@ -75,6 +75,13 @@ FILE_VARS = {"$ACADVER", "$ACADMAINTVER", "$HANDSEED", "$DWGCODEPAGE", "$LASTSAV
 NEUTRAL = {("STYLE", "width"): 1.0}
 
 
+def same(value, other):
+    try:
+        return other is not None and fmt(value) == fmt(other)
+    except (TypeError, ValueError):
+        return False
+
+
 def attrs_of(e, leave_out=()):
     parts = []
     attrs = e.dxfattribs()
@@ -86,9 +93,9 @@ def attrs_of(e, leave_out=()):
             continue
         # A value written out that equals the default means the same as
         # leaving it out (colour 256 is by layer either way).
-        if attr is not None and attr.default is not None and fmt(attrs[k]) == fmt(attr.default):
+        if attr is not None and attr.default is not None and same(attrs[k], attr.default):
             continue
-        if attrs[k] == "" or fmt(attrs[k]) == fmt(NEUTRAL.get((e.dxftype(), k))):
+        if (isinstance(attrs[k], str) and attrs[k] == "") or same(attrs[k], NEUTRAL.get((e.dxftype(), k))):
             continue
         parts.append(f"{k}={fmt(attrs[k])}")
     return parts

@@ -768,6 +768,9 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
     std::size_t nextMarker = 0;
     bool unknown = false;
     bool gotHandle = false, gotOwner = false;
+    // True from an AcDbEntity marker until the first tag after it that is
+    // read into that subclass.
+    bool entityPartEmpty = false;
     auto& extra = obj.extraTags();
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
@@ -813,6 +816,8 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             if (nextMarker < plan.markers.size() && t.value == plan.markers[nextMarker]) {
                 slot = static_cast<std::uint8_t>(++nextMarker);
                 unknown = false;
+                if (slot == plan.entitySlot)
+                    entityPartEmpty = true;
                 continue;
             }
             extra.push_back(AcDbExtraTag{slot, 100, decode(t)});
@@ -828,15 +833,17 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                     break;
                 }
             }
-        // Some writers put the layer, linetype or colour after the next
-        // subclass marker: they are still the entity's.
-        if (!hit && markers && plan.entitySlot != 0 && (slot > plan.entitySlot || unknown)
-            && (t.code == 8 || t.code == 6 || t.code == 62))
+        // Some writers leave the common subclass empty and put the layer,
+        // linetype and colour after the next subclass marker: they are
+        // still the entity's.
+        if (!hit && entityPartEmpty && (slot > plan.entitySlot || unknown) && (t.code == 8 || t.code == 6 || t.code == 62))
             for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next)
                 if (!m_bindings[k].set && m_bindings[k].slot == plan.entitySlot) {
                     hit = &m_bindings[k];
                     break;
                 }
+        if (slot == plan.entitySlot && !unknown)
+            entityPartEmpty = false;
         if (hit)
             assign(*hit, t);
         else
