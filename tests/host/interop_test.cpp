@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
@@ -303,6 +304,55 @@ INSTANTIATE_TEST_SUITE_P(Files, CorpusTest, ::testing::ValuesIn(kCorpus),
                              std::string n = info.param;
                              for (char& c : n)
                                  if (c == '-')
+                                     c = '_';
+                             return n;
+                         });
+
+// Drawings of another program shipped in Debian (librecad-data, GPL-2):
+// parts libraries and hatch patterns written by dxflib and libdxfrw, R12 to
+// R2007. One file of each folder; misc/a3.dxf ends its header early and
+// opens in recover mode.
+const std::string kSamples[] = {"library/algoritm/alg1.dxf", "library/block/block10.dxf",
+                                "library/elektro/antenna/ant1.dxf", "library/kinetics/kin10.dxf",
+                                "library/misc/a3.dxf", "library/plan/air_water/aw10.dxf",
+                                "library/power_station/ed100.dxf", "library/sheets/A0H.dxf",
+                                "patterns/ansi31.dxf", "patterns/ar-conc.dxf"};
+const std::string kSampleRoot = "/usr/share/librecad/";
+
+class SampleTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override
+    {
+        if (!testutil::haveEzdxf() || !std::filesystem::exists(kSampleRoot + GetParam()))
+            GTEST_SKIP() << "python3-ezdxf or librecad-data is not installed";
+    }
+};
+
+TEST_P(SampleTest, EzdxfReadsTheSameAfterOpenAndSave)
+{
+    const std::string path = kSampleRoot + GetParam();
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
+    std::string notes;
+    for (const std::string& n : db.loadNotes())
+        notes += n + "\n";
+    if (GetParam() == "library/misc/a3.dxf")
+        EXPECT_NE(notes.find("a stray ENDSEC at line 15 inside the HEADER section was ignored"), std::string::npos)
+            << notes;
+    else
+        EXPECT_FALSE(db.isRecovered()) << notes;
+    TempDir out;
+    ASSERT_EQ(db.saveAs(utf8ToWide(out.file("saved.dxf")).c_str()), Acad::eOk);
+    const std::string before = testutil::runPythonTool("ezdxf_report", "--full " + testutil::shellQuote(path));
+    const std::string after = testutil::runPythonTool("ezdxf_report", "--full " + testutil::shellQuote(out.file("saved.dxf")));
+    EXPECT_EQ(before, after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian, SampleTest, ::testing::ValuesIn(kSamples),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string n = info.param;
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
                                      c = '_';
                              return n;
                          });

@@ -76,7 +76,10 @@ NEUTRAL = {("STYLE", "width"): 1.0}
 
 
 def same(value, other):
+    """Equal values; names compare without case, as CAD names do."""
     try:
+        if isinstance(value, str) and isinstance(other, str):
+            return value.upper() == other.upper()
         return other is not None and fmt(value) == fmt(other)
     except (TypeError, ValueError):
         return False
