@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev
-  python3 python3-ezdxf netpbm
+  python3 python3-ezdxf librecad-data netpbm
   libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
 )
 if [ "${CTRLSCH_WITH_CLANG:-0}" = 1 ]; then

@@ -71,10 +71,12 @@ bool openSession(const std::string& drawing, bool noModule)
         dm->newDocument();
     } else {
         std::wstring error;
-        if (!dm->openDocument(utf8ToWide(drawing), error)) {
+        AcApDocument* opened = dm->openDocument(utf8ToWide(drawing), error);
+        if (!opened) {
             std::cerr << wideToUtf8(error) << "\n";
             return false;
         }
+        host::reportRecovery(*opened->database());
     }
     if (!noModule) {
         const char* env = std::getenv("CTRLSCH_MODULE");

@@ -333,6 +333,16 @@ bool readEventLine(std::string& line)
     }
 }
 
+void reportRecovery(const AcDbDatabase& db)
+{
+    if (!db.isRecovered())
+        return;
+    print("\n图形已损坏, 已按恢复模式打开: " + wideToUtf8(db.originalFileName()) + "\n修复了:\n");
+    for (const std::string& note : db.loadNotes())
+        print("  " + note + "\n");
+    print("图形尚未保存; 检查后可用 SAVE 保存修复的图形。\n");
+}
+
 bool quitRequested()
 {
     return g_quit;
@@ -423,7 +433,9 @@ void hostCommand(const std::string& name)
     } else if (name == "OPEN") {
         if (askLine("\n要打开的图形: ", arg) && !arg.empty()) {
             std::wstring err;
-            if (!dm->openDocument(utf8ToWide(arg), err))
+            if (AcApDocument* opened = dm->openDocument(utf8ToWide(arg), err))
+                reportRecovery(*opened->database());
+            else
                 error("无法打开图形: " + wideToUtf8(err));
         }
     } else if (name == "NEW") {

@@ -13,6 +13,8 @@
 
 #include <string>
 
+class AcDbDatabase;
+
 namespace host {
 
 class LineSource {
@@ -67,6 +69,12 @@ bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer);
 // dialogs and message boxes; other lines that arrive meanwhile are reported
 // and skipped. False at the end of input.
 bool readEventLine(std::string& line);
+
+// Tells the user that a drawing just opened was damaged and read in
+// recover mode, with what was repaired, one line each; prints nothing for
+// a drawing read as it was. The drawing stays open and unsaved: the user
+// decides whether to save it.
+void reportRecovery(const AcDbDatabase& db);
 
 // Runs the command loop until QUIT, the end of input or, with stopAtError,
 // the first error: the rest of the line and the lines after it are not

@@ -231,6 +231,7 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
     std::swap(m_header, other.m_header);
     std::swap(m_rawSections, other.m_rawSections);
     std::swap(m_notes, other.m_notes);
+    std::swap(m_recovered, other.m_recovered);
     std::swap(m_fileName, other.m_fileName);
     for (auto& s : m_stubs)
         s.db = this;

@@ -4,6 +4,7 @@
 #include "host/dbtext.h"
 
 #include <algorithm>
+#include <cassert>
 #include <typeinfo>
 #include <cmath>
 
@@ -196,17 +197,39 @@ void AcDbPolyline::describeFields(AcDbDxfFields& f)
     f.normal(210, m_normal);
 }
 
-void AcDbBlockReference::describeFields(AcDbDxfFields& f)
+void AcDbBlockReference::describePlacement(AcDbDxfFields& f)
 {
-    AcDbEntity::describeFields(f);
-    f.subclass("AcDbBlockReference");
     f.blockName(2, *this);
     f.point(10, m_position);
     f.real(41, m_scale.sx, 1.0);
     f.real(42, m_scale.sy, 1.0);
     f.real(43, m_scale.sz, 1.0);
     f.angle(50, m_rotation);
+}
+
+void AcDbBlockReference::describeNormal(AcDbDxfFields& f)
+{
     f.normal(210, m_normal);
+}
+
+void AcDbBlockReference::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbBlockReference");
+    describePlacement(f);
+    describeNormal(f);
+}
+
+void AcDbMInsertBlock::describeFields(AcDbDxfFields& f)
+{
+    AcDbEntity::describeFields(f);
+    f.subclass("AcDbMInsertBlock");
+    describePlacement(f);
+    f.integer(70, m_columns, 1);
+    f.integer(71, m_rows, 1);
+    f.real(44, m_columnSpacing, 0.0);
+    f.real(45, m_rowSpacing, 0.0);
+    describeNormal(f);
 }
 
 void AcDbRawObject::describeFields(AcDbDxfFields&) {}
@@ -435,11 +458,21 @@ Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s)
 
 AcGeMatrix3d AcDbBlockReference::blockTransform() const
 {
+    return transformAt(m_position);
+}
+
+AcGeMatrix3d AcDbBlockReference::copyTransform(long long) const
+{
+    return blockTransform();
+}
+
+AcGeMatrix3d AcDbBlockReference::transformAt(const AcGePoint3d& position) const
+{
     AcGePoint3d base;
     if (!m_block.isNull())
         if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get()))
             base = r->origin();
-    AcGeMatrix3d m = AcGeMatrix3d::translation(m_position.asVector())
+    AcGeMatrix3d m = AcGeMatrix3d::translation(position.asVector())
                    * AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
                    * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz)
                    * AcGeMatrix3d::translation(-base.asVector());
@@ -447,6 +480,101 @@ AcGeMatrix3d AcDbBlockReference::blockTransform() const
     if (!(m_normal.x == 0.0 && m_normal.y == 0.0 && m_normal.z > 0.0))
         m = acgeOcsMatrix(m_normal) * m;
     return m;
+}
+
+// ---------------------------------------------------------------- multiple insert
+
+Acad::ErrorStatus AcDbMInsertBlock::setColumns(int n)
+{
+    if (n < 1 || n > 32767)
+        return Acad::eInvalidInput;
+    m_columns = n;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbMInsertBlock::setRows(int n)
+{
+    if (n < 1 || n > 32767)
+        return Acad::eInvalidInput;
+    m_rows = n;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbMInsertBlock::setColumnSpacing(double d)
+{
+    if (!std::isfinite(d))
+        return Acad::eInvalidInput;
+    m_columnSpacing = d;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbMInsertBlock::setRowSpacing(double d)
+{
+    if (!std::isfinite(d))
+        return Acad::eInvalidInput;
+    m_rowSpacing = d;
+    return Acad::eOk;
+}
+
+long long AcDbMInsertBlock::copyCount() const
+{
+    return static_cast<long long>(std::max(m_columns, 1)) * std::max(m_rows, 1);
+}
+
+AcGeVector3d AcDbMInsertBlock::copyOffset(long long index) const
+{
+    const long long columns = std::max(m_columns, 1);
+    const double u = static_cast<double>(index % columns) * m_columnSpacing;
+    const double v = static_cast<double>(index / columns) * m_rowSpacing;
+    const double c = std::cos(rotation()), s = std::sin(rotation());
+    return AcGeVector3d(u * c - v * s, u * s + v * c, 0.0);
+}
+
+AcGeMatrix3d AcDbMInsertBlock::copyTransform(long long index) const
+{
+    assert(index >= 0 && index < copyCount());
+    return transformAt(position() + copyOffset(index));
+}
+
+Acad::ErrorStatus AcDbMInsertBlock::getGeomExtents(AcDbExtents& ext) const
+{
+    const Acad::ErrorStatus es = AcDbBlockReference::getGeomExtents(ext);
+    if (es != Acad::eOk || copyCount() == 1)
+        return es;
+    // Copies differ from the first by a shift that grows linearly with row
+    // and column: the corner copies bound them all.
+    const AcGeMatrix3d first = blockTransform();
+    const long long columns = std::max(m_columns, 1), last = copyCount() - 1;
+    AcDbExtents all = ext;
+    for (long long corner : {columns - 1, last - (columns - 1), last}) {
+        const AcGeMatrix3d m = copyTransform(corner);
+        const AcGeVector3d shift(m(0, 3) - first(0, 3), m(1, 3) - first(1, 3), m(2, 3) - first(2, 3));
+        all.addPoint(ext.minPoint() + shift);
+        all.addPoint(ext.maxPoint() + shift);
+    }
+    ext = all;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbMInsertBlock::transformBy(const AcGeMatrix3d& m)
+{
+    // The grid's axes turn, scale and mirror with the reference: each
+    // spacing becomes the length of its transformed step measured along the
+    // new axis.
+    const double c0 = std::cos(rotation()), s0 = std::sin(rotation());
+    const AcGeVector3d columnStep(m_columnSpacing * c0, m_columnSpacing * s0, 0.0);
+    const AcGeVector3d rowStep(-m_rowSpacing * s0, m_rowSpacing * c0, 0.0);
+    const Acad::ErrorStatus es = AcDbBlockReference::transformBy(m);
+    if (es != Acad::eOk)
+        return es;
+    auto linear = [&](const AcGeVector3d& v) {
+        return AcGeVector3d(m(0, 0) * v.x + m(0, 1) * v.y, m(1, 0) * v.x + m(1, 1) * v.y, 0.0);
+    };
+    const double c1 = std::cos(rotation()), s1 = std::sin(rotation());
+    const AcGeVector3d column = linear(columnStep), row = linear(rowStep);
+    m_columnSpacing = column.x * c1 + column.y * s1;
+    m_rowSpacing = -row.x * s1 + row.y * c1;
+    return Acad::eOk;
 }
 
 // ---------------------------------------------------------------- polyline

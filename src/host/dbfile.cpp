@@ -138,5 +138,6 @@ Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName)
     }
     m_fileName = utf8ToWide(path);
     m_lastError.clear();
+    m_recovered = false;
     return Acad::eOk;
 }

@@ -534,6 +534,22 @@ public:
     // Block coordinates to world coordinates (base point, scale, rotation,
     // position).
     AcGeMatrix3d blockTransform() const;
+    // How many times the block is shown: 1, or rows times columns of a
+    // multiple insert. Whoever draws, picks or counts references walks
+    // every copy; copy 0 is the one at the position.
+    virtual long long copyCount() const { return 1; }
+    // Block coordinates to world coordinates for one copy (0 <= index <
+    // copyCount()).
+    virtual AcGeMatrix3d copyTransform(long long index) const;
+
+protected:
+    // The fields shared with multiple inserts, from the block name to the
+    // rotation; the extrusion comes last (describeNormal).
+    void describePlacement(AcDbDxfFields& f);
+    void describeNormal(AcDbDxfFields& f);
+    // blockTransform with the block's base point placed at position (given
+    // in the object coordinate system).
+    AcGeMatrix3d transformAt(const AcGePoint3d& position) const;
 
 private:
     AcGePoint3d m_position;
@@ -543,6 +559,41 @@ private:
     double m_rotation = 0.0;
     AcGeVector3d m_normal = AcGeVector3d::kZAxis;
     std::vector<AcDbDxfTags> m_followers;
+};
+
+// A multiple insert (MINSERT): the block repeated in rows and columns. The
+// copy in row r and column c sits c column spacings along the reference's
+// X axis and r row spacings along its Y axis (both turned by the rotation,
+// neither scaled) from the position. Counts below 1 are kept as read and
+// count as 1.
+class AcDbMInsertBlock : public AcDbBlockReference {
+public:
+    AcDbMInsertBlock() = default;
+    AcDbMInsertBlock(const AcGePoint3d& position, AcDbObjectId blockTableRecord)
+        : AcDbBlockReference(position, blockTableRecord) {}
+    ACDB_DECLARE_MEMBERS(AcDbMInsertBlock)
+    void describeFields(AcDbDxfFields& f) override;
+    Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
+    Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
+    long long copyCount() const override;
+    AcGeMatrix3d copyTransform(long long index) const override;
+
+    int columns() const { return m_columns; }
+    int rows() const { return m_rows; }
+    double columnSpacing() const { return m_columnSpacing; }
+    double rowSpacing() const { return m_rowSpacing; }
+    Acad::ErrorStatus setColumns(int n);
+    Acad::ErrorStatus setRows(int n);
+    Acad::ErrorStatus setColumnSpacing(double d);
+    Acad::ErrorStatus setRowSpacing(double d);
+
+private:
+    // The offset of a copy from the position, in the object coordinate system.
+    AcGeVector3d copyOffset(long long index) const;
+    int m_columns = 1;
+    int m_rows = 1;
+    double m_columnSpacing = 0.0;
+    double m_rowSpacing = 0.0;
 };
 
 // An entity kind the host does not model: its common part is read, the rest
@@ -771,6 +822,11 @@ public:
     const std::wstring& lastError() const { return m_lastError; }
     // What the reader repaired while loading (one line each).
     const std::vector<std::string>& loadNotes() const { return m_notes; }
+    // True when the drawing was read in recover mode: its file was damaged
+    // (structure missing or out of place, data dropped or renumbered) and
+    // the reader repaired it; loadNotes() say what was done. The drawing
+    // differs from its file until it is saved (saving clears the mark).
+    bool isRecovered() const { return m_recovered; }
     const std::wstring& originalFileName() const { return m_fileName; }
     // Serial number of the database in this process (part of entity names).
     std::int64_t serial() const { return m_serial; }
@@ -821,6 +877,12 @@ public:
     std::uint64_t nextHandle() const { return m_handseed; }
     void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
     void addNote(std::string note) { m_notes.push_back(std::move(note)); }
+    // A note of damage that was repaired: the drawing is marked recovered.
+    void addRepairNote(std::string note)
+    {
+        m_recovered = true;
+        addNote(std::move(note));
+    }
     void clearNotes() { m_notes.clear(); }
     void swapContents(AcDbDatabase& other);
     void setFileName(std::wstring name) { m_fileName = std::move(name); }
@@ -849,6 +911,7 @@ private:
     std::wstring m_lastError;
     std::wstring m_fileName;
     std::vector<std::string> m_notes;
+    bool m_recovered = false;
 };
 
 // The host-private record behind an id.

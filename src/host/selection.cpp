@@ -222,6 +222,15 @@ const AcDbBlockTableRecord* blockOf(const AcDbBlockReference& ref)
 }
 
 constexpr int kMaxDepth = 16;
+// Copies of one multiple insert that picking and window tests look at; a
+// damaged file's grid of millions is judged by its first copies (and by its
+// box, which covers them all).
+constexpr long long kMaxCopies = 100000;
+
+long long copiesToVisit(const AcDbBlockReference& ref)
+{
+    return std::min(ref.copyCount(), kMaxCopies);
+}
 
 // ---------------------------------------------------------------- geometry
 
@@ -396,11 +405,13 @@ public:
             const AcDbBlockTableRecord* rec = blockOf(*ref);
             if (!rec || depth >= kMaxDepth)
                 return true;
-            const AcGeMatrix3d inner = m ? *m * ref->blockTransform() : ref->blockTransform();
-            for (const AcDbObjectId& id : rec->entityIds())
-                if (const AcDbEntity* sub = liveEntity(id))
-                    if (!entity(*sub, &inner, depth + 1))
-                        return false;
+            for (long long i = 0, n = copiesToVisit(*ref); i < n; ++i) {
+                const AcGeMatrix3d inner = m ? *m * ref->copyTransform(i) : ref->copyTransform(i);
+                for (const AcDbObjectId& id : rec->entityIds())
+                    if (const AcDbEntity* sub = liveEntity(id))
+                        if (!entity(*sub, &inner, depth + 1))
+                            return false;
+            }
             return true;
         }
         // Anything else by its box, when it has one.
@@ -599,16 +610,18 @@ bool hits(const AcDbEntity* e, const AcGePoint3d& p, double tol, int depth)
         const AcDbBlockTableRecord* rec = blockOf(*ref);
         if (!rec || depth >= kMaxDepth)
             return false;
-        const AcGeMatrix3d m = ref->blockTransform();
-        if (std::fabs(m.det()) < 1e-300)
-            return false;
-        AcGePoint3d local = p;
-        local.transformBy(m.inverse());
-        const double s = m.scale() > 0 ? m.scale() : 1.0;
-        for (const AcDbObjectId& id : rec->entityIds())
-            if (const AcDbEntity* sub = liveEntity(id))
-                if (hits(sub, local, tol / s, depth + 1))
-                    return true;
+        for (long long i = 0, n = copiesToVisit(*ref); i < n; ++i) {
+            const AcGeMatrix3d m = ref->copyTransform(i);
+            if (std::fabs(m.det()) < 1e-300)
+                return false;
+            AcGePoint3d local = p;
+            local.transformBy(m.inverse());
+            const double s = m.scale() > 0 ? m.scale() : 1.0;
+            for (const AcDbObjectId& id : rec->entityIds())
+                if (const AcDbEntity* sub = liveEntity(id))
+                    if (hits(sub, local, tol / s, depth + 1))
+                        return true;
+        }
         return false;
     }
     // Texts, points, solids and the rest: their box.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 
 namespace {
@@ -212,6 +213,40 @@ TEST_F(CommandLineTest, EscWhileADialogWaitsIsHandedToIt)
     EXPECT_EQ(line, "@list");
     EXPECT_FALSE(host::readEventLine(line));
     EXPECT_EQ(g_out, "对话框打开时忽略输入: stray text\n^C\n@list\n");
+}
+
+TEST_F(CommandLineTest, OpenReportsWhatRecoverModeRepairedAndWritesNothing)
+{
+    testutil::TempDir dir;
+    AcDbDatabase made;
+    made.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
+    std::string text = made.dxfOut();
+    // The LAYER table's end and the file's end marker are missing.
+    text.erase(text.find("  0\nENDTAB\n", text.find("  2\nLAYER\n")), std::strlen("  0\nENDTAB\n"));
+    text.erase(text.rfind("  0\nEOF\n"));
+    testutil::writeFile(dir.file("damaged.dxf"), text);
+    testutil::writeFile(dir.file("bad.dxf"), text.substr(0, text.find("AcDbLine")));
+    feed({"OPEN " + dir.file("damaged.dxf"), "OPEN " + dir.file("bad.dxf"), "OPEN " + dir.file("damaged.dxf")});
+    EXPECT_EQ(host::runCommandLoop(), 1);
+    const std::string report = "图形已损坏, 已按恢复模式打开: " + dir.file("damaged.dxf")
+                             + "\n修复了:\n  the LAYER table is not closed: its ENDTAB is missing before line ";
+    EXPECT_NE(g_out.find(report), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("  the EOF marker at the end of the file is missing\n图形尚未保存"), std::string::npos) << g_out;
+    // Damage beyond repair is refused with the file and line.
+    EXPECT_NE(g_out.find("无法打开图形: " + dir.file("bad.dxf") + ", line "), std::string::npos) << g_out;
+    // The drawing is open, marked recovered; its file is as it was.
+    ASSERT_EQ(acDocManager->documentCount(), 3);
+    const AcDbDatabase* db = acDocManager->curDocument()->database();
+    EXPECT_TRUE(db->isRecovered());
+    EXPECT_EQ(db->modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(testutil::readFile(dir.file("damaged.dxf")), text);
+    // Saved, it is an ordinary drawing.
+    feed({"SAVE"});
+    host::runCommandLoop();
+    EXPECT_FALSE(acDocManager->curDocument()->database()->isRecovered());
+    AcDbDatabase again(false);
+    ASSERT_EQ(again.readDwgFile(utf8ToWide(dir.file("damaged.dxf")).c_str()), Acad::eOk);
+    EXPECT_FALSE(again.isRecovered());
 }
 
 TEST_F(CommandLineTest, UnbalancedExpressionAtTheEndIsReported)

@@ -309,6 +309,40 @@ TEST_F(DatabaseTest, ExtentsOfEveryEntityKind)
     EXPECT_NEAR(te.minPoint().x + te.maxPoint().x, 0, 1e-9);
 }
 
+TEST_F(DatabaseTest, MultipleInsertsCoverEveryCopyAndKeepTheirGridWhenTransformed)
+{
+    auto* block = new AcDbBlockTableRecord();
+    block->setName("CELL");
+    AcDbObjectId blockId;
+    ASSERT_EQ(db->addBlockTableRecord(blockId, block), Acad::eOk);
+    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
+    AcDbMInsertBlock grid(AcGePoint3d(5, 5, 0), blockId);
+    EXPECT_EQ(grid.setColumns(0), Acad::eInvalidInput);
+    EXPECT_EQ(grid.setRowSpacing(std::nan("")), Acad::eInvalidInput);
+    ASSERT_EQ(grid.setColumns(4), Acad::eOk);
+    ASSERT_EQ(grid.setRows(3), Acad::eOk);
+    grid.setColumnSpacing(10);
+    grid.setRowSpacing(-5);
+    EXPECT_EQ(grid.copyCount(), 12);
+    // Columns reach x = 35, rows down to y = -5; each circle adds 1 around.
+    expectBox(grid, 4, -6, 36, 6);
+
+    // Turned by 90 degrees about the origin and doubled: columns run up by
+    // 20, rows run right by 10.
+    ASSERT_EQ(grid.transformBy(AcGeMatrix3d::scaling(2, 2, 1) * AcGeMatrix3d::rotation(kPi / 2, AcGeVector3d::kZAxis)),
+              Acad::eOk);
+    EXPECT_NEAR(grid.columnSpacing(), 20, 1e-9);
+    EXPECT_NEAR(grid.rowSpacing(), -10, 1e-9);
+    const AcGeMatrix3d last = grid.copyTransform(11);
+    EXPECT_NEAR(last(0, 3), -10 + 20, 1e-9);
+    EXPECT_NEAR(last(1, 3), 10 + 60, 1e-9);
+    // Mirrored in Y: the copies land where the mirror puts them.
+    AcGePoint3d before(grid.copyTransform(11)(0, 3), grid.copyTransform(11)(1, 3), 0);
+    ASSERT_EQ(grid.transformBy(AcGeMatrix3d::scaling(-1, 1, 1)), Acad::eOk);
+    EXPECT_NEAR(grid.copyTransform(11)(0, 3), -before.x, 1e-9);
+    EXPECT_NEAR(grid.copyTransform(11)(1, 3), before.y, 1e-9);
+}
+
 TEST_F(DatabaseTest, TransformsMoveRotateScaleAndMirrorEntities)
 {
     const AcGeMatrix3d mirrorY = AcGeMatrix3d::mirroring(AcGePoint3d(0, 0, 0), AcGePoint3d(0, 1, 0));

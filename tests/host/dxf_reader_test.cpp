@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <unistd.h>
 
 using testutil::TempDir;
@@ -124,9 +126,11 @@ TEST(DxfReaderTest, BadInputNamesTheFileAndLine)
     const std::size_t cut = good.find("AcDbText");
     EXPECT_NE(readError(good.substr(0, cut), "cut.dxf").find("cut.dxf, line "), std::string::npos);
     EXPECT_NE(readError(good.substr(0, cut)).find("unexpected end of file"), std::string::npos);
-    // Truncated right after a section.
-    const std::size_t eof = good.rfind("  0\nEOF");
-    EXPECT_NE(readError(good.substr(0, eof)).find("EOF marker is missing"), std::string::npos);
+    // Truncated between two entities: whether the last one is whole cannot
+    // be told, so this is no repair either.
+    const std::size_t between = good.find("  0\nTEXT\n");
+    EXPECT_NE(readError(good.substr(0, between), "cut.dxf").find("unexpected end of file"), std::string::npos);
+    EXPECT_NE(readError(good.substr(0, between), "cut.dxf").find("cut.dxf, line "), std::string::npos);
     // A group code that is not a number, on line 3.
     EXPECT_NE(readError("  0\nSECTION\nxx\nENTITIES\n").find("bad.dxf, line 3: invalid group code 'xx'"),
               std::string::npos);
@@ -208,6 +212,213 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
     EXPECT_NE(notes.find("application APP1"), std::string::npos) << notes;
     EXPECT_TRUE(again.isAppRegistered("APP1"));
     EXPECT_NE(again.blockRecord("GHOST"), nullptr);
+}
+
+std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
+{
+    std::vector<std::string> out;
+    for (const AcDbObjectId& id : rec->entityIds())
+        out.push_back(id.stub()->object->dxfName());
+    return out;
+}
+
+std::string notesOf(const AcDbDatabase& db)
+{
+    std::string notes;
+    for (const std::string& n : db.loadNotes())
+        notes += n + "\n";
+    return notes;
+}
+
+// Removes the first tag "code\nvalue\n" found after from (at least once).
+void removeTag(std::string& text, const std::string& tag, std::size_t from = 0)
+{
+    const std::size_t at = text.find(tag, from);
+    ASSERT_NE(at, std::string::npos) << tag;
+    text.erase(at, tag.size());
+}
+
+// Damage that recover mode repairs: each kind opens the drawing with
+// everything the file holds, marked recovered, with a note that names what
+// was repaired; saved, it reads back without repairs.
+TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
+{
+    AcDbDatabase made;
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("WIRE");
+    AcDbObjectId layerId;
+    ASSERT_EQ(made.addSymbolTableRecord(layerId, layer), Acad::eOk);
+    auto* block = new AcDbBlockTableRecord();
+    block->setName("SYM");
+    AcDbObjectId blockId;
+    ASSERT_EQ(made.addBlockTableRecord(blockId, block), Acad::eOk);
+    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    line->setLayerName("WIRE");
+    made.modelSpace()->appendAcDbEntity(line);
+    made.modelSpace()->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(5, 5, 0), blockId));
+    const std::string good = made.dxfOut();
+    const std::size_t layerTable = good.find("  0\nTABLE\n  2\nLAYER\n");
+    const std::size_t wireRecord = good.find("  0\nLAYER\n", layerTable);
+    const std::size_t wireEnd = good.find("  0\nENDTAB\n", wireRecord);
+    const std::string wire = good.substr(good.rfind("  0\nLAYER\n", wireEnd), wireEnd - good.rfind("  0\nLAYER\n", wireEnd));
+    ASSERT_NE(wire.find("WIRE"), std::string::npos);
+
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* note;
+    };
+    std::vector<Case> cases;
+    std::string t = good;
+    removeTag(t, "  0\nENDSEC\n", good.find("  2\nTABLES\n"));
+    cases.push_back({"ENDSEC of TABLES missing", t, "the TABLES section is not closed: its ENDSEC is missing before line"});
+    t = good;
+    removeTag(t, "  0\nENDSEC\n", good.find("  2\nENTITIES\n"));
+    cases.push_back({"ENDSEC of ENTITIES missing", t, "the ENTITIES section is not closed"});
+    t = good;
+    removeTag(t, "  0\nENDTAB\n", layerTable);
+    cases.push_back({"ENDTAB of LAYER missing", t, "the LAYER table is not closed: its ENDTAB is missing before line"});
+    t = good;
+    t.erase(t.find(wire), wire.size());
+    t.insert(t.find("  0\nTABLE\n  2\nSTYLE\n"), wire);
+    cases.push_back({"a layer between the tables", t, "a LAYER record at line"});
+    t = good;
+    t.erase(t.find(wire), wire.size());
+    t.insert(t.find("  0\nENDTAB\n", t.find("  0\nTABLE\n  2\nSTYLE\n")), wire);
+    cases.push_back({"a layer in the STYLE table", t, "in the STYLE table was put into the LAYER table"});
+    t = good;
+    removeTag(t, "  0\nENDBLK\n", good.find("  2\nSYM\n", good.find("  2\nBLOCKS\n")));
+    cases.push_back({"ENDBLK of SYM missing", t, "block SYM is not closed: its ENDBLK is missing before line"});
+    t = good.substr(0, good.rfind("  0\nEOF\n"));
+    cases.push_back({"EOF missing", t, "the EOF marker at the end of the file is missing"});
+    t = good;
+    t.insert(t.find("  0\nSECTION\n  2\nBLOCKS\n"), "  0\nENDSEC\n");
+    cases.push_back({"a stray ENDSEC", t, "a stray ENDSEC at line"});
+    t = good;
+    t.insert(t.find("  9\n", t.find("  2\nHEADER\n") + 20), "  0\nENDSEC\n");
+    cases.push_back({"an early ENDSEC in the header", t, "inside the HEADER section was ignored"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AcDbDatabase db(false);
+        ASSERT_EQ(db.readDxfText(c.text, "damaged.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+        EXPECT_TRUE(db.isRecovered());
+        EXPECT_NE(notesOf(db).find(c.note), std::string::npos) << notesOf(db);
+        EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "INSERT"}));
+        ASSERT_NE(db.blockRecord("SYM"), nullptr);
+        EXPECT_EQ(kindsIn(db.blockRecord("SYM")), (std::vector<std::string>{"CIRCLE"}));
+        EXPECT_TRUE(db.table("LAYER")->has("WIRE"));
+        EXPECT_TRUE(db.table("STYLE")->has("Standard"));
+        AcDbDatabase saved(false);
+        ASSERT_EQ(saved.readDxfText(db.dxfOut(), "saved.dxf"), Acad::eOk) << wideToUtf8(saved.lastError());
+        EXPECT_FALSE(saved.isRecovered()) << notesOf(saved);
+        EXPECT_EQ(saved.loadNotes(), std::vector<std::string>{});
+    }
+    AcDbDatabase clean(false);
+    ASSERT_EQ(clean.readDxfText(good, "good.dxf"), Acad::eOk);
+    EXPECT_FALSE(clean.isRecovered());
+}
+
+// Some writers put the common fields after the entity's own subclass
+// marker ("100 AcDbEntity", "100 AcDbMText", "8 layer"): they are still the
+// entity's layer, linetype and colour, and are written where they belong.
+TEST(DxfReaderTest, LayerAndColourAfterTheSubclassMarkerStayTheEntitys)
+{
+    AcDbDatabase made;
+    auto* layer = new AcDbLayerTableRecord();
+    layer->setName("TEXT");
+    AcDbObjectId layerId;
+    ASSERT_EQ(made.addSymbolTableRecord(layerId, layer), Acad::eOk);
+    std::string text = made.dxfOut();
+    const std::string entities = "  0\nMTEXT\n  5\nA0\n100\nAcDbEntity\n100\nAcDbMText\n  8\nTEXT\n 62\n3\n"
+                                 " 10\n1.0\n 20\n2.0\n 30\n0.0\n 40\n2.5\n  1\nnote\n"
+                                 "  0\nLINE\n  5\nA1\n100\nAcDbEntity\n100\nAcDbLine\n  8\nTEXT\n  6\nDASHED\n"
+                                 " 10\n0.0\n 20\n0.0\n 30\n0.0\n 11\n1.0\n 21\n0.0\n 31\n0.0\n";
+    text.insert(text.find("  0\nENDSEC\n", text.find("  2\nENTITIES\n")), entities);
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "late.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    ASSERT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"MTEXT", "LINE"}));
+    auto* mtext = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    auto* line = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[1].stub()->object.get());
+    EXPECT_EQ(mtext->layerName(), "TEXT");
+    EXPECT_EQ(mtext->colorIndex(), 3);
+    EXPECT_EQ(line->layerName(), "TEXT");
+    EXPECT_EQ(line->linetypeName(), "DASHED");
+    const std::string out = db.dxfOut();
+    EXPECT_NE(out.find("100\nAcDbEntity\n  8\nTEXT\n 62\n3\n100\nAcDbMText\n"), std::string::npos);
+    EXPECT_NE(out.find("100\nAcDbEntity\n  8\nTEXT\n  6\nDASHED\n100\nAcDbLine\n"), std::string::npos);
+}
+
+// Older programs' R13 and R14 files name the layout blocks $MODEL_SPACE and
+// $PAPER_SPACE in the block records too, and their entities point to those
+// records: the records are the layouts, not blocks of their own.
+TEST(DxfReaderTest, R14LayoutBlockRecordsKeepTheirEntitiesAndBlocks)
+{
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDwgFile(utf8ToWide(testutil::sourceDir() + "/tests/data/r14-layout-blocks.dxf").c_str()),
+              Acad::eOk)
+        << wideToUtf8(db.lastError());
+    const auto check = [](const AcDbDatabase& d) {
+        EXPECT_EQ(kindsIn(d.modelSpace()), (std::vector<std::string>{"INSERT", "INSERT"}));
+        EXPECT_EQ(kindsIn(d.blockRecord("*Paper_Space")), (std::vector<std::string>{"LINE"}));
+        for (const char* block : {"VALVE", "PUMP"}) {
+            ASSERT_NE(d.blockRecord(block), nullptr) << block;
+            EXPECT_EQ(kindsIn(d.blockRecord(block)), (std::vector<std::string>{"LINE", "CIRCLE"})) << block;
+        }
+        EXPECT_EQ(d.blockRecord("$MODEL_SPACE"), nullptr);
+        EXPECT_EQ(d.table("BLOCK_RECORD")->recordIds().size(), 4u);
+    };
+    check(db);
+    AcDbDatabase again(false);
+    ASSERT_EQ(again.readDxfText(db.dxfOut(), "again.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
+    check(again);
+}
+
+// In R12 files a dimension style's codes 3 to 7 are names (suffixes and
+// arrow blocks), often empty; its handle, when it has one, is 105.
+TEST(DxfReaderTest, OldDimensionStylesReadCodesThreeToSevenAsNames)
+{
+    const std::string text = "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nDIMSTYLE\n 70\n1\n"
+                             "  0\nDIMSTYLE\n  2\nSTANDARD\n 70\n0\n  3\n\n  4\n\n  5\nARROW1\n  6\n\n  7\n\n 40\n1.0\n"
+                             "  0\nENDTAB\n  0\nENDSEC\n"
+                             + std::string(kMinimalR12);
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "dimstyle.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    ASSERT_TRUE(db.table("DIMSTYLE")->has("STANDARD"));
+    const std::string out = db.dxfOut();
+    const std::size_t style = out.find("  2\nSTANDARD\n");
+    ASSERT_NE(style, std::string::npos);
+    EXPECT_NE(out.find("  5\nARROW1\n", style), std::string::npos);
+    // The record got a handle of its own, written as 105.
+    EXPECT_NE(out.rfind("105\n", style), std::string::npos);
+    AcDbDatabase again(false);
+    ASSERT_EQ(again.readDxfText(out, "again.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
+    EXPECT_EQ(again.dxfOut().find("  5\nARROW1\n") != std::string::npos, true);
+}
+
+TEST(DxfReaderTest, EmptyOrBrokenHandlesAreReplacedAndNoted)
+{
+    std::string text = sampleDrawing();
+    // The line's handle emptied, the text's handle not hexadecimal.
+    const std::size_t line = text.find("  0\nLINE\n  5\n");
+    ASSERT_NE(line, std::string::npos);
+    const std::size_t value = line + std::strlen("  0\nLINE\n  5\n");
+    text.replace(value, text.find('\n', value) - value, "");
+    const std::size_t t = text.find("  0\nTEXT\n  5\n");
+    ASSERT_NE(t, std::string::npos);
+    const std::size_t tv = t + std::strlen("  0\nTEXT\n  5\n");
+    text.replace(tv, text.find('\n', tv) - tv, "XYZ!");
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "handles.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "TEXT"}));
+    std::set<std::uint64_t> handles;
+    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+        EXPECT_NE(id.handle(), 0u);
+        handles.insert(id.handle());
+    }
+    EXPECT_EQ(handles.size(), 2u);
+    EXPECT_NE(notesOf(db).find("2 objects with an empty or invalid handle"), std::string::npos) << notesOf(db);
 }
 
 TEST(DxfReaderTest, WrittenRealsReadBackExactly)

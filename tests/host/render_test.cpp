@@ -327,6 +327,31 @@ TEST(RenderSvgTest, BlockReferencesPlaceTheirBlockThroughBasePointScaleRotationA
     expectNear(numbers(arcs[3].attr.at("d")), {-46, -50, 4, 4, 0, 0, 1, -50, -46});
 }
 
+TEST(RenderSvgTest, MultipleInsertsDrawEveryRowAndColumn)
+{
+    AcDbDatabase db;
+    AcDbBlockTableRecord* tick = addBlock(db, "TICK");
+    add(tick, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(2, 0, 0)));
+    // Three columns 10 apart and two rows 20 apart, the grid turned by 90
+    // degrees with the block: columns run up, rows run left.
+    auto* grid = new AcDbMInsertBlock(AcGePoint3d(100, 0, 0), tick->objectId());
+    ASSERT_EQ(grid->setColumns(3), Acad::eOk);
+    ASSERT_EQ(grid->setRows(2), Acad::eOk);
+    ASSERT_EQ(grid->setColumnSpacing(10), Acad::eOk);
+    ASSERT_EQ(grid->setRowSpacing(20), Acad::eOk);
+    grid->setRotation(kPi / 2);
+    add(db.modelSpace(), grid);
+
+    const std::vector<Element> lines = withTag(drawnElements(renderSvg(db)), "line");
+    ASSERT_EQ(lines.size(), 6u);
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < 3; ++column) {
+            const Element& l = lines[static_cast<std::size_t>(row * 3 + column)];
+            const double x = 100 - 20 * row, y = 10 * column;
+            expectNear({l.num("x1"), l.num("y1"), l.num("x2"), l.num("y2")}, {x, y, x, y + 2});
+        }
+}
+
 TEST(RenderSvgTest, UnequalScalesTurnCirclesIntoEllipses)
 {
     AcDbDatabase db;

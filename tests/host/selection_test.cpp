@@ -219,6 +219,31 @@ TEST_F(SelectionTest, BlockReferencesAreSelectedThroughTheirBlocksEntities)
     EXPECT_EQ(window(L"W", 91, 89.9, 110.1, 110.1), Ids{});
 }
 
+TEST_F(SelectionTest, MultipleInsertsAreFoundThroughEveryCopy)
+{
+    // Copies of a short line at x 0, 10 and 20 in rows at y 0 and 20.
+    const AcDbObjectId def = block("DASH", {new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(2, 0, 0))});
+    auto* grid = new AcDbMInsertBlock(AcGePoint3d(0, 0, 0), def);
+    grid->setColumns(3);
+    grid->setRows(2);
+    grid->setColumnSpacing(10);
+    grid->setRowSpacing(20);
+    const AcDbObjectId id = add(grid);
+
+    EXPECT_EQ(window(L"C", 20.5, 19, 21.5, 21), Ids{id}) << "on the last copy";
+    EXPECT_EQ(window(L"C", 4, 9, 6, 11), Ids{}) << "in the box, between the copies";
+    EXPECT_EQ(window(L"W", -1, -1, 23, 21), Ids{id});
+    EXPECT_EQ(window(L"W", -1, -1, 3, 1), Ids{}) << "only the first copy inside";
+    ads_name ss;
+    const double onCopy[3] = {11, 20, 0}, between[3] = {6, 10, 0};
+    ASSERT_EQ(acedSSGet(nullptr, onCopy, nullptr, nullptr, ss), RTNORM);
+    EXPECT_EQ(members(ss), Ids{id});
+    EXPECT_EQ(acedSSGet(nullptr, between, nullptr, nullptr, ss), RTERROR);
+    // It is an INSERT to type filters.
+    RbList inserts(acutBuildList(RTDXF0, L"INSERT", 0));
+    EXPECT_EQ(all(inserts.rb), Ids{id});
+}
+
 TEST_F(SelectionTest, FiltersByTypeNameLayerLinetypeColourAndApplicationData)
 {
     ASSERT_EQ(db->registerApp("IDPOINT"), Acad::eOk);

@@ -45,6 +45,10 @@ struct FieldPlan {
     std::vector<Binding> bindings;
     std::vector<std::string> markers;
     std::vector<std::int8_t> byCode; // first binding of a code, or -1
+    // Dimension styles have their handle in 105: their 5 is a block name.
+    bool handleIn105Only = false;
+    // The slot of the common entity fields (AcDbEntity), or 0.
+    std::uint8_t entitySlot = 0;
 };
 
 constexpr int kPlanCodes = 1072;
@@ -92,6 +96,197 @@ bool isFollower(std::string_view name)
     return name == "ATTRIB" || name == "VERTEX" || name == "SEQEND";
 }
 
+// The name of a block record or block: old files (R13, R14) name the layout
+// blocks $MODEL_SPACE and $PAPER_SPACE; they are the same blocks as
+// *Model_Space and *Paper_Space.
+std::string layoutBlockName(std::string name)
+{
+    std::string folded = name;
+    for (char& c : folded)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (folded == "$MODEL_SPACE")
+        return "*Model_Space";
+    if (folded == "$PAPER_SPACE")
+        return "*Paper_Space";
+    return name;
+}
+
+// An INSERT is a multiple insert when its subclass says so or, in files
+// without subclasses, when it repeats the block in rows or columns.
+bool isMultipleInsert(const std::vector<Tag>& tags)
+{
+    bool markers = false;
+    for (const Tag& t : tags) {
+        if (t.code == 100) {
+            markers = true;
+            if (t.value == "AcDbMInsertBlock")
+                return true;
+        }
+        if (t.code == 1001)
+            break;
+    }
+    if (markers)
+        return false;
+    for (const Tag& t : tags) {
+        if (t.code == 1001)
+            break;
+        double n = 0.0;
+        if ((t.code == 70 || t.code == 71) && parseRealText(t.value, n) && n > 1.0)
+            return true;
+    }
+    return false;
+}
+
+// Where the group codes of an entity kind go in files with subclass
+// markers (R13 on): each subclass with its codes.
+struct OldSubclass {
+    std::string_view marker;
+    std::vector<short> codes;
+};
+
+std::vector<short> withAxes(std::initializer_list<short> codes)
+{
+    std::vector<short> out;
+    for (short c : codes) {
+        out.push_back(c);
+        // Points and directions: X codes bring their Y and Z.
+        if ((c >= 10 && c <= 18) || c == 210) {
+            out.push_back(static_cast<short>(c + 10));
+            out.push_back(static_cast<short>(c + 20));
+        }
+    }
+    return out;
+}
+
+int oldFlags(const std::vector<Tag>& tags)
+{
+    for (const Tag& t : tags) {
+        double v = 0.0;
+        if (t.code == 70 && parseRealText(t.value, v))
+            return static_cast<int>(v);
+    }
+    return 0;
+}
+
+// The subclasses of an entity of an old file that the host keeps as tags;
+// empty for kinds without subclasses of their own (SEQEND) and for kinds
+// the host models or does not know.
+std::vector<OldSubclass> oldSubclassesOf(std::string_view kind, const std::vector<Tag>& tags)
+{
+    const auto text = [] { return withAxes({39, 10, 40, 1, 50, 41, 51, 7, 71, 72, 11, 210}); };
+    if (kind == "ATTDEF")
+        return {{"AcDbText", text()}, {"AcDbAttributeDefinition", {3, 2, 70, 73, 74}}};
+    if (kind == "ATTRIB")
+        return {{"AcDbText", text()}, {"AcDbAttribute", {2, 70, 73, 74}}};
+    if (kind == "DIMENSION") {
+        std::vector<OldSubclass> out{
+            {"AcDbDimension", withAxes({2, 3, 10, 11, 12, 70, 71, 72, 41, 42, 1, 52, 53, 51, 210})}};
+        // The definition points and lengths all go to the kind's subclass:
+        // old files write them for every kind, used or not.
+        const std::vector<short> points = withAxes({13, 14, 15, 16, 40, 50});
+        switch (oldFlags(tags) & 15) {
+        case 0:
+            out.push_back({"AcDbAlignedDimension", points});
+            out.push_back({"AcDbRotatedDimension", {}});
+            break;
+        case 1: out.push_back({"AcDbAlignedDimension", points}); break;
+        case 2: out.push_back({"AcDb2LineAngularDimension", points}); break;
+        case 3: out.push_back({"AcDbDiametricDimension", points}); break;
+        case 4: out.push_back({"AcDbRadialDimension", points}); break;
+        case 5: out.push_back({"AcDb3PointAngularDimension", points}); break;
+        case 6: out.push_back({"AcDbOrdinateDimension", points}); break;
+        default: break;
+        }
+        return out;
+    }
+    if (kind == "POLYLINE") {
+        const int flags = oldFlags(tags);
+        const std::string_view marker = (flags & 8)    ? "AcDb3dPolyline"
+                                        : (flags & 16) ? "AcDbPolygonMesh"
+                                        : (flags & 64) ? "AcDbPolyFaceMesh"
+                                                       : "AcDb2dPolyline";
+        return {{marker, withAxes({66, 10, 39, 70, 40, 41, 71, 72, 73, 74, 75, 210})}};
+    }
+    if (kind == "VERTEX") {
+        const int flags = oldFlags(tags);
+        const std::vector<short> codes = withAxes({10, 40, 41, 42, 70, 50, 71, 72, 73, 74});
+        if ((flags & 128) && !(flags & 64))
+            return {{"AcDbFaceRecord", codes}};
+        const std::string_view marker = (flags & 128)  ? "AcDbPolyFaceMeshVertex"
+                                        : (flags & 32) ? "AcDb3dPolylineVertex"
+                                        : (flags & 64) ? "AcDbPolygonMeshVertex"
+                                                       : "AcDb2dVertex";
+        return {{"AcDbVertex", {}}, {marker, codes}};
+    }
+    if (kind == "TRACE")
+        return {{"AcDbTrace", withAxes({10, 11, 12, 13, 39, 210})}};
+    if (kind == "3DFACE")
+        return {{"AcDbFace", withAxes({10, 11, 12, 13, 70})}};
+    if (kind == "SHAPE")
+        return {{"AcDbShape", withAxes({39, 10, 40, 2, 50, 41, 51, 210})}};
+    if (kind == "VIEWPORT")
+        return {{"AcDbViewport", withAxes({10, 40, 41, 68, 69})}};
+    return {};
+}
+
+// Old files (R12 and before) write entities without subclass markers. The
+// kinds the host keeps as tags get them here, in the order later versions
+// write them, so that the drawing saved as R2010 reads back as the same
+// entities in any program. Codes no subclass claims stay in the first one.
+void addSubclassMarkers(std::vector<Tag>& tags)
+{
+    for (const Tag& t : tags)
+        if (t.code == 100)
+            return;
+    const std::string_view kind = tags.front().value;
+    const std::vector<OldSubclass> subclasses = oldSubclassesOf(kind, tags);
+    if (subclasses.empty() && kind != "SEQEND")
+        return;
+    std::size_t xdata = tags.size();
+    for (std::size_t i = 1; i < tags.size(); ++i)
+        if (tags[i].code == 1001) {
+            xdata = i;
+            break;
+        }
+    const int line = tags.front().line;
+    std::vector<Tag> out{tags.front()};
+    std::vector<bool> placed(tags.size(), false);
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (tags[i].code == 5 || tags[i].code == 330 || tags[i].code == 102) {
+            out.push_back(tags[i]);
+            placed[i] = true;
+        }
+    out.push_back(Tag{100, "AcDbEntity", line});
+    auto claimed = [&](short code) {
+        for (const OldSubclass& sc : subclasses)
+            if (std::find(sc.codes.begin(), sc.codes.end(), code) != sc.codes.end())
+                return true;
+        return false;
+    };
+    static const short kCommon[] = {8, 6, 62, 67, 48, 60, 370, 420, 430, 440, 284, 347};
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (!placed[i] && std::find(std::begin(kCommon), std::end(kCommon), tags[i].code) != std::end(kCommon)) {
+            out.push_back(tags[i]);
+            placed[i] = true;
+        }
+    for (std::size_t k = 0; k < subclasses.size(); ++k) {
+        out.push_back(Tag{100, subclasses[k].marker, line});
+        for (std::size_t i = 1; i < xdata; ++i) {
+            const bool mine = std::find(subclasses[k].codes.begin(), subclasses[k].codes.end(), tags[i].code)
+                           != subclasses[k].codes.end();
+            if (!placed[i] && (mine || (k == 0 && !claimed(static_cast<short>(tags[i].code))))) {
+                out.push_back(tags[i]);
+                placed[i] = true;
+            }
+        }
+    }
+    for (std::size_t i = 1; i < xdata; ++i)
+        if (!placed[i])
+            out.push_back(tags[i]);
+    out.insert(out.end(), tags.begin() + static_cast<std::ptrdiff_t>(xdata), tags.end());
+    tags.swap(out);
+}
+
 struct PendingEntity {
     AcDbStub* stub;
     std::uint64_t owner;
@@ -114,12 +309,28 @@ private:
     void setupEncoding();
     void readRawSection(const std::string& name);
     void readTables();
+    // The table of that name, made (with the extra tags and handle given)
+    // when the file has none yet.
+    AcDbSymbolTable* tableNamed(const std::string& name, std::vector<AcDbExtraTag> extra, std::uint64_t handle);
+    // A table record starting at t, found inside inTable (null: outside
+    // any table); it goes to the table of its kind.
+    void readTableRecord(const Tag& t, AcDbSymbolTable* inTable);
     void readBlocks();
-    void readEntities(std::vector<AcDbStub*>* blockEntities);
+    // Reads entities up to the end of the ENTITIES section or of a block
+    // (whose ENDBLK is put back). False when the block ended without its
+    // ENDBLK (the tag that ended it is put back).
+    bool readEntities(std::vector<AcDbStub*>* blockEntities, const std::string& blockName = {});
     void readObjects();
+    // True when t begins the next section or the end of the file inside a
+    // section: the section lacks its ENDSEC. The repair is noted and t put
+    // back.
+    bool endsUnclosedSection(const Tag& t, const std::string& section);
 
     AcDbStub* makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner);
     void fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner);
+    // The handle a tag gives, or 0 (a new one) when it is empty or not a
+    // handle; such repairs are counted for the load notes.
+    std::uint64_t handleOrZero(const Tag& t);
     void assign(Binding& b, const Tag& t);
     std::size_t readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i);
     std::unique_ptr<AcDbEntity> newEntity(std::string_view name);
@@ -142,6 +353,8 @@ private:
 
     std::vector<Tag> m_buf;
     int m_duplicateHandles = 0;
+    int m_badHandles = 0;
+    int m_firstBadHandleLine = 0;
     std::vector<std::unique_ptr<FieldPlan>> m_plans;
     std::vector<Binding> m_bindings;
     std::string m_lastApp;
@@ -159,6 +372,7 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
     obj.describeFields(bd);
     auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
     plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
+    plan->handleIn105Only = name == "DIMSTYLE";
     char* base = reinterpret_cast<char*>(&obj);
     plan->byCode.assign(kPlanCodes, -1);
     for (std::size_t i = bd.bindings.size(); i-- > 0;) {
@@ -170,8 +384,11 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
         }
         plan->bindings.insert(plan->bindings.begin(), b);
     }
-    for (const char* m : bd.markers)
+    for (const char* m : bd.markers) {
         plan->markers.emplace_back(m);
+        if (plan->markers.back() == "AcDbEntity")
+            plan->entitySlot = static_cast<std::uint8_t>(plan->markers.size());
+    }
     m_plans.push_back(std::move(plan));
     return *m_plans.back();
 }
@@ -234,6 +451,10 @@ void Loader::run()
             sawEof = true;
             break;
         }
+        if (t.value == "ENDSEC") {
+            m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line) + " was ignored");
+            continue;
+        }
         if (t.value != "SECTION")
             throw DxfError(t.line, "expected SECTION, found '" + std::string(t.value.substr(0, 40)) + "'");
         Tag n = expect(t.line, "section name missing");
@@ -250,7 +471,7 @@ void Loader::run()
             setupEncoding();
         } else if (name == "HEADER") {
             // A header after the drawing's settings are known is kept as read.
-            m_db.addNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
+            m_db.addRepairNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
             readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
@@ -266,10 +487,21 @@ void Loader::run()
     }
     if (!sawHeader)
         setupEncoding();
+    // Every section read was complete: only the end marker is missing.
     if (!sawEof)
-        throw DxfError(m_tagger.line(), "unexpected end of file: the EOF marker is missing");
+        m_db.addRepairNote("the EOF marker at the end of the file is missing");
     resolve();
     m_db.undoJournal().setRecording(true);
+}
+
+bool Loader::endsUnclosedSection(const Tag& t, const std::string& section)
+{
+    if (t.code != 0 || (t.value != "SECTION" && t.value != "EOF"))
+        return false;
+    m_db.addRepairNote("the " + section + " section is not closed: its ENDSEC is missing before line "
+                       + std::to_string(t.line));
+    m_tagger.pushBack(t);
+    return true;
 }
 
 void Loader::readHeader()
@@ -279,7 +511,22 @@ void Loader::readHeader()
     while (true) {
         t = expect(t.line, "the HEADER section is not closed");
         if (t.code == 0) {
-            if (t.value == "ENDSEC")
+            if (t.value == "ENDSEC") {
+                // Some writers end the header early and go on with its
+                // variables: an ENDSEC followed by a variable is stray.
+                Tag after;
+                const bool more = next(after);
+                if (more && after.code == 9) {
+                    m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line)
+                                       + " inside the HEADER section was ignored");
+                    m_tagger.pushBack(after);
+                    continue;
+                }
+                if (more)
+                    m_tagger.pushBack(after);
+                return;
+            }
+            if (endsUnclosedSection(t, "HEADER"))
                 return;
             throw DxfError(t.line, "unexpected '" + std::string(t.value.substr(0, 40)) + "' in the HEADER section");
         }
@@ -359,7 +606,7 @@ void Loader::readRawSection(const std::string& name)
     Tag t;
     while (true) {
         t = expect(t.line, ("the " + name + " section is not closed").c_str());
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, name))
             break;
         if (t.code == 0 || records.empty())
             records.emplace_back();
@@ -521,6 +768,9 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
     std::size_t nextMarker = 0;
     bool unknown = false;
     bool gotHandle = false, gotOwner = false;
+    // True from an AcDbEntity marker until the first tag after it that is
+    // read into that subclass.
+    bool entityPartEmpty = false;
     auto& extra = obj.extraTags();
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
@@ -528,8 +778,8 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             i = readXData(obj, tags, i);
             break;
         }
-        if (!gotHandle && (t.code == 5 || t.code == 105) && (slot == 0 || raw)) {
-            handle = parseHandle(t);
+        if (!gotHandle && (t.code == 105 || (t.code == 5 && !plan.handleIn105Only)) && (slot == 0 || raw)) {
+            handle = handleOrZero(t);
             gotHandle = true;
             continue;
         }
@@ -566,6 +816,8 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             if (nextMarker < plan.markers.size() && t.value == plan.markers[nextMarker]) {
                 slot = static_cast<std::uint8_t>(++nextMarker);
                 unknown = false;
+                if (slot == plan.entitySlot)
+                    entityPartEmpty = true;
                 continue;
             }
             extra.push_back(AcDbExtraTag{slot, 100, decode(t)});
@@ -581,11 +833,32 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                     break;
                 }
             }
+        // Some writers leave the common subclass empty and put the layer,
+        // linetype and colour after the next subclass marker: they are
+        // still the entity's.
+        if (!hit && entityPartEmpty && (slot > plan.entitySlot || unknown) && (t.code == 8 || t.code == 6 || t.code == 62))
+            for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next)
+                if (!m_bindings[k].set && m_bindings[k].slot == plan.entitySlot) {
+                    hit = &m_bindings[k];
+                    break;
+                }
+        if (slot == plan.entitySlot && !unknown)
+            entityPartEmpty = false;
         if (hit)
             assign(*hit, t);
         else
             extra.push_back(AcDbExtraTag{markers ? slot : lastSlot, static_cast<short>(t.code), decode(t)});
     }
+}
+
+std::uint64_t Loader::handleOrZero(const Tag& t)
+{
+    std::uint64_t h = 0;
+    if (tryParseHandle(t.value, h) && h != 0)
+        return h;
+    if (m_badHandles++ == 0)
+        m_firstBadHandleLine = t.line;
+    return 0;
 }
 
 AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner)
@@ -634,6 +907,13 @@ void Loader::attachFollower(const std::vector<Tag>& tags)
         }
     }
     for (std::size_t i = 0; i < tags.size(); ++i) {
+        std::uint64_t h = 0;
+        if (tags[i].code == 5 && !(tryParseHandle(tags[i].value, h) && h != 0)) {
+            handleOrZero(tags[i]);
+            out.push_back(AcDbDxfTag{5, formatHandle(m_db.nextHandle())});
+            m_db.noteHandle(m_db.nextHandle());
+            continue;
+        }
         out.push_back(AcDbDxfTag{static_cast<short>(tags[i].code), decode(tags[i])});
         if (i == 0 && !hasHandle) {
             // Followers of old files get a handle and their owner.
@@ -722,7 +1002,7 @@ void Loader::convertHeavyPolyline(AcDbStub* stub)
     m_db.addNote("a 2D POLYLINE was read as a lightweight polyline");
 }
 
-void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
+bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::string& blockName)
 {
     Tag t;
     m_lastEntity = nullptr;
@@ -734,26 +1014,41 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
             finishEntity();
             if (blockEntities)
                 m_tagger.pushBack(t);
-            return;
+            return true;
         }
-        if (t.value == "ENDSEC" || t.value == "EOF" || t.value == "SECTION")
-            throw DxfError(t.line, std::string("unexpected ") + std::string(t.value) + (blockEntities ? " inside a block" : ""));
+        if (blockEntities
+            && (t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF" || t.value == "BLOCK")) {
+            // What follows a block without its end: the block ends here.
+            finishEntity();
+            m_db.addRepairNote("block " + blockName + " is not closed: its ENDBLK is missing before line "
+                               + std::to_string(t.line));
+            m_tagger.pushBack(t);
+            return false;
+        }
+        if (endsUnclosedSection(t, "ENTITIES")) {
+            finishEntity();
+            return true;
+        }
         readObjectTags(t, m_buf);
+        addSubclassMarkers(m_buf);
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
-            m_db.addNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+            m_db.addRepairNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line)
+                               + " was dropped");
             continue;
         }
         if (isFollower(t.value)) {
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
             else
-                m_db.addNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+                m_db.addRepairNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line)
+                                   + " was dropped");
             continue;
         }
         finishEntity();
-        std::unique_ptr<AcDbEntity> ent = newEntity(t.value);
+        std::unique_ptr<AcDbEntity> ent
+            = t.value == "INSERT" && isMultipleInsert(m_buf) ? std::make_unique<AcDbMInsertBlock>() : newEntity(t.value);
         const bool isInsert = t.value == "INSERT";
         std::uint64_t owner = 0;
         AcDbStub* s = makeObject(std::move(ent), m_buf, &owner);
@@ -773,13 +1068,75 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
     }
 }
 
+AcDbSymbolTable* Loader::tableNamed(const std::string& name, std::vector<AcDbExtraTag> extra, std::uint64_t handle)
+{
+    if (AcDbSymbolTable* table = m_db.table(name))
+        return table;
+    auto obj = std::make_unique<AcDbSymbolTable>(name);
+    obj->extraTags() = std::move(extra);
+    if (handle != 0 && m_db.stubForHandle(handle)) {
+        ++m_duplicateHandles;
+        handle = 0;
+    }
+    AcDbStub* s = m_db.newStub(std::move(obj), handle);
+    m_db.tableIdsForHost().push_back(AcDbObjectId(s));
+    return static_cast<AcDbSymbolTable*>(s->object.get());
+}
+
+void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
+{
+    const std::string kind(t.value);
+    readObjectTags(t, m_buf);
+    static const char* const kKinds[] = {"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS", "APPID", "DIMSTYLE",
+                                         "BLOCK_RECORD"};
+    bool known = false;
+    for (const char* k : kKinds)
+        known = known || kind == k;
+    const std::string where = inTable ? " in the " + inTable->tableName() + " table" : " outside the tables";
+    if (!known) {
+        m_db.addRepairNote("a " + kind.substr(0, 40) + " at line " + std::to_string(t.line) + where + " was dropped");
+        return;
+    }
+    // A record goes to the table of its kind, wherever the file put it.
+    AcDbSymbolTable* table = tableNamed(kind, {}, 0);
+    if (table != inTable)
+        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line) + where
+                           + " was put into the " + kind + " table");
+    std::unique_ptr<AcDbSymbolTableRecord> rec;
+    if (kind == "LAYER")
+        rec = std::make_unique<AcDbLayerTableRecord>();
+    else if (kind == "LTYPE")
+        rec = std::make_unique<AcDbLinetypeTableRecord>();
+    else if (kind == "BLOCK_RECORD")
+        rec = std::make_unique<AcDbBlockTableRecord>();
+    else
+        rec = std::make_unique<AcDbSymbolTableRecord>(kind, acdbRecordMarkerOf(kind));
+    AcDbSymbolTableRecord* r = rec.get();
+    AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
+    s->owner = table->stub();
+    if (kind == "BLOCK_RECORD")
+        r->setName(layoutBlockName(r->name()));
+    if (r->name().empty() || table->has(r->name())) {
+        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line)
+                           + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
+                           + " was dropped");
+        s->inDatabase = false;
+        return;
+    }
+    table->addRecordId(AcDbObjectId(s), r->name());
+}
+
 void Loader::readTables()
 {
     Tag t;
     while (true) {
         t = expect(t.line, "the TABLES section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "TABLES"))
             return;
+        if (t.code == 0 && t.value != "TABLE" && t.value != "ENDTAB") {
+            readTableRecord(t, nullptr);
+            continue;
+        }
         if (t.code != 0 || t.value != "TABLE")
             throw DxfError(t.line, "expected TABLE, found '" + std::string(t.value.substr(0, 40)) + "'");
         readObjectTags(t, m_buf);
@@ -792,7 +1149,7 @@ void Loader::readTables()
             if (x.code == 2 && name.empty())
                 name = decode(x);
             else if ((x.code == 5 || x.code == 105) && handle == 0)
-                handle = parseHandle(x);
+                handle = handleOrZero(x);
             else if (x.code == 330 && slot == 0)
                 continue;
             else if (x.code == 100 && x.value == "AcDbSymbolTable")
@@ -804,20 +1161,9 @@ void Loader::readTables()
         }
         if (name.empty())
             throw DxfError(t.line, "a table without a name");
-        AcDbSymbolTable* table = m_db.table(name);
-        if (!table) {
-            auto obj = std::make_unique<AcDbSymbolTable>(name);
-            obj->extraTags() = std::move(extra);
-            if (handle != 0 && m_db.stubForHandle(handle)) {
-                ++m_duplicateHandles;
-                handle = 0;
-            }
-            AcDbStub* s = m_db.newStub(std::move(obj), handle);
-            m_db.tableIdsForHost().push_back(AcDbObjectId(s));
-            table = static_cast<AcDbSymbolTable*>(s->object.get());
-        } else {
-            m_db.addNote("table " + name + " appears twice; its records were merged");
-        }
+        if (m_db.table(name))
+            m_db.addRepairNote("table " + name + " appears twice; its records were merged");
+        AcDbSymbolTable* table = tableNamed(name, std::move(extra), handle);
         while (true) {
             t = expect(t.line, ("the " + name + " table is not closed").c_str());
             if (t.code != 0)
@@ -826,29 +1172,14 @@ void Loader::readTables()
                 readObjectTags(t, m_buf);
                 break;
             }
-            if (t.value == "ENDSEC" || t.value == "EOF")
-                throw DxfError(t.line, "the " + name + " table is not closed");
-            readObjectTags(t, m_buf);
-            std::unique_ptr<AcDbSymbolTableRecord> rec;
-            if (name == "LAYER")
-                rec = std::make_unique<AcDbLayerTableRecord>();
-            else if (name == "LTYPE")
-                rec = std::make_unique<AcDbLinetypeTableRecord>();
-            else if (name == "BLOCK_RECORD")
-                rec = std::make_unique<AcDbBlockTableRecord>();
-            else
-                rec = std::make_unique<AcDbSymbolTableRecord>(name, acdbRecordMarkerOf(name));
-            AcDbSymbolTableRecord* r = rec.get();
-            AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
-            s->owner = table->stub();
-            if (r->name().empty() || table->has(r->name())) {
-                m_db.addNote("a " + name + " record at line " + std::to_string(t.line)
-                             + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
-                             + " was dropped");
-                s->inDatabase = false;
-                continue;
+            if (t.value == "TABLE" || t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF") {
+                // The next table or section begins: this one lacks its end.
+                m_db.addRepairNote("the " + name + " table is not closed: its ENDTAB is missing before line "
+                                   + std::to_string(t.line));
+                m_tagger.pushBack(t);
+                break;
             }
-            table->addRecordId(AcDbObjectId(s), r->name());
+            readTableRecord(t, table);
         }
     }
 }
@@ -858,7 +1189,7 @@ void Loader::readBlocks()
     Tag t;
     while (true) {
         t = expect(t.line, "the BLOCKS section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "BLOCKS"))
             return;
         if (t.code != 0 || t.value != "BLOCK")
             throw DxfError(t.line, "expected BLOCK, found '" + std::string(t.value.substr(0, 40)) + "'");
@@ -867,29 +1198,22 @@ void Loader::readBlocks()
         auto beginObj = std::make_unique<AcDbBlockBegin>();
         AcDbBlockBegin* begin = beginObj.get();
         AcDbStub* bs = makeObject(std::move(beginObj), m_buf, nullptr);
-        std::vector<AcDbStub*> entities;
-        readEntities(&entities);
-        t = expect(t.line, "a block is not closed");
-        readObjectTags(t, m_buf);
-        AcDbStub* es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
-
-        // Old files name the layout blocks $MODEL_SPACE and $PAPER_SPACE.
-        std::string name = begin->name;
-        std::string folded = name;
-        for (char& c : folded)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (folded == "$MODEL_SPACE")
-            name = "*Model_Space";
-        else if (folded == "$PAPER_SPACE")
-            name = "*Paper_Space";
+        const std::string name = layoutBlockName(begin->name);
         if (name.empty())
             throw DxfError(blockLine, "a block without a name");
-        AcDbSymbolTable* table = m_db.table("BLOCK_RECORD");
-        if (!table) {
-            AcDbStub* ts = m_db.newStub(std::make_unique<AcDbSymbolTable>("BLOCK_RECORD"));
-            m_db.tableIdsForHost().push_back(AcDbObjectId(ts));
-            table = static_cast<AcDbSymbolTable*>(ts->object.get());
+        std::vector<AcDbStub*> entities;
+        AcDbStub* es = nullptr;
+        if (readEntities(&entities, name)) {
+            t = expect(t.line, "a block is not closed");
+            readObjectTags(t, m_buf);
+            es = makeObject(std::make_unique<AcDbBlockEnd>(), m_buf, nullptr);
+        } else {
+            std::vector<Tag> endTags{Tag{0, "ENDBLK", blockLine}};
+            es = makeObject(std::make_unique<AcDbBlockEnd>(), endTags, nullptr);
+            static_cast<AcDbEntity*>(es->object.get())->setLayerName(begin->layerName());
         }
+
+        AcDbSymbolTable* table = tableNamed("BLOCK_RECORD", {}, 0);
         AcDbBlockTableRecord* rec = m_db.blockRecord(name);
         if (!rec) {
             auto r = std::make_unique<AcDbBlockTableRecord>();
@@ -900,7 +1224,8 @@ void Loader::readBlocks()
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
-            m_db.addNote("block " + name + " at line " + std::to_string(blockLine) + " is defined twice; the second definition was dropped");
+            m_db.addRepairNote("block " + name + " at line " + std::to_string(blockLine)
+                               + " is defined twice; the second definition was dropped");
             bs->inDatabase = es->inDatabase = false;
             for (AcDbStub* e : entities)
                 e->inDatabase = false;
@@ -925,12 +1250,10 @@ void Loader::readObjects()
     Tag t;
     while (true) {
         t = expect(t.line, "the OBJECTS section is not closed");
-        if (t.code == 0 && t.value == "ENDSEC")
+        if ((t.code == 0 && t.value == "ENDSEC") || endsUnclosedSection(t, "OBJECTS"))
             return;
         if (t.code != 0)
             throw DxfError(t.line, "expected an object, found group code " + std::to_string(t.code));
-        if (t.value == "EOF" || t.value == "SECTION")
-            throw DxfError(t.line, "the OBJECTS section is not closed");
         readObjectTags(t, m_buf);
         AcDbStub* s = makeObject(std::make_unique<AcDbRawObject>(std::string(t.value)), m_buf, nullptr);
         m_db.objectIdsForHost().push_back(AcDbObjectId(s));
@@ -941,7 +1264,10 @@ void Loader::resolve()
 {
     m_db.repairStructure();
     if (m_duplicateHandles)
-        m_db.addNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+        m_db.addRepairNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+    if (m_badHandles)
+        m_db.addRepairNote(std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
+                     + std::to_string(m_firstBadHandleLine) + ") got new handles");
 
     AcDbBlockTableRecord* ms = m_db.modelSpace();
     AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
@@ -971,7 +1297,7 @@ void Loader::resolve()
         AcDbBlockTableRecord* rec = m_db.blockRecord(name);
         if (!rec) {
             if (name.empty()) {
-                m_db.addNote("a block reference without a block name was dropped");
+                m_db.addRepairNote("a block reference without a block name was dropped");
                 s->object->setErasedFlag(true);
                 continue;
             }
@@ -979,7 +1305,7 @@ void Loader::resolve()
             rec->setName(name);
             AcDbObjectId id;
             m_db.addBlockTableRecord(id, rec);
-            m_db.addNote("block " + name + " was referenced but not defined; an empty definition was added");
+            m_db.addRepairNote("block " + name + " was referenced but not defined; an empty definition was added");
         }
         ref->setBlockTableRecord(rec->objectId());
     }

@@ -289,6 +289,13 @@ private:
     // visits, up to kMaxVisits; a block that contains itself counts as
     // kMaxVisits.
     long expansionCost(const AcDbBlockTableRecord& block, int depth = 0);
+    // The cost of every copy of a reference whose block costs blockCost,
+    // up to kMaxVisits.
+    static long referenceCost(const AcDbBlockReference& ref, long blockCost)
+    {
+        const long long copies = ref.copyCount();
+        return blockCost > 0 && copies > kMaxVisits / blockCost ? kMaxVisits : static_cast<long>(copies * blockCost);
+    }
     void drawEntities(const AcDbBlockTableRecord& block, const Context& ctx);
     void drawEntity(AcDbEntity& e, const Context& ctx);
     void drawInsert(AcDbBlockReference& ref, const Context& ctx, const std::string& layer, int color);
@@ -392,7 +399,7 @@ long SvgWriter::expansionCost(const AcDbBlockTableRecord& block, int depth)
         ++n;
         if (auto* ref = dynamic_cast<AcDbBlockReference*>(e))
             if (const auto* inner = liveObject<AcDbBlockTableRecord>(ref->blockTableRecord()))
-                n += expansionCost(*inner, depth + 1);
+                n += referenceCost(*ref, expansionCost(*inner, depth + 1));
     }
     return m_costs[&block] = std::min(n, kMaxVisits);
 }
@@ -443,12 +450,16 @@ void SvgWriter::drawInsert(AcDbBlockReference& ref, const Context& ctx, const st
         || std::find(m_expanding.begin(), m_expanding.end(), block) != m_expanding.end())
         return;
     Context inner;
-    inner.toWorld = ctx.toWorld * ref.blockTransform();
     inner.blockColor = color;
     inner.blockLayer = layer;
     inner.depth = ctx.depth + 1;
     m_expanding.push_back(block);
-    drawEntities(*block, inner);
+    // Every copy of a multiple insert, within the drawing's work limit.
+    const long long copies = ref.copyCount();
+    for (long long i = 0; i < copies && m_visits < kMaxVisits; ++i) {
+        inner.toWorld = ctx.toWorld * ref.copyTransform(i);
+        drawEntities(*block, inner);
+    }
     m_expanding.pop_back();
 }
 
@@ -697,7 +708,7 @@ std::string SvgWriter::render()
             // what is drawn is left out of the view's extents.
             if (auto* ref = dynamic_cast<AcDbBlockReference*>(e)) {
                 const auto* block = liveObject<AcDbBlockTableRecord>(ref->blockTableRecord());
-                if (!block || expansionCost(*block) >= kMaxVisits)
+                if (!block || referenceCost(*ref, expansionCost(*block)) >= kMaxVisits)
                     continue;
             }
             AcDbExtents sub;
