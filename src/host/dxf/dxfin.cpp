@@ -217,8 +217,6 @@ void Loader::run()
 {
     if (m_text.empty())
         throw DxfError(0, "the file is empty");
-    if (m_text.size() >= 18 && m_text.substr(0, 18) == "AutoCAD Binary DXF")
-        throw DxfError(1, "binary DXF files cannot be read; save the drawing as ASCII DXF");
     if (m_text.size() >= 4 && m_text.substr(0, 3) == "AC1")
         throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
     m_db.undoJournal().setRecording(false);
@@ -250,7 +248,7 @@ void Loader::run()
             setupEncoding();
         } else if (name == "HEADER") {
             // A header after the drawing's settings are known is kept as read.
-            m_db.addNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
+            m_db.addNote("a second HEADER section at " + m_tagger.position(t.line) + " was kept apart");
             readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
@@ -268,6 +266,8 @@ void Loader::run()
         setupEncoding();
     if (!sawEof)
         throw DxfError(m_tagger.line(), "unexpected end of file: the EOF marker is missing");
+    for (const std::string& note : m_tagger.repairNotes())
+        m_db.addNote(note);
     resolve();
     m_db.undoJournal().setRecording(true);
 }
@@ -742,14 +742,14 @@ void Loader::readEntities(std::vector<AcDbStub*>* blockEntities)
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
-            m_db.addNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+            m_db.addNote("a misplaced " + std::string(t.value) + " at " + m_tagger.position(t.line) + " was dropped");
             continue;
         }
         if (isFollower(t.value)) {
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
             else
-                m_db.addNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line) + " was dropped");
+                m_db.addNote("a stray " + std::string(t.value) + " at " + m_tagger.position(t.line) + " was dropped");
             continue;
         }
         finishEntity();
@@ -842,7 +842,7 @@ void Loader::readTables()
             AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
             s->owner = table->stub();
             if (r->name().empty() || table->has(r->name())) {
-                m_db.addNote("a " + name + " record at line " + std::to_string(t.line)
+                m_db.addNote("a " + name + " record at " + m_tagger.position(t.line)
                              + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
                              + " was dropped");
                 s->inDatabase = false;
@@ -900,7 +900,7 @@ void Loader::readBlocks()
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
-            m_db.addNote("block " + name + " at line " + std::to_string(blockLine) + " is defined twice; the second definition was dropped");
+            m_db.addNote("block " + name + " at " + m_tagger.position(blockLine) + " is defined twice; the second definition was dropped");
             bs->inDatabase = es->inDatabase = false;
             for (AcDbStub* e : entities)
                 e->inDatabase = false;

@@ -9,8 +9,9 @@
 
 namespace dxf {
 
-// Fills an empty database from DXF text. Throws DxfError (with the line)
-// on damage that cannot be repaired; repairs are noted in loadNotes().
+// Fills an empty database from DXF text or binary DXF. Throws DxfError
+// (with the line, or the byte offset of a binary file) on damage that
+// cannot be repaired; repairs are noted in loadNotes().
 void readDatabase(AcDbDatabase& db, std::string_view text);
 
 std::string writeDatabase(const AcDbDatabase& db);
