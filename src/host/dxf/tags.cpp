@@ -123,6 +123,60 @@ bool isHexPairs(std::string_view s)
     return true;
 }
 
+// Quick acceptance of the values files are mostly made of: true means
+// right, false "look closer".
+bool plainText(std::string_view v)
+{
+    for (char c : v)
+        if (c == '\0' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
+bool isDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// [-]digits[.digits], fewer than 300 digits: a finite real.
+bool plainReal(std::string_view v)
+{
+    const char* p = v.data();
+    const char* end = p + v.size();
+    if (p < end && *p == '-')
+        ++p;
+    const char* first = p;
+    bool any = false;
+    while (p < end && isDigit(*p)) {
+        ++p;
+        any = true;
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && isDigit(*p)) {
+            ++p;
+            any = true;
+        }
+    }
+    return any && p == end && p - first < 300;
+}
+
+// Blanks (integers are often right-aligned), a sign when allowed, then
+// 1 to maxDigits digits.
+bool plainInteger(std::string_view v, std::ptrdiff_t maxDigits, bool sign)
+{
+    const char* p = v.data();
+    const char* end = p + v.size();
+    while (p < end && *p == ' ')
+        ++p;
+    if (sign && p < end && *p == '-')
+        ++p;
+    const char* first = p;
+    while (p < end && isDigit(*p))
+        ++p;
+    return p == end && p > first && p - first <= maxDigits;
+}
+
 } // namespace
 
 ValueKind valueKindOf(int code)
@@ -255,17 +309,33 @@ void Tagger::check(Tag& t)
                                    + std::to_string(kMinGroupCode) + " to " + std::to_string(kMaxGroupCode) + ")");
     const ValueKind kind = valueKindOf(t.code);
     const bool headerName = m_headerNames.isName(t.code, t.value);
-    // Most values are right: the common kinds are checked without building
-    // a message.
-    if (kind == ValueKind::Text) {
-        const std::string_view v = t.value;
-        if (!std::memchr(v.data(), '\0', v.size()) && !std::memchr(v.data(), '\r', v.size())
-            && (!m_binary || !std::memchr(v.data(), '\n', v.size())) && (!headerName || (!v.empty() && v[0] == '$')))
+    // Most values are plainly right and pass at a glance.
+    switch (kind) {
+    case ValueKind::Text:
+        if (plainText(t.value) && (!headerName || (!t.value.empty() && t.value[0] == '$')))
             return;
-    } else if (kind == ValueKind::Real) {
-        double d;
-        if (parseRealText(t.value, d))
+        break;
+    case ValueKind::Real:
+        if (plainReal(t.value))
             return;
+        break;
+    case ValueKind::Int16:
+        if (plainInteger(t.value, 4, true))
+            return;
+        break;
+    case ValueKind::Int32:
+        if (plainInteger(t.value, 9, true))
+            return;
+        break;
+    case ValueKind::Int64:
+        if (plainInteger(t.value, 18, true))
+            return;
+        break;
+    case ValueKind::Bool:
+        if (plainInteger(t.value, 2, false))
+            return;
+        break;
+    default: break;
     }
     std::string why = valueProblem(t.code, t.value);
     if (why.empty() && headerName)
