@@ -127,8 +127,27 @@ bool isHexPairs(std::string_view s)
 // right, false "look closer".
 bool plainText(std::string_view v)
 {
+    const char* p = v.data();
+    std::size_t n = v.size();
+    // Eight bytes at a time while none is below 14.
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        if ((x - 0x0E0E0E0E0E0E0E0Eull) & ~x & 0x8080808080808080ull)
+            break;
+    }
+    for (; n > 0; ++p, --n)
+        if (static_cast<unsigned char>(*p) <= '\r' && (*p == '\0' || *p == '\r' || *p == '\n'))
+            return false;
+    return true;
+}
+
+bool plainHandle(std::string_view v)
+{
+    if (v.empty() || v.size() > 16)
+        return false;
     for (char c : v)
-        if (c == '\0' || c == '\r' || c == '\n')
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
             return false;
     return true;
 }
@@ -136,29 +155,6 @@ bool plainText(std::string_view v)
 bool isDigit(char c)
 {
     return static_cast<unsigned char>(c - '0') < 10;
-}
-
-// [-]digits[.digits], fewer than 300 digits: a finite real.
-bool plainReal(std::string_view v)
-{
-    const char* p = v.data();
-    const char* end = p + v.size();
-    if (p < end && *p == '-')
-        ++p;
-    const char* first = p;
-    bool any = false;
-    while (p < end && isDigit(*p)) {
-        ++p;
-        any = true;
-    }
-    if (p < end && *p == '.') {
-        ++p;
-        while (p < end && isDigit(*p)) {
-            ++p;
-            any = true;
-        }
-    }
-    return any && p == end && p - first < 300;
 }
 
 // Blanks (integers are often right-aligned), a sign when allowed, then
@@ -289,54 +285,41 @@ std::string_view Tagger::keep(std::string_view s)
     return m_arena->keep(s);
 }
 
-bool Tagger::next(Tag& tag)
+void Tagger::check(Tag& t)
 {
-    if (m_hasPending) {
-        m_hasPending = false;
-        tag = m_pending;
-        return true;
+    // Most values are plainly right and pass at a glance; the rest are
+    // looked at closely.
+    const bool headerName = m_headerNames.isName(t.code, t.value);
+    if (t.code >= 0 && t.code <= kMaxGroupCode) {
+        const ValueKind kind = kKinds.kind[t.code];
+        if (kind == ValueKind::Real) {
+            // Read once: the typed level takes the number from the tag.
+            if (parseRealText(t.value, t.real))
+                return;
+        } else if (kind == ValueKind::Text) {
+            if (plainText(t.value) && (!headerName || (!t.value.empty() && t.value[0] == '$')))
+                return;
+        } else if (kind == ValueKind::Handle) {
+            if (plainHandle(t.value))
+                return;
+        } else if (kind != ValueKind::Binary) {
+            const std::ptrdiff_t digits = kind == ValueKind::Int16   ? 4
+                                          : kind == ValueKind::Int32 ? 9
+                                          : kind == ValueKind::Int64 ? 18
+                                                                     : 2;
+            if (plainInteger(t.value, digits, kind != ValueKind::Bool))
+                return;
+        }
     }
-    if (!(m_binary ? nextBinary(tag) : nextText(tag)))
-        return false;
-    check(tag);
-    return true;
+    checkClosely(t, headerName);
 }
 
-void Tagger::check(Tag& t)
+void Tagger::checkClosely(Tag& t, bool headerName)
 {
     if (!isGroupCode(t.code))
         throw DxfError(t.line, "group code " + std::to_string(t.code) + " is not a DXF group code (they run from "
                                    + std::to_string(kMinGroupCode) + " to " + std::to_string(kMaxGroupCode) + ")");
     const ValueKind kind = valueKindOf(t.code);
-    const bool headerName = m_headerNames.isName(t.code, t.value);
-    // Most values are plainly right and pass at a glance.
-    switch (kind) {
-    case ValueKind::Text:
-        if (plainText(t.value) && (!headerName || (!t.value.empty() && t.value[0] == '$')))
-            return;
-        break;
-    case ValueKind::Real:
-        if (plainReal(t.value))
-            return;
-        break;
-    case ValueKind::Int16:
-        if (plainInteger(t.value, 4, true))
-            return;
-        break;
-    case ValueKind::Int32:
-        if (plainInteger(t.value, 9, true))
-            return;
-        break;
-    case ValueKind::Int64:
-        if (plainInteger(t.value, 18, true))
-            return;
-        break;
-    case ValueKind::Bool:
-        if (plainInteger(t.value, 2, false))
-            return;
-        break;
-    default: break;
-    }
     std::string why = valueProblem(t.code, t.value);
     if (why.empty() && headerName)
         why = headerNameProblem(t.value);
@@ -450,6 +433,7 @@ bool Tagger::nextBinary(Tag& tag)
         m_scratch.clear();
         appendReal(m_scratch, v);
         value = keep(m_scratch);
+        tag.real = v;
         break;
     }
     case ValueKind::Int16:
@@ -631,6 +615,8 @@ bool fastReal(const char* p, const char* end, double& out)
 
 bool parseRealText(std::string_view s, double& v)
 {
+    if (fastReal(s.data(), s.data() + s.size(), v))
+        return true;
     s = trimmedBlanks(s);
     if (s.empty())
         return false;
@@ -644,6 +630,8 @@ bool parseRealText(std::string_view s, double& v)
 
 double parseReal(const Tag& t)
 {
+    if (std::isfinite(t.real))
+        return t.real;
     double v = 0.0;
     if (!parseRealText(t.value, v))
         throw DxfError(t.line, "group code " + std::to_string(t.code) + ": '" + std::string(t.value.substr(0, 40))
@@ -777,11 +765,7 @@ void TagWriter::str(int c, std::string_view value)
         noteObject(c, value);
     // Text is checked with a scan; other kinds (kept tags of objects the
     // host does not model) are parsed.
-    const bool plainText = valueKindOf(c) == ValueKind::Text && !headerName
-                           && !std::memchr(value.data(), '\n', value.size())
-                           && !std::memchr(value.data(), '\r', value.size())
-                           && !std::memchr(value.data(), '\0', value.size());
-    if (!plainText) {
+    if (valueKindOf(c) != ValueKind::Text || headerName || !plainText(value)) {
         std::string why = valueProblem(c, value);
         if (why.empty() && headerName)
             why = headerNameProblem(value);

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -84,6 +85,9 @@ struct Tag {
     std::string_view value;
     // Line of the group code; in a binary file, its byte offset.
     int line = 0;
+    // The value of a real's group code as the tagger read it (always
+    // finite); NaN when not read yet.
+    double real = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Splits a file into tags. Text: LF and CR LF line ends, blanks around
@@ -101,7 +105,19 @@ public:
     Tagger& operator=(const Tagger&) = delete;
     // False at the end of the data. A group code without its value, or a
     // code that is not an integer, throws DxfError.
-    bool next(Tag& tag);
+    bool next(Tag& tag)
+    {
+        if (m_hasPending) {
+            m_hasPending = false;
+            tag = m_pending;
+            return true;
+        }
+        tag.real = std::numeric_limits<double>::quiet_NaN();
+        if (!(m_binary ? nextBinary(tag) : nextText(tag)))
+            return false;
+        check(tag);
+        return true;
+    }
     // Puts the last tag back (one level).
     void pushBack(const Tag& tag)
     {
@@ -127,6 +143,7 @@ private:
     bool nextBinary(Tag& tag);
     void startBinary();
     void check(Tag& tag);
+    void checkClosely(Tag& tag, bool headerName);
     std::string_view keep(std::string_view s);
     std::string_view m_text;
     std::size_t m_pos = 0;
