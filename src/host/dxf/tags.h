@@ -72,10 +72,13 @@ private:
     bool m_inHeader = false;
     bool m_afterSection = false;
 };
+
 // Why a header variable name cannot stand in a file, or an empty string.
 std::string headerNameProblem(std::string_view name);
 
-// Binary DXF files start with "AutoCAD Binary DXF" CR LF SUB NUL.
+// Binary DXF files start with "AutoCAD Binary DXF" CR LF SUB NUL; data
+// that starts with the words is taken for one (and refused when the rest
+// of the sentinel is wrong).
 bool isBinaryDxf(std::string_view data);
 // "line 12", or "byte offset 345" in a binary file.
 std::string describePosition(bool binary, long long position);
