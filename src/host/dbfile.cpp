@@ -92,7 +92,7 @@ Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::st
     } catch (const dxf::DxfError& e) {
         std::string msg = sourceName;
         if (e.line() > 0)
-            msg += ", line " + std::to_string(e.line());
+            msg += ", " + dxf::describePosition(dxf::isBinaryDxf(text), e.line());
         msg += ": ";
         msg += e.what();
         m_lastError = utf8ToWide(msg);

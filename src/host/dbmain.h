@@ -809,14 +809,18 @@ public:
     AcDbDatabase(const AcDbDatabase&) = delete;
     AcDbDatabase& operator=(const AcDbDatabase&) = delete;
 
-    // Reads a DXF drawing; a path ending in ".dwg" names the ".dxf" of the
-    // same name. On failure the database is unchanged and lastError() says
-    // what went wrong, naming the file and line.
+    // Reads a DXF drawing, text or binary; a path ending in ".dwg" names the
+    // ".dxf" of the same name. On failure the database is unchanged and
+    // lastError() says what went wrong, naming the file and line (the byte
+    // offset in a binary file).
     Acad::ErrorStatus readDwgFile(const ACHAR* fileName);
     Acad::ErrorStatus readDxfText(std::string_view text, const std::string& sourceName);
-    // Writes DXF (R2010 or later, UTF-8) through a temporary file renamed
-    // over the target; a failure leaves the old file as it was.
+    // Writes DXF text (R2010 or later, UTF-8) through a temporary file
+    // renamed over the target; a failure, also of a value no file may hold
+    // (a number that is not finite), leaves the old file as it was.
     Acad::ErrorStatus saveAs(const ACHAR* fileName);
+    // The drawing as DXF text; throws dxf::DxfWriteError where saveAs fails
+    // for a value no file may hold.
     std::string dxfOut() const;
 
     const std::wstring& lastError() const { return m_lastError; }

@@ -6,6 +6,7 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
+#include "host/dxf/tags.h"
 #include "host/lisp.h"
 #include "testutil.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstring>
 #include <deque>
+#include <limits>
 
 namespace {
 
@@ -247,6 +249,26 @@ TEST_F(CommandLineTest, OpenReportsWhatRecoverModeRepairedAndWritesNothing)
     AcDbDatabase again(false);
     ASSERT_EQ(again.readDwgFile(utf8ToWide(dir.file("damaged.dxf")).c_str()), Acad::eOk);
     EXPECT_FALSE(again.isRecovered());
+}
+
+TEST_F(CommandLineTest, SaveOfANumberNoFileMayHoldFailsWithAMessageAndKeepsTheFile)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("a.dxf");
+    feed({"SAVEAS " + path});
+    ASSERT_EQ(host::runCommandLoop(), 0) << g_out;
+    const std::string old = testutil::readFile(path);
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, std::numeric_limits<double>::quiet_NaN(), 0));
+    acdbCurDwg()->modelSpace()->appendAcDbEntity(line);
+    g_out.clear();
+    feed({"SAVE"});
+    EXPECT_EQ(host::runCommandLoop(), 1);
+    EXPECT_NE(g_out.find("保存失败: cannot save " + path + ": LINE (handle " + dxf::formatHandle(line->handle())
+                         + "), group code 21: nan is not a finite number\n"),
+              std::string::npos)
+        << g_out;
+    EXPECT_EQ(g_out.find("已保存"), std::string::npos) << g_out;
+    EXPECT_EQ(testutil::readFile(path), old);
 }
 
 TEST_F(CommandLineTest, UnbalancedExpressionAtTheEndIsReported)

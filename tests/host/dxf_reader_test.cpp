@@ -149,8 +149,8 @@ TEST(DxfReaderTest, BadInputNamesTheFileAndLine)
     std::string wrong = head + "AC1024\n  0\nENDSEC\n" + std::string(kMinimalR12);
     wrong.replace(wrong.find("WIRE"), 4, "\xff\xfe");
     EXPECT_NE(readError(wrong).find("not valid in the file's encoding"), std::string::npos);
-    // Other kinds of files.
-    EXPECT_NE(readError("AutoCAD Binary DXF\r\n\x1a").find("binary DXF"), std::string::npos);
+    // A binary file cut inside its sentinel, and other kinds of files.
+    EXPECT_NE(readError("AutoCAD Binary DXF\r\n\x1a").find("binary DXF sentinel"), std::string::npos);
     EXPECT_NE(readError(std::string("AC1032\0\0\0\x01", 10)).find("DWG drawing"), std::string::npos);
     EXPECT_NE(readError("").find("empty"), std::string::npos);
     EXPECT_NE(readError("  0\nLINE\n").find("expected SECTION"), std::string::npos);

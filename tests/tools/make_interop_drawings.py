@@ -18,7 +18,8 @@ from ezdxf.enums import TextEntityAlignment
 VERSIONS = ("R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018")
 
 
-def build(version, path):
+def make(version):
+    """The drawing, not yet saved."""
     doc = ezdxf.new(version)
     for app in ("XMDH", "SBMC", "IDPOINT"):
         doc.appids.new(app)
@@ -53,6 +54,11 @@ def build(version, path):
         msp.add_mtext("多行 text", dxfattribs={"char_height": 2, "insert": (0, 30)})
     dim = msp.add_linear_dim(base=(0, -10), p1=(0, 0), p2=(10, 0))
     dim.render()
+    return doc
+
+
+def build(version, path):
+    doc = make(version)
     doc.saveas(path)
     if version == "R2000":
         to_gbk(path)

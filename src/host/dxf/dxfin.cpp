@@ -434,8 +434,6 @@ void Loader::run()
 {
     if (m_text.empty())
         throw DxfError(0, "the file is empty");
-    if (m_text.size() >= 18 && m_text.substr(0, 18) == "AutoCAD Binary DXF")
-        throw DxfError(1, "binary DXF files cannot be read; save the drawing as ASCII DXF");
     if (m_text.size() >= 4 && m_text.substr(0, 3) == "AC1")
         throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
     m_db.undoJournal().setRecording(false);
@@ -452,7 +450,7 @@ void Loader::run()
             break;
         }
         if (t.value == "ENDSEC") {
-            m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line) + " was ignored");
+            m_db.addRepairNote("a stray ENDSEC at " + m_tagger.position(t.line) + " was ignored");
             continue;
         }
         if (t.value != "SECTION")
@@ -471,7 +469,7 @@ void Loader::run()
             setupEncoding();
         } else if (name == "HEADER") {
             // A header after the drawing's settings are known is kept as read.
-            m_db.addRepairNote("a second HEADER section at line " + std::to_string(t.line) + " was kept apart");
+            m_db.addRepairNote("a second HEADER section at " + m_tagger.position(t.line) + " was kept apart");
             readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
@@ -490,6 +488,8 @@ void Loader::run()
     // Every section read was complete: only the end marker is missing.
     if (!sawEof)
         m_db.addRepairNote("the EOF marker at the end of the file is missing");
+    for (const std::string& note : m_tagger.repairNotes())
+        m_db.addNote(note);
     resolve();
     m_db.undoJournal().setRecording(true);
 }
@@ -517,7 +517,7 @@ void Loader::readHeader()
                 Tag after;
                 const bool more = next(after);
                 if (more && after.code == 9) {
-                    m_db.addRepairNote("a stray ENDSEC at line " + std::to_string(t.line)
+                    m_db.addRepairNote("a stray ENDSEC at " + m_tagger.position(t.line)
                                        + " inside the HEADER section was ignored");
                     m_tagger.pushBack(after);
                     continue;
@@ -1034,7 +1034,7 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
-            m_db.addRepairNote("a misplaced " + std::string(t.value) + " at line " + std::to_string(t.line)
+            m_db.addRepairNote("a misplaced " + std::string(t.value) + " at " + m_tagger.position(t.line)
                                + " was dropped");
             continue;
         }
@@ -1042,7 +1042,7 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
             else
-                m_db.addRepairNote("a stray " + std::string(t.value) + " at line " + std::to_string(t.line)
+                m_db.addRepairNote("a stray " + std::string(t.value) + " at " + m_tagger.position(t.line)
                                    + " was dropped");
             continue;
         }
@@ -1094,13 +1094,13 @@ void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
         known = known || kind == k;
     const std::string where = inTable ? " in the " + inTable->tableName() + " table" : " outside the tables";
     if (!known) {
-        m_db.addRepairNote("a " + kind.substr(0, 40) + " at line " + std::to_string(t.line) + where + " was dropped");
+        m_db.addRepairNote("a " + kind.substr(0, 40) + " at " + m_tagger.position(t.line) + where + " was dropped");
         return;
     }
     // A record goes to the table of its kind, wherever the file put it.
     AcDbSymbolTable* table = tableNamed(kind, {}, 0);
     if (table != inTable)
-        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line) + where
+        m_db.addRepairNote("a " + kind + " record at " + m_tagger.position(t.line) + where
                            + " was put into the " + kind + " table");
     std::unique_ptr<AcDbSymbolTableRecord> rec;
     if (kind == "LAYER")
@@ -1117,7 +1117,7 @@ void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
     if (kind == "BLOCK_RECORD")
         r->setName(layoutBlockName(r->name()));
     if (r->name().empty() || table->has(r->name())) {
-        m_db.addRepairNote("a " + kind + " record at line " + std::to_string(t.line)
+        m_db.addRepairNote("a " + kind + " record at " + m_tagger.position(t.line)
                            + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
                            + " was dropped");
         s->inDatabase = false;
@@ -1224,7 +1224,7 @@ void Loader::readBlocks()
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
-            m_db.addRepairNote("block " + name + " at line " + std::to_string(blockLine)
+            m_db.addRepairNote("block " + name + " at " + m_tagger.position(blockLine)
                                + " is defined twice; the second definition was dropped");
             bs->inDatabase = es->inDatabase = false;
             for (AcDbStub* e : entities)

@@ -9,13 +9,16 @@
 
 namespace dxf {
 
-// Fills an empty database from DXF text. Throws DxfError (with the line)
-// on damage that cannot be repaired; repairs are noted in loadNotes().
+// Fills an empty database from DXF text or binary DXF. Throws DxfError
+// (with the line, or the byte offset of a binary file) on damage that
+// cannot be repaired; repairs are noted in loadNotes().
 void readDatabase(AcDbDatabase& db, std::string_view text);
 
+// Throws DxfWriteError when the drawing holds a value no file may hold.
 std::string writeDatabase(const AcDbDatabase& db);
 // Streams the drawing into a temporary file beside path, syncs it and
-// renames it over path; on failure path is untouched and error says why.
+// renames it over path; on failure (a value no file may hold included)
+// path is untouched and error says why.
 bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& error);
 void writeObject(TagWriter& w, const AcDbObject& obj);
 void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups);

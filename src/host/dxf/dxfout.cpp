@@ -377,7 +377,13 @@ bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& 
     std::string buffer;
     buffer.reserve(2 << 20);
     TagWriter w(buffer, [](void* f, const std::string& chunk) { static_cast<HostAtomicFile*>(f)->write(chunk); }, &file);
-    writeSections(db, w);
+    try {
+        writeSections(db, w);
+    } catch (const DxfWriteError& e) {
+        // The temporary file goes with file; path stays as it was.
+        error = "cannot save " + path + ": " + e.what();
+        return false;
+    }
     w.flush();
     if (!file.commit()) {
         error = file.error();
@@ -390,7 +396,11 @@ void objectTags(const AcDbObject& obj, AcDbDxfTags& out)
 {
     std::string text;
     TagWriter w(text);
-    writeObject(w, obj);
+    try {
+        writeObject(w, obj);
+    } catch (const DxfWriteError&) {
+        // A value no file may hold (not finite): the tags before it.
+    }
     Tagger tg(text);
     Tag t;
     while (tg.next(t))

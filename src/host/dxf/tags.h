@@ -1,17 +1,22 @@
-// The tag level of DXF files: a tagger that splits ASCII DXF text into
-// (group code, value, line) without knowing any entity, and a writer that
-// formats tags. No entity classes are known here.
+// The tag level of DXF files: a tagger that splits ASCII or binary DXF
+// into (group code, value, position) without knowing any entity, checking
+// each value against what its group code holds, and a writer that formats
+// tags. No entity classes are known here.
 #pragma once
 
 #include <charconv>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dxf {
 
-// A file that cannot be read: the message names the line (1-based).
+// A file that cannot be read: the message names the position, the line
+// (1-based) of a text file or the byte offset of a binary one.
 class DxfError : public std::runtime_error {
 public:
     DxfError(int line, const std::string& what) : std::runtime_error(what), m_line(line) {}
@@ -21,36 +26,142 @@ private:
     int m_line;
 };
 
+// A drawing that cannot be written: a value that no file may hold. The
+// message names the object (its handle) and the group code.
+class DxfWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The group codes of DXF files: 0 to 1071, and the application codes -5
+// to -1. Binary files store codes as 16-bit integers, text files as text.
+constexpr int kMinGroupCode = -5;
+constexpr int kMaxGroupCode = 1071;
+inline bool isGroupCode(int code)
+{
+    return code >= kMinGroupCode && code <= kMaxGroupCode;
+}
+
+// What the value of a group code is, by the ranges of the DXF reference.
+enum class ValueKind : std::uint8_t { Text, Real, Int16, Int32, Int64, Bool, Handle, Binary };
+ValueKind valueKindOf(int code);
+
+// Why value cannot stand under code in a file ("'2n5' is not a number"),
+// or an empty string when it can.
+std::string valueProblem(int code, std::string_view value);
+
+// Group code 9 names a header variable ("$ACADVER") in the HEADER section
+// and is ordinary text elsewhere. Shown each tag in file order, tells
+// which tags name header variables.
+class HeaderNames {
+public:
+    bool isName(int code, std::string_view value)
+    {
+        if (code == 0) {
+            m_inHeader = false;
+            m_afterSection = value == "SECTION";
+            return false;
+        }
+        if (code == 2 && m_afterSection)
+            m_inHeader = value == "HEADER";
+        m_afterSection = false;
+        return code == 9 && m_inHeader;
+    }
+
+private:
+    bool m_inHeader = false;
+    bool m_afterSection = false;
+};
+
+// Why a header variable name cannot stand in a file, or an empty string.
+std::string headerNameProblem(std::string_view name);
+
+// Binary DXF files start with "AutoCAD Binary DXF" CR LF SUB NUL; data
+// that starts with the words is taken for one (and refused when the rest
+// of the sentinel is wrong).
+bool isBinaryDxf(std::string_view data);
+// "line 12", or "byte offset 345" in a binary file.
+std::string describePosition(bool binary, long long position);
+
 struct Tag {
     int code = 0;
     std::string_view value;
-    // Line of the group code.
+    // Line of the group code; in a binary file, its byte offset.
     int line = 0;
+    // The value of a real's group code as the tagger read it (always
+    // finite); NaN when not read yet.
+    double real = std::numeric_limits<double>::quiet_NaN();
 };
 
-// Splits text into tags. Accepts LF and CR LF line ends and blanks around
-// group codes; values keep leading blanks and lose a trailing CR.
+// Splits a file into tags. Text: LF and CR LF line ends, blanks around
+// group codes; values keep leading blanks and lose a trailing CR. Binary:
+// group codes of 1 byte (before R13; 255 escapes to a 2-byte code) or 2
+// bytes, values typed by their group code; numbers and binary chunks come
+// out as the text a text file holds for them. Every value is checked
+// against its group code: what cannot be read or written back throws
+// DxfError, and a few harmless slips are repaired (see repairNotes).
 class Tagger {
 public:
-    explicit Tagger(std::string_view text) : m_text(text) {}
-    // False at the end of the text. A group code without its value, or a
+    explicit Tagger(std::string_view data);
+    ~Tagger();
+    Tagger(const Tagger&) = delete;
+    Tagger& operator=(const Tagger&) = delete;
+    // False at the end of the data. A group code without its value, or a
     // code that is not an integer, throws DxfError.
-    bool next(Tag& tag);
+    bool next(Tag& tag)
+    {
+        if (m_hasPending) {
+            m_hasPending = false;
+            tag = m_pending;
+            return true;
+        }
+        tag.real = std::numeric_limits<double>::quiet_NaN();
+        if (!(m_binary ? nextBinary(tag) : nextText(tag)))
+            return false;
+        check(tag);
+        return true;
+    }
     // Puts the last tag back (one level).
     void pushBack(const Tag& tag)
     {
         m_pending = tag;
         m_hasPending = true;
     }
+    // The line last read; in a binary file, the byte offset reached.
     int line() const { return m_line; }
+    bool isBinary() const { return m_binary; }
+    // "line 12" or "byte offset 345" for a tag's position.
+    std::string position(int pos) const { return describePosition(m_binary, pos); }
+    // One note per kind of repair made while reading.
+    std::vector<std::string> repairNotes() const;
 
 private:
+    struct Repair {
+        int count = 0;
+        int first = 0;
+    };
+    class Arena;
     bool readLine(std::string_view& out);
+    bool nextText(Tag& tag);
+    bool nextBinary(Tag& tag);
+    void startBinary();
+    void check(Tag& tag);
+    void checkClosely(Tag& tag, bool headerName);
+    std::string_view keep(std::string_view s);
     std::string_view m_text;
     std::size_t m_pos = 0;
     int m_line = 0;
     Tag m_pending;
     bool m_hasPending = false;
+    bool m_binary = false;
+    // Bytes of a binary group code: 1 before R13, 2 after.
+    int m_codeBytes = 2;
+    // Values made while reading (binary numbers, repairs).
+    std::unique_ptr<Arena> m_arena;
+    std::string m_scratch;
+    HeaderNames m_headerNames;
+    Repair m_integerRepairs;
+    Repair m_headerNameRepairs;
 };
 
 // Parsing of values; each throws DxfError naming the line on bad text.
@@ -63,7 +174,11 @@ bool tryParseHandle(std::string_view s, std::uint64_t& out);
 // Formats tags into a buffer. Reals are written in their shortest exact
 // form, so a value read back is the value written. With a sink, the buffer
 // is handed to it whenever it grows past a chunk (see maybeFlush), so a
-// large drawing streams to its file instead of being held whole.
+// large drawing streams to its file instead of being held whole. A value
+// that the reader would refuse (a number that is not finite, an integer
+// out of its group code's range, a line break in a text) throws
+// DxfWriteError naming the object being written and the group code; the
+// buffer then ends with the tag before it.
 class TagWriter {
 public:
     using Sink = void (*)(void* context, const std::string& chunk);
@@ -84,10 +199,17 @@ public:
     void flush();
 
 private:
+    [[noreturn]] void refuse(int code, const std::string& why) const;
+    void noteObject(int code, std::string_view value);
     static constexpr std::size_t kChunk = 1 << 20;
     std::string& m_out;
     Sink m_sink;
     void* m_context;
+    // The object being written, for messages: its type (or the header
+    // variable) and its handle.
+    std::string m_object;
+    std::uint64_t m_handle = 0;
+    HeaderNames m_headerNames;
 };
 
 std::string formatHandle(std::uint64_t h);
