@@ -245,13 +245,18 @@ TEST(BinaryDxfTest, TruncatedOrDamagedFilesAreRefusedWithTheByteOffset)
         ASSERT_EQ(db.readDxfText(good, "good.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
     }
     const auto offset = [](std::size_t at) { return "byte offset " + std::to_string(at) + ": "; };
-    // Cut inside a real, inside a text, and before the end marker.
+    // Cut inside a real and inside a text: refused. Cut just before the end
+    // marker, after a whole section: read in recover mode, as a text file.
     EXPECT_NE(readError(good.substr(0, x + 5), "cut.dxf").find("cut.dxf, " + offset(x) + "unexpected end of file"),
               std::string::npos);
     EXPECT_NE(readError(good.substr(0, layer + 3)).find(offset(layer) + "unexpected end of file: the text of group code 8"),
               std::string::npos);
-    EXPECT_NE(readError(good.substr(0, eof)).find("byte offset " + std::to_string(eof) + ": unexpected end of file"),
-              std::string::npos);
+    {
+        AcDbDatabase db(false);
+        ASSERT_EQ(db.readDxfText(good.substr(0, eof), "noeof.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+        EXPECT_TRUE(db.isRecovered());
+        EXPECT_EQ(db.modelSpace()->entityIds().size(), 1u);
+    }
     // A real that is not a number.
     std::string nan = good;
     const double q = std::nan("");

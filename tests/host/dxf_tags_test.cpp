@@ -83,7 +83,6 @@ TEST(DxfTagsTest, KeptValuesThatAreNotWhatTheirGroupCodeSaysAreRefusedWithFileAn
         {" 70\n99999\n", "", "", " 70\n99999", "group code 70: '99999' is out of range for a 16-bit integer"},
         {"", "1071\n4294967296\n", "", "1071\n", "group code 1071: '4294967296' is out of range for a 32-bit integer"},
         {"", "290\n2.5\n", "", "290\n2.5", "group code 290: '2.5' is not an integer"},
-        {"", "340\nXYZ\n", "", "340\nXYZ", "group code 340: 'XYZ' is not a handle"},
         {"310\nABC\n", "", "", "310\nABC", "group code 310: 'ABC' is not binary data"},
         {"  1\nA\rB\n", "", "", "  1\nA\r", "group code 1: the value holds a line break"},
     };
@@ -133,6 +132,16 @@ TEST(DxfTagsTest, IntegersWrittenAsRealsAndHeaderNamesWithoutDollarAreRepairedWi
     EXPECT_NE(out.find("AcDbFoobar\n 70\n1\n"), std::string::npos) << out;
     EXPECT_NE(out.find("AcDbFooObject\n 90\n-3\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("ACADVER", out.find("$ACADVER") + 2), std::string::npos);
+    // A reference that names no handle (libdxfrw writes a text style's
+    // name in a dimension style's 340) points nowhere: the null handle.
+    AcDbDatabase pointer(false);
+    const std::string named = drawingWith("", "340\nStandard\n");
+    ASSERT_EQ(pointer.readDxfText(named, "pointer.dxf"), Acad::eOk) << wideToUtf8(pointer.lastError());
+    EXPECT_NE(notesOf(pointer).find("a reference at line " + std::to_string(lineOf(named, "340\nStandard"))
+                                    + " named no handle and was made the null handle"),
+              std::string::npos)
+        << notesOf(pointer);
+    EXPECT_NE(pointer.dxfOut().find("AcDbFooObject\n340\n0\n"), std::string::npos);
     // One such value: said so in the singular.
     AcDbDatabase one(false);
     ASSERT_EQ(one.readDxfText(drawingWith(" 70\n1.0\n"), "one.dxf"), Acad::eOk);

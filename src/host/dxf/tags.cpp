@@ -340,6 +340,14 @@ void Tagger::checkClosely(Tag& t, bool headerName)
                 m_integerRepairs.first = t.line;
             return;
         }
+    } else if (kind == ValueKind::Handle && t.code != 105 && t.code != 5) {
+        // A reference that names no handle (some programs write a style's
+        // name where its handle belongs) points nowhere: it becomes the
+        // null handle, which every reader takes.
+        t.value = "0";
+        if (m_pointerRepairs.count++ == 0)
+            m_pointerRepairs.first = t.line;
+        return;
     } else if (headerName && !t.value.empty() && valueProblem(t.code, t.value).empty()) {
         m_scratch.assign("$");
         m_scratch.append(t.value);
@@ -364,6 +372,11 @@ std::vector<std::string> Tagger::repairNotes() const
                                      + " lacked its $ and was given one"
                                : std::to_string(n) + " header variable names lacked their $ and were given one (the first at "
                                      + position(m_headerNameRepairs.first) + ")");
+    if (const int n = m_pointerRepairs.count)
+        notes.push_back(n == 1 ? "a reference at " + position(m_pointerRepairs.first)
+                                     + " named no handle and was made the null handle"
+                               : std::to_string(n) + " references named no handle and were made the null handle (the first at "
+                                     + position(m_pointerRepairs.first) + ")");
     return notes;
 }
 

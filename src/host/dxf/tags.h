@@ -162,6 +162,7 @@ private:
     HeaderNames m_headerNames;
     Repair m_integerRepairs;
     Repair m_headerNameRepairs;
+    Repair m_pointerRepairs;
 };
 
 // Parsing of values; each throws DxfError naming the line on bad text.
