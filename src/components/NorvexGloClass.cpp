@@ -78,5 +78,10 @@ void CDoubleEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags)
         ui::refuseTyping(*this, ch, m_allowSign ? L"takes a number" : L"takes a number without a sign");
         return;
     }
+    // Digits beyond what a double holds would make the number infinite.
+    if (IsDecimalNumber(s, m_allowSign) && !std::isfinite(std::wcstod(s.c_str(), nullptr))) {
+        ui::refuseTyping(*this, ch, L"takes no larger number");
+        return;
+    }
     CEdit::OnChar(nChar, nRepCnt, nFlags);
 }

@@ -1,7 +1,10 @@
 #include "library/YlthzSetupDialog.h"
+
+#include "components/NorvexGloFunc.h"
 #include "library/PaletteResources.h"
 
 #include <cwchar>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -135,6 +138,14 @@ void CYlthzSetupDialog::OnOK()
     if (m_strXdis.IsEmpty() || m_strYdis.IsEmpty() || m_strMxkd.IsEmpty() || m_strMxBl.IsEmpty()) {
         MessageBox(L"数据不能为空", kCaption, MB_ICONEXCLAMATION | MB_OK);
         return;
+    }
+    // A number too large for a double would poison every later schematic.
+    for (const CString* text : {&m_strXdis, &m_strYdis, &m_strMxkd, &m_strMxBl}) {
+        double value = 0.0;
+        if (!ProjectDataReal(text->GetString(), value)) {
+            MessageBox(L"数据超出范围", kCaption, MB_ICONEXCLAMATION | MB_OK);
+            return;
+        }
     }
     EndDialog(IDOK);
 }

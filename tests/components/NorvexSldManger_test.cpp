@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 using namespace ctrlsch::slide;
@@ -289,6 +290,22 @@ TEST_F(NumericEditTest, TypedTextStaysANumber)
     v = 42;
     EXPECT_FALSE(unsignedEdit.GetValue(v));
     EXPECT_EQ(v, 42);
+}
+
+TEST_F(NumericEditTest, TypingThatWouldOverflowIsRefused)
+{
+    // 320 nines: the 309th would take the number past the largest double.
+    EXPECT_FALSE(ui::dispatchEvent("@type numbers 11 \"-" + std::string(320, '9') + "\""));
+    EXPECT_EQ(text(kSigned), L"-" + std::wstring(308, L'9'));
+    EXPECT_NE(out.text().find("unacceptable character '9': edit box 11 takes no larger number"), std::string::npos);
+    double v = 0;
+    ASSERT_TRUE(signedEdit.GetValue(v));
+    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_LT(v, -9.9e307);
+    // Decimals after the point never overflow.
+    EXPECT_TRUE(ui::dispatchEvent("@type numbers 12 \"0." + std::string(400, '9') + "\""));
+    ASSERT_TRUE(unsignedEdit.GetValue(v));
+    EXPECT_DOUBLE_EQ(v, 1.0);
 }
 
 TEST_F(NumericEditTest, ValuesAreShownWithoutTrailingZeros)
