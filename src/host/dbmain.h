@@ -946,7 +946,9 @@ resbuf* acdbTblSearch(const ACHAR* table, const ACHAR* symbol, int setnext);
 // Distance text to a real in the given units (1 scientific, 2 decimal,
 // 3 engineering, 4 architectural, 5 fractional, -1 any).
 int acdbDisToF(const ACHAR* str, int unit, ads_real* result);
-// A real to text; prec -1 takes LUPREC (4 by default).
+// A real to text; prec -1 takes LUPREC (4 by default). RTERROR when the
+// text does not fit bufLen (with its terminator) or the value is not
+// finite or, in units 4 and 5, too large to count in whole fractions.
 int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen = 256);
 
 // The text form of a status ("eKeyNotFound").

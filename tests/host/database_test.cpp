@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cwchar>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -265,6 +267,28 @@ TEST_F(DatabaseTest, DistanceTextAndRealsConvertInEveryUnit)
     EXPECT_STREQ(buf, L"30");
     EXPECT_EQ(acdbRToS(1.0, 9, 2, buf, 64), RTERROR);
     EXPECT_EQ(acdbRToS(123456.0, 2, 4, buf, 4), RTERROR);
+}
+
+// Large reals are written whole or refused, never cut short into another
+// number.
+TEST_F(DatabaseTest, LargeRealsToTextAreWholeOrRefused)
+{
+    std::vector<ACHAR> buf(1024);
+    ASSERT_EQ(acdbRToS(1e300, 2, 4, buf.data(), buf.size()), RTNORM);
+    std::wstring text = buf.data();
+    EXPECT_EQ(text.size(), 301u + 5u);
+    double back = 0;
+    ASSERT_EQ(acdbDisToF(text.c_str(), 2, &back), RTNORM);
+    EXPECT_EQ(back, 1e300);
+    ASSERT_EQ(acdbRToS(-1e300, 3, 2, buf.data(), buf.size()), RTNORM);
+    EXPECT_EQ(buf[0], L'-');
+    EXPECT_GT(std::wcslen(buf.data()), 290u);
+    // Too long for the caller's buffer, or too large for whole fractions.
+    EXPECT_EQ(acdbRToS(1e300, 2, 4, buf.data(), 256), RTERROR);
+    EXPECT_EQ(acdbRToS(1e300, 4, 2, buf.data(), buf.size()), RTERROR);
+    EXPECT_EQ(acdbRToS(-1e19, 5, 0, buf.data(), buf.size()), RTERROR);
+    ASSERT_EQ(acdbRToS(1e15, 5, 0, buf.data(), buf.size()), RTNORM);
+    EXPECT_STREQ(buf.data(), L"1000000000000000");
 }
 
 void expectBox(const AcDbEntity& e, double x0, double y0, double x1, double y1)

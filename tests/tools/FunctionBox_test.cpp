@@ -410,6 +410,32 @@ TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDe
     expectLines(drawn(), horizontalFrame(4, 20.5, 45, 10));
 }
 
+TEST_F(FunctionBoxTest, SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored)
+{
+    // Typed: no number, zero, negative (the host asks again), too large
+    // (the command keeps the size). Nothing is stored, the frame keeps the
+    // default sizes.
+    run({"0,0", "@move 100,-30", "h", "1e999", "0", "-5", "1e300", "z", "2e9", "v", "nan", "", "@pick 100,-30"});
+    EXPECT_TRUE(has("请输入行距<15>:需要数值或选项关键字。值必须非零。值必须为正。数值超出范围!" +
+                    sizesLine(15, 45, 10)))
+        << g_out;
+    EXPECT_TRUE(has("请输入总宽度<45>:数值超出范围!" + sizesLine(15, 45, 10))) << g_out;
+    EXPECT_TRUE(has("请输入分格宽度<10>:需要数值或选项关键字。" + sizesLine(15, 45, 10))) << g_out;
+    expectLines(drawn(), horizontalFrame(6, 15, 45, 10));
+    for (const ACHAR* key : kKeys)
+        EXPECT_EQ(stored(key), L"<absent>") << wideToUtf8(key);
+
+    // Stored texts that hold no size read as missing.
+    WriteQrzfile(kKeys[0], L"1e999");
+    WriteQrzfile(kKeys[1], L"1e300");
+    WriteQrzfile(kKeys[2], L"-3");
+    g_out.clear();
+    run({"0,0", "@pick 100,-30"});
+    EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
+    const std::vector<FunctionBoxLine> all = drawn();
+    expectLines(std::vector<FunctionBoxLine>(all.begin() + 10, all.end()), horizontalFrame(6, 15, 45, 10));
+}
+
 TEST_F(FunctionBoxTest, KeywordBufferMessagesAndBackspace)
 {
     // Two letters before Enter: the message, and the buffer starts afresh.
