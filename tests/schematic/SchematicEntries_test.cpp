@@ -264,6 +264,43 @@ TEST_F(EntriesTest, TheBasePointPromptTakesAPointEnterOrClose)
     EXPECT_TRUE(railAtThree) << "the second string's last rail at three cells";
 }
 
+// A base point at which the schematic would leave the numbers a double
+// holds is refused and asked for again; a schematic that grows there ends
+// with the same message. Nothing stored holds a number that is not finite.
+TEST_F(EntriesTest, ABasePointWhereTheSchematicDoesNotFitIsRefused)
+{
+    ClosePalette();
+    WriteQrzfile(L"Gddata\\Yltsz\\Ydis", L"1e306");
+    const auto reopen = [] {
+        g_pYlthzDlg = new CYlthzDialog;
+        return g_pYlthzDlg->Create();
+    };
+    ASSERT_TRUE(reopen());
+    ASSERT_DOUBLE_EQ(g_pYlthzDlg->GetVerticalSpacing(), 1e306);
+    // The first string one pitch below -1.79e308: refused; then a base point
+    // that fits, and Enter.
+    run({"0,-1.79e308", "0,0", ""}, ylthz);
+    const std::string out = output();
+    EXPECT_NE(out.find("坐标超出范围!"), std::string::npos) << out;
+    EXPECT_EQ(out.find("坐标超出范围!"), out.rfind("坐标超出范围!")) << out;
+    const std::size_t prompt = out.find("请选择绘制的基点");
+    EXPECT_NE(out.find("请选择绘制的基点", prompt + 1), std::string::npos) << "asked again: " << out;
+    EXPECT_NE(out.find("请选择要绘制的符号"), std::string::npos) << out;
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+        EXPECT_TRUE(acdbHasFiniteFields(*id.stub()->object));
+
+    // Strings added one after the other until the next would not fit: the
+    // run ends with the message.
+    ASSERT_TRUE(reopen());
+    output().clear();
+    run({"0,-1.75e308", "t5", "t5", "t5", "t5", "t5", "t5", "t5", "t5"}, ylthz);
+    EXPECT_NE(output().find("坐标超出范围!"), std::string::npos) << output();
+    std::string line;
+    EXPECT_TRUE(m_lines->readLine(line, "")) << "the run ended before the input did";
+    for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+        EXPECT_TRUE(acdbHasFiniteFields(*id.stub()->object));
+}
+
 // Esc at any prompt of any action ends the run: the marker hidden, the
 // undo group closed, the palette closed. A drag that fails only ends its
 // action; the next Esc at the main prompt ends the run.
