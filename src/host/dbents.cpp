@@ -818,8 +818,10 @@ Acad::ErrorStatus AcDbArc::transformBy(const AcGeMatrix3d& m)
     return transformFinite(*this, m, [&] {
         if (!isUniform(m))
             return Acad::eCannotScaleNonUniformly;
-        AcGePoint3d s(m_center.x + m_radius * std::cos(m_startAngle), m_center.y + m_radius * std::sin(m_startAngle), m_center.z);
-        AcGePoint3d e(m_center.x + m_radius * std::cos(m_endAngle), m_center.y + m_radius * std::sin(m_endAngle), m_center.z);
+        AcGePoint3d s(m_center.x + m_radius * std::cos(m_startAngle), m_center.y + m_radius * std::sin(m_startAngle),
+                      m_center.z);
+        AcGePoint3d e(m_center.x + m_radius * std::cos(m_endAngle), m_center.y + m_radius * std::sin(m_endAngle),
+                      m_center.z);
         m_center.transformBy(m);
         s.transformBy(m);
         e.transformBy(m);

@@ -157,8 +157,9 @@ TEST_F(CommandLineTest, DeepNestingIsAnErrorAndTheCommandLineGoesOn)
     calls += "1" + std::string(20000, ')');
     feed({calls, "'" + open + std::string(20000, ')'), quotes + "x", "(list 1 '(2 (3)))"});
     EXPECT_EQ(host::runCommandLoop(), 3);
+    const std::string tooDeep = "; 错误: 嵌套太深";
     std::size_t errors = 0;
-    for (std::size_t at = g_out.find("; 错误: 嵌套太深"); at != std::string::npos; at = g_out.find("; 错误: 嵌套太深", at + 1))
+    for (std::size_t at = g_out.find(tooDeep); at != std::string::npos; at = g_out.find(tooDeep, at + 1))
         ++errors;
     EXPECT_EQ(errors, 3u) << g_out.substr(g_out.size() - 300);
     EXPECT_NE(g_out.find("\n(1 (2 (3)))\n"), std::string::npos) << g_out.substr(g_out.size() - 300);
