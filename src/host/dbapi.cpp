@@ -123,6 +123,8 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
             break;
         case 1010: case 1011: case 1012: case 1013:
             item.value = AcGePoint3d(rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]);
+            if (!acdbIsFinite(std::get<AcGePoint3d>(item.value)))
+                return Acad::eInvalidInput;
             break;
         case 1040: case 1041: case 1042:
             if (!std::isfinite(rb->resval.rreal))

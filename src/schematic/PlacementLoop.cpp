@@ -824,6 +824,17 @@ bool StringFitsInDrawing(const CPrinPicGrid& grid, double position)
     return true;
 }
 
+bool ParametersFitInEntities(const CPrinPicGrid& grid)
+{
+    const bool column = grid.IsColumnArrangement();
+    const double stringPitch = column ? grid.GetCellPitchX() : grid.GetCellPitchY();
+    const double cellPitch = column ? grid.GetCellPitchY() : grid.GetCellPitchX();
+    return FormatSchematicParameters(stringPitch, cellPitch, grid.GetLineWidth(), grid.GetSymbolScale(),
+                                     grid.GetCellsPerString(), grid.GetOrientation())
+               .size()
+        <= kMaxXdataText;
+}
+
 double NextStringPosition(const CPrinPicGrid& grid)
 {
     const std::vector<double>& positions = grid.GetStringPositions();

@@ -33,8 +33,14 @@ enum PlacementMode : int { kNewSchematic = 0, kContinuedSchematic = 1 };
 bool StringFitsInDrawing(const CPrinPicGrid& grid, double position);
 // The position a string added after the last one takes.
 double NextStringPosition(const CPrinPicGrid& grid);
-// What is said before a schematic that would not fit is refused.
+// Whether the grid's parameters, as its entities carry them (YLTHZCS),
+// fit their extended data: false for pitches, width or scale too large to
+// be written there.
+bool ParametersFitInEntities(const CPrinPicGrid& grid);
+// What is said before a schematic that would not fit is refused: its
+// coordinates, or its parameters.
 inline constexpr const wchar_t* kOutOfRangeMessage = L"\n坐标超出范围!";
+inline constexpr const wchar_t* kParametersOutOfRangeMessage = L"\n参数超出范围!";
 
 // Runs the loop on the grid from startString / startCell; stringCount is the
 // number of strings the grid already has drawn; startExtents (continued

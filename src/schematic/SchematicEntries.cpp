@@ -200,10 +200,14 @@ int BeginSchematic()
             return 1;
         SetUpNewGrid(grid, *palette, palette->TakeSymbolCount(), AcGePoint3d(base[0], base[1], 0),
                      KxDbGetPrintScale(acdbCurDwg()));
-        if (StringFitsInDrawing(grid, NextStringPosition(grid)))
+        // Sizes the entities cannot carry, or a base point and sizes beyond
+        // what a double holds: another point (or Enter).
+        if (!ParametersFitInEntities(grid))
+            acutPrintf(L"%ls", kParametersOutOfRangeMessage);
+        else if (!StringFitsInDrawing(grid, NextStringPosition(grid)))
+            acutPrintf(L"%ls", kOutOfRangeMessage);
+        else
             break;
-        // Base point and sizes beyond what a double holds: another point.
-        acutPrintf(L"%ls", kOutOfRangeMessage);
     }
     palette->EnableActions(true);
     palette->BeginDrawing();

@@ -488,6 +488,16 @@ TEST_F(DatabaseTest, NonFiniteNumbersNeverReachAnEntity)
     EXPECT_EQ(big.scaleFactors(), AcGeScale3d(1e200));
     EXPECT_EQ(circle.transformBy(AcGeMatrix3d::scaling(inf)), Acad::eInvalidInput);
     EXPECT_EQ(circle.radius(), 1.0);
+
+    // Extended data: points as reals.
+    db->registerApp("IDPOINT");
+    ads_point nowhere = {0, nan, 0};
+    resbuf* xd = acutBuildList(1001, L"IDPOINT", 1011, nowhere, 0);
+    EXPECT_EQ(line.setXData(xd), Acad::eInvalidInput);
+    acutRelRb(xd);
+    resbuf* kept = line.xData(L"IDPOINT");
+    EXPECT_EQ(kept, nullptr);
+    acutRelRb(kept);
 }
 
 TEST_F(DatabaseTest, ResultBufferListsBuildAndRelease)
