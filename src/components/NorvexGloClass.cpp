@@ -42,9 +42,9 @@ void CDoubleEdit::SetValue(double value, int decimals)
         return;
     if (!m_allowSign && value < 0)
         value = 0;
-    wchar_t buf[64];
-    std::swprintf(buf, 64, L"%.*f", std::clamp(decimals, 0, 12), value);
-    std::wstring s = buf;
+    CString text; // whole however long: 1e300 has 301 digits
+    text.Format(L"%.*f", std::clamp(decimals, 0, 12), value);
+    std::wstring s = text.GetString();
     if (s.find(L'.') != std::wstring::npos) {
         while (s.back() == L'0')
             s.pop_back();

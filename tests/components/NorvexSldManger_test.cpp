@@ -320,6 +320,12 @@ TEST_F(NumericEditTest, ValuesAreShownWithoutTrailingZeros)
     EXPECT_EQ(text(kUnsigned), L"0");
     signedEdit.SetValue(1.23456789, 2);
     EXPECT_EQ(text(kSigned), L"1.23");
+    // Large values are shown whole.
+    signedEdit.SetValue(-1e300);
+    EXPECT_EQ(text(kSigned).size(), 302u);
+    double v = 0;
+    ASSERT_TRUE(signedEdit.GetValue(v));
+    EXPECT_EQ(v, -1e300);
     EXPECT_TRUE(IsDecimalNumber(L"+1.", true));
     EXPECT_FALSE(IsDecimalNumber(L"+1.", false));
     EXPECT_FALSE(IsDecimalNumber(L"", true));
