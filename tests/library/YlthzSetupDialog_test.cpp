@@ -198,7 +198,7 @@ TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
     // Texts handed over that no double holds: OK is refused with a message
     // box, each time, until the box holds a number again.
     const std::string boxes[] = {"21883", "21934", "21939", "21945"};
-    const wchar_t* const damaged[] = {L"1e999", L"inf", L"nan", L"-" L"1e400"};
+    const wchar_t* const damaged[] = {L"1e999", L"inf", L"nan", L"-1e400"};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE("edit box " + boxes[i]);
         out.clear();
