@@ -42,9 +42,9 @@ void CDoubleEdit::SetValue(double value, int decimals)
         return;
     if (!m_allowSign && value < 0)
         value = 0;
-    wchar_t buf[64];
-    std::swprintf(buf, 64, L"%.*f", std::clamp(decimals, 0, 12), value);
-    std::wstring s = buf;
+    CString text; // whole however long: 1e300 has 301 digits
+    text.Format(L"%.*f", std::clamp(decimals, 0, 12), value);
+    std::wstring s = text.GetString();
     if (s.find(L'.') != std::wstring::npos) {
         while (s.back() == L'0')
             s.pop_back();
@@ -76,6 +76,11 @@ void CDoubleEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags)
     const bool partial = s == L"-" || s == L"." || s == L"-." || IsDecimalNumber(s, m_allowSign);
     if (!partial || (!m_allowSign && (ch == L'-' || ch == L'+'))) {
         ui::refuseTyping(*this, ch, m_allowSign ? L"takes a number" : L"takes a number without a sign");
+        return;
+    }
+    // Digits beyond what a double holds would make the number infinite.
+    if (IsDecimalNumber(s, m_allowSign) && !std::isfinite(std::wcstod(s.c_str(), nullptr))) {
+        ui::refuseTyping(*this, ch, L"takes no larger number");
         return;
     }
     CEdit::OnChar(nChar, nRepCnt, nFlags);

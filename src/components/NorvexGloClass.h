@@ -1,7 +1,8 @@
 // Numeric edit boxes: CDoubleEdit takes a signed decimal number,
 // CUnsignedDoubleEdit one without a sign. Typed characters that would not
 // keep the text a number in the making (digits, one decimal point, a minus
-// sign in front) are refused; pasted or set text is not checked.
+// sign in front), or that would make it too large for a double, are
+// refused; pasted or set text is not checked.
 #pragma once
 
 #include "ui/afxwin.h"

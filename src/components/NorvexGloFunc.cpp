@@ -436,6 +436,15 @@ void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::ve
     }
 }
 
+bool ProjectDataReal(const ACHAR* text, double& value)
+{
+    const double v = text ? std::wcstod(text, nullptr) : 0.0;
+    if (!std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
 int findNumInString(const ACHAR* text)
 {
     if (!text)

@@ -110,6 +110,11 @@ void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::ve
                 bool reserved = false);
 // Position of the first digit, or -1.
 int findNumInString(const ACHAR* text);
+// The real a text of project data holds, read as far as it is a number (0
+// when it starts with none); false when that number is not finite ("inf",
+// "nan", "1e999": damaged or hand-edited data), which callers take as a
+// missing value.
+bool ProjectDataReal(const ACHAR* text, double& value);
 
 class CBitmap;
 // A preview of a drawing's model space: a new width x height bitmap, the

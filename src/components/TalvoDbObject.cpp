@@ -2,6 +2,7 @@
 
 #include "host/dbmain.h"
 
+#include <cmath>
 #include <cstdlib>
 
 bool KxDefineCommand(const ACHAR* group, const KxCmdTable* table, int count, int)
@@ -21,7 +22,7 @@ double KxDbGetPrintScale(AcDbDatabase* db)
     if (!db)
         return 1.0;
     const double s = std::atof(db->headerString("$DIMSCALE").c_str());
-    return s > 0.0 ? s : 1.0;
+    return s > 0.0 && std::isfinite(s) ? s : 1.0;
 }
 
 bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id)
@@ -30,8 +31,10 @@ bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id)
     if (!db || !entity)
         return false;
     AcDbObjectId newId;
-    if (db->modelSpace()->appendAcDbEntity(newId, entity) != Acad::eOk)
+    if (db->modelSpace()->appendAcDbEntity(newId, entity) != Acad::eOk) {
+        delete entity;
         return false;
+    }
     entity->close();
     if (id)
         *id = newId;

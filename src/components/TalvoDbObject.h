@@ -21,8 +21,10 @@ struct KxCmdTable {
 // meaning.
 bool KxDefineCommand(const ACHAR* group, const KxCmdTable* table, int count, int reserved);
 
-// The plotting scale of a drawing ($DIMSCALE when positive, else 1).
+// The plotting scale of a drawing ($DIMSCALE when positive and finite,
+// else 1).
 double KxDbGetPrintScale(AcDbDatabase* db);
 // Appends the entity to the current space of the working drawing and
-// closes it; the new id comes back in id.
+// closes it; the new id comes back in id. An entity the drawing refuses
+// (one with a number that is not finite) is deleted, and false returned.
 bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id = nullptr);

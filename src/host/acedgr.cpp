@@ -194,7 +194,8 @@ int acedDragGen(const ads_name ss, const ACHAR* prompt, int, AcDragFunc scnf, ad
             host::setLastInput(kw);
             return RTKWORD;
         }
-        if (host::parsePoint(reply, nullptr, p)) {
+        bool outOfRange = false;
+        if (host::parsePoint(reply, nullptr, p, &outOfRange)) {
             resbuf rb{};
             rb.restype = RT3DPOINT;
             rb.resval.rpoint[0] = p[0];
@@ -202,6 +203,12 @@ int acedDragGen(const ads_name ss, const ACHAR* prompt, int, AcDragFunc scnf, ad
             rb.resval.rpoint[2] = p[2];
             acedSetVar(L"LASTPOINT", &rb);
             return RTNORM;
+        }
+        if (outOfRange) {
+            host::print("\n点无效。\n");
+            if (prompt && *prompt)
+                host::printWide(prompt);
+            continue;
         }
         host::setLastInput(utf8ToWide(reply));
         return RTSTR;

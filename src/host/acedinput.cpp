@@ -35,6 +35,8 @@ struct Call {
     int code = 0;
     resbuf* args = nullptr;
     lisp::Value result = lisp::Value::none();
+    // Why the result could not be taken, or empty.
+    std::string error;
 };
 std::vector<Call> g_calls;
 
@@ -115,9 +117,14 @@ int pointInput(const ads_point baseIn, const ACHAR* prompt, ads_point result)
             }
             return RTNONE;
         }
-        if (parsePoint(reply, base, result)) {
+        bool outOfRange = false;
+        if (parsePoint(reply, base, result, &outOfRange)) {
             setLastPoint(result);
             return RTNORM;
+        }
+        if (outOfRange) {
+            host::print("\n点无效。\n");
+            return 0;
         }
         if (const int rc = arbitrary(reply, opts))
             return rc;
@@ -188,8 +195,10 @@ bool parseNumber(const std::string& s, double& v)
 }
 
 // "x,y" or "x,y,z"; "@dx,dy" is relative to base.
-bool parsePoint(const std::string& s, const double* base, ads_point out)
+bool parsePoint(const std::string& s, const double* base, ads_point out, bool* outOfRange)
 {
+    if (outOfRange)
+        *outOfRange = false;
     std::string t = s;
     bool relative = false;
     if (!t.empty() && t[0] == '@') {
@@ -197,12 +206,20 @@ bool parsePoint(const std::string& s, const double* base, ads_point out)
         t = t.substr(1);
     }
     std::vector<double> v;
+    bool overflow = false;
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = t.find(',', start);
+        const std::string part = t.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         double x;
-        if (!parseNumber(t.substr(start, comma == std::string::npos ? std::string::npos : comma - start), x))
-            return false;
+        if (!parseNumber(part, x)) {
+            // A number all the same, only not a finite one.
+            char* end = nullptr;
+            x = std::strtod(part.c_str(), &end);
+            if (part.empty() || *end != '\0' || std::isnan(x))
+                return false;
+            overflow = true;
+        }
         v.push_back(x);
         if (comma == std::string::npos)
             break;
@@ -210,9 +227,7 @@ bool parsePoint(const std::string& s, const double* base, ads_point out)
     }
     if (v.size() < 2 || v.size() > 3)
         return false;
-    out[0] = v[0];
-    out[1] = v[1];
-    out[2] = v.size() == 3 ? v[2] : 0.0;
+    double p[3] = {v[0], v[1], v.size() == 3 ? v[2] : 0.0};
     if (relative) {
         double last[3] = {0, 0, 0};
         if (base) {
@@ -224,10 +239,17 @@ bool parsePoint(const std::string& s, const double* base, ads_point out)
             if (acedGetVar(L"LASTPOINT", &rb) == RTNORM)
                 std::memcpy(last, rb.resval.rpoint, sizeof last);
         }
-        out[0] += last[0];
-        out[1] += last[1];
-        out[2] += last[2];
+        for (int k = 0; k < 3; ++k)
+            p[k] += last[k];
     }
+    for (double c : p)
+        overflow = overflow || !std::isfinite(c);
+    if (overflow) {
+        if (outOfRange)
+            *outOfRange = true;
+        return false;
+    }
+    std::memcpy(out, p, sizeof p);
     return true;
 }
 
@@ -763,7 +785,14 @@ int acedRetList(const resbuf* rb)
     // The chain's items are the list's elements; a chain that is one list
     // (RTLB ... RTLE) is that list, as the host does it: callers that hand
     // back a list of one list wrap it once more.
-    lisp::Value v = lisp::listFromResbuf(rb);
+    lisp::Value v;
+    try {
+        v = lisp::listFromResbuf(rb);
+    } catch (const lisp::EvalError& e) {
+        if (!g_calls.empty())
+            g_calls.back().error = e.what();
+        return RTERROR;
+    }
     if (v.items.size() == 1 && v.items.front().kind == lisp::Value::Kind::List && !v.dotted)
         return setResult(v.items.front().isNil() ? lisp::Value::nil() : v.items.front());
     return setResult(v.items.empty() ? lisp::Value::nil() : v);
@@ -773,7 +802,7 @@ namespace host {
 
 CallResult invokeFunction(const AcApLispFunction& f, resbuf* args)
 {
-    g_calls.push_back(Call{f.code, args, lisp::Value::none()});
+    g_calls.push_back(Call{f.code, args, lisp::Value::none(), {}});
     CallResult r;
     try {
         const AcRx::AppRetCode rc = acrxInvoke(f.app);
@@ -787,6 +816,10 @@ CallResult invokeFunction(const AcApLispFunction& f, resbuf* args)
     } catch (...) {
         r.status = RTERROR;
         r.error = "应用程序异常";
+    }
+    if (r.status == RTNORM && !g_calls.back().error.empty()) {
+        r.status = RTERROR;
+        r.error = g_calls.back().error;
     }
     r.value = g_calls.back().result;
     g_calls.pop_back();

@@ -127,7 +127,7 @@ public:
     {
         if (a.kind == AcCmdArg::Kind::Point || a.kind == AcCmdArg::Kind::Pick) {
             p = AcGePoint3d(a.point[0], a.point[1], a.point[2]);
-            return true;
+            return acdbIsFinite(p);
         }
         if (a.kind != AcCmdArg::Kind::String)
             return false;
@@ -331,6 +331,18 @@ AcDbObjectId addToCurrentSpace(AcDbEntity* e)
 
 void transformAll(const AcDbObjectIdArray& ids, const AcGeMatrix3d& m)
 {
+    // Every entity must take the matrix (stay finite, among others) before
+    // any is changed.
+    for (const AcDbObjectId& id : ids) {
+        const AcDbEntity* e = liveEntity(id);
+        if (!e)
+            continue;
+        std::unique_ptr<AcDbObject> copy = e->cloneObject();
+        if (static_cast<AcDbEntity*>(copy.get())->transformBy(m) != Acad::eOk) {
+            message(L"\n无法变换对象。\n");
+            throw CommandEnd{RTERROR};
+        }
+    }
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* e = nullptr;
         if (acdbOpenAcDbEntity(e, id, AcDb::kForWrite) != Acad::eOk)

@@ -123,6 +123,8 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
             break;
         case 1010: case 1011: case 1012: case 1013:
             item.value = AcGePoint3d(rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]);
+            if (!acdbIsFinite(std::get<AcGePoint3d>(item.value)))
+                return Acad::eInvalidInput;
             break;
         case 1040: case 1041: case 1042:
             if (!std::isfinite(rb->resval.rreal))
@@ -567,7 +569,13 @@ int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen)
     if (unit < 1 || unit > 5 || prec < 0 || prec > 8)
         return RTERROR;
     const int dimzin = db && !db->headerString("$DIMZIN").empty() ? std::atoi(db->headerString("$DIMZIN").c_str()) : 0;
-    char buf[128];
+    // Formats whole, however long the number (a distance of 1e300 has 301
+    // digits before the point).
+    const auto format = [](const char* fmt, auto... args) {
+        std::string s(static_cast<std::size_t>(std::snprintf(nullptr, 0, fmt, args...)), '\0');
+        std::snprintf(s.data(), s.size() + 1, fmt, args...);
+        return s;
+    };
     auto trimZeros = [&](std::string s) {
         if ((dimzin & 8) && s.find('.') != std::string::npos) {
             while (!s.empty() && s.back() == '0')
@@ -581,11 +589,9 @@ int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen)
     };
     std::string out;
     if (unit == 1) {
-        std::snprintf(buf, sizeof buf, "%.*E", prec, value);
-        out = buf;
+        out = format("%.*E", prec, value);
     } else if (unit == 2) {
-        std::snprintf(buf, sizeof buf, "%.*f", prec, value);
-        out = trimZeros(buf);
+        out = trimZeros(format("%.*f", prec, value));
         if (out == "-0" || out.find_first_not_of("-0.") == std::string::npos)
             if (out[0] == '-')
                 out = out.substr(1);
@@ -594,10 +600,12 @@ int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen)
         const double a = std::fabs(value);
         if (unit == 3) {
             const double feet = std::floor(a / 12.0);
-            std::snprintf(buf, sizeof buf, "%s%.0f'-%.*f\"", neg ? "-" : "", feet, prec, a - feet * 12.0);
-            out = buf;
+            out = format("%s%.0f'-%.*f\"", neg ? "-" : "", feet, prec, a - feet * 12.0);
         } else {
             const int den = 1 << prec;
+            // Whole fractions are counted exactly up to 2^53.
+            if (a * den > 9007199254740992.0)
+                return RTERROR;
             long long units = std::llround(a * den);
             const long long whole = units / den;
             long long num = units % den;

@@ -161,6 +161,8 @@ Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbE
         return Acad::eInvalidInput;
     if (entity->stub())
         return Acad::eAlreadyInDb;
+    if (!acdbHasFiniteFields(*entity))
+        return Acad::eInvalidInput;
     AcDbDatabase* db = database();
     if (!db)
         return Acad::eNoDatabase;

@@ -7,6 +7,7 @@
 #include <cassert>
 #include <typeinfo>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -91,6 +92,69 @@ void addArcExtents(AcDbExtents& ext, const AcGePoint3d& c, double r, double a0, 
 // ---------------------------------------------------------------- fields
 
 void AcDbObject::describeFields(AcDbDxfFields&) {}
+
+namespace {
+
+// Looks at every number an object describes for files.
+class FiniteCheck : public AcDbDxfFields {
+public:
+    bool finite = true;
+
+    bool isReading() const override { return false; }
+    void subclass(const char*) override {}
+    void text(short, std::string&, const char*) override {}
+    void real(short, double& value, double, bool) override { finite = finite && acdbIsFinite(value); }
+    void angle(short, double& radians, bool) override { finite = finite && acdbIsFinite(radians); }
+    void integer(short, int&, int, bool) override {}
+    void point(short, AcGePoint3d& p, bool) override { finite = finite && acdbIsFinite(p); }
+    void normal(short, AcGeVector3d& v) override { finite = finite && acdbIsFinite(AcGePoint3d(v.x, v.y, v.z)); }
+    void blockName(short, AcDbBlockReference&) override {}
+    void vertices(AcDbPolyline& pl) override
+    {
+        for (unsigned int i = 0; finite && i < pl.numVerts(); ++i) {
+            AcGePoint2d p;
+            double bulge = 0.0, sw = 0.0, ew = 0.0;
+            pl.getPointAt(i, p);
+            pl.getBulgeAt(i, bulge);
+            pl.getWidthsAt(i, sw, ew);
+            finite = acdbIsFinite(p) && acdbIsFinite(bulge) && acdbIsFinite(sw) && acdbIsFinite(ew);
+        }
+    }
+};
+
+bool isFinite(const AcGeMatrix3d& m)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (!std::isfinite(m(r, c)))
+                return false;
+    return true;
+}
+
+// Applies a transformation to an entity unless the matrix or the result
+// holds a number that is not finite; then the entity is left as it was.
+template <class Apply>
+Acad::ErrorStatus transformFinite(AcDbEntity& e, const AcGeMatrix3d& m, Apply apply)
+{
+    if (!isFinite(m))
+        return Acad::eInvalidInput;
+    const std::unique_ptr<AcDbObject> before = e.cloneObject();
+    const Acad::ErrorStatus es = apply();
+    if (es == Acad::eOk && !acdbHasFiniteFields(e)) {
+        e.swapData(*before);
+        return Acad::eInvalidInput;
+    }
+    return es;
+}
+
+} // namespace
+
+bool acdbHasFiniteFields(AcDbObject& object)
+{
+    FiniteCheck check;
+    object.describeFields(check);
+    return check.finite;
+}
 
 void AcDbEntity::describeFields(AcDbDxfFields& f)
 {
@@ -370,7 +434,7 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name)
 // Sets a length that must be positive.
 static Acad::ErrorStatus setPositive(double& field, double value)
 {
-    if (!(value > 0.0))
+    if (!(value > 0.0) || !acdbIsFinite(value))
         return Acad::eInvalidInput;
     field = value;
     return Acad::eOk;
@@ -398,8 +462,7 @@ Acad::ErrorStatus AcDbSolid::setPointAt(int index, const AcGePoint3d& p)
 {
     if (index < 0 || index > 3)
         return Acad::eInvalidIndex;
-    m_points[index] = p;
-    return Acad::eOk;
+    return acdbSetFinite(m_points[index], p);
 }
 
 AcDbText::AcDbText(const AcGePoint3d& position, const ACHAR* text, double height, double rotation)
@@ -450,7 +513,7 @@ std::string AcDbBlockReference::blockName() const
 
 Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s)
 {
-    if (s.sx == 0.0 || s.sy == 0.0 || s.sz == 0.0)
+    if (s.sx == 0.0 || s.sy == 0.0 || s.sz == 0.0 || !acdbIsFinite(AcGePoint3d(s.sx, s.sy, s.sz)))
         return Acad::eInvalidInput;
     m_scale = s;
     return Acad::eOk;
@@ -612,6 +675,8 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
 {
     if (index > m_points.size())
         return Acad::eInvalidIndex;
+    if (!acdbIsFinite(pt) || !acdbIsFinite(bulge) || !acdbIsFinite(sw) || !acdbIsFinite(ew))
+        return Acad::eInvalidInput;
     m_points.insert(m_points.begin() + index, pt);
     if (!m_bulges.empty() || bulge != 0.0) {
         m_bulges.resize(m_points.size() - 1, 0.0);
@@ -658,8 +723,7 @@ Acad::ErrorStatus AcDbPolyline::setPointAt(unsigned int index, const AcGePoint2d
 {
     if (index >= m_points.size())
         return Acad::eInvalidIndex;
-    m_points[index] = pt;
-    return Acad::eOk;
+    return acdbSetFinite(m_points[index], pt);
 }
 
 Acad::ErrorStatus AcDbPolyline::getBulgeAt(unsigned int index, double& bulge) const
@@ -674,6 +738,8 @@ Acad::ErrorStatus AcDbPolyline::setBulgeAt(unsigned int index, double bulge)
 {
     if (index >= m_points.size())
         return Acad::eInvalidIndex;
+    if (!acdbIsFinite(bulge))
+        return Acad::eInvalidInput;
     setRawBulge(index, bulge);
     return Acad::eOk;
 }
@@ -695,7 +761,7 @@ Acad::ErrorStatus AcDbPolyline::setWidthsAt(unsigned int index, double sw, doubl
 {
     if (index >= m_points.size())
         return Acad::eInvalidIndex;
-    if (sw < 0.0 || ew < 0.0)
+    if (!(sw >= 0.0) || !(ew >= 0.0) || !acdbIsFinite(sw) || !acdbIsFinite(ew))
         return Acad::eInvalidInput;
     setRawWidth(index, false, sw);
     setRawWidth(index, true, ew);
@@ -718,7 +784,7 @@ Acad::ErrorStatus AcDbPolyline::getConstantWidth(double& width) const
 
 Acad::ErrorStatus AcDbPolyline::setConstantWidth(double width)
 {
-    if (width < 0.0)
+    if (!(width >= 0.0) || !acdbIsFinite(width))
         return Acad::eInvalidInput;
     m_widths.clear();
     m_constWidth = width;
@@ -857,104 +923,122 @@ Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
 
 Acad::ErrorStatus AcDbLine::transformBy(const AcGeMatrix3d& m)
 {
-    m_start.transformBy(m);
-    m_end.transformBy(m);
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        m_start.transformBy(m);
+        m_end.transformBy(m);
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbCircle::transformBy(const AcGeMatrix3d& m)
 {
-    if (!isUniform(m))
-        return Acad::eCannotScaleNonUniformly;
-    m_center.transformBy(m);
-    m_radius *= decompose(m).uniform;
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        if (!isUniform(m))
+            return Acad::eCannotScaleNonUniformly;
+        m_center.transformBy(m);
+        m_radius *= decompose(m).uniform;
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbArc::transformBy(const AcGeMatrix3d& m)
 {
-    if (!isUniform(m))
-        return Acad::eCannotScaleNonUniformly;
-    AcGePoint3d s(m_center.x + m_radius * std::cos(m_startAngle), m_center.y + m_radius * std::sin(m_startAngle), m_center.z);
-    AcGePoint3d e(m_center.x + m_radius * std::cos(m_endAngle), m_center.y + m_radius * std::sin(m_endAngle), m_center.z);
-    m_center.transformBy(m);
-    s.transformBy(m);
-    e.transformBy(m);
-    m_radius *= decompose(m).uniform;
-    double a0 = normalizeAngle(std::atan2(s.y - m_center.y, s.x - m_center.x));
-    double a1 = normalizeAngle(std::atan2(e.y - m_center.y, e.x - m_center.x));
-    if (decompose(m).mirrored)
-        std::swap(a0, a1);
-    m_startAngle = a0;
-    m_endAngle = a1;
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        if (!isUniform(m))
+            return Acad::eCannotScaleNonUniformly;
+        AcGePoint3d s(m_center.x + m_radius * std::cos(m_startAngle), m_center.y + m_radius * std::sin(m_startAngle),
+                      m_center.z);
+        AcGePoint3d e(m_center.x + m_radius * std::cos(m_endAngle), m_center.y + m_radius * std::sin(m_endAngle),
+                      m_center.z);
+        m_center.transformBy(m);
+        s.transformBy(m);
+        e.transformBy(m);
+        m_radius *= decompose(m).uniform;
+        double a0 = normalizeAngle(std::atan2(s.y - m_center.y, s.x - m_center.x));
+        double a1 = normalizeAngle(std::atan2(e.y - m_center.y, e.x - m_center.x));
+        if (decompose(m).mirrored)
+            std::swap(a0, a1);
+        m_startAngle = a0;
+        m_endAngle = a1;
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbPoint::transformBy(const AcGeMatrix3d& m)
 {
-    m_position.transformBy(m);
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        m_position.transformBy(m);
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbSolid::transformBy(const AcGeMatrix3d& m)
 {
-    for (auto& p : m_points)
-        p.transformBy(m);
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        for (auto& p : m_points)
+            p.transformBy(m);
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m)
 {
-    const Planar p = decompose(m);
-    m_position.transformBy(m);
-    m_alignment.transformBy(m);
-    m_height *= std::fabs(p.sy);
-    if (std::fabs(p.sx) != std::fabs(p.sy) && p.sy != 0.0)
-        m_widthFactor *= std::fabs(p.sx) / std::fabs(p.sy);
-    m_rotation = normalizeAngle(m_rotation + p.rotation);
-    if (p.mirrored)
-        m_mirror ^= 2;
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        const Planar p = decompose(m);
+        m_position.transformBy(m);
+        m_alignment.transformBy(m);
+        m_height *= std::fabs(p.sy);
+        if (std::fabs(p.sx) != std::fabs(p.sy) && p.sy != 0.0)
+            m_widthFactor *= std::fabs(p.sx) / std::fabs(p.sy);
+        m_rotation = normalizeAngle(m_rotation + p.rotation);
+        if (p.mirrored)
+            m_mirror ^= 2;
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbPolyline::transformBy(const AcGeMatrix3d& m)
 {
-    const Planar p = decompose(m);
-    for (auto& pt : m_points) {
-        AcGePoint3d q(pt.x, pt.y, m_elevation);
-        q.transformBy(m);
-        pt = AcGePoint2d(q.x, q.y);
-    }
-    if (p.mirrored)
-        for (double& b : m_bulges)
-            b = -b;
-    const double s = p.uniform;
-    m_constWidth *= s;
-    for (auto& w : m_widths) {
-        w.first *= s;
-        w.second *= s;
-    }
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        const Planar p = decompose(m);
+        for (auto& pt : m_points) {
+            AcGePoint3d q(pt.x, pt.y, m_elevation);
+            q.transformBy(m);
+            pt = AcGePoint2d(q.x, q.y);
+        }
+        if (p.mirrored)
+            for (double& b : m_bulges)
+                b = -b;
+        const double s = p.uniform;
+        m_constWidth *= s;
+        for (auto& w : m_widths) {
+            w.first *= s;
+            w.second *= s;
+        }
+        return Acad::eOk;
+    });
 }
 
 Acad::ErrorStatus AcDbBlockReference::transformBy(const AcGeMatrix3d& m)
 {
-    // Compose with the current placement and read the result back as
-    // position, rotation and scale.
-    AcGeMatrix3d placement = AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
-                           * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz);
-    AcGeMatrix3d linear = m;
-    linear(0, 3) = linear(1, 3) = linear(2, 3) = 0.0;
-    const AcGeMatrix3d total = linear * placement;
-    const double dot = total(0, 0) * total(0, 1) + total(1, 0) * total(1, 1);
-    const double lx = std::hypot(total(0, 0), total(1, 0)), ly = std::hypot(total(0, 1), total(1, 1));
-    if (std::fabs(dot) > 1e-9 * std::max(1.0, lx * ly))
-        return Acad::eCannotScaleNonUniformly;
-    const Planar p = decompose(total);
-    m_position.transformBy(m);
-    m_rotation = p.rotation;
-    m_scale.sx = p.sx;
-    m_scale.sy = p.sy;
-    m_scale.sz *= m(2, 2);
-    return Acad::eOk;
+    return transformFinite(*this, m, [&] {
+        // Compose with the current placement and read the result back as
+        // position, rotation and scale.
+        AcGeMatrix3d placement = AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
+                               * AcGeMatrix3d::scaling(m_scale.sx, m_scale.sy, m_scale.sz);
+        AcGeMatrix3d linear = m;
+        linear(0, 3) = linear(1, 3) = linear(2, 3) = 0.0;
+        const AcGeMatrix3d total = linear * placement;
+        const double dot = total(0, 0) * total(0, 1) + total(1, 0) * total(1, 1);
+        const double lx = std::hypot(total(0, 0), total(1, 0)), ly = std::hypot(total(0, 1), total(1, 1));
+        if (std::fabs(dot) > 1e-9 * std::max(1.0, lx * ly))
+            return Acad::eCannotScaleNonUniformly;
+        const Planar p = decompose(total);
+        m_position.transformBy(m);
+        m_rotation = p.rotation;
+        m_scale.sx = p.sx;
+        m_scale.sy = p.sy;
+        m_scale.sz *= m(2, 2);
+        return Acad::eOk;
+    });
 }

@@ -11,6 +11,7 @@
 #include "host/acge.h"
 #include "host/adsdefs.h"
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -59,6 +60,36 @@ class AcDbDatabase;
 class AcDbObject;
 class AcDbEntity;
 class AcDbDxfFields;
+
+// Entities hold finite numbers only: the setters that take coordinates,
+// lengths, angles or scales refuse others with eInvalidInput (and change
+// nothing), transformBy refuses a matrix that would take the entity there,
+// and a block table record refuses to append an entity that holds one
+// (acdbHasFiniteFields).
+inline bool acdbIsFinite(double v)
+{
+    return std::isfinite(v);
+}
+inline bool acdbIsFinite(const AcGePoint3d& p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+inline bool acdbIsFinite(const AcGePoint2d& p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+// Sets field to value when value is finite.
+template <class T>
+Acad::ErrorStatus acdbSetFinite(T& field, const T& value)
+{
+    if (!acdbIsFinite(value))
+        return Acad::eInvalidInput;
+    field = value;
+    return Acad::eOk;
+}
+// Whether every number among the object's fields (those it describes for
+// files) is finite.
+bool acdbHasFiniteFields(AcDbObject& object);
 class AcDbBlockTableRecord;
 struct AcDbStub;
 
@@ -274,8 +305,8 @@ public:
 
     AcGePoint3d startPoint() const { return m_start; }
     AcGePoint3d endPoint() const { return m_end; }
-    Acad::ErrorStatus setStartPoint(const AcGePoint3d& p) { m_start = p; return Acad::eOk; }
-    Acad::ErrorStatus setEndPoint(const AcGePoint3d& p) { m_end = p; return Acad::eOk; }
+    Acad::ErrorStatus setStartPoint(const AcGePoint3d& p) { return acdbSetFinite(m_start, p); }
+    Acad::ErrorStatus setEndPoint(const AcGePoint3d& p) { return acdbSetFinite(m_end, p); }
     double thickness() const { return m_thickness; }
 
 private:
@@ -296,7 +327,7 @@ public:
 
     AcGePoint3d center() const { return m_center; }
     double radius() const { return m_radius; }
-    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { m_center = c; return Acad::eOk; }
+    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { return acdbSetFinite(m_center, c); }
     Acad::ErrorStatus setRadius(double r);
 
 protected:
@@ -322,10 +353,10 @@ public:
     double radius() const { return m_radius; }
     double startAngle() const { return m_startAngle; }
     double endAngle() const { return m_endAngle; }
-    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { m_center = c; return Acad::eOk; }
+    Acad::ErrorStatus setCenter(const AcGePoint3d& c) { return acdbSetFinite(m_center, c); }
     Acad::ErrorStatus setRadius(double r);
-    Acad::ErrorStatus setStartAngle(double a) { m_startAngle = a; return Acad::eOk; }
-    Acad::ErrorStatus setEndAngle(double a) { m_endAngle = a; return Acad::eOk; }
+    Acad::ErrorStatus setStartAngle(double a) { return acdbSetFinite(m_startAngle, a); }
+    Acad::ErrorStatus setEndAngle(double a) { return acdbSetFinite(m_endAngle, a); }
 
 private:
     AcGePoint3d m_center;
@@ -347,7 +378,7 @@ public:
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
     AcGePoint3d position() const { return m_position; }
-    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { return acdbSetFinite(m_position, p); }
 
 private:
     AcGePoint3d m_position;
@@ -389,13 +420,13 @@ public:
 
     AcGePoint3d position() const { return m_position; }
     AcGePoint3d alignmentPoint() const { return m_alignment; }
-    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
-    Acad::ErrorStatus setAlignmentPoint(const AcGePoint3d& p) { m_alignment = p; return Acad::eOk; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { return acdbSetFinite(m_position, p); }
+    Acad::ErrorStatus setAlignmentPoint(const AcGePoint3d& p) { return acdbSetFinite(m_alignment, p); }
     bool isDefaultAlignment() const { return m_horz == AcDb::kTextLeft && m_vert == AcDb::kTextBase; }
     double height() const { return m_height; }
     Acad::ErrorStatus setHeight(double h);
     double rotation() const { return m_rotation; }
-    Acad::ErrorStatus setRotation(double r) { m_rotation = r; return Acad::eOk; }
+    Acad::ErrorStatus setRotation(double r) { return acdbSetFinite(m_rotation, r); }
     double widthFactor() const { return m_widthFactor; }
     Acad::ErrorStatus setWidthFactor(double w);
     double oblique() const { return m_oblique; }
@@ -459,7 +490,8 @@ public:
     bool isClosed() const { return (m_flags & 1) != 0; }
     void setClosed(bool closed) { m_flags = closed ? (m_flags | 1) : (m_flags & ~1); }
     double elevation() const { return m_elevation; }
-    void setElevation(double e) { m_elevation = e; }
+    // A non-finite elevation is ignored.
+    void setElevation(double e) { acdbSetFinite(m_elevation, e); }
     bool hasWidth() const { return !m_widths.empty() || m_constWidth != 0.0; }
     bool hasBulges() const { return !m_bulges.empty(); }
     // True when widths are kept per vertex rather than as one constant width.
@@ -525,11 +557,11 @@ public:
     void setUnresolvedName(std::string name) { m_blockName = std::move(name); }
     const std::string& unresolvedName() const { return m_blockName; }
     AcGePoint3d position() const { return m_position; }
-    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { m_position = p; return Acad::eOk; }
+    Acad::ErrorStatus setPosition(const AcGePoint3d& p) { return acdbSetFinite(m_position, p); }
     AcGeScale3d scaleFactors() const { return m_scale; }
     Acad::ErrorStatus setScaleFactors(const AcGeScale3d& s);
     double rotation() const { return m_rotation; }
-    Acad::ErrorStatus setRotation(double r) { m_rotation = r; return Acad::eOk; }
+    Acad::ErrorStatus setRotation(double r) { return acdbSetFinite(m_rotation, r); }
     AcGeVector3d normal() const { return m_normal; }
     // Block coordinates to world coordinates (base point, scale, rotation,
     // position).
@@ -711,7 +743,9 @@ public:
     void setBlockFlags(int f) { m_blockFlags = f; }
 
     // Adds an entity at the end and gives it an id (the database takes
-    // ownership). Recorded by the undo journal.
+    // ownership). Recorded by the undo journal. An entity that holds a
+    // number that is not finite is refused (eInvalidInput; the caller keeps
+    // it).
     Acad::ErrorStatus appendAcDbEntity(AcDbObjectId& id, AcDbEntity* entity);
     Acad::ErrorStatus appendAcDbEntity(AcDbEntity* entity);
     // Every entity, erased ones included, in drawing order.
@@ -979,7 +1013,9 @@ resbuf* acdbTblSearch(const ACHAR* table, const ACHAR* symbol, int setnext);
 // Distance text to a real in the given units (1 scientific, 2 decimal,
 // 3 engineering, 4 architectural, 5 fractional, -1 any).
 int acdbDisToF(const ACHAR* str, int unit, ads_real* result);
-// A real to text; prec -1 takes LUPREC (4 by default).
+// A real to text; prec -1 takes LUPREC (4 by default). RTERROR when the
+// text does not fit bufLen (with its terminator) or the value is not
+// finite or, in units 4 and 5, too large to count in whole fractions.
 int acdbRToS(ads_real value, int unit, int prec, ACHAR* str, std::size_t bufLen = 256);
 
 // The text form of a status ("eKeyNotFound").

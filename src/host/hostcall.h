@@ -26,7 +26,10 @@ bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstri
 // A finite number, the whole text.
 bool parseNumber(const std::string& s, double& v);
 // "x,y" or "x,y,z"; "@dx,dy" relative to base (LASTPOINT when base is null).
-bool parsePoint(const std::string& s, const double* base, ads_point out);
+// False also for a point whose coordinates do not fit in a double (a
+// number like 1e400, or an offset that takes the point there); outOfRange,
+// when given, then tells that case from text that is no point.
+bool parsePoint(const std::string& s, const double* base, ads_point out, bool* outOfRange = nullptr);
 // Takes the options acedInitGet set for the next input call (they apply
 // once), and sets what acedGetInput gives next.
 void takeInitGet(int& bits, std::wstring& keywords);

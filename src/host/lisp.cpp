@@ -5,7 +5,11 @@
 #include "host/acrx.h"
 #include "host/hostcall.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +91,132 @@ int openDepth(const std::string& text)
 
 namespace {
 
+const char* const kTooDeep = "嵌套太深";
+
+// One level of nesting of a walk over text or values: counts itself in
+// depth while it lives and calls refuse (which throws) beyond kMaxNesting.
+class Nesting {
+public:
+    template <class Refuse>
+    Nesting(int& depth, Refuse refuse) : m_depth(depth)
+    {
+        if (m_depth >= kMaxNesting)
+            refuse();
+        ++m_depth;
+    }
+    ~Nesting() { --m_depth; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+private:
+    int& m_depth;
+};
+
+[[noreturn]] void evalTooDeep()
+{
+    throw EvalError(kTooDeep);
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether a is a decimal number: sign, digits with at most one point (at
+// least one digit), an optional exponent; integer when it has neither
+// point nor exponent.
+bool isDecimal(const std::string& a, bool& integer)
+{
+    std::size_t i = 0;
+    if (i < a.size() && (a[i] == '+' || a[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < a.size() && isDigit(a[i]))
+        ++i, ++digits;
+    integer = true;
+    if (i < a.size() && a[i] == '.') {
+        integer = false;
+        ++i;
+        while (i < a.size() && isDigit(a[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < a.size() && (a[i] == 'e' || a[i] == 'E')) {
+        integer = false;
+        ++i;
+        if (i < a.size() && (a[i] == '+' || a[i] == '-'))
+            ++i;
+        const std::size_t expStart = i;
+        while (i < a.size() && isDigit(a[i]))
+            ++i;
+        if (i == expStart)
+            return false;
+    }
+    return i == a.size();
+}
+
+// Whether the decimal number a (not 0) has a non-zero digit in its
+// significand.
+bool hasNonZeroDigit(const std::string& a)
+{
+    for (char c : a) {
+        if (c == 'e' || c == 'E')
+            break;
+        if (c >= '1' && c <= '9')
+            return true;
+    }
+    return false;
+}
+
+// The integer literal a read as a real: exact or an error.
+Value integerAsReal(const std::string& a)
+{
+    const double d = std::strtod(a.c_str(), nullptr);
+    std::string digits = a;
+    if (!digits.empty() && (digits[0] == '+' || digits[0] == '-'))
+        digits.erase(0, 1);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    char buf[400];
+    if (std::isfinite(d))
+        std::snprintf(buf, sizeof buf, "%.0f", std::fabs(d));
+    if (!std::isfinite(d) || digits != buf)
+        throw SyntaxError("整数超出范围: " + a);
+    return Value::real(d);
+}
+
+// A token as a number (see lisp.h): true with the value, false when it is
+// no number; throws SyntaxError for one that cannot be read as it stands.
+bool readNumber(const std::string& a, Value& out)
+{
+    if (a.find_first_of("0123456789") == std::string::npos)
+        return false;
+    bool integer = false;
+    if (!isDecimal(a, integer)) {
+        // What strtod takes whole but is not decimal: hexadecimal.
+        char* end = nullptr;
+        std::strtod(a.c_str(), &end);
+        if (end && *end == '\0')
+            throw SyntaxError("无效的数字: " + a);
+        return false;
+    }
+    if (integer) {
+        errno = 0;
+        const long long v = std::strtoll(a.c_str(), nullptr, 10);
+        if (errno != ERANGE && v >= INT32_MIN && v <= INT32_MAX) {
+            out = Value::integer(v);
+            return true;
+        }
+        out = integerAsReal(a);
+        return true;
+    }
+    const double d = std::strtod(a.c_str(), nullptr);
+    if (!std::isfinite(d) || (d == 0.0 && hasNonZeroDigit(a)))
+        throw SyntaxError("数值超出范围: " + a);
+    out = Value::real(d);
+    return true;
+}
+
 class Reader {
 public:
     explicit Reader(const std::string& t) : m_t(t) {}
@@ -105,6 +235,7 @@ public:
         const char c = m_t[m_p];
         if (c == '(') {
             ++m_p;
+            const Nesting level(m_depth, [] { throw SyntaxError(kTooDeep); });
             Value v = Value::list({});
             while (true) {
                 skip();
@@ -132,6 +263,7 @@ public:
             throw SyntaxError("多余的 )");
         if (c == '\'') {
             ++m_p;
+            const Nesting level(m_depth, [] { throw SyntaxError(kTooDeep); });
             Value q;
             q.kind = Value::Kind::Quote;
             q.items.push_back(read());
@@ -188,13 +320,9 @@ private:
         while (m_p < m_t.size() && !std::strchr(" \t\r\n()\"';", m_t[m_p]))
             ++m_p;
         const std::string a = m_t.substr(start, m_p - start);
-        char* end = nullptr;
-        const long long iv = std::strtoll(a.c_str(), &end, 10);
-        if (end && *end == '\0' && !a.empty() && a != "-" && a != "+")
-            return Value::integer(iv);
-        const double dv = std::strtod(a.c_str(), &end);
-        if (end && *end == '\0' && !a.empty() && std::isfinite(dv) && a.find_first_of("0123456789") != std::string::npos)
-            return Value::real(dv);
+        Value number;
+        if (readNumber(a, number))
+            return number;
         std::string up;
         for (char ch : a)
             up.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
@@ -207,6 +335,7 @@ private:
 
     const std::string& m_t;
     std::size_t m_p = 0;
+    int m_depth = 0;
 };
 
 std::string printReal(double r)
@@ -232,6 +361,7 @@ std::vector<Value> read(const std::string& text)
 
 std::string print(const Value& v)
 {
+    static int depth = 0;
     switch (v.kind) {
     case Value::Kind::Void:
         return "";
@@ -263,8 +393,10 @@ std::string print(const Value& v)
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             return up;
         }
-    case Value::Kind::Quote:
+    case Value::Kind::Quote: {
+        const Nesting level(depth, evalTooDeep);
         return "'" + print(v.items.front());
+    }
     case Value::Kind::Ename: {
         char buf[64];
         std::snprintf(buf, sizeof buf, "<图元名: %llx>", static_cast<unsigned long long>(v.name[0]));
@@ -273,6 +405,7 @@ std::string print(const Value& v)
     case Value::Kind::List: {
         if (v.isNil())
             return "nil";
+        const Nesting level(depth, evalTooDeep);
         std::string out = "(";
         for (std::size_t k = 0; k < v.items.size(); ++k) {
             if (k)
@@ -300,6 +433,7 @@ void append(resbuf*& head, resbuf*& tail, resbuf* rb)
 
 void toRb(const Value& v, resbuf*& head, resbuf*& tail)
 {
+    static int depth = 0;
     switch (v.kind) {
     case Value::Kind::Void:
     case Value::Kind::Nil:
@@ -309,6 +443,8 @@ void toRb(const Value& v, resbuf*& head, resbuf*& tail)
         append(head, tail, acutNewRb(RTT));
         break;
     case Value::Kind::Int:
+        if (v.i < INT32_MIN || v.i > INT32_MAX)
+            throw EvalError("整数超出范围: " + std::to_string(v.i));
         if (v.i >= -32768 && v.i <= 32767) {
             resbuf* rb = acutNewRb(RTSHORT);
             rb->resval.rint = static_cast<short>(v.i);
@@ -339,14 +475,17 @@ void toRb(const Value& v, resbuf*& head, resbuf*& tail)
         append(head, tail, rb);
         break;
     }
-    case Value::Kind::Quote:
+    case Value::Kind::Quote: {
+        const Nesting level(depth, evalTooDeep);
         toRb(v.items.front(), head, tail);
         break;
-    case Value::Kind::List:
+    }
+    case Value::Kind::List: {
         if (v.isNil()) {
             append(head, tail, acutNewRb(RTNIL));
             break;
         }
+        const Nesting level(depth, evalTooDeep);
         append(head, tail, acutNewRb(RTLB));
         for (const Value& x : v.items)
             toRb(x, head, tail);
@@ -357,12 +496,15 @@ void toRb(const Value& v, resbuf*& head, resbuf*& tail)
         append(head, tail, acutNewRb(RTLE));
         break;
     }
+    }
 }
 
 Value fromRbOne(const resbuf*& rb);
 
 Value fromRbList(const resbuf*& rb)
 {
+    static int depth = 0;
+    const Nesting level(depth, evalTooDeep);
     Value list = Value::list({});
     while (rb && rb->restype != RTLE && rb->restype != RTDOTE)
         list.items.push_back(fromRbOne(rb));
@@ -442,8 +584,13 @@ resbuf* toResbuf(const std::vector<Value>& args)
 {
     resbuf* head = nullptr;
     resbuf* tail = nullptr;
-    for (const Value& v : args)
-        toRb(v, head, tail);
+    try {
+        for (const Value& v : args)
+            toRb(v, head, tail);
+    } catch (...) {
+        acutRelRb(head);
+        throw;
+    }
     return head;
 }
 
@@ -560,6 +707,7 @@ Value builtin(const std::string& name, const std::vector<Value>& a, bool& found)
 
 Value eval(const Value& v)
 {
+    static int depth = 0;
     switch (v.kind) {
     case Value::Kind::Quote:
         return v.items.front();
@@ -568,6 +716,7 @@ Value eval(const Value& v)
     case Value::Kind::List: {
         if (v.isNil())
             return Value::nil();
+        const Nesting level(depth, evalTooDeep);
         const Value& head = v.items.front();
         if (head.kind != Value::Kind::Sym)
             throw EvalError("函数错误: " + print(head));

@@ -12,11 +12,27 @@
 
 namespace lisp {
 
+// Numbers. Integers are 32-bit as in AutoLISP: an integer literal beyond
+// that range reads as the real of the same value when a double holds it
+// exactly (2147483648 is 2147483648.0), and is an error otherwise
+// (99999999999999999999). A real literal that overflows (1e400) or that
+// underflows to zero while not zero (1e-400) is an error, and so is a
+// token that the C library would take for a number but that is not a
+// decimal one (0x10, 0x1p4): no literal is read as a different number.
+// Tokens without a digit (inf, nan) and those that are no number at all
+// (1+) are symbols.
+//
+// Nesting. Lists and quotes nest at most kMaxNesting deep; the reader
+// refuses deeper text with a SyntaxError, and evaluation, printing and
+// result buffers handed back by applications refuse deeper values with an
+// EvalError, so that no input can exhaust the stack.
+constexpr int kMaxNesting = 1000;
+
 struct Value {
     // Void: a function that returned nothing (printed as nothing).
     enum class Kind { Nil, T, Int, Real, Str, Sym, List, Ename, Quote, Void };
     Kind kind = Kind::Nil;
-    long long i = 0;
+    long long i = 0; // within 32 bits (see above)
     double r = 0.0;
     std::string s; // strings and symbols, UTF-8
     std::vector<Value> items;

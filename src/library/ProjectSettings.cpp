@@ -29,6 +29,13 @@ int ProjectSettings::getInt(const wchar_t* key, int defaultValue) const
     return static_cast<int>(std::wcstol(text.GetString(), nullptr, 10));
 }
 
+CString ProjectSettings::getReal(const wchar_t* key, const wchar_t* defaultValue) const
+{
+    const CString text = get(key, defaultValue);
+    double value = 0.0;
+    return ProjectDataReal(text.GetString(), value) ? text : CString(defaultValue);
+}
+
 void ProjectSettings::set(const wchar_t* key, const CString& value)
 {
     m_data->SetSubValueW(key, value.GetLength() + 1, value.GetString(), 0);

@@ -19,6 +19,9 @@ public:
     // The text at a key path; the default when it is missing or empty.
     CString get(const wchar_t* key, const wchar_t* defaultValue) const;
     int getInt(const wchar_t* key, int defaultValue) const;
+    // The text of a real: as get, and the default also when the number the
+    // text holds is not finite (ProjectDataReal).
+    CString getReal(const wchar_t* key, const wchar_t* defaultValue) const;
     void set(const wchar_t* key, const CString& value);
     void setInt(const wchar_t* key, int value);
     // Writes the whole project data (temporary file, then rename); a file

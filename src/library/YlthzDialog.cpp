@@ -153,10 +153,10 @@ void CYlthzDialog::ReadSettings()
     m_nSymbolCount = textToInt(count);
     m_edCount.SetWindowText(count);
     m_strIdxName = Setting(L"ylthz\\IdxName", L"常用原理图符号");
-    m_strMxkd = Setting(L"Gddata\\Yltsz\\Mxkd", L"0.30");
-    m_strXdis = Setting(L"Gddata\\Yltsz\\Xdis", L"30.0");
-    m_strYdis = Setting(L"Gddata\\Yltsz\\Ydis", L"20.0");
-    m_strMxBl = Setting(L"Gddata\\Yltsz\\MxBl", L"1.0");
+    m_strMxkd = m_settings.getReal(L"Gddata\\Yltsz\\Mxkd", L"0.30");
+    m_strXdis = m_settings.getReal(L"Gddata\\Yltsz\\Xdis", L"30.0");
+    m_strYdis = m_settings.getReal(L"Gddata\\Yltsz\\Ydis", L"20.0");
+    m_strMxBl = m_settings.getReal(L"Gddata\\Yltsz\\MxBl", L"1.0");
     m_dMxkd = textToReal(m_strMxkd);
     m_dXdis = textToReal(m_strXdis);
     m_dYdis = textToReal(m_strYdis);

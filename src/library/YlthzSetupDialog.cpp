@@ -1,7 +1,10 @@
 #include "library/YlthzSetupDialog.h"
+
+#include "components/NorvexGloFunc.h"
 #include "library/PaletteResources.h"
 
 #include <cwchar>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -88,9 +91,11 @@ CYlthzSetupDialog::CYlthzSetupDialog(CWnd* parent) : CDialog(IDD_YLTHZ_SETUP, pa
         {IDC_YLTHZ_MXKD_SPIN, {&m_edtMxkd, 0.1, 0.0, L"%.2f"}},
         {IDC_YLTHZ_MXBL_SPIN, {&m_edtMxBl, 1.0, 1.0, L"%.1f"}},
     };
-    for (const auto& spin : spins)
+    for (const auto& spin : spins) {
+        const Row row = spin.second;
         MapNotify(UDN_DELTAPOS, spin.first,
-                  [this, row = spin.second](NMHDR* pNMHDR, LRESULT* pResult) { Step(row, pNMHDR, pResult); });
+                  [this, row](NMHDR* pNMHDR, LRESULT* pResult) { Step(row, pNMHDR, pResult); });
+    }
 }
 
 void CYlthzSetupDialog::DoDataExchange(CDataExchange* pDX)
@@ -136,6 +141,14 @@ void CYlthzSetupDialog::OnOK()
     if (m_strXdis.IsEmpty() || m_strYdis.IsEmpty() || m_strMxkd.IsEmpty() || m_strMxBl.IsEmpty()) {
         MessageBox(L"数据不能为空", kCaption, MB_ICONEXCLAMATION | MB_OK);
         return;
+    }
+    // A number too large for a double would poison every later schematic.
+    for (const CString* text : {&m_strXdis, &m_strYdis, &m_strMxkd, &m_strMxBl}) {
+        double value = 0.0;
+        if (!ProjectDataReal(text->GetString(), value)) {
+            MessageBox(L"数据超出范围", kCaption, MB_ICONEXCLAMATION | MB_OK);
+            return;
+        }
     }
     EndDialog(IDOK);
 }

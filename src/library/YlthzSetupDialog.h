@@ -7,7 +7,9 @@
 // arrow press reads the box's text as a number (text that does not start
 // with one counts as 0), moves it by the row's step (up raises it), keeps it
 // at or above the row's lowest value and writes it back in the row's
-// format. OK refuses to close while any box is empty.
+// format. OK refuses to close while any box is empty ("数据不能为空") or
+// holds a number too large for a double ("数据超出范围"); the boxes refuse
+// typing that would make one.
 #pragma once
 
 #include "components/NorvexGloClass.h"

@@ -8,6 +8,7 @@
 #include "library/PaletteResources.h"
 #include "panel/PmtsbcsDlg.h"
 
+#include <cmath>
 #include <cwctype>
 
 namespace {
@@ -143,6 +144,11 @@ int inspmtsb()
 
 void InsertPanelEquipment(double s)
 {
+    if (!(s >= kMinPanelScale && s <= kMaxPanelScale)) {
+        acutPrintf(L"\n参数超出范围!");
+        acedRetNil();
+        return;
+    }
     acDocManager->pushResourceHandle(PaletteResourceHandle());
 
     if (!g_pPmtsbcsDlg) {
@@ -179,9 +185,17 @@ void InsertPanelEquipment(double s)
         acedSSAdd(ent, nullptr, ss);
         AcDbObjectId id;
         AcDbEntity* e = nullptr;
+        // Sizes typed into the dialog may be too large for the scale.
+        const double sx = dialog->GetWidth() * s, sy = dialog->GetHeight() * s;
+        if (!std::isfinite(sx) || !std::isfinite(sy)) {
+            acutPrintf(L"\n参数超出范围!");
+            acedSSFree(ss);
+            acdbEntDel(ent);
+            break;
+        }
         if (acdbGetObjectId(id, ent) == Acad::eOk && acdbOpenAcDbEntity(e, id, AcDb::kForWrite) == Acad::eOk) {
             if (auto* ref = dynamic_cast<AcDbBlockReference*>(e))
-                ref->setScaleFactors(AcGeScale3d(dialog->GetWidth() * s, dialog->GetHeight() * s, 1.0));
+                ref->setScaleFactors(AcGeScale3d(sx, sy, 1.0));
             e->close();
         }
         ads_point picked;

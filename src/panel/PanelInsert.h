@@ -19,11 +19,18 @@
 
 inline constexpr double kPanelCodeHeight = 20.0;
 inline constexpr double kPanelSymbolHeight = 30.0;
+// The scales the command takes; others draw nothing ("参数超出范围!").
+inline constexpr double kMinPanelScale = 1e-6;
+inline constexpr double kMaxPanelScale = 1e6;
 
-// LISP: (inspmtsb scale); nil for a missing or non-real argument.
+// LISP: (inspmtsb scale); nil for a missing or non-real argument or a
+// scale out of range.
 int inspmtsb();
 // The command itself, with its scale: runs until Enter or Esc, then
-// deletes the dialog.
+// deletes the dialog. A scale outside [kMinPanelScale, kMaxPanelScale]
+// (or none at all) is refused with a message and gives nil; so is a symbol
+// whose width or height at that scale no double holds, which ends the
+// command.
 void InsertPanelEquipment(double scale);
 
 // Where the two labels of a placed symbol go, from its extents.

@@ -148,8 +148,8 @@ BOOL CPmtsbcsDlg::OnInitDialog()
     MoveToSavedPosition(*this, m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\X", 200),
                         m_settings.getInt(L"Gddata\\Pmtsj\\Wz\\Y", 300));
 
-    m_edWidth.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\XScale", L"1.0"));
-    m_edHeight.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\YScale", L"1.0"));
+    m_edWidth.SetWindowText(m_settings.getReal(L"Gddata\\Pmtsj\\Sb\\XScale", L"1.0"));
+    m_edHeight.SetWindowText(m_settings.getReal(L"Gddata\\Pmtsj\\Sb\\YScale", L"1.0"));
     m_edCode.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\Sbh", L""));
     m_edSymbol.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\Sbfh", L""));
     m_edName.SetWindowText(m_settings.get(L"Gddata\\Pmtsj\\Sb\\Sbmc", L""));

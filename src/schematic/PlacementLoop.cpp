@@ -82,6 +82,11 @@ public:
                 firstPass = false;
             } else {
                 if (m_string == m_count) {
+                    if (!StringFitsInDrawing(g, NextStringPosition(g))) {
+                        acutPrintf(L"%ls", kOutOfRangeMessage);
+                        ClosePalette(); // the marker is hidden between passes
+                        return 0;
+                    }
                     g.InsertString(m_string);
                     ++m_count;
                 }
@@ -739,6 +744,11 @@ private:
                 acutPrintf(L"\n请在边界内点取一点!");
                 continue;
             }
+            // The last string moves one pitch on.
+            if (!StringFitsInDrawing(g, NextStringPosition(g))) {
+                acutPrintf(L"%ls", kOutOfRangeMessage);
+                return Outcome::Done;
+            }
             moveTogether(entitiesOfStrings(s), m_stringDir, m_stringPitch * m_scale);
             g.InsertString(s);
             AcDbExtents slot;
@@ -795,6 +805,44 @@ private:
 };
 
 } // namespace
+
+bool StringFitsInDrawing(const CPrinPicGrid& grid, double position)
+{
+    const double scale = grid.GetScale();
+    for (double v : {position, grid.GetScaledPitchX(), grid.GetScaledPitchY(), grid.GetLineWidth() * scale,
+                     grid.GetSymbolScale() * scale, grid.GetMinX(), grid.GetMaxX(), grid.GetMinY(), grid.GetMaxY()})
+        if (!std::isfinite(v))
+            return false;
+    const auto finite = [](const AcDbExtents& e) { return acdbIsFinite(e.minPoint()) && acdbIsFinite(e.maxPoint()); };
+    const PrinPicStringZones zones = grid.ComputeZones(position);
+    for (const AcDbExtents& e : zones.cellZones)
+        if (!finite(e))
+            return false;
+    for (const AcDbExtents& e : zones.linkZones)
+        if (!finite(e))
+            return false;
+    return true;
+}
+
+bool ParametersFitInEntities(const CPrinPicGrid& grid)
+{
+    const bool column = grid.IsColumnArrangement();
+    const double stringPitch = column ? grid.GetCellPitchX() : grid.GetCellPitchY();
+    const double cellPitch = column ? grid.GetCellPitchY() : grid.GetCellPitchX();
+    return FormatSchematicParameters(stringPitch, cellPitch, grid.GetLineWidth(), grid.GetSymbolScale(),
+                                     grid.GetCellsPerString(), grid.GetOrientation())
+               .size()
+        <= kMaxXdataText;
+}
+
+double NextStringPosition(const CPrinPicGrid& grid)
+{
+    const std::vector<double>& positions = grid.GetStringPositions();
+    const bool column = grid.IsColumnArrangement();
+    const double forward = column ? grid.GetStringPitch() : -grid.GetStringPitch();
+    const AcGePoint3d& base = grid.GetBasePoint();
+    return (positions.empty() ? (column ? base.x : base.y) : positions.back()) + forward;
+}
 
 int RunPlacementLoop(CPrinPicGrid* grid, int startString, int stringCount, int startCell,
                      const AcDbExtents& startExtents, int mode)

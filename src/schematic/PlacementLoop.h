@@ -24,9 +24,28 @@ class CPrinPicGrid;
 // Modes: a new schematic, or one continued from the drawing.
 enum PlacementMode : int { kNewSchematic = 0, kContinuedSchematic = 1 };
 
+// Whether a string of the grid at position p lies at finite coordinates
+// (the position and every zone of the string) and the grid's scaled sizes
+// (pitches, line width, symbol scale) and reference range are finite:
+// then drawing it stores
+// no number that is not finite. False when the base point and the sizes
+// take the schematic beyond what a double holds.
+bool StringFitsInDrawing(const CPrinPicGrid& grid, double position);
+// The position a string added after the last one takes.
+double NextStringPosition(const CPrinPicGrid& grid);
+// Whether the grid's parameters, as its entities carry them (YLTHZCS),
+// fit their extended data: false for pitches, width or scale too large to
+// be written there.
+bool ParametersFitInEntities(const CPrinPicGrid& grid);
+// What is said before a schematic that would not fit is refused: its
+// coordinates, or its parameters.
+inline constexpr const wchar_t* kOutOfRangeMessage = L"\n坐标超出范围!";
+inline constexpr const wchar_t* kParametersOutOfRangeMessage = L"\n参数超出范围!";
+
 // Runs the loop on the grid from startString / startCell; stringCount is the
 // number of strings the grid already has drawn; startExtents (continued
 // schematics only) is the start cell's symbol slot, where the marker first
-// stands. Always 0: the loop ends only when the user ends it.
+// stands. Always 0: the loop ends when the user ends it, or (with
+// kOutOfRangeMessage) when the next string would not fit in the drawing.
 int RunPlacementLoop(CPrinPicGrid* grid, int startString, int stringCount, int startCell,
                      const AcDbExtents& startExtents, int mode);

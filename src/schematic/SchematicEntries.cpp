@@ -193,15 +193,23 @@ int BeginSchematic()
             acutPrintf(L"\n请输入一点:");
             continue;
         }
-        if (rc == RTNORM)
+        if (rc != RTNORM)
+            continue;
+        palette = g_pYlthzDlg;
+        if (!palette)
+            return 1;
+        SetUpNewGrid(grid, *palette, palette->TakeSymbolCount(), AcGePoint3d(base[0], base[1], 0),
+                     KxDbGetPrintScale(acdbCurDwg()));
+        // Sizes the entities cannot carry, or a base point and sizes beyond
+        // what a double holds: another point (or Enter).
+        if (!ParametersFitInEntities(grid))
+            acutPrintf(L"%ls", kParametersOutOfRangeMessage);
+        else if (!StringFitsInDrawing(grid, NextStringPosition(grid)))
+            acutPrintf(L"%ls", kOutOfRangeMessage);
+        else
             break;
     }
-    palette = g_pYlthzDlg;
-    if (!palette)
-        return 1;
     palette->EnableActions(true);
-    const int count = palette->TakeSymbolCount();
-    SetUpNewGrid(grid, *palette, count, AcGePoint3d(base[0], base[1], 0), KxDbGetPrintScale(acdbCurDwg()));
     palette->BeginDrawing();
     RunPlacementLoop(&grid, 0, 0, 0, AcDbExtents(), kNewSchematic);
     return 1;

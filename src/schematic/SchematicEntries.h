@@ -28,7 +28,11 @@ int ylthz();
 int yltbj();
 
 // A new schematic: 1 when drawing went ahead or the user ended it at the
-// base point prompt (Enter, "close"), 0 when the prompt was cancelled.
+// base point prompt (Enter, "close"), 0 when the prompt was cancelled. A
+// base point at which the schematic would not fit in the drawing
+// (StringFitsInDrawing) is refused with kOutOfRangeMessage and asked again;
+// so is every point while the palette's sizes are too large for the
+// entities' data (ParametersFitInEntities, kParametersOutOfRangeMessage).
 int BeginSchematic();
 // Continues the schematic the user's window picks: its polylines, symbol
 // blocks and terminal blocks are gathered into the three arrays. 1 when

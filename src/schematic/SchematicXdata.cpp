@@ -5,7 +5,9 @@
 #include "host/dbmain.h"
 #include "library/YlthzDialog.h"
 
+#include <cstdio>
 #include <cwchar>
+#include <string>
 
 int GetIdPoint(const AcDbObjectId& id, AcGePoint3d& point)
 {
@@ -76,10 +78,14 @@ int GetXdataString(const ads_name entity, const ACHAR* app, std::wstring& text)
 std::wstring FormatSchematicParameters(double stringPitch, double cellPitch, double lineWidth, double symbolScale,
                                        int cellsPerString, int orientation)
 {
-    wchar_t buf[256];
-    std::swprintf(buf, 256, L"%.2f&%.2f&%.2f&%.2f&%d&%d", stringPitch, cellPitch, lineWidth, symbolScale,
+    // Whole however long: a pitch of 1e300 has 301 digits.
+    const char* const format = "%.2f&%.2f&%.2f&%.2f&%d&%d";
+    std::string text(static_cast<std::size_t>(std::snprintf(nullptr, 0, format, stringPitch, cellPitch, lineWidth,
+                                                            symbolScale, cellsPerString, orientation)),
+                     '\0');
+    std::snprintf(text.data(), text.size() + 1, format, stringPitch, cellPitch, lineWidth, symbolScale,
                   cellsPerString, orientation);
-    return buf;
+    return std::wstring(text.begin(), text.end());
 }
 
 namespace {

@@ -25,6 +25,9 @@ int SetIdPoint(const AcDbObjectId& id, const AcGePoint3d& point);
 // text (left as it was when there is none); nil to LISP when the entity or
 // the data is missing. Always 1.
 int GetXdataString(const ads_name entity, const ACHAR* app, std::wstring& text);
+// The longest text (in bytes) one 1000 item of extended data holds: a
+// YLTHZCS text beyond cannot be attached.
+inline constexpr std::size_t kMaxXdataText = 255;
 // The YLTHZCS text of the six fields.
 std::wstring FormatSchematicParameters(double stringPitch, double cellPitch, double lineWidth, double symbolScale,
                                        int cellsPerString, int orientation);

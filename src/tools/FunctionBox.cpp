@@ -17,6 +17,10 @@ namespace {
 // otherwise make the frame endless.
 constexpr double kMaxRows = 100000.0;
 
+// The largest size taken: more makes no frame on a drawing, and the
+// prompts show the sizes as whole numbers.
+constexpr double kMaxSize = 1e9;
+
 // Keyword letters kept at most; further letters are not taken. Two are
 // enough to tell one keyword from too many.
 constexpr std::size_t kKeywordBufferSize = 8;
@@ -34,15 +38,19 @@ struct BoxSizes {
     double divisionWidth = 10.0;
 };
 
+// A size the frame can have: positive, at most kMaxSize.
+bool isSize(double value)
+{
+    return value > 0.0 && value <= kMaxSize;
+}
+
 double readSize(const ACHAR* key, const ACHAR* defaultText, double defaultValue)
 {
     ACHAR text[256];
     GetQrzfile(key, defaultText, text, 256);
     ads_real value = 0.0;
-    if (acdbDisToF(text, 2, &value) != RTNORM)
-        return defaultValue; // unreadable text: the default size
-    if (!(value > 0.0))
-        return defaultValue; // no size at all: as if missing
+    if (acdbDisToF(text, 2, &value) != RTNORM || !isSize(value))
+        return defaultValue; // unreadable text or no size: the default
     return value;
 }
 
@@ -247,10 +255,11 @@ private:
             break;
         }
         ads_real value = 0.0;
+        acedInitGet(6, nullptr); // the host refuses zero and negative sizes
         if (acedGetReal(nullptr, &value) != RTNORM)
             return; // the size stays as it was
-        if (!(value > 0.0)) {
-            acutPrintf(L"\n数值必须大于0!");
+        if (!isSize(value) || !std::isfinite(value * m_scale)) {
+            acutPrintf(L"\n数值超出范围!");
             return;
         }
         preview(m_last);

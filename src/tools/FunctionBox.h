@@ -1,7 +1,10 @@
 // The function box (功能框): a ruled frame of equal rows with one
 // lengthwise division line, drawn between two picked corners with a
 // rubber-band preview. Its three sizes (row spacing, total width, division
-// width) are kept in the user's project data.
+// width) are kept in the user's project data. Each is positive and at most
+// 1e9: the host refuses a typed zero or negative size, the command one
+// beyond ("数值超出范围!"), and a stored one that is no such size (not
+// finite among others) reads as missing.
 #pragma once
 
 #include "host/acge.h"

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <sys/stat.h>
 
@@ -311,6 +312,22 @@ TEST_F(NumericEditTest, TypedTextStaysANumber)
     EXPECT_EQ(v, 42);
 }
 
+TEST_F(NumericEditTest, TypingThatWouldOverflowIsRefused)
+{
+    // 320 nines: the 309th would take the number past the largest double.
+    EXPECT_FALSE(ui::dispatchEvent("@type numbers 11 \"-" + std::string(320, '9') + "\""));
+    EXPECT_EQ(text(kSigned), L"-" + std::wstring(308, L'9'));
+    EXPECT_NE(out.text().find("unacceptable character '9': edit box 11 takes no larger number"), std::string::npos);
+    double v = 0;
+    ASSERT_TRUE(signedEdit.GetValue(v));
+    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_LT(v, -9.9e307);
+    // Decimals after the point never overflow.
+    EXPECT_TRUE(ui::dispatchEvent("@type numbers 12 \"0." + std::string(400, '9') + "\""));
+    ASSERT_TRUE(unsignedEdit.GetValue(v));
+    EXPECT_DOUBLE_EQ(v, 1.0);
+}
+
 TEST_F(NumericEditTest, ValuesAreShownWithoutTrailingZeros)
 {
     signedEdit.SetValue(7.5);
@@ -323,6 +340,12 @@ TEST_F(NumericEditTest, ValuesAreShownWithoutTrailingZeros)
     EXPECT_EQ(text(kUnsigned), L"0");
     signedEdit.SetValue(1.23456789, 2);
     EXPECT_EQ(text(kSigned), L"1.23");
+    // Large values are shown whole.
+    signedEdit.SetValue(-1e300);
+    EXPECT_EQ(text(kSigned).size(), 302u);
+    double v = 0;
+    ASSERT_TRUE(signedEdit.GetValue(v));
+    EXPECT_EQ(v, -1e300);
     EXPECT_TRUE(IsDecimalNumber(L"+1.", true));
     EXPECT_FALSE(IsDecimalNumber(L"+1.", false));
     EXPECT_FALSE(IsDecimalNumber(L"", true));

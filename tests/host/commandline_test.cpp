@@ -68,6 +68,134 @@ TEST(LispTest, ReadsAndPrintsAsAutoLispDoes)
     acutRelRb(rb);
 }
 
+// Literals are read as the number they write or refused: nothing is
+// clamped, wrapped or rounded into another number.
+TEST(LispTest, IntegerLiteralsBeyond32BitsAreExactRealsOrErrors)
+{
+    const auto v = lisp::read("2147483647 -2147483648 2147483648 -9007199254740992 18446744073709551616 0007");
+    ASSERT_EQ(v.size(), 6u);
+    EXPECT_EQ(v[0].kind, lisp::Value::Kind::Int);
+    EXPECT_EQ(v[0].i, 2147483647);
+    EXPECT_EQ(v[1].kind, lisp::Value::Kind::Int);
+    EXPECT_EQ(v[1].i, -2147483648LL);
+    // Beyond 32 bits: the real of the same value, which a double holds
+    // exactly here (2^31, -2^53, 2^64).
+    EXPECT_EQ(v[2].kind, lisp::Value::Kind::Real);
+    EXPECT_EQ(v[2].r, 2147483648.0);
+    EXPECT_EQ(v[3].kind, lisp::Value::Kind::Real);
+    EXPECT_EQ(v[3].r, -9007199254740992.0);
+    EXPECT_EQ(v[4].kind, lisp::Value::Kind::Real);
+    EXPECT_EQ(v[4].r, 18446744073709551616.0);
+    EXPECT_EQ(v[5].i, 7);
+}
+
+TEST(LispTest, LiteralsThatAreNoExactNumberAreErrors)
+{
+    const auto message = [](const std::string& text) {
+        try {
+            lisp::read(text);
+        } catch (const lisp::SyntaxError& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(message("99999999999999999999"), "整数超出范围: 99999999999999999999");
+    EXPECT_EQ(message("-9007199254740993"), "整数超出范围: -9007199254740993"); // -2^53 - 1
+    EXPECT_EQ(message("(list 1e400)"), "数值超出范围: 1e400");
+    EXPECT_EQ(message("-1e400"), "数值超出范围: -1e400");
+    EXPECT_EQ(message("1e-400"), "数值超出范围: 1e-400");
+    EXPECT_EQ(message("0x10"), "无效的数字: 0x10");
+    EXPECT_EQ(message("0x1p4"), "无效的数字: 0x1p4");
+    // Zero written long is zero; small numbers that a double holds are
+    // read; tokens that are no number stay symbols.
+    const auto v = lisp::read("0.000e-999 1e-300 5. .5 -2.5e3 inf nan 1+ x10");
+    ASSERT_EQ(v.size(), 9u);
+    EXPECT_EQ(lisp::print(v[0]), "0.0");
+    EXPECT_EQ(v[1].r, 1e-300);
+    EXPECT_EQ(lisp::print(lisp::Value::list({v[2], v[3], v[4]})), "(5.0 0.5 -2500.0)");
+    EXPECT_EQ(lisp::print(lisp::Value::list({v[5], v[6], v[7], v[8]})), "(INF NAN 1+ X10)");
+    // Integers that do not fit 32 bits never reach a result buffer.
+    EXPECT_THROW(lisp::toResbuf({lisp::Value::integer(4294967296LL)}), lisp::EvalError);
+}
+
+TEST(LispTest, NestingUpToTheLimitReadsEvaluatesAndPrints)
+{
+    const int n = lisp::kMaxNesting - 1;
+    std::string quoted, printed;
+    for (int i = 0; i < n; ++i)
+        quoted += "(";
+    quoted += "1";
+    for (int i = 0; i < n; ++i)
+        quoted += ")";
+    const auto v = lisp::read("'" + quoted);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(lisp::print(lisp::eval(v[0])), quoted);
+    resbuf* rb = lisp::toResbuf({lisp::eval(v[0])});
+    EXPECT_EQ(lisp::print(lisp::listFromResbuf(rb)), "(" + quoted + ")");
+    acutRelRb(rb);
+    // One level more is refused by each: the reader, the printer, the
+    // conversions to and from result buffers.
+    EXPECT_THROW(lisp::read("'(" + quoted + ")"), lisp::SyntaxError);
+    lisp::Value deep = lisp::Value::integer(1);
+    for (int i = 0; i <= lisp::kMaxNesting; ++i)
+        deep = lisp::Value::list({deep});
+    EXPECT_THROW(lisp::print(deep), lisp::EvalError);
+    EXPECT_THROW(lisp::toResbuf({deep}), lisp::EvalError);
+    resbuf* head = acutNewRb(RTSHORT);
+    resbuf* tail = head;
+    for (int i = 0; i <= lisp::kMaxNesting; ++i)
+        tail = tail->rbnext = acutNewRb(RTLB);
+    EXPECT_THROW(lisp::listFromResbuf(head), lisp::EvalError);
+    acutRelRb(head);
+}
+
+TEST_F(CommandLineTest, DeepNestingIsAnErrorAndTheCommandLineGoesOn)
+{
+    std::string calls, quotes, open;
+    for (int i = 0; i < 20000; ++i) {
+        calls += "(list ";
+        quotes += "'";
+        open += "(";
+    }
+    calls += "1" + std::string(20000, ')');
+    feed({calls, "'" + open + std::string(20000, ')'), quotes + "x", "(list 1 '(2 (3)))"});
+    EXPECT_EQ(host::runCommandLoop(), 3);
+    const std::string tooDeep = "; 错误: 嵌套太深";
+    std::size_t errors = 0;
+    for (std::size_t at = g_out.find(tooDeep); at != std::string::npos; at = g_out.find(tooDeep, at + 1))
+        ++errors;
+    EXPECT_EQ(errors, 3u) << g_out.substr(g_out.size() - 300);
+    EXPECT_NE(g_out.find("\n(1 (2 (3)))\n"), std::string::npos) << g_out.substr(g_out.size() - 300);
+}
+
+TEST_F(CommandLineTest, NumberLiteralsOutOfRangeAreReportedAsErrors)
+{
+    feed({"(list 99999999999999999999)", "(list 0x10)", "(list 1e400)", "(list 1e-400)", "(list 4294967296 2.5)"});
+    EXPECT_EQ(host::runCommandLoop(), 4);
+    EXPECT_NE(g_out.find("; 错误: 整数超出范围: 99999999999999999999"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 无效的数字: 0x10"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 数值超出范围: 1e400"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("; 错误: 数值超出范围: 1e-400"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("\n(4.29497e+09 2.5)\n"), std::string::npos) << g_out;
+}
+
+TEST_F(CommandLineTest, PointsOutOfRangeAreInvalidAndAskedAgain)
+{
+    feed({"1e308,-1e308", "@1e308,0", "1e400,0", "2,-1e309", "nan,0", "@-1e308,1e308"});
+    ads_point p;
+    ASSERT_EQ(acedGetPoint(nullptr, L"\n基点: ", p), RTNORM);
+    EXPECT_EQ(p[0], 1e308);
+    ASSERT_EQ(acedGetPoint(p, L"\n下一点: ", p), RTNORM);
+    EXPECT_EQ(p[0], 0.0);
+    EXPECT_EQ(p[1], 0.0);
+    EXPECT_EQ(g_out, "基点: 1e308,-1e308\n下一点: @1e308,0\n点无效。\n下一点: 1e400,0\n点无效。\n"
+                     "下一点: 2,-1e309\n点无效。\n下一点: nan,0\n需要点或选项关键字。\n下一点: @-1e308,1e308\n");
+    // The last point taken is the last point; no refused one became it.
+    resbuf last{};
+    ASSERT_EQ(acedGetVar(L"LASTPOINT", &last), RTNORM);
+    EXPECT_EQ(last.resval.rpoint[0], 0.0);
+}
+
 TEST_F(CommandLineTest, PointsNumbersAndInvalidRepliesAskedAgain)
 {
     feed({"abc", "1,2", "@3,4", "", "2.5", "x", "40000", "-3"});

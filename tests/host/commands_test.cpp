@@ -330,6 +330,29 @@ TEST_F(CommandsTest, MoveTakesEntityNamesAndSelectionSets)
     EXPECT_EQ(static_cast<AcDbLine*>(entity(a))->startPoint(), pt(4, 4));
 }
 
+TEST_F(CommandsTest, MoveThatWouldOverflowMovesNothing)
+{
+    // The displacement is finite for the first line but takes the second
+    // past the largest double: neither moves.
+    const AcDbObjectId a = add(new AcDbLine(pt(0, 0), pt(1, 0)));
+    const AcDbObjectId b = add(new AcDbLine(pt(1e308, 0), pt(1.5e308, 0)));
+    const std::string before = text();
+    ads_name na, nb, ss;
+    acdbGetAdsName(na, a);
+    acdbGetAdsName(nb, b);
+    ASSERT_EQ(acedSSAdd(na, nullptr, ss), RTNORM);
+    ASSERT_EQ(acedSSAdd(nb, ss, ss), RTNORM);
+    EXPECT_EQ(acedCommand({L"_.MOVE", AcCmdArg::selectionSet(ss), L"", pt(0, 0), pt(1e308, 0)}), RTERROR);
+    EXPECT_NE(g_out.find("无法变换对象。"), std::string::npos) << g_out;
+    EXPECT_EQ(text(), before);
+    // A displacement that is no number at all: the same.
+    g_out.clear();
+    EXPECT_EQ(acedCommand({L"_.MOVE", AcCmdArg::selectionSet(ss), L"", pt(-1e308, 0), pt(1e308, 0)}), RTERROR);
+    EXPECT_NE(g_out.find("无法变换对象。"), std::string::npos) << g_out;
+    acedSSFree(ss);
+    EXPECT_EQ(text(), before);
+}
+
 TEST_F(CommandsTest, MirrorCopiesWithExtendedDataAndMayEraseTheSource)
 {
     const AcDbObjectId a = add(new AcDbLine(pt(1, 0), pt(3, 2)));
@@ -742,6 +765,24 @@ TEST_F(CommandsTest, DragGenFollowsThePointerAndTakesPointsKeywordsAndText)
     ASSERT_EQ(acedGetInput(kw, 32), RTNORM);
     EXPECT_STREQ(kw, L"hello");
     EXPECT_EQ(acedDragGen(ss, L"\n拖动: ", 0, dragTo, p), RTCAN);
+    acedSSFree(ss);
+}
+
+TEST_F(CommandsTest, DragGenRefusesPointsOutOfRangeAndAsksAgain)
+{
+    const AcDbObjectId id = add(new AcDbLine(pt(0, 0), pt(1, 1)));
+    ads_name n, ss;
+    acdbGetAdsName(n, id);
+    ASSERT_EQ(acedSSAdd(n, nullptr, ss), RTNORM);
+    feed({"1e308,0", "@1e308,0", "1e400,1", "@-1e308,5"});
+    ads_point p = {0, 0, 0};
+    ASSERT_EQ(acedDragGen(ss, L"\n拖动: ", 0, dragTo, p), RTNORM);
+    EXPECT_EQ(p[0], 1e308);
+    g_out.clear();
+    ASSERT_EQ(acedDragGen(ss, L"\n拖动: ", 0, dragTo, p), RTNORM);
+    EXPECT_EQ(p[0], 0.0);
+    EXPECT_EQ(p[1], 5.0);
+    EXPECT_EQ(g_out, "拖动: @1e308,0\n点无效。\n拖动: 1e400,1\n点无效。\n拖动: @-1e308,5\n");
     acedSSFree(ss);
 }
 

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cwchar>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -267,6 +269,28 @@ TEST_F(DatabaseTest, DistanceTextAndRealsConvertInEveryUnit)
     EXPECT_EQ(acdbRToS(123456.0, 2, 4, buf, 4), RTERROR);
 }
 
+// Large reals are written whole or refused, never cut short into another
+// number.
+TEST_F(DatabaseTest, LargeRealsToTextAreWholeOrRefused)
+{
+    std::vector<ACHAR> buf(1024);
+    ASSERT_EQ(acdbRToS(1e300, 2, 4, buf.data(), buf.size()), RTNORM);
+    std::wstring text = buf.data();
+    EXPECT_EQ(text.size(), 301u + 5u);
+    double back = 0;
+    ASSERT_EQ(acdbDisToF(text.c_str(), 2, &back), RTNORM);
+    EXPECT_EQ(back, 1e300);
+    ASSERT_EQ(acdbRToS(-1e300, 3, 2, buf.data(), buf.size()), RTNORM);
+    EXPECT_EQ(buf[0], L'-');
+    EXPECT_GT(std::wcslen(buf.data()), 290u);
+    // Too long for the caller's buffer, or too large for whole fractions.
+    EXPECT_EQ(acdbRToS(1e300, 2, 4, buf.data(), 256), RTERROR);
+    EXPECT_EQ(acdbRToS(1e300, 4, 2, buf.data(), buf.size()), RTERROR);
+    EXPECT_EQ(acdbRToS(-1e19, 5, 0, buf.data(), buf.size()), RTERROR);
+    ASSERT_EQ(acdbRToS(1e15, 5, 0, buf.data(), buf.size()), RTNORM);
+    EXPECT_STREQ(buf.data(), L"1000000000000000");
+}
+
 void expectBox(const AcDbEntity& e, double x0, double y0, double x1, double y1)
 {
     AcDbExtents ext;
@@ -400,6 +424,114 @@ TEST_F(DatabaseTest, TransformsMoveRotateScaleAndMirrorEntities)
     EXPECT_NEAR(text.rotation(), kPi / 2, 1e-12);
     EXPECT_NEAR(text.position().y, 1, 1e-12);
     EXPECT_DOUBLE_EQ(text.height(), 2.0);
+}
+
+// Entities take finite numbers only: each setter refuses the others and
+// keeps what it had, a database refuses an entity built with one, and a
+// transformation that would overflow leaves the entity as it was.
+TEST_F(DatabaseTest, NonFiniteNumbersNeverReachAnEntity)
+{
+    const double inf = HUGE_VAL, nan = std::nan("");
+    const AcGePoint3d far(inf, 0, 0), none(0, nan, 0);
+
+    AcDbPolyline pl;
+    EXPECT_EQ(pl.addVertexAt(0, AcGePoint2d(inf, 0)), Acad::eInvalidInput);
+    EXPECT_EQ(pl.addVertexAt(0, AcGePoint2d(0, 0), nan), Acad::eInvalidInput);
+    EXPECT_EQ(pl.addVertexAt(0, AcGePoint2d(0, 0), 0.0, inf, 1.0), Acad::eInvalidInput);
+    EXPECT_EQ(pl.numVerts(), 0u);
+    ASSERT_EQ(pl.addVertexAt(0, AcGePoint2d(1, 2)), Acad::eOk);
+    EXPECT_EQ(pl.setPointAt(0, AcGePoint2d(nan, 0)), Acad::eInvalidInput);
+    EXPECT_EQ(pl.setBulgeAt(0, inf), Acad::eInvalidInput);
+    EXPECT_EQ(pl.setWidthsAt(0, 1.0, inf), Acad::eInvalidInput);
+    EXPECT_EQ(pl.setWidthsAt(0, nan, 1.0), Acad::eInvalidInput);
+    EXPECT_EQ(pl.setConstantWidth(nan), Acad::eInvalidInput);
+    EXPECT_EQ(pl.setConstantWidth(inf), Acad::eInvalidInput);
+    pl.setElevation(inf);
+    EXPECT_EQ(pl.elevation(), 0.0);
+    AcGePoint2d v;
+    double bulge = 1, sw = 1, ew = 1;
+    pl.getPointAt(0, v);
+    pl.getBulgeAt(0, bulge);
+    pl.getWidthsAt(0, sw, ew);
+    EXPECT_EQ(v, AcGePoint2d(1, 2));
+    EXPECT_EQ(bulge, 0.0);
+    EXPECT_EQ(sw, 0.0);
+    EXPECT_EQ(ew, 0.0);
+
+    AcDbText text(AcGePoint3d(1, 1, 0), L"A", 2.5);
+    EXPECT_EQ(text.setPosition(far), Acad::eInvalidInput);
+    EXPECT_EQ(text.setAlignmentPoint(none), Acad::eInvalidInput);
+    EXPECT_EQ(text.setHeight(inf), Acad::eInvalidInput);
+    EXPECT_EQ(text.setWidthFactor(nan), Acad::eInvalidInput);
+    EXPECT_EQ(text.setRotation(inf), Acad::eInvalidInput);
+    EXPECT_EQ(text.position(), AcGePoint3d(1, 1, 0));
+    EXPECT_EQ(text.alignmentPoint(), AcGePoint3d(1, 1, 0));
+    EXPECT_EQ(text.height(), 2.5);
+    EXPECT_EQ(text.rotation(), 0.0);
+
+    AcDbBlockReference ref;
+    EXPECT_EQ(ref.setPosition(far), Acad::eInvalidInput);
+    EXPECT_EQ(ref.setScaleFactors(AcGeScale3d(1, inf, 1)), Acad::eInvalidInput);
+    EXPECT_EQ(ref.setScaleFactors(AcGeScale3d(nan)), Acad::eInvalidInput);
+    EXPECT_EQ(ref.setRotation(nan), Acad::eInvalidInput);
+    EXPECT_EQ(ref.scaleFactors(), AcGeScale3d(1));
+    EXPECT_EQ(ref.position(), AcGePoint3d(0, 0, 0));
+
+    AcDbLine line(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
+    EXPECT_EQ(line.setStartPoint(none), Acad::eInvalidInput);
+    EXPECT_EQ(line.setEndPoint(far), Acad::eInvalidInput);
+    AcDbCircle circle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1);
+    EXPECT_EQ(circle.setCenter(far), Acad::eInvalidInput);
+    EXPECT_EQ(circle.setRadius(inf), Acad::eInvalidInput);
+    AcDbArc arc(AcGePoint3d(0, 0, 0), 1, 0, 1);
+    EXPECT_EQ(arc.setStartAngle(nan), Acad::eInvalidInput);
+    AcDbSolid solid;
+    EXPECT_EQ(solid.setPointAt(2, far), Acad::eInvalidInput);
+    AcDbPoint point;
+    EXPECT_EQ(point.setPosition(none), Acad::eInvalidInput);
+
+    // Built with a non-finite number: refused, the caller keeps it.
+    const std::size_t before = ms->entityIds().size();
+    AcDbObjectId id;
+    std::unique_ptr<AcDbLine> bad(new AcDbLine(AcGePoint3d(0, 0, 0), far));
+    EXPECT_EQ(ms->appendAcDbEntity(id, bad.get()), Acad::eInvalidInput);
+    std::unique_ptr<AcDbText> badText(new AcDbText(AcGePoint3d(0, 0, 0), L"A", inf));
+    EXPECT_EQ(ms->appendAcDbEntity(badText.get()), Acad::eInvalidInput);
+    EXPECT_EQ(ms->entityIds().size(), before);
+    EXPECT_TRUE(id.isNull());
+
+    // Moves past the largest double, or by a matrix of no numbers, change
+    // nothing.
+    AcDbLine edge(AcGePoint3d(1e308, 0, 0), AcGePoint3d(1.5e308, 0, 0));
+    EXPECT_EQ(edge.transformBy(AcGeMatrix3d::translation(AcGeVector3d(1e308, 0, 0))), Acad::eInvalidInput);
+    EXPECT_EQ(edge.startPoint(), AcGePoint3d(1e308, 0, 0));
+    EXPECT_EQ(edge.endPoint(), AcGePoint3d(1.5e308, 0, 0));
+    EXPECT_EQ(line.transformBy(AcGeMatrix3d::translation(AcGeVector3d(nan, 0, 0))), Acad::eInvalidInput);
+    EXPECT_EQ(line.endPoint(), AcGePoint3d(1, 0, 0));
+    AcDbPolyline wide;
+    wide.addVertexAt(0, AcGePoint2d(0, 0));
+    wide.addVertexAt(1, AcGePoint2d(1, 0));
+    wide.setConstantWidth(1e200);
+    EXPECT_EQ(wide.transformBy(AcGeMatrix3d::scaling(1e200)), Acad::eInvalidInput);
+    double w = 0;
+    wide.getConstantWidth(w);
+    EXPECT_EQ(w, 1e200);
+    AcDbBlockReference big(AcGePoint3d(0, 0, 0), AcDbObjectId());
+    ASSERT_EQ(big.setScaleFactors(AcGeScale3d(1e200)), Acad::eOk);
+    EXPECT_EQ(big.transformBy(AcGeMatrix3d::scaling(1e200)), Acad::eInvalidInput);
+    EXPECT_EQ(big.scaleFactors(), AcGeScale3d(1e200));
+    EXPECT_EQ(circle.transformBy(AcGeMatrix3d::scaling(inf)), Acad::eInvalidInput);
+    EXPECT_EQ(circle.radius(), 1.0);
+
+    // Extended data: points as reals.
+    db->registerApp("IDPOINT");
+    ads_point nowhere = {0, nan, 0};
+    resbuf* xd = acutBuildList(1001, L"IDPOINT", 1011, nowhere, 0);
+    EXPECT_EQ(line.setXData(xd), Acad::eInvalidInput);
+    acutRelRb(xd);
+    resbuf* kept = line.xData(L"IDPOINT");
+    EXPECT_EQ(kept, nullptr);
+    acutRelRb(kept);
 }
 
 TEST_F(DatabaseTest, ResultBufferListsBuildAndRelease)

@@ -6,6 +6,7 @@
 
 #include "library/YlthzSetupDialog.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -428,6 +429,51 @@ TEST_F(PaletteWork, CircuitParametersAreStoredOnOkOnly)
     open();
     EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.5);
     EXPECT_DOUBLE_EQ(palette().GetEquipmentScale(), 2.0);
+}
+
+TEST_F(PaletteWork, CircuitParametersTooLargeAreRefusedAndNeverStored)
+{
+    open();
+    // 320 digits typed: the box stops before the number becomes infinite,
+    // and letters of "1e999" are no number.
+    const std::string digits(320, '9');
+    ui::LineEventSource events({"@type circuitparams 21883 \"" + digits + "\"", "@type circuitparams 21934 \"1e999\"",
+                                "@click circuitparams 1"});
+    ui::setEventSource(&events);
+    EXPECT_TRUE(event("@click palette 21923"));
+    EXPECT_NE(m_uiOut.text().find("edit box 21883 takes no larger number"), std::string::npos) << m_uiOut.text();
+    EXPECT_TRUE(std::isfinite(palette().GetHorizontalSpacing()));
+    EXPECT_GT(palette().GetHorizontalSpacing(), 9.9e307);
+    EXPECT_DOUBLE_EQ(palette().GetVerticalSpacing(), 1999.0);
+    EXPECT_EQ(saved(L"Gddata\\Yltsz\\Xdis"), std::wstring(308, L'9'));
+    ui::setEventSource(nullptr);
+    ClosePalette();
+    open();
+    EXPECT_TRUE(std::isfinite(palette().GetHorizontalSpacing()));
+    EXPECT_GT(palette().GetHorizontalSpacing(), 9.9e307);
+    ClosePalette();
+}
+
+TEST_F(PaletteWork, CircuitParametersNotFiniteInTheProjectAreReadAsMissing)
+{
+    store(L"Gddata\\Yltsz\\Xdis", L"inf");
+    store(L"Gddata\\Yltsz\\Ydis", L"1e999");
+    store(L"Gddata\\Yltsz\\Mxkd", L"nan");
+    store(L"Gddata\\Yltsz\\MxBl", L"-1e400");
+    open();
+    EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.0);
+    EXPECT_DOUBLE_EQ(palette().GetVerticalSpacing(), 20.0);
+    EXPECT_DOUBLE_EQ(palette().GetWireWidth(), 0.3);
+    EXPECT_DOUBLE_EQ(palette().GetEquipmentScale(), 1.0);
+    // The dialog shows the defaults, and OK stores them over the damage.
+    ui::LineEventSource events({"@list circuitparams", "@click circuitparams 1"});
+    ui::setEventSource(&events);
+    EXPECT_TRUE(event("@click palette 21923"));
+    EXPECT_NE(m_uiOut.text().find("21883 edit \"30.0\""), std::string::npos) << m_uiOut.text();
+    EXPECT_EQ(saved(L"Gddata\\Yltsz\\Xdis"), L"30.0");
+    EXPECT_EQ(saved(L"Gddata\\Yltsz\\Mxkd"), L"0.30");
+    ui::setEventSource(nullptr);
+    ClosePalette();
 }
 
 // What the palette shows when its files let it down: never a message,

@@ -193,6 +193,40 @@ TEST_F(YlthzSetupDialogTest, OkRefusesAnEmptyTextAndStaysOpen)
     EXPECT_TRUE(printed("数据不能为空")) << out.text();
 }
 
+TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
+{
+    // Texts handed over that no double holds: OK is refused with a message
+    // box, each time, until the box holds a number again.
+    const std::string boxes[] = {"21883", "21934", "21939", "21945"};
+    const wchar_t* const damaged[] = {L"1e999", L"inf", L"nan", L"-1e400"};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE("edit box " + boxes[i]);
+        out.clear();
+        feed({"@click 21697 1", "@msgbox ok", "@click 21697 1", "@msgbox ok", "@type 21697 " + boxes[i] + " \"7\"",
+              "@click 21697 1"});
+        CYlthzSetupDialog dlg;
+        setDefaults(dlg);
+        CString* texts[] = {&dlg.m_strXdis, &dlg.m_strYdis, &dlg.m_strMxkd, &dlg.m_strMxBl};
+        *texts[i] = damaged[i];
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_EQ(count(out.text(), "MessageBox \"回路参数\": 数据超出范围 [OK]"), 2u) << out.text();
+        EXPECT_EQ(*texts[i], L"7");
+        EXPECT_EQ(events.remaining(), 0u);
+        EXPECT_FALSE(printed("** ")) << out.text();
+    }
+
+    // 320 digits typed: the box takes the first 308, the rest is refused
+    // as it is typed, and OK takes a finite number.
+    out.clear();
+    feed({"@type 21697 21945 \"" + std::string(320, '9') + "\"", "@click 21697 1"});
+    CYlthzSetupDialog typed;
+    setDefaults(typed);
+    EXPECT_EQ(typed.DoModal(), IDOK);
+    EXPECT_EQ(typed.m_strMxBl, CString(std::wstring(308, L'9').c_str()));
+    EXPECT_EQ(count(out.text(), "unacceptable character '9'"), 12u) << out.text();
+    EXPECT_FALSE(printed("数据超出范围")) << out.text();
+}
+
 TEST_F(YlthzSetupDialogTest, CancelEndsWithIdcancelAndKeepsTheGivenTexts)
 {
     feed({"@spin 21697 21976 up", "@type 21697 21939 \"0.7\"", "@click 21697 2"});

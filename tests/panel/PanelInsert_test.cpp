@@ -348,6 +348,49 @@ TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
     EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
 }
 
+TEST_F(PanelInsertTest, ScalesOutOfRangeAreRefusedAndDrawNothing)
+{
+    for (const double s : {0.0, -1.0, 1e-300, 2e6, 1e308, HUGE_VAL, std::nan("")}) {
+        SCOPED_TRACE(s);
+        output().clear();
+        feed({"@pick 0,0", ""});
+        InsertPanelEquipment(s);
+        EXPECT_NE(output().find("参数超出范围!"), std::string::npos) << output();
+        EXPECT_EQ(output().find("请点取符号的插入位置"), std::string::npos) << output();
+        EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+        EXPECT_TRUE(db->modelSpace()->entityIds().empty());
+    }
+}
+
+TEST_F(PanelInsertTest, SizesFromTheProjectThatAreNotFiniteAreReadAsMissing)
+{
+    {
+        ProjectSettings settings;
+        settings.set(L"Gddata\\Pmtsj\\Sb\\XScale", L"inf");
+        settings.set(L"Gddata\\Pmtsj\\Sb\\YScale", L"1e999");
+        ASSERT_TRUE(settings.save());
+    }
+    feed({"@pick 0,0", "^C"});
+    InsertPanelEquipment(2.0);
+    ASSERT_EQ(placed().size(), 1u) << output();
+    EXPECT_DOUBLE_EQ(placed()[0].sx, 2.0) << "width 1 at scale 2";
+    EXPECT_DOUBLE_EQ(placed()[0].sy, 2.0);
+}
+
+TEST_F(PanelInsertTest, SizesTooLargeForTheScaleEndTheCommandWithNothingDrawn)
+{
+    {
+        ProjectSettings settings;
+        settings.set(L"Gddata\\Pmtsj\\Sb\\XScale", L"1e307");
+        ASSERT_TRUE(settings.save());
+    }
+    feed({"@pick 0,0", "^C"});
+    InsertPanelEquipment(100.0);
+    EXPECT_NE(output().find("参数超出范围!"), std::string::npos) << output();
+    EXPECT_TRUE(placed().empty());
+    EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
+}
+
 TEST(PanelLabels, AboveAndBelowOrInsideTheNamePlate)
 {
     const AcDbExtents box(AcGePoint3d(0, 0, 0), AcGePoint3d(40, 40, 0));

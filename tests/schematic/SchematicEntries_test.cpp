@@ -264,6 +264,63 @@ TEST_F(EntriesTest, TheBasePointPromptTakesAPointEnterOrClose)
     EXPECT_TRUE(railAtThree) << "the second string's last rail at three cells";
 }
 
+// A base point at which the schematic would leave the numbers a double
+// holds is refused and asked for again; a schematic that grows there ends
+// with the same message. Sizes too large for the entities' data are
+// refused as well. Nothing stored holds a number that is not finite.
+TEST_F(EntriesTest, ABasePointWhereTheSchematicDoesNotFitIsRefused)
+{
+    const auto allFinite = [this] {
+        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+            if (!acdbHasFiniteFields(*id.stub()->object))
+                return false;
+        return true;
+    };
+    const auto count = [](const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    // Huge print scale: the first string one scaled pitch below
+    // -1.797693e308 is refused; then a base point that fits, a second
+    // string with its rails, Enter.
+    db->setHeaderVar("$DIMSCALE", 40, "1e300");
+    run({"0,-1.797693e308", "0,0", "t5", ""}, ylthz);
+    EXPECT_EQ(count(output(), "坐标超出范围!"), 1u) << output();
+    EXPECT_EQ(count(output(), "请选择绘制的基点"), 2u) << output();
+    EXPECT_NE(output().find("请选择要绘制的符号"), std::string::npos) << output();
+    EXPECT_FALSE(liveEntities().isEmpty());
+    EXPECT_TRUE(allFinite());
+
+    // Strings added one after the other until the next would not fit: the
+    // run ends with the message.
+    db->setHeaderVar("$DIMSCALE", 40, "1e305");
+    g_pYlthzDlg = new CYlthzDialog;
+    ASSERT_TRUE(g_pYlthzDlg->Create());
+    output().clear();
+    run({"0,-1.75e308", "t5", "t5", "t5", "t5"}, ylthz);
+    EXPECT_EQ(count(output(), "坐标超出范围!"), 1u) << output();
+    std::string line;
+    EXPECT_TRUE(m_lines->readLine(line, "")) << "the run ended before the input did";
+    EXPECT_TRUE(allFinite());
+
+    // A spacing whose text the entities cannot carry: every base point is
+    // refused until Enter.
+    db->setHeaderVar("$DIMSCALE", 40, "1");
+    ClosePalette();
+    WriteQrzfile(L"Gddata\\Yltsz\\Ydis", L"1e306");
+    g_pYlthzDlg = new CYlthzDialog;
+    ASSERT_TRUE(g_pYlthzDlg->Create());
+    ASSERT_DOUBLE_EQ(g_pYlthzDlg->GetVerticalSpacing(), 1e306);
+    const std::size_t before = db->modelSpace()->entityIds().size();
+    output().clear();
+    run({"0,0", "10,10", ""}, ylthz);
+    EXPECT_EQ(count(output(), "参数超出范围!"), 2u) << output();
+    EXPECT_EQ(output().find("请选择要绘制的符号"), std::string::npos) << output();
+    EXPECT_EQ(db->modelSpace()->entityIds().size(), before);
+}
+
 // Esc at any prompt of any action ends the run: the marker hidden, the
 // undo group closed, the palette closed. A drag that fails only ends its
 // action; the next Esc at the main prompt ends the run.

@@ -2,11 +2,15 @@
 // symbol references, and reading texts around brace pairs.
 #include "schematic/SchematicXdata.h"
 
+#include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/dbmain.h"
 
 #include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -56,6 +60,19 @@ protected:
 };
 
 } // namespace
+
+TEST_F(XdataTest, ParametersOfHugeSizesAreWrittenWhole)
+{
+    // 1e300 has 301 digits before the point: more than any fixed buffer.
+    const std::wstring text = FormatSchematicParameters(1e300, 30, 0.3, 1e200, 3, 0);
+    EXPECT_GT(text.size(), 500u);
+    std::vector<std::wstring> fields;
+    ExplodeStr(text, L"&", fields);
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(std::wcstod(fields[0].c_str(), nullptr), 1e300);
+    EXPECT_EQ(std::wcstod(fields[3].c_str(), nullptr), 1e200);
+    EXPECT_EQ(fields[5], L"0");
+}
 
 TEST_F(XdataTest, ParametersAreSixFieldsInTheirFormats)
 {

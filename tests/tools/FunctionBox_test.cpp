@@ -391,29 +391,19 @@ TEST_F(FunctionBoxTest, KeywordsZAndVInEitherCaseAndEnterAtTheirPrompts)
     EXPECT_EQ(stored(kKeys[0]), L"15");
 }
 
-TEST_F(FunctionBoxTest, SizesOfZeroOrLessAreRefusedWhenTypedAndIgnoredWhenStored)
+// Typed sizes of zero or less are refused by the host at the prompt (see
+// SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored); stored ones
+// count as missing.
+TEST_F(FunctionBoxTest, SizesStoredAsZeroOrLessReadAsMissing)
 {
-    // Each size typed as zero or less: the message, the size kept, nothing
-    // stored, and the frame still drawn with the sizes before.
-    RecordingScript& s = run({"0,0", "@move 100,-30", "h", "0", "z", "-45", "v", "-0.5", "@pick 100,-30"});
-    const std::string prompt = sizesLine(15, 45, 10) + kSecondPrompt;
-    for (const char* asked : {"h\n请输入行距<15>:", "z\n请输入总宽度<45>:", "v\n请输入分格宽度<10>:"})
-        EXPECT_TRUE(has(std::string(asked) + "\n数值必须大于0!" + prompt)) << asked << "\n" << g_out;
-    EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
-    for (const ACHAR* key : kKeys)
-        EXPECT_EQ(stored(key), L"<absent>");
-    expectLines(previewLines(s.shown.back()), horizontalFrame(6, 15, 45, 10));
-    expectLines(drawn(), horizontalFrame(6, 15, 45, 10));
-
     // Sizes stored as zero or less count as missing: the defaults.
     WriteQrzfile(kKeys[0], L"0");
     WriteQrzfile(kKeys[1], L"-45");
     WriteQrzfile(kKeys[2], L"-0.00");
-    g_out.clear();
     run({"0,0", "@pick 100,-30"});
     EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
     EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
-    EXPECT_EQ(drawn().size(), 2 * (6u + 4));
+    EXPECT_EQ(drawn().size(), 6u + 4);
 }
 
 TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDefaults)
@@ -433,6 +423,32 @@ TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDe
     run({"0,0", "@pick 100,-30"});
     EXPECT_TRUE(has(sizesLine(20, 45, 10))) << g_out;
     expectLines(drawn(), horizontalFrame(4, 20.5, 45, 10));
+}
+
+TEST_F(FunctionBoxTest, SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored)
+{
+    // Typed: no number, zero, negative (the host asks again), too large
+    // (the command keeps the size). Nothing is stored, the frame keeps the
+    // default sizes.
+    run({"0,0", "@move 100,-30", "h", "1e999", "0", "-5", "1e300", "z", "2e9", "v", "nan", "", "@pick 100,-30"});
+    EXPECT_TRUE(has("请输入行距<15>:需要数值或选项关键字。值必须非零。值必须为正。数值超出范围!" +
+                    sizesLine(15, 45, 10)))
+        << g_out;
+    EXPECT_TRUE(has("请输入总宽度<45>:数值超出范围!" + sizesLine(15, 45, 10))) << g_out;
+    EXPECT_TRUE(has("请输入分格宽度<10>:需要数值或选项关键字。" + sizesLine(15, 45, 10))) << g_out;
+    expectLines(drawn(), horizontalFrame(6, 15, 45, 10));
+    for (const ACHAR* key : kKeys)
+        EXPECT_EQ(stored(key), L"<absent>") << wideToUtf8(key);
+
+    // Stored texts that hold no size read as missing.
+    WriteQrzfile(kKeys[0], L"1e999");
+    WriteQrzfile(kKeys[1], L"1e300");
+    WriteQrzfile(kKeys[2], L"-3");
+    g_out.clear();
+    run({"0,0", "@pick 100,-30"});
+    EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
+    const std::vector<FunctionBoxLine> all = drawn();
+    expectLines(std::vector<FunctionBoxLine>(all.begin() + 10, all.end()), horizontalFrame(6, 15, 45, 10));
 }
 
 TEST_F(FunctionBoxTest, KeywordBufferMessagesAndBackspace)
