@@ -18,6 +18,7 @@
 namespace {
 
 using drawtest::DrawingTest;
+using drawtest::NotingLines;
 using drawtest::output;
 
 constexpr double kTol = 1e-6;
@@ -129,33 +130,6 @@ TEST_F(PlacementTest, SymbolsAndWiresFillTheCellsAndANewStringGetsItsRails)
     }
 }
 
-
-// Lines of a script; at every main prompt of the loop the drawing is
-// noted (without the marker, which each pass shows and hides again).
-class NotingLines : public host::LineSource {
-public:
-    NotingLines(std::deque<std::string> lines, std::function<std::string()> note)
-        : m_lines(std::move(lines)), m_note(std::move(note))
-    {
-    }
-    bool readLine(std::string& line, const std::string& prompt) override
-    {
-        if (prompt.find("请选择要绘制的符号") != std::string::npos) {
-            notes.push_back(m_note());
-        }
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-    std::vector<std::string> notes;
-
-private:
-    std::deque<std::string> m_lines;
-    std::function<std::string()> m_note;
-};
 
 // One session per arrangement that uses every keyword and every action.
 class SessionTest : public PlacementTest, public ::testing::WithParamInterface<int> {
