@@ -308,22 +308,34 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
         EXPECT_EQ(lines("xdata[TKSY]"), 5) << report;
     }
 
-    // One U per pass: going back, the drawing passes through the state
-    // noted at every prompt, from the last to the first; the strings'
-    // rails and the marker are groups of their own.
-    ASSERT_GE(lines.notes.size(), 20u);
-    std::size_t next = lines.notes.size();
+    // One U per unit of drawing: going back, the drawing passes through the
+    // states noted at the prompts, from the last to the first (a picked
+    // cell, t1 and t5 draw nothing and make no unit; the strings' rails are
+    // units of their own, between two prompts).
+    std::vector<std::string> states;
+    for (const std::string& note : lines.notes)
+        if (states.empty() || states.back() != note)
+            states.push_back(note);
+    ASSERT_GE(states.size(), 15u);
+    ASSERT_EQ(state(), states.back()) << "the end of the run changed nothing";
+    std::size_t next = states.size() - 1;
     int undos = 0;
     while (next > 0 && undos < 100) {
         ASSERT_EQ(acedCommand({L"U"}), RTNORM);
         ++undos;
-        if (state() == lines.notes[next - 1])
+        if (state() == states[next - 1])
             --next;
     }
     EXPECT_EQ(next, 0u);
-    // Passes, four strings' rails, and the system variables put back at
-    // the end of the call.
-    EXPECT_EQ(undos, static_cast<int>(lines.notes.size()) + 4 + 1) << "each pass one group";
+    // Four symbols, one t2, two t3, one t4 and the eight actions; the rails
+    // of four strings.
+    EXPECT_EQ(undos, 16 + 4) << "each unit one group";
+    // Last, the marker's unit; then nothing is left of the run.
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(db->modelSpace()->entityIds().length(), 0);
+    output().clear();
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrangements, SessionTest, ::testing::Values(0, 1),
