@@ -513,7 +513,8 @@ void CPrinPicGrid::RecognizeGrid(AcDbObjectIdArray& wireIds, AcDbObjectIdArray& 
 
             const double lo = column ? d.lo.x : d.lo.y;
             const double hi = column ? d.hi.x : d.hi.y;
-            const auto [crossFirst, crossLast] = strs.within(lo, hi);
+            const auto crossed = strs.within(lo, hi);
+            const int crossFirst = crossed.first, crossLast = crossed.second;
             for (int i = crossFirst; i < crossLast; ++i)
                 crossing[static_cast<std::size_t>(i)].push_back(index);
             const auto crosses = [&](int i) { return i >= crossFirst && i < crossLast; };

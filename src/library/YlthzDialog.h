@@ -69,6 +69,7 @@ public:
     ~CYlthzDialog() override;
 
     // The modeless window from its template, owned by the main window.
+    using CDialog::Create;
     BOOL Create();
     // Shows the window and paints it at once.
     void Show();

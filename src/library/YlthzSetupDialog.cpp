@@ -88,8 +88,10 @@ CYlthzSetupDialog::CYlthzSetupDialog(CWnd* parent) : CDialog(IDD_YLTHZ_SETUP, pa
         {IDC_YLTHZ_MXKD_SPIN, {&m_edtMxkd, 0.1, 0.0, L"%.2f"}},
         {IDC_YLTHZ_MXBL_SPIN, {&m_edtMxBl, 1.0, 1.0, L"%.1f"}},
     };
-    for (const auto& [id, row] : spins)
-        MapNotify(UDN_DELTAPOS, id, [this, row](NMHDR* pNMHDR, LRESULT* pResult) { Step(row, pNMHDR, pResult); });
+    for (const auto& spin : spins) {
+        const Row row = spin.second;
+        MapNotify(UDN_DELTAPOS, spin.first, [this, row](NMHDR* pNMHDR, LRESULT* pResult) { Step(row, pNMHDR, pResult); });
+    }
 }
 
 void CYlthzSetupDialog::DoDataExchange(CDataExchange* pDX)
