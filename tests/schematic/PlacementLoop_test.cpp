@@ -1,6 +1,6 @@
 // Drawing a schematic at the placement loop's prompt: keywords typed or
-// sent by the palette, the editing actions, the undo group of every pass,
-// and the ways out.
+// sent by the palette, the editing actions, the undo group of every unit
+// of drawing, and the ways out.
 #include "SchematicDrawTest.h"
 
 #include "grid/PrinPicGrid.h"
