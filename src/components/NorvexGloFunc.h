@@ -92,7 +92,7 @@ bool EraseObject(const AcDbObjectId& id);
 void XScjx(double lowerLeft[2], double upperRight[2]);
 // Keeps the system variables a drawing command changes (CMDECHO,
 // PLINETYPE, BLIPMODE, OSMODE, CLAYER, CECOLOR, CELTYPE) so that
-// RestoreAcadSysVar can put them back; calls nest.
+// RestoreAcadSysVar can put them back (those that changed); calls nest.
 void InitiateAcadSysVar();
 void RestoreAcadSysVar();
 // The same as a scope: keeps those variables when created and puts them

@@ -84,7 +84,9 @@ struct AcCmdArg {
 // Runs host commands with their replies, as if typed: "_.PLINE", "INSERT",
 // "_.MOVE", "_.MIRROR", "_.TEXT", "_.TRIM", "_.ERASE", "_.ZOOM", "_.COLOR",
 // "_.UNDO", "U", "REDRAW" (prefixes "_" and "." and letter case do not
-// matter; options are the English ones). Prompts are not echoed. RTNORM
+// matter; options are the English ones). Prompts are not echoed, and while
+// CMDECHO is 0 neither are the commands' notes (the current width, a trim
+// that cut nothing, what U took back); a failing command says why. RTNORM
 // when every command ran to its end; RTREJ for an unknown command, an
 // unknown option or an unacceptable value, RTERROR for a command that
 // failed (a block or drawing that cannot be found), RTCAN when the

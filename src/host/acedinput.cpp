@@ -9,6 +9,7 @@
 #include "host/hostcall.h"
 #include "host/selection.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
@@ -446,6 +447,8 @@ const VarDef kVars[] = {
     {"LUNITS", VarKind::Short, "$LUNITS", false},  {"LUPREC", VarKind::Short, "$LUPREC", false},
     {"DIMZIN", VarKind::Short, "$DIMZIN", false},  {"LASTPOINT", VarKind::Point, nullptr, false},
     {"TEXTSIZE", VarKind::Real, "$TEXTSIZE", false}, {"ORTHOMODE", VarKind::Short, nullptr, false},
+    // The scale the drawing is plotted at (the module's print scale).
+    {"DIMSCALE", VarKind::Real, "$DIMSCALE", false},
 };
 
 const VarDef* findVar(const std::string& name)
@@ -539,7 +542,7 @@ int acedGetVar(const ACHAR* wname, resbuf* result)
                                                                  : std::atoi(h.c_str()));
         } else {
             result->restype = RTREAL;
-            result->resval.rreal = h.empty() ? 2.5 : std::atof(h.c_str());
+            result->resval.rreal = h.empty() ? (name == "DIMSCALE" ? 1.0 : 2.5) : std::atof(h.c_str());
         }
         return RTNORM;
     }
@@ -599,12 +602,17 @@ int acedSetVar(const ACHAR* wname, const resbuf* value)
             v = value->resval.rreal;
         else if (value->restype == RTSHORT)
             v = value->resval.rint;
+        else if (value->restype == RTLONG)
+            v = value->resval.rlong;
         else
             return RTERROR;
+        // A scale is 0 (fitted) or positive.
+        if (!std::isfinite(v) || (name == "DIMSCALE" && v < 0))
+            return RTERROR;
         if (def->header) {
-            std::ostringstream s;
-            s << v;
-            db->setHeaderVar(def->header, 40, s.str());
+            char text[32];
+            const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+            db->setHeaderVar(def->header, 40, std::string(text, end));
         } else {
             d->sysvars()[name].resval.rreal = v;
         }

@@ -12,6 +12,7 @@
 #include "host/tempgraphics.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +73,14 @@ std::wstring formatReal(double v)
     return utf8ToWide(buf);
 }
 
+// The shortest text that reads back as exactly v.
+std::string exactText(double v)
+{
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+
 void message(const std::wstring& text)
 {
     printWide(text);
@@ -109,6 +118,12 @@ public:
     {
         if (!m_in.reject(why))
             throw CommandEnd{RTREJ};
+    }
+    // A note of the command: shown only where the command echoes.
+    void note(const std::wstring& text) const
+    {
+        if (m_in.echoes())
+            message(text);
     }
 
     // A keyword of the list the reply names ("_BEGIN" is "BEGIN"), or empty.
@@ -368,16 +383,28 @@ void setLastPoint(const AcGePoint3d& p)
 
 // ---------------------------------------------------------------- PLINE
 
+// The drawing's current polyline width ($PLINEWID): what PLINE starts with
+// and what its width option set last.
+double currentPlineWidth()
+{
+    const std::string text = workingDb()->headerString("$PLINEWID");
+    double w = 0.0;
+    return parseNumber(text, w) && w >= 0 ? w : 0.0;
+}
+
+void setCurrentPlineWidth(double w)
+{
+    if (w != currentPlineWidth())
+        workingDb()->setHeaderVar("$PLINEWID", 40, exactText(w));
+}
+
 int cmdPline(Replies& r)
 {
-    resbuf rb{};
-    double width = 0.0;
-    if (acedGetVar(L"PLINEWID", &rb) == RTNORM && rb.restype == RTREAL)
-        width = rb.resval.rreal;
+    const double width = currentPlineWidth();
     AcGePoint3d start;
     if (!r.point(L"\n指定起点: ", start, true))
         return RTNORM;
-    message(L"\n当前线宽为 " + formatReal(width));
+    r.note(L"\n当前线宽为 " + formatReal(width));
     struct Vertex {
         AcGePoint3d p;
         double w0, w1;
@@ -411,6 +438,7 @@ int cmdPline(Replies& r)
             }
             startWidth = s * f;
             endWidth = e * f;
+            setCurrentPlineWidth(endWidth);
             continue;
         }
         if (kw == L"Close") {
@@ -888,13 +916,13 @@ void setPathVertices(AcDbPolyline& pl, const std::vector<AcGePoint2d>& pts,
 
 // Cuts the piece of an entity that holds the pick point between the
 // nearest crossings with the edges. False when nothing could be cut.
-bool trimAt(const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<Segment>& edges,
+bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<Segment>& edges,
             const AcDbObjectIdArray& edgeIds)
 {
     AcDbEntity* e = liveEntity(id);
     Path path;
     if (!e || !readPath(*e, path)) {
-        message(L"\n无法修剪该对象。\n");
+        r.note(L"\n无法修剪该对象。\n");
         return false;
     }
     // Parameter of the pick point: the nearest point of the path.
@@ -933,7 +961,7 @@ bool trimAt(const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<S
     if (path.closed) {
         // Round the path: the nearest crossings on either side, wrapping.
         if (ts.size() < 2) {
-            message(L"\n对象未与剪切边相交。\n");
+            r.note(L"\n对象未与剪切边相交。\n");
             return false;
         }
         std::sort(ts.begin(), ts.end());
@@ -950,7 +978,7 @@ bool trimAt(const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<S
         if (hi < 0)
             hi = ts.front();
     } else if (lo < 0 && hi < 0) {
-        message(L"\n对象未与剪切边相交。\n");
+        r.note(L"\n对象未与剪切边相交。\n");
         return false;
     }
     auto* pl = dynamic_cast<AcDbPolyline*>(e);
@@ -1010,7 +1038,7 @@ bool trimAt(const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<S
 
 int cmdTrim(Replies& r)
 {
-    message(L"\n选择剪切边...");
+    r.note(L"\n选择剪切边...");
     AcDbObjectIdArray edgeIds = r.objects(L"\n选择对象或 <全部选择>: ");
     if (edgeIds.empty())
         for (const AcDbObjectId& id : currentSpace()->entityIds())
@@ -1042,7 +1070,7 @@ int cmdTrim(Replies& r)
             r.reject(L"\n需要选择要修剪的对象。\n");
             continue;
         }
-        trimAt(id, p, edges, edgeIds);
+        trimAt(r, id, p, edges, edgeIds);
     }
     return RTNORM;
 }
@@ -1131,16 +1159,16 @@ int cmdColor(Replies& r)
     }
 }
 
-void undoGroups(int count)
+void undoGroups(const Replies& r, int count)
 {
     AcDbUndoJournal& j = workingDb()->undoJournal();
     int done = 0;
     for (int i = 0; i < count && j.undoGroup(); ++i)
         ++done;
     if (done == 0)
-        message(L"\n没有可放弃的操作。\n");
+        r.note(L"\n没有可放弃的操作。\n");
     else
-        message(L"\n已放弃 " + std::to_wstring(done) + L" 组操作。\n");
+        r.note(L"\n已放弃 " + std::to_wstring(done) + L" 组操作。\n");
 }
 
 int cmdUndo(Replies& r)
@@ -1148,7 +1176,7 @@ int cmdUndo(Replies& r)
     while (true) {
         const AcCmdArg a = r.next(L"\n输入要放弃的操作数目或 [开始(BE)/结束(E)] <1>: ");
         if (Replies::isEnter(a)) {
-            undoGroups(1);
+            undoGroups(r, 1);
             return RTNORM;
         }
         const std::wstring kw = Replies::keyword(a, L"BEgin End");
@@ -1162,16 +1190,16 @@ int cmdUndo(Replies& r)
         }
         double n = 0;
         if (Replies::asReal(a, n) && n == std::floor(n) && n >= 1 && n <= 1e6) {
-            undoGroups(static_cast<int>(n));
+            undoGroups(r, static_cast<int>(n));
             return RTNORM;
         }
         r.reject(L"\n需要正整数或选项关键字。\n");
     }
 }
 
-int cmdU(Replies&)
+int cmdU(Replies& r)
 {
-    undoGroups(1);
+    undoGroups(r, 1);
     return RTNORM;
 }
 
@@ -1261,7 +1289,10 @@ namespace {
 // ends the command.
 class ArgumentInput : public host::CommandInput {
 public:
-    ArgumentInput(const std::vector<AcCmdArg>& args, std::size_t& pos) : m_args(args), m_pos(pos) {}
+    ArgumentInput(const std::vector<AcCmdArg>& args, std::size_t& pos, bool echoes)
+        : m_args(args), m_pos(pos), m_echoes(echoes)
+    {
+    }
     bool next(const std::wstring&, AcCmdArg& reply) override
     {
         if (m_pos >= m_args.size())
@@ -1274,16 +1305,26 @@ public:
         host::printWide(message);
         return false;
     }
+    bool echoes() const override { return m_echoes; }
 
 private:
     const std::vector<AcCmdArg>& m_args;
     std::size_t& m_pos;
+    const bool m_echoes;
 };
+
+// Commands an application runs say nothing while CMDECHO is 0.
+bool commandEcho()
+{
+    resbuf rb{};
+    return acedGetVar(L"CMDECHO", &rb) != RTNORM || rb.restype != RTSHORT || rb.resval.rint != 0;
+}
 
 } // namespace
 
 int acedCommandArgs(const std::vector<AcCmdArg>& args)
 {
+    const bool echoes = commandEcho();
     std::size_t pos = 0;
     while (pos < args.size()) {
         const AcCmdArg& a = args[pos++];
@@ -1298,7 +1339,7 @@ int acedCommandArgs(const std::vector<AcCmdArg>& args)
             host::printWide(L"\n未知命令“" + a.text + L"”。\n");
             return RTREJ;
         }
-        ArgumentInput in(args, pos);
+        ArgumentInput in(args, pos, echoes);
         const int status = host::runCommand(name, in);
         if (status != RTNORM)
             return status;

@@ -24,6 +24,10 @@ public:
     // The reply was not acceptable: true to ask again (after printing the
     // message), false to end the command.
     virtual bool reject(const std::wstring& message) = 0;
+    // Whether the command's notes (the current width, a trim that cut
+    // nothing, what U took back) are shown. A command that fails says why
+    // in any case.
+    virtual bool echoes() const { return true; }
 };
 
 // True for the names (upper case, prefixes removed) runCommand knows.

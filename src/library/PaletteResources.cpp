@@ -21,9 +21,9 @@ void registerPaletteTemplate()
                                    false, 0};
     };
     t.controls = {
-        {IDC_STATIC, ControlKind::GroupBox, L"常用原理图符号：", {2, 13, 142, 86}, 0, false, 0},
-        {IDC_STATIC, ControlKind::GroupBox, L"设置", {2, 99, 142, 32}, 0, false, 0},
-        {IDC_STATIC, ControlKind::GroupBox, L"编辑", {2, 132, 142, 36}, 0, false, 0},
+        {IDC_YLTHZ_SYMBOLS_GROUP, ControlKind::GroupBox, L"常用原理图符号：", {2, 13, 142, 86}, 0, false, 0},
+        {IDC_YLTHZ_SETTINGS_GROUP, ControlKind::GroupBox, L"设置", {2, 99, 142, 32}, 0, false, 0},
+        {IDC_YLTHZ_EDIT_GROUP, ControlKind::GroupBox, L"编辑", {2, 132, 142, 36}, 0, false, 0},
         {IDC_YLTHZ_TOOLBAR_PLACE, ControlKind::Static, L"", {4, 1, 138, 11}, 0, false, 0},
         {IDC_YLTHZ_LIBRARY, ControlKind::ComboBox, L"", {6, 23, 68, 80}, CBS_SORT | WS_TABSTOP, false, 0},
         {IDC_YLTHZ_REFRESH, ControlKind::PushButton, L"刷新", {77, 22, 20, 13}, WS_TABSTOP, false, 0},

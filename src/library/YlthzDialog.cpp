@@ -21,7 +21,7 @@ constexpr UINT kActionIds[8] = {IDC_YLTHZ_REPLACE,       IDC_YLTHZ_DELETE,      
 
 // The controls that fix the shape of a new schematic.
 constexpr UINT kShapeControls[] = {IDC_YLTHZ_ROWS,       IDC_YLTHZ_COLUMNS,     IDC_YLTHZ_COUNT,
-                                   IDC_YLTHZ_COUNT_SPIN, IDC_YLTHZ_COUNT_LABEL, IDC_YLTHZ_SHAPE_EXTRA,
+                                   IDC_YLTHZ_COUNT_SPIN, IDC_YLTHZ_COUNT_LABEL, IDC_YLTHZ_SETTINGS_GROUP,
                                    IDC_YLTHZ_PARAMS};
 
 int actionIndex(UINT id)
@@ -198,6 +198,8 @@ BOOL CYlthzDialog::OnInitDialog()
     m_strSelName = L"NULL";
     ApplyInsertCaptions();
     UpdateData(FALSE);
+    // What the first painting decides holds before it comes.
+    TakeShownPage();
     acDocManager->popResourceHandle();
     return TRUE;
 }
@@ -266,18 +268,35 @@ void CYlthzDialog::InvalidatePreview()
     UpdateWindow();
 }
 
+bool CYlthzDialog::SelectionIsShown() const
+{
+    const int perPage = m_nColumns * m_nRows;
+    return m_nCurSel >= m_nPage * perPage && m_nCurSel < (m_nPage + 1) * perPage;
+}
+
+void CYlthzDialog::TakeShownPage()
+{
+    UpdatePageButtons(&m_btPrevPage, &m_btNextPage, m_bSlidesAvailable, m_nPage, m_index.GetCount(), m_nColumns);
+    if (SelectionIsShown() && m_nCurSel < m_index.GetCount()) {
+        m_strSelName = m_index.GetName(m_nCurSel).c_str();
+        m_strSelDescription = m_index.GetDescription(m_nCurSel).c_str();
+        m_strSelCode = m_index.GetCode(m_nCurSel).c_str();
+    }
+}
+
 void CYlthzDialog::OnPaint()
 {
     CPaintDC dc(this);
-    const int n = m_nColumns;
-    const int perPage = n * n;
-    PaintSlidePage(dc, m_rcPreview, n, m_nPage, m_index, m_strSlidePath, m_bSlidesAvailable);
-    UpdatePageButtons(&m_btPrevPage, &m_btNextPage, m_bSlidesAvailable, m_nPage, m_index.GetCount(), n);
-    if (m_nCurSel >= m_nPage * perPage && m_nCurSel < (m_nPage + 1) * perPage) {
-        MarkSlot(m_graph, dc, m_rcPreview, n, m_nPage, m_nCurSel);
-        if (m_nCurSel < m_index.GetCount())
-            m_strSelName = m_index.GetName(m_nCurSel).c_str();
-    }
+    PaintSlidePage(dc, m_rcPreview, m_nColumns, m_nPage, m_index, m_strSlidePath, m_bSlidesAvailable);
+    TakeShownPage();
+    if (SelectionIsShown())
+        MarkSlot(m_graph, dc, m_rcPreview, m_nColumns, m_nPage, m_nCurSel);
+}
+
+void CYlthzDialog::Show()
+{
+    ShowWindow(SW_SHOW);
+    UpdateWindow();
 }
 
 void CYlthzDialog::OnLButtonDown(UINT nFlags, CPoint point)
@@ -356,7 +375,7 @@ void CYlthzDialog::OnRefreshButton()
 
 void CYlthzDialog::OnPrevPage()
 {
-    if (!m_bLibraryAvailable)
+    if (!m_bLibraryAvailable || m_nPage <= 0)
         return;
     --m_nPage;
     InvalidatePreview();
@@ -364,7 +383,7 @@ void CYlthzDialog::OnPrevPage()
 
 void CYlthzDialog::OnNextPage()
 {
-    if (!m_bLibraryAvailable)
+    if (!m_bLibraryAvailable || m_nPage >= PageCount() - 1)
         return;
     ++m_nPage;
     InvalidatePreview();

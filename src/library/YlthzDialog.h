@@ -50,8 +50,10 @@ enum : UINT {
     IDC_YLTHZ_ADD_STRING = 21887,
     IDC_YLTHZ_DELETE_STRING = 21897,
     IDC_YLTHZ_TOOLBAR_PLACE = 21911,
-    // A control that the shape lock names but the template does not hold.
-    IDC_YLTHZ_SHAPE_EXTRA = 21993,
+    // The group boxes round the preview, the settings and the actions.
+    IDC_YLTHZ_SYMBOLS_GROUP = 21990,
+    IDC_YLTHZ_SETTINGS_GROUP = 21993,
+    IDC_YLTHZ_EDIT_GROUP = 21991,
     ID_YLTHZ_TOOL_FIRST = 23543, // t1 .. t5: 23543 .. 23547
     ID_YLTHZ_TOOL_LAST = 23547,
 };
@@ -67,7 +69,10 @@ public:
     ~CYlthzDialog() override;
 
     // The modeless window from its template, owned by the main window.
+    using CDialog::Create;
     BOOL Create();
+    // Shows the window and paints it at once.
+    void Show();
 
     // A new schematic starts: the controls' values are taken, the palette
     // waits for symbols, and the grid-shape controls are disabled.
@@ -146,6 +151,12 @@ private:
 
     void Refresh();
     void InvalidatePreview();
+    // Whether the selection lies on the page shown.
+    bool SelectionIsShown() const;
+    // What the page shown decides besides its picture: which page buttons
+    // work and, when the selection lies on it, the chosen symbol. Painting
+    // takes it, and so does the dialog's start.
+    void TakeShownPage();
     void ReadSettings();
     void ApplyInsertCaptions();
     void EnableShapeControls(bool enable);

@@ -9,8 +9,11 @@
 #include "schematic/SchematicDraw.h"
 #include "schematic/SchematicXdata.h"
 
+#include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 namespace {
@@ -50,6 +53,43 @@ void clearErrno()
 void undoBegin() { acedCommand({L"_.Undo", L"_BEGIN"}); }
 void undoEnd() { acedCommand({L"_.Undo", L"_End"}); }
 
+// The current layer, colour and linetype as the run found them (the
+// user's). Every unit of drawing puts them back before it closes, so that
+// taking any unit back leaves them as the user had them.
+class DrawingSettings {
+public:
+    DrawingSettings()
+    {
+        for (std::size_t i = 0; i < kCount; ++i)
+            m_values[i] = read(kNames[i]);
+    }
+    void putBack() const
+    {
+        for (std::size_t i = 0; i < kCount; ++i) {
+            if (m_values[i].empty() || read(kNames[i]) == m_values[i])
+                continue;
+            resbuf rb{};
+            rb.restype = RTSTR;
+            rb.resval.rstring = const_cast<ACHAR*>(m_values[i].c_str());
+            acedSetVar(kNames[i], &rb);
+        }
+    }
+
+private:
+    static constexpr std::size_t kCount = 3;
+    static constexpr const ACHAR* kNames[kCount] = {L"CLAYER", L"CECOLOR", L"CELTYPE"};
+    static std::wstring read(const ACHAR* name)
+    {
+        resbuf rb{};
+        if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR || !rb.resval.rstring)
+            return {};
+        std::wstring value = rb.resval.rstring;
+        std::free(rb.resval.rstring);
+        return value;
+    }
+    std::wstring m_values[kCount];
+};
+
 // How an action ended: the action's own end, or the whole loop's (Esc).
 enum class Outcome { Done, Cancel };
 
@@ -84,7 +124,7 @@ public:
                 if (m_string == m_count) {
                     if (!StringFitsInDrawing(g, NextStringPosition(g))) {
                         acutPrintf(L"%ls", kOutOfRangeMessage);
-                        ClosePalette(); // the marker is hidden between passes
+                        stop();
                         return 0;
                     }
                     g.InsertString(m_string);
@@ -114,11 +154,37 @@ public:
 private:
     enum class PassEnd { Continue, NextString, Stop };
 
+    // --- units of drawing --------------------------------------------------
+    //
+    // Each unit of drawing (the marker, a string's rails, an action that
+    // draws) is one undo group. A unit stays open while the loop waits at
+    // its next prompt and closes when the next unit begins or the loop
+    // ends: the marker shown for the prompt, and the end of the run, belong
+    // to the last unit, so one U takes back the last thing drawn. Before a
+    // unit closes the marker is hidden and the user's layer, colour and
+    // linetype are put back.
+
+    void beginUnit()
+    {
+        endUnit();
+        undoBegin();
+        m_unitOpen = true;
+    }
+    void endUnit()
+    {
+        if (!m_unitOpen)
+            return;
+        hideMarker();
+        m_settings.putBack();
+        undoEnd();
+        m_unitOpen = false;
+    }
+
     // --- the marker and the rails ------------------------------------------
 
     void makeMarker()
     {
-        undoBegin();
+        beginUnit();
         acedCommand({L"_.Color", L"1"});
         AcGePoint3d c1, c2, c3, c4;
         if (m_mode == kNewSchematic) {
@@ -134,16 +200,27 @@ private:
                 c1 = {lo.x, hi.y, 0}, c2 = {hi.x, hi.y, 0}, c3 = {hi.x, lo.y, 0}, c4 = {lo.x, lo.y, 0};
             }
         }
-        acedCommand({L"_.Pline", c1, L"W", 0.0, 0.0, c2, c3, c4, L"C"});
+        const AcDbObjectId marker = lastAfter({L"_.Pline", c1, L"W", 0.0, 0.0, c2, c3, c4, L"C"});
         m_markerRef = c4;
-        acdbEntLast(m_marker);
-        acdbEntDel(m_marker);
-        undoEnd();
+        m_markerShown = !marker.isNull() && acdbGetAdsName(m_marker, marker) == Acad::eOk;
+        m_haveMarker = m_markerShown;
+        hideMarker();
+    }
+
+    void showMarker()
+    {
+        if (m_haveMarker && !m_markerShown && acdbEntDel(m_marker) == RTNORM)
+            m_markerShown = true;
+    }
+    void hideMarker()
+    {
+        if (m_haveMarker && m_markerShown && acdbEntDel(m_marker) == RTNORM)
+            m_markerShown = false;
     }
 
     void drawRails()
     {
-        undoBegin();
+        beginUnit();
         const double pitch = m_stringPitch * m_scale;
         const AcGePoint3d p0 = polar(m_base, m_stringDir, m_string * pitch);
         const AcGePoint3d p1 = polar(p0, m_stringDir, pitch);
@@ -160,7 +237,6 @@ private:
         AcDbObjectId last = lastAfter({L"_.Pline", p2, L"W", w, w, p3, L""});
         markWire(last);
         g.SetStringData(m_string, ids(last), AcDbObjectId());
-        undoEnd();
     }
 
     // The entity a command made (null when it made none).
@@ -199,6 +275,19 @@ private:
             WriteSymbolXdata(id, m_stringPitch, m_cellPitch, g.GetLineWidth(), g.GetSymbolScale(), m_n,
                              g.GetOrientation(), m_base);
     }
+    // A wire across a slot (kind 1 a symbol slot, along the string; kind 0
+    // a link slot or end zone, across) with the pieces a junction box cut
+    // it into, all marked: what the slot holds.
+    AcDbObjectIdArray slotWire(const AcDbExtents& slot, int kind) const
+    {
+        AcDbObjectIdArray pieces;
+        const AcDbObjectId wire = kind == 0 ? DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation(), &pieces)
+                                            : DrawCellWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation(), &pieces);
+        AcDbObjectIdArray all = ids(wire);
+        for (const AcDbObjectId& id : pieces)
+            all.append(id);
+        return markWires(all);
+    }
     // Marks the wires and drops the null ids of removed stubs.
     AcDbObjectIdArray markWires(const AcDbObjectIdArray& wires) const
     {
@@ -213,27 +302,33 @@ private:
 
     // --- one pass ----------------------------------------------------------
 
-    void hideMarker() { acdbEntDel(m_marker); }
-
     // The loop's end: Enter, Esc or "close" at the main prompt, Esc in an
     // action.
     PassEnd stop()
     {
-        hideMarker();
-        undoEnd();
+        endUnit();
         ClosePalette();
         return PassEnd::Stop;
     }
 
+    // Keywords that draw or edit: each begins a unit of its own. The others
+    // (a picked cell, t1, t5) only move on.
+    static bool draws(const std::wstring& kw)
+    {
+        return kw == L"s" || kw == L"t2" || kw == L"t3" || kw == L"t4" || (kw.size() == 2 && kw[0] == L'e');
+    }
+
     PassEnd pass()
     {
-        undoBegin();
-        acdbEntDel(m_marker); // shown again for this pass
+        assert(m_unitOpen);
+        showMarker();
         AcDbExtents cell;
-        if (m_count != 0 && g.GetExtents(m_string, m_cell, 1, cell) == 1) {
+        if (m_haveMarker && m_count != 0 && g.GetExtents(m_string, m_cell, 1, cell) == 1) {
             const AcGePoint3d target = g.IsColumnArrangement() ? cell.maxPoint() : cell.minPoint();
-            acedCommand({L"_.MOVE", AcCmdArg::ename(m_marker), L"", m_markerRef, target});
-            m_markerRef = target;
+            if (!target.isEqualTo(m_markerRef)) {
+                acedCommand({L"_.MOVE", AcCmdArg::ename(m_marker), L"", m_markerRef, target});
+                m_markerRef = target;
+            }
         }
         acedInitGet(0, kKeywords);
         ads_point pt;
@@ -255,6 +350,10 @@ private:
         const std::wstring kw = keyword;
         if (kw == L"close")
             return stop();
+        if (draws(kw)) {
+            beginUnit();
+            showMarker();
+        }
         Outcome outcome = Outcome::Done;
         if (kw == L"s") {
             placeSymbol();
@@ -272,8 +371,6 @@ private:
         } else if (kw == L"t4") {
             linkToPrevious();
         } else if (kw == L"t5") {
-            hideMarker();
-            acedCommand({L"_.UNDO", L"_END"});
             return PassEnd::NextString;
         } else if (kw == L"e1") {
             outcome = action(PaletteAction::Replace, &PlacementLoop::replace);
@@ -294,8 +391,6 @@ private:
         }
         if (outcome == Outcome::Cancel)
             return stop();
-        hideMarker();
-        undoEnd();
         return PassEnd::Continue;
     }
 
@@ -345,9 +440,7 @@ private:
         EraseCellContents(g, m_string, c, 1);
         AcDbExtents slot;
         g.GetExtents(m_string, c, 1, slot);
-        const AcDbObjectId wire = DrawCellWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
-        markWire(wire);
-        g.SetCellData(m_string, c, 1, ids(wire), AcDbObjectId(), {}, {});
+        g.SetCellData(m_string, c, 1, slotWire(slot, 1), AcDbObjectId(), {}, {});
     }
 
     void linkToPrevious()
@@ -360,9 +453,7 @@ private:
             AcDbExtents slot;
             if (linkWires.isEmpty()) {
                 g.GetExtents(s, m_cell, 0, slot);
-                const AcDbObjectId wire = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
-                markWire(wire);
-                g.SetCellData(s, m_cell, 0, ids(wire), linkSymbol, devices, bands);
+                g.SetCellData(s, m_cell, 0, slotWire(slot, 0), linkSymbol, devices, bands);
                 return;
             }
             AcDbObjectIdArray endWires;
@@ -370,9 +461,7 @@ private:
             g.GetStringData(s, endWires, endSymbol);
             if (m_cell == m_n - 1 && endWires.isEmpty()) {
                 g.GetExtents(s, -1, 0, slot);
-                const AcDbObjectId wire = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
-                markWire(wire);
-                g.SetStringData(s, ids(wire), endSymbol);
+                g.SetStringData(s, slotWire(slot, 0), endSymbol);
                 return;
             }
         }
@@ -524,10 +613,7 @@ private:
             else
                 EraseCellContents(g, slot.string, slot.cell, slot.kind);
             g.GetExtents(slot.string, slot.cell, slot.kind == 0 ? 0 : 1, ext);
-            const AcDbObjectId wire = slot.kind == 0 ? DrawLinkWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation())
-                                                     : DrawCellWire(ext, m_scale, g.GetLineWidth(), g.GetOrientation());
-            markWire(wire);
-            setSlot({AcDbObjectId(), slot.string, slot.cell, slot.kind}, ids(wire));
+            setSlot({AcDbObjectId(), slot.string, slot.cell, slot.kind}, slotWire(ext, slot.kind == 0 ? 0 : 1));
             return Outcome::Done;
         });
     }
@@ -538,10 +624,8 @@ private:
             std::wstring direction;
             for (;;) {
                 ACHAR reply[64] = L"";
-                if (acedGetString(0, L"\n请输入镜像方向(X 或 Y)<X>:", reply, 64) == RTCAN) {
-                    acedCommand({L"_.UNDO", L"_END"});
+                if (acedGetString(0, L"\n请输入镜像方向(X 或 Y)<X>:", reply, 64) == RTCAN)
                     return Outcome::Cancel;
-                }
                 direction = reply[0] ? reply : L"X";
                 if (direction == L"X" || direction == L"Y")
                     break;
@@ -753,13 +837,9 @@ private:
             g.InsertString(s);
             AcDbExtents slot;
             g.GetExtents(s, 0, 0, slot);
-            const AcDbObjectId first = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
-            markWire(first);
-            g.SetCellData(s, 0, 0, ids(first), AcDbObjectId(), {}, {});
+            g.SetCellData(s, 0, 0, slotWire(slot, 0), AcDbObjectId(), {}, {});
             g.GetExtents(s, -1, 0, slot);
-            const AcDbObjectId last = DrawLinkWire(slot, m_scale, g.GetLineWidth(), g.GetOrientation());
-            markWire(last);
-            g.SetStringData(s, ids(last), AcDbObjectId());
+            g.SetStringData(s, slotWire(slot, 0), AcDbObjectId());
             ++m_count;
             if (s < m_string)
                 ++m_string;
@@ -801,7 +881,11 @@ private:
     int m_n = 0;
     double m_scale = 1;
     ads_name m_marker{};
+    bool m_haveMarker = false;
+    bool m_markerShown = false;
     AcGePoint3d m_markerRef;
+    bool m_unitOpen = false;
+    const DrawingSettings m_settings;
 };
 
 } // namespace

@@ -13,8 +13,13 @@
 //            across a link, add a string, delete a string (each with its
 //            own prompt, ended by Enter)
 //   close    end the loop (as Enter or Esc do)
-// Every pass is one undo group, so one U takes back one symbol or one
-// action. The loop ends with the marker erased and the palette closed.
+// Every unit of drawing (the marker, a string's rails, each keyword that
+// draws or edits) is one undo group, which also holds the marker's moves
+// up to the next unit and, for the last unit, the end of the run; before a
+// unit's group closes the marker is hidden and the user's layer, colour and
+// linetype are put back. So one U takes back one symbol or one action and
+// leaves the user's settings. The loop ends with the marker erased and the
+// palette closed.
 #pragma once
 
 #include "host/dbmain.h"

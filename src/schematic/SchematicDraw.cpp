@@ -64,7 +64,9 @@ bool drawBoundary(const AcDbExtents& ext, ads_name boundary)
 }
 
 // Cuts each wire back to the edge of the extents (picked at their centre).
-void trimAtExtents(const AcDbExtents& ext, const std::vector<AcDbObjectId>& wires)
+// A wire that passes through keeps its id for one piece; the pieces beyond
+// the extents are new entities, appended to `pieces` when given.
+void trimAtExtents(const AcDbExtents& ext, const std::vector<AcDbObjectId>& wires, AcDbObjectIdArray* pieces = nullptr)
 {
     ads_name boundary;
     if (!drawBoundary(ext, boundary))
@@ -75,7 +77,11 @@ void trimAtExtents(const AcDbExtents& ext, const std::vector<AcDbObjectId>& wire
         ads_name w;
         if (acdbGetAdsName(w, wire) != Acad::eOk)
             continue;
+        const AcDbObjectId before = lastEntity();
         acedCommand({L"_.trim", AcCmdArg::ename(boundary), L"", AcCmdArg::pick(w, centre), L""});
+        const AcDbObjectId after = lastEntity();
+        if (pieces && after != before)
+            pieces->append(after);
     }
     acdbEntDel(boundary);
 }
@@ -87,8 +93,9 @@ std::wstring layerName(const wchar_t* kind)
 }
 
 // The E22 clearance of a wire just drawn: false when the wire lies wholly
-// inside an E22 block and was removed.
-bool clearE22(const AcGePoint3d& from, const AcGePoint3d& to, const AcDbObjectId& wire)
+// inside an E22 block and was removed. The pieces cut off beyond a block
+// are appended to `pieces`.
+bool clearE22(const AcGePoint3d& from, const AcGePoint3d& to, const AcDbObjectId& wire, AcDbObjectIdArray& pieces)
 {
     const std::wstring elementLayer = layerName(L"ELEMENT");
     resbuf* filter = acutBuildList(RTDXF0, L"INSERT", 2, kClearanceBlock, 8, elementLayer.c_str(), 0);
@@ -121,7 +128,10 @@ bool clearE22(const AcGePoint3d& from, const AcGePoint3d& to, const AcDbObjectId
             acdbEntDel(w);
             return false;
         }
-        trimAtExtents(ext, {wire});
+        // Every piece so far meets this block too.
+        std::vector<AcDbObjectId> all{wire};
+        all.insert(all.end(), pieces.begin(), pieces.end());
+        trimAtExtents(ext, all, &pieces);
     }
     return true;
 }
@@ -215,9 +225,13 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
     const double f = scale * symbolScale;
     const StubGeometry g = stubGeometry(slot, horizontal, f);
     const bool oneStub = upper(name) == kOneStubBlock;
-    AcDbObjectIdArray stubs;
-    stubs.append(oneStub && g.farStub == 1 ? AcDbObjectId() : DrawWire(g.stub1From, g.stub1To, lineWidth, scale));
-    stubs.append(oneStub && g.farStub == 2 ? AcDbObjectId() : DrawWire(g.stub2From, g.stub2To, lineWidth, scale));
+    AcDbObjectIdArray stubs, pieces;
+    stubs.append(oneStub && g.farStub == 1 ? AcDbObjectId()
+                                           : DrawWire(g.stub1From, g.stub1To, lineWidth, scale, &pieces));
+    stubs.append(oneStub && g.farStub == 2 ? AcDbObjectId()
+                                           : DrawWire(g.stub2From, g.stub2To, lineWidth, scale, &pieces));
+    for (const AcDbObjectId& id : pieces)
+        stubs.append(id);
 
     SetToCurrentLayer(kCategory, L"ELEMENT");
     resbuf* found = acdbTblSearch(L"BLOCK", name.c_str(), 0);
@@ -242,7 +256,8 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
 
 } // namespace
 
-AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lineWidth, double scale)
+AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lineWidth, double scale,
+                      AcDbObjectIdArray* pieces)
 {
     SetToCurrentLayer(kCategory, L"WIREFRAME");
     acedCommand({L"_.COLOR", L"3"});
@@ -250,26 +265,32 @@ AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lin
     if (acedCommand({L"_.PLINE", from, L"W", w, w, to, L""}) != RTNORM)
         return AcDbObjectId();
     const AcDbObjectId wire = lastEntity();
-    if (!clearE22(from, to, wire))
+    AcDbObjectIdArray cut;
+    if (!clearE22(from, to, wire, cut))
         return AcDbObjectId();
+    if (pieces)
+        for (const AcDbObjectId& id : cut)
+            pieces->append(id);
     return wire;
 }
 
-AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation)
+AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation,
+                          AcDbObjectIdArray* pieces)
 {
     const AcGePoint3d& lo = slot.minPoint();
     const AcGePoint3d& hi = slot.maxPoint();
     if (orientation == 0) {
         const double y = (lo.y + hi.y) / 2;
-        return DrawWire(AcGePoint3d(lo.x, y, 0), AcGePoint3d(hi.x, y, 0), lineWidth, scale);
+        return DrawWire(AcGePoint3d(lo.x, y, 0), AcGePoint3d(hi.x, y, 0), lineWidth, scale, pieces);
     }
     const double x = (lo.x + hi.x) / 2;
-    return DrawWire(AcGePoint3d(x, lo.y, 0), AcGePoint3d(x, hi.y, 0), lineWidth, scale);
+    return DrawWire(AcGePoint3d(x, lo.y, 0), AcGePoint3d(x, hi.y, 0), lineWidth, scale, pieces);
 }
 
-AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation)
+AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation,
+                          AcDbObjectIdArray* pieces)
 {
-    return DrawCellWire(slot, scale, lineWidth, orientation == 0 ? 1 : 0);
+    return DrawCellWire(slot, scale, lineWidth, orientation == 0 ? 1 : 0, pieces);
 }
 
 void PlaceCellSymbol(const AcDbExtents& slot, int orientation, double scale, double symbolScale, double lineWidth,

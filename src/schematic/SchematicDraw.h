@@ -6,7 +6,10 @@
 // configured wire layer; symbols are "_.INSERT" block references of size
 // scale x symbolScale on the element layer. Wires stay out of "E22"
 // blocks: a wire wholly inside one is removed (the null id is its result),
-// a wire crossing one is cut back to its edge. "R10" gets a stub at its
+// a wire crossing one is cut back to its edge; a wire passing through one
+// keeps its id for the piece before it, and the pieces beyond it are new
+// entities (given in `pieces`, for the caller to mark and record with the
+// wire). "R10" gets a stub at its
 // insertion point only. Everything runs through acedCommand, so it belongs
 // to the undo group the caller has open.
 #pragma once
@@ -21,17 +24,21 @@ inline constexpr const wchar_t* kClearanceBlock = L"E22";
 inline constexpr const wchar_t* kOneStubBlock = L"R10";
 
 // One wire from one point to the other, with the E22 clearance.
-AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lineWidth, double scale);
+AcDbObjectId DrawWire(const AcGePoint3d& from, const AcGePoint3d& to, double lineWidth, double scale,
+                      AcDbObjectIdArray* pieces = nullptr);
 // A wire across a cell along its string: row arrangement (orientation 0)
 // horizontal through the middle of the extents' height, column arrangement
 // vertical through the middle of their width.
-AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation);
+AcDbObjectId DrawCellWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation,
+                          AcDbObjectIdArray* pieces = nullptr);
 // A wire across a link slot between strings: the other direction.
-AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation);
+AcDbObjectId DrawLinkWire(const AcDbExtents& slot, double scale, double lineWidth, int orientation,
+                          AcDbObjectIdArray* pieces = nullptr);
 
 // Inserts the palette's chosen symbol in a cell's symbol slot
 // with its two stubs; the stubs' ids (null for a stub removed by the
 // clearance or left out for R10) are appended to wires in drawing order,
+// followed by the pieces the clearance cut off them,
 // the block reference's id goes to symbolId. Nothing is drawn when no
 // symbol is chosen. When the symbol cannot be inserted, the stubs are
 // erased again and symbolId and wires are left as they were.

@@ -253,7 +253,7 @@ int ContinueSchematic(AcDbObjectIdArray& polylines, AcDbObjectIdArray& symbols, 
     if (CYlthzDialog* palette = g_pYlthzDlg) {
         palette->SetArrangement(stored.orientation);
         palette->LockShapeControls();
-        palette->ShowWindow(SW_SHOW);
+        palette->Show();
         palette->SetReady();
     }
     CPrinPicGrid grid;
@@ -391,7 +391,7 @@ int ylthz()
     prepareVariables();
     openPalette();
     if (g_pYlthzDlg)
-        g_pYlthzDlg->ShowWindow(SW_SHOW);
+        g_pYlthzDlg->Show();
     BeginSchematic();
     RestoreAcadSysVar();
     acedRetVoid();

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdlib>
 #include <deque>
 #include <limits>
 
@@ -294,6 +295,36 @@ TEST_F(CommandLineTest, SystemVariablesAreTypedAndSomeLiveInTheDrawing)
     std::free(rb.resval.rstring);
 }
 
+// DIMSCALE is the drawing's $DIMSCALE, the scale drawings are plotted at:
+// 1.0 until set, a positive (or 0) real, undone with the command that set it.
+TEST_F(CommandLineTest, DimscaleIsTheDrawingsPrintScaleAndCanBeSet)
+{
+    feed({"(getvar \"dimscale\")", "(setvar \"dimscale\" 2.0)", "(getvar \"DIMSCALE\")", "(setvar \"dimscale\" 3)",
+          "(getvar \"dimscale\")", "(setvar \"dimscale\" -1.0)", "(setvar \"dimscale\" \"2\")", "(getvar \"dimscale\")",
+          "U", "(getvar \"dimscale\")"});
+    EXPECT_EQ(host::runCommandLoop(), 2);
+    EXPECT_NE(g_out.find("命令: (getvar \"dimscale\")\n1.0\n命令: (setvar \"dimscale\" 2.0)\n2.0\n"
+                         "命令: (getvar \"DIMSCALE\")\n2.0\n"),
+              std::string::npos)
+        << g_out;
+    EXPECT_NE(g_out.find("(setvar \"dimscale\" -1.0)\n; 错误: 拒绝修改变量: dimscale"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("(setvar \"dimscale\" \"2\")\n; 错误: 拒绝修改变量: dimscale"), std::string::npos) << g_out;
+    // What was refused changed nothing; U takes back the last change.
+    EXPECT_NE(g_out.find("(getvar \"dimscale\")\n3.0\n命令: U\n已放弃 1 组操作。\n命令: (getvar \"dimscale\")\n2.0\n"),
+              std::string::npos)
+        << g_out;
+    EXPECT_EQ(std::atof(acdbCurDwg()->headerString("$DIMSCALE").c_str()), 2.0);
+    // The value is written exactly.
+    resbuf rb{};
+    rb.restype = RTREAL;
+    rb.resval.rreal = 0.1 + 0.2;
+    ASSERT_EQ(acedSetVar(L"DIMSCALE", &rb), RTNORM);
+    resbuf back{};
+    ASSERT_EQ(acedGetVar(L"dimscale", &back), RTNORM);
+    EXPECT_EQ(back.restype, RTREAL);
+    EXPECT_EQ(back.resval.rreal, 0.1 + 0.2);
+}
+
 TEST_F(CommandLineTest, CommandLoopRunsLispAndHostCommandsAndGoesOnAfterErrors)
 {
     testutil::TempDir dir;
@@ -386,8 +417,9 @@ TEST_F(CommandLineTest, SaveOfANumberNoFileMayHoldFailsWithAMessageAndKeepsTheFi
     feed({"SAVEAS " + path});
     ASSERT_EQ(host::runCommandLoop(), 0) << g_out;
     const std::string old = testutil::readFile(path);
-    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, std::numeric_limits<double>::quiet_NaN(), 0));
-    acdbCurDwg()->modelSpace()->appendAcDbEntity(line);
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    ASSERT_EQ(acdbCurDwg()->modelSpace()->appendAcDbEntity(line), Acad::eOk);
+    testutil::pokePointField(*line, 11, 1, std::numeric_limits<double>::quiet_NaN());
     g_out.clear();
     feed({"SAVE"});
     EXPECT_EQ(host::runCommandLoop(), 1);

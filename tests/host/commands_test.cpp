@@ -562,6 +562,78 @@ TEST_F(TrimTest, LineIsSplitOrCutBack)
     EXPECT_EQ(second->endPoint(), pt(15, 5));
 }
 
+// ---------------------------------------------------------------- CMDECHO
+
+// Commands an application runs while CMDECHO is 0 say nothing: no prompts,
+// no notes such as the current width or a trim that found nothing to cut;
+// only a command that fails says why.
+TEST_F(TrimTest, CommandsRunWithCmdechoZeroPrintNothing)
+{
+    resbuf off{};
+    off.restype = RTSHORT;
+    off.resval.rint = 0;
+    ASSERT_EQ(acedSetVar(L"CMDECHO", &off), RTNORM);
+    const AcDbObjectId inside = wire({{3, 5}, {7, 5}}, 0.4);
+    const AcDbObjectId across = wire({{-5, 5}, {15, 5}}, 0.4);
+    ASSERT_EQ(acedCommand({L"_.Undo", L"_BEGIN", L"_.COLOR", L"3", L"_.PLINE", pt(0, 20), L"W", 0.3, 0.3, pt(5, 20),
+                           L""}),
+              RTNORM);
+    EXPECT_EQ(trim(inside), RTNORM);
+    EXPECT_EQ(trim(across), RTNORM);
+    ASSERT_EQ(acedCommand({L"_.Undo", L"_End", L"_.ZOOM", pt(0, 0), pt(50, 50), L"REDRAW"}), RTNORM);
+    EXPECT_EQ(live().size(), 5u);
+    EXPECT_EQ(g_out, "");
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(g_out, "");
+    EXPECT_EQ(live().size(), 3u);
+    // A command that cannot go on still says why.
+    EXPECT_EQ(acedCommand({L"_.PLINE", pt(0, 0), pt(5, 0), L"Q"}), RTREJ);
+    EXPECT_NE(g_out.find("需要点或选项关键字。\n"), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find("当前线宽"), std::string::npos) << g_out;
+}
+
+// Typed by the user, commands show their prompts and notes whatever
+// CMDECHO says; the width PLINE shows is the one the last polyline was
+// drawn with.
+TEST_F(TrimTest, TypedCommandsShowPromptsAndTheCurrentWidth)
+{
+    for (const short echo : {1, 0}) {
+        SCOPED_TRACE(echo);
+        resbuf rb{};
+        rb.restype = RTSHORT;
+        rb.resval.rint = echo;
+        ASSERT_EQ(acedSetVar(L"CMDECHO", &rb), RTNORM);
+        ASSERT_EQ(acedCommand({L"_.PLINE", pt(0, 20), L"W", 0.3, 0.3, pt(5, 20), L""}), RTNORM);
+        g_out.clear();
+        feed({"0,30", "10,30", ""});
+        host::executeLine("PLINE");
+        EXPECT_NE(g_out.find("指定起点: 0,30\n当前线宽为 0.3000\n指定下一个点或 [半宽(H)/宽度(W)]: 10,30\n"
+                             "指定下一点或 [闭合(C)/半宽(H)/放弃(U)/宽度(W)]: \n"),
+                  std::string::npos)
+            << g_out;
+        double width = 0;
+        ASSERT_EQ(static_cast<AcDbPolyline*>(live().back())->getConstantWidth(width), Acad::eOk);
+        EXPECT_EQ(width, 0.3);
+        // The width chosen last is the next one's.
+        feed({"0,40", "W", "0.5", "", "10,40", ""});
+        host::executeLine("PLINE");
+        g_out.clear();
+        feed({"0,50", "10,50", ""});
+        host::executeLine("PLINE");
+        EXPECT_NE(g_out.find("\n当前线宽为 0.5000\n"), std::string::npos) << g_out;
+
+        const AcDbObjectId inside = wire({{3, 5}, {7, 5}}, 0.4);
+        g_out.clear();
+        feed({"", "5,5", ""});
+        host::executeLine("TRIM");
+        EXPECT_NE(g_out.find("选择剪切边...\n选择对象或 <全部选择>: \n选择要修剪的对象或 [放弃(U)]: 5,5\n"),
+                  std::string::npos)
+            << g_out;
+        EXPECT_NE(g_out.find("对象未与剪切边相交。"), std::string::npos) << g_out;
+        EXPECT_FALSE(inside.isErased());
+    }
+}
+
 // ---------------------------------------------------------------- UNDO
 
 TEST_F(CommandsTest, UndoBeginEndIsReversedByOneU)

@@ -384,6 +384,63 @@ TEST_F(PaletteWork, TheSymbolCountStaysAboveZeroAndTypedTextCountsAtTheNextSchem
     EXPECT_FALSE(event("@click palette 21923"));
 }
 
+// Shown, with no event yet: the palette knows the highlighted symbol and
+// which page buttons work, as it would after its first painting.
+TEST_F(PaletteWork, ThePaletteKnowsItsSymbolAndPageButtonsAsSoonAsItIsShown)
+{
+    store(L"ylthz\\CurSel", L"4");
+    g_pYlthzDlg = new CYlthzDialog;
+    ASSERT_TRUE(g_pYlthzDlg->Create());
+    g_pYlthzDlg->ShowWindow(SW_SHOW);
+    CString name;
+    ASSERT_TRUE(palette().GetSelectedSymbol(name));
+    EXPECT_EQ(name, L"KM-COIL");
+    EXPECT_FALSE(enabled(21818));
+    EXPECT_TRUE(enabled(21827));
+    // The previous page of the first page is refused, the page stays.
+    EXPECT_FALSE(event("@click palette 21818"));
+    EXPECT_EQ(palette().GetPage(), 0);
+    ui::idle();
+    EXPECT_TRUE(marked(4));
+
+    // A selection on another page is not highlighted and is no symbol
+    // until its page is shown.
+    ClosePalette();
+    store(L"ylthz\\CurSel", L"44");
+    g_pYlthzDlg = new CYlthzDialog;
+    ASSERT_TRUE(g_pYlthzDlg->Create());
+    g_pYlthzDlg->ShowWindow(SW_SHOW);
+    EXPECT_FALSE(palette().GetSelectedSymbol(name));
+    EXPECT_TRUE(event("@click palette 21827"));
+    ASSERT_TRUE(palette().GetSelectedSymbol(name));
+    EXPECT_EQ(name, L"E22");
+    // The last page has no next one.
+    EXPECT_FALSE(enabled(21827));
+    EXPECT_FALSE(event("@click palette 21827"));
+    EXPECT_EQ(palette().GetPage(), 1);
+}
+
+// The group boxes have ids; "设置" is one of the controls that fix the
+// shape of a schematic and is disabled with them while drawing.
+TEST_F(PaletteWork, TheSettingsGroupIsDisabledWhileDrawing)
+{
+    open();
+    for (int id : {IDC_YLTHZ_SYMBOLS_GROUP, IDC_YLTHZ_SETTINGS_GROUP, IDC_YLTHZ_EDIT_GROUP})
+        ASSERT_NE(palette().GetDlgItem(id), nullptr) << id;
+    EXPECT_EQ(text(IDC_YLTHZ_SETTINGS_GROUP), L"设置");
+    EXPECT_EQ(text(IDC_YLTHZ_SYMBOLS_GROUP), L"常用原理图符号：");
+    EXPECT_EQ(text(IDC_YLTHZ_EDIT_GROUP), L"编辑");
+    EXPECT_TRUE(enabled(IDC_YLTHZ_SETTINGS_GROUP));
+    palette().BeginDrawing();
+    EXPECT_FALSE(enabled(IDC_YLTHZ_SETTINGS_GROUP));
+    EXPECT_TRUE(enabled(IDC_YLTHZ_SYMBOLS_GROUP));
+    EXPECT_TRUE(enabled(IDC_YLTHZ_EDIT_GROUP));
+    ClosePalette();
+    open();
+    palette().LockShapeControls();
+    EXPECT_FALSE(enabled(IDC_YLTHZ_SETTINGS_GROUP));
+}
+
 TEST_F(PaletteWork, AnExistingSchematicLocksTheShapeAndSetsTheCaptions)
 {
     store(L"ylthz\\RowcolMark", L"1");

@@ -1,6 +1,6 @@
 // Drawing a schematic at the placement loop's prompt: keywords typed or
-// sent by the palette, the editing actions, the undo group of every pass,
-// and the ways out.
+// sent by the palette, the editing actions, the undo group of every unit
+// of drawing, and the ways out.
 #include "SchematicDrawTest.h"
 
 #include "grid/PrinPicGrid.h"
@@ -18,6 +18,7 @@
 namespace {
 
 using drawtest::DrawingTest;
+using drawtest::NotingLines;
 using drawtest::output;
 
 constexpr double kTol = 1e-6;
@@ -129,33 +130,6 @@ TEST_F(PlacementTest, SymbolsAndWiresFillTheCellsAndANewStringGetsItsRails)
     }
 }
 
-
-// Lines of a script; at every main prompt of the loop the drawing is
-// noted (without the marker, which each pass shows and hides again).
-class NotingLines : public host::LineSource {
-public:
-    NotingLines(std::deque<std::string> lines, std::function<std::string()> note)
-        : m_lines(std::move(lines)), m_note(std::move(note))
-    {
-    }
-    bool readLine(std::string& line, const std::string& prompt) override
-    {
-        if (prompt.find("请选择要绘制的符号") != std::string::npos) {
-            notes.push_back(m_note());
-        }
-        if (m_lines.empty())
-            return false;
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-    std::vector<std::string> notes;
-
-private:
-    std::deque<std::string> m_lines;
-    std::function<std::string()> m_note;
-};
 
 // One session per arrangement that uses every keyword and every action.
 class SessionTest : public PlacementTest, public ::testing::WithParamInterface<int> {
@@ -334,22 +308,34 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
         EXPECT_EQ(lines("xdata[TKSY]"), 5) << report;
     }
 
-    // One U per pass: going back, the drawing passes through the state
-    // noted at every prompt, from the last to the first; the strings'
-    // rails and the marker are groups of their own.
-    ASSERT_GE(lines.notes.size(), 20u);
-    std::size_t next = lines.notes.size();
+    // One U per unit of drawing: going back, the drawing passes through the
+    // states noted at the prompts, from the last to the first (a picked
+    // cell, t1 and t5 draw nothing and make no unit; the strings' rails are
+    // units of their own, between two prompts).
+    std::vector<std::string> states;
+    for (const std::string& note : lines.notes)
+        if (states.empty() || states.back() != note)
+            states.push_back(note);
+    ASSERT_GE(states.size(), 15u);
+    ASSERT_EQ(state(), states.back()) << "the end of the run changed nothing";
+    std::size_t next = states.size() - 1;
     int undos = 0;
     while (next > 0 && undos < 100) {
         ASSERT_EQ(acedCommand({L"U"}), RTNORM);
         ++undos;
-        if (state() == lines.notes[next - 1])
+        if (state() == states[next - 1])
             --next;
     }
     EXPECT_EQ(next, 0u);
-    // Passes, four strings' rails, and the system variables put back at
-    // the end of the call.
-    EXPECT_EQ(undos, static_cast<int>(lines.notes.size()) + 4 + 1) << "each pass one group";
+    // Four symbols, one t2, two t3, one t4 and the eight actions; the rails
+    // of four strings.
+    EXPECT_EQ(undos, 16 + 4) << "each unit one group";
+    // Last, the marker's unit; then nothing is left of the run.
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(db->modelSpace()->entityIds().length(), 0);
+    output().clear();
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrangements, SessionTest, ::testing::Values(0, 1),

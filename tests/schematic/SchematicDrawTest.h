@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -108,6 +109,27 @@ protected:
         ASSERT_TRUE(ui::dispatchEvent("@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y)));
         ASSERT_EQ(g_pYlthzDlg->GetSelection(), slot);
     }
+    // A value of the user's project data, as the palette reads it when it
+    // opens.
+    void storeSetting(const wchar_t* key, const std::wstring& value) const
+    {
+        CInterDpData data;
+        const std::wstring path = utf8ToWide((installation().userDir / "VmqTemporary.Qrz").string());
+        data.ReadDataFromQrzFile(path.c_str());
+        data.SetSubValueW(key, static_cast<int>(value.size()) + 1, value.c_str(), 0);
+        ASSERT_TRUE(data.WriteDataToQrzFile(path.c_str()));
+    }
+    // The palette closed (which saves its own settings) and opened again
+    // after the given settings were stored.
+    void reopenPalette(const std::vector<std::pair<const wchar_t*, std::wstring>>& settings)
+    {
+        ClosePalette();
+        for (const auto& [key, value] : settings)
+            storeSetting(key, value);
+        g_pYlthzDlg = new CYlthzDialog;
+        ASSERT_TRUE(g_pYlthzDlg->Create());
+        g_pYlthzDlg->ShowWindow(SW_SHOWNA);
+    }
     void feed(std::deque<std::string> lines)
     {
         m_lines = std::make_unique<Lines>(std::move(lines));
@@ -142,5 +164,33 @@ protected:
     std::unique_ptr<Lines> m_lines;
 };
 
+
+// Lines of a script; at every prompt that holds `at` the function is called
+// and what it gives is noted.
+class NotingLines : public host::LineSource {
+public:
+    NotingLines(std::deque<std::string> lines, std::function<std::string()> note,
+                std::string at = "请选择要绘制的符号")
+        : m_lines(std::move(lines)), m_note(std::move(note)), m_at(std::move(at))
+    {
+    }
+    bool readLine(std::string& line, const std::string& prompt) override
+    {
+        if (prompt.find(m_at) != std::string::npos)
+            notes.push_back(m_note());
+        if (m_lines.empty())
+            return false;
+        line = m_lines.front();
+        m_lines.pop_front();
+        return true;
+    }
+    bool echoes() const override { return true; }
+    std::vector<std::string> notes;
+
+private:
+    std::deque<std::string> m_lines;
+    std::function<std::string()> m_note;
+    std::string m_at;
+};
 
 } // namespace drawtest

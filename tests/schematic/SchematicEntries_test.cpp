@@ -321,6 +321,187 @@ TEST_F(EntriesTest, ABasePointWhereTheSchematicDoesNotFitIsRefused)
     EXPECT_EQ(db->modelSpace()->entityIds().size(), before);
 }
 
+// The palette the entry opens is painted at once and knows its highlighted
+// symbol: "s" right after the base point places it, and the previous page
+// of the first page is refused.
+TEST_F(EntriesTest, SymbolTypedRightAfterTheBasePointPlacesTheHighlightedOne)
+{
+    ClosePalette();
+    storeSetting(L"ylthz\\CurSel", L"4");
+    bool painted = false;
+    drawtest::NotingLines lines({"@click palette 21818", "0,0", "s", ""},
+                                [&painted] {
+                                    CRect invalid;
+                                    painted = g_pYlthzDlg && g_pYlthzDlg->IsWindowVisible() &&
+                                              !g_pYlthzDlg->GetUpdateRect(&invalid);
+                                    return std::string();
+                                },
+                                "请选择绘制的基点");
+    host::setLineSource(&lines);
+    EXPECT_EQ(ylthz(), RTNORM);
+    EXPECT_TRUE(painted);
+    EXPECT_NE(uiOut.text().find("** @click palette 21818: button 21818 is disabled"), std::string::npos)
+        << uiOut.text();
+    EXPECT_EQ(symbolAt(11.25, -20), "KM-COIL") << output();
+}
+
+// A user's layer, colour and linetype, and a run that places two symbols.
+class UndoTest : public EntriesTest {
+protected:
+    void SetUp() override
+    {
+        EntriesTest::SetUp();
+        auto* layer = new AcDbLayerTableRecord();
+        layer->setName("MINE");
+        AcDbObjectId id;
+        ASSERT_EQ(db->addSymbolTableRecord(id, layer), Acad::eOk);
+        setText(L"CLAYER", L"MINE");
+        setText(L"CECOLOR", L"5");
+        setText(L"CELTYPE", L"Continuous");
+    }
+    static void setText(const wchar_t* name, const wchar_t* value)
+    {
+        resbuf rb{};
+        rb.restype = RTSTR;
+        rb.resval.rstring = const_cast<ACHAR*>(value);
+        ASSERT_EQ(acedSetVar(name, &rb), RTNORM);
+    }
+    static std::string text(const wchar_t* name)
+    {
+        resbuf rb{};
+        if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR)
+            return "?";
+        const std::string v = wideToUtf8(rb.resval.rstring);
+        std::free(rb.resval.rstring);
+        return v;
+    }
+    std::string settings() const { return text(L"CLAYER") + " " + text(L"CECOLOR") + " " + text(L"CELTYPE"); }
+    int inserts() const
+    {
+        int n = 0;
+        for (const AcDbObjectId& id : liveEntities())
+            n += open<AcDbBlockReference>(id) != nullptr;
+        return n;
+    }
+    // The run as a LISP call makes it: inside the host's group of the call.
+    void draw(std::deque<std::string> lines)
+    {
+        feed(std::move(lines));
+        db->undoJournal().beginGroup();
+        EXPECT_EQ(ylthz(), RTNORM);
+        db->undoJournal().endGroup();
+        EXPECT_EQ(settings(), "MINE 5 Continuous");
+    }
+};
+
+TEST_F(UndoTest, OneUTakesBackTheLastSymbolAndLeavesTheUsersSettings)
+{
+    draw({"0,0", click[L"CT-NO"], "t1", "5,-20", "45,-20", click[L"KM-COIL"], ""});
+    ASSERT_EQ(symbolAt(41.25, -20), "KM-COIL");
+    ASSERT_EQ(inserts(), 2);
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(symbolAt(41.25, -20), "");
+    EXPECT_EQ(symbolAt(11.25, -20), "CT-NO");
+    EXPECT_EQ(inserts(), 1);
+    EXPECT_EQ(settings(), "MINE 5 Continuous");
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(inserts(), 0);
+    EXPECT_EQ(settings(), "MINE 5 Continuous");
+    // What the user draws next lands on the user's layer in the user's colour.
+    ASSERT_EQ(acedCommand({L"_.PLINE", AcGePoint3d(0, 50, 0), AcGePoint3d(10, 50, 0), L""}), RTNORM);
+    auto* pl = open<AcDbPolyline>(liveEntities().back());
+    ASSERT_NE(pl, nullptr);
+    EXPECT_EQ(wideToUtf8(pl->layer()), "MINE");
+    EXPECT_EQ(pl->colorIndex(), 5);
+}
+
+TEST_F(UndoTest, ARunEndedAtTheBasePointLeavesNothingToTakeBack)
+{
+    ASSERT_EQ(acedCommand({L"_.PLINE", AcGePoint3d(0, 50, 0), AcGePoint3d(10, 50, 0), L""}), RTNORM);
+    draw({"^C"});
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_EQ(liveEntities().length(), 0);
+    EXPECT_EQ(settings(), "MINE 5 Continuous");
+}
+
+// A schematic of strings 8 apart drawn at equipment scale 2: the junction
+// box E22 in the second string reaches over the wire of the first string,
+// which it cuts in two, and over the third string's wire, drawn after it.
+class JunctionBoxTest : public EntriesTest {
+protected:
+    void SetUp() override
+    {
+        EntriesTest::SetUp();
+        reopenPalette({{L"Gddata\\Yltsz\\Ydis", L"8"}, {L"Gddata\\Yltsz\\MxBl", L"2"}});
+        choose(L"E22");
+        run({"@type palette 21853 \"4\"", "0,0", "t2", "t2", "t2", "t2", "t1", "s", "t5", "t1", "t2", ""}, ylthz);
+    }
+    // The wires that lie on the line y between x0 and x1.
+    std::vector<AcDbObjectId> wiresOn(double y, double x0, double x1) const
+    {
+        std::vector<AcDbObjectId> out;
+        for (const AcDbObjectId& id : liveEntities()) {
+            auto* pl = open<AcDbPolyline>(id);
+            if (!pl || pl->colorIndex() != 3 || pl->numVerts() != 2)
+                continue;
+            AcGePoint3d a, b;
+            pl->getPointAt(0, a);
+            pl->getPointAt(1, b);
+            if (std::fabs(a.y - y) < 1e-9 && std::fabs(b.y - y) < 1e-9 && std::min(a.x, b.x) >= x0 - 1e-9 &&
+                std::max(a.x, b.x) <= x1 + 1e-9)
+                out.push_back(id);
+        }
+        return out;
+    }
+};
+
+TEST_F(JunctionBoxTest, TheRunShowsNoMessagesOfTheHostsCommands)
+{
+    ASSERT_EQ(symbolAt(37.5, -16), "E22") << output();
+    for (const char* note : {"当前线宽", "选择剪切边", "对象未与剪切边相交", "指定", "已放弃"})
+        EXPECT_EQ(output().find(note), std::string::npos) << note << "\n" << output();
+}
+
+TEST_F(JunctionBoxTest, WirePiecesKeepTheSchematicDataAndAreContinued)
+{
+    ASSERT_EQ(symbolAt(37.5, -16), "E22") << output();
+    // Both wires under the box are cut in two.
+    ASSERT_EQ(wiresOn(-8, 30, 60).size(), 2u);
+    ASSERT_EQ(wiresOn(-24, 30, 60).size(), 2u);
+    for (const AcDbObjectId& id : liveEntities()) {
+        ads_name name;
+        acdbGetAdsName(name, id);
+        std::wstring params;
+        EXPECT_EQ(GetXdataString(name, L"YLTHZCS", params), 1) << id.handle();
+        EXPECT_EQ(params, L"8.00&30.00&0.30&2.00&4&0");
+        AcGePoint3d p(9, 9, 9);
+        EXPECT_EQ(GetIdPoint(id, p), 1) << id.handle();
+        EXPECT_EQ(p, AcGePoint3d(0, 0, 0));
+    }
+    // Continued, the third string's cell 1 knows both its pieces: a wire
+    // drawn across it again replaces them.
+    openDrawing(saveTo("box.dxf"));
+    run({"-10,10", "130,-40", "45,-24", "t2", ""}, yltbj);
+    EXPECT_EQ(wiresOn(-24, 30, 60).size(), 2u) << output();
+    EXPECT_EQ(wiresOn(-8, 30, 60).size(), 2u);
+}
+
+// The scale of a new schematic is the drawing's print scale, DIMSCALE.
+TEST_F(EntriesTest, ThePrintScaleIsTheDrawingsDimscale)
+{
+    resbuf rb{};
+    rb.restype = RTREAL;
+    rb.resval.rreal = 2.0;
+    ASSERT_EQ(acedSetVar(L"DIMSCALE", &rb), RTNORM);
+    run({"@type palette 21853 \"4\"", "0,0", click[L"CT-NO"], ""}, ylthz);
+    EXPECT_EQ(symbolAt(22.5, -40), "CT-NO") << output();
+    for (const AcDbObjectId& id : liveEntities()) {
+        if (auto* ref = open<AcDbBlockReference>(id)) {
+            EXPECT_EQ(ref->scaleFactors().sx, 2.0);
+        }
+    }
+}
+
 // Esc at any prompt of any action ends the run: the marker hidden, the
 // undo group closed, the palette closed. A drag that fails only ends its
 // action; the next Esc at the main prompt ends the run.

@@ -1,4 +1,5 @@
 #include "testutil.h"
+#include "host/dbdxf.h"
 
 #include <gtest/gtest.h>
 
@@ -166,3 +167,37 @@ void writeFile(const std::string& path, const std::string& data)
 }
 
 } // namespace testutil
+
+namespace {
+
+class PointPoke : public AcDbDxfFields {
+public:
+    PointPoke(short code, int axis, double value) : m_code(code), m_axis(axis), m_value(value) {}
+    bool isReading() const override { return true; }
+    void subclass(const char*) override {}
+    void text(short, std::string&, const char*) override {}
+    void real(short, double&, double, bool) override {}
+    void angle(short, double&, bool) override {}
+    void integer(short, int&, int, bool) override {}
+    void point(short code, AcGePoint3d& p, bool) override
+    {
+        if (code == m_code)
+            (m_axis == 0 ? p.x : m_axis == 1 ? p.y : p.z) = m_value;
+    }
+    void normal(short, AcGeVector3d&) override {}
+    void blockName(short, AcDbBlockReference&) override {}
+    void vertices(AcDbPolyline&) override {}
+
+private:
+    short m_code;
+    int m_axis;
+    double m_value;
+};
+
+} // namespace
+
+void testutil::pokePointField(AcDbObject& object, short code, int axis, double value)
+{
+    PointPoke poke(code, axis, value);
+    object.describeFields(poke);
+}

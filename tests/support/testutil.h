@@ -73,3 +73,12 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& data);
 
 } // namespace testutil
+
+class AcDbObject;
+namespace testutil {
+// Puts a number straight into a field of an object, the way the DXF
+// reader fills it, past the checks of the object's setters: the point of
+// group code `code` gets `value` as its coordinate `axis` (0 X, 1 Y, 2 Z).
+// Lets tests hand the writer what the API never lets through.
+void pokePointField(AcDbObject& object, short code, int axis, double value);
+} // namespace testutil
