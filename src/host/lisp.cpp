@@ -245,9 +245,10 @@ public:
                     ++m_p;
                     return v;
                 }
-                if (m_t[m_p] == '.' && m_p + 1 < m_t.size() && std::strchr(" \t\n", m_t[m_p + 1])) {
+                if (m_t[m_p] == '.' && (m_p + 1 == m_t.size() || endsAtom(m_t[m_p + 1]))) {
                     ++m_p;
-                    if (v.items.empty())
+                    skip();
+                    if (v.items.empty() || m_p >= m_t.size() || m_t[m_p] == ')')
                         throw SyntaxError("格式错误的点对");
                     v.dotted = std::make_shared<Value>(read());
                     skip();
@@ -314,12 +315,20 @@ private:
         return Value::str(std::move(out));
     }
 
+    // The characters that end an atom; a dot followed by one of them (or
+    // by the end) is the dot of a dotted pair.
+    static bool endsAtom(char c) { return c != '\0' && std::strchr(" \t\r\n()\"';", c) != nullptr; }
+
     Value readAtom()
     {
         const std::size_t start = m_p;
-        while (m_p < m_t.size() && !std::strchr(" \t\r\n()\"';", m_t[m_p]))
+        while (m_p < m_t.size() && !endsAtom(m_t[m_p]))
             ++m_p;
         const std::string a = m_t.substr(start, m_p - start);
+        if (a.empty() || a.find('\0') != std::string::npos) // NUL: no character of any atom
+            throw SyntaxError("无效的字符");
+        if (a == ".") // a dot outside a dotted pair reads back as nothing
+            throw SyntaxError("格式错误的点对");
         Value number;
         if (readNumber(a, number))
             return number;

@@ -119,6 +119,35 @@ TEST(LispTest, LiteralsThatAreNoExactNumberAreErrors)
     EXPECT_THROW(lisp::toResbuf({lisp::Value::integer(4294967296LL)}), lisp::EvalError);
 }
 
+// The reader agrees with itself on where atoms end: a NUL byte is no
+// character of any atom (it hung the reader), and a dot is a dotted pair's
+// exactly when an atom could end there, so what is printed reads back.
+TEST(LispTest, NulBytesAndStrayDotsAreErrorsAndDottedPairsReadBack)
+{
+    const auto message = [](const std::string& text) {
+        try {
+            lisp::read(text);
+        } catch (const lisp::SyntaxError& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(message(std::string("(list 1\0 2)", 12)), "无效的字符");
+    EXPECT_EQ(message(std::string("(a \0)", 6)), "无效的字符");
+    EXPECT_EQ(message("(a .)"), "格式错误的点对");
+    EXPECT_EQ(message("( .;"), "格式错误的点对");
+    for (const char* text : {"(1 .(2))", "(\"a\" .\"b\")", "(1 .\r2)", "(1 . 2)"}) {
+        SCOPED_TRACE(text);
+        const auto v = lisp::read(text);
+        ASSERT_EQ(v.size(), 1u);
+        const std::string printed = lisp::print(v[0]);
+        const auto again = lisp::read(printed);
+        ASSERT_EQ(again.size(), 1u);
+        EXPECT_EQ(lisp::print(again[0]), printed);
+    }
+    EXPECT_EQ(lisp::print(lisp::read("(1 .\r2)")[0]), "(1 . 2)");
+}
+
 TEST(LispTest, NestingUpToTheLimitReadsEvaluatesAndPrints)
 {
     const int n = lisp::kMaxNesting - 1;
