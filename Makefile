@@ -57,6 +57,7 @@ bench: build
 	$(BUILD)/bench/selection_bench
 	$(BUILD)/bench/recognize_bench
 	$(BUILD)/bench/placement_bench
+	$(BUILD)/bench/symbol_list_bench
 
 # Fuzzes every reader with libFuzzer (clang), one target after the other:
 # each for FUZZ_SECONDS, or for FUZZ_RUNS executions when that is given;
