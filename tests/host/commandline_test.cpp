@@ -90,23 +90,26 @@ TEST(LispTest, IntegerLiteralsBeyond32BitsAreExactRealsOrErrors)
     EXPECT_EQ(v[5].i, 7);
 }
 
+// What the LISP reader says of text: its syntax error, or "read".
+std::string readMessage(const std::string& text)
+{
+    try {
+        lisp::read(text);
+    } catch (const lisp::SyntaxError& e) {
+        return e.what();
+    }
+    return "read";
+}
+
 TEST(LispTest, LiteralsThatAreNoExactNumberAreErrors)
 {
-    const auto message = [](const std::string& text) {
-        try {
-            lisp::read(text);
-        } catch (const lisp::SyntaxError& e) {
-            return std::string(e.what());
-        }
-        return std::string("read");
-    };
-    EXPECT_EQ(message("99999999999999999999"), "整数超出范围: 99999999999999999999");
-    EXPECT_EQ(message("-9007199254740993"), "整数超出范围: -9007199254740993"); // -2^53 - 1
-    EXPECT_EQ(message("(list 1e400)"), "数值超出范围: 1e400");
-    EXPECT_EQ(message("-1e400"), "数值超出范围: -1e400");
-    EXPECT_EQ(message("1e-400"), "数值超出范围: 1e-400");
-    EXPECT_EQ(message("0x10"), "无效的数字: 0x10");
-    EXPECT_EQ(message("0x1p4"), "无效的数字: 0x1p4");
+    EXPECT_EQ(readMessage("99999999999999999999"), "整数超出范围: 99999999999999999999");
+    EXPECT_EQ(readMessage("-9007199254740993"), "整数超出范围: -9007199254740993"); // -2^53 - 1
+    EXPECT_EQ(readMessage("(list 1e400)"), "数值超出范围: 1e400");
+    EXPECT_EQ(readMessage("-1e400"), "数值超出范围: -1e400");
+    EXPECT_EQ(readMessage("1e-400"), "数值超出范围: 1e-400");
+    EXPECT_EQ(readMessage("0x10"), "无效的数字: 0x10");
+    EXPECT_EQ(readMessage("0x1p4"), "无效的数字: 0x1p4");
     // Zero written long is zero; small numbers that a double holds are
     // read; tokens that are no number stay symbols.
     const auto v = lisp::read("0.000e-999 1e-300 5. .5 -2.5e3 inf nan 1+ x10");
@@ -124,18 +127,10 @@ TEST(LispTest, LiteralsThatAreNoExactNumberAreErrors)
 // exactly when an atom could end there, so what is printed reads back.
 TEST(LispTest, NulBytesAndStrayDotsAreErrorsAndDottedPairsReadBack)
 {
-    const auto message = [](const std::string& text) {
-        try {
-            lisp::read(text);
-        } catch (const lisp::SyntaxError& e) {
-            return std::string(e.what());
-        }
-        return std::string("read");
-    };
-    EXPECT_EQ(message(std::string("(list 1\0 2)", 12)), "无效的字符");
-    EXPECT_EQ(message(std::string("(a \0)", 6)), "无效的字符");
-    EXPECT_EQ(message("(a .)"), "格式错误的点对");
-    EXPECT_EQ(message("( .;"), "格式错误的点对");
+    EXPECT_EQ(readMessage(std::string("(list 1\0 2)", 12)), "无效的字符");
+    EXPECT_EQ(readMessage(std::string("(a \0)", 6)), "无效的字符");
+    EXPECT_EQ(readMessage("(a .)"), "格式错误的点对");
+    EXPECT_EQ(readMessage("( .;"), "格式错误的点对");
     for (const char* text : {"(1 .(2))", "(\"a\" .\"b\")", "(1 .\r2)", "(1 . 2)"}) {
         SCOPED_TRACE(text);
         const auto v = lisp::read(text);
