@@ -51,12 +51,16 @@ std::string moduleBesideProgram()
 
 bool ScriptSource::readLine(std::string& line, const std::string&)
 {
-    if (m_next >= m_lines.size())
-        return false;
-    line = m_lines[m_next++];
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
+    for (;;) {
+        if (m_next >= m_lines.size())
+            return false;
+        line = m_lines[m_next++];
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] != ';')
+            return true;
+    }
 }
 
 bool openSession(const std::string& drawing, bool noModule)

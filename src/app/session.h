@@ -16,7 +16,9 @@ bool openSession(const std::string& drawing, bool noModule);
 // Unloads the applications and closes the drawings.
 void closeSession();
 
-// Lines of a script file; each line is echoed after its prompt.
+// Lines of a script file; each line is echoed after its prompt. A line
+// whose first character other than blanks is ";" is a comment: it is
+// skipped wherever it stands (an empty line is not: it is Enter).
 class ScriptSource : public host::LineSource {
 public:
     explicit ScriptSource(std::vector<std::string> lines) : m_lines(std::move(lines)) {}

@@ -181,4 +181,16 @@ TEST_F(RunCommandTest, AByteOrderMarkAtTheStartIsSkipped)
     EXPECT_FALSE(printed("\xEF\xBB\xBF")) << out;
 }
 
+// Comments explain a script without reaching the command line: at the
+// command prompt, inside a multi-line expression and at a command's prompt.
+TEST_F(RunCommandTest, LinesBeginningWithASemicolonAreComments)
+{
+    EXPECT_EQ(run(scriptPath(), "; set up\n(list 1\n  ; the second item\n  2)\n   ;; indented\n(getvar \"osmode\")\n"), 0)
+        << out;
+    EXPECT_TRUE(printed("命令: (list 1\n  2)\n(1 2)\n命令: (getvar \"osmode\")\n")) << out;
+    EXPECT_FALSE(printed("set up")) << out;
+    EXPECT_FALSE(printed("indented")) << out;
+    EXPECT_FALSE(printed("second item")) << out;
+}
+
 } // namespace
