@@ -32,9 +32,26 @@ const Command kCommands[] = {
 
 int usage(std::ostream& out, int status)
 {
-    out << "usage:\n";
+    out << "usage:\n"
+           "  ctrlsch [FILE.dxf]\n"
+           "      the interactive command line on a new drawing or on FILE (type HELP at its prompt\n"
+           "      for the commands, the LISP functions and the @ dialog events)\n";
     for (const Command& c : kCommands)
         out << "  ctrlsch " << c.name << " " << c.arguments << "\n      " << c.summary << "\n";
+    out << "  ctrlsch -h|--help\n"
+           "      this text\n"
+           "options of run:\n"
+           "  -k, --keep-going  run the whole script even after a failed command (the status is still 1)\n"
+           "  -o OUT.dxf        save the drawing to OUT when the run ends without a failure\n"
+           "environment:\n"
+           "  CTRLSCH_SETTINGS   the settings file (JSON; default ~/.config/ctrlsch/settings.json, from HOME);\n"
+           "                     the session names the file it uses at its start (on stderr for run)\n"
+           "  CTRLSCH_MODULE     the module to load (default: the one built beside the program)\n"
+           "  CTRLSCH_NO_MODULE  set: run scripts without loading the module\n"
+           "  CTRLSCH_NO_TUNING  set: no re-start with the memory settings for large drawings\n"
+           "                     (CTRLSCH_TUNED marks the re-started program)\n"
+           "exit status: 0 done, 1 failed (a failed command of a script, an unreadable file),\n"
+           "2 wrong usage\n";
     return status;
 }
 
@@ -60,6 +77,6 @@ int main(int argc, char** argv)
             std::cerr << "usage: ctrlsch " << c.name << " " << c.arguments << "\n";
         return status;
     }
-    std::cerr << "ctrlsch: unknown command '" << name << "'\n";
+    std::cerr << "ctrlsch: unknown " << (name[0] == '-' ? "option" : "mode") << " '" << name << "'\n";
     return usage(std::cerr, app::kExitUsage);
 }

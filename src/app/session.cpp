@@ -2,6 +2,7 @@
 
 #include "app/linetype_dialog.h"
 #include "app/render_command.h"
+#include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/acrx.h"
 #include "host/dbmain.h"
@@ -136,6 +137,8 @@ int runCommand(const std::vector<std::string>& args)
     if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0)
         lines[0].erase(0, 3);
     ScriptSource source(std::move(lines));
+    // On the error stream: the standard output is the script's transcript.
+    std::cerr << DescribeSettingsFile();
     host::setLineSource(&source);
     if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr)) {
         host::setLineSource(nullptr);
@@ -188,6 +191,7 @@ int interactiveCommand(const std::vector<std::string>& args)
     if (args.size() > 1)
         return kExitUsage;
     ReadlineSource source;
+    host::print(DescribeSettingsFile());
     host::setLineSource(&source);
     if (!openSession(args.empty() ? std::string() : args[0], false))
         return kExitFailed;

@@ -37,9 +37,11 @@ private:
 // command that fails (an error the command line reports: bad LISP, an
 // unknown command, a refused save...) stops the run with status 1, and OUT
 // is not written; with -k (--keep-going) the script runs to its end and the
-// status is still 1. A user's Esc is no failure.
+// status is still 1. A user's Esc is no failure. The settings file in use
+// (DescribeSettingsFile) is named on stderr before the script runs.
 int runCommand(const std::vector<std::string>& args);
-// ctrlsch [FILE.dxf]: the interactive command line.
+// ctrlsch [FILE.dxf]: the interactive command line; its first line names
+// the settings file in use.
 int interactiveCommand(const std::vector<std::string>& args);
 
 } // namespace app

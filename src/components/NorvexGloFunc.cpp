@@ -94,12 +94,51 @@ JsonRead readJson(const std::string& path, Json& out, std::string& error)
 
 } // namespace
 
+namespace {
+
+bool settingsNamedByEnvironment()
+{
+    const char* env = std::getenv("CTRLSCH_SETTINGS");
+    return env && *env;
+}
+
+// The line telling what a read of the settings file gave: the file in use,
+// or why the defaults are used instead (the reader's words after the file).
+std::string settingsMessage(const std::string& path, JsonRead read, const std::string& error)
+{
+    switch (read) {
+    case JsonRead::Ok:
+        return "设置文件: " + path + "\n";
+    case JsonRead::Missing:
+        return settingsNamedByEnvironment() ? "设置文件不存在, 使用默认设置: " + path + "\n"
+                                            : "未设置 CTRLSCH_SETTINGS, 使用默认设置 (" + path + " 不存在)\n";
+    case JsonRead::Unreadable:
+        return "设置文件无法读取, 使用默认设置: " + error + "\n";
+    case JsonRead::Damaged:
+        break;
+    }
+    return "设置文件损坏, 使用默认设置: " + error + "\n";
+}
+
+} // namespace
+
 std::string SettingsFilePath()
 {
-    if (const char* env = std::getenv("CTRLSCH_SETTINGS"); env && *env)
-        return env;
+    if (settingsNamedByEnvironment())
+        return std::getenv("CTRLSCH_SETTINGS");
     const char* home = std::getenv("HOME");
     return std::string(home ? home : ".") + "/.config/ctrlsch/settings.json";
+}
+
+std::string DescribeSettingsFile()
+{
+    Json settings;
+    std::string error;
+    const std::string path = SettingsFilePath();
+    const JsonRead read = readJson(path, settings, error);
+    if (read == JsonRead::Unreadable || read == JsonRead::Damaged)
+        reported().insert(path);
+    return settingsMessage(path, read, error);
 }
 
 int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultValue, ACHAR* value, std::size_t size,
@@ -112,8 +151,7 @@ int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultV
     const JsonRead read = readJson(path, settings, error);
     if (read != JsonRead::Ok) {
         if (read != JsonRead::Missing && reported().insert(path).second)
-            acutPrintf(read == JsonRead::Damaged ? L"\n设置文件损坏: %ls" : L"\n设置文件无法读取: %ls",
-                       utf8ToWide(error).c_str());
+            acutPrintf(L"\n%ls", utf8ToWide(settingsMessage(path, read, error)).c_str());
         return 0;
     }
     const std::string s = wideToUtf8(section ? section : L""), k = wideToUtf8(key ? key : L"");
@@ -165,8 +203,11 @@ bool CInterDpData::ReadDataFromQrzFile(const ACHAR* path)
 
 bool CInterDpData::WriteDataToQrzFile(const ACHAR* path)
 {
-    if (m_impl->damaged)
+    if (m_impl->damaged) {
+        // The changes are lost: say so, and leave the file for the user.
+        acutPrintf(L"\n项目数据文件损坏或无法读取, 设置未保存: %ls\n", utf8ToWide(hostPath(path)).c_str());
         return false;
+    }
     std::string error;
     return hostWriteFileAtomically(hostPath(path), m_impl->tree.dump(2) + "\n", error);
 }
@@ -242,8 +283,7 @@ void WriteQrzfile(const ACHAR* keyPath, const ACHAR* value)
 {
     const std::wstring file = workingProjectFile();
     CInterDpData data;
-    if (!data.ReadDataFromQrzFile(file.c_str()) && !data.error().empty())
-        return; // damaged: never overwritten
+    data.ReadDataFromQrzFile(file.c_str()); // a damaged file is refused by the write, with a message
     data.SetSubValueW(keyPath, static_cast<int>(std::wcslen(value ? value : L"")) + 1, value ? value : L"", 0);
     data.WriteDataToQrzFile(file.c_str());
 }

@@ -29,6 +29,11 @@ int GetInformation(const ACHAR* section, const ACHAR* key, const ACHAR* defaultV
                    std::size_t size, int reserved = 1);
 // The settings file in use.
 std::string SettingsFilePath();
+// One line (ended by a line break) for the start of a session: the settings
+// file in use, or why the defaults are used (CTRLSCH_SETTINGS unset and no
+// file at the default place; a file missing, unreadable or damaged, named,
+// with the reader's words). A file reported here is not reported again.
+std::string DescribeSettingsFile();
 
 // A value node of project data: its length in characters counting the
 // terminator, and its text.

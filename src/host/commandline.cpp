@@ -10,6 +10,8 @@
 #include "host/commands.h"
 
 #include <cctype>
+#include <iterator>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 
@@ -413,6 +415,47 @@ private:
     }
 };
 
+// The verbs of dialog events (src/ui/EVENTS.md); the toolkit reads them.
+const char* const kEventVerbs[] = {"click",    "dblclick",   "select", "check",  "type", "spin",
+                                   "mouse",    "tool",       "tip",    "key",    "activate",
+                                   "deactivate", "close",    "msgbox", "list",   "keepfocus", "snapshot"};
+
+const char* const kHostCommands[] = {"QUIT",     "EXIT",    "SAVE",      "QSAVE", "SAVEAS", "OPEN", "NEW",
+                                     "CLOSE",    "DOCUMENT", "ARXLOAD", "ARXUNLOAD", "HELP", "?"};
+
+// HELP: what can be typed at the command prompt, one line for each kind.
+void printHelp()
+{
+    const auto line = [](const std::string& title, const std::vector<std::string>& names) {
+        std::string text = "\n" + title + ":";
+        for (const std::string& n : names)
+            text += " " + n;
+        if (names.empty())
+            text += " (无)";
+        print(text);
+    };
+    line("主机命令", std::vector<std::string>(kHostCommands, std::end(kHostCommands)));
+    line("绘图命令", interpretedCommandNames());
+    std::vector<std::string> appCommands;
+    for (const std::string& entry : acedRegCmds()->listing())
+        appCommands.push_back(entry.substr(entry.find(' ') + 1));
+    line("应用程序命令", appCommands);
+    std::vector<std::string> defined;
+    if (AcApDocument* doc = acDocManager->curDocument())
+        for (const auto& f : doc->lispFunctions())
+            defined.push_back("(" + f.first + ")");
+    line("本图形的 LISP 函数", defined);
+    std::vector<std::string> builtins;
+    for (const std::string& n : lisp::builtinNames())
+        builtins.push_back("(" + n + ")");
+    line("内置 LISP 函数", builtins);
+    std::vector<std::string> verbs;
+    for (const char* v : kEventVerbs)
+        verbs.push_back(std::string("@") + v);
+    line("对话框事件", verbs);
+    print("\n命令后可在同一行给出回答; (表达式) 求值 LISP; @事件 操作打开的对话框。\n");
+}
+
 void hostCommand(const std::string& name)
 {
     AcApDocManager* dm = acDocManager;
@@ -460,6 +503,8 @@ void hostCommand(const std::string& name)
             print("\n" + std::string(dm->document(i) == doc ? "* " : "  ") + std::to_string(i + 1) + " "
                   + wideToUtf8(dm->document(i)->docTitle()));
         print("\n");
+    } else if (name == "HELP" || name == "?") {
+        printHelp();
     } else if (name == "ARXLOAD") {
         std::string err;
         if (askLine("\n应用程序文件: ", arg) && !arg.empty() && !acrxLoadApp(arg, err))
@@ -470,9 +515,6 @@ void hostCommand(const std::string& name)
             error("ARXUNLOAD 失败: " + err);
     }
 }
-
-const char* const kHostCommands[] = {"QUIT", "EXIT", "SAVE", "QSAVE", "SAVEAS", "OPEN", "NEW", "CLOSE",
-                                     "DOCUMENT", "ARXLOAD", "ARXUNLOAD"};
 
 void evalLisp(const std::string& text)
 {
@@ -558,7 +600,7 @@ void executeLine(const std::string& rawLine)
         return;
     }
     g_rest.clear();
-    error("未知命令“" + line.substr(0, blank) + "”。按 F1 查看帮助。");
+    error("未知命令“" + line.substr(0, blank) + "”。输入 HELP 查看帮助。");
 }
 
 int runCommandLoop(bool stopAtError)

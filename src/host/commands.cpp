@@ -1248,6 +1248,14 @@ bool isInterpretedCommand(const std::string& name)
     return findCommand(name) != nullptr;
 }
 
+std::vector<std::string> interpretedCommandNames()
+{
+    std::vector<std::string> names;
+    for (const CommandDef& c : kCommands)
+        names.emplace_back(c.name);
+    return names;
+}
+
 int runCommand(const std::string& name, CommandInput& in)
 {
     const CommandDef* def = findCommand(name);

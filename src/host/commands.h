@@ -11,6 +11,7 @@
 #include "host/aced.h"
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -32,6 +33,8 @@ public:
 
 // True for the names (upper case, prefixes removed) runCommand knows.
 bool isInterpretedCommand(const std::string& name);
+// Those names (aliases included), in the order they are defined.
+std::vector<std::string> interpretedCommandNames();
 // Runs one command: RTNORM, RTREJ (a reply that was not acceptable), RTERROR
 // (the command failed) or RTCAN (cancelled, or the replies ran out).
 int runCommand(const std::string& name, CommandInput& in);

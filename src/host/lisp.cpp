@@ -638,6 +638,18 @@ std::string argString(const std::vector<Value>& a, std::size_t i, const char* fn
     return a[i].s;
 }
 
+} // namespace
+
+const std::vector<std::string>& builtinNames()
+{
+    // The functions builtin knows.
+    static const std::vector<std::string> names = {"arx",   "arxload", "arxunload", "atoms-family", "getvar", "list",
+                                                   "prin1", "princ",   "print",     "quote",        "setvar"};
+    return names;
+}
+
+namespace {
+
 Value builtin(const std::string& name, const std::vector<Value>& a, bool& found)
 {
     found = true;

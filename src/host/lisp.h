@@ -84,6 +84,9 @@ Value fromResbuf(const resbuf* rb);
 // A list of every item of the chain.
 Value listFromResbuf(const resbuf* rb);
 
+// The names of the host's own functions, in the order they are documented.
+const std::vector<std::string>& builtinNames();
+
 // Evaluates an expression: a list is a call, a quoted value itself, a
 // symbol nil/T or an error.
 Value eval(const Value& v);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -58,13 +59,42 @@ TEST_F(GloFuncTest, SettingsAreReadWithDefaults)
     ACHAR small[3];
     GetInformation(L"VMQMain", L"VmqSys", L"", small, 3);
     EXPECT_EQ(std::wstring(small).size(), 2u);
-    // A damaged settings file: defaults, and one message.
+    // A damaged settings file: defaults, and one message naming the file,
+    // ended by a line break.
     testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": ");
     EXPECT_EQ(GetInformation(L"VMQMain", L"VmqSys", L"dflt", value, 256), 0);
     EXPECT_STREQ(value, L"dflt");
     GetInformation(L"VMQMain", L"VmqSys", L"dflt", value, 256);
     EXPECT_EQ(g_out.find("设置文件损坏"), g_out.rfind("设置文件损坏"));
-    EXPECT_NE(g_out.find("设置文件损坏"), std::string::npos);
+    const std::size_t at = g_out.find("设置文件损坏, 使用默认设置: " + dir.file("settings.json") + ": damaged (");
+    ASSERT_NE(at, std::string::npos) << g_out;
+    EXPECT_EQ(g_out.back(), '\n') << g_out;
+}
+
+// What a session says at its start about the settings file in use; a
+// damaged file reported there is not reported again when read.
+TEST_F(GloFuncTest, TheSettingsFileInUseIsDescribedInOneLine)
+{
+    const std::string path = dir.file("settings.json");
+    EXPECT_EQ(DescribeSettingsFile(), "设置文件: " + path + "\n");
+    ::setenv("CTRLSCH_SETTINGS", dir.file("none.json").c_str(), 1);
+    EXPECT_EQ(DescribeSettingsFile(), "设置文件不存在, 使用默认设置: " + dir.file("none.json") + "\n");
+    ::unsetenv("CTRLSCH_SETTINGS");
+    const char* home = std::getenv("HOME");
+    const std::string oldHome = home ? home : "";
+    ::setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(DescribeSettingsFile(), "未设置 CTRLSCH_SETTINGS, 使用默认设置 (" + dir.path()
+                                          + "/.config/ctrlsch/settings.json 不存在)\n");
+    ::setenv("HOME", oldHome.c_str(), 1);
+    ::setenv("CTRLSCH_SETTINGS", path.c_str(), 1);
+    testutil::writeFile(path, "[1, 2");
+    const std::string said = DescribeSettingsFile();
+    EXPECT_EQ(said.rfind("设置文件损坏, 使用默认设置: " + path + ": damaged (", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.back(), '\n');
+    ACHAR value[16];
+    EXPECT_EQ(GetInformation(L"VMQMain", L"VmqSys", L"dflt", value, 16), 0);
+    EXPECT_EQ(g_out.find("设置文件损坏"), std::string::npos) << g_out;
 }
 
 TEST_F(GloFuncTest, ProjectDataRoundTripsEveryKeyPathAndValue)
@@ -117,6 +147,11 @@ TEST_F(GloFuncTest, DamagedProjectDataIsReadAsEmptyAndNeverOverwritten)
     WriteQrzfile(L"Gddata\\Hj", L"2");
     EXPECT_EQ(testutil::readFile(path), "{\"Gddata\": {\"Hj\": \"1\"");
     EXPECT_NE(g_out.find("项目数据文件损坏"), std::string::npos);
+    // Each change that cannot be stored is said to be lost.
+    g_out.clear();
+    WriteQrzfile(L"Gddata\\Hj", L"3");
+    EXPECT_NE(g_out.find("项目数据文件损坏或无法读取, 设置未保存: " + path + "\n"), std::string::npos) << g_out;
+    EXPECT_EQ(testutil::readFile(path), "{\"Gddata\": {\"Hj\": \"1\"");
 }
 
 TEST_F(GloFuncTest, ACrashInTheMiddleOfAWriteLeavesTheOldFileWhole)
@@ -185,8 +220,10 @@ TEST_F(GloFuncTest, ASettingsProjectOrLayerFileThatIsAPipeOrFolderIsRefusedAtOnc
     EXPECT_TRUE(said("图层配置文件无法读取, 使用内置配置: " + dir.file("inst/layers.json") + ": a folder, not a file"))
         << child.output;
     EXPECT_TRUE(said("setting 0\nsetting 0\n")) << child.output;
-    EXPECT_TRUE(said("设置文件无法读取: " + pipe + ": a named pipe, not a file")) << child.output;
-    EXPECT_TRUE(said("设置文件无法读取: " + dir.file("user") + ": a folder, not a file")) << child.output;
+    EXPECT_TRUE(said("设置文件无法读取, 使用默认设置: " + pipe + ": a named pipe, not a file\n")) << child.output;
+    EXPECT_TRUE(said("设置文件无法读取, 使用默认设置: " + dir.file("user") + ": a folder, not a file\n"))
+        << child.output;
+    EXPECT_TRUE(said("项目数据文件损坏或无法读取, 设置未保存: " + project + "\n")) << child.output;
     struct stat st {};
     ASSERT_EQ(::lstat(project.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the project file was written over";

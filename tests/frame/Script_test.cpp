@@ -45,12 +45,18 @@ TEST_P(ScriptTest, TranscriptIsAsExpected)
     const std::string settings = base + ".settings.json";
     if (std::filesystem::exists(settings))
         testutil::writeFile(dir.file("settings.json"), replaceAll(testutil::readFile(settings), "@DIR@", dir.path()));
+    // The error stream apart: it names the settings file, and nothing else.
+    const bool haveSettings = std::filesystem::exists(dir.file("settings.json"));
     std::string out;
-    const int rc = testutil::run("CTRLSCH_SETTINGS=" + testutil::shellQuote(dir.file("settings.json"))
+    const int rc = testutil::run("{ CTRLSCH_SETTINGS=" + testutil::shellQuote(dir.file("settings.json"))
                                      + " CTRLSCH_MODULE=" + CTRLSCH_MODULE_PATH + " " + CTRLSCH_PROGRAM_PATH
                                      + " run -k " + testutil::shellQuote(dir.file("test.scr")) + " -o "
-                                     + testutil::shellQuote(dir.file("out.dxf")),
+                                     + testutil::shellQuote(dir.file("out.dxf")) + " 2>"
+                                     + testutil::shellQuote(dir.file("stderr")) + "; }",
                                  out);
+    EXPECT_EQ(testutil::readFile(dir.file("stderr")),
+              (haveSettings ? "设置文件: " : "设置文件不存在, 使用默认设置: ")
+                  + dir.file("settings.json") + "\n");
     const std::string status = base + ".status";
     EXPECT_EQ(rc, std::filesystem::exists(status) ? std::stoi(testutil::readFile(status)) : 0) << out;
     std::string upperDir = dir.path();
@@ -191,6 +197,60 @@ TEST_F(RunCommandTest, LinesBeginningWithASemicolonAreComments)
     EXPECT_FALSE(printed("set up")) << out;
     EXPECT_FALSE(printed("indented")) << out;
     EXPECT_FALSE(printed("second item")) << out;
+}
+
+// The settings file a run uses is named at its start, on the error
+// stream; a missing or damaged one is named with what is wrong, and the
+// script runs on with the defaults.
+TEST_F(RunCommandTest, TheSettingsFileIsNamedAndAMissingOrDamagedOneSaysWhatIsWrong)
+{
+    const std::string settings = dir.file("settings.json");
+    const auto runWith = [&](const std::string& environment) {
+        testutil::writeFile(dir.file("test.scr"), "(getvar \"osmode\")\n");
+        return testutil::run("{ " + environment + " CTRLSCH_NO_MODULE=1 " + CTRLSCH_PROGRAM_PATH + " run "
+                                 + scriptPath() + " 2>&1 >/dev/null; }",
+                             out);
+    };
+    testutil::writeFile(settings, "{\"VMQMain\": {}}");
+    EXPECT_EQ(runWith("CTRLSCH_SETTINGS=" + testutil::shellQuote(settings)), 0) << out;
+    EXPECT_EQ(out, "设置文件: " + settings + "\n");
+    EXPECT_EQ(runWith("CTRLSCH_SETTINGS=" + testutil::shellQuote(dir.file("none.json"))), 0) << out;
+    EXPECT_EQ(out, "设置文件不存在, 使用默认设置: " + dir.file("none.json") + "\n");
+    EXPECT_EQ(runWith("HOME=" + testutil::shellQuote(dir.path()) + " CTRLSCH_SETTINGS="), 0) << out;
+    EXPECT_EQ(out, "未设置 CTRLSCH_SETTINGS, 使用默认设置 (" + dir.path() + "/.config/ctrlsch/settings.json 不存在)\n");
+    testutil::writeFile(settings, "{\"VMQMain\": ");
+    EXPECT_EQ(runWith("CTRLSCH_SETTINGS=" + testutil::shellQuote(settings)), 0) << out;
+    EXPECT_EQ(out.rfind("设置文件损坏, 使用默认设置: " + settings + ": damaged (", 0), 0u) << out;
+    EXPECT_EQ(out.back(), '\n') << out;
+    EXPECT_EQ(testutil::readFile(settings), "{\"VMQMain\": ") << "the damaged file is left as it was";
+    // The script ran on.
+    EXPECT_EQ(run(scriptPath(), "(getvar \"osmode\")\n"), 0) << out;
+    EXPECT_TRUE(printed("命令: (getvar \"osmode\")\n")) << out;
+}
+
+// ctrlsch --help describes every mode, option and environment variable;
+// an unknown mode or option gets the usage on the error stream, status 2.
+TEST(ProgramUsageTest, HelpDescribesModesOptionsAndEnvironmentAndWrongUsageExitsWithTwo)
+{
+    for (const char* help : {"--help", "-h"}) {
+        std::string out;
+        EXPECT_EQ(testutil::run("{ " + std::string(CTRLSCH_PROGRAM_PATH) + " " + help + " 2>/dev/null; }", out), 0) << help;
+        for (const char* text :
+             {"ctrlsch [FILE.dxf]", "HELP", "ctrlsch run ", "ctrlsch render ", "ctrlsch install ", "ctrlsch demo ",
+              "-k, --keep-going", "-o OUT.dxf", "CTRLSCH_SETTINGS", "CTRLSCH_MODULE", "CTRLSCH_NO_MODULE",
+              "CTRLSCH_NO_TUNING", "exit status"})
+            EXPECT_NE(out.find(text), std::string::npos) << help << " lacks " << text << ":\n" << out;
+    }
+    for (const char* wrong : {"--frob", "-x", "frob", "notes.txt"}) {
+        std::string out;
+        EXPECT_EQ(testutil::run("{ " + std::string(CTRLSCH_PROGRAM_PATH) + " " + wrong + " 2>/dev/null; }", out), 2) << wrong;
+        EXPECT_EQ(out, "") << wrong << ": the usage goes to the error stream";
+        EXPECT_EQ(testutil::run(std::string(CTRLSCH_PROGRAM_PATH) + " " + wrong, out), 2) << wrong;
+        EXPECT_NE(out.find(std::string("unknown ") + (wrong[0] == '-' ? "option" : "mode") + " '" + wrong + "'"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("CTRLSCH_SETTINGS"), std::string::npos) << out;
+    }
 }
 
 } // namespace

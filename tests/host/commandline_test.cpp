@@ -388,6 +388,43 @@ TEST_F(CommandLineTest, CommandLoopCanStopAtTheFirstError)
     EXPECT_NE(g_out.find("未知命令“FROB”"), std::string::npos) << g_out;
 }
 
+// HELP (or ?) lists what can be typed: the host's commands, the drawing
+// commands, the LISP functions of the drawing and the built-in ones, the
+// dialog events; an unknown command points to it.
+TEST_F(CommandLineTest, HelpListsCommandsFunctionsAndEvents)
+{
+    ASSERT_EQ(acedDefun(L"c:zhelptest", 7), RTNORM);
+    feed({"HELP", "FROB", "?"});
+    EXPECT_EQ(host::runCommandLoop(), 1);
+    EXPECT_NE(g_out.find("未知命令“FROB”。输入 HELP 查看帮助。"), std::string::npos) << g_out;
+    const std::size_t second = g_out.find("命令: ?\n");
+    ASSERT_NE(second, std::string::npos) << g_out;
+    const std::string first = g_out.substr(0, g_out.find("命令: FROB")), last = g_out.substr(second);
+    for (const std::string& said : {first, last}) {
+        const auto line = [&](const std::string& title) {
+            const std::size_t at = said.find("\n" + title + ":");
+            return at == std::string::npos ? std::string() : said.substr(at + 1, said.find('\n', at + 1) - at - 1);
+        };
+        EXPECT_NE(line("主机命令").find(" SAVEAS "), std::string::npos) << said;
+        EXPECT_NE(line("主机命令").find(" HELP ?"), std::string::npos) << said;
+        EXPECT_NE(line("绘图命令").find(" PLINE "), std::string::npos) << said;
+        EXPECT_NE(line("本图形的 LISP 函数").find(" (c:zhelptest)"), std::string::npos) << said;
+        EXPECT_NE(line("对话框事件").find(" @click "), std::string::npos) << said;
+        EXPECT_NE(line("对话框事件").find(" @snapshot"), std::string::npos) << said;
+        const std::string builtins = line("内置 LISP 函数");
+        EXPECT_NE(builtins.find(" (getvar) "), std::string::npos) << said;
+    }
+    // Every built-in function listed is one: none is unknown to LISP.
+    for (const std::string& name : lisp::builtinNames()) {
+        EXPECT_NE(first.find(" (" + name + ")"), std::string::npos) << name;
+        try {
+            lisp::eval(lisp::read("(" + name + ")")[0]);
+        } catch (const lisp::EvalError& e) {
+            EXPECT_EQ(std::string(e.what()).find("无函数定义"), std::string::npos) << name << ": " << e.what();
+        }
+    }
+}
+
 TEST_F(CommandLineTest, EscWhileADialogWaitsIsHandedToIt)
 {
     feed({"stray text", " ^C ", "@list"});
