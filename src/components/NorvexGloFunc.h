@@ -9,7 +9,8 @@
 // ("Gddata\Gnkhz\Hj"), kept as UTF-8 JSON; the working project file is
 // the user folder's "VmqTemporary.Qrz". A damaged file, or one that cannot
 // be read (a folder, a named pipe or a device in its place), is reported
-// once, read as empty, and never overwritten.
+// once, read as empty, and never overwritten; each write of project data
+// refused for that reason says that the changes were not saved.
 #pragma once
 
 #include "host/adsdefs.h"
