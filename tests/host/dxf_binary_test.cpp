@@ -286,25 +286,9 @@ TEST(BinaryDxfTest, TruncatedOrDamagedFilesAreRefusedWithTheByteOffset)
 }
 
 // Drawings ezdxf writes: the same document as text and as binary.
-class BinaryDxfFromEzdxfTest : public ::testing::TestWithParam<std::string> {
+class BinaryDxfFromEzdxfTest : public testutil::EzdxfDrawingsTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new TempDir();
-        if (testutil::haveEzdxf())
-            testutil::runPythonTool("make_binary_drawings", testutil::shellQuote(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    void SetUp() override
-    {
-        if (!testutil::haveEzdxf())
-            GTEST_SKIP() << "python3-ezdxf is not installed";
-    }
-    static inline TempDir* s_dir = nullptr;
+    static void SetUpTestSuite() { makeDrawings("make_binary_drawings"); }
 };
 
 TEST_P(BinaryDxfFromEzdxfTest, BinaryFileLoadsToTheSameDrawingAsItsTextTwin)

@@ -22,26 +22,10 @@ namespace {
 
 constexpr double kDeg = kPi / 180.0;
 
-class InteropTest : public ::testing::TestWithParam<std::string> {
+class InteropTest : public testutil::EzdxfDrawingsTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new TempDir();
-        if (testutil::haveEzdxf())
-            testutil::runPythonTool("make_interop_drawings", testutil::shellQuote(s_dir->path()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    void SetUp() override
-    {
-        if (!testutil::haveEzdxf())
-            GTEST_SKIP() << "python3-ezdxf is not installed";
-    }
+    static void SetUpTestSuite() { makeDrawings("make_interop_drawings"); }
     static std::string drawing(const std::string& version) { return s_dir->file(version + ".dxf"); }
-    static inline TempDir* s_dir = nullptr;
 };
 
 template <class T>

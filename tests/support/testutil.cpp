@@ -201,3 +201,24 @@ void testutil::pokePointField(AcDbObject& object, short code, int axis, double v
     PointPoke poke(code, axis, value);
     object.describeFields(poke);
 }
+
+testutil::TempDir* testutil::EzdxfDrawingsTest::s_dir = nullptr;
+
+void testutil::EzdxfDrawingsTest::makeDrawings(const std::string& tool)
+{
+    s_dir = new TempDir();
+    if (haveEzdxf())
+        runPythonTool(tool, shellQuote(s_dir->path()));
+}
+
+void testutil::EzdxfDrawingsTest::TearDownTestSuite()
+{
+    delete s_dir;
+    s_dir = nullptr;
+}
+
+void testutil::EzdxfDrawingsTest::SetUp()
+{
+    if (!haveEzdxf())
+        GTEST_SKIP() << "python3-ezdxf is not installed";
+}

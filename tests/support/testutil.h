@@ -3,6 +3,8 @@
 
 #include "host/commandline.h"
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -81,4 +83,18 @@ namespace testutil {
 // group code `code` gets `value` as its coordinate `axis` (0 X, 1 Y, 2 Z).
 // Lets tests hand the writer what the API never lets through.
 void pokePointField(AcDbObject& object, short code, int axis, double value);
+} // namespace testutil
+
+namespace testutil {
+// A suite over the drawings one script of tests/tools writes, once for the
+// suite, into a folder of its own; every test is skipped where ezdxf is
+// missing. A suite names its script in its own SetUpTestSuite:
+// `static void SetUpTestSuite() { makeDrawings("make_interop_drawings"); }`.
+class EzdxfDrawingsTest : public ::testing::TestWithParam<std::string> {
+protected:
+    static void makeDrawings(const std::string& tool);
+    static void TearDownTestSuite();
+    void SetUp() override;
+    static TempDir* s_dir;
+};
 } // namespace testutil
