@@ -1,8 +1,8 @@
 #include "app/demo_command.h"
 
+#include "app/install_command.h"
 #include "app/render_command.h"
 #include "app/session.h"
-#include "install/DefaultInstallation.h"
 #include "library/PaletteResources.h"
 #include "library/SymbolLibrary.h"
 #include "library/YlthzDialog.h"
@@ -25,7 +25,7 @@ namespace {
 // their slots on the first page (the palette's layout is its template's).
 class PaletteClicks {
 public:
-    explicit PaletteClicks(const ctrlsch::install::InstallLayout& layout)
+    explicit PaletteClicks(const InstalledPaths& layout)
     {
         RegisterPaletteResources();
         const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_YLTHZ);
@@ -33,9 +33,11 @@ public:
             if (c.id == static_cast<int>(IDC_YLTHZ_PREVIEW))
                 m_preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
                                             t->fontSize);
-        const auto& lib = layout.libraries.at(0);
-        m_grid = lib.gridSize;
-        m_index.Load(lib.index.wstring());
+        const std::wstring dwgDir = (layout.dir / "DwgLib2D").wstring();
+        CSymbolLibCatalog catalog;
+        catalog.Load(CatalogPath(dwgDir));
+        m_grid = catalog.GetGridSize(0);
+        m_index.Load(catalog.GetIndexPath(dwgDir, 0));
     }
     // The event, or "" when the symbol is not on the first page.
     std::string on(const std::wstring& name) const
@@ -58,7 +60,7 @@ private:
 
 // The same for the panel equipment dialog's symbols (any page shown first
 // is page 0).
-std::string panelClick(const ctrlsch::install::InstallLayout& layout, const std::wstring& name)
+std::string panelClick(const InstalledPaths& layout, const std::wstring& name)
 {
     RegisterPanelResources();
     const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_PMTSBCS);
@@ -67,10 +69,12 @@ std::string panelClick(const ctrlsch::install::InstallLayout& layout, const std:
         if (c.id == static_cast<int>(IDC_PMT_PREVIEW))
             preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
                                       t->fontSize);
-    const auto& lib = layout.libraries.at(1);
+    const std::wstring dwgDir = (layout.dir / "DwgLib2D").wstring();
+    CSymbolLibCatalog catalog;
+    catalog.Load(CatalogPath(dwgDir));
     CSymbolIndex index;
-    index.Load(lib.index.wstring());
-    const int n = lib.gridSize;
+    index.Load(catalog.GetIndexPath(dwgDir, 1));
+    const int n = catalog.GetGridSize(1);
     for (int i = 0; i < index.GetCount() && i < n * n; ++i)
         if (index.GetName(i) == name) {
             const int w = preview.Width() / n, h = preview.Height() / n;
@@ -112,12 +116,9 @@ int demoCommand(const std::vector<std::string>& args)
     const fs::path dir = fs::absolute(args.empty() ? fs::path("demo") : fs::path(args[0]));
     std::error_code ec;
     fs::create_directories(dir, ec);
-    std::string error;
-    if (!ctrlsch::install::writeDefaultInstallation(dir / "install", error)) {
-        std::cerr << error << "\n";
+    if (runInstaller(dir / "install") != kExitOk)
         return kExitFailed;
-    }
-    const auto layout = ctrlsch::install::installationLayout(dir / "install");
+    const InstalledPaths layout = installedPaths(dir / "install");
     ::setenv("CTRLSCH_SETTINGS", layout.settings.c_str(), 1);
     fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
 

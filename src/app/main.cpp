@@ -22,7 +22,10 @@ struct Command {
 const Command kCommands[] = {
     {"demo", "[DIR]", "draw a motor starter with (ylthz), continue it with (yltbj), render both (DIR: demo)",
      app::demoCommand},
-    {"install", "DIR", "write the default installation (symbol libraries, settings) into DIR", app::installCommand},
+    {"install", "DIR",
+     "write the default installation (symbol libraries, settings) into DIR: runs ctrlsch-install;\n"
+     "      DIR/settings.json is its settings file",
+     app::installCommand},
     {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
     {"run", "[-k|--keep-going] SCRIPT [FILE.dxf] [-o OUT.dxf]",
      "run a script on the command line and print what it shows; the first failed command\n"
@@ -45,8 +48,10 @@ int usage(std::ostream& out, int status)
            "  -o OUT.dxf        save the drawing to OUT when the run ends without a failure\n"
            "environment:\n"
            "  CTRLSCH_SETTINGS   the settings file (JSON; default ~/.config/ctrlsch/settings.json, from HOME);\n"
-           "                     the session names the file it uses at its start (on stderr for run)\n"
+           "                     the module names the file it uses as it loads (on stderr for run)\n"
            "  CTRLSCH_MODULE     the module to load (default: the one built beside the program)\n"
+           "  CTRLSCH_INSTALLER  the installer install and demo run (default: ctrlsch-install beside\n"
+           "                     the program)\n"
            "  CTRLSCH_NO_MODULE  set: run scripts without loading the module\n"
            "  CTRLSCH_NO_TUNING  set: no re-start with the memory settings for large drawings\n"
            "                     (CTRLSCH_TUNED marks the re-started program)\n"

@@ -2,7 +2,6 @@
 
 #include "app/linetype_dialog.h"
 #include "app/render_command.h"
-#include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/acrx.h"
 #include "host/dbmain.h"
@@ -10,10 +9,12 @@
 #include "ui/wnd.h"
 #include "host/aced.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <readline/history.h>
 #include <readline/readline.h>
 #include <unistd.h>
@@ -38,17 +39,46 @@ CommandLineOutput g_output;
 
 std::string moduleBesideProgram()
 {
+    // In the build tree the program is in src/app and the module in src/frame.
+    return besideProgram("../frame/libNorvexCtrlSchDiagram10.so");
+}
+
+void printToStderr(const std::string& utf8)
+{
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+}
+
+// While it lives, what the command line prints goes to the error stream.
+class CommandLineOnStderr {
+public:
+    CommandLineOnStderr() : m_previous(host::output())
+    {
+        std::fflush(stdout);
+        host::setOutput(printToStderr);
+    }
+    ~CommandLineOnStderr()
+    {
+        assert(host::output() == printToStderr);
+        host::setOutput(m_previous);
+    }
+    CommandLineOnStderr(const CommandLineOnStderr&) = delete;
+    CommandLineOnStderr& operator=(const CommandLineOnStderr&) = delete;
+
+private:
+    host::OutputFn m_previous;
+};
+
+} // namespace
+
+std::string besideProgram(const std::string& relative)
+{
     char exe[4096];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0)
-        return {};
+        return relative;
     std::string dir(exe, static_cast<std::size_t>(n));
-    dir = dir.substr(0, dir.find_last_of('/'));
-    // In the build tree the program is in src/app and the module in src/frame.
-    return dir + "/../frame/libNorvexCtrlSchDiagram10.so";
+    return dir.substr(0, dir.find_last_of('/') + 1) + relative;
 }
-
-} // namespace
 
 bool ScriptSource::readLine(std::string& line, const std::string&)
 {
@@ -64,7 +94,7 @@ bool ScriptSource::readLine(std::string& line, const std::string&)
     }
 }
 
-bool openSession(const std::string& drawing, bool noModule)
+bool openSession(const std::string& drawing, bool noModule, bool loadingOnStderr)
 {
     ui::setEventSource(&g_events);
     ui::setOutputSink(&g_output);
@@ -84,6 +114,9 @@ bool openSession(const std::string& drawing, bool noModule)
         host::reportRecovery(*opened->database());
     }
     if (!noModule) {
+        std::optional<CommandLineOnStderr> onStderr;
+        if (loadingOnStderr)
+            onStderr.emplace();
         const char* env = std::getenv("CTRLSCH_MODULE");
         const std::string path = env && *env ? env : moduleBesideProgram();
         std::string error;
@@ -137,10 +170,10 @@ int runCommand(const std::vector<std::string>& args)
     if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0)
         lines[0].erase(0, 3);
     ScriptSource source(std::move(lines));
-    // On the error stream: the standard output is the script's transcript.
-    std::cerr << DescribeSettingsFile();
     host::setLineSource(&source);
-    if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr)) {
+    // What loading the module prints goes to the error stream: the standard
+    // output is the script's transcript.
+    if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr, true)) {
         host::setLineSource(nullptr);
         return kExitFailed;
     }
@@ -191,9 +224,8 @@ int interactiveCommand(const std::vector<std::string>& args)
     if (args.size() > 1)
         return kExitUsage;
     ReadlineSource source;
-    host::print(DescribeSettingsFile());
     host::setLineSource(&source);
-    if (!openSession(args.empty() ? std::string() : args[0], false))
+    if (!openSession(args.empty() ? std::string() : args[0], false, false))
         return kExitFailed;
     host::runCommandLoop();
     closeSession();

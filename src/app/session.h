@@ -11,8 +11,15 @@ namespace app {
 
 // Opens the session: a new drawing, or the drawing file given; loads the
 // module (CTRLSCH_MODULE, or the module built beside the program) unless
-// noModule. False with a message on stderr when the drawing cannot be read.
-bool openSession(const std::string& drawing, bool noModule);
+// noModule. What the module prints while it loads (it names the settings
+// file it uses), and a module that cannot be loaded, go to the command line,
+// or with loadingOnStderr to the error stream. False with a message on
+// stderr when the drawing cannot be read.
+bool openSession(const std::string& drawing, bool noModule, bool loadingOnStderr);
+// A file in the program's folder: relative to it (relative as given when
+// the program's own path cannot be read).
+std::string besideProgram(const std::string& relative);
+
 // Unloads the applications and closes the drawings.
 void closeSession();
 
@@ -37,11 +44,11 @@ private:
 // command that fails (an error the command line reports: bad LISP, an
 // unknown command, a refused save...) stops the run with status 1, and OUT
 // is not written; with -k (--keep-going) the script runs to its end and the
-// status is still 1. A user's Esc is no failure. The settings file in use
-// (DescribeSettingsFile) is named on stderr before the script runs.
+// status is still 1. A user's Esc is no failure. What loading the module
+// prints (the settings file in use) goes to stderr before the script runs.
 int runCommand(const std::vector<std::string>& args);
-// ctrlsch [FILE.dxf]: the interactive command line; its first line names
-// the settings file in use.
+// ctrlsch [FILE.dxf]: the interactive command line; the module names the
+// settings file in use as it loads.
 int interactiveCommand(const std::vector<std::string>& args);
 
 } // namespace app

@@ -1,5 +1,6 @@
 #include "frame/ModuleEntry.h"
 
+#include "components/NorvexGloFunc.h"
 #include "components/TalvoDbObject.h"
 #include "frame/ModuleDialogs.h"
 #include "panel/PanelInsert.h"
@@ -54,6 +55,9 @@ void initApp(void* appId)
         linker->registerAppMDIAware(appId);
     KxDefineCommand(kGroupName, kCommands, 1, 0);
     g_hAcadMainWnd = adsw_acadMainWnd();
+    // The settings file the module reads, named once as it loads; a missing,
+    // unreadable or damaged one with what is wrong.
+    acutPrintf(L"\n%ls", utf8ToWide(DescribeSettingsFile()).c_str());
 }
 
 void unloadApp()

@@ -91,6 +91,11 @@ void setOutput(OutputFn fn)
     g_output = fn;
 }
 
+OutputFn output()
+{
+    return g_output;
+}
+
 void print(const std::string& text)
 {
     if (text.empty())

@@ -32,6 +32,8 @@ public:
 // prompts beginning with "\n" do not leave empty lines after a reply.
 using OutputFn = void (*)(const std::string& utf8);
 void setOutput(OutputFn fn);
+// The output set (null: the standard output).
+OutputFn output();
 void print(const std::string& utf8);
 void printWide(const std::wstring& text);
 
