@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -65,6 +66,24 @@ TEST_F(ModuleFrameTest, ElevenFunctionsInEveryDrawingUndefinedPerDrawing)
     EXPECT_FALSE(acedRegCmds()->hasGroup(L"NorvexCtrlSchDiagram10"));
     EXPECT_TRUE(a->lispFunctions().empty());
     EXPECT_EQ(CDynLinkLibrary::chainLength(), 0);
+}
+
+// Loading the module names the settings file it reads, once, on the
+// command line.
+TEST_F(ModuleFrameTest, LoadingNamesTheSettingsFile)
+{
+    static std::string printed;
+    printed.clear();
+    host::setOutput([](const std::string& s) { printed += s; });
+    ::setenv("CTRLSCH_SETTINGS", "/nonexistent/settings.json", 1);
+    acDocManager->newDocument();
+    std::string error;
+    ASSERT_TRUE(acrxLoadApp(CTRLSCH_MODULE_PATH, error)) << error;
+    ::unsetenv("CTRLSCH_SETTINGS");
+    // A new line first unless the command line stands at the start of one.
+    if (printed.rfind("\n", 0) == 0)
+        printed.erase(0, 1);
+    EXPECT_EQ(printed, "设置文件不存在, 使用默认设置: /nonexistent/settings.json\n");
 }
 
 TEST_F(ModuleFrameTest, OsmodeGuardRestoresAlsoWhenTheHandlerThrows)

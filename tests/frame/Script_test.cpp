@@ -199,16 +199,17 @@ TEST_F(RunCommandTest, LinesBeginningWithASemicolonAreComments)
     EXPECT_FALSE(printed("second item")) << out;
 }
 
-// The settings file a run uses is named at its start, on the error
-// stream; a missing or damaged one is named with what is wrong, and the
-// script runs on with the defaults.
+// The module names the settings file it uses as it loads; a run sends
+// that to the error stream. A missing or damaged one is named with what is
+// wrong, and the script runs on with the defaults. Without the module the
+// program names none: settings are the module's.
 TEST_F(RunCommandTest, TheSettingsFileIsNamedAndAMissingOrDamagedOneSaysWhatIsWrong)
 {
     const std::string settings = dir.file("settings.json");
     const auto runWith = [&](const std::string& environment) {
         testutil::writeFile(dir.file("test.scr"), "(getvar \"osmode\")\n");
-        return testutil::run("{ " + environment + " CTRLSCH_NO_MODULE=1 " + CTRLSCH_PROGRAM_PATH + " run "
-                                 + scriptPath() + " 2>&1 >/dev/null; }",
+        return testutil::run("{ " + environment + " CTRLSCH_MODULE=" + CTRLSCH_MODULE_PATH + " "
+                                 + CTRLSCH_PROGRAM_PATH + " run " + scriptPath() + " 2>&1 >/dev/null; }",
                              out);
     };
     testutil::writeFile(settings, "{\"VMQMain\": {}}");
@@ -223,6 +224,8 @@ TEST_F(RunCommandTest, TheSettingsFileIsNamedAndAMissingOrDamagedOneSaysWhatIsWr
     EXPECT_EQ(out.rfind("设置文件损坏, 使用默认设置: " + settings + ": damaged (", 0), 0u) << out;
     EXPECT_EQ(out.back(), '\n') << out;
     EXPECT_EQ(testutil::readFile(settings), "{\"VMQMain\": ") << "the damaged file is left as it was";
+    EXPECT_EQ(runWith("CTRLSCH_NO_MODULE=1 CTRLSCH_SETTINGS=" + testutil::shellQuote(settings)), 0) << out;
+    EXPECT_EQ(out, "");
     // The script ran on.
     EXPECT_EQ(run(scriptPath(), "(getvar \"osmode\")\n"), 0) << out;
     EXPECT_TRUE(printed("命令: (getvar \"osmode\")\n")) << out;

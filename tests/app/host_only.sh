@@ -1,0 +1,61 @@
+#!/bin/bash
+# Fails when the ctrlsch program links or includes module code:
+#   host_only.sh PROGRAM LINK_LIBRARIES_FILE APP_SOURCE_DIR 'ALLOWED LIBRARIES'
+#                'PENDING FOLDERS' MODULE_LIBRARY...
+# 1. every library the program's target names is one of ALLOWED;
+# 2. no global symbol a MODULE_LIBRARY (a static library) defines is defined
+#    in the program as well (weak ones, inline functions and templates,
+#    are shared code and not counted);
+# 3. no source of APP_SOURCE_DIR includes a header of a module folder
+#    (demo_command.cpp may include those of PENDING FOLDERS).
+set -u
+program=$1 links=$2 sources=$3 allowed=$4 pending=$5
+shift 5
+failed=0
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+while read -r lib; do
+    [ -z "$lib" ] && continue
+    case " $allowed " in
+    *" $lib "*) ;;
+    *) echo "ctrlsch links $lib (it may link only: $allowed)"; failed=1 ;;
+    esac
+done <"$links"
+
+strong() { nm --defined-only "$1" 2>/dev/null | awk 'NF == 3 && $2 ~ /^[TDBR]$/ { print $3 }' | sort -u; }
+strong "$program" >"$tmp/program"
+if [ ! -s "$tmp/program" ]; then
+    echo "no symbols in $program: it cannot be checked (stripped?)"
+    exit 1
+fi
+for lib in "$@"; do
+    strong "$lib" >"$tmp/lib"
+    if [ ! -s "$tmp/lib" ]; then
+        echo "no symbols in $lib: it cannot be checked"
+        failed=1
+        continue
+    fi
+    comm -12 "$tmp/program" "$tmp/lib" >"$tmp/common"
+    if [ -s "$tmp/common" ]; then
+        echo "ctrlsch holds code of $(basename "$lib") ($(wc -l <"$tmp/common") symbols), e.g.:"
+        head -3 "$tmp/common" | c++filt | sed 's/^/  /'
+        failed=1
+    fi
+done
+
+folders="library panel components install schematic grid statistics tools frame"
+for file in "$sources"/*.cpp "$sources"/*.h; do
+    for folder in $folders; do
+        if [ "$(basename "$file")" = demo_command.cpp ]; then
+            case " $pending " in *" $folder "*) continue ;; esac
+        fi
+        if grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<]$folder/" "$file" >"$tmp/includes"; then
+            sed "s|^|$file:|" "$tmp/includes"
+            failed=1
+        fi
+    done
+done
+
+[ "$failed" = 0 ] && echo "ctrlsch links the host, the toolkit and readline only"
+exit "$failed"
