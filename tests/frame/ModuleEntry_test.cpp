@@ -1,5 +1,5 @@
 // The module frame in the host: its functions defined per drawing, the
-// command group, teardown, and the OSMODE guard around handlers.
+// command group and teardown.
 #include "frame/ModuleEntry.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
@@ -9,24 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
-
-short osmode()
-{
-    resbuf rb{};
-    EXPECT_EQ(acedGetVar(L"OSMODE", &rb), RTNORM);
-    return rb.resval.rint;
-}
-
-void setOsmode(short v)
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = v;
-    ASSERT_EQ(acedSetVar(L"OSMODE", &rb), RTNORM);
-}
 
 class ModuleFrameTest : public ::testing::Test {
 protected:
@@ -65,31 +48,6 @@ TEST_F(ModuleFrameTest, ElevenFunctionsInEveryDrawingUndefinedPerDrawing)
     EXPECT_FALSE(acedRegCmds()->hasGroup(L"NorvexCtrlSchDiagram10"));
     EXPECT_TRUE(a->lispFunctions().empty());
     EXPECT_EQ(CDynLinkLibrary::chainLength(), 0);
-}
-
-TEST_F(ModuleFrameTest, OsmodeGuardRestoresAlsoWhenTheHandlerThrows)
-{
-    acDocManager->newDocument();
-    setOsmode(33);
-    try {
-        COsmodeGuard guard;
-        setOsmode(0);
-        throw std::runtime_error("handler failed");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(osmode(), 33);
-    // Unreadable OSMODE is restored as 0.
-    acDocManager->closeAll();
-    {
-        COsmodeGuard noDocument;
-    }
-    acDocManager->newDocument();
-    setOsmode(7);
-    {
-        COsmodeGuard guard;
-        setOsmode(1);
-    }
-    EXPECT_EQ(osmode(), 7);
 }
 
 TEST_F(ModuleFrameTest, FunctionTableRowsAndOutOfRangeCodes)
