@@ -428,60 +428,6 @@ void XScjx(double lowerLeft[2], double upperRight[2])
     upperRight[1] = cy + h / 2;
 }
 
-namespace {
-const ACHAR* const kKeptVars[] = {L"CMDECHO", L"PLINETYPE", L"BLIPMODE", L"OSMODE", L"CLAYER", L"CECOLOR", L"CELTYPE"};
-std::vector<std::vector<resbuf>> g_keptVars;
-}
-
-void InitiateAcadSysVar()
-{
-    std::vector<resbuf> kept;
-    for (const ACHAR* name : kKeptVars) {
-        resbuf rb{};
-        if (acedGetVar(name, &rb) != RTNORM)
-            rb.restype = RTNONE;
-        kept.push_back(rb);
-    }
-    g_keptVars.push_back(std::move(kept));
-}
-
-namespace {
-// Whether a variable holds the value already (so that putting it back
-// changes nothing, not even the drawing's undo history).
-bool holds(const ACHAR* name, const resbuf& value)
-{
-    resbuf now{};
-    if (acedGetVar(name, &now) != RTNORM)
-        return false;
-    bool same = now.restype == value.restype;
-    if (same && now.restype == RTSTR)
-        same = now.resval.rstring && value.resval.rstring && std::wcscmp(now.resval.rstring, value.resval.rstring) == 0;
-    else if (same && now.restype == RTSHORT)
-        same = now.resval.rint == value.resval.rint;
-    else if (same && now.restype == RTREAL)
-        same = now.resval.rreal == value.resval.rreal;
-    else
-        same = false;
-    if (now.restype == RTSTR)
-        std::free(now.resval.rstring);
-    return same;
-}
-} // namespace
-
-void RestoreAcadSysVar()
-{
-    if (g_keptVars.empty())
-        return;
-    std::vector<resbuf> kept = std::move(g_keptVars.back());
-    g_keptVars.pop_back();
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        if (kept[i].restype != RTNONE && !holds(kKeptVars[i], kept[i]))
-            acedSetVar(kKeptVars[i], &kept[i]);
-        if (kept[i].restype == RTSTR)
-            std::free(kept[i].resval.rstring);
-    }
-}
-
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out, bool)
 {
     out.clear();

@@ -96,21 +96,6 @@ bool EraseObject(const AcDbObjectId& id);
 
 // The corners of the current view (from VIEWCTR, VIEWSIZE and SCREENSIZE).
 void XScjx(double lowerLeft[2], double upperRight[2]);
-// Keeps the system variables a drawing command changes (CMDECHO,
-// PLINETYPE, BLIPMODE, OSMODE, CLAYER, CECOLOR, CELTYPE) so that
-// RestoreAcadSysVar can put them back (those that changed); calls nest.
-void InitiateAcadSysVar();
-void RestoreAcadSysVar();
-// The same as a scope: keeps those variables when created and puts them
-// back when destroyed, whichever way the scope is left.
-class CAcadSysVarScope {
-public:
-    CAcadSysVarScope() { InitiateAcadSysVar(); }
-    ~CAcadSysVarScope() { RestoreAcadSysVar(); }
-    CAcadSysVarScope(const CAcadSysVarScope&) = delete;
-    CAcadSysVarScope& operator=(const CAcadSysVarScope&) = delete;
-};
-
 // Splits text at separator (empty pieces kept).
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out,
                 bool reserved = false);

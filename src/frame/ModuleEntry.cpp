@@ -1,6 +1,7 @@
 #include "frame/ModuleEntry.h"
 
 #include "components/NorvexGloFunc.h"
+#include "components/NorvexScopes.h"
 #include "components/TalvoDbObject.h"
 #include "frame/ModuleDialogs.h"
 #include "panel/PanelInsert.h"
@@ -38,11 +39,11 @@ __attribute__((constructor)) void attach()
         g_hInstance = info.dli_fbase;
 }
 
-// Rows 1 to 10 run inside the OSMODE guard.
+// Rows 1 to 10 run with OSMODE kept.
 template <HandlerFn F>
 int guarded()
 {
-    COsmodeGuard guard;
+    const CAcadSysVarScope osmode{L"OSMODE"};
     return F();
 }
 
@@ -86,21 +87,6 @@ const LispFuncTableRow LispFuncTable[kLispFuncCount + 1] = {
     {L"esbbtj", guarded<esbbtj>, 0},
     {L"showlinetype", showlinetype, 0},
 };
-
-COsmodeGuard::COsmodeGuard()
-{
-    resbuf rb{};
-    if (acedGetVar(L"OSMODE", &rb) == RTNORM)
-        m_osmode = rb.resval.rint;
-}
-
-COsmodeGuard::~COsmodeGuard()
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = m_osmode;
-    acedSetVar(L"OSMODE", &rb);
-}
 
 int DefineLispFunctions()
 {

@@ -1,5 +1,6 @@
 // The module frame: its entry point in the host, the table of LISP
-// functions with their dispatch, and the scope guard around handlers.
+// functions with their dispatch; rows 1 to 10 run with OSMODE kept
+// (CAcadSysVarScope), so a handler leaves it as it found it.
 #pragma once
 
 #include "host/acrx.h"
@@ -20,19 +21,6 @@ struct LispFuncTableRow {
 // Rows 0 (an empty placeholder) to 11; the row index is the function code.
 constexpr int kLispFuncCount = 11;
 extern const LispFuncTableRow LispFuncTable[kLispFuncCount + 1];
-
-// Keeps OSMODE as it was when created and writes it back when destroyed,
-// also when an exception leaves the scope.
-class COsmodeGuard {
-public:
-    COsmodeGuard();
-    ~COsmodeGuard();
-    COsmodeGuard(const COsmodeGuard&) = delete;
-    COsmodeGuard& operator=(const COsmodeGuard&) = delete;
-
-private:
-    short m_osmode = 0;
-};
 
 // Steps of the entry point (exposed for tests).
 int DefineLispFunctions();

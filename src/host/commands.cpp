@@ -1273,7 +1273,7 @@ int runCommand(const std::string& name, CommandInput& in)
         }
     }
     AcDbUndoJournal& journal = db->undoJournal();
-    journal.beginGroup();
+    const AcDbUndoGroupScope group(journal);
     const AcDbUndoJournal::Mark mark = journal.mark();
     int status;
     try {
@@ -1283,7 +1283,6 @@ int runCommand(const std::string& name, CommandInput& in)
     }
     if (status != RTNORM)
         journal.rollback(mark);
-    journal.endGroup();
     return status;
 }
 

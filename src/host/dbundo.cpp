@@ -2,6 +2,8 @@
 #include "host/spatialindex.h"
 
 #include <algorithm>
+#include <cassert>
+#include <utility>
 
 void AcDbUndoJournal::seal()
 {
@@ -41,6 +43,8 @@ void AcDbUndoJournal::endExplicit()
 void AcDbUndoJournal::clear()
 {
     m_groups.clear();
+    if (m_depth > 0)
+        ++m_resets;
     m_depth = 0;
     m_explicit = false;
     m_backOpen = false;
@@ -202,6 +206,8 @@ void AcDbUndoJournal::reverse(Record& r)
 
 bool AcDbUndoJournal::undoGroup()
 {
+    if (m_depth > 0)
+        ++m_resets;
     m_depth = 0;
     m_explicit = false;
     m_backOpen = false;
@@ -217,4 +223,26 @@ bool AcDbUndoJournal::undoGroup()
         reverse(*it);
     m_recording = was;
     return true;
+}
+
+AcDbUndoGroupScope::AcDbUndoGroupScope(AcDbUndoJournal& journal) : m_journal(&journal)
+{
+    journal.beginGroup();
+    m_depth = journal.m_depth;
+    m_resets = journal.m_resets;
+}
+
+AcDbUndoGroupScope::AcDbUndoGroupScope(AcDbUndoGroupScope&& other) noexcept
+    : m_journal(std::exchange(other.m_journal, nullptr)), m_depth(other.m_depth), m_resets(other.m_resets)
+{
+}
+
+void AcDbUndoGroupScope::end()
+{
+    AcDbUndoJournal* journal = std::exchange(m_journal, nullptr);
+    if (!journal || journal->m_resets != m_resets)
+        return;
+    // Groups opened inside this one have ended; none of this one's has.
+    assert(journal->m_depth == m_depth);
+    journal->endGroup();
 }

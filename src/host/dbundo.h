@@ -4,6 +4,8 @@
 // Reversal swaps earlier states back into the same objects, so ids stay
 // valid. A change made while no group is open forms a group of its own.
 // The cost of recording and reversing is proportional to what changed.
+// Code that opens a group for a while holds an AcDbUndoGroupScope (below),
+// so that every way out of it, an exception included, ends the group.
 #pragma once
 
 #include "host/dbmain.h"
@@ -19,9 +21,13 @@ public:
     explicit AcDbUndoJournal(AcDbDatabase& db) : m_db(db) {}
 
     // Groups the host opens around each command and LISP call. Nested
-    // groups count as one: only the outermost pair delimits.
+    // groups count as one: only the outermost pair delimits. Prefer
+    // AcDbUndoGroupScope to calling these in pairs.
     void beginGroup();
     void endGroup();
+    // How many beginGroup calls are not ended yet (0 when no command or
+    // LISP call holds a group; UNDO BEGIN is not counted).
+    int depth() const { return m_depth; }
     // UNDO BEGIN and END: a group of its own, also inside a command or LISP
     // call (what that call changed before BEGIN and after END forms groups
     // of its own). A second BEGIN ends the group and starts a new one; END
@@ -29,8 +35,8 @@ public:
     void beginExplicit();
     void endExplicit();
     bool isGroupOpen() const { return m_depth > 0 || m_explicit; }
-    // Reverses the last group (ending an open one first); false when there
-    // is nothing to undo.
+    // Reverses the last group (ending every open one first, nested ones
+    // included); false when there is nothing to undo.
     bool undoGroup();
 
     // A position in the journal; rollback reverses and forgets everything
@@ -57,6 +63,8 @@ public:
     void recordHeader(const std::string& name, const AcDbHeaderVar* old);
 
 private:
+    friend class AcDbUndoGroupScope;
+
     struct Record {
         enum Kind { Added, Erased, Modified, Header } kind = Added;
         AcDbStub* stub = nullptr;
@@ -77,8 +85,40 @@ private:
     AcDbDatabase& m_db;
     std::vector<Group> m_groups;
     int m_depth = 0;
+    // Raised whenever undo or clear ends every open group at once: a scope
+    // that began its group before then has nothing left to end.
+    unsigned m_resets = 0;
     bool m_explicit = false;
     // True while the last group takes further records.
     bool m_backOpen = false;
     bool m_recording = true;
+};
+
+// A group of the journal open for the scope's life (a command, a LISP
+// call): begun when created, ended exactly once, when destroyed or by
+// end(), whichever way the scope is left. Scopes nest as groups do and
+// must end in reverse order (asserted: each ends at the depth it began
+// at). A U inside the scope already ends every open group; the scope then
+// ends nothing. Movable, so an open group can be handed on; the journal
+// must outlive the scope.
+class AcDbUndoGroupScope {
+public:
+    explicit AcDbUndoGroupScope(AcDbUndoJournal& journal);
+    ~AcDbUndoGroupScope() { end(); }
+    AcDbUndoGroupScope(AcDbUndoGroupScope&& other) noexcept;
+    // No assignment: a scope assigned a new one would end its group after
+    // the new one began, out of order (use std::optional and emplace).
+    AcDbUndoGroupScope& operator=(AcDbUndoGroupScope&&) = delete;
+    AcDbUndoGroupScope(const AcDbUndoGroupScope&) = delete;
+    AcDbUndoGroupScope& operator=(const AcDbUndoGroupScope&) = delete;
+
+    // Ends the group now; later calls and the destructor do nothing.
+    void end();
+    bool isOpen() const { return m_journal != nullptr; }
+
+private:
+    AcDbUndoJournal* m_journal;
+    // The journal's depth with this group open, and its reset count then.
+    int m_depth;
+    unsigned m_resets;
 };

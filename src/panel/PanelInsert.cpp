@@ -1,6 +1,7 @@
 #include "panel/PanelInsert.h"
 
 #include "components/NorvexGloFunc.h"
+#include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
 #include "host/acapdoc.h"
 #include "host/aced.h"
@@ -28,14 +29,6 @@ int dragToCursor(ads_point pt, ads_matrix mt)
     return dx == 0 && dy == 0 ? RTNONE : RTNORM;
 }
 
-void setOsmode(short value)
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = value;
-    acedSetVar(L"OSMODE", &rb);
-}
-
 // Drags the parked symbol to the cursor until a point, the keyword, Enter
 // or Esc: text that is neither point nor keyword shows the prompt again.
 int dragSymbol(const ads_name ent, const ads_name ss, ads_point picked)
@@ -43,7 +36,7 @@ int dragSymbol(const ads_name ent, const ads_name ss, ads_point picked)
     for (;;) {
         acutPrintf(L"\n请点取符号的插入位置<回车结束>:");
         acedRedraw(ent, 2);
-        setOsmode(32);
+        SetAcadSysVar(L"OSMODE", 32);
         acedInitGet(128, L"S");
         const int rc = acedDragGen(ss, L"", 0, dragToCursor, picked);
         if (rc != RTSTR)
@@ -201,7 +194,7 @@ void InsertPanelEquipment(double s)
         ads_point picked;
         const int rc = dragSymbol(ent, ss, picked);
         if (rc == RTNORM) {
-            setOsmode(0);
+            SetAcadSysVar(L"OSMODE", 0);
             ads_matrix m;
             dragToCursor(picked, m);
             acedXformSS(ss, m);
@@ -220,7 +213,7 @@ void InsertPanelEquipment(double s)
         going = false;
     }
     DeletePanelDialog();
-    setOsmode(0);
+    SetAcadSysVar(L"OSMODE", 0);
     acedRetVoid();
     acDocManager->popResourceHandle();
 }

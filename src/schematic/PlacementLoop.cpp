@@ -1,6 +1,7 @@
 #include "schematic/PlacementLoop.h"
 
 #include "components/NorvexGloFunc.h"
+#include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
 #include "grid/PrinPicGrid.h"
 #include "host/aced.h"
@@ -11,8 +12,8 @@
 
 #include <cassert>
 #include <cmath>
-#include <cstdlib>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,67 +29,11 @@ AcGePoint3d polar(const AcGePoint3d& from, double angle, double distance)
     return AcGePoint3d(from.x + distance * std::cos(angle), from.y + distance * std::sin(angle), 0.0);
 }
 
-void setOsmode(short value)
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = value;
-    acedSetVar(L"OSMODE", &rb);
-}
-
 short errnoValue()
 {
     resbuf rb{};
     return acedGetVar(L"ERRNO", &rb) == RTNORM ? rb.resval.rint : 0;
 }
-
-void clearErrno()
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = 0;
-    acedSetVar(L"ERRNO", &rb);
-}
-
-void undoBegin() { acedCommand({L"_.Undo", L"_BEGIN"}); }
-void undoEnd() { acedCommand({L"_.Undo", L"_End"}); }
-
-// The current layer, colour and linetype as the run found them (the
-// user's). Every unit of drawing puts them back before it closes, so that
-// taking any unit back leaves them as the user had them.
-class DrawingSettings {
-public:
-    DrawingSettings()
-    {
-        for (std::size_t i = 0; i < kCount; ++i)
-            m_values[i] = read(kNames[i]);
-    }
-    void putBack() const
-    {
-        for (std::size_t i = 0; i < kCount; ++i) {
-            if (m_values[i].empty() || read(kNames[i]) == m_values[i])
-                continue;
-            resbuf rb{};
-            rb.restype = RTSTR;
-            rb.resval.rstring = const_cast<ACHAR*>(m_values[i].c_str());
-            acedSetVar(kNames[i], &rb);
-        }
-    }
-
-private:
-    static constexpr std::size_t kCount = 3;
-    static constexpr const ACHAR* kNames[kCount] = {L"CLAYER", L"CECOLOR", L"CELTYPE"};
-    static std::wstring read(const ACHAR* name)
-    {
-        resbuf rb{};
-        if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR || !rb.resval.rstring)
-            return {};
-        std::wstring value = rb.resval.rstring;
-        std::free(rb.resval.rstring);
-        return value;
-    }
-    std::wstring m_values[kCount];
-};
 
 // How an action ended: the action's own end, or the whole loop's (Esc).
 enum class Outcome { Done, Cancel };
@@ -162,23 +107,30 @@ private:
     // ends: the marker shown for the prompt, and the end of the run, belong
     // to the last unit, so one U takes back the last thing drawn. Before a
     // unit closes the marker is hidden and the user's layer, colour and
-    // linetype are put back.
+    // linetype are put back, inside its group; so also when an exception
+    // leaves the loop.
+
+    class Unit {
+    public:
+        explicit Unit(PlacementLoop& loop) : m_loop(loop) {}
+        ~Unit() { m_loop.hideMarker(); } // then the settings, then the group
+        Unit(const Unit&) = delete;
+        Unit& operator=(const Unit&) = delete;
+
+    private:
+        PlacementLoop& m_loop;
+        CAcadUndoScope m_group;
+        // As the unit found them: the user's, since the unit before put
+        // them back.
+        CAcadSysVarScope m_settings{L"CLAYER", L"CECOLOR", L"CELTYPE"};
+    };
 
     void beginUnit()
     {
         endUnit();
-        undoBegin();
-        m_unitOpen = true;
+        m_unit.emplace(*this);
     }
-    void endUnit()
-    {
-        if (!m_unitOpen)
-            return;
-        hideMarker();
-        m_settings.putBack();
-        undoEnd();
-        m_unitOpen = false;
-    }
+    void endUnit() { m_unit.reset(); }
 
     // --- the marker and the rails ------------------------------------------
 
@@ -320,7 +272,7 @@ private:
 
     PassEnd pass()
     {
-        assert(m_unitOpen);
+        assert(m_unit);
         showMarker();
         AcDbExtents cell;
         if (m_haveMarker && m_count != 0 && g.GetExtents(m_string, m_cell, 1, cell) == 1) {
@@ -498,7 +450,7 @@ private:
     {
         for (;;) {
             const int status = drag(prompt);
-            setOsmode(osmode);
+            SetAcadSysVar(L"OSMODE", osmode);
             if (status == kDragRepeat)
                 continue;
             if (status != kDragPicked)
@@ -581,13 +533,13 @@ private:
     Outcome pickEach(const wchar_t* prompt, short osmodeAfter, const Act& act)
     {
         for (;;) {
-            setOsmode(64);
+            SetAcadSysVar(L"OSMODE", 64);
             acedInitGet(0, L"r close");
-            clearErrno();
+            SetAcadSysVar(L"ERRNO", 0);
             ads_name ent{};
             ads_point pt;
             const int rc = acedEntSel(prompt, ent, pt);
-            setOsmode(osmodeAfter);
+            SetAcadSysVar(L"OSMODE", osmodeAfter);
             if (rc == RTCAN)
                 return Outcome::Cancel;
             if (rc != RTNORM) {
@@ -884,8 +836,8 @@ private:
     bool m_haveMarker = false;
     bool m_markerShown = false;
     AcGePoint3d m_markerRef;
-    bool m_unitOpen = false;
-    const DrawingSettings m_settings;
+    // Last member: destroyed first, while the marker still exists.
+    std::optional<Unit> m_unit;
 };
 
 } // namespace

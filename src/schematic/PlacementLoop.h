@@ -19,7 +19,9 @@
 // unit's group closes the marker is hidden and the user's layer, colour and
 // linetype are put back. So one U takes back one symbol or one action and
 // leaves the user's settings. The loop ends with the marker erased and the
-// palette closed.
+// palette closed. An exception that leaves the loop (input that fails
+// while it waits) closes the open unit the same way, then passes on; the
+// palette stays open.
 #pragma once
 
 #include "host/dbmain.h"

@@ -1,6 +1,7 @@
 #include "schematic/SchematicDraw.h"
 
 #include "components/NorvexGloFunc.h"
+#include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
 #include "grid/PrinPicGrid.h"
 #include "host/aced.h"
@@ -209,18 +210,12 @@ void clearAreaForE22(const AcDbObjectId& symbol)
 void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double symbolScale, double lineWidth,
                  double rotation, AcDbObjectId& symbolId, AcDbObjectIdArray& wires)
 {
-    resbuf osmode{};
-    acedGetVar(L"OSMODE", &osmode);
-    resbuf off{};
-    off.restype = RTSHORT;
-    off.resval.rint = 0;
-    acedSetVar(L"OSMODE", &off);
+    const CAcadSysVarScope osmode{L"OSMODE"};
+    SetAcadSysVar(L"OSMODE", 0);
 
     CString chosen;
-    if (!g_pYlthzDlg || !g_pYlthzDlg->GetSelectedSymbol(chosen)) {
-        acedSetVar(L"OSMODE", &osmode);
+    if (!g_pYlthzDlg || !g_pYlthzDlg->GetSelectedSymbol(chosen))
         return;
-    }
     const std::wstring name = chosen.GetString();
     const double f = scale * symbolScale;
     const StubGeometry g = stubGeometry(slot, horizontal, f);
@@ -243,7 +238,6 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
         // Nothing half-placed: the stubs go again.
         for (const AcDbObjectId& id : stubs)
             EraseObject(id);
-        acedSetVar(L"OSMODE", &osmode);
         return;
     }
     symbolId = lastEntity();
@@ -251,7 +245,6 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
         wires.append(id);
     if (upper(name) == kClearanceBlock)
         clearAreaForE22(symbolId);
-    acedSetVar(L"OSMODE", &osmode);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "schematic/SchematicEntries.h"
 
 #include "components/NorvexGloFunc.h"
+#include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
 #include "components/TalvoDbObject.h"
 #include "grid/PrinPicGrid.h"
@@ -20,22 +21,16 @@
 
 namespace {
 
-void setShort(const wchar_t* name, short value)
+// The variables of a drawing run, set for it; the scope puts the user's
+// back when the run ends, however it ends.
+[[nodiscard]] CAcadSysVarScope prepareVariables()
 {
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = value;
-    acedSetVar(name, &rb);
-}
-
-// The variables of a drawing run, kept to be restored at its end.
-void prepareVariables()
-{
-    InitiateAcadSysVar();
-    setShort(L"cmdecho", 0);
-    setShort(L"plinetype", 2);
-    setShort(L"blipmode", 0);
-    setShort(L"osmode", 0);
+    CAcadSysVarScope kept;
+    SetAcadSysVar(L"cmdecho", 0);
+    SetAcadSysVar(L"plinetype", 2);
+    SetAcadSysVar(L"blipmode", 0);
+    SetAcadSysVar(L"osmode", 0);
+    return kept;
 }
 
 // Opens the palette when none is open.
@@ -388,23 +383,21 @@ void FindResumeCell(const CPrinPicGrid& grid, int& stringIndex, int& cellIndex)
 
 int ylthz()
 {
-    prepareVariables();
+    const CAcadSysVarScope userVariables = prepareVariables();
     openPalette();
     if (g_pYlthzDlg)
         g_pYlthzDlg->Show();
     BeginSchematic();
-    RestoreAcadSysVar();
     acedRetVoid();
     return RTNORM;
 }
 
 int yltbj()
 {
-    prepareVariables();
+    const CAcadSysVarScope userVariables = prepareVariables();
     AcDbObjectIdArray polylines, symbols, terminals;
     if (ContinueSchematic(polylines, symbols, terminals) < 1)
         ClosePalette();
-    RestoreAcadSysVar();
     acedRetVoid();
     return RTNORM;
 }

@@ -336,24 +336,8 @@ TEST_F(GloFuncTest, ALayerConfigurationWithWrongValuesIsDamagedAndTheBuiltInOneU
     delete layer;
 }
 
-TEST_F(GloFuncTest, SystemVariablesKeptAndRestoredAroundACommand)
+TEST_F(GloFuncTest, ViewCornersPrintScaleAndAddingToTheCurrentSpace)
 {
-    auto setShort = [](const ACHAR* name, short v) {
-        resbuf rb{};
-        rb.restype = RTSHORT;
-        rb.resval.rint = v;
-        return acedSetVar(name, &rb);
-    };
-    ASSERT_EQ(setShort(L"OSMODE", 35), RTNORM);
-    InitiateAcadSysVar();
-    setShort(L"OSMODE", 0);
-    setShort(L"CMDECHO", 0);
-    RestoreAcadSysVar();
-    resbuf rb{};
-    acedGetVar(L"OSMODE", &rb);
-    EXPECT_EQ(rb.resval.rint, 35);
-    acedGetVar(L"CMDECHO", &rb);
-    EXPECT_EQ(rb.resval.rint, 1);
     double ll[2], ur[2];
     XScjx(ll, ur);
     EXPECT_NEAR(ur[1] - ll[1], 297.0, 1e-9);

@@ -1,5 +1,5 @@
 // The module frame in the host: its functions defined per drawing, the
-// command group, teardown, and the OSMODE guard around handlers.
+// command group and teardown.
 #include "frame/ModuleEntry.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
@@ -10,24 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <stdexcept>
 
 namespace {
-
-short osmode()
-{
-    resbuf rb{};
-    EXPECT_EQ(acedGetVar(L"OSMODE", &rb), RTNORM);
-    return rb.resval.rint;
-}
-
-void setOsmode(short v)
-{
-    resbuf rb{};
-    rb.restype = RTSHORT;
-    rb.resval.rint = v;
-    ASSERT_EQ(acedSetVar(L"OSMODE", &rb), RTNORM);
-}
 
 class ModuleFrameTest : public ::testing::Test {
 protected:
@@ -84,31 +68,6 @@ TEST_F(ModuleFrameTest, LoadingNamesTheSettingsFile)
     if (printed.rfind("\n", 0) == 0)
         printed.erase(0, 1);
     EXPECT_EQ(printed, "设置文件不存在, 使用默认设置: /nonexistent/settings.json\n");
-}
-
-TEST_F(ModuleFrameTest, OsmodeGuardRestoresAlsoWhenTheHandlerThrows)
-{
-    acDocManager->newDocument();
-    setOsmode(33);
-    try {
-        COsmodeGuard guard;
-        setOsmode(0);
-        throw std::runtime_error("handler failed");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(osmode(), 33);
-    // Unreadable OSMODE is restored as 0.
-    acDocManager->closeAll();
-    {
-        COsmodeGuard noDocument;
-    }
-    acDocManager->newDocument();
-    setOsmode(7);
-    {
-        COsmodeGuard guard;
-        setOsmode(1);
-    }
-    EXPECT_EQ(osmode(), 7);
 }
 
 TEST_F(ModuleFrameTest, FunctionTableRowsAndOutOfRangeCodes)

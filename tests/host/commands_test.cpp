@@ -6,6 +6,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/commands.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/tempgraphics.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <deque>
 #include <regex>
+#include <stdexcept>
 
 namespace {
 
@@ -697,6 +699,39 @@ TEST_F(CommandsTest, FailedCommandInsideAnExplicitGroupLeavesTheEarlierOnes)
     EXPECT_EQ(text(), s1);
     EXPECT_EQ(vertices(entity(w)), (std::vector<AcGePoint2d>{{-5, 6}, {15, 6}}));
     ASSERT_EQ(acedCommand({L"_.UNDO", L"_END"}), RTNORM);
+    ASSERT_EQ(acedCommand({L"_.U"}), RTNORM);
+    EXPECT_EQ(text(), before);
+}
+
+TEST_F(CommandsTest, CommandLeftByAnExceptionLeavesNoGroupOpen)
+{
+    // Replies for PLINE until the input itself fails half-way.
+    class FailingInput : public host::CommandInput {
+    public:
+        bool next(const std::wstring&, AcCmdArg& reply) override
+        {
+            if (m_n == 2)
+                throw std::runtime_error("input failed");
+            reply = AcCmdArg(pt(5.0 * m_n++, 0));
+            return true;
+        }
+        bool reject(const std::wstring&) override { return false; }
+
+    private:
+        int m_n = 0;
+    };
+    AcDbUndoJournal& j = db()->undoJournal();
+    {
+        const AcDbUndoGroupScope call(j);
+        FailingInput in;
+        EXPECT_THROW(host::runCommand("PLINE", in), std::runtime_error);
+        EXPECT_EQ(j.depth(), 1) << "the command's group ended, the call's is open";
+    }
+    EXPECT_EQ(j.depth(), 0);
+    EXPECT_FALSE(j.isGroupOpen());
+    // What follows is a group of its own.
+    const std::string before = text();
+    ASSERT_EQ(acedCommand({L"_.PLINE", pt(0, 5), pt(5, 5), L""}), RTNORM);
     ASSERT_EQ(acedCommand({L"_.U"}), RTNORM);
     EXPECT_EQ(text(), before);
 }

@@ -1,14 +1,19 @@
 // The undo journal. Invariant checked throughout: reversing a group gives
 // back the drawing exactly as it was before the group (the same entities,
 // extended data, tables and order), which is seen as the same DXF text;
-// only the handle seed may have grown. Ids stay valid across undo.
+// only the handle seed may have grown. Ids stay valid across undo. A group
+// scope ends its group exactly once, on every way out, and never a group
+// that is not its own.
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <regex>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -163,6 +168,108 @@ TEST_F(UndoTest, NothingIsRecordedWhileAFileLoads)
     EXPECT_EQ(other.undoJournal().groupCount(), 0);
     EXPECT_TRUE(other.undoJournal().isRecording());
     EXPECT_FALSE(other.undoJournal().undoGroup());
+}
+
+TEST_F(UndoTest, GroupScopesNestAsGroupsAndEndAlsoWhenAnExceptionLeaves)
+{
+    const std::string start = withoutSeed(db->dxfOut());
+    {
+        const AcDbUndoGroupScope outer(journal());
+        EXPECT_EQ(journal().depth(), 1);
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+        {
+            const AcDbUndoGroupScope inner(journal());
+            EXPECT_EQ(journal().depth(), 2);
+            db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+        }
+        EXPECT_EQ(journal().depth(), 1);
+        EXPECT_TRUE(journal().isGroupOpen());
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+    }
+    EXPECT_EQ(journal().depth(), 0);
+    EXPECT_FALSE(journal().isGroupOpen());
+    EXPECT_EQ(journal().groupCount(), 1) << "nested scopes make one group";
+    const std::string afterFirst = withoutSeed(db->dxfOut());
+
+    try {
+        const AcDbUndoGroupScope outer(journal());
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+        const AcDbUndoGroupScope inner(journal());
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
+        throw std::runtime_error("handler failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(journal().depth(), 0);
+    EXPECT_FALSE(journal().isGroupOpen());
+    // What came after stands alone: the thrown group is one group.
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(6, 6, 0)));
+    EXPECT_EQ(journal().groupCount(), 3);
+    ASSERT_TRUE(journal().undoGroup());
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), afterFirst);
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(withoutSeed(db->dxfOut()), start);
+}
+
+TEST_F(UndoTest, MovedGroupScopeEndsItsGroupOnceWhereItEnds)
+{
+    std::optional<AcDbUndoGroupScope> kept;
+    {
+        AcDbUndoGroupScope opened(journal());
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+        kept.emplace(std::move(opened));
+        EXPECT_FALSE(opened.isOpen());
+        EXPECT_TRUE(kept->isOpen());
+    }
+    // The moved-from scope ended nothing.
+    EXPECT_EQ(journal().depth(), 1);
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+    kept->end();
+    EXPECT_EQ(journal().depth(), 0);
+    kept->end();
+    kept.reset();
+    EXPECT_EQ(journal().depth(), 0);
+    EXPECT_EQ(journal().groupCount(), 1);
+
+    // A scope handed out of the function that opened it.
+    const auto open = [this] {
+        AcDbUndoGroupScope scope(journal());
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+        return scope;
+    };
+    {
+        const AcDbUndoGroupScope handed = open();
+        EXPECT_TRUE(handed.isOpen());
+        EXPECT_EQ(journal().depth(), 1);
+        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+    }
+    EXPECT_EQ(journal().depth(), 0);
+    EXPECT_EQ(journal().groupCount(), 2);
+}
+
+TEST_F(UndoTest, UndoInsideAGroupScopeLeavesItNoGroupToEnd)
+{
+    const std::string start = withoutSeed(db->dxfOut());
+    AcDbUndoGroupScope command(journal());
+    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+    // U while the command runs ends its group (and every other) and
+    // reverses it.
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_EQ(journal().depth(), 0);
+    EXPECT_EQ(withoutSeed(db->dxfOut()), start);
+    // A group someone else opens afterwards is not the scope's to end.
+    journal().beginGroup();
+    command.end();
+    EXPECT_EQ(journal().depth(), 1);
+    journal().endGroup();
+    // The same after clear.
+    {
+        const AcDbUndoGroupScope other(journal());
+        journal().clear();
+        const AcDbUndoGroupScope again(journal());
+        EXPECT_EQ(journal().depth(), 1);
+    }
+    EXPECT_EQ(journal().depth(), 0);
 }
 
 } // namespace

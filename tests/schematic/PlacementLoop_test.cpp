@@ -1,8 +1,9 @@
 // Drawing a schematic at the placement loop's prompt: keywords typed or
 // sent by the palette, the editing actions, the undo group of every unit
-// of drawing, and the ways out.
+// of drawing, and the ways out (an exception among them).
 #include "SchematicDrawTest.h"
 
+#include "components/NorvexScopes.h"
 #include "grid/PrinPicGrid.h"
 #include "host/dbundo.h"
 #include "schematic/PlacementLoop.h"
@@ -11,9 +12,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 namespace {
 
@@ -337,6 +340,124 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
     ASSERT_EQ(acedCommand({L"U"}), RTNORM);
     EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
 }
+
+// Lines of a script; where they end the input itself fails (a handler or
+// device that throws while the loop waits).
+class FailingLines : public host::LineSource {
+public:
+    explicit FailingLines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
+    bool readLine(std::string& line, const std::string&) override
+    {
+        if (m_lines.empty())
+            throw std::runtime_error("input failed");
+        line = m_lines.front();
+        m_lines.pop_front();
+        return true;
+    }
+    bool echoes() const override { return true; }
+
+private:
+    std::deque<std::string> m_lines;
+};
+
+// A run left by an exception: at the main prompt after a symbol, or in the
+// middle of deleting (where the pick runs with OSMODE 64).
+struct Failure {
+    const char* name;
+    std::vector<std::string> after; // lines after the symbol
+    int units;                      // undo groups the run leaves
+};
+void PrintTo(const Failure& f, std::ostream* os)
+{
+    *os << f.name;
+}
+
+class FailureTest : public PlacementTest, public ::testing::WithParamInterface<Failure> {
+protected:
+    void SetUp() override
+    {
+        PlacementTest::SetUp();
+        auto* layer = new AcDbLayerTableRecord();
+        layer->setName("USER");
+        AcDbObjectId id;
+        ASSERT_EQ(db->addSymbolTableRecord(id, layer), Acad::eOk);
+        // The user's settings, none of them what a run sets.
+        ASSERT_EQ(setText(L"CLAYER", L"USER"), RTNORM);
+        ASSERT_EQ(setText(L"CECOLOR", L"5"), RTNORM);
+        ASSERT_EQ(setText(L"CELTYPE", L"Continuous"), RTNORM);
+        for (const auto& [name, value] : kShorts)
+            ASSERT_EQ(SetAcadSysVar(name, value), RTNORM);
+        db->undoJournal().clear();
+    }
+    static int setText(const ACHAR* name, const ACHAR* value)
+    {
+        resbuf rb{};
+        rb.restype = RTSTR;
+        rb.resval.rstring = const_cast<ACHAR*>(value);
+        return acedSetVar(name, &rb);
+    }
+    static std::wstring text(const ACHAR* name)
+    {
+        resbuf rb{};
+        if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR)
+            return L"?";
+        std::wstring v = rb.resval.rstring;
+        std::free(rb.resval.rstring);
+        return v;
+    }
+    static void expectTheUsersSettings()
+    {
+        EXPECT_EQ(text(L"CLAYER"), L"USER");
+        EXPECT_EQ(text(L"CECOLOR"), L"5");
+        EXPECT_EQ(text(L"CELTYPE"), L"Continuous");
+        for (const auto& [name, value] : kShorts) {
+            resbuf rb{};
+            ASSERT_EQ(acedGetVar(name, &rb), RTNORM);
+            EXPECT_EQ(rb.resval.rint, value) << wideToUtf8(name);
+        }
+    }
+    static constexpr std::pair<const ACHAR*, short> kShorts[] = {
+        {L"OSMODE", 35}, {L"CMDECHO", 1}, {L"PLINETYPE", 1}, {L"BLIPMODE", 1}};
+};
+
+TEST_P(FailureTest, ExceptionMidwayLeavesNoUndoGroupOpenAndTheUsersSettings)
+{
+    std::deque<std::string> script = {"@type palette 21853 \"4\"", "0,0", clickOn(L"CT-NO")};
+    for (const std::string& line : GetParam().after)
+        script.push_back(line);
+    FailingLines lines(std::move(script));
+    host::setLineSource(&lines);
+    AcDbUndoJournal& journal = db->undoJournal();
+    {
+        // As a LISP call runs: inside the host's group of the call.
+        const AcDbUndoGroupScope call(journal);
+        EXPECT_THROW(ylthz(), std::runtime_error);
+        EXPECT_EQ(journal.depth(), 1) << "only the call's group is open";
+    }
+    EXPECT_EQ(journal.depth(), 0);
+    EXPECT_FALSE(journal.isGroupOpen()) << "UNDO BEGIN of the last unit was ended";
+    expectTheUsersSettings();
+    EXPECT_EQ(symbolAt(11.25, -20), "CT-NO");
+    for (const Seen& s : seen())
+        EXPECT_FALSE(s.type == "LWPOLYLINE" && s.color == 1) << "the marker is hidden";
+
+    // One U per unit, each leaving the user's settings as they are; then
+    // nothing is left of the run.
+    int undos = 0;
+    while (db->modelSpace()->entityIds().length() > 0 && undos < 10) {
+        ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+        ++undos;
+        expectTheUsersSettings();
+    }
+    EXPECT_EQ(undos, GetParam().units);
+    output().clear();
+    ASSERT_EQ(acedCommand({L"U"}), RTNORM);
+    EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, FailureTest,
+                         ::testing::Values(Failure{"AtTheMainPrompt", {}, 2}, Failure{"WhileDeleting", {"e2"}, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Arrangements, SessionTest, ::testing::Values(0, 1),
                          [](const auto& info) { return info.param == 0 ? "Rows" : "Columns"; });
