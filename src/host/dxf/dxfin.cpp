@@ -295,7 +295,9 @@ struct PendingEntity {
 
 class Loader {
 public:
-    Loader(AcDbDatabase& db, std::string_view text) : m_db(db), m_text(text), m_tagger(text) {}
+    Loader(AcDbDatabase& db, std::string_view text) : m_db(db), m_size(text.size()), m_tagger(text) {}
+    Loader(AcDbDatabase& db, ByteSource& source, std::size_t blockBytes)
+        : m_db(db), m_size(source.sizeHint()), m_tagger(source, blockBytes) {}
     void run();
 
 private:
@@ -340,8 +342,12 @@ private:
     void resolve();
 
     AcDbDatabase& m_db;
-    std::string_view m_text;
+    // The size of the file (a hint when it is read from a source).
+    std::size_t m_size;
     Tagger m_tagger;
+    // Tags of the header, read before the code page is known; their values
+    // stay in the tagger's blocks until setupEncoding, which comes before
+    // the first release.
     std::vector<std::pair<std::string, std::vector<Tag>>> m_rawHeader;
     std::unique_ptr<TextDecoder> m_decoder;
     std::string m_codePage = "CP1252";
@@ -417,7 +423,9 @@ std::string Loader::decode(const Tag& t) const
 
 void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
 {
+    // Tags of earlier objects are done with: first is the last tag read.
     out.clear();
+    m_tagger.release();
     out.push_back(first);
     Tag t;
     while (next(t)) {
@@ -432,9 +440,10 @@ void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
 
 void Loader::run()
 {
-    if (m_text.empty())
+    const std::string_view start = m_tagger.start();
+    if (start.empty())
         throw DxfError(0, "the file is empty");
-    if (m_text.size() >= 4 && m_text.substr(0, 3) == "AC1")
+    if (start.size() >= 4 && start.substr(0, 3) == "AC1")
         throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
     m_db.undoJournal().setRecording(false);
     Tag t;
@@ -562,7 +571,7 @@ void Loader::setupEncoding()
             if (tryParseHandle(tags.front().value, h) && h > 0) {
                 m_db.noteHandle(h - 1);
                 // Handles are mostly dense: size the handle map once.
-                const std::size_t bySize = m_text.size() / 64;
+                const std::size_t bySize = m_size / 64;
                 m_db.reserveHandles(static_cast<std::size_t>(std::min<std::uint64_t>(h, bySize)));
             }
         }
@@ -598,6 +607,8 @@ void Loader::setupEncoding()
     }
     if (!versionTag)
         header.insert(header.begin(), AcDbHeaderVar{"$ACADVER", {AcDbDxfTag{1, version}}});
+    // Their values may point into blocks the tagger frees from now on.
+    m_rawHeader.clear();
 }
 
 void Loader::readRawSection(const std::string& name)
@@ -611,6 +622,7 @@ void Loader::readRawSection(const std::string& name)
         if (t.code == 0 || records.empty())
             records.emplace_back();
         records.back().push_back(AcDbDxfTag{static_cast<short>(t.code), decode(t)});
+        m_tagger.release();
     }
     m_db.rawSectionsForHost().emplace_back(name, std::move(records));
 }
@@ -1369,6 +1381,12 @@ void Loader::resolve()
 void readDatabase(AcDbDatabase& db, std::string_view text)
 {
     Loader loader(db, text);
+    loader.run();
+}
+
+void readDatabase(AcDbDatabase& db, ByteSource& source, std::size_t blockBytes)
+{
+    Loader loader(db, source, blockBytes);
     loader.run();
 }
 
