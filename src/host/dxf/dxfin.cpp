@@ -8,6 +8,7 @@
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
 
+#include <cassert>
 #include <cctype>
 #include <algorithm>
 #include <cmath>
@@ -37,7 +38,11 @@ struct Binding {
 };
 
 // How the tags of one kind of object bind to its fields, worked out once
-// per kind from the first object's describeFields.
+// per kind from the first object's describeFields. The fields are kept as
+// offsets from that object and used for every later object of the kind:
+// right only while describeFields binds members inside the object itself,
+// the same ones for every object of the kind (see AcDbDxfFields). Debug
+// builds check each object against its plan (sameFields).
 struct FieldPlan {
     std::type_index type;
     std::string name;
@@ -367,13 +372,37 @@ private:
     bool m_lastIsHeavyPolyline = false;
 };
 
+#ifndef NDEBUG
+// Whether obj describes the fields of plan at the same offsets: a field
+// outside the object (in memory it owns) or one described only for some
+// objects of a kind would break the plan's offsets.
+bool sameFields(const FieldPlan& plan, AcDbObject& obj)
+{
+    Binder bd;
+    obj.describeFields(bd);
+    if (bd.bindings.size() != plan.bindings.size() || bd.markers.size() != plan.markers.size())
+        return false;
+    const char* base = reinterpret_cast<const char*>(&obj);
+    for (std::size_t i = 0; i < bd.bindings.size(); ++i) {
+        const Binding& b = bd.bindings[i];
+        const Binding& p = plan.bindings[i];
+        const auto offset = static_cast<std::uintptr_t>(static_cast<const char*>(b.ptr) - base);
+        if (b.code != p.code || b.kind != p.kind || b.slot != p.slot || offset != reinterpret_cast<std::uintptr_t>(p.ptr))
+            return false;
+    }
+    return true;
+}
+#endif
+
 const FieldPlan& Loader::planFor(AcDbObject& obj)
 {
     const std::type_index type(typeid(obj));
     const std::string name = obj.dxfName();
     for (const auto& p : m_plans)
-        if (p->type == type && p->name == name)
+        if (p->type == type && p->name == name) {
+            assert(sameFields(*p, obj));
             return *p;
+        }
     Binder bd;
     obj.describeFields(bd);
     auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
