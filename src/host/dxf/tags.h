@@ -112,16 +112,16 @@ struct Tag {
 // against its group code: what cannot be read or written back throws
 // DxfError, and a few harmless slips are repaired (see repairNotes).
 //
-// Over a ByteSource the tagger reads the file in blocks of about a
-// megabyte instead of holding it whole. A tag's value then points into the
+// Over a ByteSource the tagger reads the file in blocks (kBlockBytes)
+// instead of holding it whole. A tag's value then points into the
 // blocks, which stay until release(): the reader calls it where it no
 // longer needs any tag but the last one read, and the blocks (and made
 // values) before that tag's are freed.
 class Tagger {
 public:
     explicit Tagger(std::string_view data);
-    // Blocks of about a megabyte are read; the first one at once.
-    static constexpr std::size_t kBlockBytes = 1 << 20;
+    // Blocks of a quarter megabyte are read; the first one at once.
+    static constexpr std::size_t kBlockBytes = 1 << 18;
     explicit Tagger(ByteSource& source, std::size_t blockBytes = kBlockBytes);
     ~Tagger();
     Tagger(const Tagger&) = delete;
