@@ -1,8 +1,10 @@
 """Compares our DXF reader and writer with ezdxf on the same drawing.
 
-usage: compare_ezdxf.py --dxf FILE --ours BENCH_JSON [--runs N]
+usage: compare_ezdxf.py --dxf FILE --ours BENCH_JSON [--runs N] [--ctrlsch PROGRAM]
 
-BENCH_JSON is the --benchmark_out file of dxf_bench run on FILE. ezdxf
+BENCH_JSON is the --benchmark_out file of dxf_bench run on FILE. With
+--ctrlsch, the peak resident memory of `ctrlsch run` opening FILE and saving
+it under another name (SAVEAS) is measured, against the file size. ezdxf
 loads FILE with ezdxf.readfile and saves it with doc.saveas, each timed with
 time.perf_counter, best of N runs (2 by default). Prints a table of speeds
 (MB = 10^6 bytes), the ratios and our heap per file byte, and says which
@@ -13,6 +15,8 @@ import argparse
 import gc
 import json
 import os
+import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -20,6 +24,8 @@ import time
 MB = 1.0e6
 TARGET_RATIO = 50.0
 TARGET_HEAP = 3.0
+TARGET_PEAK = 3.0
+TARGET_SCAN = 2.0
 
 
 def fail(msg):
@@ -55,6 +61,41 @@ def rss_bytes():
             return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
     except (OSError, ValueError, IndexError):
         return 0
+
+
+def peak_rss(argv, env):
+    """Peak resident bytes of a program run to its end (fails on an error)."""
+    proc = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    err = proc.stderr.read().decode("utf-8", "replace")
+    proc.stderr.close()
+    if proc.returncode != 0:
+        fail(f"{' '.join(argv)} failed ({proc.returncode}): {err[-2000:]}")
+    return usage.ru_maxrss * 1024
+
+
+def ctrlsch_peak(program, dxf_path):
+    """Peak RSS of `ctrlsch run` opening the drawing and saving it as
+    another file, and of a run that does nothing (the program alone)."""
+    work = tempfile.mkdtemp(prefix="ctrlsch_peak.", dir=os.path.dirname(dxf_path) or ".")
+    saved = os.path.join(work, "saved.dxf")
+    script = os.path.join(work, "open_save.scr")
+    idle = os.path.join(work, "idle.scr")
+    env = dict(os.environ, CTRLSCH_SETTINGS=os.path.join(work, "settings.json"))
+    try:
+        with open(script, "w", encoding="utf-8") as f:
+            f.write(f"OPEN {os.path.abspath(dxf_path)}\nSAVEAS {saved}\n")
+        with open(idle, "w", encoding="utf-8") as f:
+            f.write("(princ)\n")
+        peak = peak_rss([program, "run", script], env)
+        if not os.path.exists(saved) or os.path.getsize(saved) == 0:
+            fail(f"ctrlsch run did not save {saved}")
+        base = peak_rss([program, "run", idle], env)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return peak, base
 
 
 def time_ezdxf(dxf_path, runs):
@@ -100,6 +141,7 @@ def main():
     ap.add_argument("--dxf", required=True, help="the drawing both tools read")
     ap.add_argument("--ours", required=True, help="dxf_bench JSON output")
     ap.add_argument("--runs", type=int, default=2, help="ezdxf runs per operation (best counts)")
+    ap.add_argument("--ctrlsch", help="the ctrlsch program: measure the peak memory of open and save")
     args = ap.parse_args()
     if args.runs < 1:
         fail("--runs must be at least 1")
@@ -121,6 +163,9 @@ def main():
     if our_file != size:
         fail(f"the benchmark ran on a drawing of {our_file} bytes, {args.dxf} has {size}")
 
+    peak = None
+    if args.ctrlsch:
+        peak, idle = ctrlsch_peak(args.ctrlsch, args.dxf)
     print(f"ezdxf on {args.dxf} ({size / MB:.2f} MB), best of {args.runs}:", file=sys.stderr)
     try:
         ez_load_s, ez_save_s, ez_entities, ez_rss, ez_saved = time_ezdxf(args.dxf, args.runs)
@@ -148,6 +193,13 @@ def main():
         floor = ours["disk_floor"]
         rows.append(("disk floor (write+fsync)", f"{floor['bytes_per_second'] / MB:.1f} MB/s",
                      f"{floor['real_time']:.0f} ms, the same bytes without formatting"))
+    if "load_vs_scan" in ours:
+        lvs = ours["load_vs_scan"]
+        rows.append(("bare scan (tags, numbers)", f"{lvs['scan_MB_per_s']:.1f} MB/s",
+                     "the file read in blocks and split, nothing built"))
+        rows.append(("load / bare scan", f"{lvs['load_over_scan_cpu']:.2f}x",
+                     f"processor time ({lvs['load_over_scan']:.2f}x by the clock), best of "
+                     f"{lvs['iterations']} in turns; target <= {TARGET_SCAN:.0f}x"))
     rows += [
         ("ezdxf load", f"{ez_load:.2f} MB/s", f"{ez_load_s * 1000:.0f} ms"),
         ("ezdxf save", f"{ez_save:.2f} MB/s", f"{ez_save_s * 1000:.0f} ms"),
@@ -156,6 +208,10 @@ def main():
         ("our heap / file size", f"{heap_ratio:.2f}", f"{load.get('heap_MB', 0):.1f} MB; target < {TARGET_HEAP:.0f}"),
         ("ezdxf RSS growth / file", f"{ez_rss / size:.2f}", "for reference"),
     ]
+    if peak is not None:
+        rows.append(("peak RSS open+save / file", f"{peak / size:.2f}",
+                     f"{peak / MB:.1f} MB, ctrlsch run OPEN + SAVEAS (the program alone: "
+                     f"{idle / MB:.1f} MB); target < {TARGET_PEAK:.0f}"))
     w0 = max(len(r[0]) for r in rows)
     w1 = max(len(r[1]) for r in rows)
     print()
@@ -167,6 +223,13 @@ def main():
         ("save speed", save_ratio >= TARGET_RATIO, f"{save_ratio:.1f}x ezdxf (target {TARGET_RATIO:.0f}x)"),
         ("memory", heap_ratio < TARGET_HEAP, f"{heap_ratio:.2f} x file size (target < {TARGET_HEAP:.0f})"),
     ]
+    if peak is not None:
+        checks.append(("peak memory", peak / size < TARGET_PEAK,
+                       f"{peak / size:.2f} x file size opening and saving (target < {TARGET_PEAK:.0f})"))
+    if "load_vs_scan" in ours:
+        ratio = ours["load_vs_scan"]["load_over_scan_cpu"]
+        checks.append(("load vs bare scan", ratio <= TARGET_SCAN,
+                       f"{ratio:.2f}x the bare scan's time (target <= {TARGET_SCAN:.0f}x)"))
     for name, ok, what in checks:
         print(f"{'met   ' if ok else 'MISSED'} {name}: {what}")
     return 0

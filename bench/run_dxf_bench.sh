@@ -4,12 +4,14 @@
 # usage: bench/run_dxf_bench.sh [DXF_BENCH_BINARY] [benchmark flags...]
 #   DXF_BENCH_BINARY  defaults to build/bench/dxf_bench (of the checkout);
 #                     this script builds nothing.
+#   CTRLSCH           the program whose open and save peak memory is
+#                     measured (default: src/app/ctrlsch of the same build).
 #   DXF_BENCH_DIR     folder for the drawing and the JSON (default: a new
 #                     temporary folder, removed at the end unless KEEP=1).
 #
 # Makes the drawing once, runs dxf_bench on it (JSON through
-# --benchmark_out), then times ezdxf on the very same file and prints the
-# table. Exits non-zero when the drawing cannot be made or a tool fails; a
+# --benchmark_out), measures the peak memory of `ctrlsch run` opening and
+# saving it, then times ezdxf on the very same file and prints the table. Exits non-zero when the drawing cannot be made or a tool fails; a
 # missed target is only printed.
 set -euo pipefail
 
@@ -32,6 +34,11 @@ else
         trap 'rm -rf "$work"' EXIT
     fi
 fi
+ctrlsch=${CTRLSCH:-$(dirname "$(dirname "$bin")")/src/app/ctrlsch}
+if [ ! -x "$ctrlsch" ]; then
+    echo "run_dxf_bench: no ctrlsch program at $ctrlsch (build the ctrlsch target first)" >&2
+    exit 2
+fi
 dxf=$work/drawing.dxf
 json=$work/dxf_bench.json
 
@@ -48,7 +55,7 @@ if ! "$bin" --dxf_file="$dxf" --reuse --benchmark_out="$json" --benchmark_out_fo
 fi
 
 echo "== ezdxf"
-if ! /usr/bin/python3 "$here/compare_ezdxf.py" --dxf "$dxf" --ours "$json"; then
+if ! /usr/bin/python3 "$here/compare_ezdxf.py" --dxf "$dxf" --ours "$json" --ctrlsch "$ctrlsch"; then
     echo "run_dxf_bench: the comparison failed" >&2
     exit 1
 fi

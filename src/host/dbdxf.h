@@ -1,6 +1,17 @@
 // The visitor through which every modelled object describes its DXF fields
 // once, in file order; the reader binds tags to the fields it is shown, the
 // writer writes them (see AcDbObject::describeFields).
+//
+// The reader's cache of fields: it describes the first object of each kind
+// (class and DXF name) once and keeps each field as an offset from that
+// object, then fills every later object of the kind through those offsets
+// (FieldPlan in dxf/dxfin.cpp). So, while reading (isReading()),
+// describeFields must hand over members stored inside the object itself,
+// never memory it owns elsewhere (a vector's or a heap string's contents, a
+// pointed-to object), and the same members, in the same order, for every
+// object of its kind, whatever the object's state. A field that breaks this
+// is written into the wrong place of later objects; debug builds assert it
+// object by object.
 #pragma once
 
 #include "host/dbmain.h"

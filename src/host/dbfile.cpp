@@ -5,6 +5,7 @@
 #include "host/hostfile.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
@@ -84,18 +85,65 @@ std::string acdbHostPathOf(const ACHAR* fileName)
     return hostPath(fileName);
 }
 
-Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::string& sourceName)
+namespace {
+
+// A file read in blocks for the DXF reader. A failed read ends the load
+// (ReadFailed passes through the reader); the first bytes tell how
+// positions are named.
+class FileSource final : public dxf::ByteSource {
+public:
+    struct ReadFailed {};
+    explicit FileSource(HostFileReader& file) : m_file(file) {}
+    std::size_t read(char* buf, std::size_t n) override
+    {
+        const std::size_t got = m_file.read(buf, n);
+        if (!m_file.status())
+            throw ReadFailed{};
+        if (m_head.size() < 32)
+            m_head.append(buf, std::min(got, 32 - m_head.size()));
+        return got;
+    }
+    std::size_t sizeHint() const override { return m_file.size(); }
+    bool binary() const { return dxf::isBinaryDxf(m_head); }
+
+private:
+    HostFileReader& m_file;
+    std::string m_head;
+};
+
+// Fills fresh through read(fresh, binary); the message of a damaged file
+// (naming the source and the position), or an empty string.
+template <class Read>
+std::string readFresh(AcDbDatabase& fresh, const Read& read, const std::string& sourceName)
 {
-    AcDbDatabase fresh(false);
+    bool binary = false;
     try {
-        dxf::readDatabase(fresh, text);
+        read(fresh, binary);
     } catch (const dxf::DxfError& e) {
         std::string msg = sourceName;
         if (e.line() > 0)
-            msg += ", " + dxf::describePosition(dxf::isBinaryDxf(text), e.line());
+            msg += ", " + dxf::describePosition(binary, e.line());
         msg += ": ";
         msg += e.what();
-        m_lastError = utf8ToWide(msg);
+        return msg;
+    }
+    return {};
+}
+
+} // namespace
+
+Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::string& sourceName)
+{
+    AcDbDatabase fresh(false);
+    const std::string error = readFresh(
+        fresh,
+        [text](AcDbDatabase& db, bool& binary) {
+            binary = dxf::isBinaryDxf(text);
+            dxf::readDatabase(db, text);
+        },
+        sourceName);
+    if (!error.empty()) {
+        m_lastError = utf8ToWide(error);
         return Acad::eBadDxfFile;
     }
     swapContents(fresh);
@@ -107,16 +155,39 @@ Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::st
 Acad::ErrorStatus AcDbDatabase::readDwgFile(const ACHAR* fileName)
 {
     const std::string path = hostPath(fileName);
-    std::string text;
-    const HostFileRead read = hostReadFile(path, text);
-    if (!read) {
-        m_lastError = utf8ToWide(read.error);
-        return read.missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
+    // Read in blocks: the text is never held whole beside the drawing.
+    HostFileReader file(path);
+    if (!file.status()) {
+        m_lastError = utf8ToWide(file.status().error);
+        return file.status().missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
-    Acad::ErrorStatus es = readDxfText(text, path);
-    if (es == Acad::eOk)
-        m_fileName = utf8ToWide(path);
-    return es;
+    FileSource source(file);
+    AcDbDatabase fresh(false);
+    std::string error;
+    try {
+        error = readFresh(
+            fresh,
+            [&source](AcDbDatabase& db, bool& binary) {
+                try {
+                    dxf::readDatabase(db, source);
+                } catch (const dxf::DxfError&) {
+                    binary = source.binary();
+                    throw;
+                }
+            },
+            path);
+    } catch (const FileSource::ReadFailed&) {
+        m_lastError = utf8ToWide(file.status().error);
+        return Acad::eFileAccessErr;
+    }
+    if (!error.empty()) {
+        m_lastError = utf8ToWide(error);
+        return Acad::eBadDxfFile;
+    }
+    swapContents(fresh);
+    m_fileName = utf8ToWide(path);
+    m_lastError.clear();
+    return Acad::eOk;
 }
 
 std::string AcDbDatabase::dxfOut() const

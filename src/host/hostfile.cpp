@@ -162,58 +162,82 @@ std::string temporaryName(const std::string& target)
 
 } // namespace
 
-HostFileRead hostReadFile(const std::string& path, std::string& data)
+HostFileReader::HostFileReader(const std::string& path) : m_path(path)
 {
-    data.clear();
-    HostFileRead result;
     // Looked at before it is opened: a device is never opened, nor a pipe
     // waited on.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        result.missing = errno == ENOENT || errno == ENOTDIR;
-        result.error = path + ": cannot open the file (" + reason(errno) + ")";
-        return result;
+        m_status.missing = errno == ENOENT || errno == ENOTDIR;
+        m_status.error = path + ": cannot open the file (" + reason(errno) + ")";
+        return;
     }
     if (!S_ISREG(st.st_mode)) {
-        result.error = path + ": " + notAFile(st.st_mode);
-        return result;
+        m_status.error = path + ": " + notAFile(st.st_mode);
+        return;
     }
     // Without waiting, should the path have become a pipe since.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) {
-        result.missing = errno == ENOENT;
-        result.error = path + ": cannot open the file (" + reason(errno) + ")";
-        return result;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+        m_status.missing = errno == ENOENT;
+        m_status.error = path + ": cannot open the file (" + reason(errno) + ")";
+        return;
     }
-    if (::fstat(fd.get(), &st) != 0) {
-        result.error = path + ": cannot read the file (" + reason(errno) + ")";
-        return result;
+    if (::fstat(m_fd, &st) != 0) {
+        m_status.error = path + ": cannot read the file (" + reason(errno) + ")";
+        return;
     }
     if (!S_ISREG(st.st_mode)) {
-        result.error = path + ": " + notAFile(st.st_mode);
-        return result;
+        m_status.error = path + ": " + notAFile(st.st_mode);
+        return;
     }
+    m_size = static_cast<std::size_t>(st.st_size);
+    m_status.ok = true;
+}
+
+HostFileReader::~HostFileReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::size_t HostFileReader::read(char* buf, std::size_t n)
+{
+    while (m_status.ok && n > 0) {
+        const ssize_t got = ::read(m_fd, buf, n);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno == EINTR)
+            continue;
+        m_status.ok = false;
+        m_status.error = m_path + ": cannot read the file (" + reason(errno) + ")";
+    }
+    return 0;
+}
+
+HostFileRead hostReadFile(const std::string& path, std::string& data)
+{
+    data.clear();
+    HostFileReader file(path);
+    if (!file.status())
+        return file.status();
     // The size is where reading starts from; the end is where read() says.
     std::size_t size = 0;
-    data.resize(static_cast<std::size_t>(st.st_size) + 1);
+    data.resize(file.size() + 1);
     for (;;) {
         if (size == data.size())
             data.resize(data.size() * 2);
-        const ssize_t n = ::read(fd.get(), data.data() + size, data.size() - size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = path + ": cannot read the file (" + reason(errno) + ")";
-            data.clear();
-            return result;
-        }
+        const std::size_t n = file.read(data.data() + size, data.size() - size);
         if (n == 0)
             break;
-        size += static_cast<std::size_t>(n);
+        size += n;
+    }
+    if (!file.status()) {
+        data.clear();
+        return file.status();
     }
     data.resize(size);
-    result.ok = true;
-    return result;
+    return file.status();
 }
 
 void hostRemoveLeftoverTemporaryFiles(const std::string& path)

@@ -37,6 +37,30 @@ struct HostFileRead {
 // The whole of a regular file into data (cleared first).
 HostFileRead hostReadFile(const std::string& path, std::string& data);
 
+// A regular file read piece by piece, opened as hostReadFile opens it.
+class HostFileReader {
+public:
+    explicit HostFileReader(const std::string& path);
+    ~HostFileReader();
+    HostFileReader(const HostFileReader&) = delete;
+    HostFileReader& operator=(const HostFileReader&) = delete;
+
+    // Whether the file could be opened, and since then read; the error
+    // names the path and the reason.
+    const HostFileRead& status() const { return m_status; }
+    // Its size when it was opened.
+    std::size_t size() const { return m_size; }
+    // Up to n bytes into buf: how many, 0 at the end and after a failure
+    // (status() then says why).
+    std::size_t read(char* buf, std::size_t n);
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    std::size_t m_size = 0;
+    HostFileRead m_status;
+};
+
 // A file being replaced: write() its bytes, then commit(). Destroyed without
 // a commit (or after a failure) it leaves the old file as it was and no
 // temporary file.

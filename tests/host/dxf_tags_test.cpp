@@ -6,13 +6,17 @@
 // with a message and leaves the old file as it was.
 #include "host/dbmain.h"
 #include "host/dxf/codepage.h"
+#include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 using testutil::TempDir;
@@ -214,6 +218,153 @@ TEST(DxfTagsTest, SavingANonFiniteNumberOrALineBreakFailsNamingHandleAndCodeAndK
         EXPECT_STREQ(e.what(), "FOO (handle 2C), group code 70: 40000 is out of range for a 16-bit integer");
     }
     EXPECT_EQ(buffer, "  0\nFOO\n  5\n2C\n");
+}
+
+// Data handed out at most `piece` bytes at a time, as a file may be.
+class PieceSource final : public dxf::ByteSource {
+public:
+    PieceSource(std::string_view data, std::size_t piece) : m_data(data), m_piece(piece) {}
+    std::size_t read(char* buf, std::size_t n) override
+    {
+        const std::size_t k = std::min({n, m_piece, m_data.size() - m_at});
+        std::memcpy(buf, m_data.data() + m_at, k);
+        m_at += k;
+        return k;
+    }
+
+private:
+    std::string_view m_data;
+    std::size_t m_piece;
+    std::size_t m_at = 0;
+};
+
+// What reading gives: the drawing written back with its notes, or the
+// position and message of the refusal.
+std::string outcome(const std::function<void(AcDbDatabase&)>& read)
+{
+    AcDbDatabase db(false);
+    try {
+        read(db);
+    } catch (const dxf::DxfError& e) {
+        return "refused at " + std::to_string(e.line()) + ": " + e.what();
+    }
+    return db.dxfOut() + "--\n" + notesOf(db);
+}
+
+// Reading from a source in blocks of every small size (each tag then runs
+// out of data somewhere, and the blocks before it are freed as the reader
+// goes) gives what reading the data whole gives.
+void expectSameInBlocks(const std::string& data)
+{
+    const std::string whole = outcome([&](AcDbDatabase& db) { dxf::readDatabase(db, data); });
+    for (std::size_t block : {1, 2, 3, 5, 8, 13, 64, 1000})
+        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, data.size() + 1}) {
+            PieceSource source(data, piece);
+            const std::string streamed
+                = outcome([&](AcDbDatabase& db) { dxf::readDatabase(db, source, block); });
+            ASSERT_EQ(streamed, whole) << "blocks of " << block << " bytes, read " << piece << " at a time";
+        }
+}
+
+// Binary DXF with 2-byte group codes.
+struct BinaryWriter {
+    std::string data{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+    void code(int c)
+    {
+        data.push_back(static_cast<char>(c & 0xff));
+        data.push_back(static_cast<char>((c >> 8) & 0xff));
+    }
+    void text(int c, std::string_view v)
+    {
+        code(c);
+        data.append(v);
+        data.push_back('\0');
+    }
+    void real(int c, double v)
+    {
+        code(c);
+        char bytes[8];
+        std::memcpy(bytes, &v, 8);
+        data.append(bytes, 8);
+    }
+    void int16(int c, int v)
+    {
+        code(c);
+        data.push_back(static_cast<char>(v & 0xff));
+        data.push_back(static_cast<char>((v >> 8) & 0xff));
+    }
+};
+
+TEST(DxfTagsTest, AFileReadInBlocksReadsAsTheWholeTextWhereverTheBlocksEnd)
+{
+    // Text: the host's own drawing, with CR LF line ends, blank-padded
+    // codes and a comment, a text longer than a block, a last line without
+    // its line end, and repairs noted with their lines.
+    AcDbDatabase db;
+    db.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1.5, -2.25, 0)));
+    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(2, 2, 0), std::wstring(3000, L'x').c_str(), 2.5));
+    const std::string own = db.dxfOut();
+    expectSameInBlocks(own);
+    std::string crlf;
+    for (char c : drawingWith(" 40\n2.5\n 70\n1.0\n")) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    expectSameInBlocks("999\ncomment\n" + crlf);
+    expectSameInBlocks(own.substr(0, own.size() - 1));
+    // Damage: refused at the same line, wherever the file is cut.
+    const std::string damaged = drawingWith(" 40\n2n5\n");
+    expectSameInBlocks(damaged);
+    for (std::size_t cut = 0; cut < damaged.size(); cut += 7)
+        expectSameInBlocks(damaged.substr(0, cut));
+
+    // Binary: numbers, a long text, and cuts at every byte (refused with
+    // the same byte offset).
+    BinaryWriter b;
+    b.text(0, "SECTION");
+    b.text(2, "ENTITIES");
+    b.text(0, "LINE");
+    b.text(8, std::string(300, 'L'));
+    b.int16(62, 3);
+    b.real(10, 1.5);
+    b.real(20, -2.25);
+    b.real(11, 0.1);
+    b.real(21, 1e-300);
+    b.text(0, "ENDSEC");
+    b.text(0, "EOF");
+    expectSameInBlocks(b.data);
+    for (std::size_t cut = 0; cut < b.data.size(); ++cut)
+        expectSameInBlocks(b.data.substr(0, cut));
+}
+
+TEST(DxfTagsTest, AFileIsReadInBlocksNotWhole)
+{
+    // A drawing of some megabytes: the reader never asks for more than a
+    // block at a time, and reads the file once.
+    AcDbDatabase db;
+    for (int i = 0; i < 40000; ++i)
+        db.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(i, 0, 0), AcGePoint3d(i + 0.5, 1, 0)));
+    const std::string text = db.dxfOut();
+    ASSERT_GT(text.size(), 3 * dxf::Tagger::kBlockBytes);
+    struct Counting final : dxf::ByteSource {
+        std::string_view data;
+        std::size_t at = 0, largest = 0;
+        std::size_t read(char* buf, std::size_t n) override
+        {
+            largest = std::max(largest, n);
+            const std::size_t k = std::min(n, data.size() - at);
+            std::memcpy(buf, data.data() + at, k);
+            at += k;
+            return k;
+        }
+    } source;
+    source.data = text;
+    AcDbDatabase again(false);
+    dxf::readDatabase(again, source);
+    EXPECT_EQ(source.at, text.size());
+    EXPECT_LE(source.largest, dxf::Tagger::kBlockBytes);
+    EXPECT_EQ(again.dxfOut(), text);
 }
 
 } // namespace

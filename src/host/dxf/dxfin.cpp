@@ -8,6 +8,7 @@
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
 
+#include <cassert>
 #include <cctype>
 #include <algorithm>
 #include <cmath>
@@ -29,7 +30,6 @@ struct Binding {
     short code;
     std::uint8_t slot;
     BindKind kind;
-    bool set = false;
     // Next binding of the same group code, or -1.
     std::int8_t next = -1;
     // Where the value goes: while planning an offset from the object.
@@ -37,7 +37,11 @@ struct Binding {
 };
 
 // How the tags of one kind of object bind to its fields, worked out once
-// per kind from the first object's describeFields.
+// per kind from the first object's describeFields. The fields are kept as
+// offsets from that object and used for every later object of the kind:
+// right only while describeFields binds members inside the object itself,
+// the same ones for every object of the kind (see AcDbDxfFields). Debug
+// builds check each object against its plan (sameFields).
 struct FieldPlan {
     std::type_index type;
     std::string name;
@@ -87,7 +91,7 @@ public:
 private:
     void add(short code, BindKind kind, void* ptr)
     {
-        bindings.push_back(Binding{code, static_cast<std::uint8_t>(markers.size()), kind, false, -1, ptr});
+        bindings.push_back(Binding{code, static_cast<std::uint8_t>(markers.size()), kind, -1, ptr});
     }
 };
 
@@ -287,15 +291,18 @@ void addSubclassMarkers(std::vector<Tag>& tags)
     tags.swap(out);
 }
 
+// An entity of the ENTITIES section, placed once every block record is
+// known; whether it is in paper space is kept apart (a bit each).
 struct PendingEntity {
     AcDbStub* stub;
     std::uint64_t owner;
-    bool paper;
 };
 
 class Loader {
 public:
-    Loader(AcDbDatabase& db, std::string_view text) : m_db(db), m_text(text), m_tagger(text) {}
+    Loader(AcDbDatabase& db, std::string_view text) : m_db(db), m_size(text.size()), m_tagger(text) {}
+    Loader(AcDbDatabase& db, ByteSource& source, std::size_t blockBytes)
+        : m_db(db), m_size(source.sizeHint()), m_tagger(source, blockBytes) {}
     void run();
 
 private:
@@ -331,7 +338,9 @@ private:
     // The handle a tag gives, or 0 (a new one) when it is empty or not a
     // handle; such repairs are counted for the load notes.
     std::uint64_t handleOrZero(const Tag& t);
-    void assign(Binding& b, const Tag& t);
+    // Puts the tag's value into the field at ptr; false when the field
+    // takes more tags (polyline vertices) or the value was a hint only.
+    bool assign(const Binding& b, void* ptr, const Tag& t);
     std::size_t readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i);
     std::unique_ptr<AcDbEntity> newEntity(std::string_view name);
     void finishEntity();
@@ -340,12 +349,17 @@ private:
     void resolve();
 
     AcDbDatabase& m_db;
-    std::string_view m_text;
+    // The size of the file (a hint when it is read from a source).
+    std::size_t m_size;
     Tagger m_tagger;
+    // Tags of the header, read before the code page is known; their values
+    // stay in the tagger's blocks until setupEncoding, which comes before
+    // the first release.
     std::vector<std::pair<std::string, std::vector<Tag>>> m_rawHeader;
     std::unique_ptr<TextDecoder> m_decoder;
     std::string m_codePage = "CP1252";
     std::vector<PendingEntity> m_pending;
+    std::vector<bool> m_pendingPaper;
     std::vector<AcDbStub*> m_inserts;
     std::unordered_set<std::string> m_apps;
     AcDbStub* m_lastEntity = nullptr;
@@ -356,18 +370,43 @@ private:
     int m_badHandles = 0;
     int m_firstBadHandleLine = 0;
     std::vector<std::unique_ptr<FieldPlan>> m_plans;
-    std::vector<Binding> m_bindings;
+    // Which bindings of the object being filled have their value.
+    std::vector<std::uint8_t> m_bound;
     std::string m_lastApp;
     bool m_lastIsHeavyPolyline = false;
 };
+
+#ifndef NDEBUG
+// Whether obj describes the fields of plan at the same offsets: a field
+// outside the object (in memory it owns) or one described only for some
+// objects of a kind would break the plan's offsets.
+bool sameFields(const FieldPlan& plan, AcDbObject& obj)
+{
+    Binder bd;
+    obj.describeFields(bd);
+    if (bd.bindings.size() != plan.bindings.size() || bd.markers.size() != plan.markers.size())
+        return false;
+    const char* base = reinterpret_cast<const char*>(&obj);
+    for (std::size_t i = 0; i < bd.bindings.size(); ++i) {
+        const Binding& b = bd.bindings[i];
+        const Binding& p = plan.bindings[i];
+        const auto offset = static_cast<std::uintptr_t>(static_cast<const char*>(b.ptr) - base);
+        if (b.code != p.code || b.kind != p.kind || b.slot != p.slot || offset != reinterpret_cast<std::uintptr_t>(p.ptr))
+            return false;
+    }
+    return true;
+}
+#endif
 
 const FieldPlan& Loader::planFor(AcDbObject& obj)
 {
     const std::type_index type(typeid(obj));
     const std::string name = obj.dxfName();
     for (const auto& p : m_plans)
-        if (p->type == type && p->name == name)
+        if (p->type == type && p->name == name) {
+            assert(sameFields(*p, obj));
             return *p;
+        }
     Binder bd;
     obj.describeFields(bd);
     auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
@@ -417,7 +456,9 @@ std::string Loader::decode(const Tag& t) const
 
 void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
 {
+    // Tags of earlier objects are done with: first is the last tag read.
     out.clear();
+    m_tagger.release();
     out.push_back(first);
     Tag t;
     while (next(t)) {
@@ -432,9 +473,10 @@ void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
 
 void Loader::run()
 {
-    if (m_text.empty())
+    const std::string_view start = m_tagger.start();
+    if (start.empty())
         throw DxfError(0, "the file is empty");
-    if (m_text.size() >= 4 && m_text.substr(0, 3) == "AC1")
+    if (start.size() >= 4 && start.substr(0, 3) == "AC1")
         throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
     m_db.undoJournal().setRecording(false);
     Tag t;
@@ -562,7 +604,7 @@ void Loader::setupEncoding()
             if (tryParseHandle(tags.front().value, h) && h > 0) {
                 m_db.noteHandle(h - 1);
                 // Handles are mostly dense: size the handle map once.
-                const std::size_t bySize = m_text.size() / 64;
+                const std::size_t bySize = m_size / 64;
                 m_db.reserveHandles(static_cast<std::size_t>(std::min<std::uint64_t>(h, bySize)));
             }
         }
@@ -598,6 +640,8 @@ void Loader::setupEncoding()
     }
     if (!versionTag)
         header.insert(header.begin(), AcDbHeaderVar{"$ACADVER", {AcDbDxfTag{1, version}}});
+    // Their values may point into blocks the tagger frees from now on.
+    m_rawHeader.clear();
 }
 
 void Loader::readRawSection(const std::string& name)
@@ -611,46 +655,47 @@ void Loader::readRawSection(const std::string& name)
         if (t.code == 0 || records.empty())
             records.emplace_back();
         records.back().push_back(AcDbDxfTag{static_cast<short>(t.code), decode(t)});
+        m_tagger.release();
     }
     m_db.rawSectionsForHost().emplace_back(name, std::move(records));
 }
 
-void Loader::assign(Binding& b, const Tag& t)
+bool Loader::assign(const Binding& b, void* ptr, const Tag& t)
 {
     switch (b.kind) {
     case BindKind::Text:
-        *static_cast<std::string*>(b.ptr) = decode(t);
+        *static_cast<std::string*>(ptr) = decode(t);
         break;
     case BindKind::Real:
     case BindKind::Coord:
-        *static_cast<double*>(b.ptr) = parseReal(t);
+        *static_cast<double*>(ptr) = parseReal(t);
         break;
     case BindKind::Angle:
-        *static_cast<double*>(b.ptr) = radiansFromFile(parseReal(t));
+        *static_cast<double*>(ptr) = radiansFromFile(parseReal(t));
         break;
     case BindKind::Int: {
         const long long v = parseInt(t);
         if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
             throw DxfError(t.line, "group code " + std::to_string(t.code) + ": value out of range");
-        *static_cast<int*>(b.ptr) = static_cast<int>(v);
+        *static_cast<int*>(ptr) = static_cast<int>(v);
         break;
     }
     case BindKind::BlockName:
-        static_cast<AcDbBlockReference*>(b.ptr)->setUnresolvedName(decode(t));
+        static_cast<AcDbBlockReference*>(ptr)->setUnresolvedName(decode(t));
         break;
     case BindKind::Vertex: {
-        auto* pl = static_cast<AcDbPolyline*>(b.ptr);
+        auto* pl = static_cast<AcDbPolyline*>(ptr);
         if (t.code == 90) {
             // A size hint only: bounded by what the object can hold.
             const long long n = parseInt(t);
             if (n > 0 && n <= static_cast<long long>(m_buf.size()))
                 pl->reserveRaw(static_cast<std::size_t>(n));
-            return;
+            return false;
         }
         const double v = parseReal(t);
         if (t.code == 10) {
             pl->appendRaw(v, 0.0);
-            return;
+            return false;
         }
         const unsigned int n = pl->numVerts();
         if (n == 0)
@@ -662,10 +707,10 @@ void Loader::assign(Binding& b, const Tag& t)
         } else if (t.code == 42) {
             pl->setRawBulge(n - 1, v);
         }
-        return;
+        return false;
     }
     }
-    b.set = true;
+    return true;
 }
 
 std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i)
@@ -753,9 +798,8 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
 {
     const FieldPlan& plan = planFor(obj);
     char* base = reinterpret_cast<char*>(&obj);
-    m_bindings.assign(plan.bindings.begin(), plan.bindings.end());
-    for (Binding& b : m_bindings)
-        b.ptr = base + reinterpret_cast<std::uintptr_t>(b.ptr);
+    const std::vector<Binding>& bindings = plan.bindings;
+    m_bound.assign(bindings.size(), 0);
     bool markers = false;
     for (std::size_t i = 1; i < tags.size(); ++i)
         if (tags[i].code == 100) {
@@ -824,28 +868,31 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             unknown = true;
             continue;
         }
-        Binding* hit = nullptr;
+        int hit = -1;
         if (!unknown && t.code >= 0 && t.code < kPlanCodes)
-            for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next) {
-                Binding& b = m_bindings[k];
-                if ((!b.set || b.kind == BindKind::Vertex) && (!markers || b.slot == slot)) {
-                    hit = &b;
+            for (int k = plan.byCode[t.code]; k >= 0; k = bindings[k].next) {
+                const Binding& b = bindings[k];
+                if ((!m_bound[k] || b.kind == BindKind::Vertex) && (!markers || b.slot == slot)) {
+                    hit = k;
                     break;
                 }
             }
         // Some writers leave the common subclass empty and put the layer,
         // linetype and colour after the next subclass marker: they are
         // still the entity's.
-        if (!hit && entityPartEmpty && (slot > plan.entitySlot || unknown) && (t.code == 8 || t.code == 6 || t.code == 62))
-            for (int k = plan.byCode[t.code]; k >= 0; k = m_bindings[k].next)
-                if (!m_bindings[k].set && m_bindings[k].slot == plan.entitySlot) {
-                    hit = &m_bindings[k];
+        if (hit < 0 && entityPartEmpty && (slot > plan.entitySlot || unknown) && (t.code == 8 || t.code == 6 || t.code == 62))
+            for (int k = plan.byCode[t.code]; k >= 0; k = bindings[k].next)
+                if (!m_bound[k] && bindings[k].slot == plan.entitySlot) {
+                    hit = k;
                     break;
                 }
         if (slot == plan.entitySlot && !unknown)
             entityPartEmpty = false;
-        if (hit)
-            assign(*hit, t);
+        if (hit >= 0) {
+            const Binding& b = bindings[hit];
+            if (assign(b, base + reinterpret_cast<std::uintptr_t>(b.ptr), t))
+                m_bound[hit] = 1;
+        }
         else
             extra.push_back(AcDbExtraTag{markers ? slot : lastSlot, static_cast<short>(t.code), decode(t)});
     }
@@ -1063,7 +1110,8 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
             for (const AcDbExtraTag& x : s->object->extraTags())
                 if (x.code == 67 && x.value.find('1') != std::string::npos)
                     paper = true;
-            m_pending.push_back(PendingEntity{s, owner, paper});
+            m_pending.push_back(PendingEntity{s, owner});
+            m_pendingPaper.push_back(paper);
         }
     }
 }
@@ -1274,7 +1322,8 @@ void Loader::resolve()
     std::uint64_t lastOwner = 0;
     AcDbBlockTableRecord* lastTarget = nullptr;
     ms->entityIdsForHost().reserve(ms->entityIds().size() + m_pending.size());
-    for (const PendingEntity& p : m_pending) {
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        const PendingEntity& p = m_pending[i];
         AcDbBlockTableRecord* target = nullptr;
         if (p.owner && p.owner == lastOwner) {
             target = lastTarget;
@@ -1285,7 +1334,7 @@ void Loader::resolve()
             lastTarget = target;
         }
         if (!target)
-            target = p.paper ? ps : ms;
+            target = m_pendingPaper[i] ? ps : ms;
         p.stub->owner = target->stub();
         target->entityIdsForHost().push_back(AcDbObjectId(p.stub));
     }
@@ -1369,6 +1418,12 @@ void Loader::resolve()
 void readDatabase(AcDbDatabase& db, std::string_view text)
 {
     Loader loader(db, text);
+    loader.run();
+}
+
+void readDatabase(AcDbDatabase& db, ByteSource& source, std::size_t blockBytes)
+{
+    Loader loader(db, source, blockBytes);
     loader.run();
 }
 

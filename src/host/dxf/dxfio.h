@@ -13,6 +13,8 @@ namespace dxf {
 // (with the line, or the byte offset of a binary file) on damage that
 // cannot be repaired; repairs are noted in loadNotes().
 void readDatabase(AcDbDatabase& db, std::string_view text);
+// The same from a file read in blocks (see Tagger), never held whole.
+void readDatabase(AcDbDatabase& db, ByteSource& source, std::size_t blockBytes = Tagger::kBlockBytes);
 
 // Throws DxfWriteError when the drawing holds a value no file may hold.
 std::string writeDatabase(const AcDbDatabase& db);

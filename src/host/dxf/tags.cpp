@@ -1,5 +1,7 @@
 #include "host/dxf/tags.h"
 
+#include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -266,6 +268,12 @@ public:
         m_left -= s.size();
         return kept;
     }
+    // Frees every block but the one values are made in now.
+    void release()
+    {
+        if (m_blocks.size() > 1)
+            m_blocks.erase(m_blocks.begin(), m_blocks.end() - 1);
+    }
 
 private:
     static constexpr std::size_t kBlock = 1 << 16;
@@ -275,6 +283,79 @@ private:
 };
 
 Tagger::Tagger(std::string_view data) : m_text(data), m_binary(isBinaryDxf(data)) {}
+
+Tagger::Tagger(ByteSource& source, std::size_t blockBytes)
+    : m_source(&source), m_atEnd(false), m_blockBytes(std::max<std::size_t>(blockBytes, 1))
+{
+    refill(0);
+    m_binary = isBinaryDxf(m_text);
+}
+
+void Tagger::refill(std::size_t from)
+{
+    assert(m_source && !m_atEnd && from <= m_text.size());
+    // A tag longer than a block gets a block of twice its bytes so far.
+    const std::size_t tail = m_text.size() - from;
+    // The first block holds at least the binary sentinel, which tells how
+    // the file is read.
+    const std::size_t least = m_blocks.empty() ? 2 * kBinarySentinel.size() : 0;
+    const std::size_t capacity = std::max({m_blockBytes, 2 * tail, least});
+    Block block;
+    if (m_spare.data && m_spare.capacity >= capacity)
+        block = std::move(m_spare);
+    else
+        block = Block{std::unique_ptr<char[]>(new char[capacity]), capacity};
+    if (tail > 0)
+        std::memcpy(block.data.get(), m_text.data() + from, tail);
+    std::size_t filled = tail;
+    while (filled < capacity) {
+        const std::size_t n = m_source->read(block.data.get() + filled, capacity - filled);
+        if (n == 0) {
+            m_atEnd = true;
+            break;
+        }
+        filled += n;
+    }
+    m_base += from;
+    if (m_binary && m_base + filled > static_cast<std::size_t>(INT_MAX))
+        throw DxfError(static_cast<int>(std::min<std::size_t>(m_base, INT_MAX)),
+                       "binary DXF files of 2 GB and more cannot be read");
+    assert(m_pos == from);
+    m_pos = 0;
+    m_text = std::string_view(block.data.get(), filled);
+    m_blocks.push_back(std::move(block));
+}
+
+void Tagger::release()
+{
+    if (m_arena)
+        m_arena->release();
+    // The last tag read (or put back) lies in the last block: a tag that
+    // ran out of data was read again from the start of a new block.
+    if (m_blocks.size() > 1) {
+        Block& first = m_blocks.front();
+        if (first.capacity == m_blockBytes)
+            m_spare = std::move(first);
+        m_blocks.erase(m_blocks.begin(), m_blocks.end() - 1);
+    }
+}
+
+bool Tagger::nextStreamed(Tag& tag)
+{
+    if (m_binary && !m_binaryStarted)
+        startBinary();
+    for (;;) {
+        const std::size_t start = m_pos;
+        const int line = m_line;
+        try {
+            return m_binary ? nextBinary(tag) : nextText(tag);
+        } catch (const NeedMore&) {
+            m_pos = start;
+            m_line = line;
+            refill(start);
+        }
+    }
+}
 
 Tagger::~Tagger() = default;
 
@@ -382,6 +463,7 @@ std::vector<std::string> Tagger::repairNotes() const
 
 void Tagger::startBinary()
 {
+    m_binaryStarted = true;
     if (m_text.size() < kBinarySentinel.size() || m_text.substr(0, kBinarySentinel.size()) != kBinarySentinel)
         throw DxfError(0, "damaged binary DXF file: its first 22 bytes are not the binary DXF sentinel");
     if (m_text.size() > static_cast<std::size_t>(INT_MAX))
@@ -399,13 +481,15 @@ void Tagger::startBinary()
 
 bool Tagger::nextBinary(Tag& tag)
 {
-    if (m_pos == 0)
+    if (!m_binaryStarted)
         startBinary();
     const std::size_t size = m_text.size();
-    if (m_pos >= size)
+    if (m_pos >= size) {
+        ranOut();
         return false;
+    }
     const auto* d = reinterpret_cast<const unsigned char*>(m_text.data());
-    const int at = static_cast<int>(m_pos);
+    const int at = static_cast<int>(m_base + m_pos);
     auto little = [&](std::size_t n) {
         std::uint64_t v = 0;
         for (std::size_t i = n; i-- > 0;)
@@ -419,6 +503,8 @@ bool Tagger::nextBinary(Tag& tag)
     } else {
         m_pos += m_codeBytes == 1 ? 1 : 0;
         if (size - m_pos < 2)
+            ranOut();
+        if (size - m_pos < 2)
             throw DxfError(at, "unexpected end of file inside a group code");
         code = static_cast<std::int16_t>(little(2));
     }
@@ -426,6 +512,8 @@ bool Tagger::nextBinary(Tag& tag)
         throw DxfError(at, "group code " + std::to_string(code) + " is not a DXF group code (they run from "
                                + std::to_string(kMinGroupCode) + " to " + std::to_string(kMaxGroupCode) + ")");
     auto need = [&](std::size_t n) {
+        if (size - m_pos < n)
+            ranOut();
         if (size - m_pos < n)
             throw DxfError(at, "unexpected end of file: the value of group code " + std::to_string(code) + " is cut off");
     };
@@ -484,6 +572,8 @@ bool Tagger::nextBinary(Tag& tag)
     case ValueKind::Handle: {
         const void* nul = std::memchr(d + m_pos, 0, size - m_pos);
         if (!nul)
+            ranOut();
+        if (!nul)
             throw DxfError(at, "unexpected end of file: the text of group code " + std::to_string(code) + " has no end");
         const std::size_t len = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - (d + m_pos));
         value = m_text.substr(m_pos, len);
@@ -494,17 +584,21 @@ bool Tagger::nextBinary(Tag& tag)
     tag.code = code;
     tag.value = value;
     tag.line = at;
-    m_line = static_cast<int>(m_pos);
+    m_line = static_cast<int>(m_base + m_pos);
     return true;
 }
 
 bool Tagger::readLine(std::string_view& out)
 {
-    if (m_pos >= m_text.size())
+    if (m_pos >= m_text.size()) {
+        ranOut();
         return false;
+    }
     const char* base = m_text.data() + m_pos;
     const std::size_t rest = m_text.size() - m_pos;
     const void* nl = std::memchr(base, '\n', rest);
+    if (!nl)
+        ranOut();
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : rest;
     m_pos += nl ? len + 1 : len;
     if (len > 0 && base[len - 1] == '\r')
@@ -563,8 +657,10 @@ bool Tagger::nextText(Tag& tag)
     const char* last = codeLine.data() + e;
     auto res = std::from_chars(first, last, code);
     if (b == e || res.ec != std::errc() || res.ptr != last) {
-        if (b == e && m_pos >= m_text.size())
+        if (b == e && m_pos >= m_text.size()) {
+            ranOut();
             return false; // a final empty line
+        }
         throw DxfError(codeLineNo, "invalid group code '" + std::string(codeLine.substr(0, 40)) + "'");
     }
     std::string_view value;

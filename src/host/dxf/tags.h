@@ -83,6 +83,17 @@ bool isBinaryDxf(std::string_view data);
 // "line 12", or "byte offset 345" in a binary file.
 std::string describePosition(bool binary, long long position);
 
+// Bytes of a file, read piece by piece. read() fills up to n bytes and
+// returns how many it gave, 0 at the end; it throws when the file cannot be
+// read (the exception passes through the tagger and the reader as it is).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::size_t read(char* buf, std::size_t n) = 0;
+    // The size the file had when it was opened (a hint; 0 when unknown).
+    virtual std::size_t sizeHint() const { return 0; }
+};
+
 struct Tag {
     int code = 0;
     std::string_view value;
@@ -100,9 +111,18 @@ struct Tag {
 // out as the text a text file holds for them. Every value is checked
 // against its group code: what cannot be read or written back throws
 // DxfError, and a few harmless slips are repaired (see repairNotes).
+//
+// Over a ByteSource the tagger reads the file in blocks (kBlockBytes)
+// instead of holding it whole. A tag's value then points into the
+// blocks, which stay until release(): the reader calls it where it no
+// longer needs any tag but the last one read, and the blocks (and made
+// values) before that tag's are freed.
 class Tagger {
 public:
     explicit Tagger(std::string_view data);
+    // Blocks of a quarter megabyte are read; the first one at once.
+    static constexpr std::size_t kBlockBytes = 1 << 18;
+    explicit Tagger(ByteSource& source, std::size_t blockBytes = kBlockBytes);
     ~Tagger();
     Tagger(const Tagger&) = delete;
     Tagger& operator=(const Tagger&) = delete;
@@ -116,7 +136,7 @@ public:
             return true;
         }
         tag.real = std::numeric_limits<double>::quiet_NaN();
-        if (!(m_binary ? nextBinary(tag) : nextText(tag)))
+        if (!(m_source ? nextStreamed(tag) : m_binary ? nextBinary(tag) : nextText(tag)))
             return false;
         check(tag);
         return true;
@@ -127,6 +147,12 @@ public:
         m_pending = tag;
         m_hasPending = true;
     }
+    // Values of tags read before the last one (the one put back, when one
+    // is) may be dropped from now on.
+    void release();
+    // The start of the data: all of it for text given whole, the first
+    // block of a file read from a source (before the first tag is read).
+    std::string_view start() const { return m_text; }
     // The line last read; in a binary file, the byte offset reached.
     int line() const { return m_line; }
     bool isBinary() const { return m_binary; }
@@ -141,6 +167,21 @@ private:
         int first = 0;
     };
     class Arena;
+    struct NeedMore {};
+    struct Block {
+        std::unique_ptr<char[]> data;
+        std::size_t capacity = 0;
+    };
+    bool nextStreamed(Tag& tag);
+    // The data ran out inside a tag: more is read (NeedMore) unless the
+    // source is at its end.
+    void ranOut() const
+    {
+        if (!m_atEnd)
+            throw NeedMore{};
+    }
+    // Moves the bytes from offset from on into a new block and fills it.
+    void refill(std::size_t from);
     bool readLine(std::string_view& out);
     bool nextText(Tag& tag);
     bool nextBinary(Tag& tag);
@@ -148,8 +189,17 @@ private:
     void check(Tag& tag);
     void checkClosely(Tag& tag, bool headerName);
     std::string_view keep(std::string_view s);
+    // The data in view: all of it, or the last block read from the source.
     std::string_view m_text;
     std::size_t m_pos = 0;
+    // Offset in the file of m_text's first byte.
+    std::size_t m_base = 0;
+    ByteSource* m_source = nullptr;
+    bool m_atEnd = true;
+    std::size_t m_blockBytes = kBlockBytes;
+    bool m_binaryStarted = false;
+    std::vector<Block> m_blocks;
+    Block m_spare;
     int m_line = 0;
     Tag m_pending;
     bool m_hasPending = false;
