@@ -19,6 +19,7 @@
 #include <iostream>
 #include <langinfo.h>
 #include <optional>
+#include <poll.h>
 #include <readline/history.h>
 #include <readline/readline.h>
 #include <sys/select.h>
@@ -284,8 +285,13 @@ public:
             line = "^C";
             return true;
         }
-        if (status == kEnd || !g_readLine)
+        if (status == kEnd || !g_readLine) {
+            // Ctrl-D leaves the terminal there; a hang-up or a failed read
+            // does not, and the session ends without asking.
+            if (status == kEnd || inputGone())
+                m_terminal = false;
             return false;
+        }
         line = *g_readLine;
         if (!line.empty())
             ::add_history(line.c_str());
@@ -298,6 +304,12 @@ public:
 
 private:
     enum { kLine, kInterrupted, kEnd };
+
+    static bool inputGone()
+    {
+        pollfd p{::rl_instream ? fileno(::rl_instream) : STDIN_FILENO, POLLIN, 0};
+        return ::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
 
     static void catchSignal(int sig, struct sigaction& old)
     {

@@ -5,8 +5,8 @@ ctrlsch runs on a pty with a settings file of a temporary folder. Checked:
 the line editor's prompt is the host's ("命令: "), so a line recalled with
 Up and redrawn with Ctrl-L stands after the prompt; Ctrl-C at a waiting
 prompt cancels it (the program goes on), and at the command prompt shows a
-fresh one; QUIT after a change asks whether to save, and N quits with
-status 0. Every read has a deadline; the whole test ends within 30 s.
+fresh one; QUIT after a change asks whether to save, C goes back to the
+command prompt, Ctrl-D there asks again, and N quits with status 0. Every read has a deadline; the whole test ends within 30 s.
 
 Usage: interactive_test.py PATH/TO/ctrlsch. Exit status 77 (skipped) when
 no pseudo-terminal can be opened.
@@ -143,8 +143,14 @@ def session(term):
     at = term.read_until(b"10,0\r\n", at)
     term.type("\r")
     at = term.read_until(PROMPT, at)
+    question = "是否将改动保存到 Drawing1.dwg？[是(Y)/否(N)/取消(C)] <是>: ".encode()
     term.type("QUIT\r")
-    at = term.read_until("是否将改动保存到 Drawing1.dwg？[是(Y)/否(N)/取消(C)] <是>: ".encode(), at)
+    at = term.read_until(question, at)
+    # Cancel: back at the command prompt, where Ctrl-D is QUIT.
+    term.type("C\r")
+    at = term.read_until(PROMPT, at)
+    term.type(b"\x04")
+    at = term.read_until(PROMPT + b"QUIT\r\n" + question, at - len(PROMPT))
     term.type("N\r")
     status = term.wait_exit()
     check(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0,
