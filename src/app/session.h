@@ -41,7 +41,9 @@ private:
 // (DescribeSettingsFile) is named on stderr before the script runs.
 int runCommand(const std::vector<std::string>& args);
 // ctrlsch [FILE.dxf]: the interactive command line; its first line names
-// the settings file in use.
+// the settings file in use. GNU readline edits each line after the prompt
+// (history with Up and Down); Ctrl-C is Esc and never ends the program;
+// Ctrl-D at the command prompt is QUIT, which asks about unsaved changes.
 int interactiveCommand(const std::vector<std::string>& args);
 
 } // namespace app

@@ -8,7 +8,8 @@
 // may hold blanks. Text that applications type (sendStringToExecute) is
 // read first. Lines starting with "@" are events for dialogs: they are
 // handed to the event handler while a prompt waits, and the prompt goes
-// on reading. "^C" and the end of input are Esc.
+// on reading. "^C" and the end of input are Esc; at the command prompt
+// "^C" cancels nothing and says "*取消*".
 //
 // QUIT (EXIT) and CLOSE ask first about drawings with changes (isModified):
 // "是否将改动保存到 NAME？[是(Y)/否(N)/取消(C)] <是>:". Yes (Enter) saves,
