@@ -48,7 +48,10 @@ private:
 // prints (the settings file in use) goes to stderr before the script runs.
 int runCommand(const std::vector<std::string>& args);
 // ctrlsch [FILE.dxf]: the interactive command line; the module names the
-// settings file in use as it loads.
+// settings file in use as it loads. GNU readline edits each line after the
+// prompt (history with Up and Down); Ctrl-C is Esc and never ends the
+// program; Ctrl-D at the command prompt is QUIT, which asks about unsaved
+// changes.
 int interactiveCommand(const std::vector<std::string>& args);
 
 } // namespace app

@@ -372,8 +372,10 @@ void error(const std::string& message)
 bool askLine(const char* prompt, std::string& out)
 {
     print(prompt);
-    if (!readReply(out, true))
+    if (!readReply(out, true) || trim(out) == "^C") {
+        print("*取消*\n");
         return false;
+    }
     out = trim(out);
     return true;
 }
@@ -392,6 +394,41 @@ bool saveTo(AcApDocument* doc, const std::string& path)
 bool isUntitled(AcApDocument* doc)
 {
     return doc->database()->originalFileName().empty();
+}
+
+// Before a drawing with changes closes (CLOSE, QUIT): whether to save them
+// first. True when it may close: saved, or the changes are given up; false
+// on Cancel, Esc, the end of input or a save that failed (said why).
+bool saveChangesFirst(AcApDocument* doc)
+{
+    if (!doc->database()->isModified())
+        return true;
+    const std::string prompt =
+        "\n是否将改动保存到 " + wideToUtf8(doc->fileName()) + "？[是(Y)/否(N)/取消(C)] <是>: ";
+    std::wstring choice;
+    while (true) {
+        print(prompt);
+        std::string reply;
+        if (!readReply(reply, false) || reply == "^C") {
+            print("*取消*\n");
+            return false;
+        }
+        if (reply.empty()) {
+            choice = L"Yes";
+            break;
+        }
+        if (matchKeyword(L"Yes No Cancel", reply, choice))
+            break;
+        print("\n无效选项关键字。\n");
+    }
+    if (choice == L"No")
+        return true;
+    if (choice == L"Cancel")
+        return false;
+    std::string path = wideToUtf8(doc->fileName());
+    if (isUntitled(doc) && (!askLine("\n保存为: ", path) || path.empty()))
+        return false;
+    return saveTo(doc, path);
 }
 
 // Replies of a command typed at the command line: the user's, asked again
@@ -467,6 +504,13 @@ void hostCommand(const std::string& name)
     AcApDocument* doc = dm->curDocument();
     std::string arg;
     if (name == "QUIT" || name == "EXIT") {
+        // Each drawing with changes is asked about, the current one first;
+        // a Cancel keeps them all open.
+        if (!saveChangesFirst(doc))
+            return;
+        for (int i = 0; i < dm->documentCount(); ++i)
+            if (dm->document(i) != doc && !saveChangesFirst(dm->document(i)))
+                return;
         g_quit = true;
     } else if (name == "SAVE" || name == "QSAVE") {
         if (isUntitled(doc)) {
@@ -489,6 +533,8 @@ void hostCommand(const std::string& name)
     } else if (name == "NEW") {
         dm->newDocument();
     } else if (name == "CLOSE") {
+        if (!saveChangesFirst(doc))
+            return;
         dm->closeDocument(doc);
         if (dm->documentCount() == 0)
             dm->newDocument();
@@ -561,6 +607,11 @@ void executeLine(const std::string& rawLine)
         dispatchEvent(line, false); // echoed as the command line
         return;
     }
+    if (line == "^C") {
+        // Esc at the command prompt: nothing to cancel.
+        print("*取消*\n");
+        return;
+    }
     if (line[0] == '(' || line[0] == '\'' || line[0] == '!') {
         std::string text = line[0] == '!' ? line.substr(1) : line;
         // An expression may go on over several lines.
@@ -568,6 +619,12 @@ void executeLine(const std::string& rawLine)
             std::string more;
             if (!g_source || !g_source->readLine(more, "(_> ")) {
                 error("; 错误: 输入意外结束");
+                return;
+            }
+            if (trim(more) == "^C") {
+                if (g_source->echoes())
+                    print(more + "\n");
+                print("*取消*\n");
                 return;
             }
             if (g_source->echoes())
@@ -623,13 +680,17 @@ int runCommandLoop(bool stopAtError)
             line = takeFrom(g_rest, true);
             if (g_restEchoes)
                 print(line + "\n");
-        } else {
-            if (!g_source || !g_source->readLine(line, currentPrompt))
-                break;
+        } else if (g_source && g_source->readLine(line, currentPrompt)) {
             if (g_source->echoes())
                 print(line + "\n");
             else
                 g_atLineStart = true;
+        } else if (g_source && g_source->endIsQuit()) {
+            // Ctrl-D at a terminal: QUIT, shown where it was typed.
+            print("QUIT\n");
+            line = "QUIT";
+        } else {
+            break;
         }
         executeLine(line);
         g_rest.clear();

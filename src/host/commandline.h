@@ -8,7 +8,15 @@
 // may hold blanks. Text that applications type (sendStringToExecute) is
 // read first. Lines starting with "@" are events for dialogs: they are
 // handed to the event handler while a prompt waits, and the prompt goes
-// on reading. "^C" and the end of input are Esc.
+// on reading. "^C" and the end of input are Esc; at the command prompt
+// "^C" cancels nothing and says "*取消*".
+//
+// QUIT (EXIT) and CLOSE ask first about drawings with changes (isModified):
+// "是否将改动保存到 NAME？[是(Y)/否(N)/取消(C)] <是>:". Yes (Enter) saves,
+// asking for a name when the drawing has none, and a failed save keeps the
+// drawing open; No gives the changes up; Cancel, Esc and the end of input
+// keep everything open. The question is read like any reply, so a script
+// answers it; at the end of a script nothing is asked.
 #pragma once
 
 #include <string>
@@ -25,6 +33,10 @@ public:
     virtual bool readLine(std::string& line, const std::string& prompt) = 0;
     // True when what is read should be echoed after the prompt (scripts).
     virtual bool echoes() const = 0;
+    // True when the end of input at the command prompt is a QUIT (Ctrl-D
+    // at a terminal: changed drawings are asked about, and a Cancel goes
+    // on reading); false when it ends the session as it is (a script).
+    virtual bool endIsQuit() const { return false; }
 };
 
 // Output of the command line, UTF-8. A newline at the start of a text is

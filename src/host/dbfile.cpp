@@ -148,6 +148,7 @@ Acad::ErrorStatus AcDbDatabase::readDxfText(std::string_view text, const std::st
     }
     swapContents(fresh);
     m_fileName = utf8ToWide(sourceName);
+    m_savedState = m_undo->state();
     m_lastError.clear();
     return Acad::eOk;
 }
@@ -190,6 +191,11 @@ Acad::ErrorStatus AcDbDatabase::readDwgFile(const ACHAR* fileName)
     return Acad::eOk;
 }
 
+bool AcDbDatabase::isModified() const
+{
+    return m_recovered || m_undo->state() != m_savedState;
+}
+
 std::string AcDbDatabase::dxfOut() const
 {
     return dxf::writeDatabase(*this);
@@ -210,5 +216,6 @@ Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName)
     m_fileName = utf8ToWide(path);
     m_lastError.clear();
     m_recovered = false;
+    m_savedState = m_undo->state();
     return Acad::eOk;
 }

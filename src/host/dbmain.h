@@ -865,6 +865,10 @@ public:
     // the reader repaired it; loadNotes() say what was done. The drawing
     // differs from its file until it is saved (saving clears the mark).
     bool isRecovered() const { return m_recovered; }
+    // True when the drawing differs from its file: changed since it was
+    // read, made or last saved (a change undone again still counts), or
+    // read in recover mode.
+    bool isModified() const;
     const std::wstring& originalFileName() const { return m_fileName; }
     // Serial number of the database in this process (part of entity names).
     std::int64_t serial() const { return m_serial; }
@@ -950,6 +954,8 @@ private:
     std::wstring m_fileName;
     std::vector<std::string> m_notes;
     bool m_recovered = false;
+    // The undo journal's state when the drawing was last read or saved.
+    std::uint64_t m_savedState = 0;
 };
 
 // The host-private record behind an id.

@@ -66,6 +66,7 @@ AcDbUndoJournal::Mark AcDbUndoJournal::mark()
     Mark m;
     m.groups = m_groups.size();
     m.records = m_groups.empty() ? 0 : m_groups.back().records.size();
+    m.state = m_state;
     return m;
 }
 
@@ -91,6 +92,7 @@ void AcDbUndoJournal::rollback(const Mark& m)
         }
     }
     m_recording = was;
+    m_state = m.state;
 }
 
 // Every change of the database passes the recorders below (recording or
@@ -101,6 +103,7 @@ void AcDbUndoJournal::recordAdded(AcDbStub* stub)
     m_db.spatialIndex().noteAdded(stub);
     if (!m_recording)
         return;
+    changed();
     Record r;
     r.kind = Record::Added;
     r.stub = stub;
@@ -112,6 +115,7 @@ void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
     m_db.spatialIndex().noteChanged(stub);
     if (!m_recording)
         return;
+    changed();
     Record r;
     r.kind = Record::Erased;
     r.stub = stub;
@@ -124,6 +128,7 @@ void AcDbUndoJournal::recordModified(AcDbStub* stub)
     m_db.spatialIndex().noteChanged(stub);
     if (!m_recording || !stub || !stub->object)
         return;
+    changed();
     // Within one group the first state is the one to restore.
     if (m_backOpen && !m_groups.back().snapshots.insert(stub).second)
         return;
@@ -140,6 +145,7 @@ void AcDbUndoJournal::recordHeader(const std::string& name, const AcDbHeaderVar*
 {
     if (!m_recording)
         return;
+    changed();
     Record r;
     r.kind = Record::Header;
     r.name = name;
@@ -222,6 +228,7 @@ bool AcDbUndoJournal::undoGroup()
     for (auto it = g.records.rbegin(); it != g.records.rend(); ++it)
         reverse(*it);
     m_recording = was;
+    changed();
     return true;
 }
 

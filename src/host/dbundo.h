@@ -10,6 +10,7 @@
 
 #include "host/dbmain.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,12 +45,18 @@ public:
     struct Mark {
         std::size_t groups = 0;
         std::size_t records = 0;
+        std::uint64_t state = 0;
     };
     // Taking a mark makes later changes record their state anew.
     Mark mark();
     void rollback(const Mark& m);
     int groupCount() const { return static_cast<int>(m_groups.size()); }
     void clear();
+    // Which state of its contents the drawing is in: every recorded change
+    // and every undo moves to a new state, never taken before; a rollback
+    // goes back to the state of its mark. Equal states are equal contents
+    // (the drawing counts as saved while the state is the saved one).
+    std::uint64_t state() const { return m_state; }
 
     // Off while a file loads: nothing is recorded.
     void setRecording(bool on) { m_recording = on; }
@@ -81,6 +88,7 @@ private:
     // Later records go to a new group.
     void seal();
     void reverse(Record& r);
+    void changed() { m_state = ++m_lastState; }
 
     AcDbDatabase& m_db;
     std::vector<Group> m_groups;
@@ -92,6 +100,8 @@ private:
     // True while the last group takes further records.
     bool m_backOpen = false;
     bool m_recording = true;
+    std::uint64_t m_state = 0;
+    std::uint64_t m_lastState = 0;
 };
 
 // A group of the journal open for the scope's life (a command, a LISP

@@ -15,7 +15,9 @@
 #include <cstring>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -538,6 +540,221 @@ TEST_F(CommandLineTest, LispArgumentsOfTheWrongTypeAreReported)
     EXPECT_NE(g_out.find("; 错误: 拒绝修改变量: osmode"), std::string::npos) << g_out;
     EXPECT_NE(g_out.find("'(1 2)\n(1 2)\n"), std::string::npos) << g_out;
     EXPECT_NE(g_out.find("; 错误: 函数错误: 1"), std::string::npos) << g_out;
+}
+
+} // namespace
+
+namespace {
+
+const std::string kSaveQuestion = "是否将改动保存到 ";
+
+// A drawing change typed at the command line: a polyline of one segment.
+const std::deque<std::string> kDrawSomething = {"PLINE 0,0 10,0", ""};
+
+std::deque<std::string> afterDrawing(std::deque<std::string> lines)
+{
+    lines.insert(lines.begin(), kDrawSomething.begin(), kDrawSomething.end());
+    return lines;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
+// Esc at the command prompt and in an expression that goes on over lines
+// cancels; it is no error and no unknown command.
+TEST_F(CommandLineTest, EscAtTheCommandPromptOrInAnOpenExpressionCancels)
+{
+    feed({"^C", "(getvar", " ^C", "(getvar \"pickbox\")"});
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_EQ(g_out.find("未知命令"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("命令: ^C\n*取消*\n命令: (getvar\n ^C\n*取消*\n命令: (getvar \"pickbox\")\n3\n"), std::string::npos)
+        << g_out;
+    // Esc where a file name is asked saves nothing.
+    g_out.clear();
+    feed({"SAVEAS", "^C"});
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_NE(g_out.find("保存为: ^C\n*取消*\n"), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find("已保存"), std::string::npos) << g_out;
+}
+
+// QUIT on a drawing with changes asks whether to save them: Cancel, Esc
+// and an invalid reply (asked again) keep the session; No quits without
+// saving. A drawing without changes is not asked about.
+TEST_F(CommandLineTest, QuitAsksAboutChangesAndCancelKeepsTheSession)
+{
+    feed({"QUIT", "(getvar \"never\")"});
+    host::runCommandLoop();
+    EXPECT_TRUE(host::quitRequested());
+    EXPECT_EQ(g_out.find(kSaveQuestion), std::string::npos) << "no changes: " << g_out;
+    host::resetQuit();
+
+    g_out.clear();
+    feed(afterDrawing({"QUIT", "C", "(getvar \"pickbox\")", "EXIT", "^C", "QUIT x", "N", "(getvar \"never\")"}));
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_TRUE(host::quitRequested());
+    EXPECT_NE(g_out.find("命令: QUIT\n" + kSaveQuestion + "Drawing1.dwg？[是(Y)/否(N)/取消(C)] <是>: C\n命令: (getvar "
+                         "\"pickbox\")\n3\n"),
+              std::string::npos)
+        << g_out;
+    EXPECT_NE(g_out.find("<是>: ^C\n*取消*\n命令: QUIT x\n"), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("<是>: x\n无效选项关键字。\n" + kSaveQuestion), std::string::npos) << g_out;
+    EXPECT_EQ(countOf(g_out, kSaveQuestion), 4u) << g_out;
+    EXPECT_EQ(g_out.find("never"), std::string::npos) << g_out;
+    // Nothing was saved: the drawing still has its changes and no name.
+    EXPECT_TRUE(acdbCurDwg()->isModified());
+    EXPECT_TRUE(acdbCurDwg()->originalFileName().empty());
+}
+
+// Yes (Enter) saves: a drawing without a name under the name asked then,
+// written whole through a temporary file; a named one under its name.
+TEST_F(CommandLineTest, QuitWithYesSavesUnderTheNameAskedOrItsOwn)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("a.dxf");
+    feed(afterDrawing({"QUIT", "", path}));
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_TRUE(host::quitRequested());
+    EXPECT_NE(g_out.find("<是>: \n保存为: " + path + "\n已保存: " + path + "\n"), std::string::npos) << g_out;
+    EXPECT_FALSE(acdbCurDwg()->isModified());
+    host::resetQuit();
+
+    g_out.clear();
+    feed(afterDrawing({"QUIT Y"}));
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_TRUE(host::quitRequested());
+    EXPECT_NE(g_out.find(kSaveQuestion + path + "？"), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find("保存为"), std::string::npos) << "the drawing has a name: " << g_out;
+    AcDbDatabase saved(false);
+    ASSERT_EQ(saved.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk);
+    EXPECT_EQ(saved.modelSpace()->entityIds().size(), 2u);
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"a.dxf"}) << "no temporary file is left";
+}
+
+// A save that fails keeps the drawing open with its changes and says why;
+// Esc at the name keeps it open too.
+TEST_F(CommandLineTest, QuitWhoseSaveFailsOrIsCancelledKeepsTheDrawing)
+{
+    testutil::TempDir dir;
+    feed(afterDrawing({"QUIT Y", dir.file("no/such/folder/a.dxf"), "QUIT", "Y", "^C", "(getvar \"pickbox\")"}));
+    EXPECT_EQ(host::runCommandLoop(), 1) << g_out;
+    EXPECT_FALSE(host::quitRequested());
+    EXPECT_NE(g_out.find("保存失败: "), std::string::npos) << g_out;
+    EXPECT_NE(g_out.find("保存为: ^C\n*取消*\n命令: (getvar \"pickbox\")\n3\n"), std::string::npos) << g_out;
+    EXPECT_TRUE(acdbCurDwg()->isModified());
+    EXPECT_EQ(acdbCurDwg()->modelSpace()->entityIds().size(), 1u);
+}
+
+// With several drawings QUIT asks about each one with changes, the current
+// one first; a Cancel at any keeps all open.
+TEST_F(CommandLineTest, QuitAsksAboutEveryChangedDrawing)
+{
+    AcApDocument* first = acDocManager->curDocument();
+    feed(kDrawSomething);
+    host::runCommandLoop();
+    acDocManager->newDocument();
+    acDocManager->newDocument();
+    feed(afterDrawing({"QUIT N", "C"}));
+    host::runCommandLoop();
+    EXPECT_FALSE(host::quitRequested());
+    EXPECT_NE(g_out.find(kSaveQuestion + "Drawing3.dwg？[是(Y)/否(N)/取消(C)] <是>: N\n" + kSaveQuestion + "Drawing1.dwg？"),
+              std::string::npos)
+        << g_out;
+    EXPECT_EQ(countOf(g_out, kSaveQuestion), 2u) << "Drawing2 has no changes: " << g_out;
+    EXPECT_EQ(acDocManager->documentCount(), 3);
+    EXPECT_TRUE(first->database()->isModified());
+}
+
+// CLOSE asks as QUIT does; the end of input at the question is Cancel.
+// OPEN and NEW add a drawing and close none: they ask nothing.
+TEST_F(CommandLineTest, CloseAsksAboutChangesOpenAndNewDoNot)
+{
+    testutil::TempDir dir;
+    AcApDocument* doc = acDocManager->curDocument();
+    feed(afterDrawing({"CLOSE", "C", "CLOSE"}));
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_EQ(countOf(g_out, kSaveQuestion), 2u) << g_out;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(acDocManager->curDocument(), doc);
+
+    g_out.clear();
+    feed({"SAVEAS " + dir.file("a.dxf"), "PLINE 0,0 5,5", "", "NEW", "DOCUMENT 1", "OPEN " + dir.file("a.dxf"), "DOCUMENT 1",
+          "CLOSE N"});
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_EQ(countOf(g_out, kSaveQuestion), 1u) << g_out;
+    EXPECT_NE(g_out.find("命令: CLOSE N\n" + kSaveQuestion + dir.file("a.dxf") + "？"), std::string::npos) << g_out;
+    EXPECT_EQ(acDocManager->documentCount(), 2);
+    for (int i = 0; i < acDocManager->documentCount(); ++i)
+        EXPECT_NE(acDocManager->document(i), doc);
+    // The changes given up are not in the file.
+    AcDbDatabase saved(false);
+    ASSERT_EQ(saved.readDwgFile(utf8ToWide(dir.file("a.dxf")).c_str()), Acad::eOk);
+    EXPECT_EQ(saved.modelSpace()->entityIds().size(), 1u);
+}
+
+// A script that ends with changes ends the session without a question.
+TEST_F(CommandLineTest, EndOfAScriptAsksNothing)
+{
+    feed(kDrawSomething);
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_EQ(g_out.find(kSaveQuestion), std::string::npos) << g_out;
+    EXPECT_FALSE(host::quitRequested());
+}
+
+// Lines as a terminal gives them: an empty entry is Ctrl-D (the end of
+// input once), which at the command prompt is a QUIT; after the last line
+// the input has ended for good.
+class TerminalLines : public host::LineSource {
+public:
+    explicit TerminalLines(std::deque<std::optional<std::string>> lines) : m_lines(std::move(lines)) {}
+    bool readLine(std::string& line, const std::string&) override
+    {
+        if (m_lines.empty())
+            return false;
+        const std::optional<std::string> next = m_lines.front();
+        m_lines.pop_front();
+        if (next)
+            line = *next;
+        return next.has_value();
+    }
+    bool echoes() const override { return false; }
+    bool endIsQuit() const override { return !m_lines.empty(); }
+
+private:
+    std::deque<std::optional<std::string>> m_lines;
+};
+
+TEST_F(CommandLineTest, CtrlDAtATerminalQuitsAskingAboutChanges)
+{
+    TerminalLines unchanged({std::nullopt, "(getvar \"never\")"});
+    host::setLineSource(&unchanged);
+    host::runCommandLoop();
+    EXPECT_TRUE(host::quitRequested());
+    EXPECT_NE(g_out.find("命令: QUIT\n"), std::string::npos) << g_out;
+    EXPECT_EQ(g_out.find(kSaveQuestion), std::string::npos) << g_out;
+    host::resetQuit();
+
+    g_out.clear();
+    TerminalLines changed({"PLINE 0,0 10,0", "", std::nullopt, std::nullopt, "(getvar \"pickbox\")", std::nullopt, "N",
+                           "(getvar \"never\")"});
+    host::setLineSource(&changed);
+    EXPECT_EQ(host::runCommandLoop(true), 0) << g_out;
+    EXPECT_TRUE(host::quitRequested());
+    // Ctrl-D at the question is Cancel.
+    EXPECT_NE(g_out.find("命令: QUIT\n" + kSaveQuestion + "Drawing1.dwg？[是(Y)/否(N)/取消(C)] <是>: *取消*\n"),
+              std::string::npos)
+        << g_out;
+    // What is typed is not echoed: the terminal shows it.
+    EXPECT_NE(g_out.find("*取消*\n命令: 3\n命令: QUIT\n"), std::string::npos) << g_out;
+    EXPECT_EQ(countOf(g_out, kSaveQuestion), 2u) << g_out;
+    EXPECT_EQ(g_out.find("never"), std::string::npos) << g_out;
 }
 
 } // namespace

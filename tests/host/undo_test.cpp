@@ -270,6 +270,43 @@ TEST_F(UndoTest, UndoInsideAGroupScopeLeavesItNoGroupToEnd)
         EXPECT_EQ(journal().depth(), 1);
     }
     EXPECT_EQ(journal().depth(), 0);
+// The drawing is modified from its first change until it is saved or read
+// again; undoing a change is one more; a rollback to a mark goes back to
+// the state of the mark. A drawing read in recover mode differs from its
+// file.
+TEST_F(UndoTest, ChangesSinceReadingOrSavingMakeTheDrawingModified)
+{
+    AcDbDatabase fresh;
+    EXPECT_FALSE(fresh.isModified()) << "a new drawing";
+    EXPECT_TRUE(db->isModified()) << "the polylines of the fixture";
+    const std::string path = ::testing::TempDir() + "/undo_modified.dxf";
+    ASSERT_EQ(db->saveAs(utf8ToWide(path).c_str()), Acad::eOk);
+    EXPECT_FALSE(db->isModified());
+
+    // Opening for write counts as a change: the object may have changed.
+    AcDbObject* o = nullptr;
+    ASSERT_EQ(acdbOpenAcDbObject(o, ids[0], AcDb::kForWrite), Acad::eOk);
+    o->close();
+    EXPECT_TRUE(db->isModified());
+    ASSERT_EQ(db->saveAs(utf8ToWide(path).c_str()), Acad::eOk);
+    ASSERT_TRUE(journal().undoGroup());
+    EXPECT_TRUE(db->isModified()) << "undone after the save";
+
+    ASSERT_EQ(db->saveAs(utf8ToWide(path).c_str()), Acad::eOk);
+    const AcDbUndoJournal::Mark mark = journal().mark();
+    db->setHeaderVar("$CELTYPE", 6, "Continuous");
+    db->modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    EXPECT_TRUE(db->isModified());
+    journal().rollback(mark);
+    EXPECT_FALSE(db->isModified()) << "rolled back to the saved state";
+
+    AcDbDatabase read(false);
+    ASSERT_EQ(read.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk);
+    EXPECT_FALSE(read.isModified());
+    ASSERT_EQ(read.readDxfText(db->dxfOut().substr(0, db->dxfOut().rfind("  0\nEOF")), "cut.dxf"), Acad::eOk);
+    EXPECT_TRUE(read.isRecovered());
+    EXPECT_TRUE(read.isModified());
+    std::remove(path.c_str());
 }
 
 } // namespace
