@@ -270,6 +270,8 @@ TEST_F(UndoTest, UndoInsideAGroupScopeLeavesItNoGroupToEnd)
         EXPECT_EQ(journal().depth(), 1);
     }
     EXPECT_EQ(journal().depth(), 0);
+}
+
 // The drawing is modified from its first change until it is saved or read
 // again; undoing a change is one more; a rollback to a mark goes back to
 // the state of the mark. A drawing read in recover mode differs from its
