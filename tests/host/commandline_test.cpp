@@ -35,6 +35,7 @@ protected:
     {
         host::setLineSource(nullptr);
         host::setEventHandler(nullptr);
+        host::setEventHelp(nullptr);
         host::setOutput(nullptr);
         acDocManager->closeAll();
         host::resetQuit();
@@ -390,10 +391,15 @@ TEST_F(CommandLineTest, CommandLoopCanStopAtTheFirstError)
 
 // HELP (or ?) lists what can be typed: the host's commands, the drawing
 // commands, the LISP functions of the drawing and the built-in ones, the
-// dialog events; an unknown command points to it.
+// dialog events as the registered toolkit describes them; an unknown
+// command points to it.
 TEST_F(CommandLineTest, HelpListsCommandsFunctionsAndEvents)
 {
     ASSERT_EQ(acedDefun(L"c:zhelptest", 7), RTNORM);
+    host::setEventHelp([] {
+        return std::vector<host::EventHelp>{{"@click DIALOG CONTROL", "left click at the control's centre"},
+                                            {"@snapshot DIALOG FILE.png", "save a picture of the dialog"}};
+    });
     feed({"HELP", "FROB", "?"});
     EXPECT_EQ(host::runCommandLoop(), 1);
     EXPECT_NE(g_out.find("未知命令“FROB”。输入 HELP 查看帮助。"), std::string::npos) << g_out;
@@ -411,9 +417,17 @@ TEST_F(CommandLineTest, HelpListsCommandsFunctionsAndEvents)
         EXPECT_NE(line("本图形的 LISP 函数").find(" (c:zhelptest)"), std::string::npos) << said;
         EXPECT_NE(line("对话框事件").find(" @click "), std::string::npos) << said;
         EXPECT_NE(line("对话框事件").find(" @snapshot"), std::string::npos) << said;
+        EXPECT_NE(said.find("\n  @click DIALOG CONTROL: left click at the control's centre\n"), std::string::npos)
+            << said;
         const std::string builtins = line("内置 LISP 函数");
         EXPECT_NE(builtins.find(" (getvar) "), std::string::npos) << said;
     }
+    // Without a toolkit there are no events to list.
+    host::setEventHelp(nullptr);
+    g_out.clear();
+    feed({"HELP"});
+    host::runCommandLoop();
+    EXPECT_NE(g_out.find("\n对话框事件: (无)\n"), std::string::npos) << g_out;
     // Every built-in function listed is one: none is unknown to LISP.
     for (const std::string& name : lisp::builtinNames()) {
         EXPECT_NE(first.find(" (" + name + ")"), std::string::npos) << name;
