@@ -275,11 +275,11 @@ TEST_F(CommandLineTest, KeywordsByCapitalsOrCommaAndArbitraryInput)
 TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
 {
     host::setEventHandler([](const std::string& line) {
-        if (line == "@click palette 1")
+        if (line == "@click palette ok")
             acDocManager->sendStringToExecute(acDocManager->curDocument(), L"s ");
-        return line == "@click palette 1";
+        return line == "@click palette ok";
     });
-    feed({"@click palette 1", "@unknown"});
+    feed({"@click palette ok", "@unknown"});
     acedInitGet(0, L"s");
     ads_point p;
     ASSERT_EQ(acedGetPoint(nullptr, L"\n请选择要绘制的符号<回车结束>: ", p), RTKWORD);
@@ -287,7 +287,7 @@ TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
     acedGetInput(kw, 16);
     EXPECT_STREQ(kw, L"s");
     // The prompt is shown again after the event, then what the dialog typed.
-    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette 1\n请选择要绘制的符号<回车结束>: s\n");
+    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette ok\n请选择要绘制的符号<回车结束>: s\n");
     // The end of input while a prompt waits is Esc.
     EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTCAN);
 }
