@@ -497,8 +497,8 @@ TEST_F(PaletteWork, CircuitParametersTooLargeAreRefusedAndNeverStored)
     // 320 digits typed: the box stops before the number becomes infinite,
     // and letters of "1e999" are no number.
     const std::string digits(320, '9');
-    ui::LineEventSource events({"@type circuitparams x-spacing \"" + digits + "\"", "@type circuitparams y-spacing \"1e999\"",
-                                "@click circuitparams ok"});
+    ui::LineEventSource events({"@type circuitparams x-spacing \"" + digits + "\"",
+                                "@type circuitparams y-spacing \"1e999\"", "@click circuitparams ok"});
     ui::setEventSource(&events);
     EXPECT_TRUE(event("@click palette setup"));
     EXPECT_NE(m_uiOut.text().find("edit box 21883 takes no larger number"), std::string::npos) << m_uiOut.text();

@@ -78,8 +78,9 @@ TEST_F(YlthzSetupDialogTest, OpensWithTheGivenTextsUnformatted)
 
 TEST_F(YlthzSetupDialogTest, UpRaisesEachRowByItsOwnStep)
 {
-    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up", "@spin circuitparams wire-width-spin up", "@spin circuitparams scale-spin up",
-          "@list circuitparams", "@click circuitparams ok"});
+    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up",
+          "@spin circuitparams wire-width-spin up", "@spin circuitparams scale-spin up", "@list circuitparams",
+          "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDOK);
@@ -98,7 +99,8 @@ TEST_F(YlthzSetupDialogTest, DownLowersAndStopsAtTheLowestValue)
 {
     // Each press counts, also once the spin's own position is at an end of
     // its range.
-    feed({"@spin circuitparams x-spacing-spin down 3", "@spin circuitparams y-spacing-spin down", "@spin circuitparams y-spacing-spin down", "@spin circuitparams wire-width-spin down",
+    feed({"@spin circuitparams x-spacing-spin down 3", "@spin circuitparams y-spacing-spin down",
+          "@spin circuitparams y-spacing-spin down", "@spin circuitparams wire-width-spin down",
           "@spin circuitparams scale-spin down", "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     dlg.m_strXdis = L"30.0";
@@ -127,7 +129,8 @@ TEST_F(YlthzSetupDialogTest, SpinReadsTheLeadingNumberOfTheText)
 {
     // What the user typed is read as far as it is a number; text that does
     // not start with one counts as 0 (and then as the lowest value).
-    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up", "@spin circuitparams wire-width-spin down", "@spin circuitparams scale-spin down",
+    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up",
+          "@spin circuitparams wire-width-spin down", "@spin circuitparams scale-spin down",
           "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     dlg.m_strXdis = L"x12";
@@ -144,7 +147,8 @@ TEST_F(YlthzSetupDialogTest, SpinReadsTheLeadingNumberOfTheText)
 
     // Typed text is stepped from what was typed.
     out.clear();
-    feed({"@type circuitparams y-spacing \"12.3\"", "@spin circuitparams y-spacing-spin down", "@click circuitparams ok"});
+    feed({"@type circuitparams y-spacing \"12.3\"", "@spin circuitparams y-spacing-spin down",
+          "@click circuitparams ok"});
     CYlthzSetupDialog typed;
     setDefaults(typed);
     EXPECT_EQ(typed.DoModal(), IDOK);
@@ -229,7 +233,8 @@ TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
 
 TEST_F(YlthzSetupDialogTest, CancelEndsWithIdcancelAndKeepsTheGivenTexts)
 {
-    feed({"@spin circuitparams x-spacing-spin up", "@type circuitparams wire-width \"0.7\"", "@click circuitparams cancel"});
+    feed({"@spin circuitparams x-spacing-spin up", "@type circuitparams wire-width \"0.7\"",
+          "@click circuitparams cancel"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
