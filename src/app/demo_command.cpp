@@ -3,11 +3,6 @@
 #include "app/install_command.h"
 #include "app/render_command.h"
 #include "app/session.h"
-#include "library/PaletteResources.h"
-#include "library/SymbolLibrary.h"
-#include "library/YlthzDialog.h"
-#include "panel/PmtsbcsDlg.h"
-#include "ui/dlgtemplate.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,67 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Clicks on the palette's symbols, as "@mouse" events at the centres of
-// their slots on the first page (the palette's layout is its template's).
-class PaletteClicks {
-public:
-    explicit PaletteClicks(const InstalledPaths& layout)
-    {
-        RegisterPaletteResources();
-        const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_YLTHZ);
-        for (const ui::ControlTemplate& c : t->controls)
-            if (c.id == static_cast<int>(IDC_YLTHZ_PREVIEW))
-                m_preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
-                                            t->fontSize);
-        const std::wstring dwgDir = (layout.dir / "DwgLib2D").wstring();
-        CSymbolLibCatalog catalog;
-        catalog.Load(CatalogPath(dwgDir));
-        m_grid = catalog.GetGridSize(0);
-        m_index.Load(catalog.GetIndexPath(dwgDir, 0));
-    }
-    // The event, or "" when the symbol is not on the first page.
-    std::string on(const std::wstring& name) const
-    {
-        for (int i = 0; i < m_index.GetCount() && i < m_grid * m_grid; ++i) {
-            if (m_index.GetName(i) != name)
-                continue;
-            const int w = m_preview.Width() / m_grid, h = m_preview.Height() / m_grid;
-            const int x = m_preview.left + w * (i % m_grid) + w / 2, y = m_preview.top + h * (i / m_grid) + h / 2;
-            return "@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y);
-        }
-        return "";
-    }
-
-private:
-    CRect m_preview;
-    int m_grid = 6;
-    CSymbolIndex m_index;
-};
-
-// The same for the panel equipment dialog's symbols (any page shown first
-// is page 0).
-std::string panelClick(const InstalledPaths& layout, const std::wstring& name)
+// Chooses a symbol of the palette or of the panel equipment dialog by name.
+std::string choose(const char* dialog, const char* symbol)
 {
-    RegisterPanelResources();
-    const ui::DialogTemplate* t = ui::findDialogTemplate(IDD_PMTSBCS);
-    CRect preview;
-    for (const ui::ControlTemplate& c : t->controls)
-        if (c.id == static_cast<int>(IDC_PMT_PREVIEW))
-            preview = ui::dluToPixels(CRect(c.rect.x, c.rect.y, c.rect.x + c.rect.cx, c.rect.y + c.rect.cy),
-                                      t->fontSize);
-    const std::wstring dwgDir = (layout.dir / "DwgLib2D").wstring();
-    CSymbolLibCatalog catalog;
-    catalog.Load(CatalogPath(dwgDir));
-    CSymbolIndex index;
-    index.Load(catalog.GetIndexPath(dwgDir, 1));
-    const int n = catalog.GetGridSize(1);
-    for (int i = 0; i < index.GetCount() && i < n * n; ++i)
-        if (index.GetName(i) == name) {
-            const int w = preview.Width() / n, h = preview.Height() / n;
-            return "@mouse panel 0 " + std::to_string(preview.left + w * (i % n) + w / 2) + " " +
-                   std::to_string(preview.top + h * (i / n) + h / 2);
-        }
-    return "";
+    return std::string("@choose ") + dialog + " " + symbol;
 }
 
 // Types the texts of one piece of panel equipment into the dialog.
@@ -89,12 +27,12 @@ std::vector<std::string> panelValues(const std::string& width, const std::string
                                      const std::string& symbol, const std::string& name, const std::string& model)
 {
     // A square symbol's width follows its height: none is typed for it.
-    std::vector<std::string> lines = {"@type panel 21820 \"" + height + "\""};
+    std::vector<std::string> lines = {"@type panel height \"" + height + "\""};
     if (!width.empty())
-        lines.push_back("@type panel 21809 \"" + width + "\"");
+        lines.push_back("@type panel width \"" + width + "\"");
     for (const std::string& line :
-         {"@type panel 21829 \"" + code + "\"", "@type panel 21838 \"" + symbol + "\"",
-          "@type panel 22217 \"" + name + "\"", "@type panel 22219 \"" + model + "\"", std::string("@deactivate panel")})
+         {"@type panel code \"" + code + "\"", "@type panel symbol \"" + symbol + "\"",
+          "@type panel name \"" + name + "\"", "@type panel model \"" + model + "\"", std::string("@deactivate panel")})
         lines.push_back(line);
     return lines;
 }
@@ -122,24 +60,18 @@ int demoCommand(const std::vector<std::string>& args)
     ::setenv("CTRLSCH_SETTINGS", layout.settings.c_str(), 1);
     fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
 
-    const PaletteClicks click(layout);
-    for (const wchar_t* name : {L"FR-NC", L"SB-NC", L"SB-NO", L"KM-COIL", L"KM-NO", L"KM-NC", L"HL-R", L"HL-G",
-                                L"CT-NO", L"KA-COIL"})
-        if (click.on(name).empty()) {
-            std::cerr << "the default library has no " << wideToUtf8(name) << " on its first page\n";
-            return kExitFailed;
-        }
+    const auto symbol = [](const char* name) { return choose("palette", name); };
     // A motor starter in rows of five cells: the thermal relay's contact,
     // stop and start buttons, the contactor's coil; its holding contact
     // across the start button; the run and stop lamps.
     const std::vector<std::string> first = {
         "(ylthz)",
-        "@type palette 21853 \"5\"",
+        "@type palette count \"5\"",
         "0,0",
-        click.on(L"FR-NC"), click.on(L"SB-NC"), click.on(L"SB-NO"), "t2", click.on(L"KM-COIL"),
-        "t1", "t1", "t4", click.on(L"KM-NO"), "t4", "t5",
-        click.on(L"KM-NO"), "t2", "t2", "t2", click.on(L"HL-R"),
-        click.on(L"KM-NC"), "t2", "t2", "t2", click.on(L"HL-G"),
+        symbol("FR-NC"), symbol("SB-NC"), symbol("SB-NO"), "t2", symbol("KM-COIL"),
+        "t1", "t1", "t4", symbol("KM-NO"), "t4", "t5",
+        symbol("KM-NO"), "t2", "t2", "t2", symbol("HL-R"),
+        symbol("KM-NC"), "t2", "t2", "t2", symbol("HL-G"),
         "",
     };
     // Continued: the first empty cell is the holding branch's; a pick
@@ -149,7 +81,7 @@ int demoCommand(const std::vector<std::string>& args)
         "-10,10",
         "170,-120",
         "15,-100",
-        click.on(L"CT-NO"), "t2", "t2", "t2", click.on(L"KA-COIL"),
+        symbol("CT-NO"), "t2", "t2", "t2", symbol("KA-COIL"),
         "",
         // A function box beside the schematic, six rows down its height.
         "(gnkhz)",
@@ -159,12 +91,8 @@ int demoCommand(const std::vector<std::string>& args)
     };
     // The panel front of the same equipment: the name plate, the two lamps
     // and the two buttons, then the equipment table of the panel drawing.
-    const std::string plate = panelClick(layout, L"pmtfh1"), lamp = panelClick(layout, L"pmtfh2"),
-                      button = panelClick(layout, L"pmtfh3");
-    if (plate.empty() || lamp.empty() || button.empty()) {
-        std::cerr << "the default panel library lacks its name plate, lamp or button\n";
-        return kExitFailed;
-    }
+    const std::string plate = choose("panel", "pmtfh1"), lamp = choose("panel", "pmtfh2"),
+                      button = choose("panel", "pmtfh3");
     std::vector<std::string> third = {"(inspmtsb 1.0)", plate};
     const auto add = [&third](const std::string& click, std::vector<std::string> values, const std::string& at) {
         if (!click.empty())
@@ -185,8 +113,8 @@ int demoCommand(const std::vector<std::string>& args)
     // The selection dialogs that LISP programs call: a bus-bar type, a
     // changeover-switch table to insert, the terminal design choice.
     const std::vector<std::string> fourth = {
-        "(mxdlg)",        "@click busbar 22768",          "@click busbar 1",
-        "(zhkgbdlg)",     "@select switchtable 22771 0",  "@click switchtable 22774",
+        "(mxdlg)",        "@click busbar type5",          "@click busbar ok",
+        "(zhkgbdlg)",     "@select switchtable files 0",  "@click switchtable insert",
         "(showdzjddlg)",  "(getdzjddlg)",                 "(hidedzjddlg)",
     };
 

@@ -90,9 +90,9 @@ void installLinetypeDialog()
         t.cx = 200;
         t.cy = 150;
         t.controls = {
-            {kLinetypeListId, ui::ControlKind::ListBox, L"", {7, 7, 186, 110}, WS_TABSTOP, false, 0},
-            {IDOK, ui::ControlKind::DefPushButton, L"确定", {90, 128, 50, 14}, WS_TABSTOP, false, 0},
-            {IDCANCEL, ui::ControlKind::PushButton, L"取消", {143, 128, 50, 14}, WS_TABSTOP, false, 0},
+            {kLinetypeListId, ui::ControlKind::ListBox, L"", {7, 7, 186, 110}, WS_TABSTOP, false, 0, "linetypes"},
+            {IDOK, ui::ControlKind::DefPushButton, L"确定", {90, 128, 50, 14}, WS_TABSTOP, false, 0, "ok"},
+            {IDCANCEL, ui::ControlKind::PushButton, L"取消", {143, 128, 50, 14}, WS_TABSTOP, false, 0, "cancel"},
         };
         ui::registerDialogTemplate(std::move(t));
     }

@@ -105,6 +105,12 @@ bool openSession(const std::string& drawing, bool noModule, bool loadingOnStderr
     ui::setEventSource(&g_events);
     ui::setOutputSink(&g_output);
     host::setEventHandler([](const std::string& line) { return ui::dispatchEvent(line); });
+    host::setEventHelp([] {
+        std::vector<host::EventHelp> help;
+        for (const ui::EventVerb& v : ui::eventVerbs())
+            help.push_back(host::EventHelp{v.form, v.what});
+        return help;
+    });
     installLinetypeDialog();
     acedSetMainWindow(AfxGetMainWnd()->GetSafeHwnd());
     AcApDocManager* dm = acDocManager;
@@ -138,6 +144,7 @@ void closeSession()
     acDocManager->closeAll();
     ui::reset();
     host::setEventHandler(nullptr);
+    host::setEventHelp(nullptr);
 }
 
 int runCommand(const std::vector<std::string>& args)

@@ -21,6 +21,7 @@ namespace {
 
 OutputFn g_output = nullptr;
 EventHandlerFn g_events = nullptr;
+EventHelpFn g_eventHelp = nullptr;
 LineSource* g_source = nullptr;
 bool g_atLineStart = true;
 bool g_quit = false;
@@ -127,6 +128,11 @@ void printOutput(const std::string& utf8)
 void setEventHandler(EventHandlerFn fn)
 {
     g_events = fn;
+}
+
+void setEventHelp(EventHelpFn fn)
+{
+    g_eventHelp = fn;
 }
 
 void setLineSource(LineSource* source)
@@ -457,11 +463,6 @@ private:
     }
 };
 
-// The verbs of dialog events (src/ui/EVENTS.md); the toolkit reads them.
-const char* const kEventVerbs[] = {"click",    "dblclick",   "select", "check",  "type", "spin",
-                                   "mouse",    "tool",       "tip",    "key",    "activate",
-                                   "deactivate", "close",    "msgbox", "list",   "keepfocus", "snapshot"};
-
 const char* const kHostCommands[] = {"QUIT",     "EXIT",    "SAVE",      "QSAVE", "SAVEAS", "OPEN", "NEW",
                                      "CLOSE",    "DOCUMENT", "ARXLOAD", "ARXUNLOAD", "HELP", "?"};
 
@@ -491,10 +492,15 @@ void printHelp()
     for (const std::string& n : lisp::builtinNames())
         builtins.push_back("(" + n + ")");
     line("内置 LISP 函数", builtins);
+    // The events as the toolkit that reads them describes them: their
+    // verbs, then each with its form.
+    const std::vector<EventHelp> events = g_eventHelp ? g_eventHelp() : std::vector<EventHelp>();
     std::vector<std::string> verbs;
-    for (const char* v : kEventVerbs)
-        verbs.push_back(std::string("@") + v);
+    for (const EventHelp& e : events)
+        verbs.push_back(e.form.substr(0, e.form.find(' ')));
     line("对话框事件", verbs);
+    for (const EventHelp& e : events)
+        print("\n  " + e.form + ": " + e.what);
     print("\n命令后可在同一行给出回答; (表达式) 求值 LISP; @事件 操作打开的对话框。\n");
 }
 

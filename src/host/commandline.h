@@ -20,6 +20,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class AcDbDatabase;
 
@@ -53,6 +54,14 @@ void printWide(const std::wstring& text);
 // be delivered (it has reported why).
 using EventHandlerFn = bool (*)(const std::string& line);
 void setEventHandler(EventHandlerFn fn);
+// What HELP says of the events: for each, its form ("@click DIALOG
+// CONTROL") and what it does, from the dialog toolkit that reads them.
+struct EventHelp {
+    std::string form;
+    std::string what;
+};
+using EventHelpFn = std::vector<EventHelp> (*)();
+void setEventHelp(EventHelpFn fn);
 
 // The source lines are read from (not owned); null means end of input.
 void setLineSource(LineSource* source);

@@ -16,36 +16,36 @@ void registerPaletteTemplate()
     if (ui::findDialogTemplate(IDD_YLTHZ))
         return;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_YLTHZ, "palette", L"原理图绘制", 146, 170, true);
-    const auto push = [](UINT id, const wchar_t* text, ui::DluRect r) {
+    const auto push = [](UINT id, const wchar_t* text, ui::DluRect r, const char* name) {
         return ui::ControlTemplate{static_cast<int>(id), ControlKind::CheckBox, text, r, BS_PUSHLIKE | WS_TABSTOP,
-                                   false, 0};
+                                   false, 0, name};
     };
     t.controls = {
-        {IDC_YLTHZ_SYMBOLS_GROUP, ControlKind::GroupBox, L"常用原理图符号：", {2, 13, 142, 86}, 0, false, 0},
-        {IDC_YLTHZ_SETTINGS_GROUP, ControlKind::GroupBox, L"设置", {2, 99, 142, 32}, 0, false, 0},
-        {IDC_YLTHZ_EDIT_GROUP, ControlKind::GroupBox, L"编辑", {2, 132, 142, 36}, 0, false, 0},
-        {IDC_YLTHZ_TOOLBAR_PLACE, ControlKind::Static, L"", {4, 1, 138, 11}, 0, false, 0},
-        {IDC_YLTHZ_LIBRARY, ControlKind::ComboBox, L"", {6, 23, 68, 80}, CBS_SORT | WS_TABSTOP, false, 0},
-        {IDC_YLTHZ_REFRESH, ControlKind::PushButton, L"刷新", {77, 22, 20, 13}, WS_TABSTOP, false, 0},
-        {IDC_YLTHZ_PREVPAGE, ControlKind::PushButton, L"上页", {99, 22, 20, 13}, WS_TABSTOP, false, 0},
-        {IDC_YLTHZ_NEXTPAGE, ControlKind::PushButton, L"下页", {121, 22, 20, 13}, WS_TABSTOP, false, 0},
-        {IDC_YLTHZ_PREVIEW, ControlKind::Frame, L"", {6, 38, 135, 58}, 0, false, 0},
-        {IDC_YLTHZ_ROWS, ControlKind::RadioButton, L"行布置", {8, 109, 36, 10}, WS_GROUP | WS_TABSTOP, false, 0},
-        {IDC_YLTHZ_COLUMNS, ControlKind::RadioButton, L"列布置", {46, 109, 36, 10}, 0, false, 0},
+        {IDC_YLTHZ_SYMBOLS_GROUP, ControlKind::GroupBox, L"常用原理图符号：", {2, 13, 142, 86}, 0, false, 0, "symbols-group"},
+        {IDC_YLTHZ_SETTINGS_GROUP, ControlKind::GroupBox, L"设置", {2, 99, 142, 32}, 0, false, 0, "settings-group"},
+        {IDC_YLTHZ_EDIT_GROUP, ControlKind::GroupBox, L"编辑", {2, 132, 142, 36}, 0, false, 0, "edit-group"},
+        {IDC_YLTHZ_TOOLBAR_PLACE, ControlKind::Static, L"", {4, 1, 138, 11}, 0, false, 0, "toolbar-place"},
+        {IDC_YLTHZ_LIBRARY, ControlKind::ComboBox, L"", {6, 23, 68, 80}, CBS_SORT | WS_TABSTOP, false, 0, "library"},
+        {IDC_YLTHZ_REFRESH, ControlKind::PushButton, L"刷新", {77, 22, 20, 13}, WS_TABSTOP, false, 0, "refresh"},
+        {IDC_YLTHZ_PREVPAGE, ControlKind::PushButton, L"上页", {99, 22, 20, 13}, WS_TABSTOP, false, 0, "prev"},
+        {IDC_YLTHZ_NEXTPAGE, ControlKind::PushButton, L"下页", {121, 22, 20, 13}, WS_TABSTOP, false, 0, "next"},
+        {IDC_YLTHZ_PREVIEW, ControlKind::Frame, L"", {6, 38, 135, 58}, 0, false, 0, "preview"},
+        {IDC_YLTHZ_ROWS, ControlKind::RadioButton, L"行布置", {8, 109, 36, 10}, WS_GROUP | WS_TABSTOP, false, 0, "rows"},
+        {IDC_YLTHZ_COLUMNS, ControlKind::RadioButton, L"列布置", {46, 109, 36, 10}, 0, false, 0, "columns"},
         {IDC_YLTHZ_PARAMS, ControlKind::PushButton, L"回路参数", {96, 107, 44, 13}, WS_GROUP | WS_TABSTOP, false,
-         0},
-        {IDC_YLTHZ_COUNT_LABEL, ControlKind::Static, L"符号个数:", {8, 120, 38, 8}, 0, false, 0},
-        {IDC_YLTHZ_COUNT, ControlKind::Edit, L"", {48, 118, 34, 12}, WS_TABSTOP, false, 0},
+         0, "setup"},
+        {IDC_YLTHZ_COUNT_LABEL, ControlKind::Static, L"符号个数:", {8, 120, 38, 8}, 0, false, 0, "count-label"},
+        {IDC_YLTHZ_COUNT, ControlKind::Edit, L"", {48, 118, 34, 12}, WS_TABSTOP, false, 0, "count"},
         {IDC_YLTHZ_COUNT_SPIN, ControlKind::Spin, L"", {72, 118, 10, 12}, UDS_ARROWKEYS | UDS_ALIGNRIGHT, false,
-         IDC_YLTHZ_COUNT},
-        push(IDC_YLTHZ_REPLACE, L"替换", {7, 142, 32, 12}),
-        push(IDC_YLTHZ_DELETE, L"删除", {41, 142, 32, 12}),
-        push(IDC_YLTHZ_MIRROR, L"境像", {75, 142, 32, 12}),
-        push(IDC_YLTHZ_ROTATE, L"旋转", {109, 142, 32, 12}),
-        push(IDC_YLTHZ_INSERT_STRING, L"横插", {7, 155, 32, 12}),
-        push(IDC_YLTHZ_INSERT_LINK, L"竖插", {41, 155, 32, 12}),
-        push(IDC_YLTHZ_ADD_STRING, L"添行", {75, 155, 32, 12}),
-        push(IDC_YLTHZ_DELETE_STRING, L"删行", {109, 155, 32, 12}),
+         IDC_YLTHZ_COUNT, "count-spin"},
+        push(IDC_YLTHZ_REPLACE, L"替换", {7, 142, 32, 12}, "replace"),
+        push(IDC_YLTHZ_DELETE, L"删除", {41, 142, 32, 12}, "delete"),
+        push(IDC_YLTHZ_MIRROR, L"境像", {75, 142, 32, 12}, "mirror"),
+        push(IDC_YLTHZ_ROTATE, L"旋转", {109, 142, 32, 12}, "rotate"),
+        push(IDC_YLTHZ_INSERT_STRING, L"横插", {7, 155, 32, 12}, "insert-string"),
+        push(IDC_YLTHZ_INSERT_LINK, L"竖插", {41, 155, 32, 12}, "insert-link"),
+        push(IDC_YLTHZ_ADD_STRING, L"添行", {75, 155, 32, 12}, "add-string"),
+        push(IDC_YLTHZ_DELETE_STRING, L"删行", {109, 155, 32, 12}, "delete-string"),
     };
     ui::registerDialogTemplate(std::move(t));
 }

@@ -3,6 +3,9 @@
 #include "components/NorvexSldManger.h"
 #include "host/aced.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cwctype>
 #include <vector>
 
 void PaintSlidePage(CDC& dc, const CRect& rect, int n, int page, const CSymbolIndex& index,
@@ -59,6 +62,56 @@ int SlotAtPoint(const CRect& rect, int n, int page, CPoint p)
     const int column = std::min((p.x - rect.left) / w, n - 1);
     const int row = std::min((p.y - rect.top) / h, n - 1);
     return column + row * n + page * n * n;
+}
+
+CPoint SlotCentre(const CRect& rect, int n, int page, int slot)
+{
+    const int local = slot - page * n * n;
+    assert(local >= 0 && local < n * n);
+    const int w = rect.Width() / n, h = rect.Height() / n;
+    return CPoint(rect.left + w * (local % n) + w / 2, rect.top + h * (local / n) + h / 2);
+}
+
+int NamedSlot(const CSymbolIndex& index, int n, int page, const std::wstring& item, std::wstring& why)
+{
+    if (item.size() > 1 && item[0] == L'#' &&
+        std::all_of(item.begin() + 1, item.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        const int perPage = n * n;
+        const std::wstring digits = item.substr(1);
+        if (digits.size() > 9 || std::stoi(digits) < 1 || std::stoi(digits) > perPage) {
+            why = L"no slot " + item + L" (a page holds " + std::to_wstring(perPage) + L")";
+            return -1;
+        }
+        return page * perPage + std::stoi(digits) - 1;
+    }
+    for (int i = 0; i < index.GetCount(); ++i) {
+        const std::wstring name = index.GetName(i);
+        if (name.size() == item.size() &&
+            std::equal(name.begin(), name.end(), item.begin(), [](wchar_t a, wchar_t b) {
+                return std::towupper(static_cast<wint_t>(a)) == std::towupper(static_cast<wint_t>(b));
+            }))
+            return i;
+    }
+    why = L"no symbol \"" + item + L"\"";
+    return -1;
+}
+
+bool SlotItemPoint(const CSymbolIndex& index, const CRect& rect, int n, int page, const std::wstring& item,
+                   const CWnd& previous, const CWnd& next, CDialog::ItemClick& click, std::wstring& why)
+{
+    const int slot = NamedSlot(index, n, page, item, why);
+    if (slot < 0)
+        return false;
+    const int shown = slot / (n * n);
+    if (shown == page) {
+        click = CDialog::ItemClick{0, SlotCentre(rect, n, page, slot), false};
+        return true;
+    }
+    const CWnd& button = shown > page ? next : previous;
+    CRect r;
+    button.GetClientRect(&r);
+    click = CDialog::ItemClick{button.GetDlgCtrlID(), r.CenterPoint(), true};
+    return true;
 }
 
 void MarkSlot(CGraph& graph, CDC& dc, const CRect& rect, int n, int page, int slot)

@@ -7,6 +7,8 @@
 #include "library/SymbolLibrary.h"
 #include "ui/afxwin.h"
 
+#include <string>
+
 class CGraph;
 
 // Draws the grid lines, then (when slides are available and the slide
@@ -24,6 +26,18 @@ bool IsInsidePreview(const CRect& rect, CPoint point);
 // The slot under a point of the rectangle on the page; -1 when the cells
 // have no size.
 int SlotAtPoint(const CRect& rect, int n, int page, CPoint point);
+// The centre of a slot's cell; the slot lies on the page.
+CPoint SlotCentre(const CRect& rect, int n, int page, int slot);
+// The slot an "@choose" event names: "#N" is the N-th slot (from 1, row by
+// row) of the page shown, anything else a symbol's name, compared without
+// regard to case: the first slot of the index holding it. -1, with why
+// ("no symbol \"X\""), when there is none.
+int NamedSlot(const CSymbolIndex& index, int n, int page, const std::wstring& item, std::wstring& why);
+// Where a click chooses a named slot of the grid (CDialog::ItemPoint): the
+// slot's centre in the dialog's client area when it lies on the page shown,
+// else the centre of the page button towards it.
+bool SlotItemPoint(const CSymbolIndex& index, const CRect& rect, int n, int page, const std::wstring& item,
+                   const CWnd& previous, const CWnd& next, CDialog::ItemClick& click, std::wstring& why);
 // Marks (or, again, unmarks) a slot when it lies on the page.
 void MarkSlot(CGraph& graph, CDC& dc, const CRect& rect, int n, int page, int slot);
 // The page buttons: both disabled without slides, else the previous one

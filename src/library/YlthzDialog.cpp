@@ -351,6 +351,11 @@ void CYlthzDialog::OnLButtonDown(UINT nFlags, CPoint point)
     CDialog::OnLButtonDown(nFlags, point);
 }
 
+bool CYlthzDialog::ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why)
+{
+    return SlotItemPoint(m_index, m_rcPreview, m_nColumns, m_nPage, item, m_btPrevPage, m_btNextPage, click, why);
+}
+
 LRESULT CYlthzDialog::OnAcadKeepFocus(WPARAM, LPARAM)
 {
     return TRUE;

@@ -124,6 +124,10 @@ public:
     // The preview's rectangle in client coordinates.
     CRect GetPreviewRect() const { return m_rcPreview; }
 
+    // "@choose palette SYMBOL": the symbol's slot in the preview, or the
+    // page button towards its page.
+    bool ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why) override;
+
     // Largest preview grid side shown; catalogue entries asking for more
     // are shown with this many.
     static constexpr int kMaxGridSize = 64;

@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 namespace {
@@ -19,20 +20,24 @@ ui::DialogTemplate makeTemplate()
     ui::ControlTemplate frame;
     frame.kind = ControlKind::GroupBox;
     frame.rect = {5, 2, 87, 64};
+    frame.name = "group";
     t.controls.push_back(frame);
 
     // Label, edit box and spin control per row; the spin sits at the right
     // end of its edit box (UDS_ALIGNRIGHT takes its width from the box).
+    // The edit box is named by its row; its label and spin add "-label"
+    // and "-spin".
     struct RowLayout {
         const wchar_t* label;
         int edit;
         int spin;
+        std::string name;
     };
     const RowLayout rows[] = {
-        {L"横向间距:", IDC_YLTHZ_XDIS, IDC_YLTHZ_XDIS_SPIN},
-        {L"纵向间距:", IDC_YLTHZ_YDIS, IDC_YLTHZ_YDIS_SPIN},
-        {L"线    宽:", IDC_YLTHZ_MXKD, IDC_YLTHZ_MXKD_SPIN},
-        {L"设备比例:", IDC_YLTHZ_MXBL, IDC_YLTHZ_MXBL_SPIN},
+        {L"横向间距:", IDC_YLTHZ_XDIS, IDC_YLTHZ_XDIS_SPIN, "x-spacing"},
+        {L"纵向间距:", IDC_YLTHZ_YDIS, IDC_YLTHZ_YDIS_SPIN, "y-spacing"},
+        {L"线    宽:", IDC_YLTHZ_MXKD, IDC_YLTHZ_MXKD_SPIN, "wire-width"},
+        {L"设备比例:", IDC_YLTHZ_MXBL, IDC_YLTHZ_MXBL_SPIN, "scale"},
     };
     int y = 11;
     for (const RowLayout& r : rows) {
@@ -40,12 +45,14 @@ ui::DialogTemplate makeTemplate()
         label.kind = ControlKind::Static;
         label.text = r.label;
         label.rect = {9, y + 2, 40, 8};
+        label.name = r.name + "-label";
         t.controls.push_back(label);
 
         ui::ControlTemplate edit;
         edit.id = r.edit;
         edit.kind = ControlKind::Edit;
         edit.rect = {50, y, 36, 12};
+        edit.name = r.name;
         t.controls.push_back(edit);
 
         ui::ControlTemplate spin;
@@ -54,6 +61,7 @@ ui::DialogTemplate makeTemplate()
         spin.rect = {76, y, 10, 12};
         spin.style = UDS_ARROWKEYS | UDS_ALIGNRIGHT;
         spin.buddy = r.edit;
+        spin.name = r.name + "-spin";
         t.controls.push_back(spin);
         y += 13;
     }

@@ -21,15 +21,15 @@ constexpr int kSquareSymbol = 1;
 
 using ui::ControlKind;
 
-ui::ControlTemplate control(UINT id, ControlKind kind, const wchar_t* text, ui::DluRect r, DWORD style = 0,
-                            int buddy = 0)
+ui::ControlTemplate control(const char* name, UINT id, ControlKind kind, const wchar_t* text, ui::DluRect r,
+                            DWORD style = 0, int buddy = 0)
 {
-    return ui::ControlTemplate{static_cast<int>(id), kind, text, r, style, false, buddy};
+    return ui::ControlTemplate{static_cast<int>(id), kind, text, r, style, false, buddy, name};
 }
 
-ui::ControlTemplate spin(UINT id, UINT buddy, ui::DluRect r)
+ui::ControlTemplate spin(const char* name, UINT id, UINT buddy, ui::DluRect r)
 {
-    return control(id, ControlKind::Spin, L"", r, UDS_ARROWKEYS | UDS_ALIGNRIGHT, static_cast<int>(buddy));
+    return control(name, id, ControlKind::Spin, L"", r, UDS_ARROWKEYS | UDS_ALIGNRIGHT, static_cast<int>(buddy));
 }
 
 CString textOf(const CWnd& w)
@@ -47,28 +47,28 @@ void RegisterPanelResources()
         return;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_PMTSBCS, "panel", L"屏面图设备布置", 114, 177, true);
     t.controls = {
-        control(IDC_STATIC, ControlKind::GroupBox, L"屏面图符号:", {2, 2, 110, 92}),
-        control(IDC_STATIC, ControlKind::GroupBox, L"", {2, 94, 110, 21}),
-        control(IDC_STATIC, ControlKind::GroupBox, L"设备代号:", {2, 116, 54, 25}),
-        control(IDC_STATIC, ControlKind::GroupBox, L"设备符号:", {58, 116, 54, 25}),
-        control(IDC_PMT_PREVIEW, ControlKind::Frame, L"", {6, 12, 102, 64}),
-        control(IDC_PMT_REFRESH, ControlKind::PushButton, L"刷新", {6, 79, 32, 12}, WS_TABSTOP),
-        control(IDC_PMT_PREVPAGE, ControlKind::PushButton, L"上页", {41, 79, 32, 12}, WS_TABSTOP),
-        control(IDC_PMT_NEXTPAGE, ControlKind::PushButton, L"下页", {76, 79, 32, 12}, WS_TABSTOP),
-        control(IDC_STATIC, ControlKind::Static, L"宽度:", {5, 102, 21, 8}),
-        control(IDC_PMT_WIDTH, ControlKind::Edit, L"", {26, 100, 30, 12}, WS_TABSTOP),
-        spin(IDC_PMT_WIDTH_SPIN, IDC_PMT_WIDTH, {48, 100, 8, 12}),
-        control(IDC_STATIC, ControlKind::Static, L"高度:", {59, 102, 21, 8}),
-        control(IDC_PMT_HEIGHT, ControlKind::Edit, L"", {80, 100, 30, 12}, WS_TABSTOP),
-        spin(IDC_PMT_HEIGHT_SPIN, IDC_PMT_HEIGHT, {102, 100, 8, 12}),
-        control(IDC_PMT_CODE, ControlKind::Edit, L"", {6, 126, 46, 12}, WS_TABSTOP),
-        spin(IDC_PMT_CODE_SPIN, IDC_PMT_CODE, {44, 126, 8, 12}),
-        control(IDC_PMT_SYMBOL, ControlKind::Edit, L"", {62, 126, 46, 12}, WS_TABSTOP),
-        spin(IDC_PMT_SYMBOL_SPIN, IDC_PMT_SYMBOL, {100, 126, 8, 12}),
-        control(IDC_STATIC, ControlKind::Static, L"设备名称:", {4, 146, 38, 8}),
-        control(IDC_PMT_NAME, ControlKind::Edit, L"", {42, 144, 68, 12}, WS_TABSTOP),
-        control(IDC_STATIC, ControlKind::Static, L"型号规格:", {4, 161, 38, 8}),
-        control(IDC_PMT_MODEL, ControlKind::Edit, L"", {42, 159, 68, 12}, WS_TABSTOP),
+        control("symbols-group", IDC_STATIC, ControlKind::GroupBox, L"屏面图符号:", {2, 2, 110, 92}),
+        control("size-group", IDC_STATIC, ControlKind::GroupBox, L"", {2, 94, 110, 21}),
+        control("code-group", IDC_STATIC, ControlKind::GroupBox, L"设备代号:", {2, 116, 54, 25}),
+        control("symbol-group", IDC_STATIC, ControlKind::GroupBox, L"设备符号:", {58, 116, 54, 25}),
+        control("preview", IDC_PMT_PREVIEW, ControlKind::Frame, L"", {6, 12, 102, 64}),
+        control("refresh", IDC_PMT_REFRESH, ControlKind::PushButton, L"刷新", {6, 79, 32, 12}, WS_TABSTOP),
+        control("prev", IDC_PMT_PREVPAGE, ControlKind::PushButton, L"上页", {41, 79, 32, 12}, WS_TABSTOP),
+        control("next", IDC_PMT_NEXTPAGE, ControlKind::PushButton, L"下页", {76, 79, 32, 12}, WS_TABSTOP),
+        control("width-label", IDC_STATIC, ControlKind::Static, L"宽度:", {5, 102, 21, 8}),
+        control("width", IDC_PMT_WIDTH, ControlKind::Edit, L"", {26, 100, 30, 12}, WS_TABSTOP),
+        spin("width-spin", IDC_PMT_WIDTH_SPIN, IDC_PMT_WIDTH, {48, 100, 8, 12}),
+        control("height-label", IDC_STATIC, ControlKind::Static, L"高度:", {59, 102, 21, 8}),
+        control("height", IDC_PMT_HEIGHT, ControlKind::Edit, L"", {80, 100, 30, 12}, WS_TABSTOP),
+        spin("height-spin", IDC_PMT_HEIGHT_SPIN, IDC_PMT_HEIGHT, {102, 100, 8, 12}),
+        control("code", IDC_PMT_CODE, ControlKind::Edit, L"", {6, 126, 46, 12}, WS_TABSTOP),
+        spin("code-spin", IDC_PMT_CODE_SPIN, IDC_PMT_CODE, {44, 126, 8, 12}),
+        control("symbol", IDC_PMT_SYMBOL, ControlKind::Edit, L"", {62, 126, 46, 12}, WS_TABSTOP),
+        spin("symbol-spin", IDC_PMT_SYMBOL_SPIN, IDC_PMT_SYMBOL, {100, 126, 8, 12}),
+        control("name-label", IDC_STATIC, ControlKind::Static, L"设备名称:", {4, 146, 38, 8}),
+        control("name", IDC_PMT_NAME, ControlKind::Edit, L"", {42, 144, 68, 12}, WS_TABSTOP),
+        control("model-label", IDC_STATIC, ControlKind::Static, L"型号规格:", {4, 161, 38, 8}),
+        control("model", IDC_PMT_MODEL, ControlKind::Edit, L"", {42, 159, 68, 12}, WS_TABSTOP),
     };
     ui::registerDialogTemplate(std::move(t));
 }
@@ -251,6 +251,11 @@ void CPmtsbcsDlg::OnLButtonDown(UINT nFlags, CPoint point)
     }
     UpdateButtons();
     CDialog::OnLButtonDown(nFlags, point);
+}
+
+bool CPmtsbcsDlg::ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why)
+{
+    return SlotItemPoint(m_index, m_rcPreview, m_nColumns, m_nPage, item, m_btPrevPage, m_btNextPage, click, why);
 }
 
 void CPmtsbcsDlg::OnActivate(UINT nState, CWnd* pWndOther, BOOL bMinimized)

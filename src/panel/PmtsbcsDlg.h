@@ -63,6 +63,10 @@ public:
     const CSymbolIndex& GetIndex() const { return m_index; }
     CRect GetPreviewRect() const { return m_rcPreview; }
 
+    // "@choose panel SYMBOL": the symbol's slot in the preview, or the page
+    // button towards its page.
+    bool ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why) override;
+
     // Stores the settings (position, the six texts, the selection) and
     // writes the project data.
     void SaveSettings();

@@ -35,6 +35,7 @@ ui::DialogTemplate makeTemplate()
         picture.kind = ControlKind::Static;
         picture.style = SS_NOTIFY | SS_SUNKEN;
         picture.rect = {7 + (i % 3) * 85, 7 + (i / 3) * 69, 80, 64};
+        picture.name = "type" + std::to_string(i + 1);
         t.controls.push_back(picture);
     }
 
@@ -43,11 +44,12 @@ ui::DialogTemplate makeTemplate()
         ControlKind kind;
         const wchar_t* text;
         int x;
+        const char* name;
     };
     const Button buttons[] = {
-        {IDOK, ControlKind::DefPushButton, L"确定", 46},
-        {IDCANCEL, ControlKind::PushButton, L"取消", 107},
-        {IDC_MX_HELP, ControlKind::PushButton, L"帮助", 168},
+        {IDOK, ControlKind::DefPushButton, L"确定", 46, "ok"},
+        {IDCANCEL, ControlKind::PushButton, L"取消", 107, "cancel"},
+        {IDC_MX_HELP, ControlKind::PushButton, L"帮助", 168, "help"},
     };
     for (const Button& b : buttons) {
         ui::ControlTemplate button;
@@ -55,6 +57,7 @@ ui::DialogTemplate makeTemplate()
         button.kind = b.kind;
         button.text = b.text;
         button.rect = {b.x, 148, 50, 14};
+        button.name = b.name;
         t.controls.push_back(button);
     }
     return t;

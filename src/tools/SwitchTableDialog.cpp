@@ -72,8 +72,10 @@ ui::DialogTemplate makeTemplate()
     using ui::ControlKind;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_ZHKGB, "switchtable", L"转换开关表调用", 275, 151, false);
 
-    const auto add = [&t](int id, ControlKind kind, const wchar_t* text, ui::DluRect rect, DWORD style = 0) {
+    const auto add = [&t](const char* name, int id, ControlKind kind, const wchar_t* text, ui::DluRect rect,
+                          DWORD style = 0) {
         ui::ControlTemplate c;
+        c.name = name;
         c.id = id;
         c.kind = kind;
         c.text = text;
@@ -81,14 +83,14 @@ ui::DialogTemplate makeTemplate()
         c.style = style;
         t.controls.push_back(c);
     };
-    add(IDC_STATIC, ControlKind::Static, L"文件列表:", {7, 5, 60, 8});
-    add(IDC_ZHKGB_LIST, ControlKind::ListBox, L"", {7, 16, 95, 110}, LBS_SORT);
-    add(IDC_STATIC, ControlKind::Static, L"预览:", {110, 5, 40, 8});
-    add(IDC_ZHKGB_PREVIEW, ControlKind::Static, L"", {110, 16, 158, 110}, SS_SUNKEN);
-    add(IDC_ZHKGB_OPEN, ControlKind::PushButton, L"打开", {7, 132, 50, 14});
-    add(IDC_ZHKGB_INSERT, ControlKind::PushButton, L"插入", {62, 132, 50, 14});
-    add(IDCANCEL, ControlKind::PushButton, L"退出", {163, 132, 50, 14});
-    add(IDC_ZHKGB_HELP, ControlKind::PushButton, L"帮助", {218, 132, 50, 14});
+    add("files-label", IDC_STATIC, ControlKind::Static, L"文件列表:", {7, 5, 60, 8});
+    add("files", IDC_ZHKGB_LIST, ControlKind::ListBox, L"", {7, 16, 95, 110}, LBS_SORT);
+    add("preview-label", IDC_STATIC, ControlKind::Static, L"预览:", {110, 5, 40, 8});
+    add("preview", IDC_ZHKGB_PREVIEW, ControlKind::Static, L"", {110, 16, 158, 110}, SS_SUNKEN);
+    add("open", IDC_ZHKGB_OPEN, ControlKind::PushButton, L"打开", {7, 132, 50, 14});
+    add("insert", IDC_ZHKGB_INSERT, ControlKind::PushButton, L"插入", {62, 132, 50, 14});
+    add("cancel", IDCANCEL, ControlKind::PushButton, L"退出", {163, 132, 50, 14});
+    add("help", IDC_ZHKGB_HELP, ControlKind::PushButton, L"帮助", {218, 132, 50, 14});
     return t;
 }
 

@@ -40,10 +40,10 @@ void RegisterTerminalResources()
         return;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_DZJDSJ, "terminal", L"端子/接点设计", 177, 17, true);
     t.controls = {
-        {IDC_STATIC, ui::ControlKind::Static, L"端子类型:", {2, 5, 36, 8}, 0, false, 0},
-        {IDC_DZJD_TYPE, ui::ControlKind::ComboBox, L"", {38, 2, 50, 60}, WS_TABSTOP, false, 0},
-        {IDC_STATIC, ui::ControlKind::Static, L"绘制方式:", {91, 5, 36, 8}, 0, false, 0},
-        {IDC_DZJD_METHOD, ui::ControlKind::ComboBox, L"", {127, 2, 48, 60}, WS_TABSTOP, false, 0},
+        {IDC_STATIC, ui::ControlKind::Static, L"端子类型:", {2, 5, 36, 8}, 0, false, 0, "type-label"},
+        {IDC_DZJD_TYPE, ui::ControlKind::ComboBox, L"", {38, 2, 50, 60}, WS_TABSTOP, false, 0, "type"},
+        {IDC_STATIC, ui::ControlKind::Static, L"绘制方式:", {91, 5, 36, 8}, 0, false, 0, "method-label"},
+        {IDC_DZJD_METHOD, ui::ControlKind::ComboBox, L"", {127, 2, 48, 60}, WS_TABSTOP, false, 0, "method"},
     };
     ui::registerDialogTemplate(std::move(t));
 }

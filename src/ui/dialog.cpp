@@ -211,9 +211,9 @@ bool CDialog::createWindow(UINT nIDTemplate, CWnd* pParentWnd, bool modal)
         if (k.cls == WndClass::ComboBox && (cs & 0x3) != CBS_SIMPLE)
             r.bottom = r.top + base.cy + 8;
         Window& cw = ui::detail::createWindow(k.cls, h, c.id, cs, r, c.text, nullptr);
+        cw.name = c.name;
         if (c.kind == ui::ControlKind::DefPushButton)
             lookup(h)->defId = c.id;
-        (void)cw;
     }
     for (const auto& c : t.controls) {
         if (c.kind != ui::ControlKind::Spin)
@@ -241,6 +241,12 @@ bool CDialog::createWindow(UINT nIDTemplate, CWnd* pParentWnd, bool modal)
     if (!modal && (t.style & WS_VISIBLE) && !dlg->ended)
         showWindow(*dlg, SW_SHOW);
     return true;
+}
+
+bool CDialog::ItemPoint(const std::wstring&, ItemClick&, std::wstring& why)
+{
+    why = L"no items to choose";
+    return false;
 }
 
 INT_PTR CDialog::DoModal()

@@ -42,6 +42,23 @@ public:
     void GotoDlgCtrl(CWnd* pWndCtrl);
     UINT GetTemplateID() const { return m_nIDTemplate; }
 
+    // Where a click chooses an item that the dialog shows in a picture of
+    // its own (the symbols of a grid), for the event "@choose DIALOG ITEM":
+    // control is the id of the control clicked (0: the dialog's client
+    // area), point is in that control's client coordinates. When the item
+    // lies on another page, the click is on the page button towards it
+    // (turnsPage): the toolkit presses it, as a user would, and asks again.
+    struct ItemClick {
+        int control = 0;
+        CPoint point;
+        bool turnsPage = false;
+    };
+    // item is what the event names (a symbol's name, "#N" for a slot of the
+    // page shown). False, with why (it follows "dialog NAME has ": "no
+    // symbol \"X\""), when the dialog has no such item; the default has
+    // none.
+    virtual bool ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why);
+
 protected:
     // The default exchanges data into the controls (UpdateData(FALSE)) and
     // returns TRUE.

@@ -2,7 +2,9 @@
 
 #include "ui/detail/window.h"
 
+#include <cassert>
 #include <map>
+#include <set>
 #include <memory>
 
 namespace ui {
@@ -37,8 +39,39 @@ const BitmapResource* findBitmapResource(UINT id)
     return it == bitmaps().end() ? nullptr : &it->second;
 }
 
+std::string controlNameProblem(const DialogTemplate& tmpl)
+{
+    std::set<std::string> seen;
+    for (const ControlTemplate& c : tmpl.controls) {
+        const std::string& n = c.name;
+        if (n.empty())
+            continue;
+        bool wellFormed = n.front() >= 'a' && n.front() <= 'z' && n.back() != '-';
+        for (size_t i = 0; i < n.size() && wellFormed; ++i) {
+            const char ch = n[i];
+            wellFormed = (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || (ch == '-' && n[i - 1] != '-');
+        }
+        if (!wellFormed)
+            return "control " + std::to_string(c.id) + " has the name \"" + n +
+                   "\" (lowercase letters and digits in words joined by hyphens, starting with a letter)";
+        if (!seen.insert(n).second)
+            return "two controls are named \"" + n + "\"";
+    }
+    return {};
+}
+
 void registerDialogTemplate(DialogTemplate tmpl)
 {
+    for (ControlTemplate& c : tmpl.controls)
+        if (c.name.empty() && (c.id == IDOK || c.id == IDCANCEL)) {
+            const char* name = c.id == IDOK ? "ok" : "cancel";
+            bool taken = false;
+            for (const ControlTemplate& other : tmpl.controls)
+                taken = taken || other.name == name;
+            if (!taken)
+                c.name = name;
+        }
+    assert(controlNameProblem(tmpl).empty());
     const UINT id = tmpl.id;
     registry()[id] = std::make_unique<DialogTemplate>(std::move(tmpl));
 }

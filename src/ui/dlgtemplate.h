@@ -77,6 +77,11 @@ struct ControlTemplate {
     // Spin controls: the id of the buddy control (0: none, or the control
     // before it with UDS_AUTOBUDDY).
     int buddy = 0;
+    // The short name that events use instead of the id ("rows", "next"):
+    // lowercase ASCII letters and digits in words joined by hyphens,
+    // starting with a letter; unique within the template. Optional; IDOK
+    // and IDCANCEL without one are named "ok" and "cancel".
+    std::string name{};
 };
 
 struct DialogTemplate {
@@ -108,7 +113,11 @@ struct BitmapResource {
 bool registerBitmapResource(UINT id, BitmapResource bitmap);
 const BitmapResource* findBitmapResource(UINT id);
 
-// Adds a template, replacing one with the same id.
+// What is wrong with the control names of a template (a name that is not
+// of the form above, or one given twice), or "" when nothing is.
+std::string controlNameProblem(const DialogTemplate& tmpl);
+// Adds a template, replacing one with the same id; IDOK and IDCANCEL get
+// their default names. The control names must be right (asserted).
 void registerDialogTemplate(DialogTemplate tmpl);
 // The template with this id, or nullptr. The pointer stays valid until the
 // template is replaced or removed.

@@ -2,6 +2,7 @@
 // open dialogs, the listings, and message boxes.
 #include "host/adsdefs.h"
 #include "ui/dc.h"
+#include "ui/dialog.h"
 #include "ui/detail/text.h"
 #include "ui/detail/window.h"
 #include "ui/session.h"
@@ -97,9 +98,14 @@ std::wstring quote(const std::wstring& s)
     return out + L"\"";
 }
 
-std::wstring dialogLabel(const Window& d) { return L"dialog " + num(d.templateId); }
+// A dialog or control as messages name it: by its short name, else by its
+// id.
+std::wstring dialogLabel(const Window& d) { return L"dialog " + (d.name.empty() ? num(d.templateId) : wide(d.name)); }
 
-std::wstring controlLabel(const Window& c) { return std::wstring(className(c)) + L" " + num(c.id); }
+std::wstring controlLabel(const Window& c)
+{
+    return std::wstring(className(c)) + L" " + (c.name.empty() ? num(c.id) : wide(c.name));
+}
 
 // Message box buttons ---------------------------------------------------------
 
@@ -175,41 +181,46 @@ public:
             return fail(L"not an event (events start with @ and a name)");
         const std::string verb = lower(m_tokens[0].text.substr(1));
         m_args.assign(m_tokens.begin() + 1, m_tokens.end());
-        if (verb == "click")
-            return click();
-        if (verb == "dblclick")
-            return dblclick();
-        if (verb == "select")
-            return select();
-        if (verb == "check")
-            return check();
-        if (verb == "type")
-            return type();
-        if (verb == "spin")
-            return spin();
-        if (verb == "mouse")
-            return mouse();
-        if (verb == "tool")
-            return tool();
-        if (verb == "tip")
-            return tip();
-        if (verb == "key")
-            return key();
-        if (verb == "activate")
-            return activateEvent();
-        if (verb == "deactivate")
-            return deactivateEvent();
-        if (verb == "close")
-            return close();
-        if (verb == "msgbox")
-            return fail(L"no message box is open");
-        if (verb == "list")
-            return list();
-        if (verb == "keepfocus")
-            return keepFocus();
-        if (verb == "snapshot")
-            return snapshot();
+        for (const Verb& v : verbs())
+            if (verb == v.name)
+                return (this->*v.run)();
         return fail(L"unknown event @" + wide(verb));
+    }
+
+    struct Verb {
+        const char* name;
+        bool (Dispatch::*run)();
+        // The form and what it does, for the command line's help.
+        const char* form;
+        const char* what;
+    };
+    // Every event, in the order the help lists them.
+    static const std::vector<Verb>& verbs()
+    {
+        static const std::vector<Verb> table = {
+            {"click", &Dispatch::click, "@click DIALOG CONTROL", "left click at the control's centre"},
+            {"dblclick", &Dispatch::dblclick, "@dblclick DIALOG CONTROL [ITEM]", "double click (on a list item)"},
+            {"choose", &Dispatch::choose, "@choose DIALOG SYMBOL|#N [double]",
+             "click on a symbol of the dialog's grid by name or slot, paging to it"},
+            {"select", &Dispatch::select, "@select DIALOG CONTROL ITEM", "pick an item of a list or drop-down list"},
+            {"check", &Dispatch::check, "@check DIALOG CONTROL on|off", "set a check box or radio button"},
+            {"type", &Dispatch::type, "@type DIALOG CONTROL \"TEXT\"", "replace the text of an edit box by typing"},
+            {"spin", &Dispatch::spin, "@spin DIALOG CONTROL up|down [COUNT]", "press a spin arrow COUNT times"},
+            {"mouse", &Dispatch::mouse, "@mouse DIALOG CONTROL|0 X Y [left|right] [double] [shift] [ctrl]",
+             "press and release a mouse button at a pixel"},
+            {"tool", &Dispatch::tool, "@tool DIALOG COMMAND", "click a toolbar button"},
+            {"tip", &Dispatch::tip, "@tip DIALOG COMMAND", "show a toolbar button's tooltip"},
+            {"key", &Dispatch::key, "@key DIALOG enter|esc", "press Enter or Esc"},
+            {"activate", &Dispatch::activateEvent, "@activate DIALOG", "come back to the dialog"},
+            {"deactivate", &Dispatch::deactivateEvent, "@deactivate DIALOG", "leave the dialog for the drawing"},
+            {"close", &Dispatch::close, "@close DIALOG", "click the close box"},
+            {"msgbox", &Dispatch::noMessageBox, "@msgbox ok|cancel|yes|no|retry|abort|ignore",
+             "answer the open message box"},
+            {"list", &Dispatch::list, "@list [DIALOG]", "print the open dialogs, or a dialog's controls"},
+            {"keepfocus", &Dispatch::keepFocus, "@keepfocus DIALOG", "ask whether the dialog keeps the focus"},
+            {"snapshot", &Dispatch::snapshot, "@snapshot DIALOG FILE.png", "save a picture of the dialog"},
+        };
+        return table;
     }
 
 private:
@@ -223,6 +234,8 @@ private:
     }
 
     bool usage(const wchar_t* form) { return fail(std::wstring(L"usage: ") + form); }
+
+    bool noMessageBox() { return fail(L"no message box is open"); }
 
     // A repeat count: digits, from 1 to kMaxRepeat.
     bool parseRepeatCount(const std::string& text, int& count)
@@ -249,22 +262,23 @@ private:
         return nullptr;
     }
 
+    // A control by its id, by its short name (without regard to case), or
+    // IDOK and IDCANCEL.
     Window* findControl(Window& dlg, const Token& t)
     {
         int id = 0;
+        const bool byId = !t.quoted && parseInt(t.text, id);
         const std::string name = lower(t.text);
-        if (name == "idok")
-            id = IDOK;
-        else if (name == "idcancel")
-            id = IDCANCEL;
-        else if (!parseInt(t.text, id)) {
-            fail(L"a control is named by its id, not \"" + wide(t.text) + L"\"");
-            return nullptr;
-        }
         for (HWND c : dlg.children)
-            if (Window* cw = lookup(c); cw && cw->id == id)
+            if (Window* cw = lookup(c); cw && (byId ? cw->id == id : !cw->name.empty() && cw->name == name))
                 return cw;
-        fail(dialogLabel(dlg) + L" has no control " + wide(t.text));
+        if (!byId && (name == "idok" || name == "idcancel")) {
+            id = name == "idok" ? IDOK : IDCANCEL;
+            for (HWND c : dlg.children)
+                if (Window* cw = lookup(c); cw && cw->id == id)
+                    return cw;
+        }
+        fail(dialogLabel(dlg) + L" has no control " + (byId ? wide(t.text) : quote(wide(t.text))));
         return nullptr;
     }
 
@@ -588,6 +602,51 @@ private:
         return press(dlg->hwnd, ctl ? ctl->hwnd : nullptr, CPoint(x, y), right, dbl, keys);
     }
 
+    // A click on an item of the dialog's own picture where the dialog says
+    // it is, after the page buttons it names are pressed.
+    bool choose()
+    {
+        if (m_args.size() != 2 && m_args.size() != 3)
+            return usage(L"@choose DIALOG SYMBOL|#N [double]");
+        bool dbl = false;
+        if (m_args.size() == 3) {
+            if (lower(m_args[2].text) != "double")
+                return usage(L"@choose DIALOG SYMBOL|#N [double]");
+            dbl = true;
+        }
+        Window* dlg = findDialog(m_args[0]);
+        if (!dlg)
+            return false;
+        const HWND dlgH = dlg->hwnd;
+        const std::wstring item = wide(m_args[1].text);
+        for (int pages = 0;; ++pages) {
+            Window* d = lookup(dlgH);
+            if (!d || d->destroying)
+                return fail(L"the dialog closed");
+            auto* object = dynamic_cast<CDialog*>(d->object);
+            CDialog::ItemClick at;
+            std::wstring why;
+            if (!object || !object->ItemPoint(item, at, why))
+                return fail(dialogLabel(*d) + L" has " + (why.empty() ? std::wstring(L"no items to choose") : why));
+            Window* ctl = nullptr;
+            if (at.control) {
+                for (HWND c : d->children)
+                    if (Window* cw = lookup(c); cw && cw->id == at.control)
+                        ctl = cw;
+                if (!ctl)
+                    return fail(dialogLabel(*d) + L" has no control " + num(at.control));
+            }
+            if (!ready(*d, ctl))
+                return false;
+            if (!at.turnsPage)
+                return press(dlgH, ctl ? ctl->hwnd : nullptr, at.point, false, dbl, 0);
+            if (pages == kMaxRepeat)
+                return fail(L"the page of " + item + L" was not reached after " + num(kMaxRepeat) + L" presses");
+            if (!press(dlgH, ctl ? ctl->hwnd : nullptr, at.point, false, false, 0))
+                return false;
+        }
+    }
+
     // The toolbar of the dialog with a button of this command id.
     bool findTool(Window*& dlg, Window*& bar, int& index)
     {
@@ -760,7 +819,10 @@ private:
 
     std::wstring describeControl(const Window& c)
     {
-        std::wstring s = num(c.id) + L" " + className(c);
+        std::wstring s = num(c.id);
+        if (!c.name.empty())
+            s += L" " + wide(c.name);
+        s += L" " + std::wstring(className(c));
         const bool hasText = c.cls == WndClass::Button || c.cls == WndClass::Static || c.cls == WndClass::Edit;
         if (hasText)
             s += L" " + quote(c.text);
@@ -877,6 +939,14 @@ bool dispatchEvent(const std::string& line)
     const bool ok = Dispatch(line).run();
     idle();
     return ok;
+}
+
+std::vector<EventVerb> eventVerbs()
+{
+    std::vector<EventVerb> out;
+    for (const auto& v : Dispatch::verbs())
+        out.push_back(EventVerb{v.name, v.form, v.what});
+    return out;
 }
 
 } // namespace ui

@@ -50,6 +50,14 @@ bool isEscapeLine(std::string_view line);
 // names a dialog, control or item that does not exist or cannot take it
 // (disabled, hidden, wrong kind). Runs posted messages and paints after.
 bool dispatchEvent(const std::string& line);
+// The events dispatchEvent knows, for help texts: the verb ("click"), its
+// form ("@click DIALOG CONTROL") and what the user does, in one line.
+struct EventVerb {
+    std::string name;
+    std::string form;
+    std::string what;
+};
+std::vector<EventVerb> eventVerbs();
 // Delivers posted messages and paints invalid windows. The host calls it
 // when it waits for input; dispatchEvent and modal loops call it too.
 void idle();

@@ -6,6 +6,7 @@
 // program's own handling of scripts: stopping at a failed command, usage
 // errors, a byte-order mark, Esc in a modal dialog.
 #include "testutil.h"
+#include "ui/session.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,20 @@ TEST_F(RunCommandTest, LinesBeginningWithASemicolonAreComments)
     EXPECT_FALSE(printed("set up")) << out;
     EXPECT_FALSE(printed("indented")) << out;
     EXPECT_FALSE(printed("second item")) << out;
+}
+
+// HELP lists the dialog events as the toolkit that reads them knows them:
+// every verb with its form and what it does.
+TEST_F(RunCommandTest, HelpListsTheToolkitsEvents)
+{
+    EXPECT_EQ(run(scriptPath(), "HELP\n"), 0) << out;
+    const std::vector<ui::EventVerb> verbs = ui::eventVerbs();
+    ASSERT_FALSE(verbs.empty());
+    for (const ui::EventVerb& v : verbs) {
+        EXPECT_TRUE(printed(" @" + v.name + " ")) << v.name << "\n" << out;
+        EXPECT_TRUE(printed("\n  " + v.form + ": " + v.what + "\n")) << v.form << "\n" << out;
+    }
+    EXPECT_TRUE(printed("@choose DIALOG SYMBOL|#N [double]")) << out;
 }
 
 // The module names the settings file it uses as it loads; a run sends

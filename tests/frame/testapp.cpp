@@ -50,7 +50,7 @@ void registerTemplate()
     t.caption = L"测试面板";
     t.cx = 120;
     t.cy = 40;
-    t.controls = {{kDrawButton, ui::ControlKind::PushButton, L"绘制", {10, 10, 50, 14}, WS_TABSTOP, false, 0}};
+    t.controls = {{kDrawButton, ui::ControlKind::PushButton, L"绘制", {10, 10, 50, 14}, WS_TABSTOP, false, 0, "draw"}};
     ui::registerDialogTemplate(std::move(t));
 }
 

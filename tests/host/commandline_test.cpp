@@ -37,6 +37,7 @@ protected:
     {
         host::setLineSource(nullptr);
         host::setEventHandler(nullptr);
+        host::setEventHelp(nullptr);
         host::setOutput(nullptr);
         acDocManager->closeAll();
         host::resetQuit();
@@ -276,11 +277,11 @@ TEST_F(CommandLineTest, KeywordsByCapitalsOrCommaAndArbitraryInput)
 TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
 {
     host::setEventHandler([](const std::string& line) {
-        if (line == "@click palette 1")
+        if (line == "@click palette ok")
             acDocManager->sendStringToExecute(acDocManager->curDocument(), L"s ");
-        return line == "@click palette 1";
+        return line == "@click palette ok";
     });
-    feed({"@click palette 1", "@unknown"});
+    feed({"@click palette ok", "@unknown"});
     acedInitGet(0, L"s");
     ads_point p;
     ASSERT_EQ(acedGetPoint(nullptr, L"\n请选择要绘制的符号<回车结束>: ", p), RTKWORD);
@@ -288,7 +289,7 @@ TEST_F(CommandLineTest, EventsWhileAPromptWaitsCanTypeAKeyword)
     acedGetInput(kw, 16);
     EXPECT_STREQ(kw, L"s");
     // The prompt is shown again after the event, then what the dialog typed.
-    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette 1\n请选择要绘制的符号<回车结束>: s\n");
+    EXPECT_EQ(g_out, "请选择要绘制的符号<回车结束>: @click palette ok\n请选择要绘制的符号<回车结束>: s\n");
     // The end of input while a prompt waits is Esc.
     EXPECT_EQ(acedGetPoint(nullptr, L"\n点: ", p), RTCAN);
 }
@@ -392,10 +393,15 @@ TEST_F(CommandLineTest, CommandLoopCanStopAtTheFirstError)
 
 // HELP (or ?) lists what can be typed: the host's commands, the drawing
 // commands, the LISP functions of the drawing and the built-in ones, the
-// dialog events; an unknown command points to it.
+// dialog events as the registered toolkit describes them; an unknown
+// command points to it.
 TEST_F(CommandLineTest, HelpListsCommandsFunctionsAndEvents)
 {
     ASSERT_EQ(acedDefun(L"c:zhelptest", 7), RTNORM);
+    host::setEventHelp([] {
+        return std::vector<host::EventHelp>{{"@click DIALOG CONTROL", "left click at the control's centre"},
+                                            {"@snapshot DIALOG FILE.png", "save a picture of the dialog"}};
+    });
     feed({"HELP", "FROB", "?"});
     EXPECT_EQ(host::runCommandLoop(), 1);
     EXPECT_NE(g_out.find("未知命令“FROB”。输入 HELP 查看帮助。"), std::string::npos) << g_out;
@@ -413,9 +419,17 @@ TEST_F(CommandLineTest, HelpListsCommandsFunctionsAndEvents)
         EXPECT_NE(line("本图形的 LISP 函数").find(" (c:zhelptest)"), std::string::npos) << said;
         EXPECT_NE(line("对话框事件").find(" @click "), std::string::npos) << said;
         EXPECT_NE(line("对话框事件").find(" @snapshot"), std::string::npos) << said;
+        EXPECT_NE(said.find("\n  @click DIALOG CONTROL: left click at the control's centre\n"), std::string::npos)
+            << said;
         const std::string builtins = line("内置 LISP 函数");
         EXPECT_NE(builtins.find(" (getvar) "), std::string::npos) << said;
     }
+    // Without a toolkit there are no events to list.
+    host::setEventHelp(nullptr);
+    g_out.clear();
+    feed({"HELP"});
+    host::runCommandLoop();
+    EXPECT_NE(g_out.find("\n对话框事件: (无)\n"), std::string::npos) << g_out;
     // Every built-in function listed is one: none is unknown to LISP.
     for (const std::string& name : lisp::builtinNames()) {
         EXPECT_NE(first.find(" (" + name + ")"), std::string::npos) << name;

@@ -89,19 +89,18 @@ protected:
         std::string& pending = acDocManager->curDocument()->pendingInput();
         return std::exchange(pending, std::string());
     }
-    // The centre of a slot of the shown page, in the dialog's client
-    // coordinates.
-    CPoint slotCentre(int local) const
-    {
-        const CRect r = g_pYlthzDlg->GetPreviewRect();
-        const int n = g_pYlthzDlg->GetGridSize();
-        const int w = r.Width() / n, h = r.Height() / n;
-        return CPoint(r.left + w * (local % n) + w / 2, r.top + h * (local / n) + h / 2);
-    }
+    // A click on a slot of the shown page, by its number there; extra
+    // options other than " double" press the mouse at the point the palette
+    // gives for the slot.
     bool clickSlot(int local, const std::string& extra = {})
     {
-        const CPoint p = slotCentre(local);
-        return event("@mouse palette 0 " + std::to_string(p.x) + " " + std::to_string(p.y) + extra);
+        const std::string slot = "#" + std::to_string(local + 1);
+        if (extra.empty() || extra == " double")
+            return event("@choose palette " + slot + extra);
+        CDialog::ItemClick at;
+        std::wstring why;
+        EXPECT_TRUE(g_pYlthzDlg->ItemPoint(utf8ToWide(slot), at, why)) << wideToUtf8(why);
+        return event("@mouse palette 0 " + std::to_string(at.point.x) + " " + std::to_string(at.point.y) + extra);
     }
     std::wstring caption() const
     {

@@ -6,6 +6,7 @@
 
 #include "library/YlthzSetupDialog.h"
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -103,7 +104,7 @@ TEST_F(PaletteWork, NothingIsTypedBeforeDrawingButCancelAlwaysSendsClose)
     EXPECT_FALSE(palette().IsCommandReady());
     EXPECT_FALSE(palette().IsActionActive());
     EXPECT_TRUE(event("@tool palette 23543"));
-    EXPECT_TRUE(event("@click palette 21861"));
+    EXPECT_TRUE(event("@click palette replace"));
     EXPECT_TRUE(clickSlot(2));
     EXPECT_EQ(sent(), "");
     EXPECT_TRUE(event("@close palette"));
@@ -124,8 +125,10 @@ TEST_F(PaletteWork, WaitingAtThePromptEveryButtonTypesItsKeyword)
         EXPECT_EQ(sent(), "t" + std::to_string(i + 1) + " ");
     }
     const int actions[8] = {21861, 21876, 21869, 21919, 21904, 21928, 21887, 21897};
+    const char* const names[8] = {"replace",       "delete",      "mirror",     "rotate",
+                                  "insert-string", "insert-link", "add-string", "delete-string"};
     for (int i = 0; i < 8; ++i) {
-        EXPECT_TRUE(event("@click palette " + std::to_string(actions[i])));
+        EXPECT_TRUE(event(std::string("@click palette ") + names[i]));
         EXPECT_EQ(sent(), "e" + std::to_string(i + 1) + " ") << actions[i];
         // The loop marks the action as running and ends it again.
         palette().ActionStarted(static_cast<PaletteAction>(i));
@@ -151,10 +154,10 @@ TEST_F(PaletteWork, WhileAnActionRunsKeywordsComeAfterALineEnd)
     EXPECT_EQ(sent(), "\nt2 ");
     // Another action button shows pressed now: it ends the running action
     // and asks for its own.
-    EXPECT_TRUE(event("@click palette 21876"));
+    EXPECT_TRUE(event("@click palette delete"));
     EXPECT_EQ(sent(), "\ne2 ");
     // The running action's button shows released now: it only ends it.
-    EXPECT_TRUE(event("@click palette 21861"));
+    EXPECT_TRUE(event("@click palette replace"));
     EXPECT_EQ(sent(), "\n");
     EXPECT_TRUE(clickSlot(1));
     EXPECT_EQ(sent(), "r ");
@@ -180,13 +183,13 @@ TEST_F(PaletteWork, KeywordsArriveAtAWaitingPrompt)
         return rc;
     };
     std::wstring kw;
-    EXPECT_EQ(prompt({"@click palette 21919"}, kw), RTKWORD);
+    EXPECT_EQ(prompt({"@click palette rotate"}, kw), RTKWORD);
     EXPECT_EQ(kw, L"e4");
     EXPECT_EQ(prompt({"@tool palette 23547"}, kw), RTKWORD);
     EXPECT_EQ(kw, L"t5");
     // Events that type nothing leave the prompt waiting for the next line.
     EXPECT_EQ(
-        prompt({"@list palette", "@spin palette 21963 up", "@mouse palette 0 1 1", "@click palette 21818", ""}, kw),
+        prompt({"@list palette", "@spin palette count-spin up", "@mouse palette 0 1 1", "@click palette prev", ""}, kw),
         RTNONE);
     // An action's prompt ends with the line end, the next one gets the
     // keyword.
@@ -211,7 +214,7 @@ TEST_F(PaletteWork, FortySymbolsMakeTwoPages)
     EXPECT_FALSE(enabled(21818));
     EXPECT_TRUE(enabled(21827));
     EXPECT_GT(ink(35), 0);
-    EXPECT_TRUE(event("@click palette 21827"));
+    EXPECT_TRUE(event("@click palette next"));
     EXPECT_EQ(palette().GetPage(), 1);
     EXPECT_TRUE(enabled(21818));
     EXPECT_FALSE(enabled(21827));
@@ -233,7 +236,7 @@ TEST_F(PaletteWork, FortySymbolsMakeTwoPages)
     CString name;
     EXPECT_FALSE(palette().GetSelectedSymbol(name));
     EXPECT_EQ(sent(), "");
-    EXPECT_TRUE(event("@click palette 21818"));
+    EXPECT_TRUE(event("@click palette prev"));
     EXPECT_EQ(palette().GetPage(), 0);
     EXPECT_FALSE(marked(10));
     EXPECT_FALSE(enabled(21818));
@@ -302,7 +305,7 @@ TEST_F(PaletteWork, AnotherLibraryKeepsTheSelectionIndex)
     EXPECT_TRUE(clickSlot(5));
     CString first;
     ASSERT_TRUE(palette().GetSelectedSymbol(first));
-    EXPECT_TRUE(event("@select palette 21882 \"SPARE\""));
+    EXPECT_TRUE(event("@select palette library \"SPARE\""));
     EXPECT_EQ(palette().GetCurrentLibrary(), L"SPARE");
     EXPECT_EQ(palette().GetSelection(), 5);
     EXPECT_TRUE(marked(5));
@@ -332,8 +335,8 @@ TEST_F(PaletteWork, SettingsAreWrittenAtCloseAndReadAtTheNextStart)
     EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.0);
     EXPECT_DOUBLE_EQ(palette().GetWireWidth(), 0.3);
 
-    EXPECT_TRUE(event("@spin palette 21963 up 3"));
-    EXPECT_TRUE(event("@check palette 21845 on"));
+    EXPECT_TRUE(event("@spin palette count-spin up 3"));
+    EXPECT_TRUE(event("@check palette columns on"));
     EXPECT_EQ(text(21904), L"竖插");
     EXPECT_EQ(text(21928), L"横插");
     EXPECT_TRUE(clickSlot(7));
@@ -370,10 +373,10 @@ TEST_F(PaletteWork, SettingsAreWrittenAtCloseAndReadAtTheNextStart)
 TEST_F(PaletteWork, TheSymbolCountStaysAboveZeroAndTypedTextCountsAtTheNextSchematic)
 {
     open();
-    EXPECT_TRUE(event("@spin palette 21963 down 10"));
+    EXPECT_TRUE(event("@spin palette count-spin down 10"));
     EXPECT_EQ(text(21853), L"1");
     EXPECT_EQ(palette().GetSymbolCount(), 1);
-    EXPECT_TRUE(event("@type palette 21853 \"12\""));
+    EXPECT_TRUE(event("@type palette count \"12\""));
     EXPECT_EQ(palette().GetSymbolCount(), 1);
     palette().BeginDrawing();
     EXPECT_EQ(palette().GetSymbolCount(), 12);
@@ -381,7 +384,7 @@ TEST_F(PaletteWork, TheSymbolCountStaysAboveZeroAndTypedTextCountsAtTheNextSchem
     for (int id : {21836, 21845, 21853, 21963, 21999, 21923})
         EXPECT_FALSE(enabled(id)) << id;
     EXPECT_TRUE(enabled(21861));
-    EXPECT_FALSE(event("@click palette 21923"));
+    EXPECT_FALSE(event("@click palette setup"));
 }
 
 // Shown, with no event yet: the palette knows the highlighted symbol and
@@ -398,7 +401,7 @@ TEST_F(PaletteWork, ThePaletteKnowsItsSymbolAndPageButtonsAsSoonAsItIsShown)
     EXPECT_FALSE(enabled(21818));
     EXPECT_TRUE(enabled(21827));
     // The previous page of the first page is refused, the page stays.
-    EXPECT_FALSE(event("@click palette 21818"));
+    EXPECT_FALSE(event("@click palette prev"));
     EXPECT_EQ(palette().GetPage(), 0);
     ui::idle();
     EXPECT_TRUE(marked(4));
@@ -411,12 +414,12 @@ TEST_F(PaletteWork, ThePaletteKnowsItsSymbolAndPageButtonsAsSoonAsItIsShown)
     ASSERT_TRUE(g_pYlthzDlg->Create());
     g_pYlthzDlg->ShowWindow(SW_SHOW);
     EXPECT_FALSE(palette().GetSelectedSymbol(name));
-    EXPECT_TRUE(event("@click palette 21827"));
+    EXPECT_TRUE(event("@click palette next"));
     ASSERT_TRUE(palette().GetSelectedSymbol(name));
     EXPECT_EQ(name, L"E22");
     // The last page has no next one.
     EXPECT_FALSE(enabled(21827));
-    EXPECT_FALSE(event("@click palette 21827"));
+    EXPECT_FALSE(event("@click palette next"));
     EXPECT_EQ(palette().GetPage(), 1);
 }
 
@@ -459,19 +462,19 @@ TEST_F(PaletteWork, AnExistingSchematicLocksTheShapeAndSetsTheCaptions)
 TEST_F(PaletteWork, CircuitParametersAreStoredOnOkOnly)
 {
     open();
-    ui::LineEventSource events({"@spin circuitparams 21976 up", "@type circuitparams 21945 \"2\"",
-                                "@click circuitparams 2"});
+    ui::LineEventSource events({"@spin circuitparams x-spacing-spin up", "@type circuitparams scale \"2\"",
+                                "@click circuitparams cancel"});
     ui::setEventSource(&events);
-    EXPECT_TRUE(event("@click palette 21923"));
+    EXPECT_TRUE(event("@click palette setup"));
     EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.0);
     EXPECT_DOUBLE_EQ(palette().GetEquipmentScale(), 1.0);
     EXPECT_FALSE(fs::exists(projectFile()));
 
-    ui::LineEventSource more({"@spin circuitparams 21976 up", "@type circuitparams 21939 \"\"",
-                              "@click circuitparams 1", "@msgbox ok", "@type circuitparams 21939 \"0.5\"",
-                              "@type circuitparams 21945 \"2\"", "@click circuitparams 1"});
+    ui::LineEventSource more({"@spin circuitparams x-spacing-spin up", "@type circuitparams wire-width \"\"",
+                              "@click circuitparams ok", "@msgbox ok", "@type circuitparams wire-width \"0.5\"",
+                              "@type circuitparams scale \"2\"", "@click circuitparams ok"});
     ui::setEventSource(&more);
-    EXPECT_TRUE(event("@click palette 21923"));
+    EXPECT_TRUE(event("@click palette setup"));
     EXPECT_NE(m_uiOut.text().find("数据不能为空"), std::string::npos);
     EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.5);
     EXPECT_DOUBLE_EQ(palette().GetVerticalSpacing(), 20.0);
@@ -494,10 +497,10 @@ TEST_F(PaletteWork, CircuitParametersTooLargeAreRefusedAndNeverStored)
     // 320 digits typed: the box stops before the number becomes infinite,
     // and letters of "1e999" are no number.
     const std::string digits(320, '9');
-    ui::LineEventSource events({"@type circuitparams 21883 \"" + digits + "\"", "@type circuitparams 21934 \"1e999\"",
-                                "@click circuitparams 1"});
+    ui::LineEventSource events({"@type circuitparams x-spacing \"" + digits + "\"",
+                                "@type circuitparams y-spacing \"1e999\"", "@click circuitparams ok"});
     ui::setEventSource(&events);
-    EXPECT_TRUE(event("@click palette 21923"));
+    EXPECT_TRUE(event("@click palette setup"));
     EXPECT_NE(m_uiOut.text().find("edit box 21883 takes no larger number"), std::string::npos) << m_uiOut.text();
     EXPECT_TRUE(std::isfinite(palette().GetHorizontalSpacing()));
     EXPECT_GT(palette().GetHorizontalSpacing(), 9.9e307);
@@ -523,10 +526,10 @@ TEST_F(PaletteWork, CircuitParametersNotFiniteInTheProjectAreReadAsMissing)
     EXPECT_DOUBLE_EQ(palette().GetWireWidth(), 0.3);
     EXPECT_DOUBLE_EQ(palette().GetEquipmentScale(), 1.0);
     // The dialog shows the defaults, and OK stores them over the damage.
-    ui::LineEventSource events({"@list circuitparams", "@click circuitparams 1"});
+    ui::LineEventSource events({"@list circuitparams", "@click circuitparams ok"});
     ui::setEventSource(&events);
-    EXPECT_TRUE(event("@click palette 21923"));
-    EXPECT_NE(m_uiOut.text().find("21883 edit \"30.0\""), std::string::npos) << m_uiOut.text();
+    EXPECT_TRUE(event("@click palette setup"));
+    EXPECT_NE(m_uiOut.text().find("21883 x-spacing edit \"30.0\""), std::string::npos) << m_uiOut.text();
     EXPECT_EQ(saved(L"Gddata\\Yltsz\\Xdis"), L"30.0");
     EXPECT_EQ(saved(L"Gddata\\Yltsz\\Mxkd"), L"0.30");
     ui::setEventSource(nullptr);
@@ -672,7 +675,7 @@ TEST_F(PaletteWork, PicturesOfTheDefaultLibrary)
     EXPECT_FALSE(marked(0));
     EXPECT_EQ(caption(), palette().GetIndex().GetDescription(14));
     EXPECT_TRUE(event("@snapshot palette \"" + dir + "/palette-selection.png\""));
-    EXPECT_TRUE(event("@click palette 21827"));
+    EXPECT_TRUE(event("@click palette next"));
     const int onSecond = palette().GetIndex().GetCount() - 36;
     for (int local = 0; local < 36; ++local) {
         const bool blank = palette().GetIndex().GetName(36 + local) == CSymbolIndex::kEmptySlotName;
@@ -685,3 +688,51 @@ TEST_F(PaletteWork, PicturesOfTheDefaultLibrary)
 }
 
 } // namespace
+
+// "@choose palette SYMBOL" clicks the symbol's slot as a user would, paging
+// to it with 上页/下页 first; "#N" is a slot of the page shown.
+TEST_F(PaletteWork, ChooseClicksASymbolByNameOrSlotPagingToIt)
+{
+    open();
+    palette().BeginDrawing();
+    const CSymbolIndex& index = palette().GetIndex();
+    const int perPage = palette().GetGridSize() * palette().GetGridSize();
+    ASSERT_GT(index.GetCount(), perPage) << "two pages";
+    int later = perPage;
+    while (later < index.GetCount() && index.GetName(later) == CSymbolIndex::kEmptySlotName)
+        ++later;
+    ASSERT_LT(later, index.GetCount());
+    const std::string name = wideToUtf8(index.GetName(later));
+    EXPECT_TRUE(event("@choose palette " + name));
+    EXPECT_EQ(palette().GetPage(), later / perPage);
+    EXPECT_EQ(palette().GetSelection(), later);
+    EXPECT_EQ(sent(), "s ");
+    CString chosen;
+    ASSERT_TRUE(palette().GetSelectedSymbol(chosen));
+    EXPECT_EQ(chosen.GetString(), index.GetName(later));
+    // Back on the first page, by name without regard to case, then by slot.
+    std::string lower = wideToUtf8(index.GetName(1));
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    ASSERT_NE(lower, wideToUtf8(index.GetName(1)));
+    EXPECT_TRUE(event("@choose palette " + lower));
+    EXPECT_EQ(palette().GetPage(), 0);
+    EXPECT_EQ(palette().GetSelection(), 1);
+    EXPECT_TRUE(event("@choose palette #3"));
+    EXPECT_EQ(palette().GetSelection(), 2);
+    EXPECT_EQ(sent(), "s s ");
+    // A double click on the preview chooses nothing.
+    EXPECT_TRUE(event("@choose palette " + name + " double"));
+    EXPECT_EQ(palette().GetSelection(), 2);
+    EXPECT_EQ(sent(), "");
+    // What is not there is refused and changes nothing.
+    m_uiOut.clear();
+    EXPECT_FALSE(event("@choose palette NO-SUCH"));
+    EXPECT_FALSE(event("@choose palette #" + std::to_string(perPage + 1)));
+    EXPECT_EQ(m_uiOut.text(), "** @choose palette NO-SUCH: dialog palette has no symbol \"NO-SUCH\"\n"
+                              "** @choose palette #" + std::to_string(perPage + 1) +
+                                  ": dialog palette has no slot #" + std::to_string(perPage + 1) +
+                                  " (a page holds " + std::to_string(perPage) + ")\n");
+    EXPECT_EQ(palette().GetPage(), later / perPage);
+    EXPECT_EQ(sent(), "");
+}

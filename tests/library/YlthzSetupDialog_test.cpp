@@ -57,17 +57,17 @@ TEST_F(YlthzSetupDialogTest, OpensWithTheGivenTextsUnformatted)
     EXPECT_TRUE(fresh.m_strMxkd.IsEmpty());
     EXPECT_TRUE(fresh.m_strMxBl.IsEmpty());
 
-    feed({"@list circuitparams", "@click 21697 1"});
+    feed({"@list circuitparams", "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_TRUE(printed("dialog 21697 circuitparams \"回路参数\" modal shown active")) << out.text();
-    EXPECT_TRUE(printed("21883 edit \"30.0\"")) << out.text();
-    EXPECT_TRUE(printed("21934 edit \"20.0\"")) << out.text();
-    EXPECT_TRUE(printed("21939 edit \"0.30\"")) << out.text();
-    EXPECT_TRUE(printed("21945 edit \"1.0\"")) << out.text();
-    EXPECT_TRUE(printed("1 default-button \"确定\"")) << out.text();
-    EXPECT_TRUE(printed("2 button \"取消\"")) << out.text();
+    EXPECT_TRUE(printed("21883 x-spacing edit \"30.0\"")) << out.text();
+    EXPECT_TRUE(printed("21934 y-spacing edit \"20.0\"")) << out.text();
+    EXPECT_TRUE(printed("21939 wire-width edit \"0.30\"")) << out.text();
+    EXPECT_TRUE(printed("21945 scale edit \"1.0\"")) << out.text();
+    EXPECT_TRUE(printed("1 ok default-button \"确定\"")) << out.text();
+    EXPECT_TRUE(printed("2 cancel button \"取消\"")) << out.text();
     EXPECT_EQ(dlg.m_strXdis, L"30.0");
     EXPECT_EQ(dlg.m_strYdis, L"20.0");
     EXPECT_EQ(dlg.m_strMxkd, L"0.30");
@@ -78,15 +78,16 @@ TEST_F(YlthzSetupDialogTest, OpensWithTheGivenTextsUnformatted)
 
 TEST_F(YlthzSetupDialogTest, UpRaisesEachRowByItsOwnStep)
 {
-    feed({"@spin 21697 21976 up", "@spin 21697 21982 up", "@spin 21697 21988 up", "@spin 21697 21994 up",
-          "@list 21697", "@click 21697 1"});
+    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up",
+          "@spin circuitparams wire-width-spin up", "@spin circuitparams scale-spin up", "@list circuitparams",
+          "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDOK);
     // The boxes show the new values while the dialog is open, and OK takes
     // them.
-    EXPECT_TRUE(printed("21883 edit \"30.50\"")) << out.text();
-    EXPECT_TRUE(printed("21945 edit \"2.0\"")) << out.text();
+    EXPECT_TRUE(printed("21883 x-spacing edit \"30.50\"")) << out.text();
+    EXPECT_TRUE(printed("21945 scale edit \"2.0\"")) << out.text();
     EXPECT_EQ(dlg.m_strXdis, L"30.50");
     EXPECT_EQ(dlg.m_strYdis, L"20.50");
     EXPECT_EQ(dlg.m_strMxkd, L"0.40");
@@ -98,8 +99,9 @@ TEST_F(YlthzSetupDialogTest, DownLowersAndStopsAtTheLowestValue)
 {
     // Each press counts, also once the spin's own position is at an end of
     // its range.
-    feed({"@spin 21697 21976 down 3", "@spin 21697 21982 down", "@spin 21697 21982 down", "@spin 21697 21988 down",
-          "@spin 21697 21994 down", "@click 21697 1"});
+    feed({"@spin circuitparams x-spacing-spin down 3", "@spin circuitparams y-spacing-spin down",
+          "@spin circuitparams y-spacing-spin down", "@spin circuitparams wire-width-spin down",
+          "@spin circuitparams scale-spin down", "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     dlg.m_strXdis = L"30.0";
     dlg.m_strYdis = L"0.2";
@@ -113,7 +115,7 @@ TEST_F(YlthzSetupDialogTest, DownLowersAndStopsAtTheLowestValue)
 
     // Many presses up from the top of the spin's range still raise the text.
     out.clear();
-    feed({"@spin 21697 21976 +4", "@spin 21697 21994 -2", "@click 21697 1"});
+    feed({"@spin circuitparams x-spacing-spin +4", "@spin circuitparams scale-spin -2", "@click circuitparams ok"});
     CYlthzSetupDialog again;
     setDefaults(again);
     again.m_strMxBl = L"5";
@@ -127,8 +129,9 @@ TEST_F(YlthzSetupDialogTest, SpinReadsTheLeadingNumberOfTheText)
 {
     // What the user typed is read as far as it is a number; text that does
     // not start with one counts as 0 (and then as the lowest value).
-    feed({"@spin 21697 21976 up", "@spin 21697 21982 up", "@spin 21697 21988 down", "@spin 21697 21994 down",
-          "@click 21697 1"});
+    feed({"@spin circuitparams x-spacing-spin up", "@spin circuitparams y-spacing-spin up",
+          "@spin circuitparams wire-width-spin down", "@spin circuitparams scale-spin down",
+          "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     dlg.m_strXdis = L"x12";
     dlg.m_strYdis = L"7.5m";
@@ -144,7 +147,8 @@ TEST_F(YlthzSetupDialogTest, SpinReadsTheLeadingNumberOfTheText)
 
     // Typed text is stepped from what was typed.
     out.clear();
-    feed({"@type 21697 21934 \"12.3\"", "@spin 21697 21982 down", "@click 21697 1"});
+    feed({"@type circuitparams y-spacing \"12.3\"", "@spin circuitparams y-spacing-spin down",
+          "@click circuitparams ok"});
     CYlthzSetupDialog typed;
     setDefaults(typed);
     EXPECT_EQ(typed.DoModal(), IDOK);
@@ -157,26 +161,26 @@ TEST_F(YlthzSetupDialogTest, OkRefusesAnEmptyTextAndStaysOpen)
 {
     // Each of the four boxes in turn is emptied, OK is refused with a
     // message box, and OK goes through once the box is filled again.
-    const std::string boxes[] = {"21883", "21934", "21939", "21945"};
+    const std::string boxes[] = {"x-spacing", "y-spacing", "wire-width", "scale"};
     for (const std::string& box : boxes) {
         SCOPED_TRACE("edit box " + box);
         out.clear();
-        feed({"@type 21697 " + box + " \"\"", "@click 21697 1", "@msgbox ok", "@list 21697",
-              "@type 21697 " + box + " \"4.5\"", "@click 21697 1"});
+        feed({"@type circuitparams " + box + " \"\"", "@click circuitparams ok", "@msgbox ok", "@list circuitparams",
+              "@type circuitparams " + box + " \"4.5\"", "@click circuitparams ok"});
         CYlthzSetupDialog dlg;
         setDefaults(dlg);
         EXPECT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(count(out.text(), "MessageBox \"回路参数\": 数据不能为空 [OK]"), 1u) << out.text();
         // Still open after the box was answered.
-        EXPECT_TRUE(printed(box + " edit \"\"")) << out.text();
+        EXPECT_TRUE(printed(" " + box + " edit \"\"")) << out.text();
         EXPECT_EQ(events.remaining(), 0u);
         EXPECT_FALSE(printed("** ")) << out.text();
 
         const CString expected[] = {
-            box == "21883" ? L"4.5" : L"30.0",
-            box == "21934" ? L"4.5" : L"20.0",
-            box == "21939" ? L"4.5" : L"0.30",
-            box == "21945" ? L"4.5" : L"1.0",
+            box == "x-spacing" ? L"4.5" : L"30.0",
+            box == "y-spacing" ? L"4.5" : L"20.0",
+            box == "wire-width" ? L"4.5" : L"0.30",
+            box == "scale" ? L"4.5" : L"1.0",
         };
         EXPECT_EQ(dlg.m_strXdis, expected[0]);
         EXPECT_EQ(dlg.m_strYdis, expected[1]);
@@ -186,7 +190,7 @@ TEST_F(YlthzSetupDialogTest, OkRefusesAnEmptyTextAndStaysOpen)
 
     // Enter is the OK button: the same refusal.
     out.clear();
-    feed({"@type circuitparams 21945 \"\"", "@key circuitparams enter", "@msgbox ok", "@click circuitparams 2"});
+    feed({"@type circuitparams scale \"\"", "@key circuitparams enter", "@msgbox ok", "@click circuitparams cancel"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
@@ -197,13 +201,13 @@ TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
 {
     // Texts handed over that no double holds: OK is refused with a message
     // box, each time, until the box holds a number again.
-    const std::string boxes[] = {"21883", "21934", "21939", "21945"};
+    const std::string boxes[] = {"x-spacing", "y-spacing", "wire-width", "scale"};
     const wchar_t* const damaged[] = {L"1e999", L"inf", L"nan", L"-1e400"};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE("edit box " + boxes[i]);
         out.clear();
-        feed({"@click 21697 1", "@msgbox ok", "@click 21697 1", "@msgbox ok", "@type 21697 " + boxes[i] + " \"7\"",
-              "@click 21697 1"});
+        feed({"@click circuitparams ok", "@msgbox ok", "@click circuitparams ok", "@msgbox ok",
+              "@type circuitparams " + boxes[i] + " \"7\"", "@click circuitparams ok"});
         CYlthzSetupDialog dlg;
         setDefaults(dlg);
         CString* texts[] = {&dlg.m_strXdis, &dlg.m_strYdis, &dlg.m_strMxkd, &dlg.m_strMxBl};
@@ -218,7 +222,7 @@ TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
     // 320 digits typed: the box takes the first 308, the rest is refused
     // as it is typed, and OK takes a finite number.
     out.clear();
-    feed({"@type 21697 21945 \"" + std::string(320, '9') + "\"", "@click 21697 1"});
+    feed({"@type circuitparams scale \"" + std::string(320, '9') + "\"", "@click circuitparams ok"});
     CYlthzSetupDialog typed;
     setDefaults(typed);
     EXPECT_EQ(typed.DoModal(), IDOK);
@@ -229,7 +233,8 @@ TEST_F(YlthzSetupDialogTest, OkRefusesANumberTooLargeAndStaysOpen)
 
 TEST_F(YlthzSetupDialogTest, CancelEndsWithIdcancelAndKeepsTheGivenTexts)
 {
-    feed({"@spin 21697 21976 up", "@type 21697 21939 \"0.7\"", "@click 21697 2"});
+    feed({"@spin circuitparams x-spacing-spin up", "@type circuitparams wire-width \"0.7\"",
+          "@click circuitparams cancel"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
@@ -238,9 +243,9 @@ TEST_F(YlthzSetupDialogTest, CancelEndsWithIdcancelAndKeepsTheGivenTexts)
     EXPECT_EQ(events.remaining(), 0u);
 
     // Esc and the close box cancel too, and so does the end of the input.
-    for (const char* line : {"@key 21697 esc", "@close 21697"}) {
+    for (const char* line : {"@key circuitparams esc", "@close circuitparams"}) {
         SCOPED_TRACE(line);
-        feed({"@spin 21697 21994 up", line});
+        feed({"@spin circuitparams scale-spin up", line});
         CYlthzSetupDialog closed;
         setDefaults(closed);
         EXPECT_EQ(closed.DoModal(), IDCANCEL);

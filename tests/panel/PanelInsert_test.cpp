@@ -73,14 +73,7 @@ protected:
                 return &l;
         return nullptr;
     }
-    // The dialog's click events, noted from a dialog made for the purpose.
-    std::string slot(int local)
-    {
-        CPmtsbcsDlg& dlg = open();
-        const std::string event = clickSlot(dlg, local);
-        DeletePanelDialog();
-        return event;
-    }
+    static std::string slot(int local) { return clickSlot(local); }
 };
 
 TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
@@ -90,15 +83,15 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
         // The name plate, the first symbol, is chosen from the start: its
         // values are typed while it is dragged; leaving the dialog brings
         // a new one of the new size.
-        "@type panel 21809 \"2\"", "@type panel 21820 \"3\"", "@type panel 21829 \"I1\"",
-        "@type panel 21838 \"1LP\"", "@type panel 22217 \"铭牌\"", "@type panel 22219 \"100x40\"",
+        "@type panel width \"2\"", "@type panel height \"3\"", "@type panel code \"I1\"",
+        "@type panel symbol \"1LP\"", "@type panel name \"铭牌\"", "@type panel model \"100x40\"",
         "@deactivate panel", "@move 30,30", "@pick 0,0",
         // A button: the next code and symbol text.
-        buttonSlot, "@spin panel 22213 up", "@spin panel 22215 up", "@type panel 22217 \"按钮\"",
-        "@type panel 22219 \"LA39\"", "@deactivate panel", "@pick 100,0",
+        buttonSlot, "@spin panel code-spin up", "@spin panel symbol-spin up", "@type panel name \"按钮\"",
+        "@type panel model \"LA39\"", "@deactivate panel", "@pick 100,0",
         // A lamp, square: the height gives both; no code.
-        lamp, "@type panel 21820 \"2\"", "@type panel 21829 \"\"", "@spin panel 22215 up",
-        "@type panel 22217 \"指示灯\"", "@type panel 22219 \"AD16\"", "@deactivate panel", "@pick 200,0",
+        lamp, "@type panel height \"2\"", "@type panel code \"\"", "@spin panel symbol-spin up",
+        "@type panel name \"指示灯\"", "@type panel model \"AD16\"", "@deactivate panel", "@pick 200,0",
         // Enter while the next one is dragged.
         "",
     });
@@ -185,7 +178,7 @@ TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
         bool insertFails;
     };
     const std::vector<Ending> endings = {
-        {"Enter while dragging, after a placed symbol", {"@type panel 21829 \"I1\"", "@pick 0,0", ""}, false},
+        {"Enter while dragging, after a placed symbol", {"@type panel code \"I1\"", "@pick 0,0", ""}, false},
         {"Esc while dragging", {"^C"}, false},
         {"Enter at the symbol prompt", {"5,5", ""}, false},
         {"an insertion error", {""}, true},
@@ -258,8 +251,8 @@ TEST_F(PanelInsertTest, AtTheDefaultSizeTheLabelsFitTheSymbols)
         ASSERT_GE(index, 0);
         ASSERT_LT(index, 16) << "on the first page";
         const std::string i = std::to_string(at);
-        for (const std::string& line : {slot(index), "@type panel 21829 \"K" + i + "\"",
-                                        "@type panel 21838 \"S" + i + "L\"", std::string("@deactivate panel"),
+        for (const std::string& line : {slot(index), "@type panel code \"K" + i + "\"",
+                                        "@type panel symbol \"S" + i + "L\"", std::string("@deactivate panel"),
                                         "@pick " + std::to_string(300 * at) + ",0"})
             lines.push_back(line);
         ++at;

@@ -66,14 +66,7 @@ protected:
         return *g_pPmtsbcsDlg;
     }
     // The event of a click on a slot of the dialog's shown page.
-    static std::string clickSlot(const CPmtsbcsDlg& dlg, int local)
-    {
-        const CRect r = dlg.GetPreviewRect();
-        const int n = dlg.GetGridSize();
-        const int w = r.Width() / n, h = r.Height() / n;
-        return "@mouse panel 0 " + std::to_string(r.left + w * (local % n) + w / 2) + " " +
-               std::to_string(r.top + h * (local / n) + h / 2);
-    }
+    static std::string clickSlot(int local) { return "@choose panel #" + std::to_string(local + 1); }
     static std::wstring text(const CPmtsbcsDlg& dlg, int id)
     {
         CString t;

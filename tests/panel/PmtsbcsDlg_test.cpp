@@ -8,12 +8,12 @@ using paneltest::PanelTest;
 
 class PanelDialogTest : public PanelTest {
 protected:
-    // Sets a box's text, presses its spin once (up or down), returns the
+    // Sets a box's text, presses its spin ("NAME-spin") once (up or down), returns the
     // text that results.
-    std::wstring step(int box, int spin, const std::string& start, bool up)
+    std::wstring step(int box, const std::string& name, const std::string& start, bool up)
     {
-        EXPECT_TRUE(ui::dispatchEvent("@type panel " + std::to_string(box) + " \"" + start + "\""));
-        EXPECT_TRUE(ui::dispatchEvent("@spin panel " + std::to_string(spin) + (up ? " up" : " down")));
+        EXPECT_TRUE(ui::dispatchEvent("@type panel " + name + " \"" + start + "\""));
+        EXPECT_TRUE(ui::dispatchEvent("@spin panel " + name + "-spin" + (up ? " up" : " down")));
         return text(*g_pPmtsbcsDlg, box);
     }
 };
@@ -21,45 +21,45 @@ protected:
 TEST_F(PanelDialogTest, SizeSpinsStepByOneBelowTenAndByTenFromTen)
 {
     open();
-    EXPECT_EQ(step(21809, 22110, "9", true), L"10");
-    EXPECT_EQ(step(21809, 22110, "10", true), L"20");
-    EXPECT_EQ(step(21809, 22110, "12", false), L"2");
-    EXPECT_EQ(step(21809, 22110, "10", false), L"1");
-    EXPECT_EQ(step(21809, 22110, "", true), L"2");
-    EXPECT_EQ(step(21809, 22110, "1.5", true), L"2");
-    EXPECT_EQ(step(21820, 22211, "1", false), L"1");
-    EXPECT_EQ(step(21820, 22211, "30", true), L"40");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "9", true), L"10");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "10", true), L"20");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "12", false), L"2");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "10", false), L"1");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "", true), L"2");
+    EXPECT_EQ(step(IDC_PMT_WIDTH, "width", "1.5", true), L"2");
+    EXPECT_EQ(step(IDC_PMT_HEIGHT, "height", "1", false), L"1");
+    EXPECT_EQ(step(IDC_PMT_HEIGHT, "height", "30", true), L"40");
 }
 
 TEST_F(PanelDialogTest, CodeAndSymbolSpinsStepTheirFirstNumber)
 {
     open();
-    EXPECT_EQ(step(21829, 22213, "I1", true), L"I2");
-    EXPECT_EQ(step(21829, 22213, "K09", true), L"K10");
-    EXPECT_EQ(step(21829, 22213, "I0", false), L"I0");
-    EXPECT_EQ(step(21829, 22213, "KA", true), L"KA");
-    EXPECT_EQ(step(21829, 22213, "", true), L"I2");
-    EXPECT_EQ(step(21838, 22215, "1LP", true), L"2LP");
-    EXPECT_EQ(step(21838, 22215, "", false), L"0LP");
-    EXPECT_EQ(step(21838, 22215, "X12Y3", false), L"X11Y3");
+    EXPECT_EQ(step(IDC_PMT_CODE, "code", "I1", true), L"I2");
+    EXPECT_EQ(step(IDC_PMT_CODE, "code", "K09", true), L"K10");
+    EXPECT_EQ(step(IDC_PMT_CODE, "code", "I0", false), L"I0");
+    EXPECT_EQ(step(IDC_PMT_CODE, "code", "KA", true), L"KA");
+    EXPECT_EQ(step(IDC_PMT_CODE, "code", "", true), L"I2");
+    EXPECT_EQ(step(IDC_PMT_SYMBOL, "symbol", "1LP", true), L"2LP");
+    EXPECT_EQ(step(IDC_PMT_SYMBOL, "symbol", "", false), L"0LP");
+    EXPECT_EQ(step(IDC_PMT_SYMBOL, "symbol", "X12Y3", false), L"X11Y3");
 }
 
 TEST_F(PanelDialogTest, TheSquareSymbolsWidthFollowsItsHeight)
 {
     CPmtsbcsDlg& dlg = open();
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21809 \"30\""));
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21820 \"20\""));
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 1)));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel width \"30\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel height \"20\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(1)));
     EXPECT_EQ(dlg.GetSelection(), 1);
     EXPECT_EQ(text(dlg, 21809), L"20");
     EXPECT_FALSE(dlg.GetDlgItem(21809)->IsWindowEnabled());
     EXPECT_FALSE(dlg.GetDlgItem(22110)->IsWindowEnabled());
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21820 \"25\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel height \"25\""));
     EXPECT_DOUBLE_EQ(dlg.GetWidth(), 25.0);
     EXPECT_DOUBLE_EQ(dlg.GetHeight(), 25.0);
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 2)));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(2)));
     EXPECT_TRUE(dlg.GetDlgItem(21809)->IsWindowEnabled());
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21809 \"7\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel width \"7\""));
     EXPECT_DOUBLE_EQ(dlg.GetWidth(), 7.0);
     EXPECT_NE(dlg.GetSymbolPath().Find(L"\\PMTFH\\pmtfh3.dwg"), -1) << dlg.GetSymbolPath().GetString();
 }
@@ -73,24 +73,24 @@ TEST_F(PanelDialogTest, PagesOfThePanelLibraryAndClicksPastTheLastSymbol)
     ASSERT_GT(count, 16) << "two pages";
     EXPECT_FALSE(dlg.GetDlgItem(21863)->IsWindowEnabled());
     EXPECT_TRUE(dlg.GetDlgItem(21871)->IsWindowEnabled());
-    EXPECT_TRUE(ui::dispatchEvent("@click panel 21871"));
+    EXPECT_TRUE(ui::dispatchEvent("@click panel next"));
     EXPECT_EQ(dlg.GetPage(), 1);
     EXPECT_TRUE(dlg.GetDlgItem(21863)->IsWindowEnabled());
     EXPECT_FALSE(dlg.GetDlgItem(21871)->IsWindowEnabled());
-    EXPECT_FALSE(ui::dispatchEvent("@click panel 21871")) << "the page never passes the last";
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 15)));
+    EXPECT_FALSE(ui::dispatchEvent("@click panel next")) << "the page never passes the last";
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(15)));
     EXPECT_EQ(dlg.GetSelection(), 31);
     EXPECT_EQ(dlg.GetSymbolPath(), L"NULL");
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 0)));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(0)));
     EXPECT_NE(dlg.GetSymbolPath().Find(dlg.GetIndex().GetName(16).c_str()), -1);
 }
 
 TEST_F(PanelDialogTest, LeavingTheDialogSavesItsSettingsAndWakesTheCommand)
 {
     CPmtsbcsDlg& dlg = open();
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21829 \"K3\""));
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 22217 \"按钮\""));
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 2)));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel code \"K3\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel name \"按钮\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(2)));
     acDocManager->curDocument()->pendingInput().clear();
     EXPECT_TRUE(ui::dispatchEvent("@deactivate panel"));
     EXPECT_EQ(acDocManager->curDocument()->pendingInput(), "s ");
@@ -122,11 +122,11 @@ TEST_F(PanelDialogTest, PictureOfThePanelLibrary)
     testutil::TempDir tmp;
     const std::string dir = keep ? keep : tmp.path();
     CPmtsbcsDlg& dlg = open();
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21829 \"I1\""));
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 21838 \"1HL\""));
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 22217 \"指示灯\""));
-    EXPECT_TRUE(ui::dispatchEvent("@type panel 22219 \"AD16-22\""));
-    EXPECT_TRUE(ui::dispatchEvent(clickSlot(dlg, 5)));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel code \"I1\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel symbol \"1HL\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel name \"指示灯\""));
+    EXPECT_TRUE(ui::dispatchEvent("@type panel model \"AD16-22\""));
+    EXPECT_TRUE(ui::dispatchEvent(clickSlot(5)));
     EXPECT_TRUE(ui::dispatchEvent("@snapshot panel \"" + dir + "/panel-dialog.png\""));
     // Every symbol of the first page is drawn in its cell.
     CClientDC dc(&dlg);
@@ -144,3 +144,24 @@ TEST_F(PanelDialogTest, PictureOfThePanelLibrary)
 }
 
 } // namespace
+
+// "@choose panel SYMBOL" pages to the symbol and clicks it; "#N" is a slot
+// of the page shown.
+TEST_F(PanelDialogTest, ChooseClicksASymbolByNameOrSlotPagingToIt)
+{
+    CPmtsbcsDlg& dlg = open();
+    const std::string last = wideToUtf8(dlg.GetIndex().GetName(16));
+    EXPECT_TRUE(ui::dispatchEvent("@choose panel " + last));
+    EXPECT_EQ(dlg.GetPage(), 1);
+    EXPECT_EQ(dlg.GetSelection(), 16);
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_PMT_NEXTPAGE)->IsWindowEnabled());
+    EXPECT_TRUE(ui::dispatchEvent("@choose panel pmtfh3"));
+    EXPECT_EQ(dlg.GetPage(), 0);
+    EXPECT_NE(dlg.GetSymbolPath().Find(L"pmtfh3.dwg"), -1);
+    EXPECT_TRUE(ui::dispatchEvent("@choose panel #2"));
+    EXPECT_EQ(dlg.GetSelection(), 1);
+    EXPECT_FALSE(ui::dispatchEvent("@choose panel pmtfh99"));
+    EXPECT_NE(uiOut.text().find("** @choose panel pmtfh99: dialog panel has no symbol \"pmtfh99\"\n"), std::string::npos)
+        << uiOut.text();
+    EXPECT_EQ(dlg.GetSelection(), 1);
+}

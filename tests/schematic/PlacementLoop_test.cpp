@@ -102,7 +102,7 @@ protected:
 
 TEST_F(PlacementTest, SymbolsAndWiresFillTheCellsAndANewStringGetsItsRails)
 {
-    run({"@type palette 21853 \"4\"", "0,0", clickOn(L"CT-NO"), "t2", clickOn(L"KM-COIL"), "t1", ""}, ylthz);
+    run({"@type palette count \"4\"", "0,0", clickOn(L"CT-NO"), "t2", clickOn(L"KM-COIL"), "t1", ""}, ylthz);
     EXPECT_EQ(g_pYlthzDlg, nullptr) << "the loop closes the palette";
     EXPECT_EQ(symbolAt(11.25, -20), "CT-NO");
     EXPECT_EQ(symbolAt(71.25, -20), "KM-COIL");
@@ -186,8 +186,8 @@ protected:
     std::deque<std::string> script()
     {
         return {
-            "@type palette 21853 \"4\"",
-            GetParam() == 1 ? "@check palette 21845 on" : "@check palette 21836 on",
+            "@type palette count \"4\"",
+            GetParam() == 1 ? "@check palette columns on" : "@check palette rows on",
             "0,0",
             // First string: a contact, a wire, a coil, an empty cell.
             clickOn(L"CT-NO"), "t2", clickOn(L"KM-COIL"), "t1",

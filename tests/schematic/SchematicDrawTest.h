@@ -71,42 +71,20 @@ protected:
         host::setOutput(nullptr);
         ::unsetenv("CTRLSCH_SETTINGS");
     }
-    // The event of a click on a symbol of the palette's first page.
-    std::string clickOn(const std::wstring& name) const
-    {
-        const CSymbolIndex& index = g_pYlthzDlg->GetIndex();
-        int slot = -1;
-        for (int i = 0; i < index.GetCount() && slot < 0; ++i)
-            if (index.GetName(i) == name)
-                slot = i;
-        const int n = g_pYlthzDlg->GetGridSize();
-        EXPECT_TRUE(slot >= 0 && slot < n * n) << wideToUtf8(name);
-        const CRect r = g_pYlthzDlg->GetPreviewRect();
-        const int w = r.Width() / n, h = r.Height() / n;
-        const int x = r.left + w * (slot % n) + w / 2, y = r.top + h * (slot / n) + h / 2;
-        return "@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y);
-    }
+    // The event of a click on a symbol of the palette.
+    static std::string clickOn(const std::wstring& name) { return "@choose palette " + wideToUtf8(name); }
     // Chooses a symbol of the palette by name as a user would: pages to it
     // and clicks it. "NULL" chooses a blank slot.
     void choose(const std::wstring& name)
     {
-        const CSymbolIndex& index = g_pYlthzDlg->GetIndex();
         const std::wstring wanted = name == L"NULL" ? std::wstring(CSymbolIndex::kEmptySlotName) : name;
+        const CSymbolIndex& index = g_pYlthzDlg->GetIndex();
         int slot = -1;
         for (int i = 0; i < index.GetCount() && slot < 0; ++i)
             if (index.GetName(i) == wanted)
                 slot = i;
         ASSERT_GE(slot, 0) << wideToUtf8(name);
-        const int n = g_pYlthzDlg->GetGridSize();
-        while (g_pYlthzDlg->GetPage() < slot / (n * n))
-            ASSERT_TRUE(ui::dispatchEvent("@click palette 21827"));
-        while (g_pYlthzDlg->GetPage() > slot / (n * n))
-            ASSERT_TRUE(ui::dispatchEvent("@click palette 21818"));
-        const int local = slot % (n * n);
-        const CRect r = g_pYlthzDlg->GetPreviewRect();
-        const int w = r.Width() / n, h = r.Height() / n;
-        const int x = r.left + w * (local % n) + w / 2, y = r.top + h * (local / n) + h / 2;
-        ASSERT_TRUE(ui::dispatchEvent("@mouse palette 0 " + std::to_string(x) + " " + std::to_string(y)));
+        ASSERT_TRUE(ui::dispatchEvent(clickOn(wanted)));
         ASSERT_EQ(g_pYlthzDlg->GetSelection(), slot);
     }
     // A value of the user's project data, as the palette reads it when it

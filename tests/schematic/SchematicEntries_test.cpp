@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Drawings, RebuildTest,
 
 TEST_F(EntriesTest, ContinuingASavedSchematicResumesAtItsFirstEmptyCell)
 {
-    run({"@type palette 21853 \"4\"", "0,0", click[L"CT-NO"], "t2", click[L"KM-COIL"], "t1", "t1",
+    run({"@type palette count \"4\"", "0,0", click[L"CT-NO"], "t2", click[L"KM-COIL"], "t1", "t1",
          click[L"KA-COIL"], ""},
         ylthz);
     const std::string path = saveTo("first.dxf");
@@ -200,7 +200,7 @@ TEST_F(EntriesTest, ContinuingASavedSchematicResumesAtItsFirstEmptyCell)
 
 TEST_F(EntriesTest, AWindowWithTwoSchematicsContinuesTheOneMetFirst)
 {
-    run({"@type palette 21853 \"2\"", "0,0", click[L"CT-NO"], ""}, ylthz);
+    run({"@type palette count \"2\"", "0,0", click[L"CT-NO"], ""}, ylthz);
     g_pYlthzDlg = new CYlthzDialog;
     ASSERT_TRUE(g_pYlthzDlg->Create());
     run({"0,-100", click[L"KM-COIL"], ""}, ylthz);
@@ -221,7 +221,7 @@ TEST_F(EntriesTest, ContinuingIsRefusedWithTheReason)
     // A schematic of wires only.
     g_pYlthzDlg = new CYlthzDialog;
     ASSERT_TRUE(g_pYlthzDlg->Create());
-    run({"@type palette 21853 \"2\"", "0,0", "t2", "t2", ""}, ylthz);
+    run({"@type palette count \"2\"", "0,0", "t2", "t2", ""}, ylthz);
     output().clear();
     run({"-10,10", "100,-60"}, yltbj);
     EXPECT_NE(output().find("所选原理图中没有块信息, 不能编辑!"), std::string::npos) << output();
@@ -251,7 +251,7 @@ TEST_F(EntriesTest, TheBasePointPromptTakesAPointEnterOrClose)
     g_pYlthzDlg = new CYlthzDialog;
     ASSERT_TRUE(g_pYlthzDlg->Create());
     // A symbol count of 0 gives three cells per string.
-    run({"@type palette 21853 \"0\"", "0,0", "t1", "t1", "t1", "999,999", ""}, ylthz);
+    run({"@type palette count \"0\"", "0,0", "t1", "t1", "t1", "999,999", ""}, ylthz);
     EXPECT_NE(output().find("请在边界内点取一点!"), std::string::npos);
     bool railAtThree = false;
     for (const AcDbObjectId& id : liveEntities())
@@ -329,7 +329,7 @@ TEST_F(EntriesTest, SymbolTypedRightAfterTheBasePointPlacesTheHighlightedOne)
     ClosePalette();
     storeSetting(L"ylthz\\CurSel", L"4");
     bool painted = false;
-    drawtest::NotingLines lines({"@click palette 21818", "0,0", "s", ""},
+    drawtest::NotingLines lines({"@click palette prev", "0,0", "s", ""},
                                 [&painted] {
                                     CRect invalid;
                                     painted = g_pYlthzDlg && g_pYlthzDlg->IsWindowVisible() &&
@@ -340,7 +340,7 @@ TEST_F(EntriesTest, SymbolTypedRightAfterTheBasePointPlacesTheHighlightedOne)
     host::setLineSource(&lines);
     EXPECT_EQ(ylthz(), RTNORM);
     EXPECT_TRUE(painted);
-    EXPECT_NE(uiOut.text().find("** @click palette 21818: button 21818 is disabled"), std::string::npos)
+    EXPECT_NE(uiOut.text().find("** @click palette prev: button prev is disabled"), std::string::npos)
         << uiOut.text();
     EXPECT_EQ(symbolAt(11.25, -20), "KM-COIL") << output();
 }
@@ -434,7 +434,7 @@ protected:
         EntriesTest::SetUp();
         reopenPalette({{L"Gddata\\Yltsz\\Ydis", L"8"}, {L"Gddata\\Yltsz\\MxBl", L"2"}});
         choose(L"E22");
-        run({"@type palette 21853 \"4\"", "0,0", "t2", "t2", "t2", "t2", "t1", "s", "t5", "t1", "t2", ""}, ylthz);
+        run({"@type palette count \"4\"", "0,0", "t2", "t2", "t2", "t2", "t1", "s", "t5", "t1", "t2", ""}, ylthz);
     }
     // The wires that lie on the line y between x0 and x1.
     std::vector<AcDbObjectId> wiresOn(double y, double x0, double x1) const
@@ -493,7 +493,7 @@ TEST_F(EntriesTest, ThePrintScaleIsTheDrawingsDimscale)
     rb.restype = RTREAL;
     rb.resval.rreal = 2.0;
     ASSERT_EQ(acedSetVar(L"DIMSCALE", &rb), RTNORM);
-    run({"@type palette 21853 \"4\"", "0,0", click[L"CT-NO"], ""}, ylthz);
+    run({"@type palette count \"4\"", "0,0", click[L"CT-NO"], ""}, ylthz);
     EXPECT_EQ(symbolAt(22.5, -40), "CT-NO") << output();
     for (const AcDbObjectId& id : liveEntities()) {
         if (auto* ref = open<AcDbBlockReference>(id)) {
@@ -525,7 +525,7 @@ TEST_F(EntriesTest, EscEndsTheRunFromEveryPrompt)
             g_pYlthzDlg = new CYlthzDialog;
             ASSERT_TRUE(g_pYlthzDlg->Create());
         }
-        std::deque<std::string> lines = {"@type palette 21853 \"2\"", "0,0", click[L"KM-COIL"]};
+        std::deque<std::string> lines = {"@type palette count \"2\"", "0,0", click[L"KM-COIL"]};
         lines.insert(lines.end(), ending.begin(), ending.end());
         run(lines, ylthz);
         EXPECT_EQ(m_lines->readLine(lines.front(), ""), false) << "every line was read";

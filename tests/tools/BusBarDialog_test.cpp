@@ -114,7 +114,7 @@ protected:
                 n += dc.GetPixel(x, y) != kBlack;
         return n;
     }
-    static std::string click(int type) { return "@click busbar " + std::to_string(IDC_MX_TYPE1 + type - 1); }
+    static std::string click(int type) { return "@click busbar type" + std::to_string(type); }
 
     testutil::TempDir m_dir;
     Script script;
@@ -134,13 +134,13 @@ TEST_F(BusBarDialogTest, OkGivesTheChosenTypeAndTheNextCallFramesIt)
         })
         .then(click(5))
         .check([] { expectOnlyFramed(5); })
-        .then("@click busbar 1");
+        .then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 5);
     EXPECT_TRUE(script.finished());
     EXPECT_TRUE(printed("dialog 22763 busbar \"母线类型选择\" modal shown active")) << out.text();
-    EXPECT_TRUE(printed("1 default-button \"确定\"")) << out.text();
-    EXPECT_TRUE(printed("2 button \"取消\"")) << out.text();
-    EXPECT_TRUE(printed("22059 button \"帮助\"")) << out.text();
+    EXPECT_TRUE(printed("1 ok default-button \"确定\"")) << out.text();
+    EXPECT_TRUE(printed("2 cancel button \"取消\"")) << out.text();
+    EXPECT_TRUE(printed("22059 help button \"帮助\"")) << out.text();
     EXPECT_EQ(BusBarCurrentChoice(), 4);
 
     // The wait cursor and the module's resources are in force for the whole
@@ -157,7 +157,7 @@ TEST_F(BusBarDialogTest, OkGivesTheChosenTypeAndTheNextCallFramesIt)
     EXPECT_TRUE(script.finished());
 
     // The LISP handler ends normally with a choice, too.
-    script.then(click(6)).then("@click busbar IDOK");
+    script.then(click(6)).then("@click busbar ok");
     EXPECT_EQ(mxdlg(), RTNORM);
     EXPECT_EQ(BusBarCurrentChoice(), 5);
     EXPECT_FALSE(printed("** ")) << out.text();
@@ -165,7 +165,7 @@ TEST_F(BusBarDialogTest, OkGivesTheChosenTypeAndTheNextCallFramesIt)
 
 TEST_F(BusBarDialogTest, EveryOtherEndGivesNothingButKeepsTheClickedChoice)
 {
-    script.then(click(3)).check([] { expectOnlyFramed(3); }).then("@click busbar IDCANCEL");
+    script.then(click(3)).check([] { expectOnlyFramed(3); }).then("@click busbar cancel");
     EXPECT_EQ(RunBusBarDialog(), 0);
     EXPECT_EQ(BusBarCurrentChoice(), 2);
 
@@ -180,7 +180,7 @@ TEST_F(BusBarDialogTest, EveryOtherEndGivesNothingButKeepsTheClickedChoice)
     script.check([] { expectOnlyFramed(2); });
     EXPECT_EQ(RunBusBarDialog(), 0);
     EXPECT_TRUE(script.finished());
-    script.then("@click busbar 2");
+    script.then("@click busbar cancel");
     EXPECT_EQ(mxdlg(), RTNORM);
     EXPECT_EQ(BusBarCurrentChoice(), 1);
     EXPECT_FALSE(printed("** ")) << out.text();
@@ -194,9 +194,9 @@ TEST_F(BusBarDialogTest, ClickingTheFramedPictureAgainKeepsItFramed)
         .then(click(4))
         .check([] { expectOnlyFramed(4); })
         // A double click chooses as a click does.
-        .then("@dblclick busbar " + std::to_string(IDC_MX_TYPE6))
+        .then("@dblclick busbar type6")
         .check([] { expectOnlyFramed(6); })
-        .then("@click busbar IDOK");
+        .then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 6);
     EXPECT_TRUE(script.finished());
     EXPECT_FALSE(printed("** ")) << out.text();
@@ -204,7 +204,7 @@ TEST_F(BusBarDialogTest, ClickingTheFramedPictureAgainKeepsItFramed)
 
 TEST_F(BusBarDialogTest, HelpNamesTheInstallationsHelpFileAndContext)
 {
-    script.then("@click busbar 22059").then("@click busbar IDCANCEL");
+    script.then("@click busbar help").then("@click busbar cancel");
     EXPECT_EQ(RunBusBarDialog(), 0);
     const std::string expected = "help \"" + installation().dir.string() + "\\Hlp\\Vmq70.Hlp\" context 510\n";
     EXPECT_TRUE(printed(expected)) << out.text();
@@ -218,7 +218,7 @@ TEST_F(BusBarDialogTest, UnreadableLibraryIsReportedAndGivesNothing)
     testutil::writeFile(settings, "{\"VMQMain\": {\"VmqSys\": \"" + m_dir.path() + "\"}}");
     ::setenv("CTRLSCH_SETTINGS", settings.c_str(), 1);
     SetBusBarCurrentChoice(3);
-    script.then("@msgbox ok").then("@click busbar IDOK");
+    script.then("@msgbox ok").then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 0);
     EXPECT_TRUE(printed("MessageBox \"ctrlsch\": 文件G-mx.slb读失败！")) << out.text();
     EXPECT_TRUE(printed("MessageBox answer: OK")) << out.text();
@@ -255,7 +255,7 @@ TEST_F(BusBarDialogTest, ALibraryThatIsAFolderIsReportedAndTheNextCallWorks)
 
     fs::remove(library);
     fs::copy_file(installation().busBarLibrary, library);
-    script.then(click(4)).then("@click busbar IDOK");
+    script.then(click(4)).then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 4);
     EXPECT_TRUE(script.finished());
 }
@@ -288,7 +288,7 @@ TEST_F(BusBarDialogTest, ALibraryWithFewerSlidesLeavesTheOtherPicturesBlack)
             expectOnlyFramed(4);
             EXPECT_EQ(ink(4), 0);
         })
-        .then("@click busbar IDOK");
+        .then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 4);
     EXPECT_TRUE(script.finished());
     EXPECT_FALSE(printed("读失败")) << out.text();
@@ -301,7 +301,7 @@ TEST_F(BusBarDialogTest, PicturesOfTheDialog)
     script.then("@snapshot busbar \"" + dir + "/busbar-type1.png\"")
         .then(click(5))
         .then("@snapshot busbar \"" + dir + "/busbar-type5.png\"")
-        .then("@click busbar IDOK");
+        .then("@click busbar ok");
     EXPECT_EQ(RunBusBarDialog(), 5);
     for (const char* name : {"busbar-type1.png", "busbar-type5.png"})
         EXPECT_GT(fs::file_size(fs::path(dir) / name), 1000u) << name;

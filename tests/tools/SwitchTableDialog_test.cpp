@@ -131,7 +131,7 @@ TEST_F(SwitchTableTest, InsertGivesTheSelectedTableSortedFirst)
             EXPECT_FALSE(enabled(IDC_ZHKGB_INSERT));
             EXPECT_EQ(firstInkRow(), -1) << "the preview is black before a selection";
         })
-        .then("@select switchtable 22771 \"zhkgb1.dwg\"")
+        .then("@select switchtable files \"zhkgb1.dwg\"")
         .check([this] {
             EXPECT_TRUE(enabled(IDC_ZHKGB_OPEN));
             EXPECT_TRUE(enabled(IDC_ZHKGB_INSERT));
@@ -143,17 +143,17 @@ TEST_F(SwitchTableTest, InsertGivesTheSelectedTableSortedFirst)
             EXPECT_GT(compared, 0);
             EXPECT_EQ(differ, 0);
         })
-        .then("@click switchtable 22774");
+        .then("@click switchtable insert");
     const auto choice = RunSwitchTableDialog();
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->mode, kZhkgbInsert);
     EXPECT_EQ(choice->file, L"ZHKGB1.DWG");
     EXPECT_TRUE(script.finished());
     EXPECT_TRUE(printed("dialog 22770 switchtable \"转换开关表调用\" modal shown active")) << out.text();
-    EXPECT_TRUE(printed("22773 button \"打开\"")) << out.text();
-    EXPECT_TRUE(printed("22774 button \"插入\"")) << out.text();
-    EXPECT_TRUE(printed("2 button \"退出\"")) << out.text();
-    EXPECT_TRUE(printed("21675 button \"帮助\"")) << out.text();
+    EXPECT_TRUE(printed("22773 open button \"打开\"")) << out.text();
+    EXPECT_TRUE(printed("22774 insert button \"插入\"")) << out.text();
+    EXPECT_TRUE(printed("2 cancel button \"退出\"")) << out.text();
+    EXPECT_TRUE(printed("21675 help button \"帮助\"")) << out.text();
     EXPECT_FALSE(printed("** ")) << out.text();
 
     // The wait cursor and the module's resources are in force for the whole
@@ -179,13 +179,13 @@ TEST_F(SwitchTableTest, OpenGivesModeOneAndOtherSelectionsRepaintThePreview)
 {
     addTable("ZHKGB1.DXF", "ZHKGB1.DXF");
     addTable("ZHKGB3.DXF", "ZHKGB3.DXF");
-    script.then("@select switchtable 22771 0")
-        .then("@select switchtable 22771 1")
+    script.then("@select switchtable files 0")
+        .then("@select switchtable files 1")
         .check([this] {
             EXPECT_EQ(differencesFromThePicture(installed(L"ZHKGB3.DWG")).first, 0);
             EXPECT_GT(differencesFromThePicture(installed(L"ZHKGB1.DWG")).first, 0);
         })
-        .then("@click switchtable 22773");
+        .then("@click switchtable open");
     const auto choice = RunSwitchTableDialog();
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->mode, kZhkgbOpen);
@@ -195,7 +195,7 @@ TEST_F(SwitchTableTest, OpenGivesModeOneAndOtherSelectionsRepaintThePreview)
     acutRelRb(result);
 
     // The LISP handler ends normally with a choice.
-    script.then("@select switchtable 22771 0").then("@click switchtable 22774");
+    script.then("@select switchtable files 0").then("@click switchtable insert");
     EXPECT_EQ(zhkgbdlg(), RTNORM);
     EXPECT_TRUE(script.finished());
     EXPECT_FALSE(printed("** ")) << out.text();
@@ -204,25 +204,25 @@ TEST_F(SwitchTableTest, OpenGivesModeOneAndOtherSelectionsRepaintThePreview)
 TEST_F(SwitchTableTest, WithoutASelectionOnlyExitAndHelpAct)
 {
     addTable("ZHKGB1.DXF", "ZHKGB1.DXF");
-    script.then("@click switchtable 22773")
-        .then("@click switchtable 22774")
-        .then("@click switchtable 21675")
-        .then("@click switchtable 2");
+    script.then("@click switchtable open")
+        .then("@click switchtable insert")
+        .then("@click switchtable help")
+        .then("@click switchtable cancel");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
-    EXPECT_TRUE(printed("** @click switchtable 22773: button 22773 is disabled")) << out.text();
-    EXPECT_TRUE(printed("** @click switchtable 22774: button 22774 is disabled")) << out.text();
+    EXPECT_TRUE(printed("** @click switchtable open: button open is disabled")) << out.text();
+    EXPECT_TRUE(printed("** @click switchtable insert: button insert is disabled")) << out.text();
     const std::string help = "help \"" + m_dir.path() + "\\Hlp\\Vmq70.Hlp\" context 538\n";
     EXPECT_TRUE(printed(help)) << out.text();
 
     // Esc, the close box and the end of input give nothing either, also
     // with a selection.
     for (const char* end : {"@key switchtable esc", "@close switchtable", ""}) {
-        script.then("@select switchtable 22771 0");
+        script.then("@select switchtable files 0");
         if (*end)
             script.then(end);
         EXPECT_FALSE(RunSwitchTableDialog().has_value()) << end;
     }
-    script.then("@click switchtable 2");
+    script.then("@click switchtable cancel");
     EXPECT_EQ(zhkgbdlg(), RTNORM);
     EXPECT_TRUE(script.finished());
 }
@@ -235,7 +235,7 @@ TEST_F(SwitchTableTest, EnterWithoutAChosenTableGivesNilAsExitDoes)
     addTable("ZHKGB1.DXF", "ZHKGB1.DXF");
     script.then("@key switchtable enter");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
-    script.then("@select switchtable 22771 0").then("@key switchtable enter");
+    script.then("@select switchtable files 0").then("@key switchtable enter");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
     fs::remove_all(tables());
     script.then("@key switchtable enter");
@@ -253,7 +253,7 @@ TEST_F(SwitchTableTest, MissingOrEmptyTableFolderGivesAnEmptyList)
         EXPECT_FALSE(enabled(IDC_ZHKGB_INSERT));
         EXPECT_EQ(firstInkRow(), -1);
     };
-    script.check(emptyAndDisabled).then("@click switchtable 2");
+    script.check(emptyAndDisabled).then("@click switchtable cancel");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
 
     // Other drawings and other files are no tables.
@@ -261,9 +261,9 @@ TEST_F(SwitchTableTest, MissingOrEmptyTableFolderGivesAnEmptyList)
     addTable("ZHKGB1.DXF", "OTHER.DXF");
     testutil::writeFile((tables() / "ZHKGB9.TXT").string(), "text");
     fs::create_directories(tables() / "ZHKGB8.DWG");
-    script.check(emptyAndDisabled).then("@select switchtable 22771 0").then("@click switchtable 2");
+    script.check(emptyAndDisabled).then("@select switchtable files 0").then("@click switchtable cancel");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
-    EXPECT_TRUE(printed("** @select switchtable 22771 0")) << out.text();
+    EXPECT_TRUE(printed("** @select switchtable files 0")) << out.text();
 }
 
 TEST_F(SwitchTableTest, TablesAreFoundWithoutRegardToCaseAndListedOnce)
@@ -285,13 +285,13 @@ TEST_F(SwitchTableTest, TablesAreFoundWithoutRegardToCaseAndListedOnce)
 
     // The dialog shows them so, and the host reads the lower-case one for
     // its drawing name.
-    script.then("@select switchtable 22771 \"zhkgb10.dwg\"")
+    script.then("@select switchtable files \"zhkgb10.dwg\"")
         .check([this] {
             EXPECT_EQ(items().size(), 4u);
             EXPECT_GE(firstInkRow(), CZhkgbShow::kTopOffset);
             EXPECT_EQ(differencesFromThePicture(installed(L"zhkgb10.dwg")).first, 0);
         })
-        .then("@click switchtable 22773");
+        .then("@click switchtable open");
     const auto choice = RunSwitchTableDialog();
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->file, L"zhkgb10.dwg");
@@ -304,9 +304,9 @@ TEST_F(SwitchTableTest, PicturesOfTheDialog)
     const char* keep = std::getenv("PICTURE_DIR");
     const std::string dir = keep ? keep : m_dir.path();
     script.then("@snapshot switchtable \"" + dir + "/switchtable-empty.png\"")
-        .then("@select switchtable 22771 \"ZHKGB2.DWG\"")
+        .then("@select switchtable files \"ZHKGB2.DWG\"")
         .then("@snapshot switchtable \"" + dir + "/switchtable-preview.png\"")
-        .then("@click switchtable 2");
+        .then("@click switchtable cancel");
     EXPECT_FALSE(RunSwitchTableDialog().has_value());
     for (const char* name : {"switchtable-empty.png", "switchtable-preview.png"})
         EXPECT_GT(fs::file_size(fs::path(dir) / name), 1000u) << name;

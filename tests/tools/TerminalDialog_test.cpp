@@ -63,7 +63,7 @@ TEST_F(TerminalDialogTest, AChangedChoiceIsStoredAndAnnouncedOnceWhenTheUserLeav
     CString item;
     type->GetLBText(2, item);
     EXPECT_EQ(item, L"可拆卸端子");
-    EXPECT_TRUE(ui::dispatchEvent("@select terminal 22234 \"端子\""));
+    EXPECT_TRUE(ui::dispatchEvent("@select terminal type \"端子\""));
     EXPECT_EQ(typed(), "") << "nothing while the user is still in the dialog";
     EXPECT_TRUE(ui::dispatchEvent("@deactivate terminal"));
     EXPECT_EQ(typed(), "s ");
@@ -74,7 +74,7 @@ TEST_F(TerminalDialogTest, AChangedChoiceIsStoredAndAnnouncedOnceWhenTheUserLeav
     EXPECT_TRUE(ui::dispatchEvent("@activate terminal"));
     EXPECT_TRUE(ui::dispatchEvent("@deactivate terminal"));
     EXPECT_EQ(typed(), "");
-    EXPECT_TRUE(ui::dispatchEvent("@select terminal 22236 3"));
+    EXPECT_TRUE(ui::dispatchEvent("@select terminal method 3"));
     EXPECT_TRUE(ui::dispatchEvent("@deactivate terminal"));
     EXPECT_EQ(typed(), "s ");
     EXPECT_EQ(stored(L"Gddata\\Dzjdsj\\Fs"), L"3");
@@ -85,7 +85,7 @@ TEST_F(TerminalDialogTest, TheChoiceSurvivesTheDialogAndAnIndexBeyondTheListSele
 {
     EXPECT_EQ(stored(L"Gddata\\Dzjdsj\\Lx"), L"<none>");
     showdzjddlg();
-    EXPECT_TRUE(ui::dispatchEvent("@select terminal 22234 2"));
+    EXPECT_TRUE(ui::dispatchEvent("@select terminal type 2"));
     EXPECT_TRUE(ui::dispatchEvent("@deactivate terminal"));
     hidedzjddlg();
     EXPECT_EQ(g_pDzjdsjDlg, nullptr);
@@ -97,7 +97,7 @@ TEST_F(TerminalDialogTest, TheChoiceSurvivesTheDialogAndAnIndexBeyondTheListSele
     WriteQrzfile(L"Gddata\\Dzjdsj\\Fs", L"9");
     showdzjddlg();
     EXPECT_EQ(static_cast<CComboBox*>(g_pDzjdsjDlg->GetDlgItem(IDC_DZJD_METHOD))->GetCurSel(), -1);
-    EXPECT_TRUE(ui::dispatchEvent("@select terminal 22234 0"));
+    EXPECT_TRUE(ui::dispatchEvent("@select terminal type 0"));
     EXPECT_TRUE(ui::dispatchEvent("@deactivate terminal"));
     EXPECT_EQ(stored(L"Gddata\\Dzjdsj\\Fs"), L"-1") << "the list without a selection";
 }

@@ -293,7 +293,7 @@ TEST_F(ModalTest, EventsForTheDisabledOwnerAreRefused)
     CDialog inner(30002, &owner);
     feed({"@click 30001 104", "@click 30002 2"});
     EXPECT_EQ(inner.DoModal(), IDCANCEL);
-    EXPECT_TRUE(printed("dialog 30001 is disabled"));
+    EXPECT_TRUE(printed("dialog test is disabled"));
     EXPECT_EQ(owner.IsDlgButtonChecked(IDC_TOGGLE), static_cast<UINT>(BST_UNCHECKED));
 }
 
@@ -370,7 +370,7 @@ TEST_F(ModelessTest, EndDialogOnlyHides)
     EXPECT_TRUE(IsWindow(dlg.GetSafeHwnd()));
     EXPECT_FALSE(dlg.IsWindowVisible());
     EXPECT_FALSE(ui::dispatchEvent("@click 30001 104"));
-    EXPECT_TRUE(printed("dialog 30001 is hidden"));
+    EXPECT_TRUE(printed("dialog test is hidden"));
 }
 
 TEST_F(ModelessTest, TemplateWithVisibleStyleShowsItself)
@@ -511,3 +511,33 @@ TEST_F(SubclassTest, MemberFunctionTablesDispatchToTheDerivedClass)
 }
 
 } // namespace
+
+// Control names: well formed and unique; IDOK and IDCANCEL get theirs.
+TEST(TemplateNameTest, NamesAreCheckedAndOkAndCancelNamedByDefault)
+{
+    ui::DialogTemplate t;
+    t.id = 30050;
+    t.controls = {{IDOK, ui::ControlKind::DefPushButton, L"OK", {5, 5, 40, 14}, 0, false, 0, ""},
+                  {IDCANCEL, ui::ControlKind::PushButton, L"Cancel", {50, 5, 40, 14}, 0, false, 0, ""},
+                  {301, ui::ControlKind::Edit, L"", {5, 25, 40, 12}, 0, false, 0, "count-2"},
+                  {IDC_STATIC, ui::ControlKind::Static, L"x", {5, 45, 40, 10}, 0, false, 0, ""}};
+    EXPECT_EQ(ui::controlNameProblem(t), "");
+    for (const char* bad : {"Count", "2count", "count-", "count--2", "co unt", "-", "数量"}) {
+        t.controls[2].name = bad;
+        EXPECT_NE(ui::controlNameProblem(t).find("control 301 has the name"), std::string::npos) << bad;
+    }
+    t.controls[2].name = "cancel";
+    EXPECT_EQ(ui::controlNameProblem(t), "");
+    t.controls[3].name = "cancel";
+    EXPECT_EQ(ui::controlNameProblem(t), "two controls are named \"cancel\"");
+    t.controls[3].name = "";
+    // IDOK is named "ok"; IDCANCEL keeps no name, as another control has
+    // taken "cancel".
+    ui::registerDialogTemplate(t);
+    const ui::DialogTemplate* registered = ui::findDialogTemplate(30050);
+    ASSERT_NE(registered, nullptr);
+    EXPECT_EQ(registered->controls[0].name, "ok");
+    EXPECT_EQ(registered->controls[1].name, "");
+    EXPECT_EQ(registered->controls[2].name, "cancel");
+    ui::unregisterDialogTemplate(30050);
+}

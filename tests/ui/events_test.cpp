@@ -40,7 +40,7 @@ TEST_F(EventRefusalTest, MalformedLinesAreReported)
         {"@spin 30001 103 sideways", "usage: @spin"},
         {"@mouse 30001 0 x 3", "X and Y are whole numbers"},
         {"@mouse 30001 0 3 3 middle", "unknown mouse option middle"},
-        {"@click 30001 okay", "a control is named by its id"},
+        {"@click 30001 okay", "dialog test has no control \"okay\""},
     };
     for (const auto& [line, message] : cases) {
         out.clear();
@@ -59,7 +59,7 @@ TEST_F(EventRefusalTest, MissingDialogOrControlIsReportedAndIgnored)
     EXPECT_FALSE(ui::dispatchEvent("@click palette 1"));
     EXPECT_TRUE(printed("no open dialog palette"));
     EXPECT_FALSE(ui::dispatchEvent("@click 30001 999"));
-    EXPECT_TRUE(printed("dialog 30001 has no control 999"));
+    EXPECT_TRUE(printed("dialog test has no control 999"));
     EXPECT_FALSE(ui::dispatchEvent("@tool 30001 501"));
     EXPECT_TRUE(printed("has no toolbar button 501"));
     EXPECT_TRUE(dlg.log.empty());
@@ -73,9 +73,9 @@ TEST_F(EventRefusalTest, DisabledAndHiddenControlsIgnoreInput)
     dlg.MapCommand(IDC_APPLY, [&applied] { ++applied; });
     dlg.MapCommand(IDC_SECRET, [&applied] { applied += 10; });
     EXPECT_FALSE(ui::dispatchEvent("@click 30001 112"));
-    EXPECT_TRUE(printed("button 112 is disabled"));
+    EXPECT_TRUE(printed("button apply is disabled"));
     EXPECT_FALSE(ui::dispatchEvent("@click 30001 113"));
-    EXPECT_TRUE(printed("button 113 is hidden"));
+    EXPECT_TRUE(printed("button secret is hidden"));
     EXPECT_EQ(applied, 0);
     dlg.GetDlgItem(IDC_APPLY)->EnableWindow(TRUE);
     dlg.GetDlgItem(IDC_SECRET)->ShowWindow(SW_SHOW);
@@ -86,7 +86,7 @@ TEST_F(EventRefusalTest, DisabledAndHiddenControlsIgnoreInput)
     dlg.EnableWindow(FALSE);
     EXPECT_FALSE(ui::dispatchEvent("@click 30001 112"));
     EXPECT_EQ(applied, 11);
-    EXPECT_TRUE(printed("dialog 30001 is disabled"));
+    EXPECT_TRUE(printed("dialog test is disabled"));
 }
 
 using MouseTest = EventsTest;
@@ -111,7 +111,7 @@ TEST_F(MouseTest, PressOnAPlainFrameReachesTheDialog)
     ASSERT_TRUE(ui::dispatchEvent("@mouse 30001 111 4 6"));
     EXPECT_EQ(dlg.lastPress, CPoint(frame.left + 4, frame.top + 6));
     EXPECT_FALSE(ui::dispatchEvent("@mouse 30001 111 4000 6"));
-    EXPECT_TRUE(printed("is outside frame 111"));
+    EXPECT_TRUE(printed("is outside frame preview"));
 }
 
 TEST_F(MouseTest, PressOnADialogPixelOverAControlHitsTheControl)
@@ -128,7 +128,7 @@ TEST_F(MouseTest, PressOnADialogPixelOverAControlHitsTheControl)
     dlg.ScreenToClient(&apply);
     const CPoint onApply = apply.CenterPoint();
     EXPECT_FALSE(ui::dispatchEvent("@mouse 30001 0 " + std::to_string(onApply.x) + " " + std::to_string(onApply.y)));
-    EXPECT_TRUE(printed("button 112 under the point is disabled"));
+    EXPECT_TRUE(printed("button apply under the point is disabled"));
 }
 
 using ActivationTest = EventsTest;
@@ -181,7 +181,7 @@ TEST_F(ActivationTest, KeepFocusQuery)
     ASSERT_TRUE(keeper.Create(kTestDlg));
     EXPECT_TRUE(ui::queryKeepFocus(&keeper));
     ASSERT_TRUE(ui::dispatchEvent("@keepfocus 30001"));
-    EXPECT_TRUE(printed("dialog 30001 keeps the focus: yes"));
+    EXPECT_TRUE(printed("dialog test keeps the focus: yes"));
 }
 
 using CloseTest = EventsTest;
@@ -231,16 +231,16 @@ TEST_F(ListingTest, ListsOpenDialogsAndTheirControls)
     out.clear();
     ASSERT_TRUE(ui::dispatchEvent("@list test"));
     EXPECT_TRUE(printed("dialog 30001 test")) << output();
-    EXPECT_TRUE(printed("106 radio \"Column\"")) << output();
+    EXPECT_TRUE(printed("106 column radio \"Column\"")) << output();
     EXPECT_TRUE(printed("sorted sel=1 items=[\"Alpha\",\"beta\",\"gamma\"]")) << output();
     EXPECT_TRUE(printed("pos=3 range=1..10 buddy=102")) << output();
-    EXPECT_TRUE(printed("112 button \"Apply\"")) << output();
+    EXPECT_TRUE(printed("112 apply button \"Apply\"")) << output();
     const std::string text = output();
-    const size_t column = text.find("106 radio");
+    const size_t column = text.find("106 column radio");
     const std::string columnLine = text.substr(column, text.find('\n', column) - column);
     EXPECT_TRUE(columnLine.ends_with(" checked")) << columnLine;
     EXPECT_EQ(columnLine.find("unchecked"), std::string::npos) << columnLine;
-    EXPECT_NE(text.find("hidden", text.find("113 button")), std::string::npos);
+    EXPECT_NE(text.find("hidden", text.find("113 secret button")), std::string::npos);
 }
 
 class MessageBoxTest : public UiTest {};
@@ -365,3 +365,212 @@ TEST_F(MouseTest, APressHandlerSeesTheRestOfTheClickInTheQueue)
 }
 
 } // namespace
+
+// Controls by name -------------------------------------------------------------
+
+using NameTest = EventsTest;
+
+TEST_F(NameTest, ControlsAreNamedByTheirTemplateNamesOrIds)
+{
+    open();
+    ASSERT_TRUE(ui::dispatchEvent("@type test name \"ab\""));
+    ASSERT_TRUE(ui::dispatchEvent("@click test TOGGLE"));
+    ASSERT_TRUE(ui::dispatchEvent("@select test library \"gamma\""));
+    // Numbers still name controls by id.
+    ASSERT_TRUE(ui::dispatchEvent("@click 30001 104"));
+    EXPECT_EQ(dlg.log, (std::vector<std::string>{"name:a", "name:ab", "toggle:1", "library:gamma",
+                                                 "toggle:0"}));
+    // A quoted number is a name, and no control is named so.
+    EXPECT_FALSE(ui::dispatchEvent("@click test \"104\""));
+    EXPECT_TRUE(printed("** @click test \"104\": dialog test has no control \"104\"\n")) << output();
+    // IDOK and IDCANCEL are "ok" and "cancel" unless their template names
+    // them otherwise.
+    ASSERT_TRUE(ui::dispatchEvent("@click test cancel"));
+    EXPECT_FALSE(dlg.IsWindowVisible());
+}
+
+TEST_F(NameTest, UnknownNameIsRefusedLikeAnUnknownId)
+{
+    open();
+    EXPECT_FALSE(ui::dispatchEvent("@click test foo"));
+    EXPECT_FALSE(ui::dispatchEvent("@click test 999"));
+    EXPECT_EQ(output(), "** @click test foo: dialog test has no control \"foo\"\n"
+                        "** @click test 999: dialog test has no control 999\n");
+    EXPECT_TRUE(dlg.log.empty());
+}
+
+TEST_F(NameTest, ListingShowsNamesBesideIds)
+{
+    open();
+    ASSERT_TRUE(ui::dispatchEvent("@list test"));
+    EXPECT_TRUE(printed("\n  1 ok default-button \"OK\" at ")) << output();
+    EXPECT_TRUE(printed("\n  2 cancel button \"Cancel\" at ")) << output();
+    EXPECT_TRUE(printed("\n  103 count-spin spin at ")) << output();
+    EXPECT_TRUE(printed("\n  111 preview frame \"\" at ")) << output();
+}
+
+// A dialog showing five symbols two by two on pages of its preview frame,
+// with page buttons; it says where "@choose" clicks, as the module's symbol
+// dialogs do.
+enum : int { kGridDlg = 30060, IDC_GRID_PREVIEW = 201, IDC_GRID_PREV = 202, IDC_GRID_NEXT = 203 };
+
+class GridDialog : public CDialog {
+public:
+    GridDialog() : CDialog(kGridDlg)
+    {
+        ui::DialogTemplate t;
+        t.id = kGridDlg;
+        t.name = "grid";
+        t.cx = 120;
+        t.cy = 100;
+        t.controls = {
+            {IDC_GRID_PREVIEW, ui::ControlKind::Frame, L"", {10, 10, 80, 64}, 0, false, 0, "preview"},
+            {IDC_GRID_PREV, ui::ControlKind::PushButton, L"<", {10, 80, 30, 14}, 0, false, 0, "prev"},
+            {IDC_GRID_NEXT, ui::ControlKind::PushButton, L">", {60, 80, 30, 14}, 0, false, 0, "next"},
+        };
+        ui::registerDialogTemplate(std::move(t));
+        MapCommand(IDC_GRID_PREV, [this] { turn(-1); });
+        MapCommand(IDC_GRID_NEXT, [this] { turn(1); });
+    }
+
+    const std::vector<std::wstring> symbols = {L"KM-COIL", L"KM-NO", L"SB-NC", L"SB-NO", L"HL-R"};
+    int page = 0;
+    std::vector<std::string> log;
+
+    bool ItemPoint(const std::wstring& item, ItemClick& click, std::wstring& why) override
+    {
+        int slot = -1;
+        if (item.size() > 1 && item[0] == L'#') {
+            const int n = std::stoi(item.substr(1));
+            if (n < 1 || n > 4) {
+                why = L"no slot " + item + L" (a page holds 4)";
+                return false;
+            }
+            slot = page * 4 + n - 1;
+        } else {
+            for (size_t i = 0; i < symbols.size() && slot < 0; ++i)
+                if (symbols[i] == item)
+                    slot = static_cast<int>(i);
+            if (slot < 0) {
+                why = L"no symbol \"" + item + L"\"";
+                return false;
+            }
+        }
+        if (slot / 4 != page) {
+            click.control = slot / 4 > page ? IDC_GRID_NEXT : IDC_GRID_PREV;
+            CRect r;
+            GetDlgItem(click.control)->GetClientRect(&r);
+            click.point = r.CenterPoint();
+            click.turnsPage = true;
+            return true;
+        }
+        const CRect r = preview();
+        const int local = slot % 4;
+        click.point = CPoint(r.left + r.Width() / 4 + (local % 2) * r.Width() / 2,
+                             r.top + r.Height() / 4 + (local / 2) * r.Height() / 2);
+        return true;
+    }
+
+protected:
+    void OnLButtonDown(UINT, CPoint p) override
+    {
+        const CRect r = preview();
+        if (!r.PtInRect(p))
+            return;
+        const int slot = page * 4 + (p.x - r.left) * 2 / r.Width() + (p.y - r.top) * 2 / r.Height() * 2;
+        log.push_back("press:" + std::to_string(slot));
+    }
+    void OnLButtonDblClk(UINT, CPoint) override { log.push_back("double"); }
+
+private:
+    CRect preview()
+    {
+        CRect r;
+        GetDlgItem(IDC_GRID_PREVIEW)->GetWindowRect(&r);
+        ScreenToClient(&r);
+        return r;
+    }
+    void turn(int by)
+    {
+        page += by;
+        log.push_back("page:" + std::to_string(page));
+        GetDlgItem(IDC_GRID_PREV)->EnableWindow(page > 0);
+        GetDlgItem(IDC_GRID_NEXT)->EnableWindow(page < 1);
+    }
+};
+
+class ChooseTest : public UiTest {
+protected:
+    void open()
+    {
+        ASSERT_TRUE(grid.Create(kGridDlg));
+        grid.ShowWindow(SW_SHOW);
+        grid.GetDlgItem(IDC_GRID_PREV)->EnableWindow(FALSE);
+    }
+    GridDialog grid;
+};
+
+TEST_F(ChooseTest, ByNameOnThePageShownAndOnAnother)
+{
+    open();
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid SB-NO"));
+    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:3"}));
+    // On the next page: the page button is pressed first, as a user would.
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid HL-R"));
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid KM-NO"));
+    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:3", "page:1", "press:4", "page:0", "press:1"}));
+}
+
+TEST_F(ChooseTest, BySlotOfThePageShown)
+{
+    open();
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid #3"));
+    ASSERT_TRUE(ui::dispatchEvent("@click grid next"));
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid #2"));
+    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:2", "page:1", "press:5"}));
+}
+
+TEST_F(ChooseTest, DoubleChooseDoubleClicks)
+{
+    open();
+    ASSERT_TRUE(ui::dispatchEvent("@choose grid HL-R double"));
+    EXPECT_EQ(grid.log, (std::vector<std::string>{"page:1", "press:4", "double"}));
+    EXPECT_FALSE(ui::dispatchEvent("@choose grid HL-R twice"));
+    EXPECT_TRUE(printed("usage: @choose DIALOG SYMBOL|#N [double]")) << output();
+}
+
+TEST_F(ChooseTest, WhatCannotBeChosenIsRefused)
+{
+    open();
+    EXPECT_FALSE(ui::dispatchEvent("@choose grid KA-COIL"));
+    EXPECT_FALSE(ui::dispatchEvent("@choose grid #5"));
+    EXPECT_EQ(output(), "** @choose grid KA-COIL: dialog grid has no symbol \"KA-COIL\"\n"
+                        "** @choose grid #5: dialog grid has no slot #5 (a page holds 4)\n");
+    // A page button that cannot be pressed stops it.
+    grid.GetDlgItem(IDC_GRID_NEXT)->EnableWindow(FALSE);
+    EXPECT_FALSE(ui::dispatchEvent("@choose grid HL-R"));
+    EXPECT_TRUE(printed("** @choose grid HL-R: button next is disabled\n")) << output();
+    EXPECT_TRUE(grid.log.empty());
+    // A dialog that shows no items has none to choose.
+    TestDialog plain;
+    ASSERT_TRUE(plain.Create(kTestDlg));
+    plain.ShowWindow(SW_SHOW);
+    EXPECT_FALSE(ui::dispatchEvent("@choose test KM-NO"));
+    EXPECT_TRUE(printed("** @choose test KM-NO: dialog test has no items to choose\n")) << output();
+}
+
+// The verbs the help lists are those dispatched.
+TEST(EventVerbTest, EveryVerbListedIsAnEvent)
+{
+    const std::vector<ui::EventVerb> verbs = ui::eventVerbs();
+    ASSERT_FALSE(verbs.empty());
+    ui::StringOutputSink out;
+    ui::setOutputSink(&out);
+    for (const ui::EventVerb& v : verbs) {
+        EXPECT_EQ(v.form.rfind("@" + v.name, 0), 0u) << v.form;
+        EXPECT_FALSE(v.what.empty()) << v.name;
+        ui::dispatchEvent("@" + v.name + " nosuchdialog");
+        EXPECT_EQ(out.text().find("unknown event"), std::string::npos) << out.text();
+    }
+    ui::reset();
+}

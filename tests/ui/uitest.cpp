@@ -14,21 +14,22 @@ void registerTestTemplate()
     t.cx = 200;
     t.cy = 160;
     t.controls = {
-        {IDOK, ControlKind::DefPushButton, L"OK", {140, 140, 50, 14}},
-        {IDCANCEL, ControlKind::PushButton, L"Cancel", {80, 140, 50, 14}},
-        {IDC_NAME, ControlKind::Edit, L"", {10, 10, 80, 12}},
-        {IDC_COUNT, ControlKind::Edit, L"", {10, 30, 40, 12}, ES_NUMBER},
-        {IDC_COUNT_SPIN, ControlKind::Spin, L"", {50, 30, 10, 12}, UDS_SETBUDDYINT | UDS_ARROWKEYS, false, IDC_COUNT},
-        {IDC_TOGGLE, ControlKind::CheckBox, L"Replace", {10, 50, 40, 14}, BS_PUSHLIKE},
-        {IDC_ROW, ControlKind::RadioButton, L"Row", {10, 70, 40, 10}, WS_GROUP | WS_TABSTOP},
-        {IDC_COLUMN, ControlKind::RadioButton, L"Column", {10, 80, 40, 10}},
-        {IDC_GRID, ControlKind::RadioButton, L"Grid", {10, 90, 40, 10}},
-        {IDC_AFTER, ControlKind::CheckBox, L"After", {10, 100, 40, 10}, WS_GROUP},
-        {IDC_LIBRARY, ControlKind::ComboBox, L"", {100, 10, 90, 60}, CBS_SORT},
-        {IDC_FILES, ControlKind::ListBox, L"", {100, 30, 90, 40}},
-        {IDC_PREVIEW, ControlKind::Frame, L"", {100, 80, 80, 40}},
-        {IDC_APPLY, ControlKind::PushButton, L"Apply", {10, 140, 50, 14}, WS_DISABLED},
-        {IDC_SECRET, ControlKind::PushButton, L"Secret", {10, 120, 50, 14}, 0, true},
+        {IDOK, ControlKind::DefPushButton, L"OK", {140, 140, 50, 14}, 0, false, 0, ""},
+        {IDCANCEL, ControlKind::PushButton, L"Cancel", {80, 140, 50, 14}, 0, false, 0, ""},
+        {IDC_NAME, ControlKind::Edit, L"", {10, 10, 80, 12}, 0, false, 0, "name"},
+        {IDC_COUNT, ControlKind::Edit, L"", {10, 30, 40, 12}, ES_NUMBER, false, 0, "count"},
+        {IDC_COUNT_SPIN, ControlKind::Spin, L"", {50, 30, 10, 12}, UDS_SETBUDDYINT | UDS_ARROWKEYS, false, IDC_COUNT,
+         "count-spin"},
+        {IDC_TOGGLE, ControlKind::CheckBox, L"Replace", {10, 50, 40, 14}, BS_PUSHLIKE, false, 0, "toggle"},
+        {IDC_ROW, ControlKind::RadioButton, L"Row", {10, 70, 40, 10}, WS_GROUP | WS_TABSTOP, false, 0, "row"},
+        {IDC_COLUMN, ControlKind::RadioButton, L"Column", {10, 80, 40, 10}, 0, false, 0, "column"},
+        {IDC_GRID, ControlKind::RadioButton, L"Grid", {10, 90, 40, 10}, 0, false, 0, "grid"},
+        {IDC_AFTER, ControlKind::CheckBox, L"After", {10, 100, 40, 10}, WS_GROUP, false, 0, "after"},
+        {IDC_LIBRARY, ControlKind::ComboBox, L"", {100, 10, 90, 60}, CBS_SORT, false, 0, "library"},
+        {IDC_FILES, ControlKind::ListBox, L"", {100, 30, 90, 40}, 0, false, 0, "files"},
+        {IDC_PREVIEW, ControlKind::Frame, L"", {100, 80, 80, 40}, 0, false, 0, "preview"},
+        {IDC_APPLY, ControlKind::PushButton, L"Apply", {10, 140, 50, 14}, WS_DISABLED, false, 0, "apply"},
+        {IDC_SECRET, ControlKind::PushButton, L"Secret", {10, 120, 50, 14}, 0, true, 0, "secret"},
     };
     ui::registerDialogTemplate(std::move(t));
 }

@@ -90,9 +90,12 @@ struct Window {
     std::vector<std::pair<UINT, int>> bitmaps;
     int pressedButton = -1;
 
+    // The short name of a dialog or of a control from its template (may be
+    // empty).
+    std::string name;
+
     // Dialogs.
     UINT templateId = 0;
-    std::string name;
     bool modal = false;
     bool ended = false;
     int result = 0;
