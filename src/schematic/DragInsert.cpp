@@ -210,7 +210,7 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         case RTKWORD: {
             ACHAR input[256];
             acedGetInput(input, 256);
-            if (UpperStr(input) == L"REPEAT")
+            if (UpperStr(std::wstring(input)) == L"REPEAT")
                 return finish(ss, kDragRepeat);
             break;
         }

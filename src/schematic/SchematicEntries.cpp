@@ -297,7 +297,9 @@ int GatherSchematic(const AcGePoint3d& idPoint, AcDbObjectIdArray& polylines, Ac
         e->close();
         std::wstring text;
         SchematicParameters v;
-        if (GetXdataString(en, L"YLTHZCS", text) != 1 || !ParseSchematicParameters(text, v))
+        ads_name en{};
+        if (acdbGetAdsName(en, id) != Acad::eOk || GetXdataString(en, L"YLTHZCS", text) != 1
+            || !ParseSchematicParameters(text, v))
             continue;
         if (!haveStored) {
             stored = v;
