@@ -1,5 +1,6 @@
 #include "components/NorvexGloFunc.h"
 
+#include "components/NorvexCase.h"
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/dbmain.h"
@@ -8,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -342,10 +342,7 @@ bool findXdataString(const AcDbObject* obj, std::string_view app, std::wstring& 
         return false;
     // Straight from the groups: this runs for every entity of whole projects.
     for (const AcDbXGroup& g : obj->xdataGroups()) {
-        if (g.app.size() != app.size()
-            || !std::equal(g.app.begin(), g.app.end(), app.begin(), [](char a, char b) {
-                   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-               }))
+        if (!EqualNoCase(g.app, app))
             continue;
         for (const AcDbXItem& item : g.items)
             if (item.code == 1000) {
@@ -426,6 +423,59 @@ void XScjx(double lowerLeft[2], double upperRight[2])
     lowerLeft[1] = cy - h / 2;
     upperRight[0] = cx + w / 2;
     upperRight[1] = cy + h / 2;
+}
+
+int CSelectionSet::get(const ACHAR* mode, const ads_point p1, const ads_point p2, const resbuf* filter)
+{
+    free();
+    const int rc = acedSSGet(mode, p1, p2, filter, m_ss);
+    m_held = rc == RTNORM;
+    return rc;
+}
+
+void CSelectionSet::free()
+{
+    if (m_held)
+        acedSSFree(m_ss);
+    m_held = false;
+}
+
+ads_int32 CSelectionSet::length() const
+{
+    ads_int32 n = 0;
+    if (m_held)
+        acedSSLength(m_ss, &n);
+    return n;
+}
+
+bool CSelectionSet::name(ads_int32 i, ads_name out) const
+{
+    return m_held && acedSSName(m_ss, i, out) == RTNORM;
+}
+
+bool CSelectionSet::ids(std::vector<AcDbObjectId>& out) const
+{
+    out.clear();
+    return m_held && SelectionSetIds(m_ss, out);
+}
+
+bool SelectionSetIds(const ads_name ss, std::vector<AcDbObjectId>& ids)
+{
+    ids.clear();
+    ads_int32 n = 0;
+    if (acedSSLength(ss, &n) != RTNORM)
+        return false;
+    ids.reserve(static_cast<std::size_t>(n));
+    bool all = true;
+    for (ads_int32 i = 0; i < n; ++i) {
+        ads_name ent{};
+        AcDbObjectId id;
+        if (acedSSName(ss, i, ent) == RTNORM && acdbGetObjectId(id, ent) == Acad::eOk)
+            ids.push_back(id);
+        else
+            all = false;
+    }
+    return all;
 }
 
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out, bool)

@@ -96,6 +96,31 @@ bool EraseObject(const AcDbObjectId& id);
 
 // The corners of the current view (from VIEWCTR, VIEWSIZE and SCREENSIZE).
 void XScjx(double lowerLeft[2], double upperRight[2]);
+// A selection set of the host (acedSSGet), freed on every way out.
+class CSelectionSet {
+public:
+    CSelectionSet() = default;
+    ~CSelectionSet() { free(); }
+    CSelectionSet(const CSelectionSet&) = delete;
+    CSelectionSet& operator=(const CSelectionSet&) = delete;
+    // Selects anew (the set held before is freed); acedSSGet's status.
+    int get(const ACHAR* mode, const ads_point p1, const ads_point p2, const resbuf* filter);
+    void free();
+    // 0 when no set is held.
+    ads_int32 length() const;
+    bool name(ads_int32 i, ads_name out) const;
+    // The members' object ids in selection order; false when none is held
+    // or a member has no id (it is left out).
+    bool ids(std::vector<AcDbObjectId>& out) const;
+
+private:
+    ads_name m_ss{};
+    bool m_held = false;
+};
+// The object ids of a selection set's members in selection order; false
+// when the set is unknown or a member has no id (it is left out).
+bool SelectionSetIds(const ads_name ss, std::vector<AcDbObjectId>& ids);
+
 // Splits text at separator (empty pieces kept).
 void ExplodeStr(const std::wstring& text, const std::wstring& separator, std::vector<std::wstring>& out,
                 bool reserved = false);

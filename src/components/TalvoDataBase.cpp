@@ -1,5 +1,6 @@
 #include "components/TalvoDataBase.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexGloFunc.h"
 #include "host/aced.h"
 #include "host/dbmain.h"
@@ -106,12 +107,7 @@ bool KxDtLayerCfg::GetLayerDef(KxDtLayerDef& def, bool) const
     while (!key.empty() && key.front() == ' ')
         key.erase(key.begin());
     for (auto it = cfg["layers"].begin(); it != cfg["layers"].end(); ++it) {
-        std::string a = it.key(), b = key;
-        for (char& c : a)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        for (char& c : b)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (a != b || !it->is_object())
+        if (!EqualNoCase(it.key(), key) || !it->is_object())
             continue;
         def.name = utf8ToWide(it->value("name", std::string()));
         def.color = it->value("color", 7);

@@ -7,6 +7,7 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "host/hostcall.h"
+#include "host/hoststring.h"
 #include "host/selection.h"
 
 #include <charconv>
@@ -46,13 +47,6 @@ LinetypeDialogFn g_linetypeDialog = nullptr;
 AcApDocument* doc()
 {
     return acDocManager->curDocument();
-}
-
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 void setLastPoint(const ads_point p)
@@ -157,7 +151,7 @@ namespace host {
 // capital letters, or the part after a comma), ignoring case.
 bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstring& keyword)
 {
-    const std::wstring r = utf8ToWide(upper(reply));
+    const std::wstring r = utf8ToWide(upperAscii(reply));
     if (r.empty())
         return false;
     std::wistringstream in(list);
@@ -173,11 +167,7 @@ bool matchKeyword(const std::wstring& list, const std::string& reply, std::wstri
                 if (std::iswupper(c) || std::iswdigit(c))
                     abbrev.push_back(c);
         }
-        std::wstring fullUp = full, abbrevUp = abbrev;
-        for (wchar_t& c : fullUp)
-            c = static_cast<wchar_t>(std::towupper(c));
-        for (wchar_t& c : abbrevUp)
-            c = static_cast<wchar_t>(std::towupper(c));
+        const std::wstring fullUp = upperAscii(full), abbrevUp = upperAscii(abbrev);
         if (r == fullUp || (!abbrevUp.empty() && r == abbrevUp)) {
             keyword = full;
             return true;
@@ -520,7 +510,7 @@ int acedGetVar(const ACHAR* wname, resbuf* result)
     AcApDocument* d = doc();
     if (!wname || !result || !d)
         return RTERROR;
-    const std::string name = upper(wideToUtf8(wname));
+    const std::string name = upperAscii(wideToUtf8(wname));
     const VarDef* def = findVar(name);
     if (!def)
         return RTERROR;
@@ -570,7 +560,7 @@ int acedSetVar(const ACHAR* wname, const resbuf* value)
     AcApDocument* d = doc();
     if (!wname || !value || !d)
         return RTERROR;
-    const std::string name = upper(wideToUtf8(wname));
+    const std::string name = upperAscii(wideToUtf8(wname));
     const VarDef* def = findVar(name);
     if (!def || def->readOnly)
         return RTERROR;
@@ -639,7 +629,7 @@ int acedSetVar(const ACHAR* wname, const resbuf* value)
             return RTNORM;
         }
         if (name == "CECOLOR") {
-            const std::string u = upper(v);
+            const std::string u = upperAscii(v);
             int c = u == "BYLAYER" ? 256 : u == "BYBLOCK" ? 0 : std::atoi(v.c_str());
             if (c < 0 || c > 256 || (c == 0 && u != "BYBLOCK" && v != "0"))
                 return RTERROR;
@@ -699,9 +689,7 @@ int acedDefun(const ACHAR* name, int funcCode)
     void* app = acrxCurrentApp();
     if (!d || !name || !*name || funcCode < 0)
         return RTERROR;
-    std::string n = wideToUtf8(name);
-    for (char& c : n)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string n = lowerAscii(wideToUtf8(name));
     d->lispFunctions()[n] = AcApLispFunction{app, funcCode};
     return RTNORM;
 }
@@ -711,9 +699,7 @@ int acedUndef(const ACHAR* name, int funcCode)
     AcApDocument* d = doc();
     if (!d || !name)
         return RTERROR;
-    std::string n = wideToUtf8(name);
-    for (char& c : n)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string n = lowerAscii(wideToUtf8(name));
     auto it = d->lispFunctions().find(n);
     if (it == d->lispFunctions().end() || it->second.code != funcCode)
         return RTERROR;

@@ -268,3 +268,20 @@ AcGeMatrix3d acgeOcsMatrix(const AcGeVector3d& normal)
     }
     return m;
 }
+
+bool acgeBulgeArc(const AcGePoint2d& p, const AcGePoint2d& q, double bulge, AcGeBulgeArc& arc)
+{
+    if (bulge == 0.0 || !std::isfinite(bulge) || p == q)
+        return false;
+    const double dx = q.x - p.x, dy = q.y - p.y;
+    const double chord = std::hypot(dx, dy);
+    // The centre's offset from the chord's middle, in half chords along its
+    // left normal.
+    const double k = (1 - bulge * bulge) / (2 * bulge);
+    arc.center = AcGePoint2d((p.x + q.x) / 2 - dy / 2 * k, (p.y + q.y) / 2 + dx / 2 * k);
+    arc.radius = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
+    arc.startAngle = std::atan2(p.y - arc.center.y, p.x - arc.center.x);
+    arc.endAngle = std::atan2(q.y - arc.center.y, q.x - arc.center.x);
+    arc.sweep = 4 * std::atan(bulge);
+    return true;
+}

@@ -177,6 +177,26 @@ private:
 
 inline constexpr double kPi = 3.14159265358979323846;
 
+// The arc a bulged polyline segment draws from p to q. The bulge is
+// tan(sweep / 4): positive bulges turn counter-clockwise, and the centre
+// lies left of the chord while the sweep is under a half circle.
+struct AcGeBulgeArc {
+    AcGePoint2d center;
+    double radius = 0.0;
+    double startAngle = 0.0; // of p, seen from the centre
+    double endAngle = 0.0;   // of q
+    double sweep = 0.0;      // signed, 4 atan(bulge)
+
+    // The arc's angles counter-clockwise whichever way it runs: from p to
+    // q for a positive bulge, from q to p for a negative one.
+    double ccwStartAngle() const { return sweep < 0 ? endAngle : startAngle; }
+    double ccwEndAngle() const { return sweep < 0 ? startAngle : endAngle; }
+};
+// The arc of the segment from p to q with a bulge; false (arc left as it
+// is) when the segment is straight: a zero or non-finite bulge, or p
+// equal to q.
+bool acgeBulgeArc(const AcGePoint2d& p, const AcGePoint2d& q, double bulge, AcGeBulgeArc& arc);
+
 // The object coordinate system of an extrusion direction (DXF's arbitrary
 // axis algorithm) as a matrix from object to world coordinates; identity
 // for the Z axis and for a zero vector.

@@ -1,6 +1,7 @@
 #include "host/acrx.h"
 
 #include "host/acapdoc.h"
+#include "host/hoststring.h"
 
 #include <algorithm>
 #include <dlfcn.h>
@@ -36,10 +37,7 @@ App* find(void* id)
 
 std::wstring lower(const ACHAR* s)
 {
-    std::wstring out = s ? s : L"";
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return out;
+    return lowerAscii(std::wstring(s ? s : L""));
 }
 
 AcRx::AppRetCode send(App& app, AcRx::AppMsgCode msg)

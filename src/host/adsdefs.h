@@ -2,6 +2,8 @@
 // and points, and the result-buffer list helpers (acutBuildList and kin).
 #pragma once
 
+#include "host/hoststring.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -105,14 +107,8 @@ inline bool sameNameIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
-    }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "host/dbundo.h"
 #include "host/hostcall.h"
 #include "host/hostfile.h"
+#include "host/hoststring.h"
 #include "host/selection.h"
 #include "host/tempgraphics.h"
 
@@ -58,13 +59,6 @@ namespace {
 struct CommandEnd {
     int status;
 };
-
-std::string upperAscii(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::wstring formatReal(double v)
 {

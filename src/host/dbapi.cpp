@@ -4,6 +4,7 @@
 #include "host/dbundo.h"
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
+#include "host/hoststring.h"
 
 #include <algorithm>
 #include <cmath>
@@ -250,16 +251,23 @@ AcDbDatabase* working()
     return acdbHostApplicationServices()->workingDatabase();
 }
 
+// The entities of the working drawing's model space; null without one.
+const AcDbObjectIdArray* modelSpaceIds()
+{
+    AcDbDatabase* db = working();
+    AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    return ms ? &ms->entityIds() : nullptr;
+}
+
 } // namespace
 
 int acdbEntLast(ads_name result)
 {
     result[0] = result[1] = 0;
-    AcDbDatabase* db = working();
-    AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
-    if (!ms)
+    const AcDbObjectIdArray* modelSpace = modelSpaceIds();
+    if (!modelSpace)
         return RTERROR;
-    const auto& ids = ms->entityIds();
+    const AcDbObjectIdArray& ids = *modelSpace;
     for (auto it = ids.rbegin(); it != ids.rend(); ++it)
         if (it->isValid() && !it->isErased())
             return acdbGetAdsName(result, *it) == Acad::eOk ? RTNORM : RTERROR;
@@ -269,11 +277,10 @@ int acdbEntLast(ads_name result)
 int acdbEntNext(const ads_name ent, ads_name result)
 {
     result[0] = result[1] = 0;
-    AcDbDatabase* db = working();
-    AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
-    if (!ms)
+    const AcDbObjectIdArray* modelSpace = modelSpaceIds();
+    if (!modelSpace)
         return RTERROR;
-    const auto& ids = ms->entityIds();
+    const AcDbObjectIdArray& ids = *modelSpace;
     std::size_t start = 0;
     if (ent && (ent[0] != 0 || ent[1] != 0)) {
         AcDbObjectId cur;
@@ -409,9 +416,7 @@ resbuf* acdbTblSearch(const ACHAR* tableName, const ACHAR* symbol, int)
     AcDbDatabase* db = working();
     if (!db || !tableName || !symbol)
         return nullptr;
-    std::string tname = wideToUtf8(tableName);
-    for (char& c : tname)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string tname = upperAscii(wideToUtf8(tableName));
     const std::string name = wideToUtf8(symbol);
     const bool block = tname == "BLOCK";
     AcDbSymbolTable* table = db->table(block ? "BLOCK_RECORD" : tname);

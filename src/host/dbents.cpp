@@ -174,24 +174,31 @@ void AcDbLine::describeFields(AcDbDxfFields& f)
     f.normal(210, m_normal);
 }
 
+namespace {
+
+// The AcDbCircle subclass, which arcs write before their own.
+void describeCircleFields(AcDbDxfFields& f, double& thickness, AcGePoint3d& center, double& radius,
+                          AcGeVector3d& normal)
+{
+    f.subclass("AcDbCircle");
+    f.real(39, thickness, 0.0);
+    f.point(10, center);
+    f.real(40, radius, 0.0, true);
+    f.normal(210, normal);
+}
+
+} // namespace
+
 void AcDbCircle::describeFields(AcDbDxfFields& f)
 {
     AcDbEntity::describeFields(f);
-    f.subclass("AcDbCircle");
-    f.real(39, m_thickness, 0.0);
-    f.point(10, m_center);
-    f.real(40, m_radius, 0.0, true);
-    f.normal(210, m_normal);
+    describeCircleFields(f, m_thickness, m_center, m_radius, m_normal);
 }
 
 void AcDbArc::describeFields(AcDbDxfFields& f)
 {
     AcDbEntity::describeFields(f);
-    f.subclass("AcDbCircle");
-    f.real(39, m_thickness, 0.0);
-    f.point(10, m_center);
-    f.real(40, m_radius, 0.0, true);
-    f.normal(210, m_normal);
+    describeCircleFields(f, m_thickness, m_center, m_radius, m_normal);
     f.subclass("AcDbArc");
     f.angle(50, m_startAngle, true);
     f.angle(51, m_endAngle, true);
@@ -862,24 +869,13 @@ Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const
     for (std::size_t i = 0; i < n; ++i) {
         const AcGePoint2d& a = m_points[i];
         ext.addPoint(ocsToWcs(AcGePoint3d(a.x, a.y, m_elevation), m_normal));
-        const double b = i < m_bulges.size() ? m_bulges[i] : 0.0;
-        if (b == 0.0 || (i + 1 == n && !isClosed()))
+        if ((i + 1 == n && !isClosed()) || i >= m_bulges.size())
             continue;
-        const AcGePoint2d& e = m_points[(i + 1) % n];
-        // Arc from a to e with bulge b = tan(sweep / 4); its centre lies
-        // left of the chord for positive bulges.
-        const double dx = e.x - a.x, dy = e.y - a.y;
-        const double chord = std::hypot(dx, dy);
-        if (chord == 0.0)
+        AcGeBulgeArc arc;
+        if (!acgeBulgeArc(a, m_points[(i + 1) % n], m_bulges[i], arc))
             continue;
-        const double k = (1 - b * b) / (2 * b);
-        const double cx = (a.x + e.x) / 2 - dy / 2 * k;
-        const double cy = (a.y + e.y) / 2 + dx / 2 * k;
-        const double r = chord / 2 * (1 + b * b) / (2 * std::fabs(b));
-        double a0 = std::atan2(a.y - cy, a.x - cx), a1 = std::atan2(e.y - cy, e.x - cx);
-        if (b < 0)
-            std::swap(a0, a1);
-        addArcExtents(ext, AcGePoint3d(cx, cy, m_elevation), r, a0, a1, m_normal);
+        addArcExtents(ext, AcGePoint3d(arc.center.x, arc.center.y, m_elevation), arc.radius, arc.ccwStartAngle(),
+                      arc.ccwEndAngle(), m_normal);
     }
     return Acad::eOk;
 }

@@ -3,11 +3,11 @@
 #include "host/dbundo.h"
 #include "host/dxf/dxfio.h"
 #include "host/hostfile.h"
+#include "host/hoststring.h"
 
 #include <unistd.h>
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
 #include <filesystem>
 
 namespace {
@@ -53,10 +53,7 @@ std::string hostResolvePathIgnoringCase(const std::string& path)
     if (path.empty() || fs::exists(path, ec))
         return path;
     const auto folded = [](const std::string& name) {
-        std::wstring w = utf8ToWide(name);
-        for (wchar_t& c : w)
-            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-        return w;
+        return lowerAscii(utf8ToWide(name));
     };
     fs::path resolved = path[0] == '/' ? fs::path("/") : fs::path(".");
     for (const fs::path& part : fs::path(path).relative_path()) {

@@ -4,6 +4,7 @@
 #include "host/acapdoc.h"
 #include "host/acrx.h"
 #include "host/hostcall.h"
+#include "host/hoststring.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -332,9 +333,7 @@ private:
         Value number;
         if (readNumber(a, number))
             return number;
-        std::string up;
-        for (char ch : a)
-            up.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+        const std::string up = lowerAscii(a);
         if (up == "nil")
             return Value::nil();
         if (up == "t")
@@ -397,11 +396,7 @@ std::string print(const Value& v)
         return out + "\"";
     }
     case Value::Kind::Sym:
-        for (std::string up = v.s;;) {
-            for (char& c : up)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            return up;
-        }
+        return upperAscii(v.s);
     case Value::Kind::Quote: {
         const Nesting level(depth, evalTooDeep);
         return "'" + print(v.items.front());
@@ -703,9 +698,7 @@ Value builtin(const std::string& name, const std::vector<Value>& a, bool& found)
         for (const Value& n : a[1].items) {
             if (n.kind != Value::Kind::Str)
                 throw EvalError("参数类型错误: stringp " + print(n));
-            std::string low;
-            for (char c : n.s)
-                low.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            const std::string low = lowerAscii(n.s);
             const bool defined = (doc && doc->lispFunctions().count(low)) || low == "arxload" || low == "getvar";
             out.items.push_back(defined ? Value::str(n.s) : Value::nil());
         }

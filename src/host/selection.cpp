@@ -7,6 +7,7 @@
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/dbtext.h"
+#include "host/hoststring.h"
 #include "host/spatialindex.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ namespace {
 
 wchar_t fold(wchar_t c, bool ignoreCase)
 {
-    return ignoreCase ? static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))) : c;
+    return ignoreCase ? upperAscii(c) : c;
 }
 
 bool isDigit(wchar_t c)
@@ -335,19 +336,15 @@ bool arcCrosses(const Rect& r, const Arc& a)
     return false;
 }
 
-// The arc of a bulged polyline segment from a to b.
-Arc bulgeArc(double ax, double ay, double bx, double by, double bulge)
+// The arc of a bulged polyline segment from a to b; false for a straight
+// segment.
+bool bulgeArc(const AcGePoint3d& a, const AcGePoint3d& b, double bulge, Arc& out)
 {
-    const double dx = bx - ax, dy = by - ay;
-    const double chord = std::hypot(dx, dy);
-    const double k = (1 - bulge * bulge) / (2 * bulge);
-    const double cx = (ax + bx) / 2 - dy / 2 * k;
-    const double cy = (ay + by) / 2 + dx / 2 * k;
-    const double r = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
-    double a0 = std::atan2(ay - cy, ax - cx), a1 = std::atan2(by - cy, bx - cx);
-    if (bulge < 0)
-        std::swap(a0, a1);
-    return Arc{cx, cy, r, a0, a1, false};
+    AcGeBulgeArc arc;
+    if (!acgeBulgeArc(AcGePoint2d(a.x, a.y), AcGePoint2d(b.x, b.y), bulge, arc))
+        return false;
+    out = Arc{arc.center.x, arc.center.y, arc.radius, arc.ccwStartAngle(), arc.ccwEndAngle(), false};
+    return true;
 }
 
 // Whether m keeps circles circles in the XY plane (rotation, uniform scale,
@@ -483,8 +480,8 @@ private:
             pl.getPointAt((i + 1) % n, b);
             double bulge = 0.0;
             pl.getBulgeAt(i, bulge);
-            const bool ok = bulge == 0.0 || a == b ? segment(m, a, b)
-                                                    : arc(m, bulgeArc(a.x, a.y, b.x, b.y, bulge), a.z);
+            Arc curve{};
+            const bool ok = bulgeArc(a, b, bulge, curve) ? arc(m, curve, a.z) : segment(m, a, b);
             if (!ok)
                 return false;
         }
@@ -594,8 +591,9 @@ bool hits(const AcDbEntity* e, const AcGePoint3d& p, double tol, int depth)
             double w0 = 0, w1 = 0, bulge = 0;
             pl->getWidthsAt(i, w0, w1);
             pl->getBulgeAt(i, bulge);
-            const double d = bulge == 0.0 || a == b ? segmentDistance(p.x, p.y, a.x, a.y, b.x, b.y)
-                                                     : arcDistance(p.x, p.y, bulgeArc(a.x, a.y, b.x, b.y, bulge));
+            Arc curve{};
+            const double d = bulgeArc(a, b, bulge, curve) ? arcDistance(p.x, p.y, curve)
+                                                          : segmentDistance(p.x, p.y, a.x, a.y, b.x, b.y);
             if (d <= tol + std::max(w0, w1) / 2)
                 return true;
         }
@@ -676,7 +674,7 @@ bool upperEquals(const ACHAR* s, std::wstring_view word)
         return false;
     std::size_t i = 0;
     for (; s[i] && i < word.size(); ++i)
-        if (std::towupper(static_cast<wint_t>(s[i])) != static_cast<wint_t>(word[i]))
+        if (upperAscii(s[i]) != word[i])
             return false;
     return i == word.size() && s[i] == 0;
 }
@@ -1210,7 +1208,7 @@ int acedSSGet(const ACHAR* mode, const void* pt1, const void* pt2, const resbuf*
     if (mode)
         for (const ACHAR* c = mode; *c; ++c)
             if (*c != L'_')
-                m.push_back(static_cast<wchar_t>(std::towupper(static_cast<wint_t>(*c))));
+                m.push_back(upperAscii(*c));
     const auto* p1 = static_cast<const double*>(pt1);
     const auto* p2 = static_cast<const double*>(pt2);
     AcDbObjectIdArray ids;

@@ -2,12 +2,12 @@
 
 #include "host/hostfile.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexCodePage.h"
 #include "components/TalvoDataBase.h"
 #include "host/aced.h"
 #include "host/adsdefs.h"
 
-#include <cwctype>
 #include <algorithm>
 #include <limits>
 
@@ -145,16 +145,6 @@ std::string codePageOrProcess(const std::string& codePage)
     return codePage.empty() ? ProcessCodePage() : codePage;
 }
 
-bool equalNoCase(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i])))
-            return false;
-    return true;
-}
-
 std::wstring trimmed(std::wstring_view s)
 {
     while (!s.empty() && isBlank(s.front()))
@@ -281,7 +271,7 @@ bool CSymbolLibCatalog::IsSchematicLibrary(const std::wstring& symbolDrawingFold
     KxDtLayerDef def;
     def.key = trimmed(std::wstring_view(key).substr(0, key.find(L'\0')));
     KxDtLayerCfg().GetLayerDef(def);
-    return equalNoCase(def.name, info.name);
+    return EqualNoCase(def.name, info.name);
 }
 
 // ---------------------------------------------------------------- index

@@ -1,5 +1,6 @@
 #include "panel/PanelInsert.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexGloFunc.h"
 #include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
@@ -10,7 +11,6 @@
 #include "panel/PmtsbcsDlg.h"
 
 #include <cmath>
-#include <cwctype>
 
 namespace {
 
@@ -63,22 +63,13 @@ void attach(const ads_name entity, const wchar_t* app, const CString& text)
     acutRelRb(item);
 }
 
-bool sameIgnoringCase(const std::wstring& a, const wchar_t* b)
-{
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return i == a.size() && !b[i];
-}
-
 } // namespace
 
 PanelLabelPlaces PanelLabelPositions(const AcDbExtents& extents, const std::wstring& blockName, double scale)
 {
     const AcGePoint3d lo = extents.minPoint(), hi = extents.maxPoint();
     const double cx = (lo.x + hi.x) / 2;
-    if (sameIgnoringCase(blockName, L"pmtfh1")) {
+    if (EqualNoCase(blockName, L"pmtfh1")) {
         const double cy = (lo.y + hi.y) / 2;
         return {AcGePoint3d(cx, (cy + hi.y) / 2, 0), AcGePoint3d(cx, (cy + lo.y) / 2, 0)};
     }

@@ -1,12 +1,12 @@
 #include "schematic/DragInsert.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexGloFunc.h"
 #include "host/aced.h"
 #include "host/dbmain.h"
 
 #include <cmath>
 #include <cstring>
-#include <cwctype>
 
 namespace {
 
@@ -19,13 +19,6 @@ struct DragState {
     AcGePoint3d reference;
 };
 DragState g_drag;
-
-std::wstring upper(std::wstring s)
-{
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return s;
-}
 
 // The temporary insert's insertion point (group 10) as the reference point.
 int readReferencePoint()
@@ -134,7 +127,7 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         acutRelRb(found);
     } else {
         std::wstring file = block;
-        if (file.size() < 4 || upper(file.substr(file.size() - 4)) != L".DWG")
+        if (file.size() < 4 || UpperStr(file.substr(file.size() - 4)) != L".DWG")
             file += L".dwg";
         ACHAR path[1024];
         if (acedFindFile(file.c_str(), path, 1024) != RTNORM) {
@@ -217,7 +210,7 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         case RTKWORD: {
             ACHAR input[256];
             acedGetInput(input, 256);
-            if (upper(input) == L"REPEAT")
+            if (UpperStr(std::wstring(input)) == L"REPEAT")
                 return finish(ss, kDragRepeat);
             break;
         }

@@ -47,40 +47,6 @@ void openPalette()
     acDocManager->popResourceHandle();
 }
 
-// A selection set freed on every way out.
-class SelectionSet {
-public:
-    SelectionSet() = default;
-    ~SelectionSet() { free(); }
-    SelectionSet(const SelectionSet&) = delete;
-    SelectionSet& operator=(const SelectionSet&) = delete;
-    int get(const wchar_t* mode, const ads_point p1, const ads_point p2, const resbuf* filter)
-    {
-        free();
-        const int rc = acedSSGet(mode, p1, p2, filter, m_ss);
-        m_held = rc == RTNORM;
-        return rc;
-    }
-    void free()
-    {
-        if (m_held)
-            acedSSFree(m_ss);
-        m_held = false;
-    }
-    ads_int32 length() const
-    {
-        ads_int32 n = 0;
-        if (m_held)
-            acedSSLength(m_ss, &n);
-        return n;
-    }
-    bool name(ads_int32 i, ads_name out) const { return m_held && acedSSName(m_ss, i, out) == RTNORM; }
-
-private:
-    ads_name m_ss{};
-    bool m_held = false;
-};
-
 // The schematic's filter: inserts and polylines on the schematic's layers
 // carrying its extended data.
 class SchematicFilter {
@@ -217,7 +183,7 @@ int ContinueSchematic(AcDbObjectIdArray& polylines, AcDbObjectIdArray& symbols, 
     terminals.setLogicalLength(0);
     acutPrintf(L"\n请选择要继续绘制的原理图:");
     const SchematicFilter filter;
-    SelectionSet ss;
+    CSelectionSet ss;
     AcGePoint3d idPoint;
     for (;;) {
         ads_point a, b;
@@ -285,18 +251,21 @@ int GatherSchematic(const AcGePoint3d& idPoint, AcDbObjectIdArray& polylines, Ac
                     AcDbObjectIdArray& terminals, SchematicParameters& stored, double& blockScale)
 {
     const SchematicFilter filter;
-    SelectionSet ss;
+    CSelectionSet ss;
     if (ss.get(L"X", nullptr, nullptr, filter.get()) != RTNORM) {
         acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
         return 0;
     }
+    std::vector<AcDbObjectId> members;
+    if (!ss.ids(members)) {
+        acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
+        return 0;
+    }
+    ss.free();
     bool haveStored = false;
-    const ads_int32 n = ss.length();
-    for (ads_int32 i = 0; i < n; ++i) {
-        ads_name en{};
-        AcDbObjectId id;
+    for (const AcDbObjectId& id : members) {
         AcGePoint3d at;
-        if (!ss.name(i, en) || acdbGetObjectId(id, en) != Acad::eOk || GetIdPoint(id, at) != 1) {
+        if (GetIdPoint(id, at) != 1) {
             acutPrintf(L"\n获取实体的扩展数据错误, 程序退出!");
             return 0;
         }
@@ -323,7 +292,9 @@ int GatherSchematic(const AcGePoint3d& idPoint, AcDbObjectIdArray& polylines, Ac
         e->close();
         std::wstring text;
         SchematicParameters v;
-        if (GetXdataString(en, L"YLTHZCS", text) != 1 || !ParseSchematicParameters(text, v))
+        ads_name en{};
+        if (acdbGetAdsName(en, id) != Acad::eOk || GetXdataString(en, L"YLTHZCS", text) != 1
+            || !ParseSchematicParameters(text, v))
             continue;
         if (!haveStored) {
             stored = v;

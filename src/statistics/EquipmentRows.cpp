@@ -1,5 +1,6 @@
 #include "statistics/EquipmentRows.h"
 
+#include "components/NorvexCase.h"
 #include "host/adsdefs.h"
 
 #include <algorithm>
@@ -74,9 +75,7 @@ int DesignationNumber(const std::wstring& number)
 
 std::wstring LookupEquipmentName(const std::wstring& fileText, const std::wstring& letters)
 {
-    std::wstring code = letters;
-    for (wchar_t& c : code)
-        c = static_cast<wchar_t>(std::towupper(c));
+    const std::wstring code = UpperStr(letters);
     const std::size_t at = fileText.find(code);
     if (at == std::wstring::npos)
         return {};

@@ -1,5 +1,6 @@
 #include "statistics/EquipmentStatistics.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexCodePage.h"
 #include "components/NorvexGloFunc.h"
 #include "components/TalvoDataBase.h"
@@ -19,13 +20,6 @@ namespace {
 
 constexpr std::size_t kValueSize = 4096;
 constexpr std::size_t kListSize = 1 << 20;
-
-std::wstring upper(std::wstring s)
-{
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return s;
-}
 
 // The first n characters of UTF-8 text, without converting the rest.
 std::wstring firstChars(const std::string& utf8, std::size_t n)
@@ -55,19 +49,6 @@ std::wstring trimLeft(const std::wstring& s)
     while (i < s.size() && std::iswspace(s[i]))
         ++i;
     return s.substr(i);
-}
-
-std::vector<std::wstring> splitAt(const std::wstring& text, wchar_t sep)
-{
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(sep, start);
-        parts.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
-        if (at == std::wstring::npos)
-            return parts;
-        start = at + 1;
-    }
 }
 
 // The same drawing whatever the separators and whether it is named by
@@ -244,7 +225,7 @@ struct Collector {
         // Entities come in runs on the same layer: classify a layer once per run.
         if (ent->layerName() != lastLayer) {
             lastLayer = ent->layerName();
-            const std::wstring layer = upper(firstChars(lastLayer, 3));
+            const std::wstring layer = UpperStr(firstChars(lastLayer, 3));
             lastElement = layer == elementPrefix;
             lastPanel = !lastElement && layer == panelPrefix;
         }
@@ -364,7 +345,7 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         acutPrintf(L"%ls", message);
         return false;
     };
-    const std::wstring current = comparablePath(upper(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
+    const std::wstring current = comparablePath(UpperStr(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
     std::vector<ProjectDrawing> drawings;
     ACHAR value[kValueSize] = {};
     if (mode == 1) {
@@ -382,8 +363,9 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         const std::wstring numbers = trimLeft(list.data());
         if (names.empty() || numbers.empty())
             return fail(L"\n工程环境中无图!");
-        const auto paths = splitAt(names, L'&');
-        const auto counts = splitAt(numbers, L'&');
+        std::vector<std::wstring> paths, counts;
+        ExplodeStr(names, L"&", paths);
+        ExplodeStr(numbers, L"&", counts);
         if (paths.size() != counts.size())
             return fail(L"\nSbxl.Qrz数据错误");
         for (std::size_t i = 0; i < paths.size(); ++i)
@@ -408,7 +390,7 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
             return fail(L"\n读取QRZ文件错误!");
         if (value[0] == L'\0')
             return fail(L"\n排序内容数据无效.");
-        sortList = splitAt(value, L',');
+        ExplodeStr(value, L",", sortList);
     }
 
     if (GetInformation(L"GdData", L"Xmname", L"", value, kValueSize) < 1)
@@ -421,15 +403,15 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
     LayerInfo element, panel;
     GetDQLayerName(L"SCHEMATIC", L"ELEMENT", element);
     GetDQLayerName(L"SCHEMATIC", L"SCREEN", panel);
-    collector.elementPrefix = upper(element.name).substr(0, 3);
-    collector.panelPrefix = upper(panel.name).substr(0, 3);
+    collector.elementPrefix = UpperStr(element.name).substr(0, 3);
+    collector.panelPrefix = UpperStr(panel.name).substr(0, 3);
 
     AcDbDatabase* open = acdbHostApplicationServices()->workingDatabase();
     for (const ProjectDrawing& d : drawings) {
         AcDbDatabase* db = open;
         std::unique_ptr<AcDbDatabase> read;
         if (mode == 1) {
-            const std::wstring shown = upper(d.path);
+            const std::wstring shown = UpperStr(d.path);
             if (comparablePath(shown) != current || !open) {
                 // One drawing at a time: each is dropped before the next is read.
                 read = std::make_unique<AcDbDatabase>(false, true);

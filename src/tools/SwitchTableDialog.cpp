@@ -1,5 +1,6 @@
 #include "tools/SwitchTableDialog.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/aced.h"
@@ -7,7 +8,6 @@
 #include "library/PaletteResources.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
 #include <memory>
 
@@ -15,24 +15,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-wchar_t upper(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
-
-bool equalNoCase(std::wstring_view a, std::wstring_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return upper(x) == upper(y);
-           });
-}
-
 bool endsWithNoCase(std::wstring_view text, std::wstring_view end)
 {
-    return text.size() >= end.size() && equalNoCase(text.substr(text.size() - end.size()), end);
+    return text.size() >= end.size() && EqualNoCase(text.substr(text.size() - end.size()), end);
 }
 
 bool lessNoCase(const std::wstring& a, const std::wstring& b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) { return upper(x) < upper(y); });
+                                        [](wchar_t x, wchar_t y) { return UpperChar(x) < UpperChar(y); });
 }
 
 // * matches any run of characters, ? any one; letter case is ignored.
@@ -40,7 +31,7 @@ bool wildcardMatch(std::wstring_view name, std::wstring_view pattern)
 {
     size_t n = 0, p = 0, star = std::wstring_view::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == L'?' || upper(pattern[p]) == upper(name[n]))) {
+        if (p < pattern.size() && (pattern[p] == L'?' || UpperChar(pattern[p]) == UpperChar(name[n]))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == L'*') {
@@ -124,7 +115,7 @@ std::vector<std::wstring> FindSwitchTables(const std::wstring& pattern)
         if (!wildcardMatch(name, filePattern))
             continue;
         const bool seen = std::any_of(names.begin(), names.end(),
-                                      [&name](const std::wstring& n) { return equalNoCase(n, name); });
+                                      [&name](const std::wstring& n) { return EqualNoCase(n, name); });
         if (!seen)
             names.push_back(name);
     }

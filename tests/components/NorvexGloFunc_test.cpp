@@ -274,6 +274,39 @@ TEST_F(GloFuncTest, HostHelpers)
     EXPECT_EQ(findNumInString(L"KM"), -1);
 }
 
+TEST_F(GloFuncTest, SelectionSetsGiveTheirMembersIdsInOrder)
+{
+    AcDbBlockTableRecord* ms = acdbCurDwg()->modelSpace();
+    AcDbObjectId line1, circle, line2;
+    ms->appendAcDbEntity(line1, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    ms->appendAcDbEntity(circle, new AcDbCircle(AcGePoint3d(5, 5, 0), AcGeVector3d::kZAxis, 1));
+    ms->appendAcDbEntity(line2, new AcDbLine(AcGePoint3d(0, 2, 0), AcGePoint3d(1, 2, 0)));
+    resbuf* lines = acutBuildList(RTDXF0, L"LINE", 0);
+    std::vector<AcDbObjectId> ids;
+    {
+        CSelectionSet ss;
+        ASSERT_EQ(ss.get(L"X", nullptr, nullptr, lines), RTNORM);
+        EXPECT_EQ(ss.length(), 2);
+        ASSERT_TRUE(ss.ids(ids));
+        EXPECT_EQ(ids, (std::vector<AcDbObjectId>{line1, line2}));
+        // A selection that finds nothing holds no set.
+        resbuf* texts = acutBuildList(RTDXF0, L"TEXT", 0);
+        EXPECT_NE(ss.get(L"X", nullptr, nullptr, texts), RTNORM);
+        acutRelRb(texts);
+        EXPECT_EQ(ss.length(), 0);
+        EXPECT_FALSE(ss.ids(ids));
+        EXPECT_TRUE(ids.empty());
+    }
+    ads_name all;
+    ASSERT_EQ(acedSSGet(L"X", nullptr, nullptr, nullptr, all), RTNORM);
+    ASSERT_TRUE(SelectionSetIds(all, ids));
+    EXPECT_EQ(ids, (std::vector<AcDbObjectId>{line1, circle, line2}));
+    acedSSFree(all);
+    EXPECT_FALSE(SelectionSetIds(all, ids)) << "a freed set is no set";
+    EXPECT_TRUE(ids.empty());
+    acutRelRb(lines);
+}
+
 } // namespace
 
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 void expectPoint(const AcGePoint3d& p, double x, double y, double z = 0.0)
@@ -77,6 +79,76 @@ TEST(AcGeContextTest, GlobalToleranceIsUsedByDefault)
     EXPECT_TRUE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
     AcGeContext::gTol = saved;
     EXPECT_FALSE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
+}
+
+// The point of an arc at a fraction of its sweep from p.
+AcGePoint2d pointAlong(const AcGeBulgeArc& arc, double f)
+{
+    const double a = arc.startAngle + arc.sweep * f;
+    return AcGePoint2d(arc.center.x + arc.radius * std::cos(a), arc.center.y + arc.radius * std::sin(a));
+}
+
+TEST(AcGeBulgeArcTest, BulgeOneIsAHalfCircleTurningCounterClockwise)
+{
+    AcGeBulgeArc arc;
+    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), 1.0, arc));
+    EXPECT_NEAR(arc.center.x, 2, 1e-12);
+    EXPECT_NEAR(arc.center.y, 0, 1e-12);
+    EXPECT_NEAR(arc.radius, 2, 1e-12);
+    EXPECT_NEAR(arc.sweep, kPi, 1e-12);
+    // Counter-clockwise from (0, 0) the arc passes below its chord.
+    const AcGePoint2d mid = pointAlong(arc, 0.5);
+    EXPECT_NEAR(mid.x, 2, 1e-9);
+    EXPECT_NEAR(mid.y, -2, 1e-9);
+    const AcGePoint2d end = pointAlong(arc, 1.0);
+    EXPECT_NEAR(end.x, 4, 1e-9);
+    EXPECT_NEAR(end.y, 0, 1e-9);
+    EXPECT_EQ(arc.ccwStartAngle(), arc.startAngle);
+    EXPECT_EQ(arc.ccwEndAngle(), arc.endAngle);
+}
+
+TEST(AcGeBulgeArcTest, NegativeBulgeTurnsClockwiseOnTheOtherSide)
+{
+    AcGeBulgeArc arc;
+    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), -1.0, arc));
+    EXPECT_NEAR(arc.sweep, -kPi, 1e-12);
+    const AcGePoint2d mid = pointAlong(arc, 0.5);
+    EXPECT_NEAR(mid.x, 2, 1e-9);
+    EXPECT_NEAR(mid.y, 2, 1e-9);
+    // Counter-clockwise the same arc runs from q back to p.
+    EXPECT_EQ(arc.ccwStartAngle(), arc.endAngle);
+    EXPECT_EQ(arc.ccwEndAngle(), arc.startAngle);
+}
+
+TEST(AcGeBulgeArcTest, SmallBulgeHasItsCentreLeftOfTheChordAndLargeBulgeRight)
+{
+    // A quarter circle from (1, 0) to (0, 1): bulge tan(pi / 8), centre at
+    // the origin, left of the chord's direction.
+    AcGeBulgeArc quarter;
+    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(1, 0), AcGePoint2d(0, 1), std::tan(kPi / 8), quarter));
+    EXPECT_NEAR(quarter.center.x, 0, 1e-12);
+    EXPECT_NEAR(quarter.center.y, 0, 1e-12);
+    EXPECT_NEAR(quarter.radius, 1, 1e-12);
+    EXPECT_NEAR(quarter.startAngle, 0, 1e-12);
+    EXPECT_NEAR(quarter.endAngle, kPi / 2, 1e-12);
+    // Three quarters the other way round: the same circle's centre now lies
+    // right of the chord from (0, 1) to (1, 0).
+    AcGeBulgeArc most;
+    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 1), AcGePoint2d(1, 0), std::tan(3 * kPi / 8), most));
+    EXPECT_NEAR(most.center.x, 0, 1e-12);
+    EXPECT_NEAR(most.center.y, 0, 1e-12);
+    EXPECT_NEAR(most.sweep, 3 * kPi / 2, 1e-12);
+}
+
+TEST(AcGeBulgeArcTest, StraightSegmentsHaveNoArc)
+{
+    AcGeBulgeArc arc;
+    arc.radius = 7;
+    EXPECT_FALSE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), 0.0, arc));
+    EXPECT_FALSE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), std::nan(""), arc));
+    EXPECT_FALSE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), HUGE_VAL, arc));
+    EXPECT_FALSE(acgeBulgeArc(AcGePoint2d(3, 3), AcGePoint2d(3, 3), 1.0, arc));
+    EXPECT_EQ(arc.radius, 7);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,16 @@
 #include <unistd.h>
 
 namespace testutil {
+
+Utf8CharLocale::Utf8CharLocale() : m_saved(std::setlocale(LC_CTYPE, nullptr))
+{
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+Utf8CharLocale::~Utf8CharLocale()
+{
+    std::setlocale(LC_CTYPE, m_saved.c_str());
+}
 
 TempDir::TempDir()
 {

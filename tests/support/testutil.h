@@ -25,6 +25,19 @@ private:
     std::string m_path;
 };
 
+// The C.UTF-8 character locale for the scope (interactive sessions take
+// theirs from the environment); the one before is restored at the end.
+class Utf8CharLocale {
+public:
+    Utf8CharLocale();
+    ~Utf8CharLocale();
+    Utf8CharLocale(const Utf8CharLocale&) = delete;
+    Utf8CharLocale& operator=(const Utf8CharLocale&) = delete;
+
+private:
+    std::string m_saved;
+};
+
 // Runs a shell command; returns its exit status and fills output with what
 // it printed (stdout and stderr).
 int run(const std::string& command, std::string& output);

@@ -1,8 +1,9 @@
 #include "host/hostfile.h"
 #include "components/slide/SlideLibrary.h"
 
+#include "components/NorvexCase.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <set>
 #include <unistd.h>
@@ -22,10 +23,7 @@ SlideResult<SlideLibrary> fail(std::string m) { return SlideResult<SlideLibrary>
 
 std::string upperSlideName(std::string_view name)
 {
-    std::string out(name);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
+    return UpperStr(std::string(name));
 }
 
 SlideResult<SlideLibrary> SlideLibrary::parse(std::span<const std::uint8_t> data)

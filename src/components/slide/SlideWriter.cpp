@@ -167,22 +167,10 @@ void addBlock(const AcDbObjectIdArray& ids, const AcGeMatrix3d& m, int blockColo
                     w.addSegment(flat(p0, m), flat(p1, m), colour);
                     continue;
                 }
-                // The arc through both points whose included angle is
-                // 4 atan(bulge), counter-clockwise for a positive bulge.
-                const double dx = p1.x - p0.x, dy = p1.y - p0.y;
-                const double chord = std::hypot(dx, dy);
-                if (chord < 1e-12)
-                    continue;
-                const double d = chord / 2 * (1 - bulge * bulge) / (2 * bulge);
-                const double r = chord / 2 * (1 + bulge * bulge) / (2 * std::abs(bulge));
-                const double cx = (p0.x + p1.x) / 2 - dy / chord * d;
-                const double cy = (p0.y + p1.y) / 2 + dx / chord * d;
-                const double s = std::atan2(p0.y - cy, p0.x - cx);
-                const double e = std::atan2(p1.y - cy, p1.x - cx);
-                if (bulge > 0)
-                    addArc(w, {cx, cy, p0.z}, r, s, e, m, colour);
-                else
-                    addArc(w, {cx, cy, p0.z}, r, e, s, m, colour);
+                AcGeBulgeArc arc;
+                if (acgeBulgeArc(AcGePoint2d(p0.x, p0.y), AcGePoint2d(p1.x, p1.y), bulge, arc))
+                    addArc(w, {arc.center.x, arc.center.y, p0.z}, arc.radius, arc.ccwStartAngle(), arc.ccwEndAngle(),
+                           m, colour);
             }
         } else if (auto* circle = dynamic_cast<AcDbCircle*>(ent)) {
             addArc(w, circle->center(), circle->radius(), 0.0, 2 * std::numbers::pi, m, colour);

@@ -7,9 +7,9 @@
 #include "host/dxf/codepage.h"
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
+#include "host/hoststring.h"
 
 #include <cassert>
-#include <cctype>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -105,9 +105,7 @@ bool isFollower(std::string_view name)
 // *Model_Space and *Paper_Space.
 std::string layoutBlockName(std::string name)
 {
-    std::string folded = name;
-    for (char& c : folded)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string folded = upperAscii(name);
     if (folded == "$MODEL_SPACE")
         return "*Model_Space";
     if (folded == "$PAPER_SPACE")

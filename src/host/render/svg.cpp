@@ -7,12 +7,12 @@
 
 #include "host/dbdxf.h"
 #include "host/dbtext.h"
+#include "host/hoststring.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cwctype>
 #include <map>
 #include <vector>
 
@@ -178,7 +178,7 @@ std::wstring displayText(const std::string& utf8)
     std::wstring out;
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (in[i] == L'%' && i + 2 < in.size() && in[i + 1] == L'%') {
-            const wchar_t k = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(in[i + 2])));
+            const wchar_t k = lowerAscii(in[i + 2]);
             const wchar_t* sym = k == L'd' ? L"\u00B0" : k == L'p' ? L"\u00B1" : k == L'c' ? L"\u2300"
                                : k == L'%' ? L"%" : (k == L'u' || k == L'o') ? L"" : nullptr;
             if (sym) {
@@ -233,31 +233,6 @@ T* liveObject(const AcDbObjectId& id)
     if (o->isErased())
         return nullptr;
     return dynamic_cast<T*>(o);
-}
-
-// The circle through a bulged polyline segment: centre, radius, start angle
-// and signed sweep (positive counter-clockwise).
-struct BulgeArc {
-    double cx, cy, r, a0, sweep;
-};
-
-BulgeArc bulgeArc(const AcGePoint2d& p, const AcGePoint2d& q, double b)
-{
-    const double dx = q.x - p.x, dy = q.y - p.y;
-    const double chord = std::hypot(dx, dy);
-    const double k = (1 - b * b) / (2 * b);
-    BulgeArc arc;
-    arc.cx = (p.x + q.x) / 2 - dy / 2 * k;
-    arc.cy = (p.y + q.y) / 2 + dx / 2 * k;
-    arc.r = chord / 2 * (1 + b * b) / (2 * std::fabs(b));
-    arc.a0 = std::atan2(p.y - arc.cy, p.x - arc.cx);
-    arc.sweep = 4 * std::atan(b);
-    return arc;
-}
-
-bool isArcSegment(const AcGePoint2d& p, const AcGePoint2d& q, double bulge)
-{
-    return bulge != 0.0 && std::isfinite(bulge) && !(p == q);
 }
 
 class SvgWriter {
@@ -550,12 +525,12 @@ void SvgWriter::drawSolid(AcDbSolid& s, const Context& ctx, const std::string& c
 void SvgWriter::appendSegment(std::string& d, const Affine& t, const AcGePoint2d& p, const AcGePoint2d& q,
                               double bulge) const
 {
-    if (!isArcSegment(p, q, bulge)) {
+    AcGeBulgeArc arc;
+    if (!acgeBulgeArc(p, q, bulge, arc)) {
         d += " L" + pt(t.apply(q.x, q.y));
         return;
     }
-    const BulgeArc arc = bulgeArc(p, q, bulge);
-    appendArc(d, t, arc.cx, arc.cy, arc.r, arc.a0, arc.sweep);
+    appendArc(d, t, arc.center.x, arc.center.y, arc.radius, arc.startAngle, arc.sweep);
 }
 
 void SvgWriter::drawPolyline(AcDbPolyline& pl, const Context& ctx, const std::string& color)
@@ -607,7 +582,8 @@ void SvgWriter::drawPolyline(AcDbPolyline& pl, const Context& ctx, const std::st
         }
         thinOpen = false;
         std::vector<Vec2> outline;
-        if (!isArcSegment(p, q, bulge[i])) {
+        AcGeBulgeArc arc;
+        if (!acgeBulgeArc(p, q, bulge[i], arc)) {
             const double len = std::hypot(q.x - p.x, q.y - p.y);
             if (len == 0.0)
                 continue;
@@ -615,16 +591,16 @@ void SvgWriter::drawPolyline(AcDbPolyline& pl, const Context& ctx, const std::st
             outline = {t.apply(p.x + nx * sw / 2, p.y + ny * sw / 2), t.apply(q.x + nx * ew / 2, q.y + ny * ew / 2),
                        t.apply(q.x - nx * ew / 2, q.y - ny * ew / 2), t.apply(p.x - nx * sw / 2, p.y - ny * sw / 2)};
         } else {
-            const BulgeArc arc = bulgeArc(p, q, bulge[i]);
             const int steps = std::max(2, static_cast<int>(std::ceil(std::fabs(arc.sweep) / kWideArcStep)));
             std::vector<Vec2> inner;
             for (int k = 0; k <= steps; ++k) {
                 const double f = static_cast<double>(k) / steps;
-                const double a = arc.a0 + arc.sweep * f;
+                const double a = arc.startAngle + arc.sweep * f;
                 const double half = (sw + (ew - sw) * f) / 2;
                 const double ca = std::cos(a), sa = std::sin(a);
-                outline.push_back(t.apply(arc.cx + (arc.r + half) * ca, arc.cy + (arc.r + half) * sa));
-                inner.push_back(t.apply(arc.cx + (arc.r - half) * ca, arc.cy + (arc.r - half) * sa));
+                const double outer = arc.radius + half, inside = arc.radius - half;
+                outline.push_back(t.apply(arc.center.x + outer * ca, arc.center.y + outer * sa));
+                inner.push_back(t.apply(arc.center.x + inside * ca, arc.center.y + inside * sa));
             }
             outline.insert(outline.end(), inner.rbegin(), inner.rend());
         }
