@@ -38,7 +38,8 @@ int usage(std::ostream& out, int status)
     out << "usage:\n"
            "  ctrlsch [FILE.dxf]\n"
            "      the interactive command line on a new drawing or on FILE (type HELP at its prompt\n"
-           "      for the commands, the LISP functions and the @ dialog events)\n";
+           "      for the commands, the LISP functions and the @ dialog events); Ctrl-C cancels like\n"
+           "      Esc; QUIT, CLOSE and Ctrl-D ask before unsaved changes are lost\n";
     for (const Command& c : kCommands)
         out << "  ctrlsch " << c.name << " " << c.arguments << "\n      " << c.summary << "\n";
     out << "  ctrlsch -h|--help\n"

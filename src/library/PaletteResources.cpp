@@ -47,6 +47,12 @@ void registerPaletteTemplate()
         push(IDC_YLTHZ_ADD_STRING, L"添行", {75, 155, 32, 12}, "add-string"),
         push(IDC_YLTHZ_DELETE_STRING, L"删行", {109, 155, 32, 12}, "delete-string"),
     };
+    // The toolbar the palette makes when it opens: t1 .. t5.
+    t.commands = {{ID_YLTHZ_TOOL_FIRST, "skip"},
+                  {ID_YLTHZ_TOOL_FIRST + 1, "wire"},
+                  {ID_YLTHZ_TOOL_FIRST + 2, "wire-to-end"},
+                  {ID_YLTHZ_TOOL_FIRST + 3, "link"},
+                  {ID_YLTHZ_TOOL_FIRST + 4, "next-string"}};
     ui::registerDialogTemplate(std::move(t));
 }
 

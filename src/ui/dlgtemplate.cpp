@@ -42,20 +42,29 @@ const BitmapResource* findBitmapResource(UINT id)
 std::string controlNameProblem(const DialogTemplate& tmpl)
 {
     std::set<std::string> seen;
-    for (const ControlTemplate& c : tmpl.controls) {
-        const std::string& n = c.name;
+    const auto check = [&seen](const std::string& n, const std::string& what) -> std::string {
         if (n.empty())
-            continue;
+            return {};
         bool wellFormed = n.front() >= 'a' && n.front() <= 'z' && n.back() != '-';
         for (size_t i = 0; i < n.size() && wellFormed; ++i) {
             const char ch = n[i];
             wellFormed = (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || (ch == '-' && n[i - 1] != '-');
         }
         if (!wellFormed)
-            return "control " + std::to_string(c.id) + " has the name \"" + n +
+            return what + " has the name \"" + n +
                    "\" (lowercase letters and digits in words joined by hyphens, starting with a letter)";
         if (!seen.insert(n).second)
             return "two controls are named \"" + n + "\"";
+        return {};
+    };
+    for (const ControlTemplate& c : tmpl.controls)
+        if (std::string problem = check(c.name, "control " + std::to_string(c.id)); !problem.empty())
+            return problem;
+    for (const auto& [id, name] : tmpl.commands) {
+        if (name.empty())
+            return "command " + std::to_string(id) + " has an empty name";
+        if (std::string problem = check(name, "command " + std::to_string(id)); !problem.empty())
+            return problem;
     }
     return {};
 }

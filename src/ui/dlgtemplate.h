@@ -98,6 +98,10 @@ struct DialogTemplate {
     // OnInitDialog; modal dialogs always show.
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     std::vector<ControlTemplate> controls;
+    // Names of command ids that are no control of the template (the
+    // buttons of a toolbar the dialog makes): `@tool` and `@tip` take them
+    // beside the ids. Named like controls, and unique among them.
+    std::vector<std::pair<int, std::string>> commands;
 };
 
 // A bitmap resource (toolbar images are a strip of equal pictures side by

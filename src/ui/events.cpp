@@ -3,6 +3,7 @@
 #include "host/adsdefs.h"
 #include "ui/dc.h"
 #include "ui/dialog.h"
+#include "ui/dlgtemplate.h"
 #include "ui/detail/text.h"
 #include "ui/detail/window.h"
 #include "ui/session.h"
@@ -101,6 +102,28 @@ std::wstring quote(const std::wstring& s)
 // A dialog or control as messages name it: by its short name, else by its
 // id.
 std::wstring dialogLabel(const Window& d) { return L"dialog " + (d.name.empty() ? num(d.templateId) : wide(d.name)); }
+
+// The name a dialog's template gives a command id (a toolbar button), or "".
+std::string commandName(const Window& dlg, int cmd)
+{
+    if (const ui::DialogTemplate* t = ui::findDialogTemplate(dlg.templateId))
+        for (const auto& [id, name] : t->commands)
+            if (id == cmd)
+                return name;
+    return {};
+}
+
+// The command id a dialog's template names so (case ignored).
+bool commandByName(const Window& dlg, const std::string& name, int& cmd)
+{
+    if (const ui::DialogTemplate* t = ui::findDialogTemplate(dlg.templateId))
+        for (const auto& [id, n] : t->commands)
+            if (lower(n) == lower(name)) {
+                cmd = id;
+                return true;
+            }
+    return false;
+}
 
 std::wstring controlLabel(const Window& c)
 {
@@ -208,8 +231,8 @@ public:
             {"spin", &Dispatch::spin, "@spin DIALOG CONTROL up|down [COUNT]", "press a spin arrow COUNT times"},
             {"mouse", &Dispatch::mouse, "@mouse DIALOG CONTROL|0 X Y [left|right] [double] [shift] [ctrl]",
              "press and release a mouse button at a pixel"},
-            {"tool", &Dispatch::tool, "@tool DIALOG COMMAND", "click a toolbar button"},
-            {"tip", &Dispatch::tip, "@tip DIALOG COMMAND", "show a toolbar button's tooltip"},
+            {"tool", &Dispatch::tool, "@tool DIALOG BUTTON", "click a toolbar button (its name or command id)"},
+            {"tip", &Dispatch::tip, "@tip DIALOG BUTTON", "show a toolbar button's tooltip"},
             {"key", &Dispatch::key, "@key DIALOG enter|esc", "press Enter or Esc"},
             {"activate", &Dispatch::activateEvent, "@activate DIALOG", "come back to the dialog"},
             {"deactivate", &Dispatch::deactivateEvent, "@deactivate DIALOG", "leave the dialog for the drawing"},
@@ -654,8 +677,8 @@ private:
         if (!dlg)
             return false;
         int cmd = 0;
-        if (!parseInt(m_args[1].text, cmd))
-            return fail(L"a toolbar button is named by its command id");
+        if (!parseInt(m_args[1].text, cmd) && !commandByName(*dlg, m_args[1].text, cmd))
+            return fail(dialogLabel(*dlg) + L" has no toolbar button " + quote(wide(m_args[1].text)));
         for (HWND c : dlg->children) {
             Window* cw = lookup(c);
             if (!cw || cw->cls != WndClass::Toolbar)
@@ -673,7 +696,7 @@ private:
     bool tool()
     {
         if (m_args.size() != 2)
-            return usage(L"@tool DIALOG COMMAND");
+            return usage(L"@tool DIALOG BUTTON");
         Window *dlg, *bar;
         int index;
         if (!findTool(dlg, bar, index) || !ready(*dlg, bar))
@@ -692,7 +715,7 @@ private:
     bool tip()
     {
         if (m_args.size() != 2)
-            return usage(L"@tip DIALOG COMMAND");
+            return usage(L"@tip DIALOG BUTTON");
         Window *dlg, *bar;
         int index;
         if (!findTool(dlg, bar, index))
@@ -883,6 +906,8 @@ private:
                     continue;
                 }
                 s += num(b.idCommand);
+                if (const Window* dlg = lookup(c.parent); dlg && !commandName(*dlg, b.idCommand).empty())
+                    s += L" " + wide(commandName(*dlg, b.idCommand));
                 if (!(b.fsState & TBSTATE_ENABLED))
                     s += L" disabled";
                 if (b.fsState & TBSTATE_CHECKED)

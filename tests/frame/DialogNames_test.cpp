@@ -36,7 +36,8 @@ std::vector<const ui::DialogTemplate*> registeredTemplates()
     return out;
 }
 
-// One row a dialog: its name and id, then its controls as "name id".
+// One row a dialog: its name and id, then its controls as "name id", then
+// its toolbar's buttons, if it names any.
 std::string namesTable(const std::vector<const ui::DialogTemplate*>& templates)
 {
     std::string table = "| dialog | id | controls (name id) |\n|---|---|---|\n";
@@ -44,6 +45,9 @@ std::string namesTable(const std::vector<const ui::DialogTemplate*>& templates)
         table += "| `" + t->name + "` | " + std::to_string(t->id) + " | ";
         for (size_t i = 0; i < t->controls.size(); ++i)
             table += (i ? ", " : "") + ("`" + t->controls[i].name + "` ") + std::to_string(t->controls[i].id);
+        for (size_t i = 0; i < t->commands.size(); ++i)
+            table += (i ? ", " : "; toolbar buttons: ") + ("`" + t->commands[i].second + "` ") +
+                     std::to_string(t->commands[i].first);
         table += " |\n";
     }
     return table;

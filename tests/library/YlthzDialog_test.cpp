@@ -103,7 +103,7 @@ TEST_F(PaletteWork, NothingIsTypedBeforeDrawingButCancelAlwaysSendsClose)
     open();
     EXPECT_FALSE(palette().IsCommandReady());
     EXPECT_FALSE(palette().IsActionActive());
-    EXPECT_TRUE(event("@tool palette 23543"));
+    EXPECT_TRUE(event("@tool palette skip"));
     EXPECT_TRUE(event("@click palette replace"));
     EXPECT_TRUE(clickSlot(2));
     EXPECT_EQ(sent(), "");
@@ -120,10 +120,16 @@ TEST_F(PaletteWork, WaitingAtThePromptEveryButtonTypesItsKeyword)
     open();
     palette().BeginDrawing();
     EXPECT_TRUE(palette().IsCommandReady());
+    const char* const tools[5] = {"skip", "wire", "wire-to-end", "link", "next-string"};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_TRUE(event("@tool palette " + std::to_string(23543 + i)));
+        EXPECT_TRUE(event(std::string("@tool palette ") + tools[i]));
         EXPECT_EQ(sent(), "t" + std::to_string(i + 1) + " ");
     }
+    // The command ids are the same buttons; a name no button has is refused.
+    EXPECT_TRUE(event("@tool palette 23547"));
+    EXPECT_EQ(sent(), "t5 ");
+    EXPECT_FALSE(event("@tool palette nowhere"));
+    EXPECT_EQ(sent(), "");
     const int actions[8] = {21861, 21876, 21869, 21919, 21904, 21928, 21887, 21897};
     const char* const names[8] = {"replace",       "delete",      "mirror",     "rotate",
                                   "insert-string", "insert-link", "add-string", "delete-string"};
@@ -150,7 +156,7 @@ TEST_F(PaletteWork, WhileAnActionRunsKeywordsComeAfterALineEnd)
     palette().ActionStarted(PaletteAction::Replace);
     EXPECT_FALSE(palette().IsCommandReady());
     EXPECT_TRUE(palette().IsActionActive());
-    EXPECT_TRUE(event("@tool palette 23544"));
+    EXPECT_TRUE(event("@tool palette wire"));
     EXPECT_EQ(sent(), "\nt2 ");
     // Another action button shows pressed now: it ends the running action
     // and asks for its own.
@@ -185,7 +191,7 @@ TEST_F(PaletteWork, KeywordsArriveAtAWaitingPrompt)
     std::wstring kw;
     EXPECT_EQ(prompt({"@click palette rotate"}, kw), RTKWORD);
     EXPECT_EQ(kw, L"e4");
-    EXPECT_EQ(prompt({"@tool palette 23547"}, kw), RTKWORD);
+    EXPECT_EQ(prompt({"@tool palette next-string"}, kw), RTKWORD);
     EXPECT_EQ(kw, L"t5");
     // Events that type nothing leave the prompt waiting for the next line.
     EXPECT_EQ(
@@ -194,7 +200,7 @@ TEST_F(PaletteWork, KeywordsArriveAtAWaitingPrompt)
     // An action's prompt ends with the line end, the next one gets the
     // keyword.
     palette().ActionStarted(PaletteAction::Rotate);
-    EXPECT_EQ(prompt({"@tool palette 23545"}, kw), RTNONE);
+    EXPECT_EQ(prompt({"@tool palette wire-to-end"}, kw), RTNONE);
     EXPECT_EQ(prompt({}, kw), RTKWORD);
     EXPECT_EQ(kw, L"t3");
     EXPECT_EQ(prompt({"@close palette"}, kw), RTKWORD);
@@ -455,7 +461,7 @@ TEST_F(PaletteWork, AnExistingSchematicLocksTheShapeAndSetsTheCaptions)
     palette().SetReady();
     EXPECT_TRUE(palette().IsCommandReady());
     EXPECT_EQ(text(21904), L"竖插");
-    EXPECT_TRUE(event("@tool palette 23546"));
+    EXPECT_TRUE(event("@tool palette link"));
     EXPECT_EQ(sent(), "t4 ");
 }
 
