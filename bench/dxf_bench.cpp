@@ -562,7 +562,7 @@ void removeTempDir()
 
 int main(int argc, char** argv)
 {
-    hostTuneProcessMemory(argv);
+    hostTuneProcessMemory(argv, MemoryTuning::Always);
     parseOptions(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

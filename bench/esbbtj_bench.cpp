@@ -250,7 +250,7 @@ BENCHMARK(BM_LoadLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    hostTuneProcessMemory(argv);
+    hostTuneProcessMemory(argv, MemoryTuning::Always);
     parseOptions(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -25,7 +25,7 @@ int installCommand(const std::vector<std::string>& args)
 int runInstaller(const std::filesystem::path& dir)
 {
     const char* env = std::getenv("CTRLSCH_INSTALLER");
-    const std::string installer = env && *env ? env : besideProgram("ctrlsch-install");
+    const std::string installer = env && *env ? env : programFile("ctrlsch-install", CTRLSCH_INSTALLER_FROM_PROGRAM "ctrlsch-install");
     std::string arg = dir.string();
     char* argv[] = {const_cast<char*>(installer.c_str()), arg.data(), nullptr};
     // What this program printed comes before what the installer prints.

@@ -16,7 +16,7 @@ namespace app {
 int installCommand(const std::vector<std::string>& args);
 
 // Runs the installer, ctrlsch-install: CTRLSCH_INSTALLER, or the program of
-// that name in this program's folder, on dir, with this program's standard
+// that name of this program's build tree or installed with it, on dir, with this program's standard
 // streams and environment. Returns its exit status; an installer that
 // cannot be run, or one ended by a signal, is said on stderr (status 1).
 int runInstaller(const std::filesystem::path& dir);

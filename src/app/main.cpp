@@ -44,18 +44,21 @@ int usage(std::ostream& out, int status)
         out << "  ctrlsch " << c.name << " " << c.arguments << "\n      " << c.summary << "\n";
     out << "  ctrlsch -h|--help\n"
            "      this text\n"
+           "  ctrlsch --version\n"
+           "      the program's name and version\n"
            "options of run:\n"
            "  -k, --keep-going  run the whole script even after a failed command (the status is still 1)\n"
            "  -o OUT.dxf        save the drawing to OUT when the run ends without a failure\n"
            "environment:\n"
            "  CTRLSCH_SETTINGS   the settings file (JSON; default ~/.config/ctrlsch/settings.json, from HOME);\n"
            "                     the module names the file it uses as it loads (on stderr for run)\n"
-           "  CTRLSCH_MODULE     the module to load (default: the one built beside the program)\n"
-           "  CTRLSCH_INSTALLER  the installer install and demo run (default: ctrlsch-install beside\n"
-           "                     the program)\n"
+           "  CTRLSCH_MODULE     the module to load (default: the one of the program's build tree,\n"
+           "                     or installed with it)\n"
+           "  CTRLSCH_INSTALLER  the installer install and demo run (default: the ctrlsch-install of\n"
+           "                     the program's build tree, or installed with it)\n"
            "  CTRLSCH_NO_MODULE  set: run scripts without loading the module\n"
-           "  CTRLSCH_NO_TUNING  set: no re-start with the memory settings for large drawings\n"
-           "                     (CTRLSCH_TUNED marks the re-started program)\n"
+           "  CTRLSCH_TUNE       1: re-start with the memory settings for large drawings (glibc\n"
+           "                     tunables; the programs ctrlsch runs do not inherit them)\n"
            "exit status: 0 done, 1 failed (a failed command of a script, an unreadable file),\n"
            "2 wrong usage\n";
     return status;
@@ -65,7 +68,7 @@ int usage(std::ostream& out, int status)
 
 int main(int argc, char** argv)
 {
-    hostTuneProcessMemory(argv);
+    hostTuneProcessMemory(argv, MemoryTuning::OnRequest);
     // Without a command, or with a drawing: the interactive command line.
     if (argc < 2)
         return app::interactiveCommand({});
@@ -75,6 +78,10 @@ int main(int argc, char** argv)
         return app::interactiveCommand({name});
     if (name == "-h" || name == "--help" || name == "help")
         return usage(std::cout, app::kExitOk);
+    if (name == "--version" && argc == 2) {
+        std::cout << "ctrlsch " CTRLSCH_VERSION "\n";
+        return app::kExitOk;
+    }
     for (const Command& c : kCommands) {
         if (name != c.name)
             continue;

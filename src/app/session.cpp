@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <langinfo.h>
@@ -42,12 +43,6 @@ public:
 
 CommandLineEvents g_events;
 CommandLineOutput g_output;
-
-std::string moduleBesideProgram()
-{
-    // In the build tree the program is in src/app and the module in src/frame.
-    return besideProgram("../frame/libNorvexCtrlSchDiagram10.so");
-}
 
 void printToStderr(const std::string& utf8)
 {
@@ -84,6 +79,20 @@ std::string besideProgram(const std::string& relative)
         return relative;
     std::string dir(exe, static_cast<std::size_t>(n));
     return dir.substr(0, dir.find_last_of('/') + 1) + relative;
+}
+
+std::string programFile(const std::string& inBuildTree, const std::string& installed)
+{
+    const std::string built = besideProgram(inBuildTree);
+    std::error_code ec;
+    return std::filesystem::exists(built, ec) ? built : besideProgram(installed);
+}
+
+std::string moduleOfProgram()
+{
+    // In the build tree the program is in src/app and the module in src/frame.
+    const std::string name = "libNorvexCtrlSchDiagram10.so";
+    return programFile("../frame/" + name, CTRLSCH_MODULE_FROM_PROGRAM + name);
 }
 
 bool ScriptSource::readLine(std::string& line, const std::string&)
@@ -130,7 +139,7 @@ bool openSession(const std::string& drawing, bool noModule, bool loadingOnStderr
         if (loadingOnStderr)
             onStderr.emplace();
         const char* env = std::getenv("CTRLSCH_MODULE");
-        const std::string path = env && *env ? env : moduleBesideProgram();
+        const std::string path = env && *env ? env : moduleOfProgram();
         std::string error;
         if (!acrxLoadApp(path, error))
             host::print("\n无法加载模块: " + error + "\n");

@@ -10,7 +10,8 @@
 namespace app {
 
 // Opens the session: a new drawing, or the drawing file given; loads the
-// module (CTRLSCH_MODULE, or the module built beside the program) unless
+// module (CTRLSCH_MODULE, or the module of the program's build or installed
+// tree: see moduleOfProgram) unless
 // noModule. What the module prints while it loads (it names the settings
 // file it uses), and a module that cannot be loaded, go to the command line,
 // or with loadingOnStderr to the error stream. False with a message on
@@ -19,6 +20,13 @@ bool openSession(const std::string& drawing, bool noModule, bool loadingOnStderr
 // A file in the program's folder: relative to it (relative as given when
 // the program's own path cannot be read).
 std::string besideProgram(const std::string& relative);
+// A file that comes with the program, given by its paths relative to the
+// program's folder in the build tree and in the installed tree: the build
+// tree's when that file exists, else the installed tree's.
+std::string programFile(const std::string& inBuildTree, const std::string& installed);
+// The module the program loads when CTRLSCH_MODULE names none: in the build
+// tree in src/frame, installed in the module folder (lib/ctrlsch/).
+std::string moduleOfProgram();
 
 // Unloads the applications and closes the drawings.
 void closeSession();

@@ -95,4 +95,31 @@ TEST_F(InstallCommandTest, WrongUsageRunsNoInstallerAndExitsWithTwo)
     }
 }
 
+// The memory tuning (a re-start with glibc tunables) is asked for with
+// CTRLSCH_TUNE; the installer, run from the tuned program, still gets the
+// user's environment: no tunables of ours, no mark of the re-start.
+TEST_F(InstallCommandTest, TheInstallerDoesNotInheritTheMemoryTuning)
+{
+    // What the installer sees, and whether the ctrlsch that ran it was
+    // started with our tunables (the environment it was started with).
+    const std::string installer = fakeInstaller(
+        "echo \"tunables=${GLIBC_TUNABLES-none} mark=${CTRLSCH_TUNED-none}\"\n"
+        // glibc may cut the variable at its colons as it reads it.
+        "if tr '\\0' '\\n' < /proc/$PPID/environ | grep -q 'glibc.malloc.hugetlb=1'; then\n"
+        "  echo tuned; else echo untuned; fi");
+    const std::string clean = "env -u GLIBC_TUNABLES -u CTRLSCH_TUNE -u CTRLSCH_TUNED -u CTRLSCH_NO_TUNING ";
+    EXPECT_EQ(install(clean + "CTRLSCH_INSTALLER=" + installer, "x"), 0) << out;
+    EXPECT_EQ(out, "tunables=none mark=none\nuntuned\n");
+    EXPECT_EQ(install(clean + "CTRLSCH_TUNE=0 CTRLSCH_INSTALLER=" + installer, "x"), 0) << out;
+    EXPECT_EQ(out, "tunables=none mark=none\nuntuned\n");
+    EXPECT_EQ(install(clean + "CTRLSCH_TUNE=1 CTRLSCH_INSTALLER=" + installer, "x"), 0) << out;
+    EXPECT_EQ(out, "tunables=none mark=none\ntuned\n");
+    // The user's own tunables pass through as they were.
+    EXPECT_EQ(install(clean + "CTRLSCH_TUNE=1 GLIBC_TUNABLES=glibc.malloc.arena_max=2 CTRLSCH_INSTALLER=" + installer,
+                      "x"),
+              0)
+        << out;
+    EXPECT_EQ(out, "tunables=glibc.malloc.arena_max=2 mark=none\ntuned\n");
+}
+
 } // namespace

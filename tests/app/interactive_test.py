@@ -175,7 +175,6 @@ def main():
             "LANG": "C.UTF-8",
             "INPUTRC": inputrc,
             "CTRLSCH_SETTINGS": os.path.join(folder, "settings.json"),
-            "CTRLSCH_NO_TUNING": "1",
         }
         for name in ("CTRLSCH_MODULE", "LD_LIBRARY_PATH"):
             if name in os.environ:

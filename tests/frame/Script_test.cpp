@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -256,7 +257,7 @@ TEST(ProgramUsageTest, HelpDescribesModesOptionsAndEnvironmentAndWrongUsageExits
         for (const char* text :
              {"ctrlsch [FILE.dxf]", "HELP", "ctrlsch run ", "ctrlsch render ", "ctrlsch install ", "ctrlsch demo ",
               "-k, --keep-going", "-o OUT.dxf", "CTRLSCH_SETTINGS", "CTRLSCH_MODULE", "CTRLSCH_NO_MODULE",
-              "CTRLSCH_NO_TUNING", "exit status"})
+              "CTRLSCH_TUNE", "--version", "exit status"})
             EXPECT_NE(out.find(text), std::string::npos) << help << " lacks " << text << ":\n" << out;
     }
     for (const char* wrong : {"--frob", "-x", "frob", "notes.txt"}) {
@@ -269,6 +270,16 @@ TEST(ProgramUsageTest, HelpDescribesModesOptionsAndEnvironmentAndWrongUsageExits
             << out;
         EXPECT_NE(out.find("CTRLSCH_SETTINGS"), std::string::npos) << out;
     }
+}
+
+// --version: the name and the version on the output, status 0; with more
+// words it is wrong usage.
+TEST(ProgramUsageTest, VersionPrintsTheNameAndTheVersion)
+{
+    std::string out;
+    EXPECT_EQ(testutil::run("{ " + std::string(CTRLSCH_PROGRAM_PATH) + " --version 2>/dev/null; }", out), 0);
+    EXPECT_TRUE(std::regex_match(out, std::regex("ctrlsch [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << out;
+    EXPECT_EQ(testutil::run(std::string(CTRLSCH_PROGRAM_PATH) + " --version extra", out), 2) << out;
 }
 
 } // namespace
