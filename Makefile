@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 OUT        ?= out
 JOBS       ?= 2
 
-.PHONY: all deps build test test-sanitize check demo bench fuzz clean
+.PHONY: all deps build test test-sanitize check demo bench fuzz install clean
 
 all: build
 
@@ -77,6 +77,13 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	fuzz/make-seeds.sh $(FUZZ_BUILD)/src/app/ctrlsch $(FUZZ_BUILD)/seeds
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_FLAGS="$(FUZZ_FLAGS)" fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
+
+# Installs the programs, the module and the documents under PREFIX (bin/,
+# lib/ctrlsch/, share/doc/ctrlsch/); DESTDIR=... stages them, as for a
+# package. The installed programs find each other relative to bin/.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(OUT)
