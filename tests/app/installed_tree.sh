@@ -25,8 +25,8 @@ rm -f "$prefix.log"
 for f in bin/ctrlsch bin/ctrlsch-install; do
     [ -x "$prefix/$f" ] || fail "no program $f"
 done
-module=$(find "$prefix/lib" -path '*/ctrlsch/libNorvexCtrlSchDiagram10.so' 2>/dev/null | head -n 1)
-[ -n "$module" ] || fail "no module in lib/.../ctrlsch/"
+module=$(find "$prefix" -path '*/ctrlsch/libNorvexCtrlSchDiagram10.so' 2>/dev/null | head -n 1)
+[ -n "$module" ] || fail "no module in a ctrlsch/ library folder"
 for f in README.md LICENSE; do
     [ -s "$prefix/share/doc/ctrlsch/$f" ] || fail "no share/doc/ctrlsch/$f"
 done
