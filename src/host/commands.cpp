@@ -2,13 +2,10 @@
 // reads, acedCommand and acedFindFile. The commands are in commands_*.cpp.
 #include "host/commands.h"
 
-#include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/commands_internal.h"
-#include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
-#include "host/hostfile.h"
 #include "host/hoststring.h"
 #include "host/selection.h"
 

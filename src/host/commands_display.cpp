@@ -1,6 +1,6 @@
 // ZOOM, COLOR, UNDO, U and REDRAW.
-#include "host/commands_internal.h"
 #include "host/acapdoc.h"
+#include "host/commands_internal.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
 #include "host/tempgraphics.h"

@@ -3,7 +3,6 @@
 #include "host/hostcall.h"
 
 #include <charconv>
-#include <cmath>
 
 
 namespace host::cmd {
