@@ -69,14 +69,11 @@ std::wstring glibcFormat(const wchar_t* format)
     return out;
 }
 
-// Narrow text (%S, %hs) is UTF-8 while in scope, on this thread only.
+// Narrow text (%S, %hs) is UTF-8 while in scope, on this thread only; the
+// other categories (the decimal point) stay as they are.
 class NarrowTextIsUtf8 {
 public:
-    NarrowTextIsUtf8()
-        : m_utf8(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))),
-          m_previous(m_utf8 ? uselocale(m_utf8) : static_cast<locale_t>(0))
-    {
-    }
+    NarrowTextIsUtf8() : m_utf8(utf8Text()), m_previous(m_utf8 ? uselocale(m_utf8) : static_cast<locale_t>(0)) {}
     ~NarrowTextIsUtf8()
     {
         if (m_utf8) {
@@ -88,6 +85,17 @@ public:
     NarrowTextIsUtf8& operator=(const NarrowTextIsUtf8&) = delete;
 
 private:
+    static locale_t utf8Text()
+    {
+        const locale_t base = duplocale(uselocale(static_cast<locale_t>(0)));
+        if (!base)
+            return static_cast<locale_t>(0);
+        const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (!utf8)
+            freelocale(base);
+        return utf8;
+    }
+
     locale_t m_utf8;
     locale_t m_previous;
 };
