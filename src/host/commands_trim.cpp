@@ -140,18 +140,10 @@ void setPathVertices(AcDbPolyline& pl, const std::vector<AcGePoint2d>& pts,
         pl.setConstantWidth(constWidth);
 }
 
-// Cuts the piece of an entity that holds the pick point between the
-// nearest crossings with the edges. False when nothing could be cut.
-bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<Segment>& edges,
-            const AcDbObjectIdArray& edgeIds)
+// The parameter of the pick point along the path: that of the path's
+// nearest point.
+double pickParameter(const Path& path, const AcGePoint3d& pick)
 {
-    AcDbEntity* e = liveEntity(id);
-    Path path;
-    if (!e || !readPath(*e, path)) {
-        r.note(L"\n无法修剪该对象。\n");
-        return false;
-    }
-    // Parameter of the pick point: the nearest point of the path.
     double tp = 0, best = 1e300;
     for (unsigned i = 0; i < path.segments(); ++i) {
         const AcGePoint2d& a = path.pts[i];
@@ -165,31 +157,40 @@ bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, c
             tp = i + f;
         }
     }
-    // Crossings with the cutting edges (an edge does not cut itself).
+    return tp;
+}
+
+// The parameters where the cutting edges cross the path.
+std::vector<double> crossingParameters(const Path& path, const std::vector<Segment>& edges)
+{
     std::vector<double> ts;
-    const bool selfIsEdge = edgeIds.contains(id);
     for (unsigned i = 0; i < path.segments(); ++i)
         for (const Segment& s : edges) {
             double t;
             if (crossing(path.pts[i], path.pts[(i + 1) % path.pts.size()], s, t))
                 ts.push_back(i + std::clamp(t, 0.0, 1.0));
         }
-    (void)selfIsEdge;
+    return ts;
+}
+
+// The stretch to cut around the pick parameter tp: lo and hi are the
+// nearest crossings before and after it, -1 where an open path has none;
+// round a closed path they wrap. False when no crossing bounds it.
+bool cutBounds(const Path& path, std::vector<double> ts, double tp, double& lo, double& hi)
+{
     const double eps = 1e-9;
-    double lo = -1, hi = -1;
+    lo = -1;
+    hi = -1;
     for (double t : ts) {
         if (t < tp - eps && t > eps && (lo < 0 || t > lo))
             lo = t;
         if (t > tp + eps && t < path.segments() - eps && (hi < 0 || t < hi))
             hi = t;
     }
-    const double total = path.segments();
     if (path.closed) {
         // Round the path: the nearest crossings on either side, wrapping.
-        if (ts.size() < 2) {
-            r.note(L"\n对象未与剪切边相交。\n");
+        if (ts.size() < 2)
             return false;
-        }
         std::sort(ts.begin(), ts.end());
         lo = -1;
         hi = -1;
@@ -203,35 +204,43 @@ bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, c
             lo = ts.back();
         if (hi < 0)
             hi = ts.front();
-    } else if (lo < 0 && hi < 0) {
-        r.note(L"\n对象未与剪切边相交。\n");
-        return false;
-    }
-    auto* pl = dynamic_cast<AcDbPolyline*>(e);
-    double constWidth = 0;
-    const bool constant = !pl || (!pl->hasVertexWidths() && pl->getConstantWidth(constWidth) == Acad::eOk);
-    if (!pl) {
-        // A line keeps its id for the first piece; the second is a copy.
-        auto* line = static_cast<AcDbLine*>(e);
-        AcDbEntity* w = nullptr;
-        if (acdbOpenAcDbEntity(w, id, AcDb::kForWrite) != Acad::eOk)
-            return false;
-        const AcGePoint2d a = path.at(lo < 0 ? hi : 0), b = path.at(lo < 0 ? total : lo);
-        if (lo >= 0 && hi >= 0) {
-            std::unique_ptr<AcDbObject> copy = line->cloneObject();
-            auto* second = static_cast<AcDbLine*>(copy.get());
-            const AcGePoint2d c = path.at(hi);
-            second->setStartPoint(AcGePoint3d(c.x, c.y, line->startPoint().z));
-            AcDbObjectId added;
-            if (static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get())->appendAcDbEntity(added, second)
-                == Acad::eOk)
-                copy.release();
-        }
-        line->setStartPoint(AcGePoint3d(a.x, a.y, line->startPoint().z));
-        line->setEndPoint(AcGePoint3d(b.x, b.y, line->endPoint().z));
-        w->close();
         return true;
     }
+    return lo >= 0 || hi >= 0;
+}
+
+// Cuts [lo, hi] out of a line: the line keeps its id for the first piece;
+// the second is a copy.
+bool cutLine(const AcDbObjectId& id, AcDbLine& line, const Path& path, double lo, double hi)
+{
+    const double total = path.segments();
+    AcDbEntity* w = nullptr;
+    if (acdbOpenAcDbEntity(w, id, AcDb::kForWrite) != Acad::eOk)
+        return false;
+    const AcGePoint2d a = path.at(lo < 0 ? hi : 0), b = path.at(lo < 0 ? total : lo);
+    if (lo >= 0 && hi >= 0) {
+        std::unique_ptr<AcDbObject> copy = line.cloneObject();
+        auto* second = static_cast<AcDbLine*>(copy.get());
+        const AcGePoint2d c = path.at(hi);
+        second->setStartPoint(AcGePoint3d(c.x, c.y, line.startPoint().z));
+        AcDbObjectId added;
+        if (static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get())->appendAcDbEntity(added, second)
+            == Acad::eOk)
+            copy.release();
+    }
+    line.setStartPoint(AcGePoint3d(a.x, a.y, line.startPoint().z));
+    line.setEndPoint(AcGePoint3d(b.x, b.y, line.endPoint().z));
+    w->close();
+    return true;
+}
+
+// Cuts [lo, hi] out of a polyline (round a closed one, keeps [hi, lo]);
+// a second piece is a copy.
+bool cutPolyline(const AcDbObjectId& id, AcDbPolyline& pl, const Path& path, double lo, double hi)
+{
+    const double total = path.segments();
+    double constWidth = 0;
+    const bool constant = !pl.hasVertexWidths() && pl.getConstantWidth(constWidth) == Acad::eOk;
     std::vector<AcGePoint2d> pts1, pts2;
     std::vector<std::pair<double, double>> w1, w2;
     AcDbEntity* w = nullptr;
@@ -239,27 +248,52 @@ bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, c
         return false;
     if (path.closed) {
         subPath(path, hi, lo, pts1, w1);
-        setPathVertices(*pl, pts1, w1, constant, constWidth);
+        setPathVertices(pl, pts1, w1, constant, constWidth);
     } else if (lo >= 0 && hi >= 0) {
         subPath(path, 0, lo, pts1, w1);
         subPath(path, hi, total, pts2, w2);
-        std::unique_ptr<AcDbObject> copy = pl->cloneObject();
+        std::unique_ptr<AcDbObject> copy = pl.cloneObject();
         auto* second = static_cast<AcDbPolyline*>(copy.get());
         setPathVertices(*second, pts2, w2, constant, constWidth);
-        setPathVertices(*pl, pts1, w1, constant, constWidth);
+        setPathVertices(pl, pts1, w1, constant, constWidth);
         AcDbObjectId added;
         if (static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get())->appendAcDbEntity(added, second)
             == Acad::eOk)
             copy.release();
     } else if (lo >= 0) {
         subPath(path, 0, lo, pts1, w1);
-        setPathVertices(*pl, pts1, w1, constant, constWidth);
+        setPathVertices(pl, pts1, w1, constant, constWidth);
     } else {
         subPath(path, hi, total, pts1, w1);
-        setPathVertices(*pl, pts1, w1, constant, constWidth);
+        setPathVertices(pl, pts1, w1, constant, constWidth);
     }
     w->close();
     return true;
+}
+
+// Cuts the piece of an entity that holds the pick point between the
+// nearest crossings with the edges. False when nothing could be cut.
+bool trimAt(const Replies& r, const AcDbObjectId& id, const AcGePoint3d& pick, const std::vector<Segment>& edges,
+            const AcDbObjectIdArray& edgeIds)
+{
+    AcDbEntity* e = liveEntity(id);
+    Path path;
+    if (!e || !readPath(*e, path)) {
+        r.note(L"\n无法修剪该对象。\n");
+        return false;
+    }
+    const double tp = pickParameter(path, pick);
+    // Crossings with the cutting edges (an edge does not cut itself).
+    const bool selfIsEdge = edgeIds.contains(id);
+    (void)selfIsEdge;
+    double lo = -1, hi = -1;
+    if (!cutBounds(path, crossingParameters(path, edges), tp, lo, hi)) {
+        r.note(L"\n对象未与剪切边相交。\n");
+        return false;
+    }
+    if (auto* pl = dynamic_cast<AcDbPolyline*>(e))
+        return cutPolyline(id, *pl, path, lo, hi);
+    return cutLine(id, *static_cast<AcDbLine*>(e), path, lo, hi);
 }
 
 } // namespace
