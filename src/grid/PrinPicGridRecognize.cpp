@@ -237,6 +237,270 @@ int symbolSlot(double c, double p, double stringPitch, bool column)
     return std::fabs(c - p) < kTol ? 1 : 0;
 }
 
+// What the wires say about the schematic: the horizontal and the vertical
+// wires in input order, and the extent they measure.
+struct WireSurvey {
+    std::vector<WireEntry> horizontal, vertical;
+    double loX, hiX, loY, hiY;
+};
+
+// Classifies the wires, in input order, and measures the schematic from
+// them (from the base point when no wire can be read).
+WireSurvey surveyWires(const AcDbObjectIdArray& wireIds, const AcGePoint3d& base, bool column)
+{
+    WireSurvey s{{}, {}, base.x, base.x, base.y, base.y};
+    bool measured = false;
+    const auto widenX = [&s](const AcGePoint3d& q) {
+        s.loX = std::min(s.loX, q.x);
+        s.hiX = std::max(s.hiX, q.x);
+    };
+    const auto widenY = [&s](const AcGePoint3d& q) {
+        s.loY = std::min(s.loY, q.y);
+        s.hiY = std::max(s.hiY, q.y);
+    };
+    for (std::size_t k = 0; k < wireIds.size(); ++k) {
+        WireEntry w{k, wireIds[k], {}, {}, {}};
+        if (!CPrinPicGrid::GetWireEnds(w.id, w.p0, w.p1, w.mid))
+            continue;
+        if (!measured) {
+            s.loX = s.hiX = w.p0.x;
+            s.loY = s.hiY = w.p0.y;
+            measured = true;
+        }
+        const bool isHorizontal = horizontalEnds(w.p0, w.p1);
+        const bool isVertical = !isHorizontal && verticalEnds(w.p0, w.p1);
+        // Along the strings every wire counts; across them only the wires
+        // that are part of the schematic's lines.
+        if (column) {
+            widenY(w.p0);
+            widenY(w.p1);
+        } else {
+            widenX(w.p0);
+            widenX(w.p1);
+        }
+        if (!isHorizontal && !isVertical)
+            continue;
+        if (column) {
+            widenX(w.p0);
+            widenX(w.p1);
+        } else {
+            widenY(w.p0);
+            widenY(w.p1);
+        }
+        (isHorizontal ? s.horizontal : s.vertical).push_back(w);
+    }
+    return s;
+}
+
+// The number of strings for an extent of q string pitches across the
+// strings: rounded half up from the integer part; 0 when q is no count.
+int stringCount(double q, double stringPitch)
+{
+    int count = 0;
+    if (stringPitch > 0 && std::isfinite(stringPitch) && std::isfinite(q)) {
+        const double whole = std::trunc(q);
+        const double n = whole + (q - whole >= 0.5 ? 1.0 : 0.0);
+        if (n > 0 && n <= static_cast<double>(std::numeric_limits<int>::max()))
+            count = static_cast<int>(n);
+    }
+    return count;
+}
+
+// The strings an entity is binned among, and the slack of the search
+// windows around a coordinate (relative to the schematic's magnitude).
+struct Placement {
+    const StringIndex& strs;
+    bool column;
+    double stringPitch;
+    double magnitude;
+
+    double slack(double v) const { return kSlack * (magnitude + std::fabs(v)); }
+};
+
+// Bins wires into the first string that accepts each, marking them taken.
+// In-line wires: row, when the first vertex is above the row or within 0.1
+// of it; column, when the midpoint is left of the column or within 0.1 of
+// it. Link wires: midpoint above the row / left of the column.
+void binWires(const Placement& at, const std::vector<WireEntry>& list, bool inLine, std::vector<Buckets>& buckets,
+              std::vector<char>& taken)
+{
+    const StringIndex& strs = at.strs;
+    const bool column = at.column;
+    for (const WireEntry& w : list) {
+        int s = -1;
+        if (inLine && !column) {
+            const double y = w.p0.y;
+            s = strs.firstAccepting(-kInf, y + kTol + at.slack(y), [&](int i) {
+                const double p = strs.position(i);
+                return y > p || std::fabs(y - p) < kTol;
+            });
+        } else if (inLine) {
+            const double x = w.mid.x;
+            s = strs.firstAccepting(x - kTol - at.slack(x), kInf, [&](int i) {
+                const double p = strs.position(i);
+                return x < p || std::fabs(x - p) < kTol;
+            });
+        } else if (!column) {
+            const double y = w.mid.y;
+            s = strs.firstAccepting(-kInf, y, [&](int i) { return y > strs.position(i); });
+        } else {
+            const double x = w.mid.x;
+            s = strs.firstAccepting(x, kInf, [&](int i) { return x < strs.position(i); });
+        }
+        if (s < 0)
+            continue;
+        Buckets& b = buckets[static_cast<std::size_t>(s)];
+        (inLine ? b.inlineWires : b.linkWires).push_back({w.id, w.mid});
+        taken[w.input] = 1;
+    }
+}
+
+// Bins symbols: the link slot when between the string and the previous one
+// (more than 0.1 off the string's line), the in-line slot when within 0.1
+// of it. Gives which symbols a string took.
+std::vector<char> binSymbols(const Placement& at, const AcDbObjectIdArray& symbolIds, std::vector<Buckets>& buckets)
+{
+    const StringIndex& strs = at.strs;
+    const bool column = at.column;
+    const double stringPitch = at.stringPitch;
+    std::vector<char> taken(symbolIds.size(), 0);
+    for (std::size_t k = 0; k < symbolIds.size() && strs.size() > 0; ++k) {
+        AcGePoint3d pos;
+        if (!CPrinPicGrid::GetSymbolPosition(symbolIds[k], pos))
+            continue;
+        const double c = column ? pos.x : pos.y;
+        const double pa = column ? c - kTol - at.slack(c) : c - std::max(stringPitch, kTol) - at.slack(c);
+        const double pb = column ? kInf : c + kTol + at.slack(c);
+        int slot = 0;
+        const int s = strs.firstAccepting(pa, pb, [&](int i) {
+            slot = symbolSlot(c, strs.position(i), stringPitch, column);
+            return slot != 0;
+        });
+        if (s < 0)
+            continue;
+        Buckets& b = buckets[static_cast<std::size_t>(s)];
+        (slot == 2 ? b.linkSymbols : b.inlineSymbols).push_back({symbolIds[k], pos});
+        taken[k] = 1;
+    }
+    return taken;
+}
+
+// The devices read once, with the strings each goes to: entries index
+// devices; canonical[d] is the first entry with the same id.
+struct DeviceBins {
+    std::vector<DeviceEntry> devices;
+    std::vector<std::size_t> canonical;
+    std::vector<std::vector<std::size_t>> crossing, bandFromPrevious, bandOwn;
+};
+
+// Bins devices, which are not consumed. A device crossing a string's line
+// goes to its crossing bin; one with its near end in the band after the
+// string (and not crossing it) to the string's own band bin; one with its
+// far end there to the own band bin of the string and to the band bin
+// from the previous string of the next one.
+DeviceBins binDevices(const Placement& at, const AcDbObjectIdArray& deviceIds, double sX, double sY)
+{
+    const StringIndex& strs = at.strs;
+    const bool column = at.column;
+    const double stringPitch = at.stringPitch;
+    const int count = strs.size();
+    DeviceBins bins;
+    bins.crossing.resize(static_cast<std::size_t>(count));
+    bins.bandFromPrevious.resize(static_cast<std::size_t>(count));
+    bins.bandOwn.resize(static_cast<std::size_t>(count));
+    if (count <= 0)
+        return bins;
+    std::unordered_map<AcDbStub*, std::size_t> firstOf;
+    for (const AcDbObjectId& id : deviceIds) {
+        DeviceEntry d{id, {}, {}};
+        if (!CPrinPicGrid::GetDeviceExtent(id, d.lo, d.hi))
+            continue;
+        const std::size_t index = bins.devices.size();
+        bins.devices.push_back(d);
+        bins.canonical.push_back(firstOf.emplace(id.stub(), index).first->second);
+
+        const double lo = column ? d.lo.x : d.lo.y;
+        const double hi = column ? d.hi.x : d.hi.y;
+        const std::pair<int, int> crossRange = strs.within(lo, hi);
+        const int crossFirst = crossRange.first, crossLast = crossRange.second;
+        for (int i = crossFirst; i < crossLast; ++i)
+            bins.crossing[static_cast<std::size_t>(i)].push_back(index);
+        const auto crosses = [&](int i) { return i >= crossFirst && i < crossLast; };
+
+        // Row: the band after a row lies below it, [p - sY, p);
+        // column: the band after a column lies right of it, (p, p + sX].
+        const auto nearEnd = [&](int i) {
+            const double p = strs.position(i);
+            return column ? (p < d.lo.x && d.lo.x <= p + sX) : (p - sY <= d.hi.y && d.hi.y < p);
+        };
+        const auto farEnd = [&](int i) {
+            const double p = strs.position(i);
+            return column ? (p < d.hi.x && d.hi.x <= p + sX) : (p - sY <= d.lo.y && d.lo.y < p);
+        };
+        const double nearAt = column ? d.lo.x : d.hi.y;
+        const double farAt = column ? d.hi.x : d.lo.y;
+        const auto window = [&](double v) {
+            return column ? std::pair{v - stringPitch - at.slack(v), v + at.slack(v)}
+                          : std::pair{v - at.slack(v), v + stringPitch + at.slack(v)};
+        };
+        const auto [nearA, nearB] = window(nearAt);
+        const auto [nearFirst, nearLast] = strs.within(nearA, nearB);
+        const auto [farA, farB] = window(farAt);
+        const auto [farFirst, farLast] = strs.within(farA, farB);
+        for (int i = nearFirst; i < nearLast; ++i)
+            if (!crosses(i) && nearEnd(i))
+                bins.bandOwn[static_cast<std::size_t>(i)].push_back(index);
+        for (int i = farFirst; i < farLast; ++i) {
+            if (!farEnd(i))
+                continue;
+            std::vector<std::size_t>& own = bins.bandOwn[static_cast<std::size_t>(i)];
+            if (own.empty() || own.back() != index)
+                own.push_back(index);
+            if (i + 1 < count)
+                bins.bandFromPrevious[static_cast<std::size_t>(i) + 1].push_back(index);
+        }
+    }
+    return bins;
+}
+
+// Puts the binned devices into the strings' buckets. No bucket holds an id
+// twice; a band bucket holds the devices put there from the previous string
+// first, each group in list order.
+void fillDeviceBuckets(const DeviceBins& bins, std::vector<Buckets>& buckets)
+{
+    const int count = static_cast<int>(buckets.size());
+    std::vector<int> lastCrossing(bins.devices.size(), -1), lastBand(bins.devices.size(), -1);
+    for (int i = 0; i < count; ++i) {
+        Buckets& b = buckets[static_cast<std::size_t>(i)];
+        for (std::size_t d : bins.crossing[static_cast<std::size_t>(i)]) {
+            int& mark = lastCrossing[bins.canonical[d]];
+            if (mark != i) {
+                mark = i;
+                b.crossingDevices.push_back(bins.devices[d]);
+            }
+        }
+        for (const auto* group : {&bins.bandFromPrevious[static_cast<std::size_t>(i)],
+                                  &bins.bandOwn[static_cast<std::size_t>(i)]})
+            for (std::size_t d : *group) {
+                int& mark = lastBand[bins.canonical[d]];
+                if (mark != i) {
+                    mark = i;
+                    b.bandDevices.push_back(bins.devices[d]);
+                }
+            }
+    }
+}
+
+// Keeps in the list what no string took, in its order.
+void keepUntaken(AcDbObjectIdArray& ids, const std::vector<char>& taken)
+{
+    std::size_t out = 0;
+    for (std::size_t k = 0; k < ids.size(); ++k)
+        if (!taken[k])
+            ids[out++] = ids[k];
+    ids.resize(out);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- readings
@@ -360,234 +624,40 @@ void CPrinPicGrid::RecognizeGrid(AcDbObjectIdArray& wireIds, AcDbObjectIdArray& 
     const double sX = GetScaledPitchX();
     const double sY = GetScaledPitchY();
 
-    // Wires: classify, in input order, and measure the schematic.
-    std::vector<WireEntry> horizontal, vertical;
-    bool measured = false;
-    double loX = basePoint.x, hiX = basePoint.x, loY = basePoint.y, hiY = basePoint.y;
-    const auto widenX = [&](const AcGePoint3d& q) {
-        loX = std::min(loX, q.x);
-        hiX = std::max(hiX, q.x);
-    };
-    const auto widenY = [&](const AcGePoint3d& q) {
-        loY = std::min(loY, q.y);
-        hiY = std::max(hiY, q.y);
-    };
-    for (std::size_t k = 0; k < wireIds.size(); ++k) {
-        WireEntry w{k, wireIds[k], {}, {}, {}};
-        if (!GetWireEnds(w.id, w.p0, w.p1, w.mid))
-            continue;
-        if (!measured) {
-            loX = hiX = w.p0.x;
-            loY = hiY = w.p0.y;
-            measured = true;
-        }
-        const bool isHorizontal = horizontalEnds(w.p0, w.p1);
-        const bool isVertical = !isHorizontal && verticalEnds(w.p0, w.p1);
-        // Along the strings every wire counts; across them only the wires
-        // that are part of the schematic's lines.
-        if (column) {
-            widenY(w.p0);
-            widenY(w.p1);
-        } else {
-            widenX(w.p0);
-            widenX(w.p1);
-        }
-        if (!isHorizontal && !isVertical)
-            continue;
-        if (column) {
-            widenX(w.p0);
-            widenX(w.p1);
-        } else {
-            widenY(w.p0);
-            widenY(w.p1);
-        }
-        (isHorizontal ? horizontal : vertical).push_back(w);
-    }
+    WireSurvey wires = surveyWires(wireIds, basePoint, column);
 
-    // The strings: count, rounded half up from the integer part, and place.
+    // The strings: count and place.
     const double stringPitch = GetStringPitch();
-    const double q = column ? (hiX - basePoint.x) / stringPitch : (basePoint.y - loY) / stringPitch;
-    int count = 0;
-    if (stringPitch > 0 && std::isfinite(stringPitch) && std::isfinite(q)) {
-        const double whole = std::trunc(q);
-        const double n = whole + (q - whole >= 0.5 ? 1.0 : 0.0);
-        if (n > 0 && n <= static_cast<double>(std::numeric_limits<int>::max()))
-            count = static_cast<int>(n);
-    }
+    const double q = column ? (wires.hiX - basePoint.x) / stringPitch : (basePoint.y - wires.loY) / stringPitch;
+    const int count = stringCount(q, stringPitch);
     std::vector<double> positions;
     positions.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         positions.push_back(column ? basePoint.x + (i + 1) * sX : basePoint.y - (i + 1) * sY);
     if (column)
-        loX = basePoint.x;
+        wires.loX = basePoint.x;
     else
-        hiY = basePoint.y;
+        wires.hiY = basePoint.y;
     stringPositions = positions;
 
     const StringIndex strs(stringPositions, column);
-    std::vector<Buckets> buckets(static_cast<std::size_t>(count));
     const double magnitude =
         1.0 + (column ? std::fabs(basePoint.x) : std::fabs(basePoint.y)) + (count + 1.0) * stringPitch;
-    const auto slack = [&](double v) { return kSlack * (magnitude + std::fabs(v)); };
+    const Placement at{strs, column, stringPitch, magnitude};
 
-    // Wires. In-line wires: row, when the first vertex is above the row or
-    // within 0.1 of it; column, when the midpoint is left of the column or
-    // within 0.1 of it. Link wires: midpoint above the row / left of the
-    // column. Each goes to the first string that accepts it.
+    // Bin the wires, the symbols and the devices into the strings.
+    std::vector<Buckets> buckets(static_cast<std::size_t>(count));
     std::vector<char> wireTaken(wireIds.size(), 0);
-    const auto distributeWires = [&](const std::vector<WireEntry>& list, bool inLine) {
-        for (const WireEntry& w : list) {
-            int s = -1;
-            if (inLine && !column) {
-                const double y = w.p0.y;
-                s = strs.firstAccepting(-kInf, y + kTol + slack(y), [&](int i) {
-                    const double p = strs.position(i);
-                    return y > p || std::fabs(y - p) < kTol;
-                });
-            } else if (inLine) {
-                const double x = w.mid.x;
-                s = strs.firstAccepting(x - kTol - slack(x), kInf, [&](int i) {
-                    const double p = strs.position(i);
-                    return x < p || std::fabs(x - p) < kTol;
-                });
-            } else if (!column) {
-                const double y = w.mid.y;
-                s = strs.firstAccepting(-kInf, y, [&](int i) { return y > strs.position(i); });
-            } else {
-                const double x = w.mid.x;
-                s = strs.firstAccepting(x, kInf, [&](int i) { return x < strs.position(i); });
-            }
-            if (s < 0)
-                continue;
-            Buckets& b = buckets[static_cast<std::size_t>(s)];
-            (inLine ? b.inlineWires : b.linkWires).push_back({w.id, w.mid});
-            wireTaken[w.input] = 1;
-        }
-    };
-    distributeWires(horizontal, !column);
-    distributeWires(vertical, column);
+    binWires(at, wires.horizontal, !column, buckets, wireTaken);
+    binWires(at, wires.vertical, column, buckets, wireTaken);
+    const std::vector<char> symbolTaken = binSymbols(at, symbolIds, buckets);
+    fillDeviceBuckets(binDevices(at, deviceIds, sX, sY), buckets);
 
-    // Symbols: the link slot when between the string and the previous one
-    // (more than 0.1 off the string's line), the in-line slot when within
-    // 0.1 of it.
-    std::vector<char> symbolTaken(symbolIds.size(), 0);
-    for (std::size_t k = 0; k < symbolIds.size() && count > 0; ++k) {
-        AcGePoint3d at;
-        if (!GetSymbolPosition(symbolIds[k], at))
-            continue;
-        const double c = column ? at.x : at.y;
-        const double pa = column ? c - kTol - slack(c) : c - std::max(stringPitch, kTol) - slack(c);
-        const double pb = column ? kInf : c + kTol + slack(c);
-        int slot = 0;
-        const int s = strs.firstAccepting(pa, pb, [&](int i) {
-            slot = symbolSlot(c, strs.position(i), stringPitch, column);
-            return slot != 0;
-        });
-        if (s < 0)
-            continue;
-        Buckets& b = buckets[static_cast<std::size_t>(s)];
-        (slot == 2 ? b.linkSymbols : b.inlineSymbols).push_back({symbolIds[k], at});
-        symbolTaken[k] = 1;
-    }
-
-    // Devices, not consumed. A device crossing a string's line goes to its
-    // crossing bucket; one with its near end in the band after the string
-    // (and not crossing it) to the string's band bucket; one with its far
-    // end there to the band buckets of the string and of the next one. No
-    // bucket holds an id twice; a band bucket holds the devices put there
-    // from the previous string first, each group in list order.
-    std::vector<DeviceEntry> devices;
-    std::vector<std::size_t> canonical; // first device entry with the same id
-    std::vector<std::vector<std::size_t>> crossing(static_cast<std::size_t>(count));
-    std::vector<std::vector<std::size_t>> bandFromPrevious(static_cast<std::size_t>(count));
-    std::vector<std::vector<std::size_t>> bandOwn(static_cast<std::size_t>(count));
-    if (count > 0) {
-        std::unordered_map<AcDbStub*, std::size_t> firstOf;
-        for (const AcDbObjectId& id : deviceIds) {
-            DeviceEntry d{id, {}, {}};
-            if (!GetDeviceExtent(id, d.lo, d.hi))
-                continue;
-            const std::size_t index = devices.size();
-            devices.push_back(d);
-            canonical.push_back(firstOf.emplace(id.stub(), index).first->second);
-
-            const double lo = column ? d.lo.x : d.lo.y;
-            const double hi = column ? d.hi.x : d.hi.y;
-            const std::pair<int, int> crossRange = strs.within(lo, hi);
-            const int crossFirst = crossRange.first, crossLast = crossRange.second;
-            for (int i = crossFirst; i < crossLast; ++i)
-                crossing[static_cast<std::size_t>(i)].push_back(index);
-            const auto crosses = [&](int i) { return i >= crossFirst && i < crossLast; };
-
-            // Row: the band after a row lies below it, [p - sY, p);
-            // column: the band after a column lies right of it, (p, p + sX].
-            const auto nearEnd = [&](int i) {
-                const double p = strs.position(i);
-                return column ? (p < d.lo.x && d.lo.x <= p + sX) : (p - sY <= d.hi.y && d.hi.y < p);
-            };
-            const auto farEnd = [&](int i) {
-                const double p = strs.position(i);
-                return column ? (p < d.hi.x && d.hi.x <= p + sX) : (p - sY <= d.lo.y && d.lo.y < p);
-            };
-            const double nearAt = column ? d.lo.x : d.hi.y;
-            const double farAt = column ? d.hi.x : d.lo.y;
-            const auto window = [&](double v) {
-                return column ? std::pair{v - stringPitch - slack(v), v + slack(v)}
-                              : std::pair{v - slack(v), v + stringPitch + slack(v)};
-            };
-            const auto [nearA, nearB] = window(nearAt);
-            const auto [nearFirst, nearLast] = strs.within(nearA, nearB);
-            const auto [farA, farB] = window(farAt);
-            const auto [farFirst, farLast] = strs.within(farA, farB);
-            for (int i = nearFirst; i < nearLast; ++i)
-                if (!crosses(i) && nearEnd(i))
-                    bandOwn[static_cast<std::size_t>(i)].push_back(index);
-            for (int i = farFirst; i < farLast; ++i) {
-                if (!farEnd(i))
-                    continue;
-                std::vector<std::size_t>& own = bandOwn[static_cast<std::size_t>(i)];
-                if (own.empty() || own.back() != index)
-                    own.push_back(index);
-                if (i + 1 < count)
-                    bandFromPrevious[static_cast<std::size_t>(i) + 1].push_back(index);
-            }
-        }
-    }
-    {
-        std::vector<int> lastCrossing(devices.size(), -1), lastBand(devices.size(), -1);
-        for (int i = 0; i < count; ++i) {
-            Buckets& b = buckets[static_cast<std::size_t>(i)];
-            for (std::size_t d : crossing[static_cast<std::size_t>(i)]) {
-                int& mark = lastCrossing[canonical[d]];
-                if (mark != i) {
-                    mark = i;
-                    b.crossingDevices.push_back(devices[d]);
-                }
-            }
-            for (const auto* group : {&bandFromPrevious[static_cast<std::size_t>(i)],
-                                      &bandOwn[static_cast<std::size_t>(i)]})
-                for (std::size_t d : *group) {
-                    int& mark = lastBand[canonical[d]];
-                    if (mark != i) {
-                        mark = i;
-                        b.bandDevices.push_back(devices[d]);
-                    }
-                }
-        }
-    }
-
-    // The lists keep what no string took, in their order.
-    const auto keepUntaken = [](AcDbObjectIdArray& ids, const std::vector<char>& taken) {
-        std::size_t out = 0;
-        for (std::size_t k = 0; k < ids.size(); ++k)
-            if (!taken[k])
-                ids[out++] = ids[k];
-        ids.resize(out);
-    };
     keepUntaken(wireIds, wireTaken);
     keepUntaken(symbolIds, symbolTaken);
 
-    SetReferenceRange(loX, hiX, hiY, loY);
+    // Fill the strings from their buckets.
+    SetReferenceRange(wires.loX, wires.hiX, wires.hiY, wires.loY);
     ResizeStrings(count);
     for (int i = 0; i < count; ++i) {
         CPrinPicString& str = strings[static_cast<std::size_t>(i)];

@@ -56,6 +56,122 @@ void groupToRb(const AcDbXGroup& g, resbuf*& head, resbuf*& tail)
 
 constexpr std::size_t kMaxXDataBytes = 16 * 1024;
 
+// One item of extended data from its resbuf; depth counts the open "{".
+Acad::ErrorStatus readXItem(const resbuf* rb, int& depth, AcDbXItem& item)
+{
+    const int code = rb->restype;
+    item.code = static_cast<short>(code);
+    switch (code) {
+    case 1000: case 1003: case 1005: {
+        std::string s = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
+        if (s.size() > 255)
+            return Acad::eInvalidInput;
+        if (code == 1005) {
+            std::uint64_t h;
+            if (!dxf::tryParseHandle(s, h))
+                return Acad::eInvalidInput;
+        }
+        item.value = std::move(s);
+        break;
+    }
+    case 1002: {
+        std::string s = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
+        if (s == "{")
+            ++depth;
+        else if (s == "}" && depth > 0)
+            --depth;
+        else
+            return Acad::eInvalidXdata;
+        item.value = std::move(s);
+        break;
+    }
+    case 1004:
+        if (rb->resval.rbinary.clen < 0 || rb->resval.rbinary.clen > 127)
+            return Acad::eInvalidInput;
+        item.value = std::string(rb->resval.rbinary.buf ? rb->resval.rbinary.buf : "",
+                                 static_cast<std::size_t>(rb->resval.rbinary.clen));
+        break;
+    case 1010: case 1011: case 1012: case 1013:
+        item.value = AcGePoint3d(rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]);
+        if (!acdbIsFinite(std::get<AcGePoint3d>(item.value)))
+            return Acad::eInvalidInput;
+        break;
+    case 1040: case 1041: case 1042:
+        if (!std::isfinite(rb->resval.rreal))
+            return Acad::eInvalidInput;
+        item.value = rb->resval.rreal;
+        break;
+    case 1070:
+        item.value = static_cast<std::int32_t>(rb->resval.rint);
+        break;
+    case 1071:
+        item.value = static_cast<std::int32_t>(rb->resval.rlong);
+        break;
+    default:
+        return Acad::eInvalidXdata;
+    }
+    return Acad::eOk;
+}
+
+// The groups of a resbuf list starting with its 1001 application name;
+// each application must be registered in db (when there is one).
+Acad::ErrorStatus readXGroups(const resbuf* xdata, const AcDbDatabase* db, std::vector<AcDbXGroup>& groups)
+{
+    int depth = 0;
+    for (const resbuf* rb = xdata; rb; rb = rb->rbnext) {
+        if (rb->restype == 1001) {
+            if (depth != 0)
+                return Acad::eInvalidXdata;
+            const std::string app = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
+            if (app.empty())
+                return Acad::eInvalidInput;
+            if (db && !db->isAppRegistered(app))
+                return Acad::eRegappIdNotFound;
+            groups.push_back(AcDbXGroup{app, {}});
+            continue;
+        }
+        AcDbXItem item;
+        const Acad::ErrorStatus es = readXItem(rb, depth, item);
+        if (es != Acad::eOk)
+            return es;
+        groups.back().items.push_back(std::move(item));
+    }
+    return depth != 0 ? Acad::eInvalidXdata : Acad::eOk;
+}
+
+// The extended data with the groups set: an empty group removes its
+// application's, another replaces it or comes last.
+std::vector<AcDbXGroup> withXGroups(std::vector<AcDbXGroup> result, std::vector<AcDbXGroup>& groups)
+{
+    for (AcDbXGroup& g : groups) {
+        auto it = std::find_if(result.begin(), result.end(),
+                               [&](const AcDbXGroup& o) { return sameNameIgnoringCase(o.app, g.app); });
+        if (g.items.empty()) {
+            if (it != result.end())
+                result.erase(it);
+        } else if (it != result.end()) {
+            it->items = std::move(g.items);
+        } else {
+            result.push_back(std::move(g));
+        }
+    }
+    return result;
+}
+
+// The size extended data takes in a drawing.
+std::size_t xdataBytes(const std::vector<AcDbXGroup>& xdata)
+{
+    std::size_t bytes = 0;
+    for (const AcDbXGroup& g : xdata) {
+        bytes += 2 + g.app.size();
+        for (const AcDbXItem& it : g.items)
+            bytes += 2 + (std::holds_alternative<std::string>(it.value) ? std::get<std::string>(it.value).size() + 1
+                          : std::holds_alternative<AcGePoint3d>(it.value)  ? 24
+                                                                           : 8);
+    }
+    return bytes;
+}
+
 } // namespace
 
 resbuf* AcDbObject::xData(const ACHAR* app) const
@@ -76,98 +192,11 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
     AcDbDatabase* db = database() ? database() : acdbHostApplicationServices()->workingDatabase();
     // Build the new groups first: nothing changes unless all is valid.
     std::vector<AcDbXGroup> groups;
-    int depth = 0;
-    for (const resbuf* rb = xdata; rb; rb = rb->rbnext) {
-        const int code = rb->restype;
-        if (code == 1001) {
-            if (depth != 0)
-                return Acad::eInvalidXdata;
-            const std::string app = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
-            if (app.empty())
-                return Acad::eInvalidInput;
-            if (db && !db->isAppRegistered(app))
-                return Acad::eRegappIdNotFound;
-            groups.push_back(AcDbXGroup{app, {}});
-            continue;
-        }
-        AcDbXItem item;
-        item.code = static_cast<short>(code);
-        switch (code) {
-        case 1000: case 1003: case 1005: {
-            std::string s = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
-            if (s.size() > 255)
-                return Acad::eInvalidInput;
-            if (code == 1005) {
-                std::uint64_t h;
-                if (!dxf::tryParseHandle(s, h))
-                    return Acad::eInvalidInput;
-            }
-            item.value = std::move(s);
-            break;
-        }
-        case 1002: {
-            std::string s = wideToUtf8(rb->resval.rstring ? rb->resval.rstring : L"");
-            if (s == "{")
-                ++depth;
-            else if (s == "}" && depth > 0)
-                --depth;
-            else
-                return Acad::eInvalidXdata;
-            item.value = std::move(s);
-            break;
-        }
-        case 1004:
-            if (rb->resval.rbinary.clen < 0 || rb->resval.rbinary.clen > 127)
-                return Acad::eInvalidInput;
-            item.value = std::string(rb->resval.rbinary.buf ? rb->resval.rbinary.buf : "",
-                                     static_cast<std::size_t>(rb->resval.rbinary.clen));
-            break;
-        case 1010: case 1011: case 1012: case 1013:
-            item.value = AcGePoint3d(rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]);
-            if (!acdbIsFinite(std::get<AcGePoint3d>(item.value)))
-                return Acad::eInvalidInput;
-            break;
-        case 1040: case 1041: case 1042:
-            if (!std::isfinite(rb->resval.rreal))
-                return Acad::eInvalidInput;
-            item.value = rb->resval.rreal;
-            break;
-        case 1070:
-            item.value = static_cast<std::int32_t>(rb->resval.rint);
-            break;
-        case 1071:
-            item.value = static_cast<std::int32_t>(rb->resval.rlong);
-            break;
-        default:
-            return Acad::eInvalidXdata;
-        }
-        groups.back().items.push_back(std::move(item));
-    }
-    if (depth != 0)
-        return Acad::eInvalidXdata;
-
-    std::vector<AcDbXGroup> result = m_xdata;
-    for (AcDbXGroup& g : groups) {
-        auto it = std::find_if(result.begin(), result.end(),
-                               [&](const AcDbXGroup& o) { return sameNameIgnoringCase(o.app, g.app); });
-        if (g.items.empty()) {
-            if (it != result.end())
-                result.erase(it);
-        } else if (it != result.end()) {
-            it->items = std::move(g.items);
-        } else {
-            result.push_back(std::move(g));
-        }
-    }
-    std::size_t bytes = 0;
-    for (const AcDbXGroup& g : result) {
-        bytes += 2 + g.app.size();
-        for (const AcDbXItem& it : g.items)
-            bytes += 2 + (std::holds_alternative<std::string>(it.value) ? std::get<std::string>(it.value).size() + 1
-                          : std::holds_alternative<AcGePoint3d>(it.value)  ? 24
-                                                                           : 8);
-    }
-    if (bytes > kMaxXDataBytes)
+    const Acad::ErrorStatus es = readXGroups(xdata, db, groups);
+    if (es != Acad::eOk)
+        return es;
+    std::vector<AcDbXGroup> result = withXGroups(m_xdata, groups);
+    if (xdataBytes(result) > kMaxXDataBytes)
         return Acad::eXdataSizeExceeded;
     if (m_stub && m_stub->db && m_openMode != AcDb::kForWrite)
         m_stub->db->undoJournal().recordModified(m_stub);

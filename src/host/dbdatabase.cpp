@@ -467,6 +467,119 @@ std::string hex(std::uint64_t h)
     return dxf::formatHandle(h);
 }
 
+// The default records of the tables, each where the drawing lacks it.
+void addDefaultRecords(AcDbDatabase& db)
+{
+    auto ensure = [&db](const std::string& tableName, const std::string& name, AcDbSymbolTableRecord* rec) {
+        if (db.table(tableName)->has(name)) {
+            delete rec;
+            return;
+        }
+        rec->setName(name);
+        AcDbObjectId id;
+        if (tableName == "BLOCK_RECORD")
+            db.addBlockTableRecord(id, static_cast<AcDbBlockTableRecord*>(rec));
+        else
+            db.addSymbolTableRecord(id, rec);
+    };
+
+    auto* vport = new AcDbSymbolTableRecord("VPORT", markerOf("VPORT"));
+    for (auto& [c, v] : std::vector<std::pair<short, std::string>>{{10, "0.0"}, {20, "0.0"}, {11, "1.0"}, {21, "1.0"},
+             {12, "0.0"}, {22, "0.0"}, {13, "0.0"}, {23, "0.0"}, {14, "10.0"}, {24, "10.0"}, {15, "10.0"}, {25, "10.0"},
+             {16, "0.0"}, {26, "0.0"}, {36, "1.0"}, {17, "0.0"}, {27, "0.0"}, {37, "0.0"}, {40, "100.0"}, {41, "1.5"},
+             {42, "50.0"}, {43, "0.0"}, {44, "0.0"}, {50, "0.0"}, {51, "0.0"}, {71, "0"}, {72, "1000"}, {73, "1"},
+             {74, "3"}, {75, "0"}, {76, "0"}, {77, "0"}, {78, "0"}})
+        addExtra(*vport, c, v, 2);
+    ensure("VPORT", "*Active", vport);
+
+    auto lt = [](const char* desc) {
+        auto* r = new AcDbLinetypeTableRecord();
+        r->setDescription(desc);
+        addExtra(*r, 72, "65", 2);
+        addExtra(*r, 73, "0", 2);
+        addExtra(*r, 40, "0.0", 2);
+        return r;
+    };
+    ensure("LTYPE", "ByBlock", lt(""));
+    ensure("LTYPE", "ByLayer", lt(""));
+    ensure("LTYPE", "Continuous", lt("Solid line"));
+    ensure("LAYER", "0", new AcDbLayerTableRecord());
+    auto* style = new AcDbSymbolTableRecord("STYLE", markerOf("STYLE"));
+    for (auto& [c, v] : std::vector<std::pair<short, std::string>>{{40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"},
+             {42, "2.5"}, {3, "txt"}, {4, ""}})
+        addExtra(*style, c, v, 2);
+    ensure("STYLE", "Standard", style);
+    ensure("APPID", "ACAD", new AcDbSymbolTableRecord("APPID", markerOf("APPID")));
+    ensure("DIMSTYLE", "Standard", new AcDbSymbolTableRecord("DIMSTYLE", markerOf("DIMSTYLE")));
+    ensure("BLOCK_RECORD", "*Model_Space", new AcDbBlockTableRecord());
+    ensure("BLOCK_RECORD", "*Paper_Space", new AcDbBlockTableRecord());
+}
+
+// The objects section: a root dictionary with groups and layouts, where
+// the drawing has no dictionary.
+void addRootDictionary(AcDbDatabase& db)
+{
+    bool hasRoot = false;
+    for (const AcDbObjectId& id : db.objectIds())
+        if (id.stub()->object->dxfName() == "DICTIONARY") {
+            hasRoot = true;
+            break;
+        }
+    if (hasRoot)
+        return;
+    auto addObject = [&db](const std::string& name) {
+        AcDbStub* s = db.newStub(std::make_unique<AcDbRawObject>(name));
+        db.objectIdsForHost().push_back(AcDbObjectId(s));
+        return s;
+    };
+    AcDbStub* root = addObject("DICTIONARY");
+    AcDbStub* groups = addObject("DICTIONARY");
+    AcDbStub* layouts = addObject("DICTIONARY");
+    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ps = db.blockRecord("*Paper_Space");
+    AcDbStub* msLayout = addObject("LAYOUT");
+    AcDbStub* psLayout = addObject("LAYOUT");
+    AcDbObject& r = *root->object;
+    addExtra(r, 330, "0");
+    addExtra(r, 100, "AcDbDictionary");
+    addExtra(r, 281, "1");
+    addExtra(r, 3, "ACAD_GROUP");
+    addExtra(r, 350, hex(groups->handle));
+    addExtra(r, 3, "ACAD_LAYOUT");
+    addExtra(r, 350, hex(layouts->handle));
+    for (AcDbStub* d : {groups, layouts}) {
+        addExtra(*d->object, 330, hex(root->handle));
+        addExtra(*d->object, 100, "AcDbDictionary");
+        addExtra(*d->object, 281, "1");
+    }
+    addExtra(*layouts->object, 3, "Model");
+    addExtra(*layouts->object, 350, hex(msLayout->handle));
+    addExtra(*layouts->object, 3, "Layout1");
+    addExtra(*layouts->object, 350, hex(psLayout->handle));
+    auto layout = [&](AcDbStub* s, const char* name, int order, AcDbBlockTableRecord* owner) {
+        AcDbObject& o = *s->object;
+        addExtra(o, 330, hex(layouts->handle));
+        const std::vector<std::pair<short, std::string>> tags = {{100, "AcDbPlotSettings"}, {1, ""}, {2, ""},
+            {4, ""}, {6, ""}, {40, "0.0"}, {41, "0.0"}, {42, "0.0"}, {43, "0.0"}, {44, "420.0"}, {45, "297.0"},
+            {46, "0.0"}, {47, "0.0"}, {48, "0.0"}, {49, "0.0"}, {140, "0.0"}, {141, "0.0"}, {142, "1.0"},
+            {143, "1.0"}, {70, order == 0 ? "1024" : "0"}, {72, "1"}, {73, "0"}, {74, "5"}, {7, ""}, {75, "16"},
+            {76, "0"}, {77, "2"}, {78, "300"}, {147, "1.0"}, {148, "0.0"}, {149, "0.0"}, {100, "AcDbLayout"},
+            {1, name}, {70, "1"}, {71, std::to_string(order)}, {10, "0.0"}, {20, "0.0"}, {11, "420.0"},
+            {21, "297.0"}, {12, "0.0"}, {22, "0.0"}, {32, "0.0"}, {14, "1e+20"}, {24, "1e+20"}, {34, "1e+20"},
+            {15, "-1e+20"}, {25, "-1e+20"}, {35, "-1e+20"}, {146, "0.0"}, {13, "0.0"}, {23, "0.0"}, {33, "0.0"},
+            {16, "1.0"}, {26, "0.0"}, {36, "0.0"}, {17, "0.0"}, {27, "1.0"}, {37, "0.0"}, {76, "1"}};
+        for (const auto& [c, v] : tags)
+            addExtra(o, c, v);
+        addExtra(o, 330, hex(owner->handle()));
+        // The block record points at its layout.
+        auto& ex = owner->extraTags();
+        ex.erase(std::remove_if(ex.begin(), ex.end(), [](const AcDbExtraTag& t) { return t.code == 340; }), ex.end());
+        ex.insert(ex.begin(), AcDbExtraTag{2, 340, hex(s->handle)});
+    };
+    layout(msLayout, "Model", 0, ms);
+    layout(psLayout, "Layout1", 1, ps);
+}
+
 } // namespace
 
 const char* acdbRecordMarkerOf(const std::string& table)
@@ -503,109 +616,7 @@ void AcDbDatabase::repairStructure()
         return rank(a) < rank(b);
     });
 
-    auto ensure = [&](const std::string& tableName, const std::string& name, AcDbSymbolTableRecord* rec) {
-        if (table(tableName)->has(name)) {
-            delete rec;
-            return;
-        }
-        rec->setName(name);
-        AcDbObjectId id;
-        if (tableName == "BLOCK_RECORD")
-            addBlockTableRecord(id, static_cast<AcDbBlockTableRecord*>(rec));
-        else
-            addSymbolTableRecord(id, rec);
-    };
-
-    auto* vport = new AcDbSymbolTableRecord("VPORT", markerOf("VPORT"));
-    for (auto& [c, v] : std::vector<std::pair<short, std::string>>{{10, "0.0"}, {20, "0.0"}, {11, "1.0"}, {21, "1.0"},
-             {12, "0.0"}, {22, "0.0"}, {13, "0.0"}, {23, "0.0"}, {14, "10.0"}, {24, "10.0"}, {15, "10.0"}, {25, "10.0"},
-             {16, "0.0"}, {26, "0.0"}, {36, "1.0"}, {17, "0.0"}, {27, "0.0"}, {37, "0.0"}, {40, "100.0"}, {41, "1.5"},
-             {42, "50.0"}, {43, "0.0"}, {44, "0.0"}, {50, "0.0"}, {51, "0.0"}, {71, "0"}, {72, "1000"}, {73, "1"},
-             {74, "3"}, {75, "0"}, {76, "0"}, {77, "0"}, {78, "0"}})
-        addExtra(*vport, c, v, 2);
-    ensure("VPORT", "*Active", vport);
-
-    auto lt = [](const char* desc) {
-        auto* r = new AcDbLinetypeTableRecord();
-        r->setDescription(desc);
-        addExtra(*r, 72, "65", 2);
-        addExtra(*r, 73, "0", 2);
-        addExtra(*r, 40, "0.0", 2);
-        return r;
-    };
-    ensure("LTYPE", "ByBlock", lt(""));
-    ensure("LTYPE", "ByLayer", lt(""));
-    ensure("LTYPE", "Continuous", lt("Solid line"));
-    ensure("LAYER", "0", new AcDbLayerTableRecord());
-    auto* style = new AcDbSymbolTableRecord("STYLE", markerOf("STYLE"));
-    for (auto& [c, v] : std::vector<std::pair<short, std::string>>{{40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"},
-             {42, "2.5"}, {3, "txt"}, {4, ""}})
-        addExtra(*style, c, v, 2);
-    ensure("STYLE", "Standard", style);
-    ensure("APPID", "ACAD", new AcDbSymbolTableRecord("APPID", markerOf("APPID")));
-    ensure("DIMSTYLE", "Standard", new AcDbSymbolTableRecord("DIMSTYLE", markerOf("DIMSTYLE")));
-    ensure("BLOCK_RECORD", "*Model_Space", new AcDbBlockTableRecord());
-    ensure("BLOCK_RECORD", "*Paper_Space", new AcDbBlockTableRecord());
-
-    // The objects section: a root dictionary with groups and layouts.
-    bool hasRoot = false;
-    for (const AcDbObjectId& id : m_objects)
-        if (id.stub()->object->dxfName() == "DICTIONARY") {
-            hasRoot = true;
-            break;
-        }
-    if (!hasRoot) {
-        auto addObject = [&](const std::string& name) {
-            AcDbStub* s = newStub(std::make_unique<AcDbRawObject>(name));
-            m_objects.push_back(AcDbObjectId(s));
-            return s;
-        };
-        AcDbStub* root = addObject("DICTIONARY");
-        AcDbStub* groups = addObject("DICTIONARY");
-        AcDbStub* layouts = addObject("DICTIONARY");
-        AcDbBlockTableRecord* ms = modelSpace();
-        AcDbBlockTableRecord* ps = blockRecord("*Paper_Space");
-        AcDbStub* msLayout = addObject("LAYOUT");
-        AcDbStub* psLayout = addObject("LAYOUT");
-        AcDbObject& r = *root->object;
-        addExtra(r, 330, "0");
-        addExtra(r, 100, "AcDbDictionary");
-        addExtra(r, 281, "1");
-        addExtra(r, 3, "ACAD_GROUP");
-        addExtra(r, 350, hex(groups->handle));
-        addExtra(r, 3, "ACAD_LAYOUT");
-        addExtra(r, 350, hex(layouts->handle));
-        for (AcDbStub* d : {groups, layouts}) {
-            addExtra(*d->object, 330, hex(root->handle));
-            addExtra(*d->object, 100, "AcDbDictionary");
-            addExtra(*d->object, 281, "1");
-        }
-        addExtra(*layouts->object, 3, "Model");
-        addExtra(*layouts->object, 350, hex(msLayout->handle));
-        addExtra(*layouts->object, 3, "Layout1");
-        addExtra(*layouts->object, 350, hex(psLayout->handle));
-        auto layout = [&](AcDbStub* s, const char* name, int order, AcDbBlockTableRecord* owner) {
-            AcDbObject& o = *s->object;
-            addExtra(o, 330, hex(layouts->handle));
-            const std::vector<std::pair<short, std::string>> tags = {{100, "AcDbPlotSettings"}, {1, ""}, {2, ""},
-                {4, ""}, {6, ""}, {40, "0.0"}, {41, "0.0"}, {42, "0.0"}, {43, "0.0"}, {44, "420.0"}, {45, "297.0"},
-                {46, "0.0"}, {47, "0.0"}, {48, "0.0"}, {49, "0.0"}, {140, "0.0"}, {141, "0.0"}, {142, "1.0"},
-                {143, "1.0"}, {70, order == 0 ? "1024" : "0"}, {72, "1"}, {73, "0"}, {74, "5"}, {7, ""}, {75, "16"},
-                {76, "0"}, {77, "2"}, {78, "300"}, {147, "1.0"}, {148, "0.0"}, {149, "0.0"}, {100, "AcDbLayout"},
-                {1, name}, {70, "1"}, {71, std::to_string(order)}, {10, "0.0"}, {20, "0.0"}, {11, "420.0"},
-                {21, "297.0"}, {12, "0.0"}, {22, "0.0"}, {32, "0.0"}, {14, "1e+20"}, {24, "1e+20"}, {34, "1e+20"},
-                {15, "-1e+20"}, {25, "-1e+20"}, {35, "-1e+20"}, {146, "0.0"}, {13, "0.0"}, {23, "0.0"}, {33, "0.0"},
-                {16, "1.0"}, {26, "0.0"}, {36, "0.0"}, {17, "0.0"}, {27, "1.0"}, {37, "0.0"}, {76, "1"}};
-            for (const auto& [c, v] : tags)
-                addExtra(o, c, v);
-            addExtra(o, 330, hex(owner->handle()));
-            // The block record points at its layout.
-            auto& ex = owner->extraTags();
-            ex.erase(std::remove_if(ex.begin(), ex.end(), [](const AcDbExtraTag& t) { return t.code == 340; }), ex.end());
-            ex.insert(ex.begin(), AcDbExtraTag{2, 340, hex(s->handle)});
-        };
-        layout(msLayout, "Model", 0, ms);
-        layout(psLayout, "Layout1", 1, ps);
-    }
+    addDefaultRecords(*this);
+    addRootDictionary(*this);
     m_undo->setRecording(recording);
 }

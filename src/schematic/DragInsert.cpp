@@ -84,45 +84,34 @@ double screenHeight()
     return rb.resval.rpoint[1];
 }
 
-} // namespace
-
-int GetDragStatus()
+// Asks again for a scale the insert cannot take. False when cancelled.
+bool askValidScale(double& scale)
 {
-    return g_drag.status;
-}
-
-AcGePoint3d GetDragPickedPoint()
-{
-    return g_drag.picked;
-}
-
-int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, const std::wstring& prompt,
-                    double& scale, double& rotation)
-{
-    g_drag.status = kDragFailed;
-
-    // A scale the insert cannot take is asked for again.
     while (scale < 0.0 || scale > 1e8) {
         acedInitGet(128, nullptr);
         const int rc = acedGetReal(L"\n比例参数无效,请输入比例<1.0>:", &scale);
         if (rc == RTNONE)
             scale = 1.0;
         else if (rc == RTCAN)
-            return 1;
+            return false;
     }
-    bool rotationReset = false;
-    if (rotation < -360.0 || rotation > 360.0) {
-        rotation = 0.0;
-        rotationReset = true;
-    }
+    return true;
+}
 
-    // The parking point: 150000 pixels below and left of the view.
+// The parking point: 150000 pixels below and left of the view.
+AcGePoint3d parkingPoint(double xOffset, double yOffset)
+{
     const double unitsPerPixel = realVar(L"VIEWSIZE", 1.0) / screenHeight();
     double lowerLeft[2], upperRight[2];
     XScjx(lowerLeft, upperRight);
-    g_drag.parking = AcGePoint3d(lowerLeft[0] - 150000.0 * unitsPerPixel + xOffset,
-                                 lowerLeft[1] - 150000.0 * unitsPerPixel + yOffset, 0.0);
+    return AcGePoint3d(lowerLeft[0] - 150000.0 * unitsPerPixel + xOffset,
+                       lowerLeft[1] - 150000.0 * unitsPerPixel + yOffset, 0.0);
+}
 
+// Inserts the block (of the drawing, or from its file) at the parking
+// point as the temporary insert. False, having said why, when it cannot.
+bool insertTemporary(const std::wstring& block)
+{
     if (resbuf* found = acdbTblSearch(L"BLOCK", block.c_str(), 0)) {
         acutRelRb(found);
     } else {
@@ -132,21 +121,25 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         ACHAR path[1024];
         if (acedFindFile(file.c_str(), path, 1024) != RTNORM) {
             acutPrintf(L"\n插入块参数无效!");
-            return 1;
+            return false;
         }
     }
     if (acedCommand({L"INSERT", block, g_drag.parking, L"1.0", L"1.0", L"0.0"}) != RTNORM) {
         acutPrintf(L"\n块插入操作错误!");
-        return 1;
+        return false;
     }
-    acdbEntLast(g_drag.temporary);
-    ads_name ss;
-    acedSSAdd(g_drag.temporary, nullptr, ss);
+    return true;
+}
 
+// Rotates and scales the temporary insert about its insertion point; with
+// the rotation reset, moves it and the parking point to the origin. False
+// when its insertion point cannot be read.
+bool shapeTemporary(ads_name ss, double scale, double rotation, bool rotationReset)
+{
     if (rotation > -360.0 && rotation < 360.0 && rotation != 0.0) {
         if (readReferencePoint() != RTNORM) {
             acutPrintf(L"\nCan't find insert point!");
-            return finish(ss, kDragFailed);
+            return false;
         }
         const double a = rotation * kPi / 180.0;
         const double c = std::cos(a), s = std::sin(a);
@@ -165,7 +158,7 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
     if (scale > 0.0 && scale < 1e8) {
         if (readReferencePoint() != RTNORM) {
             acutPrintf(L"\nCan't find insert point!");
-            return finish(ss, kDragFailed);
+            return false;
         }
         const AcGePoint3d& r = g_drag.reference;
         ads_matrix m;
@@ -185,7 +178,13 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         acedXformSS(ss, m);
         g_drag.parking = AcGePoint3d::kOrigin;
     }
+    return true;
+}
 
+// Drags the temporary insert with the prompt until a point is picked, the
+// user ends or cancels, or asks to repeat; finishes with that status.
+int dragTemporary(ads_name ss, const std::wstring& prompt)
+{
     bool showPrompt = true;
     int last = RTNORM;
     while (true) {
@@ -221,4 +220,38 @@ int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, c
         acedRedraw(g_drag.temporary, 1);
         showPrompt = true;
     }
+}
+
+} // namespace
+
+int GetDragStatus()
+{
+    return g_drag.status;
+}
+
+AcGePoint3d GetDragPickedPoint()
+{
+    return g_drag.picked;
+}
+
+int DragInsertBlock(double xOffset, double yOffset, const std::wstring& block, const std::wstring& prompt,
+                    double& scale, double& rotation)
+{
+    g_drag.status = kDragFailed;
+    if (!askValidScale(scale))
+        return 1;
+    bool rotationReset = false;
+    if (rotation < -360.0 || rotation > 360.0) {
+        rotation = 0.0;
+        rotationReset = true;
+    }
+    g_drag.parking = parkingPoint(xOffset, yOffset);
+    if (!insertTemporary(block))
+        return 1;
+    acdbEntLast(g_drag.temporary);
+    ads_name ss;
+    acedSSAdd(g_drag.temporary, nullptr, ss);
+    if (!shapeTemporary(ss, scale, rotation, rotationReset))
+        return finish(ss, kDragFailed);
+    return dragTemporary(ss, prompt);
 }

@@ -336,18 +336,18 @@ resbuf* buildRows(const std::vector<EquipmentRow>& rows)
     return head.rbnext;
 }
 
-} // namespace
-
-bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
+// Says why the table cannot be made; false.
+bool failWith(const ACHAR* message)
 {
-    rows.clear();
-    auto fail = [](const ACHAR* message) {
-        acutPrintf(L"%ls", message);
-        return false;
-    };
-    const std::wstring current = comparablePath(UpperStr(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
-    std::vector<ProjectDrawing> drawings;
-    ACHAR value[kValueSize] = {};
+    acutPrintf(L"%ls", message);
+    return false;
+}
+
+// The drawings to collect from: the project's drawings listed in its
+// Sbxl.Qrz with their multipliers (mode 1), or the current drawing. False,
+// having said why, when the list cannot be read.
+bool projectDrawings(int mode, std::vector<ProjectDrawing>& drawings)
+{
     if (mode == 1) {
         std::wstring user;
         if (!readFolderSetting(L"VmqUse", L"VmqUse", user))
@@ -356,56 +356,53 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         // The lists grow with the project: room for thousands of drawings.
         std::vector<ACHAR> list(kListSize);
         if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenm", L"", list.data(), list.size()) < 1)
-            return fail(L"\n读取QRZ文件错误!");
+            return failWith(L"\n读取QRZ文件错误!");
         const std::wstring names = trimLeft(list.data());
         if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenum", L"1", list.data(), list.size()) < 1)
-            return fail(L"\n读取QRZ文件错误!");
+            return failWith(L"\n读取QRZ文件错误!");
         const std::wstring numbers = trimLeft(list.data());
         if (names.empty() || numbers.empty())
-            return fail(L"\n工程环境中无图!");
+            return failWith(L"\n工程环境中无图!");
         std::vector<std::wstring> paths, counts;
         ExplodeStr(names, L"&", paths);
         ExplodeStr(numbers, L"&", counts);
         if (paths.size() != counts.size())
-            return fail(L"\nSbxl.Qrz数据错误");
+            return failWith(L"\nSbxl.Qrz数据错误");
         for (std::size_t i = 0; i < paths.size(); ++i)
             drawings.push_back({paths[i] + L".dwg", DesignationNumber(counts[i])});
     } else {
         drawings.push_back({L"", 1});
     }
+    return true;
+}
 
-    std::wstring sys;
-    if (!readFolderSetting(L"VmqSys", L"", sys))
-        return false;
-    const std::wstring settings = sys + L"\\DATCOM\\ESBB.Qrz";
+// The order of the table from the settings file: the sort mode and, unless
+// the rows keep the order found, the sort list. False, having said why,
+// when the settings cannot be read.
+bool readSortOrder(const std::wstring& settings, int& sortMode, std::vector<std::wstring>& sortList)
+{
+    ACHAR value[kValueSize] = {};
     if (FindFromQrzfile(settings.c_str(), L"生成顺序\\排序项", L"2", value, kValueSize) < 1)
-        return fail(L"\n读取QRZ文件错误!");
+        return failWith(L"\n读取QRZ文件错误!");
     const std::wstring sortText = value;
     if (sortText != L"0" && sortText != L"1" && sortText != L"2")
-        return fail(L"\n排序项数据无效.");
-    const int sortMode = sortText[0] - L'0';
-    std::vector<std::wstring> sortList;
+        return failWith(L"\n排序项数据无效.");
+    sortMode = sortText[0] - L'0';
     if (sortMode != kSortAsFound) {
         if (FindFromQrzfile(settings.c_str(), L"生成顺序\\排序内容", L"任意", value, kValueSize) < 1)
-            return fail(L"\n读取QRZ文件错误!");
+            return failWith(L"\n读取QRZ文件错误!");
         if (value[0] == L'\0')
-            return fail(L"\n排序内容数据无效.");
+            return failWith(L"\n排序内容数据无效.");
         ExplodeStr(value, L",", sortList);
     }
+    return true;
+}
 
-    if (GetInformation(L"GdData", L"Xmname", L"", value, kValueSize) < 1)
-        return fail(L"\n无法得到设备名称文件名.");
-    Collector collector;
-    const std::wstring nameFile = sys + L"\\DATCOM\\" + value;
-    if (!readTextFile(nameFile, collector.nameFile))
-        acutPrintf(L"\n打开文件%ls失败", nameFile.c_str());
-
-    LayerInfo element, panel;
-    GetDQLayerName(L"SCHEMATIC", L"ELEMENT", element);
-    GetDQLayerName(L"SCHEMATIC", L"SCREEN", panel);
-    collector.elementPrefix = UpperStr(element.name).substr(0, 3);
-    collector.panelPrefix = UpperStr(panel.name).substr(0, 3);
-
+// Scans each drawing into the collector: the current one as it is open,
+// the others read one at a time. False when a scan fails.
+bool scanDrawings(Collector& collector, int mode, const std::vector<ProjectDrawing>& drawings)
+{
+    const std::wstring current = comparablePath(UpperStr(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
     AcDbDatabase* open = acdbHostApplicationServices()->workingDatabase();
     for (const ProjectDrawing& d : drawings) {
         AcDbDatabase* db = open;
@@ -425,6 +422,43 @@ bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
         if (!db || !collector.scan(*db, d.multiplier))
             return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
+{
+    rows.clear();
+    std::vector<ProjectDrawing> drawings;
+    if (!projectDrawings(mode, drawings))
+        return false;
+
+    std::wstring sys;
+    if (!readFolderSetting(L"VmqSys", L"", sys))
+        return false;
+    const std::wstring settings = sys + L"\\DATCOM\\ESBB.Qrz";
+    int sortMode = 0;
+    std::vector<std::wstring> sortList;
+    if (!readSortOrder(settings, sortMode, sortList))
+        return false;
+
+    ACHAR value[kValueSize] = {};
+    if (GetInformation(L"GdData", L"Xmname", L"", value, kValueSize) < 1)
+        return failWith(L"\n无法得到设备名称文件名.");
+    Collector collector;
+    const std::wstring nameFile = sys + L"\\DATCOM\\" + value;
+    if (!readTextFile(nameFile, collector.nameFile))
+        acutPrintf(L"\n打开文件%ls失败", nameFile.c_str());
+
+    LayerInfo element, panel;
+    GetDQLayerName(L"SCHEMATIC", L"ELEMENT", element);
+    GetDQLayerName(L"SCHEMATIC", L"SCREEN", panel);
+    collector.elementPrefix = UpperStr(element.name).substr(0, 3);
+    collector.panelPrefix = UpperStr(panel.name).substr(0, 3);
+
+    if (!scanDrawings(collector, mode, drawings))
+        return false;
 
     if (collector.store.size() == 0) {
         if (mode == 0)

@@ -4,50 +4,101 @@
 #include "ui/detail/text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <clocale>
 #include <cstdarg>
 #include <cstddef>
-#include <cstdint>
 #include <cwchar>
 #include <cwctype>
+#include <locale.h>
 
 namespace {
 
-// Formats one conversion with swprintf; `directive` is a complete glibc wide
-// conversion directive.
-template <class T>
-void appendOne(std::wstring& out, const std::wstring& directive, int width, int precision, bool starW, bool starP, T v)
+// The format in glibc's wide terms. Windows' wide functions read %s and %c
+// as wide and %S and %C as narrow, h and w make them narrow and wide, and
+// I64, I32 and I are length modifiers; glibc reads %s and %c as narrow and
+// %ls and %lc as wide.
+std::wstring glibcFormat(const wchar_t* format)
 {
-    wchar_t buf[512];
-    int n;
-    if (starW && starP)
-        n = std::swprintf(buf, 512, directive.c_str(), width, precision, v);
-    else if (starW)
-        n = std::swprintf(buf, 512, directive.c_str(), width, v);
-    else if (starP)
-        n = std::swprintf(buf, 512, directive.c_str(), precision, v);
-    else
-        n = std::swprintf(buf, 512, directive.c_str(), v);
-    if (n >= 0) {
-        out.append(buf, static_cast<size_t>(n));
-        return;
-    }
-    // Longer than the buffer (a wide field or a long string): grow.
-    for (size_t cap = 4096; cap <= (size_t(1) << 26); cap *= 4) {
-        std::wstring big(cap, L'\0');
-        if (starW && starP)
-            n = std::swprintf(big.data(), cap, directive.c_str(), width, precision, v);
-        else if (starW)
-            n = std::swprintf(big.data(), cap, directive.c_str(), width, v);
-        else if (starP)
-            n = std::swprintf(big.data(), cap, directive.c_str(), precision, v);
-        else
-            n = std::swprintf(big.data(), cap, directive.c_str(), v);
-        if (n >= 0) {
-            out.append(big.data(), static_cast<size_t>(n));
-            return;
+    std::wstring out;
+    const wchar_t* p = format;
+    while (*p) {
+        if (*p != L'%') {
+            out += *p++;
+            continue;
+        }
+        const wchar_t* start = p;
+        const std::size_t at = out.size();
+        out += *p++;
+        if (*p == L'%') {
+            out += *p++;
+            continue;
+        }
+        // Flags, width and precision read the same.
+        while (*p && (std::wcschr(L"-+ #0*.", *p) || (*p >= L'0' && *p <= L'9')))
+            out += *p++;
+        const auto isText = [](wchar_t c) { return c == L's' || c == L'S' || c == L'c' || c == L'C'; };
+        bool narrow = false, wide = false;
+        if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
+            out += L"ll";
+            p += 3;
+        } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
+            p += 3;
+        } else if (*p == L'I') {
+            out += L'z';
+            ++p;
+        } else if (*p == L'h' && isText(p[1])) {
+            narrow = true;
+            ++p;
+        } else if ((*p == L'l' || *p == L'w') && isText(p[1])) {
+            wide = true;
+            ++p;
+        }
+        if (isText(*p)) {
+            if (!narrow && (wide || *p == L's' || *p == L'c'))
+                out += L'l';
+            out += *p == L'S' || *p == L's' ? L's' : L'c';
+            ++p;
+        } else if (!*p) {
+            // A directive cut off by the end of the format is text.
+            out.resize(at);
+            out += L'%';
+            out += start;
         }
     }
+    return out;
 }
+
+// Narrow text (%S, %hs) is UTF-8 while in scope, on this thread only; the
+// other categories (the decimal point) stay as they are.
+class NarrowTextIsUtf8 {
+public:
+    NarrowTextIsUtf8() : m_utf8(utf8Text()), m_previous(m_utf8 ? uselocale(m_utf8) : static_cast<locale_t>(0)) {}
+    ~NarrowTextIsUtf8()
+    {
+        if (m_utf8) {
+            uselocale(m_previous);
+            freelocale(m_utf8);
+        }
+    }
+    NarrowTextIsUtf8(const NarrowTextIsUtf8&) = delete;
+    NarrowTextIsUtf8& operator=(const NarrowTextIsUtf8&) = delete;
+
+private:
+    static locale_t utf8Text()
+    {
+        const locale_t base = duplocale(uselocale(static_cast<locale_t>(0)));
+        if (!base)
+            return static_cast<locale_t>(0);
+        const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (!utf8)
+            freelocale(base);
+        return utf8;
+    }
+
+    locale_t m_utf8;
+    locale_t m_previous;
+};
 
 } // namespace
 
@@ -82,195 +133,26 @@ bool startsWithNoCase(std::wstring_view text, std::wstring_view prefix)
 
 std::wstring formatV(const wchar_t* format, va_list args)
 {
-    std::wstring out;
     if (!format)
-        return out;
-    const wchar_t* p = format;
-    while (*p) {
-        if (*p != L'%') {
-            out += *p++;
-            continue;
+        return {};
+    const std::wstring glibc = glibcFormat(format);
+    const NarrowTextIsUtf8 utf8;
+    std::wstring out(512, L'\0');
+    while (true) {
+        va_list copy;
+        va_copy(copy, args);
+        errno = 0;
+        const int n = std::vswprintf(out.data(), out.size(), glibc.c_str(), copy);
+        va_end(copy);
+        if (n >= 0) {
+            out.resize(static_cast<std::size_t>(n));
+            return out;
         }
-        const wchar_t* start = p++;
-        if (*p == L'%') {
-            out += L'%';
-            ++p;
-            continue;
-        }
-        std::wstring directive = L"%";
-        while (*p && std::wcschr(L"-+ #0", *p))
-            directive += *p++;
-        bool starW = false, starP = false;
-        int width = 0, precision = 0;
-        if (*p == L'*') {
-            starW = true;
-            directive += *p++;
-        } else {
-            while (*p >= L'0' && *p <= L'9')
-                directive += *p++;
-        }
-        if (*p == L'.') {
-            directive += *p++;
-            if (*p == L'*') {
-                starP = true;
-                directive += *p++;
-            } else {
-                while (*p >= L'0' && *p <= L'9')
-                    directive += *p++;
-            }
-        }
-        if (starW)
-            width = va_arg(args, int);
-        if (starP)
-            precision = va_arg(args, int);
-        // Length modifiers, Windows and C.
-        enum { None, H, HH, L, LL, Z, J, T, BigL, W } len = None;
-        if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-            len = LL;
-            p += 3;
-        } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
-            p += 3;
-        } else if (*p == L'I') {
-            len = Z;
-            ++p;
-        } else if (p[0] == L'h' && p[1] == L'h') {
-            len = HH;
-            p += 2;
-        } else if (*p == L'h') {
-            len = H;
-            ++p;
-        } else if (p[0] == L'l' && p[1] == L'l') {
-            len = LL;
-            p += 2;
-        } else if (*p == L'l') {
-            len = L;
-            ++p;
-        } else if (*p == L'w') {
-            len = W;
-            ++p;
-        } else if (*p == L'z') {
-            len = Z;
-            ++p;
-        } else if (*p == L'j') {
-            len = J;
-            ++p;
-        } else if (*p == L't') {
-            len = T;
-            ++p;
-        } else if (*p == L'L') {
-            len = BigL;
-            ++p;
-        }
-        const wchar_t conv = *p;
-        if (!conv) {
-            out.append(start);
-            break;
-        }
-        ++p;
-        switch (conv) {
-        case L'd':
-        case L'i':
-        case L'o':
-        case L'u':
-        case L'x':
-        case L'X': {
-            const bool isSigned = conv == L'd' || conv == L'i';
-            switch (len) {
-            case LL:
-                directive += L"ll";
-                directive += conv;
-                if (isSigned)
-                    appendOne(out, directive, width, precision, starW, starP, va_arg(args, long long));
-                else
-                    appendOne(out, directive, width, precision, starW, starP, va_arg(args, unsigned long long));
-                break;
-            case L:
-                directive += L"l";
-                directive += conv;
-                if (isSigned)
-                    appendOne(out, directive, width, precision, starW, starP, va_arg(args, long));
-                else
-                    appendOne(out, directive, width, precision, starW, starP, va_arg(args, unsigned long));
-                break;
-            case Z:
-            case J:
-            case T:
-                directive += L"ll";
-                directive += conv;
-                if (isSigned)
-                    appendOne(out, directive, width, precision, starW, starP,
-                              static_cast<long long>(va_arg(args, std::ptrdiff_t)));
-                else
-                    appendOne(out, directive, width, precision, starW, starP,
-                              static_cast<unsigned long long>(va_arg(args, std::size_t)));
-                break;
-            default: {
-                int v = va_arg(args, int);
-                if (len == H)
-                    v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
-                else if (len == HH)
-                    v = isSigned ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
-                directive += conv;
-                if (isSigned)
-                    appendOne(out, directive, width, precision, starW, starP, v);
-                else
-                    appendOne(out, directive, width, precision, starW, starP, static_cast<unsigned>(v));
-            }
-            }
-            break;
-        }
-        case L'e':
-        case L'E':
-        case L'f':
-        case L'F':
-        case L'g':
-        case L'G':
-        case L'a':
-        case L'A':
-            if (len == BigL) {
-                directive += L'L';
-                directive += conv;
-                appendOne(out, directive, width, precision, starW, starP, va_arg(args, long double));
-            } else {
-                directive += conv;
-                appendOne(out, directive, width, precision, starW, starP, va_arg(args, double));
-            }
-            break;
-        case L'c':
-        case L'C': {
-            const bool narrow = len == H || (conv == L'C' && len != L && len != W);
-            const int v = va_arg(args, int);
-            const wchar_t ch = narrow ? static_cast<wchar_t>(static_cast<unsigned char>(v)) : static_cast<wchar_t>(v);
-            directive += L"lc";
-            appendOne(out, directive, width, precision, starW, starP, static_cast<wint_t>(ch));
-            break;
-        }
-        case L's':
-        case L'S': {
-            const bool narrow = len == H || (conv == L'S' && len != L && len != W);
-            std::wstring text;
-            if (narrow) {
-                const char* s = va_arg(args, const char*);
-                text = s ? utf8ToWide(s) : std::wstring(L"(null)");
-            } else {
-                const wchar_t* s = va_arg(args, const wchar_t*);
-                text = s ? s : L"(null)";
-            }
-            directive += L"ls";
-            appendOne(out, directive, width, precision, starW, starP, text.c_str());
-            break;
-        }
-        case L'p':
-            directive += L'p';
-            appendOne(out, directive, width, precision, starW, starP, va_arg(args, void*));
-            break;
-        default:
-            // Unknown conversions are copied as written.
-            out.append(start, p);
-            break;
-        }
+        // Too long for the buffer: grow; text that does not convert: nothing.
+        if (errno == EILSEQ || out.size() > (std::size_t(1) << 26))
+            return {};
+        out.resize(out.size() * 4);
     }
-    return out;
 }
 
 } // namespace ui::detail

@@ -225,124 +225,160 @@ static void drawToolbarImage(Pixels& p, const Window& w, int image, const CRect&
     }
 }
 
+namespace {
+
+// What every class's look starts from.
+struct Look {
+    CRect all; // the whole window
+    bool enabled;
+    COLORREF text; // the colour of text and marks
+    std::wstring caption; // the text without its & marks
+};
+
+// A group box, a check box or radio button, or a push button.
+void paintButton(Pixels& p, Window& w, const Look& look)
+{
+    const DWORD type = w.style & BS_TYPEMASK;
+    if (type == BS_GROUPBOX) {
+        fill(p, look.all, kClear);
+        frame(p, CRect(0, textHeight() / 2, p.width, p.height), kShadow, kShadow);
+        const int tw = textWidth(look.caption);
+        if (tw > 0) {
+            fill(p, CRect(6, 0, 10 + tw, textHeight()), ui::kFaceColor);
+            drawText(p, 8, 0, look.caption, look.text);
+        }
+        return;
+    }
+    const bool box = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+                     type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+    if (box && !(w.style & BS_PUSHLIKE)) {
+        fill(p, look.all, ui::kFaceColor);
+        const int top = (p.height - 13) / 2;
+        CRect b(0, top, 13, top + 13);
+        fill(p, b, look.enabled ? kWhite : ui::kFaceColor);
+        frame(p, b, look.text, look.text);
+        if (w.check != BST_UNCHECKED)
+            fill(p, CRect(3, top + 3, 10, top + 10), look.text);
+        drawText(p, 17, (p.height - textHeight()) / 2 + 1, look.caption, look.text);
+        return;
+    }
+    const bool down = w.pressed || (box && w.check != BST_UNCHECKED);
+    fill(p, look.all, down ? kPressed : ui::kFaceColor);
+    frame(p, look.all, look.enabled ? kBlack : kShadow, look.enabled ? kBlack : kShadow);
+    if (down)
+        frame(p, CRect(1, 1, p.width - 1, p.height - 1), kShadow, kShadow);
+    else
+        frame(p, CRect(1, 1, p.width - 1, p.height - 1), kWhite, kShadow);
+    if (type == BS_DEFPUSHBUTTON && look.enabled)
+        frame(p, CRect(2, 2, p.width - 2, p.height - 2), ui::kHighlight, ui::kHighlight);
+    centred(p, down ? CRect(1, 1, p.width + 1, p.height + 1) : look.all, look.caption, look.text);
+}
+
+// A frame, a filled rectangle or look.text.
+void paintStatic(Pixels& p, Window& w, const Look& look)
+{
+    const DWORD type = w.style & SS_TYPEMASK;
+    const bool hollow = type == SS_BLACKFRAME || type == SS_ETCHEDFRAME;
+    fill(p, look.all, hollow ? kClear : ui::kFaceColor);
+    if (type == SS_BLACKRECT)
+        fill(p, look.all, kBlack);
+    else if (type == SS_BLACKFRAME || type == SS_ETCHEDFRAME || (w.style & SS_SUNKEN))
+        frame(p, look.all, kShadow, kWhite);
+    if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
+        const int tw = textWidth(look.caption);
+        const int x = type == SS_CENTER ? (p.width - tw) / 2 : type == SS_RIGHT ? p.width - tw : 0;
+        drawText(p, x, 0, look.caption, look.text);
+    }
+}
+
+// The selected item and the drop-down arrow.
+void paintComboBox(Pixels& p, Window& w, const Look& look)
+{
+    fill(p, look.all, look.enabled ? kWhite : ui::kFaceColor);
+    frame(p, look.all, kShadow, kShadow);
+    const int bw = std::min(17, p.width);
+    CRect arrow(p.width - bw, 1, p.width - 1, p.height - 1);
+    fill(p, arrow, ui::kFaceColor);
+    const int cx = arrow.left + arrow.Width() / 2, cy = p.height / 2 - 2;
+    for (int i = 0; i < 4; ++i)
+        for (int x = cx - 3 + i; x <= cx + 3 - i; ++x)
+            if (p.inside(x, cy + i))
+                p.at(x, cy + i) = look.text;
+    if (w.curSel >= 0 && w.curSel < static_cast<int>(w.items.size()))
+        drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.items[w.curSel].text, look.text);
+}
+
+// The items from the top index, the selected one highlighted.
+void paintListBox(Pixels& p, Window& w, const Look& look)
+{
+    fill(p, look.all, look.enabled ? kWhite : ui::kFaceColor);
+    frame(p, look.all, kShadow, kShadow);
+    const int ih = textHeight();
+    int y = 1;
+    for (int i = std::max(0, w.topIndex); i < static_cast<int>(w.items.size()) && y < p.height - 1; ++i, y += ih) {
+        COLORREF c = look.text;
+        if (i == w.curSel) {
+            fill(p, CRect(1, y, p.width - 1, std::min(y + ih, p.height - 1)), look.enabled ? ui::kHighlight : kShadow);
+            c = kWhite;
+        }
+        drawText(p, 3, y + 1, w.items[i].text, c);
+    }
+}
+
+// The buttons, checked or pressed ones sunk.
+void paintToolbar(Pixels& p, Window& w, const Look& look)
+{
+    fill(p, look.all, ui::kFaceColor);
+    for (int i = 0; i < static_cast<int>(w.buttons.size()); ++i) {
+        const CRect r = toolbarItemRect(w, i);
+        const bool checked = (w.buttons[i].fsState & TBSTATE_CHECKED) != 0;
+        if (checked || i == w.pressedButton) {
+            fill(p, r, kPressed);
+            frame(p, r, kShadow, kWhite);
+        }
+        const TBBUTTON& b = w.buttons[static_cast<size_t>(i)];
+        if (!(b.fsStyle & TBSTYLE_SEP) && !r.IsRectEmpty())
+            drawToolbarImage(p, w, b.iBitmap, r, look.enabled && (b.fsState & TBSTATE_ENABLED),
+                             checked || i == w.pressedButton);
+    }
+}
+
+} // namespace
+
 void paintClassLook(Window& w)
 {
     Pixels& p = *backing(w);
-    const CRect all(0, 0, p.width, p.height);
     const bool enabled = isEnabled(w);
-    const COLORREF text = enabled ? kBlack : ui::kGrayText;
-    const std::wstring caption = stripAmpersand(w.text);
+    const Look look{CRect(0, 0, p.width, p.height), enabled, enabled ? kBlack : ui::kGrayText, stripAmpersand(w.text)};
     switch (w.cls) {
-    case WndClass::Button: {
-        const DWORD type = w.style & BS_TYPEMASK;
-        if (type == BS_GROUPBOX) {
-            fill(p, all, kClear);
-            frame(p, CRect(0, textHeight() / 2, p.width, p.height), kShadow, kShadow);
-            const int tw = textWidth(caption);
-            if (tw > 0) {
-                fill(p, CRect(6, 0, 10 + tw, textHeight()), ui::kFaceColor);
-                drawText(p, 8, 0, caption, text);
-            }
-            break;
-        }
-        const bool box = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
-                         type == BS_AUTO3STATE || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-        if (box && !(w.style & BS_PUSHLIKE)) {
-            fill(p, all, ui::kFaceColor);
-            const int top = (p.height - 13) / 2;
-            CRect b(0, top, 13, top + 13);
-            fill(p, b, enabled ? kWhite : ui::kFaceColor);
-            frame(p, b, text, text);
-            if (w.check != BST_UNCHECKED)
-                fill(p, CRect(3, top + 3, 10, top + 10), text);
-            drawText(p, 17, (p.height - textHeight()) / 2 + 1, caption, text);
-            break;
-        }
-        const bool down = w.pressed || (box && w.check != BST_UNCHECKED);
-        fill(p, all, down ? kPressed : ui::kFaceColor);
-        frame(p, all, enabled ? kBlack : kShadow, enabled ? kBlack : kShadow);
-        if (down)
-            frame(p, CRect(1, 1, p.width - 1, p.height - 1), kShadow, kShadow);
-        else
-            frame(p, CRect(1, 1, p.width - 1, p.height - 1), kWhite, kShadow);
-        if (type == BS_DEFPUSHBUTTON && enabled)
-            frame(p, CRect(2, 2, p.width - 2, p.height - 2), ui::kHighlight, ui::kHighlight);
-        centred(p, down ? CRect(1, 1, p.width + 1, p.height + 1) : all, caption, text);
+    case WndClass::Button:
+        paintButton(p, w, look);
         break;
-    }
-    case WndClass::Static: {
-        const DWORD type = w.style & SS_TYPEMASK;
-        const bool hollow = type == SS_BLACKFRAME || type == SS_ETCHEDFRAME;
-        fill(p, all, hollow ? kClear : ui::kFaceColor);
-        if (type == SS_BLACKRECT)
-            fill(p, all, kBlack);
-        else if (type == SS_BLACKFRAME || type == SS_ETCHEDFRAME || (w.style & SS_SUNKEN))
-            frame(p, all, kShadow, kWhite);
-        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
-            const int tw = textWidth(caption);
-            const int x = type == SS_CENTER ? (p.width - tw) / 2 : type == SS_RIGHT ? p.width - tw : 0;
-            drawText(p, x, 0, caption, text);
-        }
+    case WndClass::Static:
+        paintStatic(p, w, look);
         break;
-    }
     case WndClass::Edit:
-        fill(p, all, enabled ? kWhite : ui::kFaceColor);
-        frame(p, all, kShadow, kShadow);
-        drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.text, text);
+        fill(p, look.all, look.enabled ? kWhite : ui::kFaceColor);
+        frame(p, look.all, kShadow, kShadow);
+        drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.text, look.text);
         break;
-    case WndClass::ComboBox: {
-        fill(p, all, enabled ? kWhite : ui::kFaceColor);
-        frame(p, all, kShadow, kShadow);
-        const int bw = std::min(17, p.width);
-        CRect arrow(p.width - bw, 1, p.width - 1, p.height - 1);
-        fill(p, arrow, ui::kFaceColor);
-        const int cx = arrow.left + arrow.Width() / 2, cy = p.height / 2 - 2;
-        for (int i = 0; i < 4; ++i)
-            for (int x = cx - 3 + i; x <= cx + 3 - i; ++x)
-                if (p.inside(x, cy + i))
-                    p.at(x, cy + i) = text;
-        if (w.curSel >= 0 && w.curSel < static_cast<int>(w.items.size()))
-            drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.items[w.curSel].text, text);
+    case WndClass::ComboBox:
+        paintComboBox(p, w, look);
         break;
-    }
-    case WndClass::ListBox: {
-        fill(p, all, enabled ? kWhite : ui::kFaceColor);
-        frame(p, all, kShadow, kShadow);
-        const int ih = textHeight();
-        int y = 1;
-        for (int i = std::max(0, w.topIndex); i < static_cast<int>(w.items.size()) && y < p.height - 1; ++i, y += ih) {
-            COLORREF c = text;
-            if (i == w.curSel) {
-                fill(p, CRect(1, y, p.width - 1, std::min(y + ih, p.height - 1)), enabled ? ui::kHighlight : kShadow);
-                c = kWhite;
-            }
-            drawText(p, 3, y + 1, w.items[i].text, c);
-        }
+    case WndClass::ListBox:
+        paintListBox(p, w, look);
         break;
-    }
     case WndClass::Spin: {
-        fill(p, all, ui::kFaceColor);
+        fill(p, look.all, ui::kFaceColor);
         frame(p, CRect(0, 0, p.width, p.height / 2), kWhite, kShadow);
         frame(p, CRect(0, p.height / 2, p.width, p.height), kWhite, kShadow);
         break;
     }
     case WndClass::Toolbar:
-        fill(p, all, ui::kFaceColor);
-        for (int i = 0; i < static_cast<int>(w.buttons.size()); ++i) {
-            const CRect r = toolbarItemRect(w, i);
-            const bool checked = (w.buttons[i].fsState & TBSTATE_CHECKED) != 0;
-            if (checked || i == w.pressedButton) {
-                fill(p, r, kPressed);
-                frame(p, r, kShadow, kWhite);
-            }
-            const TBBUTTON& b = w.buttons[static_cast<size_t>(i)];
-            if (!(b.fsStyle & TBSTYLE_SEP) && !r.IsRectEmpty())
-                drawToolbarImage(p, w, b.iBitmap, r, enabled && (b.fsState & TBSTATE_ENABLED),
-                                 checked || i == w.pressedButton);
-        }
+        paintToolbar(p, w, look);
         break;
     default:
-        fill(p, all, ui::kFaceColor);
+        fill(p, look.all, ui::kFaceColor);
         break;
     }
 }

@@ -28,6 +28,17 @@ TEST(CStringFormatTest, NumbersWidthsAndPrecision)
     EXPECT_EQ(ui::formatText(L"%s=%d", L"n", 6), L"n=6");
 }
 
+TEST(CStringFormatTest, UnfinishedAndUnknownDirectivesStayAsWritten)
+{
+    CString s;
+    s.Format(L"100%");
+    EXPECT_EQ(s, L"100%");
+    s.Format(L"%d of %-5", 3);
+    EXPECT_EQ(s, L"3 of %-5");
+    s.Format(L"%k|%d", 4);
+    EXPECT_EQ(s, L"%k|4");
+}
+
 TEST(CStringFormatTest, LongResultsAreNotCut)
 {
     const std::wstring big(3000, L'x');

@@ -45,29 +45,27 @@ std::string at(std::size_t pos) { return " at byte " + std::to_string(pos); }
 
 SlideResult<Slide> fail(std::string message) { return SlideResult<Slide>::failure(std::move(message)); }
 
-} // namespace
-
-SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
+// Reads the header of a level 1 or 2 slide into slide; recordStart is where
+// its records begin. The failure, or empty.
+std::string readHeader(std::span<const std::uint8_t> data, Slide& slide, std::size_t& recordStart)
 {
     if (data.size() < kSignatureSize + 2)
-        return fail("slide too short for its header (" + std::to_string(data.size()) + " bytes)");
+        return "slide too short for its header (" + std::to_string(data.size()) + " bytes)";
     if (std::memcmp(data.data(), kSignature, kSignatureSize) != 0)
-        return fail("not a slide file: signature missing");
+        return "not a slide file: signature missing";
     if (data[17] != kTypeByte)
-        return fail("not a slide file: type byte is " + std::to_string(data[17]));
+        return "not a slide file: type byte is " + std::to_string(data[17]);
 
-    Slide slide;
     slide.level = data[18];
-    std::size_t recordStart = 0;
     if (slide.level == 2) {
         if (data.size() < kSlideHeaderSizeLevel2)
-            return fail("slide header truncated");
+            return "slide header truncated";
         if (data[29] == 0x34 && data[30] == 0x12)
             slide.bigEndian = false;
         else if (data[29] == 0x12 && data[30] == 0x34)
             slide.bigEndian = true;
         else
-            return fail("slide header: bad test number");
+            return "slide header: bad test number";
         Reader h(data, 19, slide.bigEndian);
         slide.highX = h.word();
         slide.highY = h.word();
@@ -80,7 +78,7 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
         recordStart = kSlideHeaderSizeLevel2;
     } else if (slide.level == 1) {
         if (data.size() < kSlideHeaderSizeLevel1)
-            return fail("slide header truncated");
+            return "slide header truncated";
         Reader h(data, 19, false);
         slide.highX = h.word();
         slide.highY = h.word();
@@ -95,15 +93,21 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
         slide.hardwareFill = f.word();
         recordStart = kSlideHeaderSizeLevel1;
     } else {
-        return fail("unsupported slide level " + std::to_string(slide.level));
+        return "unsupported slide level " + std::to_string(slide.level);
     }
     if (slide.highX <= 0 || slide.highY <= 0 || slide.highX > 0x7FFF || slide.highY > 0x7FFF)
-        return fail("slide header: bad screen size");
+        return "slide header: bad screen size";
     if (!std::isfinite(slide.aspectRatio) || slide.aspectRatio <= 0.0)
-        return fail("slide header: bad aspect ratio");
+        return "slide header: bad aspect ratio";
     if (slide.hardwareFill != 0 && slide.hardwareFill != 2)
-        return fail("slide header: bad hardware fill value " + std::to_string(slide.hardwareFill));
+        return "slide header: bad hardware fill value " + std::to_string(slide.hardwareFill);
+    return {};
+}
 
+// Reads the records from recordStart to the end record into the slide's
+// primitives. The failure, or empty.
+std::string readRecords(std::span<const std::uint8_t> data, std::size_t recordStart, Slide& slide)
+{
     Reader r(data, recordStart, slide.bigEndian);
     SlidePoint last;
     int colour = 7;
@@ -112,14 +116,14 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
     for (;;) {
         const std::size_t start = r.pos();
         if (!r.has(2))
-            return fail(inFill ? "slide ends inside a solid fill" : "slide truncated: no end record");
+            return inFill ? "slide ends inside a solid fill" : "slide truncated: no end record";
         const std::uint16_t word = r.word();
         const int type = word >> 8;
         if (inFill && type != kRecordFill)
-            return fail("solid fill not closed" + at(start));
+            return "solid fill not closed" + at(start);
         if (type <= 0x7F) {
             if (!r.has(6))
-                return fail("vector record truncated" + at(start));
+                return "vector record truncated" + at(start);
             SlideSegment s;
             s.from = {static_cast<std::int16_t>(word), r.signedWord()};
             s.to.x = r.signedWord();
@@ -129,7 +133,7 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
             slide.primitives.emplace_back(s);
         } else if (type == kRecordOffsetVector) {
             if (!r.has(3))
-                return fail("offset vector record truncated" + at(start));
+                return "offset vector record truncated" + at(start);
             const int dx0 = static_cast<std::int8_t>(word & 0xFF);
             const int dy0 = r.signedByte();
             const int dx1 = r.signedByte();
@@ -138,31 +142,31 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
             last = s.from;
             slide.primitives.emplace_back(s);
         } else if (type == kRecordEnd) {
-            break;
+            return {};
         } else if (type == kRecordFill) {
             if (!r.has(4))
-                return fail("solid fill record truncated" + at(start));
+                return "solid fill record truncated" + at(start);
             const int x = r.signedWord();
             const int y = r.signedWord();
             if (!inFill) {
                 if (y >= 0)
-                    return fail("solid fill vertex outside a fill" + at(start));
+                    return "solid fill vertex outside a fill" + at(start);
                 inFill = true;
                 fill = SlideFill{{}, colour};
             } else if (y < 0) {
                 inFill = false;
                 if (fill.vertices.empty())
-                    return fail("solid fill without vertices" + at(start));
+                    return "solid fill without vertices" + at(start);
                 slide.primitives.emplace_back(std::move(fill));
                 fill = SlideFill{};
             } else {
                 if (fill.vertices.size() >= kMaxFillVertices)
-                    return fail("solid fill has more than 10 vertices" + at(start));
+                    return "solid fill has more than 10 vertices" + at(start);
                 fill.vertices.push_back({x, y});
             }
         } else if (type == kRecordCommonEndpoint) {
             if (!r.has(1))
-                return fail("common-endpoint vector record truncated" + at(start));
+                return "common-endpoint vector record truncated" + at(start);
             const int dx = static_cast<std::int8_t>(word & 0xFF);
             const int dy = r.signedByte();
             SlideSegment s{{last.x + dx, last.y + dy}, last, colour};
@@ -171,9 +175,22 @@ SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
         } else if (type == kRecordColour) {
             colour = word & 0xFF;
         } else {
-            return fail("invalid record type " + std::to_string(type) + at(start));
+            return "invalid record type " + std::to_string(type) + at(start);
         }
     }
+}
+
+} // namespace
+
+SlideResult<Slide> parseSlide(std::span<const std::uint8_t> data)
+{
+    Slide slide;
+    std::size_t recordStart = 0;
+    std::string failure = readHeader(data, slide, recordStart);
+    if (failure.empty())
+        failure = readRecords(data, recordStart, slide);
+    if (!failure.empty())
+        return fail(std::move(failure));
     return SlideResult<Slide>::success(std::move(slide));
 }
 
