@@ -502,14 +502,14 @@ void CPrinPicGrid::RecognizeGrid(AcDbObjectIdArray& wireIds, AcDbObjectIdArray& 
     std::vector<std::vector<std::size_t>> bandFromPrevious(static_cast<std::size_t>(count));
     std::vector<std::vector<std::size_t>> bandOwn(static_cast<std::size_t>(count));
     if (count > 0) {
-        std::unordered_map<AcDbStub*, std::size_t> firstOf;
+        std::unordered_map<AcDbObjectId, std::size_t> firstOf;
         for (const AcDbObjectId& id : deviceIds) {
             DeviceEntry d{id, {}, {}};
             if (!GetDeviceExtent(id, d.lo, d.hi))
                 continue;
             const std::size_t index = devices.size();
             devices.push_back(d);
-            canonical.push_back(firstOf.emplace(id.stub(), index).first->second);
+            canonical.push_back(firstOf.emplace(id, index).first->second);
 
             const double lo = column ? d.lo.x : d.lo.y;
             const double hi = column ? d.hi.x : d.hi.y;
