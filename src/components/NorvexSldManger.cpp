@@ -2,8 +2,8 @@
 
 #include "components/slide/SlideLibrary.h"
 
+#include "host/accolor.h"
 #include "host/adsdefs.h"
-#include "host/render/svg.h"
 
 #include <algorithm>
 #include <cmath>

@@ -30,8 +30,15 @@ bool AddToCurrentSpace(AcDbEntity* entity, AcDbObjectId* id)
     AcDbDatabase* db = acdbHostApplicationServices()->workingDatabase();
     if (!db || !entity)
         return false;
+    AcDbBlockTableRecord* space = nullptr;
+    if (acdbOpenObject(space, db->modelSpaceId(), AcDb::kForWrite) != Acad::eOk) {
+        delete entity;
+        return false;
+    }
     AcDbObjectId newId;
-    if (db->modelSpace()->appendAcDbEntity(newId, entity) != Acad::eOk) {
+    const Acad::ErrorStatus es = space->appendAcDbEntity(newId, entity);
+    space->close();
+    if (es != Acad::eOk) {
         delete entity;
         return false;
     }

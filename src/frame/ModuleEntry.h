@@ -35,5 +35,5 @@ int showlinetype();
 extern void* g_hInstance;
 extern void* g_hAcadMainWnd;
 
-extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId);
-extern "C" long acrxGetApiVersion();
+ACRX_APP_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId);
+ACRX_APP_EXPORT long acrxGetApiVersion();

@@ -410,14 +410,14 @@ DeviceBins binDevices(const Placement& at, const AcDbObjectIdArray& deviceIds, d
     bins.bandOwn.resize(static_cast<std::size_t>(count));
     if (count <= 0)
         return bins;
-    std::unordered_map<AcDbStub*, std::size_t> firstOf;
+    std::unordered_map<AcDbObjectId, std::size_t> firstOf;
     for (const AcDbObjectId& id : deviceIds) {
         DeviceEntry d{id, {}, {}};
         if (!CPrinPicGrid::GetDeviceExtent(id, d.lo, d.hi))
             continue;
         const std::size_t index = bins.devices.size();
         bins.devices.push_back(d);
-        bins.canonical.push_back(firstOf.emplace(id.stub(), index).first->second);
+        bins.canonical.push_back(firstOf.emplace(id, index).first->second);
 
         const double lo = column ? d.lo.x : d.lo.y;
         const double hi = column ? d.hi.x : d.hi.y;

@@ -25,6 +25,9 @@ constexpr long kAcadApiVersion = 0x120000;
 
 // An application's entry point, exported by name "acrxEntryPoint", and its
 // version handshake "acrxGetApiVersion".
+// An application is built with its symbols hidden; ACRX_APP_EXPORT marks
+// the two it exports.
+#define ACRX_APP_EXPORT extern "C" __attribute__((visibility("default")))
 using AcRxEntryPointFn = AcRx::AppRetCode (*)(AcRx::AppMsgCode msg, void* appId);
 using AcRxApiVersionFn = long (*)();
 

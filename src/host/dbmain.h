@@ -117,6 +117,12 @@ private:
     AcDbStub* m_stub = nullptr;
 };
 
+// Ids as keys of unordered containers (equal ids, equal hashes).
+template <>
+struct std::hash<AcDbObjectId> {
+    std::size_t operator()(const AcDbObjectId& id) const noexcept { return std::hash<const void*>()(id.stub()); }
+};
+
 class AcDbObjectIdArray : public std::vector<AcDbObjectId> {
 public:
     using std::vector<AcDbObjectId>::vector;

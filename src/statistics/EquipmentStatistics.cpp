@@ -201,12 +201,14 @@ struct Collector {
             acutPrintf(L"\n打开块表失败!");
             return false;
         }
-        AcDbBlockTableRecord* space = db.modelSpace();
-        if (!space) {
+        AcDbBlockTableRecord* space = nullptr;
+        if (acdbOpenObject(space, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk) {
             acutPrintf(L"\n打开块表记录失败!");
             return false;
         }
-        for (const AcDbObjectId& id : space->entityIds()) {
+        const AcDbObjectIdArray ids = space->entityIds();
+        space->close();
+        for (const AcDbObjectId& id : ids) {
             if (id.isErased())
                 continue;
             AcDbEntity* ent = nullptr;

@@ -215,10 +215,12 @@ void addBlock(const AcDbObjectIdArray& ids, const AcGeMatrix3d& m, int blockColo
 
 void addDatabaseToSlide(const AcDbDatabase& db, SlideWriter& writer)
 {
-    AcDbBlockTableRecord* ms = db.modelSpace();
-    if (!ms)
+    AcDbBlockTableRecord* ms = nullptr;
+    if (acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk)
         return;
-    addBlock(ms->entityIds(), AcGeMatrix3d::kIdentity, kDefaultColour, 0, writer);
+    const AcDbObjectIdArray ids = ms->entityIds();
+    ms->close();
+    addBlock(ids, AcGeMatrix3d::kIdentity, kDefaultColour, 0, writer);
 }
 
 SlideResult<std::vector<std::uint8_t>> slideFromDatabase(const AcDbDatabase& db, int widthDots, int heightDots)

@@ -1,6 +1,7 @@
-// The SVG picture of a drawing's model space, and the colours of the AutoCAD Color Index.
+// The SVG picture of a drawing's model space.
 #pragma once
 
+#include "host/accolor.h"
 #include "host/dbmain.h"
 
 #include <cstdint>
@@ -20,7 +21,3 @@ struct SvgOptions {
 // references are drawn through their block's entities. The same drawing
 // gives the same bytes.
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt = {});
-
-// The colour of an index 1..255 as 0xRRGGBB; colour 7 (and anything out of
-// range) is black on a light background and white on a dark one.
-std::uint32_t aciToRgb(int colorIndex, bool darkBackground = false);
