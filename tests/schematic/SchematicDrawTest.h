@@ -36,7 +36,12 @@ protected:
     static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        useSettings(installation().settings.string());
+        if (ownSymbols) {
+            m_ownSymbols = std::make_unique<testutil::TempDir>();
+            useSettings(testutil::withOwnSymbolFolder(installation(), m_ownSymbols->path()).settings.string());
+        } else {
+            useSettings(installation().settings.string());
+        }
         std::filesystem::remove(installation().userDir / "VmqTemporary.Qrz");
         ModuleTest::SetUp();
         g_pYlthzDlg = new CYlthzDialog;
@@ -115,8 +120,14 @@ protected:
         return dynamic_cast<T*>(id.stub()->object.get());
     }
 
+    // Set by a fixture's constructor: the palette reads a copy of the
+    // symbol drawings (libraryFolder), which the test may change.
+    bool ownSymbols = false;
     std::wstring libraryFolder;
     std::string wireLayer, elementLayer;
+
+private:
+    std::unique_ptr<testutil::TempDir> m_ownSymbols;
 };
 
 

@@ -54,6 +54,33 @@ inline bool privateUserFolder(ctrlsch::install::InstallLayout& layout, const std
     return true;
 }
 
+// The layout with a copy of its symbol drawing folder under `into`, and
+// settings (also there) like its own that name the copy: for tests that
+// take symbols away, as the shared installation is only read.
+inline ctrlsch::install::InstallLayout withOwnSymbolFolder(const ctrlsch::install::InstallLayout& layout,
+                                                           const std::string& into)
+{
+    namespace fs = std::filesystem;
+    ctrlsch::install::InstallLayout own = layout;
+    own.dwgDir = fs::path(into) / layout.dwgDir.filename();
+    fs::copy(layout.dwgDir, own.dwgDir, fs::copy_options::recursive);
+    own.catalogue = own.dwgDir / layout.catalogue.filename();
+    for (ctrlsch::install::LibraryLayout& lib : own.libraries) {
+        const auto rebase = [&](fs::path& p) { p = own.dwgDir / p.lexically_relative(layout.dwgDir); };
+        for (fs::path* p : {&lib.folder, &lib.index, &lib.slides, &lib.layerKeyFile})
+            rebase(*p);
+    }
+    std::string text = readFile(layout.settings.string());
+    const std::string from = "\"" + layout.dwgDir.string() + "\"";
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << layout.settings << " names no symbol folder " << from;
+    if (at != std::string::npos)
+        text.replace(at, from.size(), "\"" + own.dwgDir.string() + "\"");
+    own.settings = fs::path(into) / "settings-own-symbols.json";
+    writeFile(own.settings.string(), text);
+    return own;
+}
+
 inline const ctrlsch::install::InstallLayout& defaultInstallation()
 {
     static TempDir dir;
