@@ -1,4 +1,4 @@
-// The grid model: defaults, zone tables of both arrangements, the slot
+// The grid model: zone tables of both arrangements, the slot
 // accessors and their statuses, and the point queries.
 #include "GridTestSupport.h"
 
@@ -35,22 +35,6 @@ AcDbExtents extentsOf(const CPrinPicGrid& g, int s, int c, int kind)
     AcDbExtents e;
     EXPECT_EQ(g.GetExtents(s, c, kind, e), 1) << s << "/" << c << "/" << kind;
     return e;
-}
-
-TEST(PrinPicGrid, StartsWithDefaultParametersAndNoStrings)
-{
-    const CPrinPicGrid g;
-    EXPECT_EQ(g.GetCellPitchX(), 20.0);
-    EXPECT_EQ(g.GetCellPitchY(), 25.0);
-    EXPECT_EQ(g.GetCellsPerString(), 3);
-    EXPECT_EQ(g.GetOrientation(), 0);
-    EXPECT_EQ(g.GetLineWidth(), 0.0);
-    EXPECT_EQ(g.GetSymbolScale(), 1.0);
-    EXPECT_EQ(g.GetScale(), 1.0);
-    EXPECT_EQ(g.GetBlockScale(), 1.0);
-    EXPECT_EQ(g.GetBasePoint(), AcGePoint3d(0, 0, 0));
-    EXPECT_EQ(g.GetStringCount(), 0);
-    EXPECT_TRUE(g.GetStringPositions().empty());
 }
 
 TEST(PrinPicGrid, RowArrangementZoneTable)
@@ -182,20 +166,6 @@ TEST_P(GridAccessors, BadIndicesAreRejectedWithoutTouchingAnything)
     EXPECT_EQ(g.SetStringData(-1, ids.array(1), ids.next()), -1);
     EXPECT_EQ(g.GetStringData(3, w, s), -1);
     EXPECT_EQ(w, wires);
-}
-
-TEST_P(GridAccessors, StringDataRoundTrip)
-{
-    const AcDbObjectIdArray ends = ids.array(3);
-    const AcDbObjectId endSym = ids.next();
-    EXPECT_EQ(g.SetStringData(2, ends, endSym), 1);
-    AcDbObjectIdArray w;
-    AcDbObjectId s;
-    ASSERT_EQ(g.GetStringData(2, w, s), 1);
-    EXPECT_EQ(w, ends);
-    EXPECT_EQ(s, endSym);
-    ASSERT_EQ(g.GetStringData(1, w, s), 1);
-    EXPECT_TRUE(w.empty() && s.isNull());
 }
 
 TEST_P(GridAccessors, IndexBeyondTheActualCellArrayThrows)

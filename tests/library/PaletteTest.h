@@ -9,6 +9,7 @@
 #include "host/commandline.h"
 #include "install/DefaultInstallation.h"
 #include "library/YlthzDialog.h"
+#include "ModuleTest.h"
 #include "installation.h"
 #include "testutil.h"
 #include "ui/afxwin.h"
@@ -24,35 +25,21 @@ namespace palettetest {
 
 namespace fs = std::filesystem;
 
-inline std::string& hostOutput()
-{
-    static std::string out;
-    return out;
-}
+using testutil::hostOutput;
 
-class PaletteTest : public ::testing::Test {
+class PaletteTest : public testutil::ModuleTest {
 protected:
     static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        ui::reset();
-        ui::setOutputSink(&m_uiOut);
         useSymbolFolder(installation().dwgDir);
         fs::remove(projectFile());
-        hostOutput().clear();
-        host::setOutput([](const std::string& s) { hostOutput() += s; });
-        host::setEventHandler(ui::dispatchEvent);
-        acDocManager->newDocument();
+        ModuleTest::SetUp();
     }
     void TearDown() override
     {
         ClosePalette();
-        host::setLineSource(nullptr);
-        host::setEventHandler(nullptr);
-        acDocManager->closeAll();
-        host::setOutput(nullptr);
-        ui::reset();
-        ::unsetenv("CTRLSCH_SETTINGS");
+        ModuleTest::TearDown();
     }
 
     // A settings file like the installation's with another symbol drawing
@@ -66,7 +53,7 @@ protected:
         text.replace(at, from.size(), folder.string());
         const std::string path = m_dir.file("settings.json");
         testutil::writeFile(path, text);
-        ::setenv("CTRLSCH_SETTINGS", path.c_str(), 1);
+        useSettings(path);
     }
     static fs::path projectFile() { return installation().userDir / "VmqTemporary.Qrz"; }
 
@@ -134,7 +121,6 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    ui::StringOutputSink m_uiOut;
 };
 
 

@@ -481,7 +481,7 @@ TEST_F(PaletteWork, CircuitParametersAreStoredOnOkOnly)
                               "@type circuitparams scale \"2\"", "@click circuitparams ok"});
     ui::setEventSource(&more);
     EXPECT_TRUE(event("@click palette setup"));
-    EXPECT_NE(m_uiOut.text().find("数据不能为空"), std::string::npos);
+    EXPECT_NE(uiOut.text().find("数据不能为空"), std::string::npos);
     EXPECT_DOUBLE_EQ(palette().GetHorizontalSpacing(), 30.5);
     EXPECT_DOUBLE_EQ(palette().GetVerticalSpacing(), 20.0);
     EXPECT_DOUBLE_EQ(palette().GetWireWidth(), 0.5);
@@ -507,7 +507,7 @@ TEST_F(PaletteWork, CircuitParametersTooLargeAreRefusedAndNeverStored)
                                 "@type circuitparams y-spacing \"1e999\"", "@click circuitparams ok"});
     ui::setEventSource(&events);
     EXPECT_TRUE(event("@click palette setup"));
-    EXPECT_NE(m_uiOut.text().find("edit box 21883 takes no larger number"), std::string::npos) << m_uiOut.text();
+    EXPECT_NE(uiOut.text().find("edit box 21883 takes no larger number"), std::string::npos) << uiOut.text();
     EXPECT_TRUE(std::isfinite(palette().GetHorizontalSpacing()));
     EXPECT_GT(palette().GetHorizontalSpacing(), 9.9e307);
     EXPECT_DOUBLE_EQ(palette().GetVerticalSpacing(), 1999.0);
@@ -535,7 +535,7 @@ TEST_F(PaletteWork, CircuitParametersNotFiniteInTheProjectAreReadAsMissing)
     ui::LineEventSource events({"@list circuitparams", "@click circuitparams ok"});
     ui::setEventSource(&events);
     EXPECT_TRUE(event("@click palette setup"));
-    EXPECT_NE(m_uiOut.text().find("21883 x-spacing edit \"30.0\""), std::string::npos) << m_uiOut.text();
+    EXPECT_NE(uiOut.text().find("21883 x-spacing edit \"30.0\""), std::string::npos) << uiOut.text();
     EXPECT_EQ(saved(L"Gddata\\Yltsz\\Xdis"), L"30.0");
     EXPECT_EQ(saved(L"Gddata\\Yltsz\\Mxkd"), L"0.30");
     ui::setEventSource(nullptr);
@@ -558,7 +558,7 @@ TEST_F(PaletteWork, MissingOrDamagedLibraryFilesShowLess)
         CString name;
         EXPECT_FALSE(palette().GetSelectedSymbol(name));
         EXPECT_EQ(sent(), "");
-        EXPECT_EQ(m_uiOut.text().find("MessageBox"), std::string::npos);
+        EXPECT_EQ(uiOut.text().find("MessageBox"), std::string::npos);
         ClosePalette();
     };
     fs::path dwg = copyLibraries();
@@ -648,7 +648,7 @@ TEST_F(PaletteWork, ASlideLibraryThatIsAFolderShowsTheGridAndSaysWhy)
     EXPECT_NE(palettetest::hostOutput().find("文件YLTFH.SLB读失败！" + slb.string() + ": a folder, not a file"),
               std::string::npos)
         << palettetest::hostOutput();
-    EXPECT_EQ(m_uiOut.text().find("MessageBox"), std::string::npos) << m_uiOut.text();
+    EXPECT_EQ(uiOut.text().find("MessageBox"), std::string::npos) << uiOut.text();
     palette().BeginDrawing();
     for (int i = 0; i < 36; ++i)
         ASSERT_EQ(ink(i), 0) << i;
@@ -732,10 +732,10 @@ TEST_F(PaletteWork, ChooseClicksASymbolByNameOrSlotPagingToIt)
     EXPECT_EQ(palette().GetSelection(), 2);
     EXPECT_EQ(sent(), "");
     // What is not there is refused and changes nothing.
-    m_uiOut.clear();
+    uiOut.clear();
     EXPECT_FALSE(event("@choose palette NO-SUCH"));
     EXPECT_FALSE(event("@choose palette #" + std::to_string(perPage + 1)));
-    EXPECT_EQ(m_uiOut.text(), "** @choose palette NO-SUCH: dialog palette has no symbol \"NO-SUCH\"\n"
+    EXPECT_EQ(uiOut.text(), "** @choose palette NO-SUCH: dialog palette has no symbol \"NO-SUCH\"\n"
                               "** @choose palette #" + std::to_string(perPage + 1) +
                                   ": dialog palette has no slot #" + std::to_string(perPage + 1) +
                                   " (a page holds " + std::to_string(perPage) + ")\n");

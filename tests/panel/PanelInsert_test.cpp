@@ -171,7 +171,11 @@ TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
         rb.resval.rstring = const_cast<ACHAR*>(L"用户层");
         ASSERT_EQ(acedSetVar(L"CLAYER", &rb), RTNORM);
     };
-    const std::filesystem::path plate = installation().libraries.at(1).folder / "pmtfh1.DXF";
+    // The name plate is taken away from a copy of the symbols.
+    testutil::TempDir symbols;
+    const auto layout = testutil::withOwnSymbolFolder(installation(), symbols.path());
+    useSettings(layout.settings.string());
+    const std::filesystem::path plate = layout.libraries.at(1).folder / "pmtfh1.DXF";
     struct Ending {
         const char* what;
         std::deque<std::string> lines;
@@ -331,11 +335,12 @@ TEST_F(PanelInsertTest, EscOrEnterEndsAndOnlyTheDraggedSymbolGoes)
 
 TEST_F(PanelInsertTest, ASymbolDrawingThatCannotBeInsertedEndsTheCommand)
 {
-    const std::filesystem::path drawing = installation().libraries.at(1).folder / "pmtfh1.DXF";
-    std::filesystem::rename(drawing, drawing.string() + ".away");
+    testutil::TempDir own;
+    const auto layout = testutil::withOwnSymbolFolder(installation(), own.path());
+    useSettings(layout.settings.string());
+    std::filesystem::remove(layout.libraries.at(1).folder / "pmtfh1.DXF");
     feed({""});
     InsertPanelEquipment(1.0);
-    std::filesystem::rename(drawing.string() + ".away", drawing);
     EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
     EXPECT_TRUE(placed().empty());
     EXPECT_EQ(g_pPmtsbcsDlg, nullptr);

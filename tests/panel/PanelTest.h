@@ -9,6 +9,7 @@
 #include "host/dbmain.h"
 #include "install/DefaultInstallation.h"
 #include "panel/PmtsbcsDlg.h"
+#include "ModuleTest.h"
 #include "installation.h"
 #include "testutil.h"
 #include "ui/afxwin.h"
@@ -21,41 +22,21 @@
 
 namespace paneltest {
 
-inline std::string& output()
-{
-    static std::string out;
-    return out;
-}
+inline std::string& output() { return testutil::hostOutput(); }
 
-class PanelTest : public ::testing::Test {
+class PanelTest : public testutil::ModuleTest {
 protected:
     static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        ::setenv("CTRLSCH_SETTINGS", installation().settings.c_str(), 1);
+        useSettings(installation().settings.string());
         std::filesystem::remove(installation().userDir / "VmqTemporary.Qrz");
-        ui::reset();
-        ui::setOutputSink(&uiOut);
-        output().clear();
-        host::setOutput([](const std::string& s) { output() += s; });
-        host::setEventHandler(ui::dispatchEvent);
-        acDocManager->newDocument();
-        db = acdbHostApplicationServices()->workingDatabase();
+        ModuleTest::SetUp();
     }
     void TearDown() override
     {
         DeletePanelDialog();
-        host::setLineSource(nullptr);
-        host::setEventHandler(nullptr);
-        acDocManager->closeAll();
-        host::setOutput(nullptr);
-        ui::reset();
-        ::unsetenv("CTRLSCH_SETTINGS");
-    }
-    void feed(std::deque<std::string> lines)
-    {
-        m_lines = std::make_unique<testutil::ScriptLines>(std::move(lines));
-        host::setLineSource(m_lines.get());
+        ModuleTest::TearDown();
     }
     CPmtsbcsDlg& open()
     {
@@ -73,10 +54,6 @@ protected:
         dlg.GetDlgItem(id)->GetWindowText(t);
         return t.GetString();
     }
-
-    AcDbDatabase* db = nullptr;
-    ui::StringOutputSink uiOut;
-    std::unique_ptr<testutil::ScriptLines> m_lines;
 };
 
 

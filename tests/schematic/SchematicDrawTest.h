@@ -11,6 +11,7 @@
 #include "install/DefaultInstallation.h"
 #include "library/YlthzDialog.h"
 #include "ui/afxwin.h"
+#include "ModuleTest.h"
 #include "installation.h"
 #include "testutil.h"
 
@@ -26,29 +27,23 @@
 
 namespace drawtest {
 
-inline std::string& output()
-{
-    static std::string out;
-    return out;
-}
+inline std::string& output() { return testutil::hostOutput(); }
 
 using Lines = testutil::ScriptLines;
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public testutil::ModuleTest {
 protected:
     static const ctrlsch::install::InstallLayout& installation() { return testutil::defaultInstallation(); }
     void SetUp() override
     {
-        ::setenv("CTRLSCH_SETTINGS", installation().settings.c_str(), 1);
-        output().clear();
-        host::setOutput([](const std::string& s) { output() += s; });
-        host::setEventHandler(ui::dispatchEvent);
-        acDocManager->newDocument();
-        db = acdbHostApplicationServices()->workingDatabase();
-        const auto& layout = installation();
-        std::filesystem::remove(layout.userDir / "VmqTemporary.Qrz");
-        ui::reset();
-        ui::setOutputSink(&uiOut);
+        if (ownSymbols) {
+            m_ownSymbols = std::make_unique<testutil::TempDir>();
+            useSettings(testutil::withOwnSymbolFolder(installation(), m_ownSymbols->path()).settings.string());
+        } else {
+            useSettings(installation().settings.string());
+        }
+        std::filesystem::remove(installation().userDir / "VmqTemporary.Qrz");
+        ModuleTest::SetUp();
         g_pYlthzDlg = new CYlthzDialog;
         ASSERT_TRUE(g_pYlthzDlg->Create());
         g_pYlthzDlg->ShowWindow(SW_SHOWNA);
@@ -64,12 +59,7 @@ protected:
     void TearDown() override
     {
         ClosePalette();
-        ui::reset();
-        host::setLineSource(nullptr);
-        host::setEventHandler(nullptr);
-        acDocManager->closeAll();
-        host::setOutput(nullptr);
-        ::unsetenv("CTRLSCH_SETTINGS");
+        ModuleTest::TearDown();
     }
     // The event of a click on a symbol of the palette.
     static std::string clickOn(const std::wstring& name) { return "@choose palette " + wideToUtf8(name); }
@@ -108,11 +98,6 @@ protected:
         ASSERT_TRUE(g_pYlthzDlg->Create());
         g_pYlthzDlg->ShowWindow(SW_SHOWNA);
     }
-    void feed(std::deque<std::string> lines)
-    {
-        m_lines = std::make_unique<Lines>(std::move(lines));
-        host::setLineSource(m_lines.get());
-    }
     // The drawing as text, without the handle seed that additions raise.
     std::string drawingText() const
     {
@@ -135,11 +120,14 @@ protected:
         return dynamic_cast<T*>(id.stub()->object.get());
     }
 
-    AcDbDatabase* db = nullptr;
+    // Set by a fixture's constructor: the palette reads a copy of the
+    // symbol drawings (libraryFolder), which the test may change.
+    bool ownSymbols = false;
     std::wstring libraryFolder;
-    ui::StringOutputSink uiOut;
     std::string wireLayer, elementLayer;
-    std::unique_ptr<Lines> m_lines;
+
+private:
+    std::unique_ptr<testutil::TempDir> m_ownSymbols;
 };
 
 

@@ -10,6 +10,7 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "host/tempgraphics.h"
+#include "ModuleTest.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@
 
 namespace {
 
-std::string g_out;
+std::string& g_out = testutil::hostOutput();
 
 AcGePoint3d P(double x, double y)
 {
@@ -104,24 +105,14 @@ const ACHAR* const kKeys[] = {L"Gddata\\Gnkhz\\Hj", L"Gddata\\Gnkhz\\Zkd", L"Gdd
 
 const char* const kSecondPrompt = "\n行距H/总宽度Z/分格宽度V/请点取功能框第二角点<回车结束>:";
 
-class FunctionBoxTest : public ::testing::Test {
+class FunctionBoxTest : public testutil::ModuleTest {
 protected:
     void SetUp() override
     {
-        g_out.clear();
-        host::setOutput([](const std::string& s) { g_out += s; });
-        ::setenv("CTRLSCH_SETTINGS", dir.file("settings.json").c_str(), 1);
+        useSettings(dir.file("settings.json"));
         testutil::writeFile(dir.file("settings.json"), "{\"VMQMain\": {\"VmqUse\": \"" + dir.path() + "\\\\user\"}}");
         ::mkdir(dir.file("user").c_str(), 0755);
-        acDocManager->newDocument();
-        db = acdbHostApplicationServices()->workingDatabase();
-    }
-    void TearDown() override
-    {
-        host::setLineSource(nullptr);
-        acDocManager->closeAll();
-        host::setOutput(nullptr);
-        ::unsetenv("CTRLSCH_SETTINGS");
+        ModuleTest::SetUp();
     }
     // Runs gnkhz on the script; the handler always reports 1.
     RecordingScript& run(std::deque<std::string> lines)
@@ -172,7 +163,6 @@ protected:
     }
 
     testutil::TempDir dir;
-    AcDbDatabase* db = nullptr;
     std::unique_ptr<RecordingScript> m_script;
 };
 

@@ -4,6 +4,7 @@
 #include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "ModuleTest.h"
 #include "testutil.h"
 #include "tools/TerminalDialog.h"
 #include "ui/afxwin.h"
@@ -14,25 +15,19 @@
 
 namespace {
 
-class TerminalDialogTest : public ::testing::Test {
+class TerminalDialogTest : public testutil::ModuleTest {
 protected:
     void SetUp() override
     {
         testutil::writeFile(m_dir.file("settings.json"),
                             "{\"VMQMain\": {\"VmqUse\": \"" + m_dir.path() + "\"}}\n");
-        ::setenv("CTRLSCH_SETTINGS", m_dir.file("settings.json").c_str(), 1);
-        ui::reset();
-        ui::setOutputSink(&m_out);
-        host::setOutput([](const std::string&) {});
-        acDocManager->newDocument();
+        useSettings(m_dir.file("settings.json"));
+        ModuleTest::SetUp();
     }
     void TearDown() override
     {
         CloseDzjdDialog();
-        acDocManager->closeAll();
-        host::setOutput(nullptr);
-        ui::reset();
-        ::unsetenv("CTRLSCH_SETTINGS");
+        ModuleTest::TearDown();
     }
     static std::wstring stored(const wchar_t* key)
     {
@@ -49,7 +44,6 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    ui::StringOutputSink m_out;
 };
 
 TEST_F(TerminalDialogTest, AChangedChoiceIsStoredAndAnnouncedOnceWhenTheUserLeaves)

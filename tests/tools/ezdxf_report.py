@@ -3,6 +3,7 @@ can be compared line by line.
 
 usage: ezdxf_report.py FILE [--no-audit-fixes]
        ezdxf_report.py --full FILE
+       ezdxf_report.py --full-each DIR FILE...
 Lines: "audit errors=N fixes=N", then layers, appids, blocks with their
 entities, model-space entities; each entity with its DXF attributes (handles
 and owners left out), vertices and extended data. Reals are rounded to 6
@@ -15,7 +16,12 @@ of block references, extended data), dictionaries and their records. A 2D
 polyline is reported the same whether it is a POLYLINE or an LWPOLYLINE.
 Blocks that ezdxf itself adds when it reads an R13 or R14 file (arrow
 heads) are left out.
+
+--full-each writes the --full report of each FILE into DIR/NAME.report
+(NAME: the file's name), all in one run: for reports a test program keeps.
 """
+import contextlib
+import os
 import sys
 
 import ezdxf
@@ -255,6 +261,13 @@ def is_binary(path):
 def main():
     if sys.argv[1] == "--full":
         full_report(sys.argv[2])
+        return
+    if sys.argv[1] == "--full-each":
+        for path in sys.argv[3:]:
+            out = os.path.join(sys.argv[2], os.path.basename(path) + ".report")
+            with open(out + ".tmp", "w", encoding="utf-8", newline="") as f, contextlib.redirect_stdout(f):
+                full_report(path)
+            os.replace(out + ".tmp", out)
         return
     doc = ezdxf.readfile(sys.argv[1])
     auditor = doc.audit()
