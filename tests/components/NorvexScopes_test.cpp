@@ -10,6 +10,7 @@
 #include "host/commandline.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
+#include "testutil.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,6 @@
 #include <string>
 
 namespace {
-
-std::wstring text(const ACHAR* name)
-{
-    resbuf rb{};
-    if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR)
-        return L"?";
-    std::wstring v = rb.resval.rstring;
-    std::free(rb.resval.rstring);
-    return v;
-}
 
 short number(const ACHAR* name)
 {
@@ -89,9 +80,9 @@ protected:
         EXPECT_EQ(number(L"PLINETYPE"), 2);
         EXPECT_EQ(number(L"BLIPMODE"), 0);
         EXPECT_EQ(number(L"OSMODE"), 35);
-        EXPECT_EQ(text(L"CLAYER"), L"USER");
-        EXPECT_EQ(text(L"CECOLOR"), L"5");
-        EXPECT_EQ(text(L"CELTYPE"), L"Continuous");
+        EXPECT_EQ(testutil::stringVar(L"CLAYER"), L"USER");
+        EXPECT_EQ(testutil::stringVar(L"CECOLOR"), L"5");
+        EXPECT_EQ(testutil::stringVar(L"CELTYPE"), L"Continuous");
     }
     static int lines() { return static_cast<int>(db()->modelSpace()->entityIds().size()); }
     static void line(double y)
@@ -120,7 +111,7 @@ TEST_F(ScopesTest, SysVarScopePutsBackWhatChangedOnEveryWayOut)
         changeEverything();
     }
     EXPECT_EQ(number(L"OSMODE"), 35);
-    EXPECT_EQ(text(L"CLAYER"), L"WIRES");
+    EXPECT_EQ(testutil::stringVar(L"CLAYER"), L"WIRES");
     EXPECT_EQ(number(L"CMDECHO"), 0);
 }
 
@@ -174,10 +165,10 @@ TEST_F(ScopesTest, SysVarScopesNestMoveAndRestoreOnce)
             held.emplace(std::move(scope));
         }
         EXPECT_EQ(number(L"OSMODE"), 0) << "the moved-from scope put nothing back";
-        EXPECT_EQ(text(L"CLAYER"), L"WIRES");
+        EXPECT_EQ(testutil::stringVar(L"CLAYER"), L"WIRES");
         held->restore();
         EXPECT_EQ(number(L"OSMODE"), 35);
-        EXPECT_EQ(text(L"CLAYER"), L"USER");
+        EXPECT_EQ(testutil::stringVar(L"CLAYER"), L"USER");
         SetAcadSysVar(L"OSMODE", 9);
     }
     EXPECT_EQ(number(L"OSMODE"), 9) << "restored once, not again at the end";

@@ -341,25 +341,6 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
     EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
 }
 
-// Lines of a script; where they end the input itself fails (a handler or
-// device that throws while the loop waits).
-class FailingLines : public host::LineSource {
-public:
-    explicit FailingLines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
-    bool readLine(std::string& line, const std::string&) override
-    {
-        if (m_lines.empty())
-            throw std::runtime_error("input failed");
-        line = m_lines.front();
-        m_lines.pop_front();
-        return true;
-    }
-    bool echoes() const override { return true; }
-
-private:
-    std::deque<std::string> m_lines;
-};
-
 // A run left by an exception: at the main prompt after a symbol, or in the
 // middle of deleting (where the pick runs with OSMODE 64).
 struct Failure {
@@ -396,20 +377,11 @@ protected:
         rb.resval.rstring = const_cast<ACHAR*>(value);
         return acedSetVar(name, &rb);
     }
-    static std::wstring text(const ACHAR* name)
-    {
-        resbuf rb{};
-        if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR)
-            return L"?";
-        std::wstring v = rb.resval.rstring;
-        std::free(rb.resval.rstring);
-        return v;
-    }
     static void expectTheUsersSettings()
     {
-        EXPECT_EQ(text(L"CLAYER"), L"USER");
-        EXPECT_EQ(text(L"CECOLOR"), L"5");
-        EXPECT_EQ(text(L"CELTYPE"), L"Continuous");
+        EXPECT_EQ(testutil::stringVar(L"CLAYER"), L"USER");
+        EXPECT_EQ(testutil::stringVar(L"CECOLOR"), L"5");
+        EXPECT_EQ(testutil::stringVar(L"CELTYPE"), L"Continuous");
         for (const auto& [name, value] : kShorts) {
             resbuf rb{};
             ASSERT_EQ(acedGetVar(name, &rb), RTNORM);
@@ -425,7 +397,7 @@ TEST_P(FailureTest, ExceptionMidwayLeavesNoUndoGroupOpenAndTheUsersSettings)
     std::deque<std::string> script = {"@type palette 21853 \"4\"", "0,0", clickOn(L"CT-NO")};
     for (const std::string& line : GetParam().after)
         script.push_back(line);
-    FailingLines lines(std::move(script));
+    testutil::ScriptLines lines(std::move(script), /*failAtEnd=*/true);
     host::setLineSource(&lines);
     AcDbUndoJournal& journal = db->undoJournal();
     {

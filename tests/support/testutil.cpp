@@ -1,4 +1,5 @@
 #include "testutil.h"
+#include "host/aced.h"
 #include "host/dbdxf.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +176,16 @@ void writeFile(const std::string& path, const std::string& data)
 {
     std::ofstream out(path, std::ios::binary);
     out << data;
+}
+
+std::wstring stringVar(const wchar_t* name)
+{
+    resbuf rb{};
+    if (acedGetVar(name, &rb) != RTNORM || rb.restype != RTSTR)
+        return L"?";
+    std::wstring v = rb.resval.rstring;
+    std::free(rb.resval.rstring);
+    return v;
 }
 
 } // namespace testutil

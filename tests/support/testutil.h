@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace testutil {
@@ -53,14 +54,22 @@ bool haveEzdxf();
 // exits non-zero. Returns its output.
 std::string runPythonTool(const std::string& name, const std::string& args);
 
-// Lines of a script for the command line, echoed as a script's are.
+// Lines of a script for the command line, echoed as a script's are. Where
+// they end the input ends, or, when failAtEnd, the input itself fails (a
+// handler or device that throws while a prompt waits).
 class ScriptLines : public host::LineSource {
 public:
-    explicit ScriptLines(std::deque<std::string> lines) : m_lines(std::move(lines)) {}
+    explicit ScriptLines(std::deque<std::string> lines, bool failAtEnd = false)
+        : m_lines(std::move(lines)), m_failAtEnd(failAtEnd)
+    {
+    }
     bool readLine(std::string& line, const std::string&) override
     {
-        if (m_lines.empty())
+        if (m_lines.empty()) {
+            if (m_failAtEnd)
+                throw std::runtime_error("input failed");
             return false;
+        }
         line = m_lines.front();
         m_lines.pop_front();
         return true;
@@ -69,7 +78,11 @@ public:
 
 private:
     std::deque<std::string> m_lines;
+    bool m_failAtEnd = false;
 };
+
+// The text of a string system variable, or "?" when it has none.
+std::wstring stringVar(const wchar_t* name);
 
 // What a child process did. ended is false when it was still running at
 // its deadline (it is killed then); signal is the signal that ended it, or
