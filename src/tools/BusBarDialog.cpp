@@ -4,7 +4,9 @@
 #include "host/acapdoc.h"
 #include "host/aced.h"
 #include "library/PaletteResources.h"
+#include "tools/PreviewPicture.h"
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -63,22 +65,12 @@ void CMxshow::OnPaint()
     CPaintDC dc(this);
     CRect rect;
     GetClientRect(&rect);
-    CBrush black(RGB(0, 0, 0));
-    dc.FillRect(&rect, &black);
-    dc.SetBkMode(TRANSPARENT);
-
     // A library with fewer slides leaves the picture black.
     auto* dlg = dynamic_cast<CMxsjdlg*>(GetParent());
-    CBitmap* bitmap =
-        dlg ? dlg->Slides().MakeBitMapFromIndex(static_cast<short>(m_nIndex), rect.Width(), rect.Height(), 0) : nullptr;
-    if (bitmap) {
-        CDC memory;
-        memory.CreateCompatibleDC(&dc);
-        CBitmap* old = memory.SelectObject(bitmap);
-        dc.BitBlt(0, 0, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
-        memory.SelectObject(old);
-        delete bitmap;
-    }
+    const std::unique_ptr<CBitmap> bitmap(
+        dlg ? dlg->Slides().MakeBitMapFromIndex(static_cast<short>(m_nIndex), rect.Width(), rect.Height(), 0)
+            : nullptr);
+    PaintPreviewPicture(dc, rect, bitmap.get());
 
     if (m_nIndex == g_nCurrentChoice) {
         CBrush yellow(kChoiceFrame);

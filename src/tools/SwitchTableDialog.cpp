@@ -6,6 +6,7 @@
 #include "host/aced.h"
 #include "host/hostfile.h"
 #include "library/PaletteResources.h"
+#include "tools/PreviewPicture.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -121,23 +122,11 @@ void CZhkgbShow::OnPaint()
     CPaintDC dc(this);
     CRect rect;
     GetClientRect(&rect);
-    CBrush black(RGB(0, 0, 0));
-    dc.FillRect(&rect, &black);
-    dc.SetBkMode(TRANSPARENT);
-
+    // No file chosen, or a drawing without a preview, leaves it black.
     const auto* dlg = dynamic_cast<const CZhkgbdlg*>(GetParent());
     const std::wstring path = dlg ? dlg->SelectedPath() : std::wstring();
-    if (path.empty())
-        return;
-    // A drawing without a preview leaves it black.
-    std::unique_ptr<CBitmap> bitmap(GetBitmapFromDwgFile(path.c_str()));
-    if (!bitmap)
-        return;
-    CDC memory;
-    memory.CreateCompatibleDC(&dc);
-    CBitmap* old = memory.SelectObject(bitmap.get());
-    dc.BitBlt(0, kTopOffset, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    const std::unique_ptr<CBitmap> bitmap(path.empty() ? nullptr : GetBitmapFromDwgFile(path.c_str()));
+    PaintPreviewPicture(dc, rect, bitmap.get(), kTopOffset);
 }
 
 CZhkgbdlg::CZhkgbdlg(CWnd* pParent) : CDialog(IDD_ZHKGB, pParent)
