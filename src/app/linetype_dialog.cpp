@@ -2,6 +2,7 @@
 
 #include "host/aced.h"
 #include "host/dbmain.h"
+#include "host/hoststring.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
 #include "ui/dlgtemplate.h"
@@ -30,7 +31,7 @@ protected:
         AcDbSymbolTable* table = m_db->table("LTYPE");
         for (const AcDbObjectId& id : table->recordIds()) {
             auto* rec = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get());
-            const std::string folded = lower(rec->name());
+            const std::string folded = lowerAscii(rec->name());
             if (!m_byBlockByLayer && (folded == "byblock" || folded == "bylayer"))
                 continue;
             const int index = list->AddString(utf8ToWide(rec->name()).c_str());
@@ -51,12 +52,6 @@ protected:
     }
 
 private:
-    static std::string lower(std::string s)
-    {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    }
     AcDbDatabase* m_db;
     AcDbObjectId m_current;
     bool m_byBlockByLayer;
@@ -83,16 +78,15 @@ bool runDialog(AcDbObjectId current, bool byBlockByLayer, ACHAR*& newName, AcDbO
 void installLinetypeDialog()
 {
     if (!ui::findDialogTemplate(kLinetypeDialogId)) {
-        ui::DialogTemplate t;
-        t.id = kLinetypeDialogId;
-        t.name = "linetype";
-        t.caption = L"选择线型";
-        t.cx = 200;
-        t.cy = 150;
+        using ui::ControlKind;
+        ui::DialogTemplate t{.id = kLinetypeDialogId, .name = "linetype", .caption = L"选择线型", .cx = 200, .cy = 150};
         t.controls = {
-            {kLinetypeListId, ui::ControlKind::ListBox, L"", {7, 7, 186, 110}, WS_TABSTOP, false, 0, "linetypes"},
-            {IDOK, ui::ControlKind::DefPushButton, L"确定", {90, 128, 50, 14}, WS_TABSTOP, false, 0, "ok"},
-            {IDCANCEL, ui::ControlKind::PushButton, L"取消", {143, 128, 50, 14}, WS_TABSTOP, false, 0, "cancel"},
+            {.id = kLinetypeListId, .kind = ControlKind::ListBox, .rect = {7, 7, 186, 110}, .style = WS_TABSTOP,
+             .name = "linetypes"},
+            {.id = IDOK, .kind = ControlKind::DefPushButton, .text = L"确定", .rect = {90, 128, 50, 14},
+             .style = WS_TABSTOP, .name = "ok"},
+            {.id = IDCANCEL, .kind = ControlKind::PushButton, .text = L"取消", .rect = {143, 128, 50, 14},
+             .style = WS_TABSTOP, .name = "cancel"},
         };
         ui::registerDialogTemplate(std::move(t));
     }

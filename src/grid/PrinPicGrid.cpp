@@ -1,5 +1,7 @@
 #include "grid/PrinPicGrid.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -46,6 +48,37 @@ void CPrinPicGrid::SetReferenceRange(double minXValue, double maxXValue, double 
     maxX = maxXValue;
     maxY = maxYValue;
     minY = minYValue;
+}
+
+bool CPrinPicGrid::CheckInvariants() const
+{
+    if (stringPositions.size() != strings.size())
+        return false;
+    const double tol = 1e-6 * std::max({1.0, std::fabs(GetStringPitch()), std::fabs(GetCellPitch())});
+    const auto near = [tol](double a, double b) { return std::fabs(a - b) <= tol; };
+    const auto sameBox = [&near](const AcDbExtents& a, const AcDbExtents& b) {
+        return a.isValid() == b.isValid() && near(a.minPoint().x, b.minPoint().x)
+            && near(a.minPoint().y, b.minPoint().y) && near(a.maxPoint().x, b.maxPoint().x)
+            && near(a.maxPoint().y, b.maxPoint().y) && a.minPoint().z == 0.0 && a.maxPoint().z == 0.0;
+    };
+    const double forward = IsColumnArrangement() ? GetStringPitch() : -GetStringPitch();
+    const int n = cellsPerString > 0 ? cellsPerString : 0;
+    for (std::size_t s = 0; s < strings.size(); ++s) {
+        const double p = stringPositions[s];
+        if (s > 0 && !near(p - stringPositions[s - 1], forward))
+            return false;
+        const CPrinPicString& str = strings[s];
+        if (str.GetCellCount() != n || str.GetGrid() != this)
+            return false;
+        for (int c = 0; c < n; ++c) {
+            const CPrinPicCell& cell = str.GetCells()[static_cast<std::size_t>(c)];
+            if (!sameBox(cell.GetCellExtents(), GetCellZone(p, c)) || !sameBox(cell.GetLinkExtents(), GetLinkZone(p, c)))
+                return false;
+        }
+        if (!sameBox(str.GetExtents(), GetEndZone(p)))
+            return false;
+    }
+    return true;
 }
 
 const CPrinPicString& CPrinPicGrid::GetString(int s) const

@@ -201,6 +201,14 @@ public:
     // in number. Zone lists are not kept current by either operation.
     std::int32_t DeleteString(std::int32_t i);
 
+    // True when the invariants of the header comment hold: one position per
+    // string, each one string pitch beyond the one before, cellsPerString
+    // cells in every string, every grid pointer naming this grid and every
+    // zone equal to the zone table for its string's position (within a
+    // millionth of the larger pitch, so that rounding in moved zones
+    // passes). Every editing operation ends asserting it.
+    bool CheckInvariants() const;
+
     // ------------------------------------------------------------------
     // Recognition: rebuilding the grid from the entities of a drawing.
     // Defined in PrinPicGridRecognize.cpp. Entities are opened for read

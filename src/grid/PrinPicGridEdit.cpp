@@ -1,5 +1,6 @@
 #include "grid/PrinPicGrid.h"
 
+#include <cassert>
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -58,6 +59,7 @@ std::int32_t CPrinPicGrid::InsertString(std::int32_t i)
         maxX += GetScaledPitchX();
     else
         minY -= GetScaledPitchY();
+    assert(CheckInvariants());
     return 1;
 }
 
@@ -76,5 +78,6 @@ std::int32_t CPrinPicGrid::DeleteString(std::int32_t i)
         maxX -= GetScaledPitchX();
     else
         minY += GetScaledPitchY();
+    assert(CheckInvariants());
     return 1;
 }

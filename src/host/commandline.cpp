@@ -6,9 +6,11 @@
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
+#include "host/hoststring.h"
 #include "host/lisp.h"
 #include "host/commands.h"
 
+#include <cassert>
 #include <cctype>
 #include <iterator>
 #include <vector>
@@ -32,13 +34,6 @@ bool g_stopAtError = false;
 // is taken from it is echoed.
 std::string g_rest;
 bool g_restEchoes = false;
-
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string trim(const std::string& s)
 {
@@ -151,9 +146,7 @@ bool parsePointerEvent(const std::string& line, InputEvent& ev)
     if (line.size() < 2 || line[0] != '@')
         return false;
     const std::size_t blank = line.find(' ');
-    std::string verb = line.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
-    for (char& c : verb)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string verb = lowerAscii(line.substr(1, blank == std::string::npos ? std::string::npos : blank - 1));
     const std::string arg = blank == std::string::npos ? std::string() : trim(line.substr(blank + 1));
     ev = InputEvent{};
     if (verb == "move" || verb == "pick") {
@@ -351,8 +344,8 @@ void reportRecovery(const AcDbDatabase& db)
     if (!db.isRecovered())
         return;
     print("\n图形已损坏, 已按恢复模式打开: " + wideToUtf8(db.originalFileName()) + "\n修复了:\n");
-    for (const std::string& note : db.loadNotes())
-        print("  " + note + "\n");
+    for (const AcDbLoadNote& note : db.loadNotes())
+        print("  " + note.text + "\n");
     print("图形尚未保存; 检查后可用 SAVE 保存修复的图形。\n");
 }
 
@@ -549,7 +542,7 @@ void hostCommand(const std::string& name)
         // line current ("DOCUMENT 2").
         if (!trim(g_rest).empty() && askLine("\n图形编号或名称: ", arg) && !arg.empty()) {
             for (int i = 0; i < dm->documentCount(); ++i)
-                if (arg == std::to_string(i + 1) || upper(arg) == upper(wideToUtf8(dm->document(i)->docTitle()))) {
+                if (arg == std::to_string(i + 1) || upperAscii(arg) == upperAscii(wideToUtf8(dm->document(i)->docTitle()))) {
                     dm->setCurDocument(dm->document(i));
                     return;
                 }
@@ -642,7 +635,7 @@ void executeLine(const std::string& rawLine)
     }
     // A command: its name, then replies to its prompts from the same line.
     const std::size_t blank = line.find(' ');
-    std::string name = upper(line.substr(0, blank));
+    std::string name = upperAscii(line.substr(0, blank));
     g_rest = blank == std::string::npos ? std::string() : line.substr(blank + 1) + "\n";
     g_restEchoes = g_source && g_source->echoes();
     while (!name.empty() && (name[0] == '_' || name[0] == '.'))
@@ -699,6 +692,8 @@ int runCommandLoop(bool stopAtError)
             break;
         }
         executeLine(line);
+        // Every command and LISP call has ended the groups it began.
+        assert(!acdbCurDwg() || acdbCurDwg()->undoJournal().depth() == 0);
         g_rest.clear();
     }
     g_stopAtError = false;

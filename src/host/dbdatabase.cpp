@@ -603,7 +603,7 @@ void AcDbDatabase::repairStructure()
         }
         m_tables.push_back(AcDbObjectId(s));
         if (!m_notes.empty() || !m_objects.empty())
-            addNote(std::string("added the missing ") + name + " table");
+            addNote("MISSING_TABLE", s->handle, std::string("added the missing ") + name + " table");
     }
     std::stable_sort(m_tables.begin(), m_tables.end(), [](const AcDbObjectId& a, const AcDbObjectId& b) {
         auto rank = [](const AcDbObjectId& id) {

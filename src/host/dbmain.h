@@ -840,6 +840,27 @@ struct AcDbHeaderVar {
     AcDbDxfTags tags;
 };
 
+// One note of what the reader did to a drawing while loading it.
+//   code    what happened, a stable upper-case name programs can test:
+//           STRAY_ENDSEC, SECOND_HEADER, MISSING_EOF, MISSING_ENDSEC,
+//           MISSING_ENDTAB, MISSING_ENDBLK, MISPLACED_STRUCTURE,
+//           STRAY_FOLLOWER, UNKNOWN_TABLE_RECORD, MISPLACED_TABLE_RECORD,
+//           UNNAMED_TABLE_RECORD, DUPLICATE_TABLE_RECORD, DUPLICATE_TABLE,
+//           DUPLICATE_BLOCK, DUPLICATE_HANDLE, INVALID_HANDLE,
+//           UNNAMED_BLOCK_REFERENCE, UNDEFINED_BLOCK, UNDEFINED_LAYER,
+//           UNDEFINED_LTYPE, UNDEFINED_STYLE, UNREGISTERED_APP,
+//           MISSING_TABLE, R12_POLYLINE, INTEGER_AS_REAL,
+//           HEADER_NAME_WITHOUT_DOLLAR, REFERENCE_WITHOUT_HANDLE;
+//   handle  the object concerned, as the file numbered it (the first one
+//           where the note counts several), 0 when the note names none;
+//   text    the line shown to the user.
+struct AcDbLoadNote {
+    std::string code;
+    std::uint64_t handle = 0;
+    std::string text;
+    bool operator==(const AcDbLoadNote&) const = default;
+};
+
 class AcDbDatabase {
 public:
     // A new drawing with the standard tables, model and paper space;
@@ -864,8 +885,9 @@ public:
     std::string dxfOut() const;
 
     const std::wstring& lastError() const { return m_lastError; }
-    // What the reader repaired while loading (one line each).
-    const std::vector<std::string>& loadNotes() const { return m_notes; }
+    // What the reader repaired or converted while loading, in the order it
+    // happened, like the lines of an audit report (AcDbLoadNote).
+    const std::vector<AcDbLoadNote>& loadNotes() const { return m_notes; }
     // True when the drawing was read in recover mode: its file was damaged
     // (structure missing or out of place, data dropped or renumbered) and
     // the reader repaired it; loadNotes() say what was done. The drawing
@@ -924,12 +946,15 @@ public:
     AcDbStub* stubForHandle(std::uint64_t handle) const;
     std::uint64_t nextHandle() const { return m_handseed; }
     void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
-    void addNote(std::string note) { m_notes.push_back(std::move(note)); }
+    void addNote(std::string code, std::uint64_t handle, std::string text)
+    {
+        m_notes.push_back(AcDbLoadNote{std::move(code), handle, std::move(text)});
+    }
     // A note of damage that was repaired: the drawing is marked recovered.
-    void addRepairNote(std::string note)
+    void addRepairNote(std::string code, std::uint64_t handle, std::string text)
     {
         m_recovered = true;
-        addNote(std::move(note));
+        addNote(std::move(code), handle, std::move(text));
     }
     void clearNotes() { m_notes.clear(); }
     void swapContents(AcDbDatabase& other);
@@ -958,7 +983,7 @@ private:
     std::unique_ptr<AcDbUndoJournal> m_undo;
     std::wstring m_lastError;
     std::wstring m_fileName;
-    std::vector<std::string> m_notes;
+    std::vector<AcDbLoadNote> m_notes;
     bool m_recovered = false;
     // The undo journal's state when the drawing was last read or saved.
     std::uint64_t m_savedState = 0;

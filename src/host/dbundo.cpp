@@ -16,20 +16,25 @@ void AcDbUndoJournal::beginGroup()
 {
     if (m_depth++ == 0 && !m_explicit)
         seal();
+    assert(invariantsHold());
 }
 
 void AcDbUndoJournal::endGroup()
 {
+    // A U inside the group ended every open group already: nothing to end,
+    // and the depth never goes below zero.
     if (m_depth == 0)
         return;
     if (--m_depth == 0 && !m_explicit)
         seal();
+    assert(invariantsHold());
 }
 
 void AcDbUndoJournal::beginExplicit()
 {
     seal();
     m_explicit = true;
+    assert(invariantsHold());
 }
 
 void AcDbUndoJournal::endExplicit()
@@ -38,6 +43,7 @@ void AcDbUndoJournal::endExplicit()
         return;
     seal();
     m_explicit = false;
+    assert(invariantsHold());
 }
 
 void AcDbUndoJournal::clear()
@@ -48,6 +54,7 @@ void AcDbUndoJournal::clear()
     m_depth = 0;
     m_explicit = false;
     m_backOpen = false;
+    assert(invariantsHold());
 }
 
 AcDbUndoJournal::Group& AcDbUndoJournal::current()
@@ -93,6 +100,7 @@ void AcDbUndoJournal::rollback(const Mark& m)
     }
     m_recording = was;
     m_state = m.state;
+    assert(invariantsHold());
 }
 
 // Every change of the database passes the recorders below (recording or
@@ -139,6 +147,7 @@ void AcDbUndoJournal::recordModified(AcDbStub* stub)
     Group& g = current();
     g.snapshots.insert(stub);
     g.records.push_back(std::move(r));
+    assert(invariantsHold());
 }
 
 void AcDbUndoJournal::recordHeader(const std::string& name, const AcDbHeaderVar* old)
@@ -229,6 +238,7 @@ bool AcDbUndoJournal::undoGroup()
         reverse(*it);
     m_recording = was;
     changed();
+    assert(invariantsHold() && !isGroupOpen());
     return true;
 }
 

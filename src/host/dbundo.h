@@ -89,6 +89,14 @@ private:
     void seal();
     void reverse(Record& r);
     void changed() { m_state = ++m_lastState; }
+    // The journal's own invariants, asserted after every operation: the
+    // depth never below zero, the last group taking records only while a
+    // group is open and only when there is one, the state one already
+    // handed out.
+    bool invariantsHold() const
+    {
+        return m_depth >= 0 && (!m_backOpen || (!m_groups.empty() && isGroupOpen())) && m_state <= m_lastState;
+    }
 
     AcDbDatabase& m_db;
     std::vector<Group> m_groups;

@@ -16,69 +16,32 @@ ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_YLTHZ_SETUP, "circuitparams", kCaption, 97, 85, false);
-
-    ui::ControlTemplate frame;
-    frame.kind = ControlKind::GroupBox;
-    frame.rect = {5, 2, 87, 64};
-    frame.name = "group";
-    t.controls.push_back(frame);
-
-    // Label, edit box and spin control per row; the spin sits at the right
-    // end of its edit box (UDS_ALIGNRIGHT takes its width from the box).
-    // The edit box is named by its row; its label and spin add "-label"
-    // and "-spin".
-    struct RowLayout {
-        const wchar_t* label;
-        int edit;
-        int spin;
-        std::string name;
+    // Label, edit box and spin control per row, 13 units apart; the spin
+    // sits at the right end of its edit box (UDS_ALIGNRIGHT takes its width
+    // from the box). The edit box is named by its row; its label and spin
+    // add "-label" and "-spin".
+    constexpr DWORD kSpin = UDS_ARROWKEYS | UDS_ALIGNRIGHT;
+    t.controls = {
+        {.kind = ControlKind::GroupBox, .rect = {5, 2, 87, 64}, .name = "group"},
+        {.kind = ControlKind::Static, .text = L"横向间距:", .rect = {9, 13, 40, 8}, .name = "x-spacing-label"},
+        {.id = IDC_YLTHZ_XDIS, .kind = ControlKind::Edit, .rect = {50, 11, 36, 12}, .name = "x-spacing"},
+        {.id = IDC_YLTHZ_XDIS_SPIN, .kind = ControlKind::Spin, .rect = {76, 11, 10, 12}, .style = kSpin,
+         .buddy = IDC_YLTHZ_XDIS, .name = "x-spacing-spin"},
+        {.kind = ControlKind::Static, .text = L"纵向间距:", .rect = {9, 26, 40, 8}, .name = "y-spacing-label"},
+        {.id = IDC_YLTHZ_YDIS, .kind = ControlKind::Edit, .rect = {50, 24, 36, 12}, .name = "y-spacing"},
+        {.id = IDC_YLTHZ_YDIS_SPIN, .kind = ControlKind::Spin, .rect = {76, 24, 10, 12}, .style = kSpin,
+         .buddy = IDC_YLTHZ_YDIS, .name = "y-spacing-spin"},
+        {.kind = ControlKind::Static, .text = L"线    宽:", .rect = {9, 39, 40, 8}, .name = "wire-width-label"},
+        {.id = IDC_YLTHZ_MXKD, .kind = ControlKind::Edit, .rect = {50, 37, 36, 12}, .name = "wire-width"},
+        {.id = IDC_YLTHZ_MXKD_SPIN, .kind = ControlKind::Spin, .rect = {76, 37, 10, 12}, .style = kSpin,
+         .buddy = IDC_YLTHZ_MXKD, .name = "wire-width-spin"},
+        {.kind = ControlKind::Static, .text = L"设备比例:", .rect = {9, 52, 40, 8}, .name = "scale-label"},
+        {.id = IDC_YLTHZ_MXBL, .kind = ControlKind::Edit, .rect = {50, 50, 36, 12}, .name = "scale"},
+        {.id = IDC_YLTHZ_MXBL_SPIN, .kind = ControlKind::Spin, .rect = {76, 50, 10, 12}, .style = kSpin,
+         .buddy = IDC_YLTHZ_MXBL, .name = "scale-spin"},
+        {.id = IDOK, .kind = ControlKind::DefPushButton, .text = L"确定", .rect = {8, 69, 38, 13}},
+        {.id = IDCANCEL, .kind = ControlKind::PushButton, .text = L"取消", .rect = {51, 69, 38, 13}},
     };
-    const RowLayout rows[] = {
-        {L"横向间距:", IDC_YLTHZ_XDIS, IDC_YLTHZ_XDIS_SPIN, "x-spacing"},
-        {L"纵向间距:", IDC_YLTHZ_YDIS, IDC_YLTHZ_YDIS_SPIN, "y-spacing"},
-        {L"线    宽:", IDC_YLTHZ_MXKD, IDC_YLTHZ_MXKD_SPIN, "wire-width"},
-        {L"设备比例:", IDC_YLTHZ_MXBL, IDC_YLTHZ_MXBL_SPIN, "scale"},
-    };
-    int y = 11;
-    for (const RowLayout& r : rows) {
-        ui::ControlTemplate label;
-        label.kind = ControlKind::Static;
-        label.text = r.label;
-        label.rect = {9, y + 2, 40, 8};
-        label.name = r.name + "-label";
-        t.controls.push_back(label);
-
-        ui::ControlTemplate edit;
-        edit.id = r.edit;
-        edit.kind = ControlKind::Edit;
-        edit.rect = {50, y, 36, 12};
-        edit.name = r.name;
-        t.controls.push_back(edit);
-
-        ui::ControlTemplate spin;
-        spin.id = r.spin;
-        spin.kind = ControlKind::Spin;
-        spin.rect = {76, y, 10, 12};
-        spin.style = UDS_ARROWKEYS | UDS_ALIGNRIGHT;
-        spin.buddy = r.edit;
-        spin.name = r.name + "-spin";
-        t.controls.push_back(spin);
-        y += 13;
-    }
-
-    ui::ControlTemplate ok;
-    ok.id = IDOK;
-    ok.kind = ControlKind::DefPushButton;
-    ok.text = L"确定";
-    ok.rect = {8, 69, 38, 13};
-    t.controls.push_back(ok);
-
-    ui::ControlTemplate cancel;
-    cancel.id = IDCANCEL;
-    cancel.kind = ControlKind::PushButton;
-    cancel.text = L"取消";
-    cancel.rect = {51, 69, 38, 13};
-    t.controls.push_back(cancel);
     return t;
 }
 

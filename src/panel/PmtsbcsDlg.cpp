@@ -21,17 +21,6 @@ constexpr int kSquareSymbol = 1;
 
 using ui::ControlKind;
 
-ui::ControlTemplate control(const char* name, UINT id, ControlKind kind, const wchar_t* text, ui::DluRect r,
-                            DWORD style = 0, int buddy = 0)
-{
-    return ui::ControlTemplate{static_cast<int>(id), kind, text, r, style, false, buddy, name};
-}
-
-ui::ControlTemplate spin(const char* name, UINT id, UINT buddy, ui::DluRect r)
-{
-    return control(name, id, ControlKind::Spin, L"", r, UDS_ARROWKEYS | UDS_ALIGNRIGHT, static_cast<int>(buddy));
-}
-
 CString textOf(const CWnd& w)
 {
     CString t;
@@ -46,29 +35,41 @@ void RegisterPanelResources()
     if (ui::findDialogTemplate(IDD_PMTSBCS))
         return;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_PMTSBCS, "panel", L"屏面图设备布置", 114, 177, true);
+    constexpr DWORD kSpin = UDS_ARROWKEYS | UDS_ALIGNRIGHT;
     t.controls = {
-        control("symbols-group", IDC_STATIC, ControlKind::GroupBox, L"屏面图符号:", {2, 2, 110, 92}),
-        control("size-group", IDC_STATIC, ControlKind::GroupBox, L"", {2, 94, 110, 21}),
-        control("code-group", IDC_STATIC, ControlKind::GroupBox, L"设备代号:", {2, 116, 54, 25}),
-        control("symbol-group", IDC_STATIC, ControlKind::GroupBox, L"设备符号:", {58, 116, 54, 25}),
-        control("preview", IDC_PMT_PREVIEW, ControlKind::Frame, L"", {6, 12, 102, 64}),
-        control("refresh", IDC_PMT_REFRESH, ControlKind::PushButton, L"刷新", {6, 79, 32, 12}, WS_TABSTOP),
-        control("prev", IDC_PMT_PREVPAGE, ControlKind::PushButton, L"上页", {41, 79, 32, 12}, WS_TABSTOP),
-        control("next", IDC_PMT_NEXTPAGE, ControlKind::PushButton, L"下页", {76, 79, 32, 12}, WS_TABSTOP),
-        control("width-label", IDC_STATIC, ControlKind::Static, L"宽度:", {5, 102, 21, 8}),
-        control("width", IDC_PMT_WIDTH, ControlKind::Edit, L"", {26, 100, 30, 12}, WS_TABSTOP),
-        spin("width-spin", IDC_PMT_WIDTH_SPIN, IDC_PMT_WIDTH, {48, 100, 8, 12}),
-        control("height-label", IDC_STATIC, ControlKind::Static, L"高度:", {59, 102, 21, 8}),
-        control("height", IDC_PMT_HEIGHT, ControlKind::Edit, L"", {80, 100, 30, 12}, WS_TABSTOP),
-        spin("height-spin", IDC_PMT_HEIGHT_SPIN, IDC_PMT_HEIGHT, {102, 100, 8, 12}),
-        control("code", IDC_PMT_CODE, ControlKind::Edit, L"", {6, 126, 46, 12}, WS_TABSTOP),
-        spin("code-spin", IDC_PMT_CODE_SPIN, IDC_PMT_CODE, {44, 126, 8, 12}),
-        control("symbol", IDC_PMT_SYMBOL, ControlKind::Edit, L"", {62, 126, 46, 12}, WS_TABSTOP),
-        spin("symbol-spin", IDC_PMT_SYMBOL_SPIN, IDC_PMT_SYMBOL, {100, 126, 8, 12}),
-        control("name-label", IDC_STATIC, ControlKind::Static, L"设备名称:", {4, 146, 38, 8}),
-        control("name", IDC_PMT_NAME, ControlKind::Edit, L"", {42, 144, 68, 12}, WS_TABSTOP),
-        control("model-label", IDC_STATIC, ControlKind::Static, L"型号规格:", {4, 161, 38, 8}),
-        control("model", IDC_PMT_MODEL, ControlKind::Edit, L"", {42, 159, 68, 12}, WS_TABSTOP),
+        {.kind = ControlKind::GroupBox, .text = L"屏面图符号:", .rect = {2, 2, 110, 92}, .name = "symbols-group"},
+        {.kind = ControlKind::GroupBox, .rect = {2, 94, 110, 21}, .name = "size-group"},
+        {.kind = ControlKind::GroupBox, .text = L"设备代号:", .rect = {2, 116, 54, 25}, .name = "code-group"},
+        {.kind = ControlKind::GroupBox, .text = L"设备符号:", .rect = {58, 116, 54, 25}, .name = "symbol-group"},
+        {.id = IDC_PMT_PREVIEW, .kind = ControlKind::Frame, .rect = {6, 12, 102, 64}, .name = "preview"},
+        {.id = IDC_PMT_REFRESH, .kind = ControlKind::PushButton, .text = L"刷新", .rect = {6, 79, 32, 12},
+         .style = WS_TABSTOP, .name = "refresh"},
+        {.id = IDC_PMT_PREVPAGE, .kind = ControlKind::PushButton, .text = L"上页", .rect = {41, 79, 32, 12},
+         .style = WS_TABSTOP, .name = "prev"},
+        {.id = IDC_PMT_NEXTPAGE, .kind = ControlKind::PushButton, .text = L"下页", .rect = {76, 79, 32, 12},
+         .style = WS_TABSTOP, .name = "next"},
+        {.kind = ControlKind::Static, .text = L"宽度:", .rect = {5, 102, 21, 8}, .name = "width-label"},
+        {.id = IDC_PMT_WIDTH, .kind = ControlKind::Edit, .rect = {26, 100, 30, 12}, .style = WS_TABSTOP,
+         .name = "width"},
+        {.id = IDC_PMT_WIDTH_SPIN, .kind = ControlKind::Spin, .rect = {48, 100, 8, 12}, .style = kSpin,
+         .buddy = IDC_PMT_WIDTH, .name = "width-spin"},
+        {.kind = ControlKind::Static, .text = L"高度:", .rect = {59, 102, 21, 8}, .name = "height-label"},
+        {.id = IDC_PMT_HEIGHT, .kind = ControlKind::Edit, .rect = {80, 100, 30, 12}, .style = WS_TABSTOP,
+         .name = "height"},
+        {.id = IDC_PMT_HEIGHT_SPIN, .kind = ControlKind::Spin, .rect = {102, 100, 8, 12}, .style = kSpin,
+         .buddy = IDC_PMT_HEIGHT, .name = "height-spin"},
+        {.id = IDC_PMT_CODE, .kind = ControlKind::Edit, .rect = {6, 126, 46, 12}, .style = WS_TABSTOP, .name = "code"},
+        {.id = IDC_PMT_CODE_SPIN, .kind = ControlKind::Spin, .rect = {44, 126, 8, 12}, .style = kSpin,
+         .buddy = IDC_PMT_CODE, .name = "code-spin"},
+        {.id = IDC_PMT_SYMBOL, .kind = ControlKind::Edit, .rect = {62, 126, 46, 12}, .style = WS_TABSTOP,
+         .name = "symbol"},
+        {.id = IDC_PMT_SYMBOL_SPIN, .kind = ControlKind::Spin, .rect = {100, 126, 8, 12}, .style = kSpin,
+         .buddy = IDC_PMT_SYMBOL, .name = "symbol-spin"},
+        {.kind = ControlKind::Static, .text = L"设备名称:", .rect = {4, 146, 38, 8}, .name = "name-label"},
+        {.id = IDC_PMT_NAME, .kind = ControlKind::Edit, .rect = {42, 144, 68, 12}, .style = WS_TABSTOP, .name = "name"},
+        {.kind = ControlKind::Static, .text = L"型号规格:", .rect = {4, 161, 38, 8}, .name = "model-label"},
+        {.id = IDC_PMT_MODEL, .kind = ControlKind::Edit, .rect = {42, 159, 68, 12}, .style = WS_TABSTOP,
+         .name = "model"},
     };
     ui::registerDialogTemplate(std::move(t));
 }

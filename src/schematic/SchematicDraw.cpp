@@ -1,5 +1,6 @@
 #include "schematic/SchematicDraw.h"
 
+#include "components/NorvexCase.h"
 #include "components/NorvexGloFunc.h"
 #include "components/NorvexScopes.h"
 #include "components/TalvoDataBase.h"
@@ -7,18 +8,9 @@
 #include "host/aced.h"
 #include "library/YlthzDialog.h"
 
-#include <cwctype>
-
 namespace {
 
 constexpr const wchar_t* kCategory = L"SCHEMATIC";
-
-std::wstring upper(std::wstring s)
-{
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towupper(c));
-    return s;
-}
 
 void toAds(const AcGePoint3d& p, ads_point out)
 {
@@ -106,22 +98,20 @@ bool clearE22(const AcGePoint3d& from, const AcGePoint3d& to, const AcDbObjectId
     const double angle = acutAngle(a, b);
     acutPolar(a, angle, 1.0, p1);
     acutPolar(b, angle + kPi, 1.0, p2);
-    ads_name ss;
-    const int rc = acedSSGet(L"C", p1, p2, filter, ss);
+    CSelectionSet ss;
+    const int rc = ss.get(L"C", p1, p2, filter);
     acutRelRb(filter);
     if (rc != RTNORM)
         return true;
-    ads_int32 n = 0;
-    acedSSLength(ss, &n);
+    std::vector<AcDbObjectId> ids;
+    ss.ids(ids);
+    ss.free();
     std::vector<AcDbExtents> blocks;
-    for (ads_int32 i = 0; i < n; ++i) {
-        ads_name ent;
-        AcDbObjectId id;
+    for (const AcDbObjectId& id : ids) {
         AcDbExtents ext;
-        if (acedSSName(ss, i, ent) == RTNORM && acdbGetObjectId(id, ent) == Acad::eOk && readExtents(id, ext))
+        if (readExtents(id, ext))
             blocks.push_back(ext);
     }
-    acedSSFree(ss);
     for (const AcDbExtents& ext : blocks) {
         if (IsPointInExtents(from, ext) && IsPointInExtents(to, ext)) {
             ads_name w;
@@ -190,18 +180,11 @@ void clearAreaForE22(const AcDbObjectId& symbol)
         acedCommand({L"_.ERASE", AcCmdArg::selectionSet(inside), L""});
         acedSSFree(inside);
     }
-    ads_name crossing;
-    if (acedSSGet(L"C", lo, hi, filter, crossing) == RTNORM) {
-        ads_int32 n = 0;
-        acedSSLength(crossing, &n);
+    CSelectionSet crossing;
+    if (crossing.get(L"C", lo, hi, filter) == RTNORM) {
         std::vector<AcDbObjectId> wires;
-        for (ads_int32 i = 0; i < n; ++i) {
-            ads_name ent;
-            AcDbObjectId id;
-            if (acedSSName(crossing, i, ent) == RTNORM && acdbGetObjectId(id, ent) == Acad::eOk)
-                wires.push_back(id);
-        }
-        acedSSFree(crossing);
+        crossing.ids(wires);
+        crossing.free();
         trimAtExtents(ext, wires);
     }
     acutRelRb(filter);
@@ -219,7 +202,7 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
     const std::wstring name = chosen.GetString();
     const double f = scale * symbolScale;
     const StubGeometry g = stubGeometry(slot, horizontal, f);
-    const bool oneStub = upper(name) == kOneStubBlock;
+    const bool oneStub = UpperStr(name) == kOneStubBlock;
     AcDbObjectIdArray stubs, pieces;
     stubs.append(oneStub && g.farStub == 1 ? AcDbObjectId()
                                            : DrawWire(g.stub1From, g.stub1To, lineWidth, scale, &pieces));
@@ -243,7 +226,7 @@ void placeSymbol(const AcDbExtents& slot, bool horizontal, double scale, double 
     symbolId = lastEntity();
     for (const AcDbObjectId& id : stubs)
         wires.append(id);
-    if (upper(name) == kClearanceBlock)
+    if (UpperStr(name) == kClearanceBlock)
         clearAreaForE22(symbolId);
 }
 

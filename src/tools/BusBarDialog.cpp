@@ -4,7 +4,9 @@
 #include "host/acapdoc.h"
 #include "host/aced.h"
 #include "library/PaletteResources.h"
+#include "tools/PreviewPicture.h"
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -26,40 +28,19 @@ ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_MX_TYPE, "busbar", L"母线类型选择", 264, 167, false);
-
-    // Two rows of three pictures that report clicks.
-    const UINT ids[6] = {IDC_MX_TYPE1, IDC_MX_TYPE2, IDC_MX_TYPE3, IDC_MX_TYPE4, IDC_MX_TYPE5, IDC_MX_TYPE6};
-    for (int i = 0; i < 6; ++i) {
-        ui::ControlTemplate picture;
-        picture.id = static_cast<int>(ids[i]);
-        picture.kind = ControlKind::Static;
-        picture.style = SS_NOTIFY | SS_SUNKEN;
-        picture.rect = {7 + (i % 3) * 85, 7 + (i / 3) * 69, 80, 64};
-        picture.name = "type" + std::to_string(i + 1);
-        t.controls.push_back(picture);
-    }
-
-    struct Button {
-        int id;
-        ControlKind kind;
-        const wchar_t* text;
-        int x;
-        const char* name;
+    // Two rows of three pictures that report clicks, then the buttons.
+    constexpr DWORD kPicture = SS_NOTIFY | SS_SUNKEN;
+    t.controls = {
+        {.id = IDC_MX_TYPE1, .kind = ControlKind::Static, .rect = {7, 7, 80, 64}, .style = kPicture, .name = "type1"},
+        {.id = IDC_MX_TYPE2, .kind = ControlKind::Static, .rect = {92, 7, 80, 64}, .style = kPicture, .name = "type2"},
+        {.id = IDC_MX_TYPE3, .kind = ControlKind::Static, .rect = {177, 7, 80, 64}, .style = kPicture, .name = "type3"},
+        {.id = IDC_MX_TYPE4, .kind = ControlKind::Static, .rect = {7, 76, 80, 64}, .style = kPicture, .name = "type4"},
+        {.id = IDC_MX_TYPE5, .kind = ControlKind::Static, .rect = {92, 76, 80, 64}, .style = kPicture, .name = "type5"},
+        {.id = IDC_MX_TYPE6, .kind = ControlKind::Static, .rect = {177, 76, 80, 64}, .style = kPicture, .name = "type6"},
+        {.id = IDOK, .kind = ControlKind::DefPushButton, .text = L"确定", .rect = {46, 148, 50, 14}, .name = "ok"},
+        {.id = IDCANCEL, .kind = ControlKind::PushButton, .text = L"取消", .rect = {107, 148, 50, 14}, .name = "cancel"},
+        {.id = IDC_MX_HELP, .kind = ControlKind::PushButton, .text = L"帮助", .rect = {168, 148, 50, 14}, .name = "help"},
     };
-    const Button buttons[] = {
-        {IDOK, ControlKind::DefPushButton, L"确定", 46, "ok"},
-        {IDCANCEL, ControlKind::PushButton, L"取消", 107, "cancel"},
-        {IDC_MX_HELP, ControlKind::PushButton, L"帮助", 168, "help"},
-    };
-    for (const Button& b : buttons) {
-        ui::ControlTemplate button;
-        button.id = b.id;
-        button.kind = b.kind;
-        button.text = b.text;
-        button.rect = {b.x, 148, 50, 14};
-        button.name = b.name;
-        t.controls.push_back(button);
-    }
     return t;
 }
 
@@ -84,22 +65,12 @@ void CMxshow::OnPaint()
     CPaintDC dc(this);
     CRect rect;
     GetClientRect(&rect);
-    CBrush black(RGB(0, 0, 0));
-    dc.FillRect(&rect, &black);
-    dc.SetBkMode(TRANSPARENT);
-
     // A library with fewer slides leaves the picture black.
     auto* dlg = dynamic_cast<CMxsjdlg*>(GetParent());
-    CBitmap* bitmap =
-        dlg ? dlg->Slides().MakeBitMapFromIndex(static_cast<short>(m_nIndex), rect.Width(), rect.Height(), 0) : nullptr;
-    if (bitmap) {
-        CDC memory;
-        memory.CreateCompatibleDC(&dc);
-        CBitmap* old = memory.SelectObject(bitmap);
-        dc.BitBlt(0, 0, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
-        memory.SelectObject(old);
-        delete bitmap;
-    }
+    const std::unique_ptr<CBitmap> bitmap(
+        dlg ? dlg->Slides().MakeBitMapFromIndex(static_cast<short>(m_nIndex), rect.Width(), rect.Height(), 0)
+            : nullptr);
+    PaintPreviewPicture(dc, rect, bitmap.get());
 
     if (m_nIndex == g_nCurrentChoice) {
         CBrush yellow(kChoiceFrame);

@@ -6,6 +6,7 @@
 #include "host/aced.h"
 #include "host/hostfile.h"
 #include "library/PaletteResources.h"
+#include "tools/PreviewPicture.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -62,26 +63,19 @@ ui::DialogTemplate makeTemplate()
 {
     using ui::ControlKind;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_ZHKGB, "switchtable", L"转换开关表调用", 275, 151, false);
-
-    const auto add = [&t](const char* name, int id, ControlKind kind, const wchar_t* text, ui::DluRect rect,
-                          DWORD style = 0) {
-        ui::ControlTemplate c;
-        c.name = name;
-        c.id = id;
-        c.kind = kind;
-        c.text = text;
-        c.rect = rect;
-        c.style = style;
-        t.controls.push_back(c);
+    t.controls = {
+        {.kind = ControlKind::Static, .text = L"文件列表:", .rect = {7, 5, 60, 8}, .name = "files-label"},
+        {.id = IDC_ZHKGB_LIST, .kind = ControlKind::ListBox, .rect = {7, 16, 95, 110}, .style = LBS_SORT, .name = "files"},
+        {.kind = ControlKind::Static, .text = L"预览:", .rect = {110, 5, 40, 8}, .name = "preview-label"},
+        {.id = IDC_ZHKGB_PREVIEW, .kind = ControlKind::Static, .rect = {110, 16, 158, 110}, .style = SS_SUNKEN,
+         .name = "preview"},
+        {.id = IDC_ZHKGB_OPEN, .kind = ControlKind::PushButton, .text = L"打开", .rect = {7, 132, 50, 14}, .name = "open"},
+        {.id = IDC_ZHKGB_INSERT, .kind = ControlKind::PushButton, .text = L"插入", .rect = {62, 132, 50, 14},
+         .name = "insert"},
+        {.id = IDCANCEL, .kind = ControlKind::PushButton, .text = L"退出", .rect = {163, 132, 50, 14}, .name = "cancel"},
+        {.id = IDC_ZHKGB_HELP, .kind = ControlKind::PushButton, .text = L"帮助", .rect = {218, 132, 50, 14},
+         .name = "help"},
     };
-    add("files-label", IDC_STATIC, ControlKind::Static, L"文件列表:", {7, 5, 60, 8});
-    add("files", IDC_ZHKGB_LIST, ControlKind::ListBox, L"", {7, 16, 95, 110}, LBS_SORT);
-    add("preview-label", IDC_STATIC, ControlKind::Static, L"预览:", {110, 5, 40, 8});
-    add("preview", IDC_ZHKGB_PREVIEW, ControlKind::Static, L"", {110, 16, 158, 110}, SS_SUNKEN);
-    add("open", IDC_ZHKGB_OPEN, ControlKind::PushButton, L"打开", {7, 132, 50, 14});
-    add("insert", IDC_ZHKGB_INSERT, ControlKind::PushButton, L"插入", {62, 132, 50, 14});
-    add("cancel", IDCANCEL, ControlKind::PushButton, L"退出", {163, 132, 50, 14});
-    add("help", IDC_ZHKGB_HELP, ControlKind::PushButton, L"帮助", {218, 132, 50, 14});
     return t;
 }
 
@@ -128,23 +122,11 @@ void CZhkgbShow::OnPaint()
     CPaintDC dc(this);
     CRect rect;
     GetClientRect(&rect);
-    CBrush black(RGB(0, 0, 0));
-    dc.FillRect(&rect, &black);
-    dc.SetBkMode(TRANSPARENT);
-
+    // No file chosen, or a drawing without a preview, leaves it black.
     const auto* dlg = dynamic_cast<const CZhkgbdlg*>(GetParent());
     const std::wstring path = dlg ? dlg->SelectedPath() : std::wstring();
-    if (path.empty())
-        return;
-    // A drawing without a preview leaves it black.
-    std::unique_ptr<CBitmap> bitmap(GetBitmapFromDwgFile(path.c_str()));
-    if (!bitmap)
-        return;
-    CDC memory;
-    memory.CreateCompatibleDC(&dc);
-    CBitmap* old = memory.SelectObject(bitmap.get());
-    dc.BitBlt(0, kTopOffset, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    const std::unique_ptr<CBitmap> bitmap(path.empty() ? nullptr : GetBitmapFromDwgFile(path.c_str()));
+    PaintPreviewPicture(dc, rect, bitmap.get(), kTopOffset);
 }
 
 CZhkgbdlg::CZhkgbdlg(CWnd* pParent) : CDialog(IDD_ZHKGB, pParent)

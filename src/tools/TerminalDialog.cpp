@@ -39,11 +39,13 @@ void RegisterTerminalResources()
     if (ui::findDialogTemplate(IDD_DZJDSJ))
         return;
     ui::DialogTemplate t = ModuleDialogTemplate(IDD_DZJDSJ, "terminal", L"端子/接点设计", 177, 17, true);
+    using ui::ControlKind;
     t.controls = {
-        {IDC_STATIC, ui::ControlKind::Static, L"端子类型:", {2, 5, 36, 8}, 0, false, 0, "type-label"},
-        {IDC_DZJD_TYPE, ui::ControlKind::ComboBox, L"", {38, 2, 50, 60}, WS_TABSTOP, false, 0, "type"},
-        {IDC_STATIC, ui::ControlKind::Static, L"绘制方式:", {91, 5, 36, 8}, 0, false, 0, "method-label"},
-        {IDC_DZJD_METHOD, ui::ControlKind::ComboBox, L"", {127, 2, 48, 60}, WS_TABSTOP, false, 0, "method"},
+        {.kind = ControlKind::Static, .text = L"端子类型:", .rect = {2, 5, 36, 8}, .name = "type-label"},
+        {.id = IDC_DZJD_TYPE, .kind = ControlKind::ComboBox, .rect = {38, 2, 50, 60}, .style = WS_TABSTOP, .name = "type"},
+        {.kind = ControlKind::Static, .text = L"绘制方式:", .rect = {91, 5, 36, 8}, .name = "method-label"},
+        {.id = IDC_DZJD_METHOD, .kind = ControlKind::ComboBox, .rect = {127, 2, 48, 60}, .style = WS_TABSTOP,
+         .name = "method"},
     };
     ui::registerDialogTemplate(std::move(t));
 }

@@ -67,8 +67,10 @@ struct DluRect {
 struct ControlTemplate {
     int id = IDC_STATIC;
     ControlKind kind = ControlKind::Static;
-    std::wstring text;
-    DluRect rect;
+    // Every member has an initializer, so that a template lists only what
+    // differs: {.id = IDC_X, .kind = ControlKind::Edit, .rect = {...}}.
+    std::wstring text{};
+    DluRect rect{};
     // Style bits added to the kind's own (WS_DISABLED, WS_GROUP,
     // BS_PUSHLIKE, CBS_SORT, ES_NUMBER, UDS_SETBUDDYINT, ...).
     DWORD style = 0;
@@ -87,8 +89,8 @@ struct ControlTemplate {
 struct DialogTemplate {
     UINT id = 0;
     // A short name that events may use instead of the id (optional).
-    std::string name;
-    std::wstring caption;
+    std::string name{};
+    std::wstring caption{};
     std::wstring fontName = L"MS Shell Dlg";
     int fontSize = 8;
     // Client size in dialog units.
@@ -97,11 +99,11 @@ struct DialogTemplate {
     // A modeless dialog whose style has WS_VISIBLE shows itself after
     // OnInitDialog; modal dialogs always show.
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    std::vector<ControlTemplate> controls;
+    std::vector<ControlTemplate> controls{};
     // Names of command ids that are no control of the template (the
     // buttons of a toolbar the dialog makes): `@tool` and `@tip` take them
     // beside the ids. Named like controls, and unique among them.
-    std::vector<std::pair<int, std::string>> commands;
+    std::vector<std::pair<int, std::string>> commands{};
 };
 
 // A bitmap resource (toolbar images are a strip of equal pictures side by

@@ -233,6 +233,47 @@ TEST_F(RowEdit, PositionsOutOfStepWithStringsAreAProgrammingError)
     EXPECT_THROW(g.DeleteString(0), std::logic_error);
 }
 
+// The grid's own check, which every edit asserts, sees each invariant broken.
+TEST_F(RowEdit, CheckInvariantsFindsEachBrokenInvariant)
+{
+    EXPECT_TRUE(g.CheckInvariants());
+
+    g.SetStringPositions({75});
+    EXPECT_FALSE(g.CheckInvariants()) << "a position missing";
+    g.SetStringPositions({75, 55});
+    EXPECT_FALSE(g.CheckInvariants()) << "positions not one pitch apart";
+    g.SetStringPositions({75, 50});
+    ASSERT_TRUE(g.CheckInvariants());
+
+    g.SetCellsPerString(4);
+    EXPECT_FALSE(g.CheckInvariants()) << "strings short of cells";
+    g.SetCellsPerString(3);
+
+    const AcDbExtents cellZone = g.GetString(1).GetCell(2).GetCellExtents();
+    g.GetString(1).GetCell(2).SetCellExtents(box(40, 12.5, 60, 37.5));
+    EXPECT_FALSE(g.CheckInvariants()) << "a cell zone moved";
+    g.GetString(1).GetCell(2).SetCellExtents(cellZone);
+
+    const AcDbExtents linkZone = g.GetString(0).GetCell(0).GetLinkExtents();
+    g.GetString(0).GetCell(0).SetLinkExtents(AcDbExtents());
+    EXPECT_FALSE(g.CheckInvariants()) << "a link zone emptied";
+    g.GetString(0).GetCell(0).SetLinkExtents(linkZone);
+
+    const AcDbExtents endZone = g.GetString(0).GetExtents();
+    g.GetString(0).SetExtents(box(50, 75, 70, 100.5));
+    EXPECT_FALSE(g.CheckInvariants()) << "an end zone grown";
+    g.GetString(0).SetExtents(endZone);
+
+    g.GetString(0).SetGrid(nullptr);
+    EXPECT_FALSE(g.CheckInvariants()) << "a string out of the grid";
+    g.GetString(0).SetGrid(&g);
+    EXPECT_TRUE(g.CheckInvariants());
+
+    // Rounding in a moved zone is no break.
+    g.GetString(1).GetCell(0).SetCellExtents(box(0, 37.5 + 1e-9, 20, 62.5));
+    EXPECT_TRUE(g.CheckInvariants());
+}
+
 TEST(GridEdit, FirstStringLiesOnePitchFromTheBasePoint)
 {
     CPrinPicGrid row, column;
@@ -334,6 +375,7 @@ TEST_P(RandomEditWalk, InvariantsAndContentsHoldAfterEveryStep)
         accepted += result == 1;
 
         ASSERT_TRUE(invariantsHold(g, tol)) << "step " << step << (insert ? " insert " : " delete ") << i;
+        ASSERT_TRUE(g.CheckInvariants()) << "step " << step;
         ASSERT_EQ(g.GetStringCount(), static_cast<int>(model.size()));
         for (int s = 0; s < g.GetStringCount(); ++s)
             ASSERT_TRUE(holds(g, s, model[static_cast<std::size_t>(s)])) << "step " << step;

@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <unistd.h>
 
@@ -55,10 +58,7 @@ TEST(DxfReaderTest, ReadsAMinimalOldDrawingAndRepairsItsStructure)
     EXPECT_EQ(line->endPoint(), AcGePoint3d(3, 4, 0));
     // The layer it uses is added, and said so.
     EXPECT_TRUE(db.table("LAYER")->has("wire"));
-    bool noted = false;
-    for (const std::string& n : db.loadNotes())
-        noted = noted || n.find("LAYER WIRE") != std::string::npos;
-    EXPECT_TRUE(noted);
+    EXPECT_NE(testutil::loadNotesText(db).find("LAYER WIRE"), std::string::npos);
     // The file it writes has what an R2010 file needs.
     const std::string out = db.dxfOut();
     for (const char* needed : {"AC1024", "*Model_Space", "*Paper_Space", "ACAD_LAYOUT", "BLOCK_RECORD", "$HANDSEED"})
@@ -205,9 +205,7 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
     text.replace(app, 9, "  2\nAPP2\n");
     AcDbDatabase again(false);
     ASSERT_EQ(again.readDxfText(text, "fix.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
-    std::string notes;
-    for (const std::string& n : again.loadNotes())
-        notes += n + "\n";
+    const std::string notes = testutil::loadNotesText(again);
     EXPECT_NE(notes.find("block GHOST was referenced but not defined"), std::string::npos) << notes;
     EXPECT_NE(notes.find("application APP1"), std::string::npos) << notes;
     EXPECT_TRUE(again.isAppRegistered("APP1"));
@@ -224,10 +222,7 @@ std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
 
 std::string notesOf(const AcDbDatabase& db)
 {
-    std::string notes;
-    for (const std::string& n : db.loadNotes())
-        notes += n + "\n";
-    return notes;
+    return testutil::loadNotesText(db);
 }
 
 // Removes the first tag "code\nvalue\n" found after from (at least once).
@@ -264,40 +259,45 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
     const std::string wire = good.substr(good.rfind("  0\nLAYER\n", wireEnd), wireEnd - good.rfind("  0\nLAYER\n", wireEnd));
     ASSERT_NE(wire.find("WIRE"), std::string::npos);
 
+    // Each damage gives a note of its code, naming the object concerned
+    // (the misplaced layer) or none.
     struct Case {
         const char* what;
         std::string text;
         const char* note;
+        const char* code;
+        std::uint64_t handle = 0;
     };
     std::vector<Case> cases;
     std::string t = good;
     removeTag(t, "  0\nENDSEC\n", good.find("  2\nTABLES\n"));
-    cases.push_back({"ENDSEC of TABLES missing", t, "the TABLES section is not closed: its ENDSEC is missing before line"});
+    cases.push_back({"ENDSEC of TABLES missing", t, "the TABLES section is not closed: its ENDSEC is missing before line", "MISSING_ENDSEC"});
     t = good;
     removeTag(t, "  0\nENDSEC\n", good.find("  2\nENTITIES\n"));
-    cases.push_back({"ENDSEC of ENTITIES missing", t, "the ENTITIES section is not closed"});
+    cases.push_back({"ENDSEC of ENTITIES missing", t, "the ENTITIES section is not closed", "MISSING_ENDSEC"});
     t = good;
     removeTag(t, "  0\nENDTAB\n", layerTable);
-    cases.push_back({"ENDTAB of LAYER missing", t, "the LAYER table is not closed: its ENDTAB is missing before line"});
+    cases.push_back({"ENDTAB of LAYER missing", t, "the LAYER table is not closed: its ENDTAB is missing before line", "MISSING_ENDTAB"});
     t = good;
     t.erase(t.find(wire), wire.size());
     t.insert(t.find("  0\nTABLE\n  2\nSTYLE\n"), wire);
-    cases.push_back({"a layer between the tables", t, "a LAYER record at line"});
+    cases.push_back({"a layer between the tables", t, "a LAYER record at line", "MISPLACED_TABLE_RECORD", layerId.handle()});
     t = good;
     t.erase(t.find(wire), wire.size());
     t.insert(t.find("  0\nENDTAB\n", t.find("  0\nTABLE\n  2\nSTYLE\n")), wire);
-    cases.push_back({"a layer in the STYLE table", t, "in the STYLE table was put into the LAYER table"});
+    cases.push_back({"a layer in the STYLE table", t, "in the STYLE table was put into the LAYER table",
+                     "MISPLACED_TABLE_RECORD", layerId.handle()});
     t = good;
     removeTag(t, "  0\nENDBLK\n", good.find("  2\nSYM\n", good.find("  2\nBLOCKS\n")));
-    cases.push_back({"ENDBLK of SYM missing", t, "block SYM is not closed: its ENDBLK is missing before line"});
+    cases.push_back({"ENDBLK of SYM missing", t, "block SYM is not closed: its ENDBLK is missing before line", "MISSING_ENDBLK"});
     t = good.substr(0, good.rfind("  0\nEOF\n"));
-    cases.push_back({"EOF missing", t, "the EOF marker at the end of the file is missing"});
+    cases.push_back({"EOF missing", t, "the EOF marker at the end of the file is missing", "MISSING_EOF"});
     t = good;
     t.insert(t.find("  0\nSECTION\n  2\nBLOCKS\n"), "  0\nENDSEC\n");
-    cases.push_back({"a stray ENDSEC", t, "a stray ENDSEC at line"});
+    cases.push_back({"a stray ENDSEC", t, "a stray ENDSEC at line", "STRAY_ENDSEC"});
     t = good;
     t.insert(t.find("  9\n", t.find("  2\nHEADER\n") + 20), "  0\nENDSEC\n");
-    cases.push_back({"an early ENDSEC in the header", t, "inside the HEADER section was ignored"});
+    cases.push_back({"an early ENDSEC in the header", t, "inside the HEADER section was ignored", "STRAY_ENDSEC"});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -305,6 +305,10 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
         ASSERT_EQ(db.readDxfText(c.text, "damaged.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
         EXPECT_TRUE(db.isRecovered());
         EXPECT_NE(notesOf(db).find(c.note), std::string::npos) << notesOf(db);
+        const auto& notes = db.loadNotes();
+        EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&c](const AcDbLoadNote& n) {
+            return n.code == c.code && n.handle == c.handle && n.text.find(c.note) != std::string::npos;
+        })) << c.code << " " << c.handle << "\n" << notesOf(db);
         EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "INSERT"}));
         ASSERT_NE(db.blockRecord("SYM"), nullptr);
         EXPECT_EQ(kindsIn(db.blockRecord("SYM")), (std::vector<std::string>{"CIRCLE"}));
@@ -313,11 +317,66 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
         AcDbDatabase saved(false);
         ASSERT_EQ(saved.readDxfText(db.dxfOut(), "saved.dxf"), Acad::eOk) << wideToUtf8(saved.lastError());
         EXPECT_FALSE(saved.isRecovered()) << notesOf(saved);
-        EXPECT_EQ(saved.loadNotes(), std::vector<std::string>{});
+        EXPECT_TRUE(saved.loadNotes().empty());
     }
     AcDbDatabase clean(false);
     ASSERT_EQ(clean.readDxfText(good, "good.dxf"), Acad::eOk);
     EXPECT_FALSE(clean.isRecovered());
+}
+
+// Load notes read like an audit report: a code a program can test, the
+// handle of the object concerned, and the line shown to the user.
+TEST(DxfReaderTest, LoadNotesCarryACodeAndTheHandleConcerned)
+{
+    AcDbDatabase made;
+    auto* block = new AcDbBlockTableRecord();
+    block->setName("SYM");
+    AcDbObjectId blockId;
+    ASSERT_EQ(made.addBlockTableRecord(blockId, block), Acad::eOk);
+    auto* circle = new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1);
+    AcDbObjectId circleId;
+    ASSERT_EQ(block->appendAcDbEntity(circleId, circle), Acad::eOk);
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    line->setLayerName("NOWHERE");
+    AcDbObjectId lineId;
+    ASSERT_EQ(made.modelSpace()->appendAcDbEntity(lineId, line), Acad::eOk);
+    auto* ghost = new AcDbBlockReference(AcGePoint3d(0, 0, 0), AcDbObjectId());
+    ghost->setUnresolvedName("GHOST");
+    AcDbObjectId ghostId;
+    ASSERT_EQ(made.modelSpace()->appendAcDbEntity(ghostId, ghost), Acad::eOk);
+    std::string text = made.dxfOut();
+    // The layer NOWHERE is used but not in the LAYER table (the writer
+    // adds no record for it), and the circle in the block takes the line's
+    // handle: read first, it keeps it and the line is renumbered.
+    ASSERT_FALSE(made.table("LAYER")->has("NOWHERE"));
+    char lineHandle[32], circleHandle[32];
+    std::snprintf(lineHandle, sizeof lineHandle, "  5\n%llX\n", static_cast<unsigned long long>(lineId.handle()));
+    std::snprintf(circleHandle, sizeof circleHandle, "  5\n%llX\n", static_cast<unsigned long long>(circleId.handle()));
+    const std::size_t at = text.find(std::string("  0\nCIRCLE\n") + circleHandle);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + std::strlen("  0\nCIRCLE\n"), std::strlen(circleHandle), lineHandle);
+
+    AcDbDatabase db(false);
+    ASSERT_EQ(db.readDxfText(text, "notes.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
+    EXPECT_TRUE(db.isRecovered());
+    std::map<std::string, AcDbLoadNote> byCode;
+    for (const AcDbLoadNote& n : db.loadNotes())
+        byCode.emplace(n.code, n);
+    ASSERT_EQ(byCode.count("DUPLICATE_HANDLE"), 1u) << notesOf(db);
+    EXPECT_EQ(byCode["DUPLICATE_HANDLE"].handle, lineId.handle());
+    EXPECT_EQ(byCode["DUPLICATE_HANDLE"].text, "1 objects with handles used twice got new handles");
+    ASSERT_EQ(byCode.count("UNDEFINED_BLOCK"), 1u) << notesOf(db);
+    EXPECT_EQ(byCode["UNDEFINED_BLOCK"].handle, ghostId.handle());
+    EXPECT_NE(byCode["UNDEFINED_BLOCK"].text.find("block GHOST was referenced but not defined"), std::string::npos);
+    // The layer's user is the renumbered line: its new handle.
+    ASSERT_EQ(byCode.count("UNDEFINED_LAYER"), 1u) << notesOf(db);
+    const AcDbObjectId readLine = db.modelSpace()->entityIds().front();
+    EXPECT_NE(readLine.handle(), lineId.handle());
+    EXPECT_EQ(byCode["UNDEFINED_LAYER"].handle, readLine.handle());
+    EXPECT_EQ(byCode["UNDEFINED_LAYER"].text, "LAYER NOWHERE was used but not defined; it was added");
+    // Every note has a code; notes of no object have handle 0.
+    for (const AcDbLoadNote& n : db.loadNotes())
+        EXPECT_FALSE(n.code.empty()) << n.text;
 }
 
 // Some writers put the common fields after the entity's own subclass

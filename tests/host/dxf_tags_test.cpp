@@ -63,10 +63,7 @@ std::string readError(const std::string& text)
 
 std::string notesOf(const AcDbDatabase& db)
 {
-    std::string notes;
-    for (const std::string& n : db.loadNotes())
-        notes += n + "\n";
-    return notes;
+    return testutil::loadNotesText(db);
 }
 
 TEST(DxfTagsTest, KeptValuesThatAreNotWhatTheirGroupCodeSaysAreRefusedWithFileAndLine)

@@ -302,9 +302,7 @@ TEST_P(CorpusTest, EzdxfReadsTheSameAfterOpenAndSave)
         return;
     }
     ASSERT_EQ(es, Acad::eOk) << error;
-    std::string notes;
-    for (const std::string& n : db.loadNotes())
-        notes += n + "\n";
+    const std::string notes = testutil::loadNotesText(db);
     EXPECT_FALSE(db.isRecovered()) << notes;
     TempDir out;
     ASSERT_EQ(db.saveAs(utf8ToWide(out.file("saved.dxf")).c_str()), Acad::eOk);
@@ -368,9 +366,7 @@ TEST_P(SampleTest, EzdxfReadsTheSameAfterOpenAndSave)
     const std::string path = kSampleRoot + GetParam();
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
-    std::string notes;
-    for (const std::string& n : db.loadNotes())
-        notes += n + "\n";
+    const std::string notes = testutil::loadNotesText(db);
     if (GetParam() == "library/misc/a3.dxf")
         EXPECT_NE(notes.find("a stray ENDSEC at line 15 inside the HEADER section was ignored"), std::string::npos)
             << notes;

@@ -224,6 +224,14 @@ void testutil::pokePointField(AcDbObject& object, short code, int axis, double v
     object.describeFields(poke);
 }
 
+std::string testutil::loadNotesText(const AcDbDatabase& db)
+{
+    std::string notes;
+    for (const AcDbLoadNote& n : db.loadNotes())
+        notes += n.text + "\n";
+    return notes;
+}
+
 testutil::TempDir* testutil::EzdxfDrawingsTest::s_dir = nullptr;
 
 void testutil::EzdxfDrawingsTest::makeDrawings(const std::string& tool)

@@ -103,7 +103,10 @@ void writeFile(const std::string& path, const std::string& data);
 } // namespace testutil
 
 class AcDbObject;
+class AcDbDatabase;
 namespace testutil {
+// The texts of a drawing's load notes, one line each.
+std::string loadNotesText(const AcDbDatabase& db);
 // Puts a number straight into a field of an object, the way the DXF
 // reader fills it, past the checks of the object's setters: the point of
 // group code `code` gets `value` as its coordinate `axis` (0 X, 1 Y, 2 Z).

@@ -336,6 +336,15 @@ private:
     // The handle a tag gives, or 0 (a new one) when it is empty or not a
     // handle; such repairs are counted for the load notes.
     std::uint64_t handleOrZero(const Tag& t);
+    // The handle an object's tags give it before its first subclass (code
+    // 5, or 105 for a DIMSTYLE), 0 when they give none or a bad one;
+    // nothing is counted.
+    static std::uint64_t handleIn(const std::vector<Tag>& tags);
+    void noteDuplicateHandle(std::uint64_t handle)
+    {
+        if (m_duplicateHandles++ == 0)
+            m_firstDuplicateHandle = handle;
+    }
     // Puts the tag's value into the field at ptr; false when the field
     // takes more tags (polyline vertices) or the value was a hint only.
     bool assign(const Binding& b, void* ptr, const Tag& t);
@@ -365,6 +374,7 @@ private:
 
     std::vector<Tag> m_buf;
     int m_duplicateHandles = 0;
+    std::uint64_t m_firstDuplicateHandle = 0;
     int m_badHandles = 0;
     int m_firstBadHandleLine = 0;
     std::vector<std::unique_ptr<FieldPlan>> m_plans;
@@ -490,7 +500,7 @@ void Loader::run()
             break;
         }
         if (t.value == "ENDSEC") {
-            m_db.addRepairNote("a stray ENDSEC at " + m_tagger.position(t.line) + " was ignored");
+            m_db.addRepairNote("STRAY_ENDSEC", 0, "a stray ENDSEC at " + m_tagger.position(t.line) + " was ignored");
             continue;
         }
         if (t.value != "SECTION")
@@ -509,7 +519,7 @@ void Loader::run()
             setupEncoding();
         } else if (name == "HEADER") {
             // A header after the drawing's settings are known is kept as read.
-            m_db.addRepairNote("a second HEADER section at " + m_tagger.position(t.line) + " was kept apart");
+            m_db.addRepairNote("SECOND_HEADER", 0, "a second HEADER section at " + m_tagger.position(t.line) + " was kept apart");
             readRawSection(name);
         } else if (name == "TABLES") {
             readTables();
@@ -527,9 +537,9 @@ void Loader::run()
         setupEncoding();
     // Every section read was complete: only the end marker is missing.
     if (!sawEof)
-        m_db.addRepairNote("the EOF marker at the end of the file is missing");
-    for (const std::string& note : m_tagger.repairNotes())
-        m_db.addNote(note);
+        m_db.addRepairNote("MISSING_EOF", 0, "the EOF marker at the end of the file is missing");
+    for (Tagger::RepairNote& note : m_tagger.repairNotes())
+        m_db.addNote(std::move(note.code), 0, std::move(note.text));
     resolve();
     m_db.undoJournal().setRecording(true);
 }
@@ -538,8 +548,9 @@ bool Loader::endsUnclosedSection(const Tag& t, const std::string& section)
 {
     if (t.code != 0 || (t.value != "SECTION" && t.value != "EOF"))
         return false;
-    m_db.addRepairNote("the " + section + " section is not closed: its ENDSEC is missing before line "
-                       + std::to_string(t.line));
+    m_db.addRepairNote("MISSING_ENDSEC", 0,
+                       "the " + section + " section is not closed: its ENDSEC is missing before line "
+                           + std::to_string(t.line));
     m_tagger.pushBack(t);
     return true;
 }
@@ -557,8 +568,9 @@ void Loader::readHeader()
                 Tag after;
                 const bool more = next(after);
                 if (more && after.code == 9) {
-                    m_db.addRepairNote("a stray ENDSEC at " + m_tagger.position(t.line)
-                                       + " inside the HEADER section was ignored");
+                    m_db.addRepairNote("STRAY_ENDSEC", 0,
+                                       "a stray ENDSEC at " + m_tagger.position(t.line)
+                                           + " inside the HEADER section was ignored");
                     m_tagger.pushBack(after);
                     continue;
                 }
@@ -906,6 +918,18 @@ std::uint64_t Loader::handleOrZero(const Tag& t)
     return 0;
 }
 
+std::uint64_t Loader::handleIn(const std::vector<Tag>& tags)
+{
+    std::uint64_t h = 0;
+    for (const Tag& t : tags) {
+        if (t.code == 100)
+            break; // the handle comes before the first subclass
+        if (t.code == 5 || t.code == 105)
+            return tryParseHandle(t.value, h) ? h : 0;
+    }
+    return 0;
+}
+
 AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner)
 {
     std::uint64_t handle = 0;
@@ -913,7 +937,7 @@ AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<
     bool renumbered = false;
     AcDbStub* stub = m_db.newStub(std::move(obj), handle, &renumbered);
     if (renumbered)
-        ++m_duplicateHandles;
+        noteDuplicateHandle(handle);
     return stub;
 }
 
@@ -1044,7 +1068,7 @@ void Loader::convertHeavyPolyline(AcDbStub* stub)
     pl->setStub(stub);
     pl->setErasedFlag(raw->isErased());
     stub->object = std::move(pl);
-    m_db.addNote("a 2D POLYLINE was read as a lightweight polyline");
+    m_db.addNote("R12_POLYLINE", stub->handle, "a 2D POLYLINE was read as a lightweight polyline");
 }
 
 bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::string& blockName)
@@ -1065,8 +1089,9 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
             && (t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF" || t.value == "BLOCK")) {
             // What follows a block without its end: the block ends here.
             finishEntity();
-            m_db.addRepairNote("block " + blockName + " is not closed: its ENDBLK is missing before line "
-                               + std::to_string(t.line));
+            m_db.addRepairNote("MISSING_ENDBLK", 0,
+                               "block " + blockName + " is not closed: its ENDBLK is missing before line "
+                                   + std::to_string(t.line));
             m_tagger.pushBack(t);
             return false;
         }
@@ -1079,16 +1104,18 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
         if (t.value == "BLOCK" || t.value == "ENDBLK" || t.value == "TABLE" || t.value == "ENDTAB") {
             // Structure out of place: keeping it would make the file ambiguous.
             finishEntity();
-            m_db.addRepairNote("a misplaced " + std::string(t.value) + " at " + m_tagger.position(t.line)
-                               + " was dropped");
+            m_db.addRepairNote("MISPLACED_STRUCTURE", handleIn(m_buf),
+                               "a misplaced " + std::string(t.value) + " at " + m_tagger.position(t.line)
+                                   + " was dropped");
             continue;
         }
         if (isFollower(t.value)) {
             if (m_lastEntity && static_cast<AcDbEntity*>(m_lastEntity->object.get())->followers())
                 attachFollower(m_buf);
             else
-                m_db.addRepairNote("a stray " + std::string(t.value) + " at " + m_tagger.position(t.line)
-                                   + " was dropped");
+                m_db.addRepairNote("STRAY_FOLLOWER", handleIn(m_buf),
+                                   "a stray " + std::string(t.value) + " at " + m_tagger.position(t.line)
+                                       + " was dropped");
             continue;
         }
         finishEntity();
@@ -1121,7 +1148,7 @@ AcDbSymbolTable* Loader::tableNamed(const std::string& name, std::vector<AcDbExt
     auto obj = std::make_unique<AcDbSymbolTable>(name);
     obj->extraTags() = std::move(extra);
     if (handle != 0 && m_db.stubForHandle(handle)) {
-        ++m_duplicateHandles;
+        noteDuplicateHandle(handle);
         handle = 0;
     }
     AcDbStub* s = m_db.newStub(std::move(obj), handle);
@@ -1140,14 +1167,16 @@ void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
         known = known || kind == k;
     const std::string where = inTable ? " in the " + inTable->tableName() + " table" : " outside the tables";
     if (!known) {
-        m_db.addRepairNote("a " + kind.substr(0, 40) + " at " + m_tagger.position(t.line) + where + " was dropped");
+        m_db.addRepairNote("UNKNOWN_TABLE_RECORD", handleIn(m_buf),
+                           "a " + kind.substr(0, 40) + " at " + m_tagger.position(t.line) + where + " was dropped");
         return;
     }
     // A record goes to the table of its kind, wherever the file put it.
     AcDbSymbolTable* table = tableNamed(kind, {}, 0);
     if (table != inTable)
-        m_db.addRepairNote("a " + kind + " record at " + m_tagger.position(t.line) + where
-                           + " was put into the " + kind + " table");
+        m_db.addRepairNote("MISPLACED_TABLE_RECORD", handleIn(m_buf),
+                           "a " + kind + " record at " + m_tagger.position(t.line) + where + " was put into the "
+                               + kind + " table");
     std::unique_ptr<AcDbSymbolTableRecord> rec;
     if (kind == "LAYER")
         rec = std::make_unique<AcDbLayerTableRecord>();
@@ -1163,9 +1192,10 @@ void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
     if (kind == "BLOCK_RECORD")
         r->setName(layoutBlockName(r->name()));
     if (r->name().empty() || table->has(r->name())) {
-        m_db.addRepairNote("a " + kind + " record at " + m_tagger.position(t.line)
-                           + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
-                           + " was dropped");
+        m_db.addRepairNote(r->name().empty() ? "UNNAMED_TABLE_RECORD" : "DUPLICATE_TABLE_RECORD", s->handle,
+                           "a " + kind + " record at " + m_tagger.position(t.line)
+                               + (r->name().empty() ? " without a name" : " named twice (" + r->name() + ")")
+                               + " was dropped");
         s->inDatabase = false;
         return;
     }
@@ -1208,7 +1238,7 @@ void Loader::readTables()
         if (name.empty())
             throw DxfError(t.line, "a table without a name");
         if (m_db.table(name))
-            m_db.addRepairNote("table " + name + " appears twice; its records were merged");
+            m_db.addRepairNote("DUPLICATE_TABLE", handle, "table " + name + " appears twice; its records were merged");
         AcDbSymbolTable* table = tableNamed(name, std::move(extra), handle);
         while (true) {
             t = expect(t.line, ("the " + name + " table is not closed").c_str());
@@ -1220,8 +1250,9 @@ void Loader::readTables()
             }
             if (t.value == "TABLE" || t.value == "ENDSEC" || t.value == "SECTION" || t.value == "EOF") {
                 // The next table or section begins: this one lacks its end.
-                m_db.addRepairNote("the " + name + " table is not closed: its ENDTAB is missing before line "
-                                   + std::to_string(t.line));
+                m_db.addRepairNote("MISSING_ENDTAB", 0,
+                                   "the " + name + " table is not closed: its ENDTAB is missing before line "
+                                       + std::to_string(t.line));
                 m_tagger.pushBack(t);
                 break;
             }
@@ -1270,8 +1301,9 @@ void Loader::readBlocks()
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
-            m_db.addRepairNote("block " + name + " at " + m_tagger.position(blockLine)
-                               + " is defined twice; the second definition was dropped");
+            m_db.addRepairNote("DUPLICATE_BLOCK", bs->handle,
+                               "block " + name + " at " + m_tagger.position(blockLine)
+                                   + " is defined twice; the second definition was dropped");
             bs->inDatabase = es->inDatabase = false;
             for (AcDbStub* e : entities)
                 e->inDatabase = false;
@@ -1310,10 +1342,12 @@ void Loader::resolve()
 {
     m_db.repairStructure();
     if (m_duplicateHandles)
-        m_db.addRepairNote(std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
+        m_db.addRepairNote("DUPLICATE_HANDLE", m_firstDuplicateHandle,
+                           std::to_string(m_duplicateHandles) + " objects with handles used twice got new handles");
     if (m_badHandles)
-        m_db.addRepairNote(std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
-                     + std::to_string(m_firstBadHandleLine) + ") got new handles");
+        m_db.addRepairNote("INVALID_HANDLE", 0,
+                           std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
+                               + std::to_string(m_firstBadHandleLine) + ") got new handles");
 
     AcDbBlockTableRecord* ms = m_db.modelSpace();
     AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
@@ -1344,7 +1378,7 @@ void Loader::resolve()
         AcDbBlockTableRecord* rec = m_db.blockRecord(name);
         if (!rec) {
             if (name.empty()) {
-                m_db.addRepairNote("a block reference without a block name was dropped");
+                m_db.addRepairNote("UNNAMED_BLOCK_REFERENCE", s->handle, "a block reference without a block name was dropped");
                 s->object->setErasedFlag(true);
                 continue;
             }
@@ -1352,13 +1386,15 @@ void Loader::resolve()
             rec->setName(name);
             AcDbObjectId id;
             m_db.addBlockTableRecord(id, rec);
-            m_db.addRepairNote("block " + name + " was referenced but not defined; an empty definition was added");
+            m_db.addRepairNote("UNDEFINED_BLOCK", s->handle,
+                               "block " + name + " was referenced but not defined; an empty definition was added");
         }
         ref->setBlockTableRecord(rec->objectId());
     }
 
     // Layers, linetypes, text styles and applications that are used exist.
-    auto ensure = [&](const char* tableName, const std::string& name) {
+    // user: the handle of the entity that uses the name (0 for none).
+    auto ensure = [&](const char* tableName, const std::string& name, std::uint64_t user) {
         if (name.empty())
             return;
         AcDbSymbolTable* t = m_db.table(tableName);
@@ -1380,7 +1416,8 @@ void Loader::resolve()
         rec->setName(name);
         AcDbObjectId id;
         m_db.addSymbolTableRecord(id, rec);
-        m_db.addNote(std::string(tableName) + " " + name + " was used but not defined; it was added");
+        m_db.addNote(std::string("UNDEFINED_") + tableName, user,
+                     std::string(tableName) + " " + name + " was used but not defined; it was added");
     };
     std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
     AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
@@ -1389,25 +1426,26 @@ void Loader::resolve()
         for (const AcDbObjectId& eid : rec->entityIds()) {
             auto* e = static_cast<AcDbEntity*>(eid.stub()->object.get());
             if (e->layerName() != lastLayer) {
-                ensure("LAYER", e->layerName());
+                ensure("LAYER", e->layerName(), eid.stub()->handle);
                 lastLayer = e->layerName();
             }
             if (e->linetypeName() != lastLinetype) {
-                ensure("LTYPE", e->linetypeName());
+                ensure("LTYPE", e->linetypeName(), eid.stub()->handle);
                 lastLinetype = e->linetypeName();
             }
             if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
                 if (text->styleName() != lastStyle) {
-                    ensure("STYLE", text->styleName());
+                    ensure("STYLE", text->styleName(), eid.stub()->handle);
                     lastStyle = text->styleName();
                 }
         }
     }
-    ensure("LAYER", "0");
+    ensure("LAYER", "0", 0);
     for (const std::string& app : m_apps)
         if (!m_db.isAppRegistered(app)) {
             m_db.registerApp(app);
-            m_db.addNote("application " + app + " was used in extended data but not registered; it was added");
+            m_db.addNote("UNREGISTERED_APP", 0,
+                         "application " + app + " was used in extended data but not registered; it was added");
         }
 }
 

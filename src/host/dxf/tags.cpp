@@ -440,24 +440,27 @@ void Tagger::checkClosely(Tag& t, bool headerName)
     throw DxfError(t.line, "group code " + std::to_string(t.code) + ": " + why);
 }
 
-std::vector<std::string> Tagger::repairNotes() const
+std::vector<Tagger::RepairNote> Tagger::repairNotes() const
 {
-    std::vector<std::string> notes;
+    std::vector<RepairNote> notes;
     if (const int n = m_integerRepairs.count)
-        notes.push_back(n == 1 ? "an integer written as a real at " + position(m_integerRepairs.first)
-                                     + " was written as an integer"
-                               : std::to_string(n) + " integers written as reals were written as integers (the first at "
-                                     + position(m_integerRepairs.first) + ")");
+        notes.push_back({"INTEGER_AS_REAL",
+                         n == 1 ? "an integer written as a real at " + position(m_integerRepairs.first)
+                                 + " was written as an integer"
+                                : std::to_string(n) + " integers written as reals were written as integers (the first at "
+                                 + position(m_integerRepairs.first) + ")"});
     if (const int n = m_headerNameRepairs.count)
-        notes.push_back(n == 1 ? "the header variable name at " + position(m_headerNameRepairs.first)
-                                     + " lacked its $ and was given one"
-                               : std::to_string(n) + " header variable names lacked their $ and were given one (the first at "
-                                     + position(m_headerNameRepairs.first) + ")");
+        notes.push_back({"HEADER_NAME_WITHOUT_DOLLAR",
+                         n == 1 ? "the header variable name at " + position(m_headerNameRepairs.first)
+                                 + " lacked its $ and was given one"
+                                : std::to_string(n) + " header variable names lacked their $ and were given one (the first at "
+                                 + position(m_headerNameRepairs.first) + ")"});
     if (const int n = m_pointerRepairs.count)
-        notes.push_back(n == 1 ? "a reference at " + position(m_pointerRepairs.first)
-                                     + " named no handle and was made the null handle"
-                               : std::to_string(n) + " references named no handle and were made the null handle (the first at "
-                                     + position(m_pointerRepairs.first) + ")");
+        notes.push_back({"REFERENCE_WITHOUT_HANDLE",
+                         n == 1 ? "a reference at " + position(m_pointerRepairs.first)
+                                 + " named no handle and was made the null handle"
+                                : std::to_string(n) + " references named no handle and were made the null handle (the first at "
+                                 + position(m_pointerRepairs.first) + ")"});
     return notes;
 }
 

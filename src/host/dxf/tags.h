@@ -158,8 +158,13 @@ public:
     bool isBinary() const { return m_binary; }
     // "line 12" or "byte offset 345" for a tag's position.
     std::string position(int pos) const { return describePosition(m_binary, pos); }
-    // One note per kind of repair made while reading.
-    std::vector<std::string> repairNotes() const;
+    // One note per kind of repair made while reading: its code (as the
+    // database's load notes have them) and its text.
+    struct RepairNote {
+        std::string code;
+        std::string text;
+    };
+    std::vector<RepairNote> repairNotes() const;
 
 private:
     struct Repair {
