@@ -85,16 +85,6 @@ private:
     std::string m_data;
 };
 
-template <class T>
-std::vector<T*> entitiesOf(const AcDbBlockTableRecord* rec)
-{
-    std::vector<T*> out;
-    for (const AcDbObjectId& id : rec->entityIds())
-        if (auto* e = dynamic_cast<T*>(id.stub()->object.get()))
-            out.push_back(e);
-    return out;
-}
-
 bool isBinary(const std::string& data)
 {
     return data.compare(0, 22, std::string("AutoCAD Binary DXF\r\n\x1a\0", 22)) == 0;
@@ -173,7 +163,7 @@ TEST(BinaryDxfTest, OldFilesWithOneByteCodesAndEscapedExtendedDataAreRead)
     const BinaryDxf b = oldDrawing();
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(b.data(), "old.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    auto lines = entitiesOf<AcDbLine>(db.modelSpace());
+    auto lines = testutil::entitiesOf<AcDbLine>(db.modelSpace());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->layerName(), "WIRE");
     EXPECT_EQ(lines[0]->colorIndex(), 3);
@@ -305,13 +295,13 @@ TEST_P(BinaryDxfFromEzdxfTest, BinaryFileLoadsToTheSameDrawingAsItsTextTwin)
 
     // And that drawing is the one ezdxf wrote: geometry, GBK text of old
     // versions, extended data of every kind, the layer's plot flag.
-    auto lines = entitiesOf<AcDbLine>(binary.modelSpace());
+    auto lines = testutil::entitiesOf<AcDbLine>(binary.modelSpace());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1]->endPoint(), AcGePoint3d(-4.25, 1e-7, 123456.789));
     EXPECT_EQ(xdataText(lines[1], "BINKINDS"),
               "1001:BINKINDS;1002:{;1071:305419896;1070:-2;1004:0 127 128 255 ;1005:" + dxf::formatHandle(lines[1]->handle())
                   + ";1041:0.100000;1002:};");
-    auto circles = entitiesOf<AcDbCircle>(binary.modelSpace());
+    auto circles = testutil::entitiesOf<AcDbCircle>(binary.modelSpace());
     ASSERT_EQ(circles.size(), 1u);
     EXPECT_EQ(circles[0]->layerName(), "元件");
     if (version != "R12") {

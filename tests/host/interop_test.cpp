@@ -30,20 +30,10 @@ protected:
     static std::string drawing(const std::string& version) { return s_dir->file(version + ".dxf"); }
 };
 
-template <class T>
-std::vector<T*> entitiesOf(const AcDbBlockTableRecord* rec)
-{
-    std::vector<T*> out;
-    for (const AcDbObjectId& id : rec->entityIds())
-        if (auto* e = dynamic_cast<T*>(id.stub()->object.get()))
-            out.push_back(e);
-    return out;
-}
-
 std::vector<std::string> rawKinds(const AcDbBlockTableRecord* rec)
 {
     std::vector<std::string> out;
-    for (auto* e : entitiesOf<AcDbRawEntity>(rec))
+    for (auto* e : testutil::entitiesOf<AcDbRawEntity>(rec))
         out.push_back(e->dxfName());
     return out;
 }
@@ -78,14 +68,14 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
     const AcDbBlockTableRecord* ms = db.modelSpace();
     ASSERT_NE(ms, nullptr);
 
-    auto lines = entitiesOf<AcDbLine>(ms);
+    auto lines = testutil::entitiesOf<AcDbLine>(ms);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->layerName(), "WIRE");
     EXPECT_EQ(lines[0]->colorIndex(), 1);
     EXPECT_EQ(lines[0]->endPoint(), AcGePoint3d(10, 5, 0));
 
     // The layer name is Chinese: GBK bytes in R2000, escapes in R12.
-    auto circles = entitiesOf<AcDbCircle>(ms);
+    auto circles = testutil::entitiesOf<AcDbCircle>(ms);
     ASSERT_EQ(circles.size(), 1u);
     EXPECT_EQ(circles[0]->layerName(), "元件");
     EXPECT_DOUBLE_EQ(circles[0]->radius(), 2.5);
@@ -93,14 +83,14 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
     ASSERT_NE(layer, nullptr);
     EXPECT_EQ(layer->color(), 3);
 
-    auto arcs = entitiesOf<AcDbArc>(ms);
+    auto arcs = testutil::entitiesOf<AcDbArc>(ms);
     ASSERT_EQ(arcs.size(), 1u);
     EXPECT_NEAR(arcs[0]->startAngle(), 10 * kDeg, 1e-12);
     EXPECT_NEAR(arcs[0]->endAngle(), 100 * kDeg, 1e-12);
     EXPECT_EQ(arcs[0]->colorIndex(), 5);
 
     // R12 has no lightweight polylines: its 2D polyline is read as one.
-    auto plines = entitiesOf<AcDbPolyline>(ms);
+    auto plines = testutil::entitiesOf<AcDbPolyline>(ms);
     ASSERT_EQ(plines.size(), 1u);
     EXPECT_EQ(plines[0]->numVerts(), 3u);
     EXPECT_TRUE(plines[0]->isClosed());
@@ -116,7 +106,7 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
         EXPECT_DOUBLE_EQ(ew, 0.5);
     }
 
-    auto texts = entitiesOf<AcDbText>(ms);
+    auto texts = testutil::entitiesOf<AcDbText>(ms);
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0]->text(), "电气 KM1");
     EXPECT_EQ(texts[0]->horizontalMode(), AcDb::kTextCenter);
@@ -127,10 +117,10 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
     EXPECT_EQ(texts[1]->text(), "plain");
     EXPECT_TRUE(texts[1]->isDefaultAlignment());
 
-    ASSERT_EQ(entitiesOf<AcDbPoint>(ms).size(), 1u);
-    ASSERT_EQ(entitiesOf<AcDbSolid>(ms).size(), 1u);
+    ASSERT_EQ(testutil::entitiesOf<AcDbPoint>(ms).size(), 1u);
+    ASSERT_EQ(testutil::entitiesOf<AcDbSolid>(ms).size(), 1u);
 
-    auto refs = entitiesOf<AcDbBlockReference>(ms);
+    auto refs = testutil::entitiesOf<AcDbBlockReference>(ms);
     ASSERT_EQ(refs.size(), 2u);
     const AcDbBlockReference* ref = refs[0];
     EXPECT_EQ(ref->blockName(), "SYM");
@@ -395,7 +385,7 @@ TEST_F(CorpusTest, MultipleInsertsAreReadWithTheirGrid)
         SCOPED_TRACE(name);
         AcDbDatabase db(false);
         ASSERT_EQ(db.readDwgFile(utf8ToWide(file(name)).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
-        std::vector<AcDbMInsertBlock*> grids = entitiesOf<AcDbMInsertBlock>(db.modelSpace());
+        std::vector<AcDbMInsertBlock*> grids = testutil::entitiesOf<AcDbMInsertBlock>(db.modelSpace());
         ASSERT_EQ(grids.size(), 2u);
         EXPECT_EQ(grids[0]->blockName(), "KM");
         EXPECT_EQ(grids[0]->columns(), 3);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/commandline.h"
+#include "host/dbmain.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -53,6 +55,17 @@ bool haveEzdxf();
 // Runs tests/tools/NAME.py with arguments; fails the current test when it
 // exits non-zero. Returns its output.
 std::string runPythonTool(const std::string& name, const std::string& args);
+
+// The entities of a block of the given class, in the block's order.
+template <class T>
+std::vector<T*> entitiesOf(const AcDbBlockTableRecord* rec)
+{
+    std::vector<T*> out;
+    for (const AcDbObjectId& id : rec->entityIds())
+        if (auto* e = dynamic_cast<T*>(id.stub()->object.get()))
+            out.push_back(e);
+    return out;
+}
 
 // Lines of a script for the command line, echoed as a script's are. Where
 // they end the input ends, or, when failAtEnd, the input itself fails (a
