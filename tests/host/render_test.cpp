@@ -1,6 +1,7 @@
 // The SVG renderer and the "ctrlsch render" command.
 #include "host/dbmain.h"
 #include "host/dbtext.h"
+#include "host/render/font.h"
 #include "host/render/svg.h"
 #include "testutil.h"
 
@@ -190,15 +191,19 @@ TEST(RenderSvgTest, EveryModelledKindIsDrawnOnceAndTheDocumentIsWellFormed)
         {"line", 1}, {"circle", 2}, {"path", 4}, {"polygon", 3}, {"text", 1}};
     EXPECT_EQ(countByTag(drawn), want);
 
-    // Zero-width geometry keeps a hairline; the constant-width polyline is
-    // stroked at its width in drawing units.
+    // Zero-width geometry takes the group's hairline, one pixel in drawing
+    // units (no viewer-dependent non-scaling strokes); the constant-width
+    // polyline is stroked at its width in drawing units.
+    std::smatch size;
+    ASSERT_TRUE(std::regex_search(svg, size, std::regex(R"re(width="(\d+)" height="\d+" viewBox)re")));
+    std::smatch group;
+    ASSERT_TRUE(std::regex_search(svg, group, std::regex(R"re(<g [^>]*stroke-width="([\d.]+)")re")));
+    EXPECT_NEAR(std::stod(group[1]), viewBox(svg)[2] / std::stod(size[1]), 1e-6);
+    EXPECT_EQ(svg.find("vector-effect"), std::string::npos);
     for (const Element& e : drawn) {
-        if (e.tag == "text" || (e.tag == "circle" && e.attr.count("fill")))
-            continue;
-        if (e.attr.count("stroke-width"))
+        if (e.attr.count("stroke-width")) {
             EXPECT_NEAR(e.num("stroke-width"), 0.5, 1e-9) << e.attr.at("d");
-        else
-            EXPECT_EQ(e.attr.at("vector-effect"), "non-scaling-stroke") << e.tag;
+        }
     }
 
     // The erased line lies far outside: it neither shows nor widens the view.
@@ -516,9 +521,14 @@ TEST(RenderSvgTest, TextsSitWhereTheHostPlacesThemWithEscapedUnicodeContent)
         // into the world.
         const std::vector<double> m = numbers(texts[i].attr.at("transform"));
         ASSERT_EQ(m.size(), 6u);
-        const double len = texts[i].num("textLength");
-        EXPECT_NEAR(len, lay.width, 1e-3);
-        const AcGePoint3d start(m[4], m[5], 0), end(m[0] * len + m[4], m[1] * len + m[5], 0);
+        // No text length for viewers to honour or ignore: the matrix scales
+        // the font's own advance of the characters to the text's width.
+        EXPECT_EQ(texts[i].attr.count("textLength"), 0u);
+        const double natural = i == 0 ? render::fontAdvance(L"控制") * 4.0
+                                            + render::fontAdvance(L" <A&B>") * 4.0 / render::fontCapHeight()
+                                      : render::fontAdvance(L"UP") * 2.0 / render::fontCapHeight();
+        EXPECT_NEAR(std::hypot(m[0], m[1]) * natural, lay.width, 1e-3);
+        const AcGePoint3d start(m[4], m[5], 0), end(m[0] * natural + m[4], m[1] * natural + m[5], 0);
         EXPECT_TRUE(ext.contains(start, 1e-3) && ext.contains(end, 1e-3));
         EXPECT_NEAR(start.x, lay.origin.x, 1e-3);
         EXPECT_NEAR(start.y, lay.origin.y, 1e-3);
@@ -527,7 +537,7 @@ TEST(RenderSvgTest, TextsSitWhereTheHostPlacesThemWithEscapedUnicodeContent)
         EXPECT_NEAR(-m[3], std::cos(lay.rotation), 1e-9);
     }
     // Centred text: its baseline runs across the alignment point.
-    EXPECT_NEAR(numbers(texts[0].attr.at("transform"))[4] + texts[0].num("textLength") / 2, 50, 1e-3);
+    EXPECT_NEAR(numbers(texts[0].attr.at("transform"))[4] + layoutText(*centred).width / 2, 50, 1e-3);
     // Capitals stand the text height tall: the Latin font size is larger
     // than the height, CJK characters fill the height.
     std::smatch run;

@@ -3,6 +3,7 @@
 #include "host/dbdxf.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <array>
@@ -251,4 +252,17 @@ void testutil::EzdxfDrawingsTest::SetUp()
 {
     if (!haveEzdxf())
         GTEST_SKIP() << "python3-ezdxf is not installed";
+}
+
+bool testutil::readPng(const std::string& path, Image& out)
+{
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str()))
+        return false;
+    img.format = PNG_FORMAT_RGB;
+    out.width = static_cast<int>(img.width);
+    out.height = static_cast<int>(img.height);
+    out.rgb.resize(PNG_IMAGE_SIZE(img));
+    return png_image_finish_read(&img, nullptr, out.rgb.data(), 0, nullptr) != 0;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <stdexcept>
@@ -112,6 +113,22 @@ ChildRun runInChild(const std::function<int()>& body, double seconds = 30.0);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& data);
+
+// A picture read from a PNG file, as 8-bit RGB rows.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    // The pixel as 0xRRGGBB.
+    std::uint32_t at(int x, int y) const
+    {
+        const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+        return static_cast<std::uint32_t>(rgb[i]) << 16 | static_cast<std::uint32_t>(rgb[i + 1]) << 8 | rgb[i + 2];
+    }
+};
+// Reads any PNG (alpha composed over black by libpng's simplified reader);
+// false when the file is missing or is no PNG.
+bool readPng(const std::string& path, Image& out);
 
 } // namespace testutil
 

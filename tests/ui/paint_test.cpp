@@ -7,12 +7,11 @@
 // - a dialog's PNG has the window's size, its frame, its caption bar, the
 //   controls as painted (enabled frames black, disabled ones grey) and
 //   what an OnPaint handler drew; the file is written whole or not at all.
+#include "testutil.h"
 #include "uitest.h"
 
 #include "ui/dc.h"
 #include "ui/session.h"
-
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -225,28 +224,18 @@ TEST(Drawing, TextIsDrawnInTheTextColour)
 
 // --- windows and PNG -------------------------------------------------------
 
-struct Png {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;
+// The toolkit's colours of a PNG's pixels.
+struct Png : testutil::Image {
     COLORREF at(int x, int y) const
     {
-        const size_t i = (static_cast<size_t>(y) * width + x) * 3;
-        return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
+        const std::uint32_t c = Image::at(x, y);
+        return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
     }
 };
 
 bool readPng(const std::string& path, Png& out)
 {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path.c_str()))
-        return false;
-    img.format = PNG_FORMAT_RGB;
-    out.width = static_cast<int>(img.width);
-    out.height = static_cast<int>(img.height);
-    out.rgb.resize(PNG_IMAGE_SIZE(img));
-    return png_image_finish_read(&img, nullptr, out.rgb.data(), 0, nullptr) != 0;
+    return testutil::readPng(path, out);
 }
 
 class PaintedDialog : public TestDialog {

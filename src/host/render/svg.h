@@ -3,21 +3,29 @@
 
 #include "host/accolor.h"
 #include "host/dbmain.h"
+#include "host/render/view.h"
 
-#include <cstdint>
+#include <optional>
 #include <string>
 
 struct SvgOptions {
-    // Blank space around the drawing extents, in drawing units.
+    // Blank space around the drawing extents, in drawing units (pictures
+    // without a page).
     double margin = 5.0;
-    // Draw on black (colour 7 white) instead of on white (colour 7 black).
+    // Draw on near black (colour 7 white) instead of on white (colour 7
+    // black).
     bool darkBackground = false;
-    // Pixel size of the longer side of the picture.
+    // Pixel size of the longer side of the picture (without a page).
     int maxPixels = 2000;
+    // A paper page (its size in millimetres) instead of a picture sized
+    // around the drawing.
+    std::optional<render::PageSetup> page;
 };
 
 // Writes the model space of db (erased entities and entities on layers that
 // are off or frozen skipped) as a standalone SVG document in UTF-8. Block
-// references are drawn through their block's entities. The same drawing
-// gives the same bytes.
+// references are drawn through their block's entities. Hairlines and texts
+// are sized in drawing units for the picture's scale, so viewers that
+// ignore non-scaling strokes and text lengths show the same picture. The
+// same drawing gives the same bytes.
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt = {});
