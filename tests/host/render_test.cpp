@@ -541,10 +541,12 @@ TEST(RenderSvgTest, TextsSitWhereTheHostPlacesThemWithEscapedUnicodeContent)
     // Capitals stand the text height tall: the Latin font size is larger
     // than the height, CJK characters fill the height.
     std::smatch run;
-    const std::regex mixed(R"re(控制<tspan font-size="([\d.]+)"> &lt;A&amp;B&gt;</tspan>)re");
+    const std::regex mixed(R"re(控制<tspan x="([\d.]+)" font-size="([\d.]+)"> &lt;A&amp;B&gt;</tspan>)re");
     ASSERT_TRUE(std::regex_match(texts[0].inner, run, mixed))
         << texts[0].inner;
-    EXPECT_GT(std::stod(run[1]), 4.0);
+    // The second run starts where the font's advance of the first ends.
+    EXPECT_NEAR(std::stod(run[1]), render::fontAdvance(L"控制") * 4.0, 1e-3);
+    EXPECT_GT(std::stod(run[2]), 4.0);
     EXPECT_NEAR(texts[0].num("font-size"), 4.0, 1e-9);
     EXPECT_GT(texts[1].num("font-size"), 2.0);
     EXPECT_EQ(texts[1].inner, "UP");

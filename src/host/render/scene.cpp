@@ -545,8 +545,10 @@ void Scene::Walker::drawText(AcDbText& t, const Context& ctx, std::uint32_t rgb)
             out.runs.push_back({std::wstring(), cjk, cjk ? lay.height * kCjkFontSize : lay.height / fontCapHeight()});
         out.runs.back().text += ch;
     }
-    for (const TextRun& run : out.runs)
+    for (TextRun& run : out.runs) {
+        run.offset = out.width;
         out.width += fontAdvance(run.text) * run.size;
+    }
     // The font's own width is scaled to the width the host gives the text
     // (its width factor, or the span of a fitted or aligned text).
     const double xScale = lay.width > 0.0 && out.width > 0.0 ? lay.width / out.width : 1.0;

@@ -70,6 +70,9 @@ struct TextRun {
     bool cjk = false;
     // Font size in drawing units.
     double size = 0.0;
+    // Where the run starts along the baseline, in units of the text's
+    // `along`: the font's advance of the runs before it.
+    double offset = 0.0;
 };
 
 struct Text {

@@ -266,10 +266,13 @@ void SvgWriter::text(const render::Text& t)
     const render::TextRun& base = t.runs.front();
     std::string content;
     for (const render::TextRun& run : t.runs) {
-        if (run.cjk == base.cjk)
+        // Each later run placed where the font's advance puts it: viewers
+        // disagree on where a run of another size starts in a scaled text.
+        if (&run == &base)
             content += xmlText(run.text);
         else
-            content += "<tspan font-size=\"" + m_num(run.size) + "\">" + xmlText(run.text) + "</tspan>";
+            content += "<tspan x=\"" + m_num(run.offset) + "\" font-size=\"" + m_num(run.size) + "\">"
+                     + xmlText(run.text) + "</tspan>";
     }
     // Text space runs right and down; the world's "up" is its minus y.
     // Six decimals for the matrix: its parts are scales, not positions.
