@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev
   python3 python3-ezdxf librecad-data netpbm
   libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
+  libcairo2-dev poppler-utils librsvg2-bin chromium
 )
 if [ "${CTRLSCH_WITH_CLANG:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

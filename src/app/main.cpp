@@ -26,7 +26,11 @@ const Command kCommands[] = {
      "write the default installation (symbol libraries, settings) into DIR: runs ctrlsch-install;\n"
      "      DIR/settings.json is its settings file",
      app::installCommand},
-    {"render", "FILE.dxf OUT.svg", "draw the model space of a drawing as SVG", app::renderCommand},
+    {"render", "FILE.dxf OUT.svg|OUT.pdf|OUT.png [--paper A4|A3] [--landscape] [--scale 1:N | --fit] [--dark]",
+     "draw the model space of a drawing as an SVG picture, or plot it on a page as PDF or PNG\n"
+     "      (the kind from OUT's extension; a page is A4 portrait, fitted, unless the options say\n"
+     "      otherwise; SVG is sized around the drawing unless a page option is given)",
+     app::renderCommand},
     {"run", "[-k|--keep-going] SCRIPT [FILE.dxf] [-o OUT.dxf]",
      "run a script on the command line and print what it shows; the first failed command\n"
      "      stops it with status 1 (OUT not written); -k runs on to the end, the status still 1",

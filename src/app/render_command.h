@@ -1,4 +1,5 @@
-// The "render" command of the ctrlsch program: a drawing to an SVG picture.
+// The "render" command of the ctrlsch program: a drawing to an SVG picture
+// or to a PDF or PNG plot.
 #pragma once
 
 #include <string>
@@ -11,11 +12,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// ctrlsch render FILE.dxf OUT.svg; args are the words after "render".
-// Reads the drawing and writes its model space as SVG through a temporary
-// file beside OUT.svg. A drawing that cannot be read is reported on stderr
-// and nothing is written. Returns an exit status (kExitUsage without
-// printing anything when the arguments do not fit).
+// ctrlsch render FILE.dxf OUT.svg|OUT.pdf|OUT.png [--paper A4|A3]
+// [--landscape] [--scale 1:N | --fit] [--dark]; args are the words after
+// "render". Reads the drawing and writes its model space through a
+// temporary file beside OUT. A drawing that cannot be read is reported on
+// stderr and nothing is written. Returns an exit status: kExitUsage when the
+// arguments do not fit (a wrong option or value is named on stderr first).
 int renderCommand(const std::vector<std::string>& args);
 
 } // namespace app
