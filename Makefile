@@ -48,12 +48,13 @@ demo: build
 	printf 'OPEN %s\n(esbbtj 0)\n(esbbtj 1)\n' $(abspath $(OUT))/project/A.dxf > $(OUT)/project/statistics.scr
 	CTRLSCH_SETTINGS=$(abspath $(OUT))/project/settings.json $(BUILD)/src/app/ctrlsch run $(OUT)/project/statistics.scr
 
-# Load and save speed against ezdxf on the same generated drawing; the
-# equipment statistics over a generated project against loading it and
-# against ezdxf.
+# Load and save speed against ezdxf on the same generated drawing; drawing
+# it as SVG and PDF against loading it; the equipment statistics over a
+# generated project against loading it and against ezdxf.
 bench: build
 	bench/run_dxf_bench.sh $(BUILD)/bench/dxf_bench
 	bench/run_esbbtj_bench.sh $(BUILD)/bench/esbbtj_bench
+	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/selection_bench
 	$(BUILD)/bench/recognize_bench
 	$(BUILD)/bench/placement_bench

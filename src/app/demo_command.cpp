@@ -129,20 +129,20 @@ int demoCommand(const std::vector<std::string>& args)
     }
     int status = runCommand({script1.string(), "-o", dxf1.string()});
     if (status == kExitOk)
-        status = renderCommand({dxf1.string(), (dir / "motor-starter.svg").string()});
+        status = renderPictures(dxf1.string(), (dir / "motor-starter").string());
     if (status == kExitOk)
         status = runCommand({script2.string(), dxf1.string(), "-o", dxf2.string()});
     if (status == kExitOk)
-        status = renderCommand({dxf2.string(), (dir / "motor-starter-continued.svg").string()});
+        status = renderPictures(dxf2.string(), (dir / "motor-starter-continued").string());
     if (status == kExitOk)
         status = runCommand({script3.string(), "-o", dxf3.string()});
     if (status == kExitOk)
-        status = renderCommand({dxf3.string(), (dir / "motor-starter-panel.svg").string()});
+        status = renderPictures(dxf3.string(), (dir / "motor-starter-panel").string());
     if (status == kExitOk)
         status = runCommand({script4.string()});
     if (status == kExitOk)
         std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << ", " << dxf3.string()
-                  << " and their SVG pictures\n";
+                  << " and their pictures (SVG, PNG and PDF)\n";
     return status;
 }
 

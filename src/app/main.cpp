@@ -20,7 +20,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"demo", "[DIR]", "draw a motor starter with (ylthz), continue it with (yltbj), render both (DIR: demo)",
+    {"demo", "[DIR]", "draw a motor starter with (ylthz), continue it with (yltbj), render both as SVG, PNG\n"
+     "      and PDF (DIR: demo)",
      app::demoCommand},
     {"install", "DIR",
      "write the default installation (symbol libraries, settings) into DIR: runs ctrlsch-install;\n"

@@ -150,4 +150,13 @@ int renderCommand(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+int renderPictures(const std::string& dxf, const std::string& base)
+{
+    int status = kExitOk;
+    for (const char* kind : {".svg", ".png", ".pdf"})
+        if (status == kExitOk)
+            status = renderCommand({dxf, base + kind});
+    return status;
+}
+
 } // namespace app

@@ -20,4 +20,8 @@ constexpr int kExitUsage = 2;
 // arguments do not fit (a wrong option or value is named on stderr first).
 int renderCommand(const std::vector<std::string>& args);
 
+// The drawing as BASE.svg, BASE.png and BASE.pdf with the default options
+// of each kind; stops at the first failure. Returns an exit status.
+int renderPictures(const std::string& dxf, const std::string& base);
+
 } // namespace app

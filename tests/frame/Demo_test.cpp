@@ -43,9 +43,13 @@ TEST(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
     // The panel front's equipment table, as (esbbtj 0) gives it.
     EXPECT_NE(out.find("(\"HL1\" \"\" \"\" \"运行指示灯\" \"AD16-22/红\" \"1\")"), std::string::npos) << out;
     EXPECT_NE(out.find("(\"SB2\" \"\" \"\" \"启动按钮\" \"LA39-11/绿\" \"1\")"), std::string::npos) << out;
-    for (const char* f : {"motor-starter.dxf", "motor-starter.svg", "motor-starter-continued.dxf",
-                          "motor-starter-continued.svg", "motor-starter-panel.dxf", "motor-starter-panel.svg"})
-        EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
+    for (const char* base : {"motor-starter", "motor-starter-continued", "motor-starter-panel"}) {
+        EXPECT_TRUE(std::filesystem::exists(dir.file(base + std::string(".dxf")))) << base;
+        // Its pictures: SVG, a PNG and a PDF page.
+        EXPECT_NE(testutil::readFile(dir.file(base + std::string(".svg"))).find("<svg "), std::string::npos) << base;
+        EXPECT_EQ(testutil::readFile(dir.file(base + std::string(".png"))).find("PNG"), 1u) << base;
+        EXPECT_EQ(testutil::readFile(dir.file(base + std::string(".pdf"))).find("%PDF-"), 0u) << base;
+    }
     if (!testutil::haveEzdxf())
         GTEST_SKIP() << "ezdxf is not installed";
     const std::string first = testutil::runPythonTool("ezdxf_report", testutil::shellQuote(dir.file("motor-starter.dxf")));
