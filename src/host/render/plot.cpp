@@ -73,6 +73,8 @@ public:
     void fill(const Fill& f) override;
     void dot(const Dot& d) override;
     void text(const Text& t) override;
+    // Strokes what is still gathered; called after the last primitive.
+    void flush();
 
 private:
     void arc(const PathStep& s);
@@ -80,6 +82,12 @@ private:
     cairo_t* m_cr;
     double m_hairline = 1.0;
     double m_dotRadius = 1.0;
+    // Strokes of one colour and width follow each other in drawings (a
+    // layer's lines): they are gathered into one path and stroked at once,
+    // which a PDF writes as one operation.
+    bool m_gathering = false;
+    std::uint32_t m_gatheredRgb = 0;
+    double m_gatheredWidth = 0.0;
 };
 
 void CairoWriter::arc(const PathStep& s)
@@ -101,9 +109,29 @@ void CairoWriter::arc(const PathStep& s)
     cairo_restore(m_cr);
 }
 
+void CairoWriter::flush()
+{
+    if (!m_gathering)
+        return;
+    m_gathering = false;
+    const bool wide = m_gatheredWidth > 0.0;
+    cairo_set_line_width(m_cr, wide ? m_gatheredWidth : m_hairline);
+    cairo_set_line_cap(m_cr, wide ? CAIRO_LINE_CAP_BUTT : CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(m_cr, wide ? CAIRO_LINE_JOIN_MITER : CAIRO_LINE_JOIN_ROUND);
+    setColor(m_cr, m_gatheredRgb);
+    cairo_stroke(m_cr);
+}
+
 void CairoWriter::stroke(const Stroke& s)
 {
-    cairo_new_path(m_cr);
+    if (m_gathering && (s.rgb != m_gatheredRgb || s.width != m_gatheredWidth))
+        flush();
+    if (!m_gathering) {
+        cairo_new_path(m_cr);
+        m_gathering = true;
+        m_gatheredRgb = s.rgb;
+        m_gatheredWidth = s.width;
+    }
     for (const PathStep& step : s.steps) {
         switch (step.kind) {
         case PathStep::Move: cairo_move_to(m_cr, step.to.x, step.to.y); break;
@@ -113,16 +141,11 @@ void CairoWriter::stroke(const Stroke& s)
     }
     if (s.closed)
         cairo_close_path(m_cr);
-    const bool wide = s.width > 0.0;
-    cairo_set_line_width(m_cr, wide ? s.width : m_hairline);
-    cairo_set_line_cap(m_cr, wide ? CAIRO_LINE_CAP_BUTT : CAIRO_LINE_CAP_ROUND);
-    cairo_set_line_join(m_cr, wide ? CAIRO_LINE_JOIN_MITER : CAIRO_LINE_JOIN_ROUND);
-    setColor(m_cr, s.rgb);
-    cairo_stroke(m_cr);
 }
 
 void CairoWriter::fill(const Fill& f)
 {
+    flush();
     cairo_new_path(m_cr);
     for (const Vec2& c : f.corners)
         cairo_line_to(m_cr, c.x, c.y);
@@ -137,6 +160,7 @@ void CairoWriter::fill(const Fill& f)
 
 void CairoWriter::dot(const Dot& d)
 {
+    flush();
     cairo_new_path(m_cr);
     cairo_arc(m_cr, d.at.x, d.at.y, m_dotRadius, 0, 2 * kPi);
     setColor(m_cr, d.rgb);
@@ -145,6 +169,7 @@ void CairoWriter::dot(const Dot& d)
 
 void CairoWriter::text(const Text& t)
 {
+    flush();
     if (!invertible(t.along.x, t.along.y, -t.up.x, -t.up.y))
         return;
     cairo_save(m_cr);
@@ -182,6 +207,7 @@ bool drawPage(cairo_surface_t* surface, Scene& scene, const View& view, const Pl
     const double hairline = pointScale > 1.0 ? std::max(kHairlinePoints, 1.0 / pointScale) : kHairlinePoints;
     CairoWriter writer(cr, view, hairline);
     scene.draw(writer);
+    writer.flush();
     const cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status != CAIRO_STATUS_SUCCESS)
