@@ -4,13 +4,13 @@
 #include "ui/detail/paint.h"
 #include "ui/detail/window.h"
 
-#include <fontconfig/fontconfig.h>
+#include "host/render/font.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -31,44 +31,17 @@ namespace {
 
 constexpr int kPixelSize = 12;
 
-std::string findFontFile()
-{
-    std::string found;
-    if (FcInit()) {
-        FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>("WenQuanYi Micro Hei:lang=zh-cn"));
-        FcConfigSubstitute(nullptr, pat, FcMatchPattern);
-        FcDefaultSubstitute(pat);
-        FcResult res = FcResultNoMatch;
-        if (FcPattern* m = FcFontMatch(nullptr, pat, &res)) {
-            FcChar8* file = nullptr;
-            // Only a font that really covers Chinese will do.
-            FcCharSet* cs = nullptr;
-            if (FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch &&
-                FcPatternGetCharSet(m, FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, 0x4E2D))
-                found = reinterpret_cast<const char*>(file);
-            FcPatternDestroy(m);
-        }
-        FcPatternDestroy(pat);
-    }
-    if (!found.empty())
-        return found;
-    for (const char* p : {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
-                          "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"})
-        if (std::filesystem::exists(p))
-            return p;
-    return {};
-}
-
 struct Font {
     FT_Library lib = nullptr;
     FT_Face face = nullptr;
     int ascent = kPixelSize;
     Font()
     {
-        const std::string file = findFontFile();
-        if (file.empty() || FT_Init_FreeType(&lib) != 0)
+        // The host's font for texts, the one its pictures use.
+        const render::FontFile& file = render::cjkFontFile();
+        if (file.path.empty() || FT_Init_FreeType(&lib) != 0)
             return;
-        if (FT_New_Face(lib, file.c_str(), 0, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, kPixelSize) != 0) {
+        if (FT_New_Face(lib, file.path.c_str(), file.index, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, kPixelSize) != 0) {
             if (face)
                 FT_Done_Face(face);
             face = nullptr;

@@ -303,6 +303,33 @@ TEST(RenderPlotTest, PngPlotsAreTheSameBytesEachTime)
     EXPECT_EQ(testutil::readFile(dir.file("a.png")), testutil::readFile(dir.file("b.png")));
 }
 
+// Control characters, tabs and lone surrogates in a text: cairo refuses
+// them and XML cannot hold them, so they are left out (tabs are spaces)
+// and the rest is plotted.
+TEST(RenderPlotTest, TextsWithCharactersThatCannotBeShownStillPlot)
+{
+    testutil::TempDir dir;
+    AcDbDatabase db;
+    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 0, 0), L"BELL\x07 TAB\tEND \xD800控制", 5.0));
+    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 20, 0), L"\x01\x02", 5.0));
+    const std::string dxf = dir.file("odd.dxf");
+    ASSERT_EQ(db.saveAs(utf8ToWide(dxf).c_str()), Acad::eOk);
+    std::string log;
+    for (const char* out : {"odd.pdf", "odd.png", "odd.svg"})
+        ASSERT_EQ(render(dxf, dir.file(out), "", log), 0) << out << ": " << log;
+    ASSERT_EQ(testutil::run(testutil::python() + " -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "
+                                + shellQuote(dir.file("odd.svg")),
+                            log),
+              0)
+        << log;
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils cannot start";
+    std::string text;
+    ASSERT_EQ(testutil::run("pdftotext " + shellQuote(dir.file("odd.pdf")) + " -", text), 0) << text;
+    EXPECT_NE(text.find("BELL TAB END"), std::string::npos) << text;
+    EXPECT_NE(text.find("控制"), std::string::npos) << text;
+}
+
 TEST(RenderPlotTest, BadOptionsGiveUsageAndWriteNothing)
 {
     testutil::TempDir dir;

@@ -86,8 +86,17 @@ double normalizeAngle(double a)
     return a;
 }
 
+// Whether a character can be shown: no control characters, surrogates or
+// non-characters, which XML cannot hold and cairo refuses.
+bool isPrintable(wchar_t c)
+{
+    const auto u = static_cast<std::uint32_t>(c);
+    return u >= 0x20 && !(u >= 0xD800 && u < 0xE000) && u != 0xFFFE && u != 0xFFFF && u <= 0x10FFFF;
+}
+
 // The text as shown: %%d, %%p, %%c and %%% become their symbols; the
-// underline and overline switches are dropped.
+// underline and overline switches are dropped; tabs are spaces and what
+// cannot be shown is left out.
 std::wstring displayText(const std::string& utf8)
 {
     const std::wstring in = utf8ToWide(utf8);
@@ -103,7 +112,10 @@ std::wstring displayText(const std::string& utf8)
                 continue;
             }
         }
-        out += in[i];
+        if (in[i] == L'\t')
+            out += L' ';
+        else if (isPrintable(in[i]))
+            out += in[i];
     }
     return out;
 }

@@ -94,30 +94,18 @@ std::string hexColor(std::uint32_t rgb)
     return buf;
 }
 
-// Text content for an XML element: markup characters escaped, characters
-// XML cannot hold dropped, tabs as spaces.
+// Text content for an XML element, markup characters escaped (the scene
+// leaves out what XML cannot hold).
 std::string xmlText(const std::wstring& s)
 {
-    std::wstring clean;
-    for (wchar_t c : s) {
-        if (c == L'\t')
-            c = L' ';
-        const auto u = static_cast<std::uint32_t>(c);
-        if ((u < 0x20 && c != L'\n' && c != L'\r') || (u >= 0xD800 && u < 0xE000) || u == 0xFFFE || u == 0xFFFF
-            || u > 0x10FFFF)
-            continue;
-        clean += c;
-    }
     std::string out;
-    for (char ch : wideToUtf8(clean)) {
+    for (char ch : wideToUtf8(s)) {
         switch (ch) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&apos;"; break;
-        case '\n': out += "&#10;"; break;
-        case '\r': out += "&#13;"; break;
         default: out += ch;
         }
     }
