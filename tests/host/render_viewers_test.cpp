@@ -254,7 +254,9 @@ TEST(RenderViewersTest, ChromiumAndLibrsvgShowTheSamePicture)
     ASSERT_GE(chrome.height, at.height);
     const Box ink = darkBox(rsvg);
     ASSERT_FALSE(ink.empty());
-    EXPECT_LT(darkMismatch(rsvg, chrome, at.width, at.height), 0.04);
+    const double mismatch = darkMismatch(rsvg, chrome, at.width, at.height);
+    RecordProperty("dark_pixel_mismatch_permille", static_cast<int>(std::lround(mismatch * 1000)));
+    EXPECT_LT(mismatch, 0.04);
 }
 
 TEST(RenderViewersTest, ThePictureNamesAnInstalledFontWithFallbacks)
