@@ -177,8 +177,10 @@ void lamps(std::vector<SymbolDef>& v)
         s.circle(0, -3.75, 2.5);
         const double d = 2.5 / 1.41421356;
         s.line(-d, -3.75 - d, d, -3.75 + d).line(-d, -3.75 + d, d, -3.75 - d);
+        // The colour letter on the actuator side, clear of a designation
+        // written on the other side.
         if (*colour)
-            s.letters(colour, 4.2, -2.0, 1.6);
+            s.letters(colour, -4.2, -2.0, 1.6);
         return s;
     };
     v.push_back(def("HL", L"指示灯", L"HL", lamp("")));
@@ -346,7 +348,7 @@ void connectionsAndSwitches(std::vector<SymbolDef>& v)
 // Drawn in the unit square, placed in the symbol's square.
 SymbolDef panelDef(const char* name, const wchar_t* description, const wchar_t* code, Sketch sketch)
 {
-    sketch.scale(kPanelSymbolSide);
+    sketch.pen(kPanelPen / kPanelSymbolSide).scale(kPanelSymbolSide);
     return def(name, description, code, std::move(sketch));
 }
 
@@ -354,8 +356,9 @@ SymbolDef panelDef(const char* name, const wchar_t* description, const wchar_t* 
 SymbolDef namePlate()
 {
     Sketch s;
-    const double inset = 2;
-    s.rect(0, 0, kNamePlateWidth, kNamePlateHeight).rect(inset, inset, kNamePlateWidth - inset, kNamePlateHeight - inset);
+    s.pen(kPanelPen)
+        .rect(0, 0, kNamePlateWidth, kNamePlateHeight)
+        .rect(kNamePlateInset, kNamePlateInset, kNamePlateWidth - kNamePlateInset, kNamePlateHeight - kNamePlateInset);
     return def("pmtfh1", L"铭牌", L"", s);
 }
 
@@ -482,6 +485,8 @@ std::vector<SymbolDef> schematicSymbols()
     measuringCoils(v);
     connectionsAndSwitches(v);
     v.push_back(blank());
+    for (SymbolDef& d : v)
+        d.sketch.pen(kSchematicPen);
     return v;
 }
 
