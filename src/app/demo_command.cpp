@@ -4,6 +4,7 @@
 #include "app/render_command.h"
 #include "app/session.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,25 @@ std::vector<std::string> panelValues(const std::string& width, const std::string
     return lines;
 }
 
+// A designation written above the symbol of a row's cell.
+struct Designation {
+    int row;
+    int cell;
+    const char* name;
+};
+
+// Types TEXT for a designation, centred 7 above the row's wire over the
+// cell's middle, 3.5 high: the schematic's cells are 30 wide from the base
+// point (0, 0), its rows 20 apart below it.
+void designate(std::vector<std::string>& script, const Designation& d)
+{
+    char at[64];
+    std::snprintf(at, sizeof at, "%g,%g", 30.0 * d.cell + 15, -20.0 * (d.row + 1) + 7);
+    for (const std::string& line : {std::string("TEXT"), std::string("J"), std::string("MC"), std::string(at),
+                                    std::string("3.5"), std::string("0"), std::string(d.name)})
+        script.push_back(line);
+}
+
 bool writeScript(const fs::path& path, const std::vector<std::string>& lines)
 {
     std::ofstream out(path);
@@ -61,52 +81,71 @@ int demoCommand(const std::vector<std::string>& args)
     fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
 
     const auto symbol = [](const char* name) { return choose("palette", name); };
-    // A motor starter in rows of five cells: the thermal relay's contact,
-    // stop and start buttons, the contactor's coil; its holding contact
-    // across the start button; the run and stop lamps.
-    const std::vector<std::string> first = {
+    // A motor starter in rows of five cells: the control circuit's breaker,
+    // the thermal relay's contact, stop and start buttons, the contactor's
+    // coil; its holding contact across the start button; the run and stop
+    // lamps. Filling a row's last cell begins the next row with its rails;
+    // after the last row, U takes that empty row's rails back. Then the
+    // designations, typed above their symbols.
+    std::vector<std::string> first = {
         "(ylthz)",
         "@type palette count \"5\"",
         "0,0",
-        symbol("FR-NC"), symbol("SB-NC"), symbol("SB-NO"), "t2", symbol("KM-COIL"),
-        "t1", "t1", "t4", symbol("KM-NO"), "t4", "t5",
+        symbol("QF"), symbol("FR-NC"), symbol("SB-NC"), symbol("SB-NO"), symbol("KM-COIL"),
+        "t1", "t1", "t1", "t4", symbol("KM-NO"), "t4", "t5",
         symbol("KM-NO"), "t2", "t2", "t2", symbol("HL-R"),
         symbol("KM-NC"), "t2", "t2", "t2", symbol("HL-G"),
         "",
+        "U",
     };
+    for (const Designation& d : std::vector<Designation>{{0, 0, "QF1"},
+                                                         {0, 1, "FR1"},
+                                                         {0, 2, "SB1"},
+                                                         {0, 3, "SB2"},
+                                                         {0, 4, "KM1"},
+                                                         {1, 3, "KM1"},
+                                                         {2, 0, "KM1"},
+                                                         {2, 4, "HL1"},
+                                                         {3, 0, "KM1"},
+                                                         {3, 4, "HL2"}})
+        designate(first, d);
     // Continued: the first empty cell is the holding branch's; a pick
-    // moves on to the new string, which gets an auxiliary relay.
-    const std::vector<std::string> second = {
+    // moves on to the last row, whose end (t5) begins a new one: the
+    // contactor's contact switches the auxiliary relay.
+    std::vector<std::string> second = {
         "(yltbj)",
         "-10,10",
         "170,-120",
-        "15,-100",
-        symbol("CT-NO"), "t2", "t2", "t2", symbol("KA-COIL"),
+        "15,-80",
+        "t5",
+        symbol("KM-NO"), "t2", "t2", "t2", symbol("KA-COIL"),
         "",
-        // A function box beside the schematic, six rows down its height.
-        "(gnkhz)",
-        "160,0",
-        "@move 190,-60",
-        "@pick 205,-100",
+        "U",
     };
-    // The panel front of the same equipment: the name plate, the two lamps
-    // and the two buttons, then the equipment table of the panel drawing.
+    for (const Designation& d : std::vector<Designation>{{4, 0, "KM1"}, {4, 4, "KA1"}})
+        designate(second, d);
+    // A function box beside the schematic, six rows down its height.
+    for (const char* line : {"(gnkhz)", "160,0", "@move 190,-60", "@pick 205,-100"})
+        second.push_back(line);
+    // The panel front of the same equipment, a door drawn in millimetres
+    // at scale 0.2 (labels 4 and 6 mm high): the name plate over a row of
+    // lamps over a row of buttons, 22 mm devices at width and height 1
+    // (their 30 mm bezels), 60 mm apart; then the equipment table of the
+    // panel drawing.
     const std::string plate = choose("panel", "pmtfh1"), lamp = choose("panel", "pmtfh2"),
                       button = choose("panel", "pmtfh3");
-    std::vector<std::string> third = {"(inspmtsb 1.0)", plate};
+    std::vector<std::string> third = {"(inspmtsb 0.2)", plate};
     const auto add = [&third](const std::string& click, std::vector<std::string> values, const std::string& at) {
         if (!click.empty())
             third.push_back(click);
         third.insert(third.end(), values.begin(), values.end());
         third.push_back("@pick " + at);
     };
-    // At their own size (width and height 1): the name plate over a row of
-    // lamps over a row of buttons, each row with room for its labels.
-    add("", panelValues("1", "1", "", "M1", "电动机控制", "Y-112M"), "15,220");
-    add(lamp, panelValues("", "1", "1", "HL1", "运行指示灯", "AD16-22/红"), "0,110");
-    add("", panelValues("", "1", "2", "HL2", "停止指示灯", "AD16-22/绿"), "110,110");
+    add("", panelValues("1", "1", "电动机控制", "M1", "电动机控制", "Y-112M"), "5,125");
+    add(lamp, panelValues("", "1", "1", "HL1", "运行指示灯", "AD16-22/红"), "0,65");
+    add("", panelValues("", "1", "2", "HL2", "停止指示灯", "AD16-22/绿"), "60,65");
     add(button, panelValues("1", "1", "3", "SB1", "停止按钮", "LA39-11/红"), "0,0");
-    add("", panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿"), "110,0");
+    add("", panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿"), "60,0");
     third.push_back("");
     third.push_back("(esbbtj 0)");
 

@@ -2,6 +2,7 @@
 
 #include "host/dbmain.h"
 
+#include <cassert>
 #include <cmath>
 #include <map>
 
@@ -126,8 +127,16 @@ Sketch& Sketch::letters(const std::string& text, double cx, double cy, double h)
     return *this;
 }
 
+Sketch& Sketch::pen(double width)
+{
+    assert(width >= 0.0);
+    m_pen = width;
+    return *this;
+}
+
 Sketch& Sketch::scale(double factor)
 {
+    m_pen *= factor;
     for (Item& it : m_items) {
         // An arc's last two values are its angles.
         const std::size_t lengths = it.kind == Item::Arc ? 3 : it.v.size();
@@ -144,25 +153,61 @@ void Sketch::addTo(AcDbBlockTableRecord* space) const
         e->setColorIndex(0);
         return e;
     };
+    // A stroke drawn with the pen: a polyline of its width through the
+    // points, each segment with its bulge (0 straight).
+    auto stroke = [&](const std::vector<AcGePoint2d>& points, const std::vector<double>& bulges, bool closed) {
+        auto* pl = new AcDbPolyline;
+        for (std::size_t i = 0; i < points.size(); ++i)
+            pl->addVertexAt(pl->numVerts(), points[i], i < bulges.size() ? bulges[i] : 0.0);
+        pl->setClosed(closed);
+        pl->setConstantWidth(m_pen);
+        space->appendAcDbEntity(own(pl));
+    };
+    const bool wide = m_pen > 0.0;
     for (const Item& it : m_items) {
         const auto& v = it.v;
         switch (it.kind) {
         case Item::Line:
-            space->appendAcDbEntity(own(new AcDbLine(AcGePoint3d(v[0], v[1], 0), AcGePoint3d(v[2], v[3], 0))));
+            if (wide)
+                stroke({AcGePoint2d(v[0], v[1]), AcGePoint2d(v[2], v[3])}, {}, false);
+            else
+                space->appendAcDbEntity(own(new AcDbLine(AcGePoint3d(v[0], v[1], 0), AcGePoint3d(v[2], v[3], 0))));
             break;
         case Item::Poly: {
             auto* pl = new AcDbPolyline;
             for (std::size_t i = 0; i + 1 < v.size(); i += 2)
                 pl->addVertexAt(pl->numVerts(), AcGePoint2d(v[i], v[i + 1]));
             pl->setClosed(it.closed);
+            if (wide)
+                pl->setConstantWidth(m_pen);
             space->appendAcDbEntity(own(pl));
             break;
         }
         case Item::Circle:
-            space->appendAcDbEntity(own(new AcDbCircle(AcGePoint3d(v[0], v[1], 0), AcGeVector3d(0, 0, 1), v[2])));
+            // Two half circles.
+            if (wide)
+                stroke({AcGePoint2d(v[0] - v[2], v[1]), AcGePoint2d(v[0] + v[2], v[1])}, {1.0, 1.0}, true);
+            else
+                space->appendAcDbEntity(
+                    own(new AcDbCircle(AcGePoint3d(v[0], v[1], 0), AcGeVector3d(0, 0, 1), v[2])));
             break;
         case Item::Arc:
-            space->appendAcDbEntity(own(new AcDbArc(AcGePoint3d(v[0], v[1], 0), v[2], v[3], v[4])));
+            if (wide) {
+                // Counter-clockwise from start to end, in two halves so that
+                // no bulge grows without bound.
+                double sweep = std::fmod(v[4] - v[3], 2 * kPi);
+                if (sweep <= 0)
+                    sweep += 2 * kPi;
+                std::vector<AcGePoint2d> points;
+                for (int k = 0; k <= 2; ++k) {
+                    const double a = v[3] + sweep * k / 2;
+                    points.emplace_back(v[0] + v[2] * std::cos(a), v[1] + v[2] * std::sin(a));
+                }
+                const double bulge = std::tan(sweep / 8);
+                stroke(points, {bulge, bulge}, false);
+            } else {
+                space->appendAcDbEntity(own(new AcDbArc(AcGePoint3d(v[0], v[1], 0), v[2], v[3], v[4])));
+            }
             break;
         case Item::Fill:
         case Item::Shade: {

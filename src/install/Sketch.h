@@ -26,7 +26,13 @@ public:
     // A light grey area (colour 9, not by block) under what is drawn after
     // it: the symbol then covers that area for crossing selections.
     Sketch& shade(double x1, double y1, double x2, double y2);
-    // Everything drawn so far scaled about the origin (angles kept).
+    // The strokes (lines, polylines, circles, arcs, letters) drawn with a
+    // pen this wide: they are written as polylines of that constant width,
+    // so they keep their weight beside the wires whatever shows them. 0,
+    // the default, draws hairlines (lines, circles and arcs as they are).
+    Sketch& pen(double width);
+    // Everything drawn so far scaled about the origin (angles kept), the
+    // pen with it.
     Sketch& scale(double factor);
     // Everything drawn, appended to a block (or model space), on layer "0"
     // with colour by block (shades excepted).
@@ -39,6 +45,7 @@ private:
         bool closed = false;
     };
     std::vector<Item> m_items;
+    double m_pen = 0.0;
 };
 
 } // namespace ctrlsch::install

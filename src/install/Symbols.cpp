@@ -56,16 +56,17 @@ SymbolDef blank()
     return SymbolDef{"空", L"空", L"", Sketch{}};
 }
 
-} // namespace
+// --- schematic symbols, by device family, in preview order ---------------
 
-std::vector<SymbolDef> schematicSymbols()
+// Contacts of relays and contactors (a contactor's with a half circle on
+// the fixed contact).
+void relayContacts(std::vector<SymbolDef>& v)
 {
-    std::vector<SymbolDef> v;
     v.push_back(def("CT-NO", L"常开触点", L"KA", makeContact()));
     v.push_back(def("CT-NC", L"常闭触点", L"KA", breakContact()));
     {
         Sketch s = makeContact();
-        s.arc(0, -2.5, 0.6, 0, 180); // main contact of a contactor: a half circle on the fixed contact
+        s.arc(0, -2.5, 0.6, 0, 180);
         v.push_back(def("KM-NO", L"接触器常开触点", L"KM", s));
     }
     {
@@ -73,6 +74,12 @@ std::vector<SymbolDef> schematicSymbols()
         s.arc(0, -2.5, 0.6, 0, 180);
         v.push_back(def("KM-NC", L"接触器常闭触点", L"KM", s));
     }
+}
+
+// Coils of contactors, relays and time relays (the blank slot between them
+// ends the first row of the preview's page).
+void coils(std::vector<SymbolDef>& v)
+{
     v.push_back(def("KM-COIL", L"接触器线圈", L"KM", coil()));
     {
         Sketch s = coil();
@@ -90,8 +97,12 @@ std::vector<SymbolDef> schematicSymbols()
         s.fillRect(-4, -2.25, -2.5, -5.25);
         v.push_back(def("KT-OFF", L"断电延时线圈", L"KT", s));
     }
-    // Time-delay contacts: the blade carries a half circle, open side
-    // towards the direction of the delayed movement.
+}
+
+// Time-delay contacts: the blade carries a half circle, open side towards
+// the direction of the delayed movement.
+void delayContacts(std::vector<SymbolDef>& v)
+{
     {
         Sketch s = makeContact();
         s.line(-1.1, -3.6, -3.2, -3.6).arc(-3.9, -3.6, 0.7, 90, 270);
@@ -112,6 +123,11 @@ std::vector<SymbolDef> schematicSymbols()
         s.line(1.0, -3.6, 3.2, -3.6).arc(2.5, -3.6, 0.7, 90, 270);
         v.push_back(def("KT-OFFNC", L"延时闭合常闭触点", L"KT", s));
     }
+}
+
+// Push buttons, selector switches and limit switches.
+void manualControls(std::vector<SymbolDef>& v)
+{
     {
         Sketch s = makeContact();
         actuator(s).line(-4.8, -2.8, -4.8, -4.4).line(-4.8, -2.8, -4.2, -2.8).line(-4.8, -4.4, -4.2, -4.4);
@@ -151,18 +167,30 @@ std::vector<SymbolDef> schematicSymbols()
         s.polyline({{1.0, -3.6}, {2.2, -3.0}, {2.2, -4.2}}, true);
         v.push_back(def("SQ-NC", L"限位开关常闭触点", L"SQ", s));
     }
+}
+
+// Pilot lamps, plain and by colour.
+void lamps(std::vector<SymbolDef>& v)
+{
     auto lamp = [](const char* colour) {
         Sketch s = leads(-1.25, -6.25);
         s.circle(0, -3.75, 2.5);
         const double d = 2.5 / 1.41421356;
         s.line(-d, -3.75 - d, d, -3.75 + d).line(-d, -3.75 + d, d, -3.75 - d);
+        // The colour letter on the actuator side, clear of a designation
+        // written on the other side.
         if (*colour)
-            s.letters(colour, 4.2, -2.0, 1.6);
+            s.letters(colour, -4.2, -2.0, 1.6);
         return s;
     };
     v.push_back(def("HL", L"指示灯", L"HL", lamp("")));
     v.push_back(def("HL-R", L"红色指示灯", L"HL", lamp("R")));
     v.push_back(def("HL-G", L"绿色指示灯", L"HL", lamp("G")));
+}
+
+// Fuses, breakers, isolators and the thermal overload relay.
+void protection(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.line(0, 0, 0, -7.5).rect(-1.2, -1.5, 1.2, -6.0);
@@ -188,6 +216,11 @@ std::vector<SymbolDef> schematicSymbols()
         s.line(1.0, -3.6, 2.2, -3.6).polyline({{2.2, -3.6}, {2.2, -3.0}, {3.2, -3.0}, {3.2, -4.2}, {4.2, -4.2}});
         v.push_back(def("FR-NC", L"热继电器常闭触点", L"FR", s));
     }
+}
+
+// A terminal, then the meters.
+void terminalAndMeters(std::vector<SymbolDef>& v)
+{
     {
         Sketch s = leads(-2.95, -4.55);
         s.circle(0, -3.75, 0.8);
@@ -205,6 +238,11 @@ std::vector<SymbolDef> schematicSymbols()
         s.rect(-2.5, -1.25, 2.5, -6.25).line(-2.5, -2.5, 2.5, -2.5).letters("WH", 0, -4.3, 1.4);
         v.push_back(def("PJ", L"电度表", L"PJ", s));
     }
+}
+
+// Resistor, capacitor and diode.
+void passives(std::vector<SymbolDef>& v)
+{
     {
         Sketch s = leads(-1.75, -5.75);
         s.rect(-1, -1.75, 1, -5.75);
@@ -220,6 +258,11 @@ std::vector<SymbolDef> schematicSymbols()
         s.fill(-1.8, -2.5, 1.8, -2.5, 0, -5).line(-1.8, -5, 1.8, -5);
         v.push_back(def("VD", L"二极管", L"VD", s));
     }
+}
+
+// Bell and buzzer.
+void sounders(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.line(0, 0, 0, -2.5).line(0, -7.5, 0, -5).line(0, -2.5, -2, -2.5).line(0, -5, -2, -5);
@@ -232,6 +275,11 @@ std::vector<SymbolDef> schematicSymbols()
         s.rect(-1.5, -2.0, -0.5, -5.5).arc(-1.5, -3.75, 2.0, 90, 270);
         v.push_back(def("HZ", L"蜂鸣器", L"HA", s));
     }
+}
+
+// Motor, control transformer and inductor.
+void windings(std::vector<SymbolDef>& v)
+{
     {
         Sketch s = leads(-0.75, -6.75);
         s.circle(0, -3.75, 3).letters("M", 0, -3.3, 1.8).letters("~", 0, -5.2, 0.8);
@@ -248,26 +296,29 @@ std::vector<SymbolDef> schematicSymbols()
             s.arc(0, y - 0.5, 0.5, 270, 90);
         v.push_back(def("L", L"电感器", L"L", s));
     }
-    {
+}
+
+// Coils of measuring and signal relays, and of an electromagnet.
+void measuringCoils(std::vector<SymbolDef>& v)
+{
+    const auto lettered = [](const char* letter) {
         Sketch s = coil();
-        s.letters("V", 0, -3.75, 1.6);
-        v.push_back(def("KV", L"电压继电器线圈", L"KV", s));
-    }
-    {
-        Sketch s = coil();
-        s.letters("I", 0, -3.75, 1.6);
-        v.push_back(def("KI", L"电流继电器线圈", L"KI", s));
-    }
-    {
-        Sketch s = coil();
-        s.letters("S", 0, -3.75, 1.6);
-        v.push_back(def("KS", L"信号继电器线圈", L"KS", s));
-    }
+        s.letters(letter, 0, -3.75, 1.6);
+        return s;
+    };
+    v.push_back(def("KV", L"电压继电器线圈", L"KV", lettered("V")));
+    v.push_back(def("KI", L"电流继电器线圈", L"KI", lettered("I")));
+    v.push_back(def("KS", L"信号继电器线圈", L"KS", lettered("S")));
     {
         Sketch s = coil();
         s.line(-3, -2.25, 3, -5.25);
         v.push_back(def("YA", L"电磁铁线圈", L"YA", s));
     }
+}
+
+// The junction box, earth, and the pressure and key switches.
+void connectionsAndSwitches(std::vector<SymbolDef>& v)
+{
     {
         // A box the wires stay out of.
         Sketch s = leads(-1, -6.5);
@@ -290,70 +341,84 @@ std::vector<SymbolDef> schematicSymbols()
         s.line(-1.1, -3.6, -2.4, -3.6).polyline({{-2.4, -3.0}, {-3.6, -3.0}, {-3.6, -4.2}, {-2.4, -4.2}}, true);
         v.push_back(def("SK", L"钥匙开关", L"SA", s));
     }
-    v.push_back(blank());
-    return v;
 }
 
-std::vector<SymbolDef> panelSymbols()
+// --- panel symbols, in preview order -------------------------------------
+
+// Drawn in the unit square, placed in the symbol's square.
+SymbolDef panelDef(const char* name, const wchar_t* description, const wchar_t* code, Sketch sketch)
 {
-    // Drawn in the unit square, placed in the symbol's square.
-    const auto panel = [](const char* name, const wchar_t* description, const wchar_t* code, Sketch sketch) {
-        sketch.scale(kPanelSymbolSide);
-        return def(name, description, code, std::move(sketch));
-    };
-    std::vector<SymbolDef> v;
-    {
-        // Framed twice, the inner frame clear of both labels.
-        Sketch s;
-        const double inset = 2;
-        s.rect(0, 0, kNamePlateWidth, kNamePlateHeight)
-            .rect(inset, inset, kNamePlateWidth - inset, kNamePlateHeight - inset);
-        v.push_back(def("pmtfh1", L"铭牌", L"", s));
-    }
+    sketch.pen(kPanelPen / kPanelSymbolSide).scale(kPanelSymbolSide);
+    return def(name, description, code, std::move(sketch));
+}
+
+// Framed twice, the inner frame clear of both labels.
+SymbolDef namePlate()
+{
+    Sketch s;
+    s.pen(kPanelPen)
+        .rect(0, 0, kNamePlateWidth, kNamePlateHeight)
+        .rect(kNamePlateInset, kNamePlateInset, kNamePlateWidth - kNamePlateInset, kNamePlateHeight - kNamePlateInset);
+    return def("pmtfh1", L"铭牌", L"", s);
+}
+
+// Lamps, buttons and switches of the 22 mm range.
+void pilotDevices(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).line(0.18, 0.18, 0.82, 0.82).line(0.18, 0.82, 0.82, 0.18);
-        v.push_back(panel("pmtfh2", L"指示灯", L"HL", s));
+        v.push_back(panelDef("pmtfh2", L"指示灯", L"HL", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).circle(0.5, 0.5, 0.32);
-        v.push_back(panel("pmtfh3", L"按钮", L"SB", s));
+        v.push_back(panelDef("pmtfh3", L"按钮", L"SB", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).circle(0.5, 0.5, 0.28).fill(0.5, 0.5, 0.35, 0.5, 0.5, 0.65);
-        v.push_back(panel("pmtfh4", L"急停按钮", L"SB", s));
+        v.push_back(panelDef("pmtfh4", L"急停按钮", L"SB", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).rect(0.42, 0.15, 0.58, 0.85);
-        v.push_back(panel("pmtfh5", L"转换开关", L"SA", s));
+        v.push_back(panelDef("pmtfh5", L"转换开关", L"SA", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).rect(0.4, 0.3, 0.6, 0.7).circle(0.5, 0.58, 0.06);
-        v.push_back(panel("pmtfh6", L"钥匙开关", L"SA", s));
+        v.push_back(panelDef("pmtfh6", L"钥匙开关", L"SA", s));
     }
+}
+
+// Ammeter, voltmeter and energy meter.
+void panelMeters(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.rect(0, 0, 1, 1).arc(0.5, 0.25, 0.5, 40, 140).line(0.5, 0.25, 0.75, 0.62).letters("A", 0.5, 0.15, 0.14);
-        v.push_back(panel("pmtfh7", L"电流表", L"PA", s));
+        v.push_back(panelDef("pmtfh7", L"电流表", L"PA", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).arc(0.5, 0.25, 0.5, 40, 140).line(0.5, 0.25, 0.3, 0.64).letters("V", 0.5, 0.15, 0.14);
-        v.push_back(panel("pmtfh8", L"电压表", L"PV", s));
+        v.push_back(panelDef("pmtfh8", L"电压表", L"PV", s));
     }
     {
         Sketch s;
         s.rect(0, 0, 1, 1).rect(0.15, 0.45, 0.85, 0.8).letters("0000", 0.5, 0.62, 0.18).letters("WH", 0.5, 0.22, 0.14);
-        v.push_back(panel("pmtfh9", L"电度表", L"PJ", s));
+        v.push_back(panelDef("pmtfh9", L"电度表", L"PJ", s));
     }
+}
+
+// Breaker, fan, buzzer, terminal strip and socket.
+void panelEquipment(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.rect(0.2, 0, 0.8, 1).rect(0.38, 0.35, 0.62, 0.75).line(0.38, 0.55, 0.62, 0.55);
-        v.push_back(panel("pmtfh10", L"断路器", L"QF", s));
+        v.push_back(panelDef("pmtfh10", L"断路器", L"QF", s));
     }
     {
         Sketch s;
@@ -361,40 +426,77 @@ std::vector<SymbolDef> panelSymbols()
         for (int i = 0; i < 3; ++i)
             s.arc(0.5, 0.5, 0.3, i * 120.0, i * 120.0 + 60.0);
         s.circle(0.5, 0.5, 0.08);
-        v.push_back(panel("pmtfh11", L"风扇", L"M", s));
+        v.push_back(panelDef("pmtfh11", L"风扇", L"M", s));
     }
     {
         Sketch s;
         s.circle(0.5, 0.5, 0.45).circle(0.5, 0.5, 0.15).line(0.5, 0.05, 0.5, 0.35).line(0.5, 0.65, 0.5, 0.95);
-        v.push_back(panel("pmtfh12", L"蜂鸣器", L"HA", s));
+        v.push_back(panelDef("pmtfh12", L"蜂鸣器", L"HA", s));
     }
     {
         Sketch s;
         s.rect(0, 0.3, 1, 0.7);
         for (double x = 0.2; x < 0.95; x += 0.2)
             s.line(x, 0.3, x, 0.7);
-        v.push_back(panel("pmtfh13", L"端子排", L"XT", s));
+        v.push_back(panelDef("pmtfh13", L"端子排", L"XT", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).rect(0.3, 0.55, 0.4, 0.75).rect(0.6, 0.55, 0.7, 0.75).circle(0.5, 0.3, 0.08);
-        v.push_back(panel("pmtfh14", L"插座", L"XS", s));
+        v.push_back(panelDef("pmtfh14", L"插座", L"XS", s));
     }
+}
+
+// Digital display, relay and door handle.
+void displaysRelaysAndHandles(std::vector<SymbolDef>& v)
+{
     {
         Sketch s;
         s.rect(0, 0, 1, 1).rect(0.08, 0.3, 0.92, 0.7).letters("88.8", 0.5, 0.5, 0.25);
-        v.push_back(panel("pmtfh15", L"数字显示表", L"P", s));
+        v.push_back(panelDef("pmtfh15", L"数字显示表", L"P", s));
     }
     {
         Sketch s;
         s.rect(0.05, 0.05, 0.95, 0.95).line(0.05, 0.05, 0.95, 0.95).line(0.05, 0.95, 0.95, 0.05);
-        v.push_back(panel("pmtfh16", L"继电器", L"KA", s));
+        v.push_back(panelDef("pmtfh16", L"继电器", L"KA", s));
     }
     {
         Sketch s;
         s.rect(0.3, 0.05, 0.7, 0.95).circle(0.5, 0.75, 0.12).line(0.5, 0.2, 0.5, 0.55);
-        v.push_back(panel("pmtfh17", L"门把手", L"", s));
+        v.push_back(panelDef("pmtfh17", L"门把手", L"", s));
     }
+}
+
+} // namespace
+
+std::vector<SymbolDef> schematicSymbols()
+{
+    std::vector<SymbolDef> v;
+    relayContacts(v);
+    coils(v);
+    delayContacts(v);
+    manualControls(v);
+    lamps(v);
+    protection(v);
+    terminalAndMeters(v);
+    passives(v);
+    sounders(v);
+    windings(v);
+    measuringCoils(v);
+    connectionsAndSwitches(v);
+    v.push_back(blank());
+    for (SymbolDef& d : v)
+        d.sketch.pen(kSchematicPen);
+    return v;
+}
+
+std::vector<SymbolDef> panelSymbols()
+{
+    std::vector<SymbolDef> v{namePlate()};
+    pilotDevices(v);
+    panelMeters(v);
+    panelEquipment(v);
+    displaysRelaysAndHandles(v);
     return v;
 }
 

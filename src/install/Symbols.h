@@ -11,13 +11,25 @@
 
 namespace ctrlsch::install {
 
+// Schematic symbols are drawn with a pen a little lighter than the
+// schematic's wires (0.3 wide at the palette's settings), and scale with
+// them.
+inline constexpr double kSchematicPen = 0.25;
+
 // Panel symbols are inserted at the panel dialog's width and height (1 by
-// default) and labelled with a code 20 high above and a symbol text 30
-// high below; the name plate holds both, one above the other, inside.
-// Their sizes suit those labels.
-inline constexpr double kPanelSymbolSide = 40.0;
-inline constexpr double kNamePlateWidth = 120.0;
-inline constexpr double kNamePlateHeight = 90.0;
+// default) times the scale of (inspmtsb SCALE), and labelled with a code
+// 20 x SCALE high above and a symbol text 30 x SCALE high below; the name
+// plate holds both, one above the other, inside. On a panel front drawn
+// in millimetres at SCALE 0.2 (labels 4 and 6 mm high), width and height
+// 1 give a 22 mm lamp or button its 30 mm bezel, with room under it for a
+// designation of three characters, and a name plate of 80 x 30 mm.
+inline constexpr double kPanelSymbolSide = 150.0;
+inline constexpr double kNamePlateWidth = 400.0;
+inline constexpr double kNamePlateHeight = 150.0;
+// The inner frame's distance from the outer one.
+inline constexpr double kNamePlateInset = 10.0;
+// 0.5 mm at SCALE 0.2.
+inline constexpr double kPanelPen = 2.5;
 
 struct SymbolDef {
     std::string name;        // block, drawing and slide name; "空" for a blank slot

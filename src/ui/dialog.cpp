@@ -453,40 +453,40 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
         setTextIfChanged(h, value.str());
 }
 
-void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
-{
-    const HWND h = pDX->PrepareEditCtrl(nIDC);
-    if (!pDX->m_bSaveAndValidate) {
-        setTextIfChanged(h, std::to_wstring(value));
-        return;
-    }
-    const std::wstring t = textOf(h);
-    wchar_t* end = nullptr;
-    errno = 0;
-    const long v = std::wcstol(t.c_str(), &end, 10);
-    if (end == t.c_str() || !onlyBlanks(end) || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) {
-        AfxMessageBox(L"Please enter an integer.", MB_ICONEXCLAMATION);
-        pDX->Fail();
-    }
-    value = static_cast<int>(v);
-}
+namespace {
 
-void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value)
+// An edit control's text as a whole number in [lo, hi]; a text that is not
+// one, or out of range, tells the user `message` and fails the exchange.
+long long exchangeInteger(CDataExchange* pDX, int nIDC, long long current, long long lo, long long hi,
+                          const wchar_t* message)
 {
     const HWND h = pDX->PrepareEditCtrl(nIDC);
     if (!pDX->m_bSaveAndValidate) {
-        setTextIfChanged(h, std::to_wstring(value));
-        return;
+        setTextIfChanged(h, std::to_wstring(current));
+        return current;
     }
     const std::wstring t = textOf(h);
     wchar_t* end = nullptr;
     errno = 0;
     const long long v = std::wcstoll(t.c_str(), &end, 10);
-    if (end == t.c_str() || !onlyBlanks(end) || errno == ERANGE || v < 0 || v > 0xFFFFFFFFLL) {
-        AfxMessageBox(L"Please enter a positive integer.", MB_ICONEXCLAMATION);
+    if (end == t.c_str() || !onlyBlanks(end) || errno == ERANGE || v < lo || v > hi) {
+        AfxMessageBox(message, MB_ICONEXCLAMATION);
         pDX->Fail();
     }
-    value = static_cast<UINT>(v);
+    return v;
+}
+
+} // namespace
+
+void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
+{
+    value = static_cast<int>(exchangeInteger(pDX, nIDC, value, INT32_MIN, INT32_MAX, L"Please enter an integer."));
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value)
+{
+    value = static_cast<UINT>(
+        exchangeInteger(pDX, nIDC, value, 0, 0xFFFFFFFFLL, L"Please enter a positive integer."));
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, double& value)

@@ -3,6 +3,7 @@
 // ezdxf); symbols connect where the module expects them to.
 #include "install/DefaultInstallation.h"
 #include "install/SymbolSheet.h"
+#include "install/Symbols.h"
 
 #include "components/NorvexCodePage.h"
 #include "components/NorvexGloFunc.h"
@@ -84,13 +85,16 @@ testutil::TempDir* InstallationTest::s_dir = nullptr;
 bool InstallationTest::s_ok = false;
 std::string InstallationTest::s_error;
 
-// Extents of a drawing's model space and its entities' end points.
+// Extents of a drawing's model space, its entities' end points and how
+// its strokes are drawn.
 struct Geometry {
     AcDbExtents extents;
-    std::vector<AcGePoint3d> ends;
+    std::vector<AcGePoint3d> ends; // of lines, and polyline vertices
     int entities = 0;
-    int foreign = 0; // entities not on layer "0" or with a colour of their own
-    int shades = 0;  // light grey solids under the strokes (colours of their own too)
+    int foreign = 0;   // entities not on layer "0" or with a colour of their own
+    int shades = 0;    // light grey solids under the strokes (colours of their own too)
+    int hairlines = 0; // lines, circles, arcs and polylines without width
+    double minPen = 1e300, maxPen = 0; // widths of the wide polylines
 };
 
 Geometry geometryOf(const std::string& path)
@@ -113,6 +117,22 @@ Geometry geometryOf(const std::string& path)
         if (auto* l = dynamic_cast<AcDbLine*>(e)) {
             g.ends.push_back(l->startPoint());
             g.ends.push_back(l->endPoint());
+        }
+        if (auto* pl = dynamic_cast<AcDbPolyline*>(e)) {
+            for (unsigned i = 0; i < pl->numVerts(); ++i) {
+                AcGePoint3d p;
+                pl->getPointAt(i, p);
+                g.ends.push_back(p);
+            }
+            double w = 0;
+            if (pl->getConstantWidth(w) == Acad::eOk && w > 0) {
+                g.minPen = std::min(g.minPen, w);
+                g.maxPen = std::max(g.maxPen, w);
+            } else {
+                ++g.hairlines;
+            }
+        } else if (dynamic_cast<AcDbLine*>(e) || dynamic_cast<AcDbCircle*>(e) || dynamic_cast<AcDbArc*>(e)) {
+            ++g.hairlines;
         }
         e->close();
     }
@@ -239,32 +259,56 @@ TEST_F(InstallationTest, SchematicSymbolsConnectAtTheirTwoPoints)
         if (name != "R10") { // connected at its upper point only
             EXPECT_TRUE(touches(g, AcGePoint3d(0, -7.5, 0)));
         }
+        // Drawn with a pen a little lighter than the schematic's wires
+        // (0.3 at the palette's settings), so that they keep their weight
+        // beside them whatever shows the drawing.
+        EXPECT_EQ(g.hairlines, 0);
+        EXPECT_GE(g.minPen, 0.2);
+        EXPECT_LT(g.maxPen, 0.3);
     }
 }
 
 TEST_F(InstallationTest, PanelSymbolsHaveTheSizeTheirLabelsSuit)
 {
-    // Inserted at width and height 1, a symbol stands about 40 units
-    // beside its labels (20 and 30 high); the name plate holds both labels
-    // one above the other, with room for a few characters of the larger.
+    // Inserted at width and height 1 and scale s, a symbol is labelled
+    // with a code 20 s high above it and a designation 30 s high below
+    // it; the name plate holds both inside. A panel front in millimetres
+    // at s = 0.2 shows a 22 mm device with its bezel of about 30 mm.
+    const double s = 0.2, code = 20, designation = 30;
+    const double latin = 0.6, descent = 0.2; // a character's advance and descent, in heights
     const Library lib = library(1);
     for (const std::string& name : symbolNames(lib)) {
         SCOPED_TRACE(name);
         const Geometry g = geometryOf(lib.folder + "/" + name + ".DXF");
         EXPECT_EQ(g.foreign, 0);
+        EXPECT_EQ(g.hairlines, 0);
+        EXPECT_NEAR(g.minPen * s, 0.5, 0.1) << "a 0.5 mm pen";
+        EXPECT_NEAR(g.maxPen * s, 0.5, 0.1);
         EXPECT_GE(g.extents.minPoint().x, -1e-9);
         EXPECT_GE(g.extents.minPoint().y, -1e-9);
         const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
         const double h = g.extents.maxPoint().y - g.extents.minPoint().y;
         if (name == "pmtfh1") {
-            EXPECT_GE(h, 2 * (20 + 30) * 0.75) << "two labels one above the other";
-            EXPECT_GE(w, 3 * 30);
+            // Both labels inside the inner frame: the code centred at three
+            // quarters of the height, the designation at one quarter.
+            const double inset = ctrlsch::install::kNamePlateInset;
+            EXPECT_LE(h * 3 / 4 + code / 2, h - inset);
+            EXPECT_GE(h / 4 - designation / 2 - descent * designation, inset);
+            EXPECT_GE(w - 2 * inset, 5 * code) << "a name of five Chinese characters";
+            EXPECT_NEAR(w * s, 80, 20) << "a name plate of a panel door, in mm";
             continue;
         }
-        EXPECT_LE(g.extents.maxPoint().x, 40 + 1e-9);
-        EXPECT_LE(g.extents.maxPoint().y, 40 + 1e-9);
-        EXPECT_GE(std::max(w, h), 32);
-        EXPECT_GE(std::min(w, h), 12) << "no sliver";
+        EXPECT_LE(g.extents.maxPoint().x, ctrlsch::install::kPanelSymbolSide + 1e-9);
+        EXPECT_LE(g.extents.maxPoint().y, ctrlsch::install::kPanelSymbolSide + 1e-9);
+        EXPECT_GE(std::max(w, h), 0.8 * ctrlsch::install::kPanelSymbolSide);
+        EXPECT_GE(std::min(w, h), 0.3 * ctrlsch::install::kPanelSymbolSide) << "no sliver";
+        EXPECT_GE(w, 3 * latin * designation) << "a designation of three characters fits under it";
+    }
+    for (const char* device : {"pmtfh2", "pmtfh3"}) { // the lamp and the button
+        const Geometry g = geometryOf(lib.folder + "/" + device + ".DXF");
+        const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
+        EXPECT_GE(w * s, 26) << device << ": wider than the 22 mm hole, as its bezel";
+        EXPECT_LE(w * s, 31) << device;
     }
 }
 

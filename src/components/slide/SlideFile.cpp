@@ -238,7 +238,10 @@ SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide)
     w.word(slide.hardwareFill);
     w.word(0x1234);
 
+    // Offsets count from the last point, which only a full vector sets:
+    // readers start from points of their own (sldtoppm from (32000, 32000)).
     SlidePoint last;
+    bool haveLast = false;
     int colour = -1;
     auto setColour = [&](int c) {
         if (c != colour) {
@@ -255,10 +258,10 @@ SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide)
             setColour(s->colour);
             const int dx0 = s->from.x - last.x, dy0 = s->from.y - last.y;
             const int dx1 = s->to.x - last.x, dy1 = s->to.y - last.y;
-            if (s->to == last && fitsByte(dx0) && fitsByte(dy0)) {
+            if (haveLast && s->to == last && fitsByte(dx0) && fitsByte(dy0)) {
                 w.record(kRecordCommonEndpoint, dx0);
                 w.byte(dy0);
-            } else if (fitsByte(dx0) && fitsByte(dy0) && fitsByte(dx1) && fitsByte(dy1)) {
+            } else if (haveLast && fitsByte(dx0) && fitsByte(dy0) && fitsByte(dx1) && fitsByte(dy1)) {
                 w.record(kRecordOffsetVector, dx0);
                 w.byte(dy0);
                 w.byte(dx1);
@@ -270,6 +273,7 @@ SlideResult<std::vector<std::uint8_t>> encodeSlide(const Slide& slide)
                 w.word(s->to.y);
             }
             last = s->from;
+            haveLast = true;
         } else {
             const auto& f = std::get<SlideFill>(prim);
             if (f.vertices.size() < 3 || f.vertices.size() > kMaxFillVertices)

@@ -217,6 +217,37 @@ TEST(SlideEncode, ChoosesTheShortestRecords)
     EXPECT_EQ(b.back(), 0xFC);
 }
 
+// Regression: a slide whose first vector lay near the origin began with an
+// offset vector from (0, 0), a point no reader has yet; sldtoppm drew it
+// all off the screen.
+TEST(SlideEncode, FirstVectorNearTheOriginIsAFullVector)
+{
+    Slide s;
+    s.highX = 299;
+    s.highY = 199;
+    s.primitives = {SlideSegment{{51, 87}, {50, 100}, 7}, SlideSegment{{53, 74}, {51, 87}, 7}};
+    auto bytes = encodeSlide(s);
+    ASSERT_TRUE(bytes.ok()) << bytes.error();
+    // Colour, a full vector, then a common-endpoint one.
+    EXPECT_EQ(bytes.value().size(), kSlideHeaderSizeLevel2 + 2 + 8 + 3 + 2);
+    EXPECT_LT(bytes.value()[kSlideHeaderSizeLevel2 + 2 + 1], 0x80) << "a full vector's high byte";
+    auto back = parseSlide(bytes.value());
+    ASSERT_TRUE(back.ok()) << back.error();
+    EXPECT_EQ(back.value().primitives, s.primitives);
+#ifdef CTRLSCH_SLDTOPPM
+    testutil::TempDir dir;
+    const std::string path = dir.file("NEAR.SLD");
+    testutil::writeFile(path, std::string(bytes.value().begin(), bytes.value().end()));
+    std::string out;
+    ASSERT_EQ(testutil::run("(" + testutil::shellQuote(CTRLSCH_SLDTOPPM) + " -verbose " + testutil::shellQuote(path) +
+                                " 2>&1 >/dev/null)",
+                            out),
+              0)
+        << out;
+    EXPECT_EQ(slidetest::sldtoppmListing(out), slidetest::listingOf(back.value())) << out;
+#endif
+}
+
 TEST(SlideEncode, RejectsWhatASlideCannotHold)
 {
     Slide s;
