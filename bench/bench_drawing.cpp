@@ -1,5 +1,7 @@
 #include "bench_drawing.h"
 
+#include "host/dbinternal.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -183,7 +185,7 @@ DrawingCounts makeDrawing(const std::string& path, double scale)
     for (int i = 0; i < static_cast<int>(std::size(kBlocks)); ++i)
         blocks.push_back(addBlock(db, kBlocks[i], i));
 
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     Rng rng(20240611);
     const int polylines = std::max(1, static_cast<int>(kPolylines * scale));
     const int references = std::max(1, static_cast<int>(kReferences * scale));

@@ -22,6 +22,7 @@
 //   --scale=F         multiply the entity counts (0.05 gives a small file
 //                     for profiling under valgrind).
 #include "host/hostmem.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dxf/tags.h"
 #include "host/hostfile.h"
@@ -79,7 +80,7 @@ std::size_t heapInUse()
 
 std::size_t modelSpaceCount(const AcDbDatabase& db)
 {
-    const AcDbBlockTableRecord* ms = db.modelSpace();
+    const AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     return ms ? ms->entityIds().size() : 0;
 }
 

@@ -9,6 +9,7 @@
 #include "host/acapdoc.h"
 #include "host/aced.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "grid/PrinPicGrid.h"
@@ -70,8 +71,8 @@ void buildDrawing(long n)
     acDocManager->closeAll();
     acDocManager->newDocument();
     AcDbDatabase* db = acdbCurDwg();
-    db->undoJournal().setRecording(false);
-    AcDbBlockTableRecord* ms = db->modelSpace();
+    AcDbInternals::journal(*db).setRecording(false);
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*db);
     long cols = 1;
     while (cols * cols < n)
         ++cols;
@@ -89,7 +90,7 @@ void buildDrawing(long n)
         AcDbObjectId id;
         ms->appendAcDbEntity(id, e);
     }
-    db->undoJournal().setRecording(true);
+    AcDbInternals::journal(*db).setRecording(true);
 }
 
 // A palette with the contactor coil chosen.

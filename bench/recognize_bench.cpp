@@ -6,6 +6,7 @@
 #include "grid/PrinPicGrid.h"
 
 #include "host/acapdoc.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 
 #include <benchmark/benchmark.h>
@@ -27,7 +28,7 @@ struct Drawing {
 AcDbObjectId append(AcDbEntity* e)
 {
     AcDbObjectId id;
-    acdbHostApplicationServices()->workingDatabase()->modelSpace()->appendAcDbEntity(id, e);
+    AcDbInternals::modelSpace(*acdbHostApplicationServices()->workingDatabase())->appendAcDbEntity(id, e);
     return id;
 }
 

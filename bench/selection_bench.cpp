@@ -6,6 +6,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/selection.h"
@@ -44,14 +45,14 @@ private:
         acDocManager->closeAll();
         acDocManager->newDocument();
         AcDbDatabase* db = acdbCurDwg();
-        db->undoJournal().setRecording(false);
+        AcDbInternals::journal(*db).setRecording(false);
         auto* rec = new AcDbBlockTableRecord();
         rec->setName("SYM");
         AcDbObjectId sym;
         db->addBlockTableRecord(sym, rec);
         rec->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 2));
         rec->appendAcDbEntity(new AcDbLine(AcGePoint3d(-3, 0, 0), AcGePoint3d(3, 0, 0)));
-        AcDbBlockTableRecord* ms = db->modelSpace();
+        AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*db);
         const long cols = static_cast<long>(std::ceil(std::sqrt(static_cast<double>(n))));
         for (long i = 0; i < n; ++i) {
             const double x = (i % cols) * kPitch, y = (i / cols) * kPitch;
@@ -74,7 +75,7 @@ private:
             }
             ms->appendAcDbEntity(e);
         }
-        db->undoJournal().setRecording(true);
+        AcDbInternals::journal(*db).setRecording(true);
         m_n = n;
         m_selected = selected;
         m_side = cols * kPitch;
@@ -121,8 +122,8 @@ void BM_CrossingByWalk(benchmark::State& state)
         const double x = at(rng), y = at(rng);
         AcDbExtents w(AcGePoint3d(x, y, 0), AcGePoint3d(x + 30, y + 20, 0));
         long n = 0;
-        for (const AcDbObjectId& id : d.db()->modelSpace()->entityIds())
-            if (const auto* e = dynamic_cast<const AcDbEntity*>(id.stub()->object.get()))
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*d.db())->entityIds())
+            if (const auto* e = dynamic_cast<const AcDbEntity*>(AcDbInternals::stub(id)->object.get()))
                 n += !id.isErased() && host::entityCrossesWindow(*e, w);
         benchmark::DoNotOptimize(n);
     }
@@ -134,15 +135,15 @@ BENCHMARK(BM_CrossingByWalk)->Arg(2000)->Arg(20000)->Arg(200000)->Unit(benchmark
 void BM_Append(benchmark::State& state)
 {
     Drawing& d = Drawing::of(state.range(0), state.range(1) != 0);
-    AcDbBlockTableRecord* ms = d.db()->modelSpace();
-    d.db()->undoJournal().setRecording(false);
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*d.db());
+    AcDbInternals::journal(*d.db()).setRecording(false);
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> at(0.0, d.side() - 30.0);
     for (auto _ : state) {
         const double x = at(rng), y = at(rng);
         ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(x, y, 0), AcGePoint3d(x + 5, y, 0)));
     }
-    d.db()->undoJournal().setRecording(true);
+    AcDbInternals::journal(*d.db()).setRecording(true);
     d.changed();
 }
 // Appending to drawings with selections in use (second argument 1) and to
@@ -156,8 +157,8 @@ BENCHMARK(BM_Append)
 void BM_AppendThenCrossing(benchmark::State& state)
 {
     Drawing& d = Drawing::of(state.range(0));
-    AcDbBlockTableRecord* ms = d.db()->modelSpace();
-    d.db()->undoJournal().setRecording(false);
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*d.db());
+    AcDbInternals::journal(*d.db()).setRecording(false);
     std::mt19937 rng(13);
     std::uniform_real_distribution<double> at(0.0, d.side() - 30.0);
     for (auto _ : state) {
@@ -168,7 +169,7 @@ void BM_AppendThenCrossing(benchmark::State& state)
         if (acedSSGet(L"C", a, b, nullptr, ss) == RTNORM)
             acedSSFree(ss);
     }
-    d.db()->undoJournal().setRecording(true);
+    AcDbInternals::journal(*d.db()).setRecording(true);
     d.changed();
 }
 BENCHMARK(BM_AppendThenCrossing)->Arg(2000)->Arg(20000)->Arg(200000)->Iterations(10000)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,7 @@
 #include "app/linetype_dialog.h"
 
 #include "host/aced.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/hoststring.h"
 #include "ui/controls.h"
@@ -30,7 +31,7 @@ protected:
         auto* list = static_cast<CListBox*>(GetDlgItem(kLinetypeListId));
         AcDbSymbolTable* table = m_db->table("LTYPE");
         for (const AcDbObjectId& id : table->recordIds()) {
-            auto* rec = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get());
+            auto* rec = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get());
             const std::string folded = lowerAscii(rec->name());
             if (!m_byBlockByLayer && (folded == "byblock" || folded == "bylayer"))
                 continue;
@@ -68,7 +69,7 @@ bool runDialog(AcDbObjectId current, bool byBlockByLayer, ACHAR*& newName, AcDbO
     if (dlg.DoModal() != IDOK || !dlg.chosen().isValid())
         return false;
     newId = dlg.chosen();
-    auto* rec = static_cast<AcDbSymbolTableRecord*>(newId.stub()->object.get());
+    auto* rec = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(newId)->object.get());
     newName = acutNewString(utf8ToWide(rec->name()).c_str());
     return true;
 }

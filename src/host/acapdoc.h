@@ -4,6 +4,7 @@
 
 #include "host/adsdefs.h"
 
+#include <cassert>
 #include <deque>
 #include <map>
 #include <memory>
@@ -69,7 +70,8 @@ public:
     // Types text into a document's input queue, as if the user typed it.
     void sendStringToExecute(AcApDocument* doc, const ACHAR* text);
     // The stack of resource handles that dialog code pushes around its
-    // template lookups (module instances); state only.
+    // template lookups (module instances); state only. Prefer
+    // AcApResourceHandleScope (below) to calling these in pairs.
     void pushResourceHandle(void* hInstance) { m_resources.push_back(hInstance); }
     void popResourceHandle()
     {
@@ -87,6 +89,28 @@ private:
 };
 AcApDocManager* acDocManagerPtr();
 #define acDocManager acDocManagerPtr()
+
+// A resource handle pushed for the scope's life (a dialog's creation, a
+// modal dialog): pushed when created, popped exactly once when destroyed,
+// whichever way the scope is left, so the handle below is current again.
+// Scopes nest and must end in reverse order (asserted).
+class AcApResourceHandleScope {
+public:
+    explicit AcApResourceHandleScope(void* hInstance) : m_handle(hInstance)
+    {
+        acDocManager->pushResourceHandle(hInstance);
+    }
+    ~AcApResourceHandleScope()
+    {
+        assert(acDocManager->currentResourceHandle() == m_handle);
+        acDocManager->popResourceHandle();
+    }
+    AcApResourceHandleScope(const AcApResourceHandleScope&) = delete;
+    AcApResourceHandleScope& operator=(const AcApResourceHandleScope&) = delete;
+
+private:
+    [[maybe_unused]] void* m_handle; // read by the assertion only
+};
 
 // The current document's database (null without documents).
 AcDbDatabase* acdbCurDwg();

@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/acrx.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/hostcall.h"
 #include "host/hoststring.h"
@@ -617,7 +618,7 @@ int acedSetVar(const ACHAR* wname, const resbuf* value)
             AcDbObjectId id = t ? t->getAt(v) : AcDbObjectId();
             if (id.isNull())
                 return RTERROR;
-            db->setHeaderVar("$CELTYPE", 6, static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get())->name());
+            db->setHeaderVar("$CELTYPE", 6, static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get())->name());
             return RTNORM;
         }
         if (name == "CLAYER") {
@@ -625,7 +626,7 @@ int acedSetVar(const ACHAR* wname, const resbuf* value)
             AcDbObjectId id = t ? t->getAt(v) : AcDbObjectId();
             if (id.isNull())
                 return RTERROR;
-            db->setHeaderVar("$CLAYER", 8, static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get())->name());
+            db->setHeaderVar("$CLAYER", 8, static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get())->name());
             return RTNORM;
         }
         if (name == "CECOLOR") {

@@ -3,6 +3,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/acrx.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
@@ -13,6 +14,7 @@
 #include <cassert>
 #include <cctype>
 #include <iterator>
+#include <optional>
 #include <vector>
 #include <cstdio>
 #include <cstdlib>
@@ -566,6 +568,31 @@ void hostCommand(const std::string& name)
     }
 }
 
+// The undo group of one LISP call or application command, opened in the
+// current drawing and ended however the call ends, an exception included,
+// also when the call made another drawing current. A call that closed its
+// drawing took the group with it.
+class CallGroupScope {
+public:
+    CallGroupScope() : m_db(acdbCurDwg()), m_serial(m_db ? m_db->serial() : 0)
+    {
+        if (m_db)
+            m_group.emplace(AcDbInternals::journal(*m_db));
+    }
+    ~CallGroupScope()
+    {
+        if (m_group && AcDbDatabase::fromSerial(m_serial) != m_db)
+            m_group->abandon();
+    }
+    CallGroupScope(const CallGroupScope&) = delete;
+    CallGroupScope& operator=(const CallGroupScope&) = delete;
+
+private:
+    AcDbDatabase* m_db;
+    std::int64_t m_serial;
+    std::optional<AcDbUndoGroupScope> m_group;
+};
+
 void evalLisp(const std::string& text)
 {
     std::vector<lisp::Value> exprs;
@@ -576,9 +603,7 @@ void evalLisp(const std::string& text)
         return;
     }
     for (const lisp::Value& x : exprs) {
-        AcDbDatabase* db = acdbCurDwg();
-        if (db)
-            db->undoJournal().beginGroup();
+        const CallGroupScope group;
         try {
             const lisp::Value v = lisp::eval(x);
             const std::string out = lisp::print(v);
@@ -587,9 +612,6 @@ void evalLisp(const std::string& text)
         } catch (const lisp::EvalError& e) {
             error(std::string("; 错误: ") + e.what());
         }
-        // The call may have closed the drawing it started in.
-        if (AcDbDatabase* now = acdbCurDwg(); now && now == db)
-            db->undoJournal().endGroup();
         if (g_stopAtError && g_errors > 0)
             return;
     }
@@ -652,12 +674,8 @@ void executeLine(const std::string& rawLine)
         return;
     }
     if (AcRxFunctionPtr fn = acedRegCmds()->lookupCmd(utf8ToWide(name).c_str())) {
-        AcDbDatabase* db = acdbCurDwg();
-        if (db)
-            db->undoJournal().beginGroup();
+        const CallGroupScope group;
         fn();
-        if (db && db == acdbCurDwg())
-            db->undoJournal().endGroup();
         return;
     }
     g_rest.clear();
@@ -693,7 +711,7 @@ int runCommandLoop(bool stopAtError)
         }
         executeLine(line);
         // Every command and LISP call has ended the groups it began.
-        assert(!acdbCurDwg() || acdbCurDwg()->undoJournal().depth() == 0);
+        assert(!acdbCurDwg() || AcDbInternals::journal(*acdbCurDwg()).depth() == 0);
         g_rest.clear();
     }
     g_stopAtError = false;

@@ -4,6 +4,7 @@
 
 #include "host/commandline.h"
 #include "host/commands_internal.h"
+#include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
 #include "host/hoststring.h"
@@ -74,7 +75,7 @@ AcDbEntity* liveEntity(const AcDbObjectId& id)
 {
     if (!id.isValid() || id.isErased())
         return nullptr;
-    return dynamic_cast<AcDbEntity*>(id.stub()->object.get());
+    return dynamic_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get());
 }
 
 // Replies of one command, read through the command's input with the
@@ -266,7 +267,7 @@ AcDbObjectIdArray Replies::objects(const std::wstring& prompt)
             for (const AcDbObjectId& s : previous())
                 add(s);
         } else if (kw == L"ALL") {
-            for (const AcDbObjectId& s : workingDb()->modelSpace()->entityIds())
+            for (const AcDbObjectId& s : AcDbInternals::modelSpace(*workingDb())->entityIds())
                 add(s);
         } else if (asPoint(a, p)) {
             id = pickEntity(p);
@@ -291,7 +292,7 @@ AcDbObjectIdArray& Replies::previous()
 
 AcDbBlockTableRecord* currentSpace()
 {
-    AcDbBlockTableRecord* ms = workingDb()->modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*workingDb());
     if (!ms)
         throw CommandEnd{RTERROR};
     return ms;
@@ -417,7 +418,7 @@ int runCommand(const std::string& name, CommandInput& in)
             return end.status;
         }
     }
-    AcDbUndoJournal& journal = db->undoJournal();
+    AcDbUndoJournal& journal = AcDbInternals::journal(*db);
     const AcDbUndoGroupScope group(journal);
     const AcDbUndoJournal::Mark mark = journal.mark();
     int status;

@@ -1,6 +1,7 @@
 // ZOOM, COLOR, UNDO, U and REDRAW.
 #include "host/acapdoc.h"
 #include "host/commands_internal.h"
+#include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
 #include "host/tempgraphics.h"
@@ -104,7 +105,7 @@ namespace {
 
 void undoGroups(const Replies& r, int count)
 {
-    AcDbUndoJournal& j = workingDb()->undoJournal();
+    AcDbUndoJournal& j = AcDbInternals::journal(*workingDb());
     int done = 0;
     for (int i = 0; i < count && j.undoGroup(); ++i)
         ++done;
@@ -126,11 +127,11 @@ int cmdUndo(Replies& r)
         }
         const std::wstring kw = Replies::keyword(a, L"BEgin End");
         if (kw == L"BEgin") {
-            workingDb()->undoJournal().beginExplicit();
+            AcDbInternals::journal(*workingDb()).beginExplicit();
             return RTNORM;
         }
         if (kw == L"End") {
-            workingDb()->undoJournal().endExplicit();
+            AcDbInternals::journal(*workingDb()).endExplicit();
             return RTNORM;
         }
         double n = 0;

@@ -1,6 +1,7 @@
 // INSERT: a block of the drawing, or a drawing file imported as a block
 // with the definitions its entities need.
 #include "host/commands_internal.h"
+#include "host/dbinternal.h"
 
 #include <cstdlib>
 
@@ -20,7 +21,7 @@ std::string fileStem(const std::string& path)
 
 AcDbSymbolTableRecord* recordOf(const AcDbObjectId& id)
 {
-    return id.isValid() ? dynamic_cast<AcDbSymbolTableRecord*>(id.stub()->object.get()) : nullptr;
+    return id.isValid() ? dynamic_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get()) : nullptr;
 }
 
 // Copies the definitions a drawing's entities need into another drawing:
@@ -84,7 +85,7 @@ public:
                 ref->setBlockTableRecord(target);
             }
             AcDbObjectId added;
-            if (static_cast<AcDbBlockTableRecord*>(recId.stub()->object.get())->appendAcDbEntity(added, ce)
+            if (static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(recId)->object.get())->appendAcDbEntity(added, ce)
                 == Acad::eOk)
                 copy.release();
         }
@@ -138,7 +139,7 @@ AcDbObjectId blockForInsert(const std::wstring& text)
         throw CommandEnd{RTERROR};
     }
     DefinitionCopier copier(src, *db);
-    const AcDbObjectId id = copier.block(blockName, src.modelSpace()->entityIds(), insertionBase(src));
+    const AcDbObjectId id = copier.block(blockName, AcDbInternals::modelSpace(src)->entityIds(), insertionBase(src));
     if (id.isNull()) {
         message(L"\n无法定义块“" + utf8ToWide(blockName) + L"”。\n");
         throw CommandEnd{RTERROR};

@@ -1,5 +1,6 @@
 // MOVE, MIRROR and ERASE on the chosen objects.
 #include "host/commands_internal.h"
+#include "host/dbinternal.h"
 
 namespace host::cmd {
 
@@ -54,7 +55,7 @@ int cmdMirror(Replies& r)
             throw CommandEnd{RTERROR};
         }
         AcDbObjectId added;
-        auto* owner = static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get());
+        auto* owner = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(id)->owner->object.get());
         if (owner->appendAcDbEntity(added, ce) == Acad::eOk)
             copy.release();
     }

@@ -1,5 +1,6 @@
 // TRIM: cut lines and polylines at the crossing cutting edges.
 #include "host/commands_internal.h"
+#include "host/dbinternal.h"
 #include "host/selection.h"
 
 #include <algorithm>
@@ -224,7 +225,7 @@ bool cutLine(const AcDbObjectId& id, AcDbLine& line, const Path& path, double lo
         const AcGePoint2d c = path.at(hi);
         second->setStartPoint(AcGePoint3d(c.x, c.y, line.startPoint().z));
         AcDbObjectId added;
-        if (static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get())->appendAcDbEntity(added, second)
+        if (static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(id)->owner->object.get())->appendAcDbEntity(added, second)
             == Acad::eOk)
             copy.release();
     }
@@ -257,7 +258,7 @@ bool cutPolyline(const AcDbObjectId& id, AcDbPolyline& pl, const Path& path, dou
         setPathVertices(*second, pts2, w2, constant, constWidth);
         setPathVertices(pl, pts1, w1, constant, constWidth);
         AcDbObjectId added;
-        if (static_cast<AcDbBlockTableRecord*>(id.stub()->owner->object.get())->appendAcDbEntity(added, second)
+        if (static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(id)->owner->object.get())->appendAcDbEntity(added, second)
             == Acad::eOk)
             copy.release();
     } else if (lo >= 0) {

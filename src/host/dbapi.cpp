@@ -1,5 +1,6 @@
 // Extended data as result buffers, opening objects, and the C interface of
 // the database (entity names, acdbEntGet, table search, unit conversion).
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/dxf/dxfio.h"
@@ -199,7 +200,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
     if (xdataBytes(result) > kMaxXDataBytes)
         return Acad::eXdataSizeExceeded;
     if (m_stub && m_stub->db && m_openMode != AcDb::kForWrite)
-        m_stub->db->undoJournal().recordModified(m_stub);
+        AcDbInternals::journal(*m_stub->db).recordModified(m_stub);
     m_xdata = std::move(result);
     return Acad::eOk;
 }
@@ -211,14 +212,14 @@ Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::Op
     obj = nullptr;
     if (id.isNull())
         return Acad::eNullObjectId;
-    AcDbStub* s = id.stub();
+    AcDbStub* s = AcDbInternals::stub(id);
     if (!s->inDatabase || !s->object)
         return Acad::eKeyNotFound;
     if (s->object->isErased() && !openErased)
         return Acad::eWasErased;
     if (mode == AcDb::kForWrite)
-        s->db->undoJournal().recordModified(s);
-    s->object->setOpenMode(mode);
+        AcDbInternals::journal(*s->db).recordModified(s);
+    AcDbInternals::setOpenMode(*s->object, mode);
     obj = s->object.get();
     return Acad::eOk;
 }
@@ -227,7 +228,7 @@ Acad::ErrorStatus acdbOpenAcDbEntity(AcDbEntity*& ent, AcDbObjectId id, AcDb::Op
 {
     ent = nullptr;
     AcDbObject* obj = nullptr;
-    if (!id.isNull() && id.stub()->object && !dynamic_cast<AcDbEntity*>(id.stub()->object.get()))
+    if (!id.isNull() && AcDbInternals::stub(id)->object && !dynamic_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get()))
         return Acad::eWrongObjectType;
     Acad::ErrorStatus es = acdbOpenAcDbObject(obj, id, mode, openErased);
     if (es != Acad::eOk)
@@ -246,7 +247,7 @@ Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name)
     AcDbDatabase* db = AcDbDatabase::fromSerial(name[1]);
     if (!db)
         return Acad::eInvalidInput;
-    AcDbStub* s = db->stubForHandle(static_cast<std::uint64_t>(name[0]));
+    AcDbStub* s = AcDbInternals::stubForHandle(*db, static_cast<std::uint64_t>(name[0]));
     if (!s || !s->inDatabase)
         return Acad::eInvalidInput;
     id = AcDbObjectId(s);
@@ -256,7 +257,7 @@ Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name)
 Acad::ErrorStatus acdbGetAdsName(ads_name name, AcDbObjectId id)
 {
     name[0] = name[1] = 0;
-    if (id.isNull() || !id.stub()->db)
+    if (id.isNull() || !AcDbInternals::stub(id)->db)
         return Acad::eNullObjectId;
     name[0] = static_cast<std::int64_t>(id.handle());
     name[1] = id.database()->serial();
@@ -272,7 +273,7 @@ AcDbEntity* entityOf(const ads_name name, AcDbObjectId* idOut = nullptr)
         return nullptr;
     if (idOut)
         *idOut = id;
-    return dynamic_cast<AcDbEntity*>(id.stub()->object.get());
+    return dynamic_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get());
 }
 
 AcDbDatabase* working()
@@ -284,7 +285,7 @@ AcDbDatabase* working()
 const AcDbObjectIdArray* modelSpaceIds()
 {
     AcDbDatabase* db = working();
-    AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
     return ms ? &ms->entityIds() : nullptr;
 }
 
@@ -406,7 +407,7 @@ resbuf* acdbEntGetX(const ads_name ent, const resbuf* apps)
     rb->resval.rlname[1] = ent[1];
     rb = appendRb(head, tail, 0);
     rb->resval.rstring = acutNewString(utf8ToWide(e->dxfName()).c_str());
-    if (AcDbStub* owner = id.stub()->owner) {
+    if (AcDbStub* owner = AcDbInternals::stub(id)->owner) {
         rb = appendRb(head, tail, 330);
         rb->resval.rlname[0] = static_cast<std::int64_t>(owner->handle);
         rb->resval.rlname[1] = ent[1];
@@ -457,7 +458,7 @@ resbuf* acdbTblSearch(const ACHAR* tableName, const ACHAR* symbol, int)
     resbuf* head = nullptr;
     resbuf* tail = nullptr;
     if (block) {
-        auto* rec = static_cast<AcDbBlockTableRecord*>(id.stub()->object.get());
+        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(id)->object.get());
         appendRb(head, tail, 0)->resval.rstring = acutNewString(L"BLOCK");
         appendRb(head, tail, 2)->resval.rstring = acutNewString(utf8ToWide(rec->name()).c_str());
         appendRb(head, tail, 70)->resval.rint = static_cast<short>(rec->blockFlags());
@@ -474,7 +475,7 @@ resbuf* acdbTblSearch(const ACHAR* tableName, const ACHAR* symbol, int)
         return head;
     }
     AcDbDxfTags tags;
-    dxf::objectTags(*id.stub()->object, tags);
+    dxf::objectTags(*AcDbInternals::stub(id)->object, tags);
     appendRb(head, tail, 0)->resval.rstring = acutNewString(utf8ToWide(tname).c_str());
     for (std::size_t i = 1; i < tags.size(); ++i)
         if (tags[i].code == 100)

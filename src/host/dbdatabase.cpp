@@ -1,4 +1,5 @@
 // Ids, objects, tables, block definitions and the database.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/spatialindex.h"
@@ -96,7 +97,7 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing)
     if (m_erased == erasing)
         return erasing ? Acad::eWasErased : Acad::eOk;
     if (m_stub && m_stub->db)
-        m_stub->db->undoJournal().recordErased(m_stub, m_erased);
+        AcDbInternals::journal(*m_stub->db).recordErased(m_stub, m_erased);
     m_erased = erasing;
     return Acad::eOk;
 }
@@ -112,7 +113,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen()
     if (m_openMode == AcDb::kForWrite)
         return Acad::eOk;
     if (m_stub && m_stub->db)
-        m_stub->db->undoJournal().recordModified(m_stub);
+        AcDbInternals::journal(*m_stub->db).recordModified(m_stub);
     m_openMode = AcDb::kForWrite;
     return Acad::eOk;
 }
@@ -159,17 +160,17 @@ Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbE
 {
     if (!entity)
         return Acad::eInvalidInput;
-    if (entity->stub())
+    if (AcDbInternals::stub(*entity))
         return Acad::eAlreadyInDb;
     if (!acdbHasFiniteFields(*entity))
         return Acad::eInvalidInput;
     AcDbDatabase* db = database();
     if (!db)
         return Acad::eNoDatabase;
-    AcDbStub* s = db->newStub(std::unique_ptr<AcDbObject>(entity));
-    s->owner = stub();
+    AcDbStub* s = AcDbInternals::newStub(*db, std::unique_ptr<AcDbObject>(entity));
+    s->owner = AcDbInternals::stub(*this);
     m_entities.push_back(AcDbObjectId(s));
-    db->undoJournal().recordAdded(s);
+    AcDbInternals::journal(*db).recordAdded(s);
     id = AcDbObjectId(s);
     return Acad::eOk;
 }
@@ -189,8 +190,8 @@ AcDbHostApplicationServices* acdbHostApplicationServices()
 }
 
 AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
-    : m_serial(g_nextSerial++), m_spatial(std::make_unique<host::SpatialIndex>(*this)),
-      m_undo(std::make_unique<AcDbUndoJournal>(*this))
+    : m_serial(g_nextSerial++), m_stubs(std::make_unique<std::deque<AcDbStub>>()),
+      m_spatial(std::make_unique<host::SpatialIndex>(*this)), m_undo(std::make_unique<AcDbUndoJournal>(*this))
 {
     registry()[m_serial] = this;
     if (buildDefaultDrawing) {
@@ -235,9 +236,9 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
     std::swap(m_notes, other.m_notes);
     std::swap(m_recovered, other.m_recovered);
     std::swap(m_fileName, other.m_fileName);
-    for (auto& s : m_stubs)
+    for (auto& s : *m_stubs)
         s.db = this;
-    for (auto& s : other.m_stubs)
+    for (auto& s : *other.m_stubs)
         s.db = &other;
     m_undo->clear();
     other.m_undo->clear();
@@ -274,12 +275,12 @@ AcDbStub* AcDbDatabase::newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t h
         slot = handleSlot(handle, true);
     }
     noteHandle(handle);
-    AcDbStub& s = m_stubs.emplace_back();
+    AcDbStub& s = m_stubs->emplace_back();
     s.db = this;
     s.handle = handle;
     s.object = std::move(obj);
     if (s.object)
-        s.object->setStub(&s);
+        AcDbInternals::setStub(*s.object, &s);
     *slot = &s;
     return &s;
 }
@@ -297,7 +298,7 @@ AcDbStub* AcDbDatabase::stubForHandle(std::uint64_t handle) const
 AcDbSymbolTable* AcDbDatabase::table(const std::string& name) const
 {
     for (const AcDbObjectId& id : m_tables) {
-        auto* t = static_cast<AcDbSymbolTable*>(id.stub()->object.get());
+        auto* t = static_cast<AcDbSymbolTable*>(AcDbInternals::stub(id)->object.get());
         if (t->tableName() == name)
             return t;
     }
@@ -312,7 +313,7 @@ AcDbBlockTableRecord* AcDbDatabase::blockRecord(const std::string& name) const
     AcDbObjectId id = t->getAt(name);
     if (!id.isValid())
         return nullptr;
-    return dynamic_cast<AcDbBlockTableRecord*>(id.stub()->object.get());
+    return dynamic_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(id)->object.get());
 }
 
 AcDbObjectId AcDbDatabase::modelSpaceId() const
@@ -336,7 +337,7 @@ Acad::ErrorStatus AcDbDatabase::addSymbolTableRecord(AcDbObjectId& id, AcDbSymbo
 {
     if (!record)
         return Acad::eInvalidInput;
-    if (record->stub())
+    if (AcDbInternals::stub(*record))
         return Acad::eAlreadyInDb;
     AcDbSymbolTable* t = table(record->dxfName());
     if (!t) {
@@ -354,7 +355,7 @@ Acad::ErrorStatus AcDbDatabase::addSymbolTableRecord(AcDbObjectId& id, AcDbSymbo
     if (t->has(record->name()))
         return Acad::eDuplicateKey;
     AcDbStub* s = newStub(std::unique_ptr<AcDbObject>(record));
-    s->owner = t->stub();
+    s->owner = AcDbInternals::stub(*t);
     t->addRecordId(AcDbObjectId(s), record->name());
     m_undo->recordAdded(s);
     id = AcDbObjectId(s);
@@ -376,7 +377,7 @@ Acad::ErrorStatus AcDbDatabase::addBlockTableRecord(AcDbObjectId& id, AcDbBlockT
     auto* end = new AcDbBlockEnd();
     AcDbStub* bs = newStub(std::unique_ptr<AcDbObject>(begin));
     AcDbStub* es2 = newStub(std::unique_ptr<AcDbObject>(end));
-    bs->owner = es2->owner = record->stub();
+    bs->owner = es2->owner = AcDbInternals::stub(*record);
     record->setBlockBeginEnd(AcDbObjectId(bs), AcDbObjectId(es2));
     m_undo->setRecording(recording);
     return Acad::eOk;
@@ -521,21 +522,21 @@ void addRootDictionary(AcDbDatabase& db)
 {
     bool hasRoot = false;
     for (const AcDbObjectId& id : db.objectIds())
-        if (id.stub()->object->dxfName() == "DICTIONARY") {
+        if (AcDbInternals::stub(id)->object->dxfName() == "DICTIONARY") {
             hasRoot = true;
             break;
         }
     if (hasRoot)
         return;
     auto addObject = [&db](const std::string& name) {
-        AcDbStub* s = db.newStub(std::make_unique<AcDbRawObject>(name));
+        AcDbStub* s = AcDbInternals::newStub(db, std::make_unique<AcDbRawObject>(name));
         db.objectIdsForHost().push_back(AcDbObjectId(s));
         return s;
     };
     AcDbStub* root = addObject("DICTIONARY");
     AcDbStub* groups = addObject("DICTIONARY");
     AcDbStub* layouts = addObject("DICTIONARY");
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     AcDbBlockTableRecord* ps = db.blockRecord("*Paper_Space");
     AcDbStub* msLayout = addObject("LAYOUT");
     AcDbStub* psLayout = addObject("LAYOUT");
@@ -607,7 +608,7 @@ void AcDbDatabase::repairStructure()
     }
     std::stable_sort(m_tables.begin(), m_tables.end(), [](const AcDbObjectId& a, const AcDbObjectId& b) {
         auto rank = [](const AcDbObjectId& id) {
-            const std::string& n = static_cast<AcDbSymbolTable*>(id.stub()->object.get())->tableName();
+            const std::string& n = static_cast<AcDbSymbolTable*>(AcDbInternals::stub(id)->object.get())->tableName();
             for (int i = 0; i < 9; ++i)
                 if (n == kTableOrder[i])
                     return i;

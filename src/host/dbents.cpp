@@ -1,5 +1,6 @@
 // Entities: DXF fields, extents and transformations.
 #include "host/dbdxf.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbtext.h"
 
@@ -152,7 +153,7 @@ Acad::ErrorStatus transformFinite(AcDbEntity& e, const AcGeMatrix3d& m, Apply ap
 bool acdbHasFiniteFields(AcDbObject& object)
 {
     FiniteCheck check;
-    object.describeFields(check);
+    AcDbInternals::describeFields(object, check);
     return check.finite;
 }
 
@@ -415,7 +416,7 @@ Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* name)
         AcDbObjectId id = t ? t->getAt(n) : AcDbObjectId();
         if (id.isNull())
             return Acad::eKeyNotFound;
-        AcDbSymbolTableRecord* rec = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get());
+        AcDbSymbolTableRecord* rec = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get());
         n = rec->name();
     }
     m_layer = std::move(n);
@@ -432,7 +433,7 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name)
         AcDbObjectId id = t ? t->getAt(n) : AcDbObjectId();
         if (id.isNull())
             return Acad::eKeyNotFound;
-        n = static_cast<AcDbSymbolTableRecord*>(id.stub()->object.get())->name();
+        n = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get())->name();
     }
     m_linetype = std::move(n);
     return Acad::eOk;
@@ -500,7 +501,7 @@ Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id)
 {
     if (id.isNull())
         return Acad::eNullObjectId;
-    const AcDbObject* o = id.stub()->object.get();
+    const AcDbObject* o = AcDbInternals::stub(id)->object.get();
     if (!o || typeid(*o) != typeid(AcDbBlockTableRecord))
         return Acad::eWrongObjectType;
     m_block = id;
@@ -513,7 +514,7 @@ std::string AcDbBlockReference::blockName() const
     // Written for every reference when saving: a type test without the
     // cost of dynamic_cast across libraries.
     if (!m_block.isNull())
-        if (const AcDbObject* o = m_block.stub()->object.get(); o && typeid(*o) == typeid(AcDbBlockTableRecord))
+        if (const AcDbObject* o = AcDbInternals::stub(m_block)->object.get(); o && typeid(*o) == typeid(AcDbBlockTableRecord))
             return static_cast<const AcDbBlockTableRecord*>(o)->name();
     return m_blockName;
 }
@@ -540,7 +541,7 @@ AcGeMatrix3d AcDbBlockReference::transformAt(const AcGePoint3d& position) const
 {
     AcGePoint3d base;
     if (!m_block.isNull())
-        if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get()))
+        if (auto* r = dynamic_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(m_block)->object.get()))
             base = r->origin();
     AcGeMatrix3d m = AcGeMatrix3d::translation(position.asVector())
                    * AcGeMatrix3d::rotation(m_rotation, AcGeVector3d::kZAxis)
@@ -883,9 +884,9 @@ Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const
 Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
 {
     ext = AcDbExtents();
-    if (m_block.isNull() || !m_block.stub()->inDatabase)
+    if (m_block.isNull() || !AcDbInternals::stub(m_block)->inDatabase)
         return Acad::eInvalidExtents;
-    auto* rec = dynamic_cast<AcDbBlockTableRecord*>(m_block.stub()->object.get());
+    auto* rec = dynamic_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(m_block)->object.get());
     if (!rec || t_blockDepth >= kMaxBlockNesting)
         return Acad::eInvalidExtents;
     // A block that contains itself contributes what it has besides itself.
@@ -899,9 +900,9 @@ Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const
     ++t_blockDepth;
     const AcGeMatrix3d m = blockTransform();
     for (const AcDbObjectId& id : rec->entityIds()) {
-        if (!id.stub()->inDatabase || ++t_blockVisits > kMaxBlockVisits)
+        if (!AcDbInternals::stub(id)->inDatabase || ++t_blockVisits > kMaxBlockVisits)
             continue;
-        auto* e = static_cast<AcDbEntity*>(id.stub()->object.get());
+        auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get());
         if (e->isErased())
             continue;
         AcDbExtents sub;

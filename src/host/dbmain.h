@@ -91,7 +91,10 @@ Acad::ErrorStatus acdbSetFinite(T& field, const T& value)
 // files) is finite.
 bool acdbHasFiniteFields(AcDbObject& object);
 class AcDbBlockTableRecord;
+// The host's record behind an id and the host's way to its internals
+// (host/dbinternal.h): neither is part of this interface.
 struct AcDbStub;
+class AcDbInternals;
 
 class AcDbObjectId {
 public:
@@ -106,7 +109,6 @@ public:
     bool isErased() const;
     AcDbDatabase* database() const;
     std::uint64_t handle() const;
-    AcDbStub* stub() const { return m_stub; }
 
     bool operator==(const AcDbObjectId& o) const { return m_stub == o.m_stub; }
     bool operator!=(const AcDbObjectId& o) const { return m_stub != o.m_stub; }
@@ -114,6 +116,9 @@ public:
     bool operator<(const AcDbObjectId& o) const;
 
 private:
+    friend class AcDbInternals;
+    friend struct std::hash<AcDbObjectId>;
+    AcDbStub* stub() const { return m_stub; }
     AcDbStub* m_stub = nullptr;
 };
 
@@ -181,12 +186,6 @@ public:
     // Exchanges the data (not the identity) with an object of the same
     // kind; undo uses it to put an earlier state back into the same object.
     virtual void swapData(AcDbObject& other) = 0;
-    // Visits the object's DXF fields in file order, once for reading and
-    // once for writing: the single description of the object's file form.
-    virtual void describeFields(AcDbDxfFields& f);
-    // How the file writer frames the object (a cheap test on a hot path).
-    enum class FileKind { Object, Entity, RawObject, Table };
-    virtual FileKind fileKind() const { return FileKind::Object; }
 
     AcDbObjectId objectId() const { return AcDbObjectId(m_stub); }
     AcDbObjectId ownerId() const;
@@ -216,13 +215,15 @@ public:
     const std::vector<AcDbExtraTag>& extraTags() const { return m_extra; }
     std::vector<AcDbExtraTag>& extraTags() { return m_extra; }
 
-    // Host internals: identity and open state.
-    AcDbStub* stub() const { return m_stub; }
-    void setStub(AcDbStub* s) { m_stub = s; }
-    void setOpenMode(int mode) { m_openMode = mode; }
-    void setErasedFlag(bool e) { m_erased = e; }
-
 protected:
+    // The file layer's, through AcDbInternals (overrides stay protected):
+    // visits the object's DXF fields in file order, once for reading and
+    // once for writing: the single description of the object's file form.
+    virtual void describeFields(AcDbDxfFields& f);
+    // How the file writer frames the object (a cheap test on a hot path).
+    enum class FileKind { Object, Entity, RawObject, Table };
+    virtual FileKind fileKind() const { return FileKind::Object; }
+
     // Copies carry the data (extended data, extra tags), never the identity
     // (stub, open mode, erased flag): swapData and cloneObject rely on it.
     AcDbObject(const AcDbObject& o) : m_xdata(o.m_xdata), m_extra(o.m_extra) {}
@@ -234,6 +235,13 @@ protected:
     }
 
 private:
+    // Host internals (AcDbInternals): identity and open state.
+    friend class AcDbInternals;
+    AcDbStub* stub() const { return m_stub; }
+    void setStub(AcDbStub* s) { m_stub = s; }
+    void setOpenMode(int mode) { m_openMode = mode; }
+    void setErasedFlag(bool e) { m_erased = e; }
+
     AcDbStub* m_stub = nullptr;
     int m_openMode = -1;
     bool m_erased = false;
@@ -241,14 +249,12 @@ private:
     std::vector<AcDbExtraTag> m_extra;
 };
 
-// Boilerplate of every concrete object class: copying and data exchange.
+// Boilerplate of every concrete object class: copying (a copy has no
+// identity) and data exchange.
 #define ACDB_DECLARE_MEMBERS(T)                                                                  \
     std::unique_ptr<AcDbObject> cloneObject() const override                                     \
     {                                                                                            \
-        auto c = std::make_unique<T>(*this);                                                     \
-        c->setStub(nullptr);                                                                     \
-        c->setOpenMode(-1);                                                                      \
-        return c;                                                                                \
+        return std::make_unique<T>(*this);                                                       \
     }                                                                                            \
     void swapData(AcDbObject& other) override                                                    \
     {                                                                                            \
@@ -261,9 +267,6 @@ private:
 // An entity: something drawn, owned by a block table record.
 class AcDbEntity : public AcDbObject {
 public:
-    void describeFields(AcDbDxfFields& f) override;
-    FileKind fileKind() const override { return FileKind::Entity; }
-
     std::wstring layer() const { return utf8ToWide(m_layer); }
     Acad::ErrorStatus setLayer(const ACHAR* name);
     const std::string& layerName() const { return m_layer; }
@@ -291,6 +294,8 @@ public:
     virtual std::vector<AcDbDxfTags>* followers() { return nullptr; }
 
 protected:
+    void describeFields(AcDbDxfFields& f) override;
+    FileKind fileKind() const override { return FileKind::Entity; }
     AcDbEntity() = default;
 
 private:
@@ -305,7 +310,6 @@ public:
     AcDbLine(const AcGePoint3d& start, const AcGePoint3d& end) : m_start(start), m_end(end) {}
     ACDB_DECLARE_MEMBERS(AcDbLine)
     std::string dxfName() const override { return "LINE"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
@@ -314,6 +318,9 @@ public:
     Acad::ErrorStatus setStartPoint(const AcGePoint3d& p) { return acdbSetFinite(m_start, p); }
     Acad::ErrorStatus setEndPoint(const AcGePoint3d& p) { return acdbSetFinite(m_end, p); }
     double thickness() const { return m_thickness; }
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     AcGePoint3d m_start, m_end;
@@ -327,7 +334,6 @@ public:
     AcDbCircle(const AcGePoint3d& c, const AcGeVector3d& n, double r) : m_center(c), m_radius(r), m_normal(n) {}
     ACDB_DECLARE_MEMBERS(AcDbCircle)
     std::string dxfName() const override { return "CIRCLE"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
@@ -337,6 +343,7 @@ public:
     Acad::ErrorStatus setRadius(double r);
 
 protected:
+    void describeFields(AcDbDxfFields& f) override;
     AcGePoint3d m_center;
     double m_radius = 0.0;
     double m_thickness = 0.0;
@@ -351,7 +358,6 @@ public:
         : m_center(c), m_radius(r), m_startAngle(startAngle), m_endAngle(endAngle) {}
     ACDB_DECLARE_MEMBERS(AcDbArc)
     std::string dxfName() const override { return "ARC"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
@@ -363,6 +369,9 @@ public:
     Acad::ErrorStatus setRadius(double r);
     Acad::ErrorStatus setStartAngle(double a) { return acdbSetFinite(m_startAngle, a); }
     Acad::ErrorStatus setEndAngle(double a) { return acdbSetFinite(m_endAngle, a); }
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     AcGePoint3d m_center;
@@ -379,12 +388,14 @@ public:
     explicit AcDbPoint(const AcGePoint3d& p) : m_position(p) {}
     ACDB_DECLARE_MEMBERS(AcDbPoint)
     std::string dxfName() const override { return "POINT"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
     AcGePoint3d position() const { return m_position; }
     Acad::ErrorStatus setPosition(const AcGePoint3d& p) { return acdbSetFinite(m_position, p); }
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     AcGePoint3d m_position;
@@ -401,12 +412,14 @@ public:
         : m_points{p0, p1, p2, p3} {}
     ACDB_DECLARE_MEMBERS(AcDbSolid)
     std::string dxfName() const override { return "SOLID"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
     Acad::ErrorStatus getPointAt(int index, AcGePoint3d& p) const;
     Acad::ErrorStatus setPointAt(int index, const AcGePoint3d& p);
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     AcGePoint3d m_points[4];
@@ -420,7 +433,6 @@ public:
     AcDbText(const AcGePoint3d& position, const ACHAR* text, double height = 0.2, double rotation = 0.0);
     ACDB_DECLARE_MEMBERS(AcDbText)
     std::string dxfName() const override { return "TEXT"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
@@ -452,6 +464,9 @@ public:
     // baseline text, the alignment point otherwise.
     AcGePoint3d anchorPoint() const { return isDefaultAlignment() ? m_position : m_alignment; }
 
+protected:
+    void describeFields(AcDbDxfFields& f) override;
+
 private:
     AcGePoint3d m_position;
     AcGePoint3d m_alignment;
@@ -475,7 +490,6 @@ public:
     explicit AcDbPolyline(unsigned int reserve) { m_points.reserve(reserve); }
     ACDB_DECLARE_MEMBERS(AcDbPolyline)
     std::string dxfName() const override { return "LWPOLYLINE"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
 
@@ -521,6 +535,9 @@ public:
     double constWidthField() const { return m_constWidth; }
     void setConstWidthField(double w) { m_constWidth = w; }
 
+protected:
+    void describeFields(AcDbDxfFields& f) override;
+
 private:
     void ensureWidths();
     std::vector<AcGePoint2d> m_points;
@@ -551,7 +568,6 @@ public:
         : m_position(position), m_block(blockTableRecord) {}
     ACDB_DECLARE_MEMBERS(AcDbBlockReference)
     std::string dxfName() const override { return "INSERT"; }
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
     std::vector<AcDbDxfTags>* followers() override { return &m_followers; }
@@ -581,6 +597,7 @@ public:
     virtual AcGeMatrix3d copyTransform(long long index) const;
 
 protected:
+    void describeFields(AcDbDxfFields& f) override;
     // The fields shared with multiple inserts, from the block name to the
     // rotation; the extrusion comes last (describeNormal).
     void describePlacement(AcDbDxfFields& f);
@@ -610,7 +627,6 @@ public:
     AcDbMInsertBlock(const AcGePoint3d& position, AcDbObjectId blockTableRecord)
         : AcDbBlockReference(position, blockTableRecord) {}
     ACDB_DECLARE_MEMBERS(AcDbMInsertBlock)
-    void describeFields(AcDbDxfFields& f) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
     long long copyCount() const override;
@@ -624,6 +640,9 @@ public:
     Acad::ErrorStatus setRows(int n);
     Acad::ErrorStatus setColumnSpacing(double d);
     Acad::ErrorStatus setRowSpacing(double d);
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     // The offset of a copy from the position, in the object coordinate system.
@@ -655,6 +674,8 @@ public:
     explicit AcDbRawObject(std::string dxfName) : m_name(std::move(dxfName)) {}
     ACDB_DECLARE_MEMBERS(AcDbRawObject)
     std::string dxfName() const override { return m_name; }
+
+protected:
     FileKind fileKind() const override { return FileKind::RawObject; }
     void describeFields(AcDbDxfFields& f) override;
 
@@ -669,7 +690,6 @@ public:
     AcDbSymbolTableRecord(std::string table, std::string marker) : m_table(std::move(table)), m_marker(std::move(marker)) {}
     ACDB_DECLARE_MEMBERS(AcDbSymbolTableRecord)
     std::string dxfName() const override { return m_table; }
-    void describeFields(AcDbDxfFields& f) override;
 
     std::wstring getName() const { return utf8ToWide(m_name); }
     const std::string& name() const { return m_name; }
@@ -678,6 +698,7 @@ public:
     void setFlags(int f) { m_flags = f; }
 
 protected:
+    void describeFields(AcDbDxfFields& f) override;
     void describeRecordHead(AcDbDxfFields& f);
     std::string m_table;
     std::string m_marker;
@@ -689,7 +710,6 @@ class AcDbLayerTableRecord : public AcDbSymbolTableRecord {
 public:
     AcDbLayerTableRecord() : AcDbSymbolTableRecord("LAYER", "AcDbLayerTableRecord") {}
     ACDB_DECLARE_MEMBERS(AcDbLayerTableRecord)
-    void describeFields(AcDbDxfFields& f) override;
 
     // Colour index 1..255; a layer that is off is stored with a negative
     // colour in the file.
@@ -702,6 +722,9 @@ public:
     const std::string& linetypeName() const { return m_linetype; }
     void setLinetypeName(std::string lt) { m_linetype = std::move(lt); }
 
+protected:
+    void describeFields(AcDbDxfFields& f) override;
+
 private:
     int m_color = 7;
     std::string m_linetype = "Continuous";
@@ -711,9 +734,11 @@ class AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
 public:
     AcDbLinetypeTableRecord() : AcDbSymbolTableRecord("LTYPE", "AcDbLinetypeTableRecord") {}
     ACDB_DECLARE_MEMBERS(AcDbLinetypeTableRecord)
-    void describeFields(AcDbDxfFields& f) override;
     const std::string& description() const { return m_description; }
     void setDescription(std::string d) { m_description = std::move(d); }
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     std::string m_description;
@@ -739,7 +764,6 @@ public:
         return *this;
     }
     ACDB_DECLARE_MEMBERS(AcDbBlockTableRecord)
-    void describeFields(AcDbDxfFields& f) override;
 
     AcGePoint3d origin() const { return m_origin; }
     void setOrigin(const AcGePoint3d& p) { m_origin = p; }
@@ -762,6 +786,9 @@ public:
     AcDbObjectId blockEndId() const { return m_end; }
     void setBlockBeginEnd(AcDbObjectId b, AcDbObjectId e) { m_begin = b; m_end = e; }
 
+protected:
+    void describeFields(AcDbDxfFields& f) override;
+
 private:
     friend class AcDbBlockBegin;
     AcGePoint3d m_origin;
@@ -776,13 +803,15 @@ public:
     AcDbBlockBegin() = default;
     ACDB_DECLARE_MEMBERS(AcDbBlockBegin)
     std::string dxfName() const override { return "BLOCK"; }
-    void describeFields(AcDbDxfFields& f) override;
     void setRecord(AcDbBlockTableRecord* r) { m_record = r; }
 
     // Fields of the block read before its record is known.
     std::string name;
     AcGePoint3d base;
     int flags = 0;
+
+protected:
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     AcDbBlockTableRecord* m_record = nullptr;
@@ -793,6 +822,8 @@ class AcDbBlockEnd : public AcDbEntity {
 public:
     ACDB_DECLARE_MEMBERS(AcDbBlockEnd)
     std::string dxfName() const override { return "ENDBLK"; }
+
+protected:
     void describeFields(AcDbDxfFields& f) override;
 };
 
@@ -810,8 +841,6 @@ public:
     }
     ACDB_DECLARE_MEMBERS(AcDbSymbolTable)
     std::string dxfName() const override { return "TABLE"; }
-    FileKind fileKind() const override { return FileKind::Table; }
-    void describeFields(AcDbDxfFields& f) override;
 
     const std::string& tableName() const { return m_name; }
     bool has(const std::string& name) const { return !getAt(name).isNull(); }
@@ -822,6 +851,10 @@ public:
     void addRecordId(AcDbObjectId id, const std::string& name);
     void removeRecordId(AcDbObjectId id, const std::string& name);
     void renameRecord(AcDbObjectId id, const std::string& oldName, const std::string& newName);
+
+protected:
+    FileKind fileKind() const override { return FileKind::Table; }
+    void describeFields(AcDbDxfFields& f) override;
 
 private:
     std::string m_name;
@@ -906,7 +939,6 @@ public:
     const std::vector<AcDbObjectId>& tableIds() const { return m_tables; }
     AcDbObjectId modelSpaceId() const;
     AcDbObjectId paperSpaceId() const;
-    AcDbBlockTableRecord* modelSpace() const;
     AcDbBlockTableRecord* blockRecord(const std::string& name) const;
     // Adds a block definition (its entities already appended or added
     // later); the name must be new.
@@ -932,18 +964,9 @@ public:
     const AcDbObjectIdArray& objectIds() const { return m_objects; }
     const std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>>& rawSections() const { return m_rawSections; }
 
-    AcDbUndoJournal& undoJournal() { return *m_undo; }
-    // Where window selections find model-space entities (host/spatialindex.h);
-    // told of every change through the undo journal's recorders.
-    host::SpatialIndex& spatialIndex() { return *m_spatial; }
-
     // Host internals.
-    // Gives obj an identity with the handle (a fresh one when 0 or taken;
-    // renumbered then tells so).
-    AcDbStub* newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle = 0, bool* renumbered = nullptr);
     void reserveHandles(std::size_t n) { m_dense.reserve(std::min<std::size_t>(n + 1, kDenseHandles)); }
     static constexpr std::uint64_t kDenseHandles = 1u << 22;
-    AcDbStub* stubForHandle(std::uint64_t handle) const;
     std::uint64_t nextHandle() const { return m_handseed; }
     void noteHandle(std::uint64_t h) { if (h >= m_handseed) m_handseed = h + 1; }
     void addNote(std::string code, std::uint64_t handle, std::string text)
@@ -968,8 +991,21 @@ public:
     static AcDbDatabase* fromSerial(std::int64_t serial);
 
 private:
+    // Host internals (AcDbInternals).
+    friend class AcDbInternals;
+    AcDbBlockTableRecord* modelSpace() const;
+    AcDbUndoJournal& undoJournal() { return *m_undo; }
+    // Where window selections find model-space entities (host/spatialindex.h);
+    // told of every change through the undo journal's recorders.
+    host::SpatialIndex& spatialIndex() { return *m_spatial; }
+    // Gives obj an identity with the handle (a fresh one when 0 or taken;
+    // renumbered then tells so).
+    AcDbStub* newStub(std::unique_ptr<AcDbObject> obj, std::uint64_t handle = 0, bool* renumbered = nullptr);
+    AcDbStub* stubForHandle(std::uint64_t handle) const;
+
     std::int64_t m_serial;
-    std::deque<AcDbStub> m_stubs;
+    // Every object's record, never moved (by pointer: AcDbStub is the host's).
+    std::unique_ptr<std::deque<AcDbStub>> m_stubs;
     // Handles are mostly small and dense: a table for those, a map for the rest.
     std::vector<AcDbStub*> m_dense;
     std::unordered_map<std::uint64_t, AcDbStub*> m_handles;
@@ -987,16 +1023,6 @@ private:
     bool m_recovered = false;
     // The undo journal's state when the drawing was last read or saved.
     std::uint64_t m_savedState = 0;
-};
-
-// The host-private record behind an id.
-struct AcDbStub {
-    AcDbDatabase* db = nullptr;
-    std::uint64_t handle = 0;
-    std::unique_ptr<AcDbObject> object;
-    AcDbStub* owner = nullptr;
-    // False while the object's addition is undone.
-    bool inDatabase = true;
 };
 
 // The working database: where ads functions and new entities go.

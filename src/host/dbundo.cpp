@@ -1,4 +1,5 @@
 #include "host/dbundo.h"
+#include "host/dbinternal.h"
 #include "host/spatialindex.h"
 
 #include <algorithm>
@@ -108,7 +109,7 @@ void AcDbUndoJournal::rollback(const Mark& m)
 
 void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 {
-    m_db.spatialIndex().noteAdded(stub);
+    AcDbInternals::spatialIndex(m_db).noteAdded(stub);
     if (!m_recording)
         return;
     changed();
@@ -120,7 +121,7 @@ void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 
 void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 {
-    m_db.spatialIndex().noteChanged(stub);
+    AcDbInternals::spatialIndex(m_db).noteChanged(stub);
     if (!m_recording)
         return;
     changed();
@@ -133,7 +134,7 @@ void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 
 void AcDbUndoJournal::recordModified(AcDbStub* stub)
 {
-    m_db.spatialIndex().noteChanged(stub);
+    AcDbInternals::spatialIndex(m_db).noteChanged(stub);
     if (!m_recording || !stub || !stub->object)
         return;
     changed();
@@ -191,16 +192,16 @@ void AcDbUndoJournal::reverse(Record& r)
 {
     switch (r.kind) {
     case Record::Added:
-        m_db.spatialIndex().noteRemoved(r.stub);
+        AcDbInternals::spatialIndex(m_db).noteRemoved(r.stub);
         removeFromContainer(r.stub);
         r.stub->inDatabase = false;
         break;
     case Record::Erased:
-        m_db.spatialIndex().noteChanged(r.stub);
-        r.stub->object->setErasedFlag(r.wasErased);
+        AcDbInternals::spatialIndex(m_db).noteChanged(r.stub);
+        AcDbInternals::setErasedFlag(*r.stub->object, r.wasErased);
         break;
     case Record::Modified: {
-        m_db.spatialIndex().noteChanged(r.stub);
+        AcDbInternals::spatialIndex(m_db).noteChanged(r.stub);
         AcDbObject* obj = r.stub->object.get();
         auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(obj);
         const std::string oldName = rec ? rec->name() : std::string();

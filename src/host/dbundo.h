@@ -132,6 +132,9 @@ public:
 
     // Ends the group now; later calls and the destructor do nothing.
     void end();
+    // Forgets the group without ending it, for a journal that went away
+    // while the scope was open (its drawing closed); then as end().
+    void abandon() { m_journal = nullptr; }
     bool isOpen() const { return m_journal != nullptr; }
 
 private:

@@ -6,6 +6,7 @@
 #include "host/acapdoc.h"
 #include "host/aced.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/hoststring.h"
 #include "host/selection_internal.h"
 
@@ -27,7 +28,7 @@ const AcDbEntity* liveEntity(const AcDbObjectId& id)
 {
     if (!id.isValid() || id.isErased())
         return nullptr;
-    return dynamic_cast<const AcDbEntity*>(id.stub()->object.get());
+    return dynamic_cast<const AcDbEntity*>(AcDbInternals::stub(id)->object.get());
 }
 
 std::vector<std::string> hiddenLayers(const AcDbDatabase* db)
@@ -38,7 +39,7 @@ std::vector<std::string> hiddenLayers(const AcDbDatabase* db)
         return out;
     for (const AcDbObjectId& id : t->recordIds())
         if (id.isValid())
-            if (auto* l = dynamic_cast<const AcDbLayerTableRecord*>(id.stub()->object.get()))
+            if (auto* l = dynamic_cast<const AcDbLayerTableRecord*>(AcDbInternals::stub(id)->object.get()))
                 if (l->isOff() || l->isFrozen())
                     out.push_back(l->name());
     return out;
@@ -57,7 +58,7 @@ const AcDbBlockTableRecord* blockOf(const AcDbBlockReference& ref)
     const AcDbObjectId id = ref.blockTableRecord();
     if (!id.isValid())
         return nullptr;
-    return dynamic_cast<const AcDbBlockTableRecord*>(id.stub()->object.get());
+    return dynamic_cast<const AcDbBlockTableRecord*>(AcDbInternals::stub(id)->object.get());
 }
 
 long long copiesToVisit(const AcDbBlockReference& ref)
@@ -104,7 +105,7 @@ bool isNullName(const ads_name n)
 bool entityId(const ads_name n, AcDbObjectId& id)
 {
     return !isNullName(n) && acdbGetObjectId(id, n) == Acad::eOk
-        && dynamic_cast<const AcDbEntity*>(id.stub()->object.get()) != nullptr;
+        && dynamic_cast<const AcDbEntity*>(AcDbInternals::stub(id)->object.get()) != nullptr;
 }
 
 void copyName(ads_name to, const ads_name from)
@@ -121,7 +122,7 @@ int addUnique(AcDbObjectIdArray& to, std::unordered_set<AcDbStub*>& seen, const 
     int dup = 0;
     added = 0;
     for (const AcDbObjectId& id : ids) {
-        if (seen.insert(id.stub()).second) {
+        if (seen.insert(AcDbInternals::stub(id)).second) {
             to.push_back(id);
             ++added;
         } else {
@@ -135,7 +136,7 @@ AcDbObjectIdArray allMatching(const resbuf* filter)
 {
     AcDbObjectIdArray out;
     AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
     if (!ms)
         return out;
     for (const AcDbObjectId& id : ms->entityIds())
@@ -149,7 +150,7 @@ AcDbObjectIdArray lastMatching(const resbuf* filter)
 {
     AcDbObjectIdArray out;
     AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
     if (!ms)
         return out;
     const auto& ids = ms->entityIds();

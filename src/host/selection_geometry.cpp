@@ -2,6 +2,7 @@
 #include "host/selection.h"
 
 #include "host/aced.h"
+#include "host/dbinternal.h"
 #include "host/dbtext.h"
 #include "host/selection_internal.h"
 #include "host/spatialindex.h"
@@ -447,7 +448,7 @@ bool entityCrossesWindow(const AcDbEntity& e, const AcDbExtents& window)
 AcDbObjectId pickEntity(const AcGePoint3d& p)
 {
     AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
     if (!ms)
         return AcDbObjectId();
     resbuf rb{};
@@ -473,14 +474,14 @@ AcDbObjectIdArray selectInWindow(const AcDbExtents& window, bool crossing, const
 {
     AcDbObjectIdArray out;
     AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? db->modelSpace() : nullptr;
+    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
     if (!ms || !window.isValid())
         return out;
     const std::vector<std::string> hidden = hiddenLayers(db);
     // The index offers, in drawing order, every entity whose box may meet
     // the window; the exact tests below decide.
     std::vector<AcDbStub*> candidates;
-    db->spatialIndex().candidates(window, candidates);
+    AcDbInternals::spatialIndex(*db).candidates(window, candidates);
     for (AcDbStub* stub : candidates) {
         const AcDbObjectId id(stub);
         const AcDbEntity* e = liveEntity(id);

@@ -1,6 +1,8 @@
 // The spatial index of model space (see spatialindex.h).
 #include "host/spatialindex.h"
 
+#include "host/dbinternal.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -259,7 +261,7 @@ void SpatialIndex::place(std::uint32_t idx)
     bool aside = ent == nullptr;
     AcDbStub* block = nullptr;
     if (const auto* ref = dynamic_cast<const AcDbBlockReference*>(ent)) {
-        block = ref->blockTableRecord().stub();
+        block = AcDbInternals::stub(ref->blockTableRecord());
         const AcDbBlockTableRecord* rec = asBlockRecord(block);
         aside = rec && rec->isLayout();
     }
@@ -308,17 +310,17 @@ void SpatialIndex::place(std::uint32_t idx)
 
 bool SpatialIndex::isCurrent(const AcDbBlockTableRecord* ms) const
 {
-    if (!m_built || ms->stub() != m_ms)
+    if (!m_built || AcDbInternals::stub(*ms) != m_ms)
         return false;
     const AcDbObjectIdArray& ids = ms->entityIds();
-    return m_slot.size() == ids.size() && (ids.empty() || m_slot.contains(ids.back().stub()));
+    return m_slot.size() == ids.size() && (ids.empty() || m_slot.contains(AcDbInternals::stub(ids.back())));
 }
 
 void SpatialIndex::build(AcDbBlockTableRecord* ms)
 {
     reset();
     m_built = true;
-    m_ms = ms->stub();
+    m_ms = AcDbInternals::stub(*ms);
     m_cells.assign(kLevels, Cells{});
     m_levelCount.assign(kLevels, 0);
     const AcDbObjectIdArray& ids = ms->entityIds();
@@ -327,8 +329,8 @@ void SpatialIndex::build(AcDbBlockTableRecord* ms)
     m_slot.reserve(2 * ids.size());
     m_dirty.reserve(ids.size());
     for (const AcDbObjectId& id : ids)
-        if (!m_slot.contains(id.stub()))
-            addEntry(id.stub());
+        if (!m_slot.contains(AcDbInternals::stub(id)))
+            addEntry(AcDbInternals::stub(id));
 }
 
 void SpatialIndex::propagateBlockChanges()
@@ -346,13 +348,13 @@ void SpatialIndex::propagateBlockChanges()
         for (bool grew = true; grew;) {
             grew = false;
             for (const AcDbObjectId& rid : table->recordIds()) {
-                const AcDbBlockTableRecord* rec = asBlockRecord(rid.stub());
-                if (!rec || !rid.stub()->inDatabase || rec->isLayout() || affected.contains(rid.stub()))
+                const AcDbBlockTableRecord* rec = asBlockRecord(AcDbInternals::stub(rid));
+                if (!rec || !AcDbInternals::stub(rid)->inDatabase || rec->isLayout() || affected.contains(AcDbInternals::stub(rid)))
                     continue;
                 for (const AcDbObjectId& id : rec->entityIds()) {
-                    const auto* ref = dynamic_cast<const AcDbBlockReference*>(id.stub()->object.get());
-                    if (ref && affected.contains(ref->blockTableRecord().stub())) {
-                        affected.insert(rid.stub());
+                    const auto* ref = dynamic_cast<const AcDbBlockReference*>(AcDbInternals::stub(id)->object.get());
+                    if (ref && affected.contains(AcDbInternals::stub(ref->blockTableRecord()))) {
+                        affected.insert(AcDbInternals::stub(rid));
                         grew = true;
                         break;
                     }
@@ -445,7 +447,7 @@ void SpatialIndex::collectLevel(int level, double wx0, double wy0, double wx1, d
 void SpatialIndex::candidates(const AcDbExtents& window, std::vector<AcDbStub*>& out)
 {
     out.clear();
-    AcDbBlockTableRecord* ms = m_db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(m_db);
     if (!ms)
         return;
     if (!isCurrent(ms))

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cassert>
+
 namespace fs = std::filesystem;
 
 namespace ctrlsch::install {
@@ -42,6 +44,25 @@ bool saveDrawing(AcDbDatabase& db, const fs::path& path, std::string& error)
     }
     return true;
 }
+
+// A drawing's model space, open for write while the object lives: the
+// installer draws through the host's public interface.
+class ModelSpaceForWrite {
+public:
+    explicit ModelSpaceForWrite(AcDbDatabase& db)
+    {
+        [[maybe_unused]] const Acad::ErrorStatus es = acdbOpenObject(m_space, db.modelSpaceId(), AcDb::kForWrite);
+        assert(es == Acad::eOk && m_space);
+    }
+    ~ModelSpaceForWrite() { m_space->close(); }
+    ModelSpaceForWrite(const ModelSpaceForWrite&) = delete;
+    ModelSpaceForWrite& operator=(const ModelSpaceForWrite&) = delete;
+
+    AcDbBlockTableRecord* get() const { return m_space; }
+
+private:
+    AcDbBlockTableRecord* m_space = nullptr;
+};
 
 // The libraries of the catalogue, in its order.
 struct LibraryDef {
@@ -89,7 +110,7 @@ bool writeLibrary(const LibraryLayout& layout, const std::vector<SymbolDef>& sym
         if (s.name == "空")
             continue;
         AcDbDatabase db;
-        s.sketch.addTo(db.modelSpace());
+        s.sketch.addTo(ModelSpaceForWrite(db).get());
         if (!saveDrawing(db, layout.folder / (s.name + ".DXF"), error))
             return false;
         auto bytes = ctrlsch::slide::slideFromDatabase(db);
@@ -112,7 +133,7 @@ bool writeBusBars(const fs::path& file, std::string& error)
     ctrlsch::slide::SlideLibraryWriter slides;
     for (const SymbolDef& s : busBarTypes()) {
         AcDbDatabase db;
-        s.sketch.addTo(db.modelSpace());
+        s.sketch.addTo(ModelSpaceForWrite(db).get());
         auto bytes = ctrlsch::slide::slideFromDatabase(db, 300, 200);
         if (!bytes || !slides.add(s.name, bytes.value())) {
             error = "cannot make the bus-bar slide " + s.name;
@@ -134,7 +155,8 @@ bool writeSwitchTable(const fs::path& file, const SwitchTableDef& table, std::st
     const int rows = 2 + static_cast<int>(table.closed.size());
     const double width = firstWidth + positions * cw, height = rows * rh;
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    const ModelSpaceForWrite space(db);
+    AcDbBlockTableRecord* ms = space.get();
     auto line = [&](double x1, double y1, double x2, double y2) {
         ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(x1, y1, 0), AcGePoint3d(x2, y2, 0)));
     };

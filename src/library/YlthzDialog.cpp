@@ -165,7 +165,7 @@ void CYlthzDialog::ReadSettings()
 
 BOOL CYlthzDialog::OnInitDialog()
 {
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
     CDialog::OnInitDialog();
 
     CRect place;
@@ -200,7 +200,6 @@ BOOL CYlthzDialog::OnInitDialog()
     UpdateData(FALSE);
     // What the first painting decides holds before it comes.
     TakeShownPage();
-    acDocManager->popResourceHandle();
     return TRUE;
 }
 
@@ -428,7 +427,7 @@ void CYlthzDialog::OnCountSpin(NMHDR* pNMHDR, LRESULT* pResult)
 
 void CYlthzDialog::OnCircuitParameters()
 {
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
     CYlthzSetupDialog dlg;
     dlg.m_strXdis = m_strXdis;
     dlg.m_strYdis = m_strYdis;
@@ -449,7 +448,6 @@ void CYlthzDialog::OnCircuitParameters()
         StoreSetting(L"Gddata\\Yltsz\\MxBl", m_strMxBl);
         m_settings.save();
     }
-    acDocManager->popResourceHandle();
 }
 
 void CYlthzDialog::SendKeyword(const wchar_t* text)

@@ -133,7 +133,7 @@ void InsertPanelEquipment(double s)
         acedRetNil();
         return;
     }
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
 
     if (!g_pPmtsbcsDlg) {
         g_pPmtsbcsDlg = new CPmtsbcsDlg;
@@ -206,5 +206,4 @@ void InsertPanelEquipment(double s)
     DeletePanelDialog();
     SetAcadSysVar(L"OSMODE", 0);
     acedRetVoid();
-    acDocManager->popResourceHandle();
 }

@@ -38,13 +38,12 @@ void openPalette()
 {
     if (g_pYlthzDlg)
         return;
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
     auto* palette = new CYlthzDialog;
     if (palette->Create())
         g_pYlthzDlg = palette;
     else
         delete palette;
-    acDocManager->popResourceHandle();
 }
 
 // The schematic's filter: inserts and polylines on the schematic's layers

@@ -140,14 +140,13 @@ void CMxsjdlg::OnHelpButton()
 int RunBusBarDialog()
 {
     CWaitCursor wait;
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
     int type = 0;
     {
         CMxsjdlg dlg(AfxGetMainWnd());
         if (dlg.DoModal() == IDOK)
             type = g_nCurrentChoice + 1;
     }
-    acDocManager->popResourceHandle();
     return type;
 }
 

@@ -210,14 +210,13 @@ void CZhkgbdlg::OnHelpButton()
 std::optional<SwitchTableChoice> RunSwitchTableDialog()
 {
     CWaitCursor wait;
-    acDocManager->pushResourceHandle(PaletteResourceHandle());
+    const AcApResourceHandleScope resources(PaletteResourceHandle());
     std::optional<SwitchTableChoice> choice;
     {
         CZhkgbdlg dlg(AfxGetMainWnd());
         if (dlg.DoModal() == IDOK)
             choice = SwitchTableChoice{dlg.GetMode(), dlg.GetFileName().GetString()};
     }
-    acDocManager->popResourceHandle();
     return choice;
 }
 

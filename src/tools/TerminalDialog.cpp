@@ -143,13 +143,12 @@ void CloseDzjdDialog()
 int showdzjddlg()
 {
     if (!g_pDzjdsjDlg) {
-        acDocManager->pushResourceHandle(PaletteResourceHandle());
+        const AcApResourceHandleScope resources(PaletteResourceHandle());
         auto* dialog = new CDzjdsjDlg;
         if (dialog->Create(AfxGetMainWnd()))
             g_pDzjdsjDlg = dialog;
         else
             delete dialog;
-        acDocManager->popResourceHandle();
     }
     if (g_pDzjdsjDlg)
         g_pDzjdsjDlg->ShowWindow(SW_SHOW);

@@ -7,6 +7,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "testutil.h"
 
@@ -234,7 +235,7 @@ TEST_F(GloFuncTest, HostHelpers)
     SendMsgToAcad(L"close ", 7);
     EXPECT_EQ(acDocManager->curDocument()->pendingInput(), "close ");
     AcDbObjectId id;
-    acdbCurDwg()->modelSpace()->appendAcDbEntity(id, new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 0, 0)));
+    AcDbInternals::modelSpace(*acdbCurDwg())->appendAcDbEntity(id, new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 0, 0)));
     ads_name n;
     acdbGetAdsName(n, id);
     resbuf* items = acutBuildList(RTSTR, L"常开&K1", 0);
@@ -276,7 +277,7 @@ TEST_F(GloFuncTest, HostHelpers)
 
 TEST_F(GloFuncTest, SelectionSetsGiveTheirMembersIdsInOrder)
 {
-    AcDbBlockTableRecord* ms = acdbCurDwg()->modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(*acdbCurDwg());
     AcDbObjectId line1, circle, line2;
     ms->appendAcDbEntity(line1, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
     ms->appendAcDbEntity(circle, new AcDbCircle(AcGePoint3d(5, 5, 0), AcGeVector3d::kZAxis, 1));
@@ -334,7 +335,7 @@ TEST_F(GloFuncTest, LayerConfigurationFromTheInstallationOrBuiltIn)
     ASSERT_TRUE(SetToCurrentLayer(L"SCHEMATIC", L"ELEMENT"));
     AcDbDatabase* db = acdbCurDwg();
     EXPECT_EQ(db->headerString("$CLAYER"), "元件层");
-    auto* layer = static_cast<AcDbLayerTableRecord*>(db->table("LAYER")->getAt("元件层").stub()->object.get());
+    auto* layer = static_cast<AcDbLayerTableRecord*>(AcDbInternals::stub(db->table("LAYER")->getAt("元件层"))->object.get());
     EXPECT_EQ(layer->color(), 4);
     EXPECT_FALSE(SetToCurrentLayer(L"SCHEMATIC", L"SCREEN"));
 }
@@ -380,7 +381,7 @@ TEST_F(GloFuncTest, ViewCornersPrintScaleAndAddingToTheCurrentSpace)
     EXPECT_EQ(KxDbGetPrintScale(acdbCurDwg()), 100.0);
     AcDbObjectId id;
     ASSERT_TRUE(AddToCurrentSpace(new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 1, 0)), &id));
-    EXPECT_EQ(acdbCurDwg()->modelSpace()->entityIds().back(), id);
+    EXPECT_EQ(AcDbInternals::modelSpace(*acdbCurDwg())->entityIds().back(), id);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "testutil.h"
@@ -62,7 +63,7 @@ protected:
         host::setOutput(nullptr);
     }
     static AcDbDatabase* db() { return acdbCurDwg(); }
-    static AcDbUndoJournal& journal() { return db()->undoJournal(); }
+    static AcDbUndoJournal& journal() { return AcDbInternals::journal(*db()); }
     // What a drawing command changes.
     static void changeEverything()
     {
@@ -84,7 +85,7 @@ protected:
         EXPECT_EQ(testutil::stringVar(L"CECOLOR"), L"5");
         EXPECT_EQ(testutil::stringVar(L"CELTYPE"), L"Continuous");
     }
-    static int lines() { return static_cast<int>(db()->modelSpace()->entityIds().size()); }
+    static int lines() { return static_cast<int>(AcDbInternals::modelSpace(*db())->entityIds().size()); }
     static void line(double y)
     {
         ASSERT_EQ(acedCommand({L"_.PLINE", AcGePoint3d(0, y, 0), AcGePoint3d(5, y, 0), L""}), RTNORM);

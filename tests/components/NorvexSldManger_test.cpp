@@ -6,6 +6,7 @@
 #include "components/NorvexSldManger.h"
 #include "components/slide/SlideLibrary.h"
 #include "components/slide/SlideWriter.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "testutil.h"
 
@@ -218,7 +219,7 @@ TEST(DrawingPreview, ADrawingIsDrawnIntoABitmap)
         AcDbDatabase db;
         auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0));
         line->setColorIndex(1);
-        db.modelSpace()->appendAcDbEntity(line);
+        AcDbInternals::modelSpace(db)->appendAcDbEntity(line);
         ASSERT_EQ(db.saveAs(utf8ToWide(dir.file("ZHKGB1.DXF")).c_str()), Acad::eOk);
     }
     // The host's ".dwg" names find the drawing whatever the case of ".DXF".

@@ -76,13 +76,13 @@ Drawing read(const std::string& path)
     AcDbDatabase db(false, true);
     Drawing d;
     EXPECT_EQ(db.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk) << path;
-    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(db)->entityIds()) {
         AcDbEntity* e = nullptr;
         if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
             continue;
         AcDbExtents box;
         if (auto* ref = dynamic_cast<AcDbBlockReference*>(e)) {
-            auto* rec = dynamic_cast<AcDbBlockTableRecord*>(ref->blockTableRecord().stub()->object.get());
+            auto* rec = dynamic_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(ref->blockTableRecord())->object.get());
             if (rec && ref->getGeomExtents(box) == Acad::eOk)
                 d.symbols.push_back({rec->name(), box});
         } else if (auto* t = dynamic_cast<AcDbText*>(e)) {

@@ -109,7 +109,16 @@ int testequip()
         ref->setXData(item);
         acutRelRb(item);
     }
-    db->modelSpace()->appendAcDbEntity(ref);
+    AcDbBlockTableRecord* space = nullptr;
+    if (acdbOpenObject(space, db->modelSpaceId(), AcDb::kForWrite) != Acad::eOk) {
+        delete ref;
+        return RTERROR;
+    }
+    if (space->appendAcDbEntity(ref) == Acad::eOk)
+        ref->close();
+    else
+        delete ref;
+    space->close();
     return RTNORM;
 }
 

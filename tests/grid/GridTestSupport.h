@@ -16,7 +16,13 @@ public:
     AcDbObjectId next()
     {
         AcDbObjectId id;
-        EXPECT_EQ(m_db.modelSpace()->appendAcDbEntity(id, new AcDbPoint(AcGePoint3d(m_count++, 0, 0))), Acad::eOk);
+        AcDbBlockTableRecord* space = nullptr;
+        if (acdbOpenObject(space, m_db.modelSpaceId(), AcDb::kForWrite) != Acad::eOk) {
+            ADD_FAILURE() << "no model space";
+            return id;
+        }
+        EXPECT_EQ(space->appendAcDbEntity(id, new AcDbPoint(AcGePoint3d(m_count++, 0, 0))), Acad::eOk);
+        space->close();
         return id;
     }
     AcDbObjectIdArray array(int n)

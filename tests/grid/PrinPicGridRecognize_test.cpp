@@ -3,6 +3,7 @@
 // larger generated schematics checked cell by cell.
 #include "grid/PrinPicGrid.h"
 
+#include "components/TalvoDbObject.h"
 #include "host/acapdoc.h"
 #include "host/dbmain.h"
 
@@ -32,7 +33,7 @@ protected:
     AcDbObjectId add(AcDbEntity* e)
     {
         AcDbObjectId id;
-        EXPECT_EQ(db->modelSpace()->appendAcDbEntity(id, e), Acad::eOk);
+        EXPECT_TRUE(AddToCurrentSpace(e, &id));
         return id;
     }
     AcDbObjectId polyline(const std::vector<AcGePoint2d>& pts)

@@ -3,7 +3,9 @@
 // events while a prompt waits, system variables, and host commands.
 #include "host/aced.h"
 #include "host/acapdoc.h"
+#include "host/acrx.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/dxf/tags.h"
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -457,7 +460,7 @@ TEST_F(CommandLineTest, OpenReportsWhatRecoverModeRepairedAndWritesNothing)
 {
     testutil::TempDir dir;
     AcDbDatabase made;
-    made.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
+    AcDbInternals::modelSpace(made)->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
     std::string text = made.dxfOut();
     // The LAYER table's end and the file's end marker are missing.
     text.erase(text.find("  0\nENDTAB\n", text.find("  2\nLAYER\n")), std::strlen("  0\nENDTAB\n"));
@@ -476,7 +479,7 @@ TEST_F(CommandLineTest, OpenReportsWhatRecoverModeRepairedAndWritesNothing)
     ASSERT_EQ(acDocManager->documentCount(), 3);
     const AcDbDatabase* db = acDocManager->curDocument()->database();
     EXPECT_TRUE(db->isRecovered());
-    EXPECT_EQ(db->modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds().size(), 1u);
     EXPECT_EQ(testutil::readFile(dir.file("damaged.dxf")), text);
     // Saved, it is an ordinary drawing.
     feed({"SAVE"});
@@ -495,7 +498,7 @@ TEST_F(CommandLineTest, SaveOfANumberNoFileMayHoldFailsWithAMessageAndKeepsTheFi
     ASSERT_EQ(host::runCommandLoop(), 0) << g_out;
     const std::string old = testutil::readFile(path);
     auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
-    ASSERT_EQ(acdbCurDwg()->modelSpace()->appendAcDbEntity(line), Acad::eOk);
+    ASSERT_EQ(AcDbInternals::modelSpace(*acdbCurDwg())->appendAcDbEntity(line), Acad::eOk);
     testutil::pokePointField(*line, 11, 1, std::numeric_limits<double>::quiet_NaN());
     g_out.clear();
     feed({"SAVE"});
@@ -522,7 +525,7 @@ namespace {
 TEST_F(CommandLineTest, EntSelPicksUnderThePickBoxOrSaysWhy)
 {
     AcDbObjectId line;
-    acdbCurDwg()->modelSpace()->appendAcDbEntity(line, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0)));
+    AcDbInternals::modelSpace(*acdbCurDwg())->appendAcDbEntity(line, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0)));
     // The pick box is 3 pixels of a 768-pixel view 297 units high.
     feed({"50,1", "50,5", "", "1,1"});
     ads_name picked;
@@ -645,7 +648,7 @@ TEST_F(CommandLineTest, QuitWithYesSavesUnderTheNameAskedOrItsOwn)
     EXPECT_EQ(g_out.find("保存为"), std::string::npos) << "the drawing has a name: " << g_out;
     AcDbDatabase saved(false);
     ASSERT_EQ(saved.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk);
-    EXPECT_EQ(saved.modelSpace()->entityIds().size(), 2u);
+    EXPECT_EQ(AcDbInternals::modelSpace(saved)->entityIds().size(), 2u);
     std::vector<std::string> files;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         files.push_back(e.path().filename().string());
@@ -663,7 +666,7 @@ TEST_F(CommandLineTest, QuitWhoseSaveFailsOrIsCancelledKeepsTheDrawing)
     EXPECT_NE(g_out.find("保存失败: "), std::string::npos) << g_out;
     EXPECT_NE(g_out.find("保存为: ^C\n*取消*\n命令: (getvar \"pickbox\")\n3\n"), std::string::npos) << g_out;
     EXPECT_TRUE(acdbCurDwg()->isModified());
-    EXPECT_EQ(acdbCurDwg()->modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(AcDbInternals::modelSpace(*acdbCurDwg())->entityIds().size(), 1u);
 }
 
 // With several drawings QUIT asks about each one with changes, the current
@@ -710,7 +713,7 @@ TEST_F(CommandLineTest, CloseAsksAboutChangesOpenAndNewDoNot)
     // The changes given up are not in the file.
     AcDbDatabase saved(false);
     ASSERT_EQ(saved.readDwgFile(utf8ToWide(dir.file("a.dxf")).c_str()), Acad::eOk);
-    EXPECT_EQ(saved.modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(AcDbInternals::modelSpace(saved)->entityIds().size(), 1u);
 }
 
 // A script that ends with changes ends the session without a question.
@@ -769,6 +772,71 @@ TEST_F(CommandLineTest, CtrlDAtATerminalQuitsAskingAboutChanges)
     EXPECT_NE(g_out.find("*取消*\n命令: 3\n命令: QUIT\n"), std::string::npos) << g_out;
     EXPECT_EQ(countOf(g_out, kSaveQuestion), 2u) << g_out;
     EXPECT_EQ(g_out.find("never"), std::string::npos) << g_out;
+}
+
+
+// ---------------------------------------------------------------- application commands
+
+// An application command registered for one test (in a group of its
+// name), removed when the object goes. Each runs in an undo group of the
+// drawing current when it began.
+class RegisteredCommand {
+public:
+    RegisteredCommand(const ACHAR* name, AcRxFunctionPtr fn) : m_name(name)
+    {
+        EXPECT_TRUE(acedRegCmds()->addCommand(name, name, name, 0, fn));
+    }
+    ~RegisteredCommand() { acedRegCmds()->removeGroup(m_name); }
+    RegisteredCommand(const RegisteredCommand&) = delete;
+    RegisteredCommand& operator=(const RegisteredCommand&) = delete;
+
+private:
+    const ACHAR* m_name;
+};
+
+void drawPoint()
+{
+    AcDbEntity* point = new AcDbPoint(AcGePoint3d(1, 2, 0));
+    ASSERT_EQ(AcDbInternals::modelSpace(*acdbCurDwg())->appendAcDbEntity(point), Acad::eOk);
+}
+
+TEST_F(CommandLineTest, CommandThatThrowsLeftItsUndoGroupOpen)
+{
+    const RegisteredCommand command(L"DRAWANDTHROW", [] {
+        drawPoint();
+        throw std::runtime_error("the command failed");
+    });
+    AcDbDatabase* db = acdbCurDwg();
+    EXPECT_THROW(host::executeLine("DRAWANDTHROW"), std::runtime_error);
+    EXPECT_EQ(AcDbInternals::journal(*db).depth(), 0);
+    EXPECT_FALSE(AcDbInternals::journal(*db).isGroupOpen());
+    // What it drew is one group, taken back by U.
+    EXPECT_EQ(AcDbInternals::journal(*db).groupCount(), 1);
+}
+
+// A command may make another drawing current or close its own: its group
+// ends in the drawing it began in, or went with that drawing.
+TEST_F(CommandLineTest, CommandThatSwitchedDrawingsLeftItsUndoGroupOpen)
+{
+    const RegisteredCommand opens(L"DRAWANDOPEN", [] {
+        drawPoint();
+        acDocManager->newDocument();
+    });
+    AcDbDatabase* first = acdbCurDwg();
+    host::executeLine("DRAWANDOPEN");
+    ASSERT_NE(acdbCurDwg(), first);
+    EXPECT_EQ(AcDbInternals::journal(*first).depth(), 0);
+    EXPECT_FALSE(AcDbInternals::journal(*first).isGroupOpen());
+    EXPECT_EQ(AcDbInternals::journal(*acdbCurDwg()).depth(), 0);
+
+    const RegisteredCommand closes(L"DRAWANDCLOSE", [] {
+        drawPoint();
+        acDocManager->closeDocument(acDocManager->curDocument());
+    });
+    host::executeLine("DRAWANDCLOSE");
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    ASSERT_EQ(acdbCurDwg(), first);
+    EXPECT_EQ(AcDbInternals::journal(*first).depth(), 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/commands.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/tempgraphics.h"
@@ -42,7 +43,7 @@ protected:
         g_out.clear();
         host::setOutput([](const std::string& s) { g_out += s; });
         acDocManager->newDocument();
-        db()->undoJournal().clear();
+        AcDbInternals::journal(*db()).clear();
     }
     void TearDown() override
     {
@@ -62,17 +63,17 @@ protected:
     static std::vector<AcDbEntity*> live()
     {
         std::vector<AcDbEntity*> out;
-        for (const AcDbObjectId& id : db()->modelSpace()->entityIds())
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db())->entityIds())
             if (!id.isErased())
-                out.push_back(static_cast<AcDbEntity*>(id.stub()->object.get()));
+                out.push_back(static_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get()));
         return out;
     }
-    static AcDbEntity* entity(const AcDbObjectId& id) { return static_cast<AcDbEntity*>(id.stub()->object.get()); }
+    static AcDbEntity* entity(const AcDbObjectId& id) { return static_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get()); }
     static AcDbObjectId add(AcDbEntity* e)
     {
         e->setDatabaseDefaults(db());
         AcDbObjectId id;
-        EXPECT_EQ(db()->modelSpace()->appendAcDbEntity(id, e), Acad::eOk);
+        EXPECT_EQ(AcDbInternals::modelSpace(*db())->appendAcDbEntity(id, e), Acad::eOk);
         return id;
     }
     static AcCmdArg name(const AcDbObjectId& id)
@@ -182,7 +183,7 @@ TEST_F(CommandsTest, PlineWidthsVaryPerSegment)
 TEST_F(CommandsTest, PlineThatIsNotFinishedLeavesNothing)
 {
     add(new AcDbLine(pt(0, 0), pt(1, 1)));
-    db()->undoJournal().clear();
+    AcDbInternals::journal(*db()).clear();
     const std::string before = text();
     // A single point draws nothing.
     EXPECT_EQ(acedCommand({L"_.PLINE", pt(0, 0), L""}), RTNORM);
@@ -246,9 +247,9 @@ TEST_F(CommandsTest, InsertOfADrawingFileDefinesItsBlockOnce)
         inner->appendAcDbEntity(innerLine);
         ASSERT_EQ(innerLine->setLayer(L"PARTS"), Acad::eOk);
         auto* circle = new AcDbCircle(pt(2, 2), AcGeVector3d::kZAxis, 1);
-        src.modelSpace()->appendAcDbEntity(circle);
+        AcDbInternals::modelSpace(src)->appendAcDbEntity(circle);
         ASSERT_EQ(circle->setLayer(L"PARTS"), Acad::eOk);
-        src.modelSpace()->appendAcDbEntity(new AcDbBlockReference(pt(4, 4), innerId));
+        AcDbInternals::modelSpace(src)->appendAcDbEntity(new AcDbBlockReference(pt(4, 4), innerId));
         ASSERT_EQ(src.saveAs(utf8ToWide(dir.file("part.dxf")).c_str()), Acad::eOk);
     }
     std::string path = dir.file("part");
@@ -294,7 +295,7 @@ TEST_F(CommandsTest, InsertOfAMissingOrUnreadableDrawingChangesNothing)
     testutil::TempDir dir;
     testutil::writeFile(dir.file("bad.dxf"), "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nnot a number\n");
     add(new AcDbLine(pt(0, 0), pt(1, 1)));
-    db()->undoJournal().clear();
+    AcDbInternals::journal(*db()).clear();
     const std::string before = text();
     EXPECT_EQ(acedCommand({L"_.INSERT", L"NOSUCH", pt(0, 0), 1.0, 1.0, 0.0}), RTERROR);
     EXPECT_NE(g_out.find("找不到块或图形文件“NOSUCH”"), std::string::npos) << g_out;
@@ -537,7 +538,7 @@ TEST_F(TrimTest, WireLeavingTheBoxIsCutBackToTheEdge)
 TEST_F(TrimTest, WireInsideTheBoxIsLeftAlone)
 {
     const AcDbObjectId w = wire({{3, 5}, {7, 5}}, 0.4);
-    db()->undoJournal().clear();
+    AcDbInternals::journal(*db()).clear();
     const std::string before = text();
     EXPECT_EQ(trim(w), RTNORM);
     EXPECT_EQ(text(), before);
@@ -641,7 +642,7 @@ TEST_F(TrimTest, TypedCommandsShowPromptsAndTheCurrentWidth)
 TEST_F(CommandsTest, UndoBeginEndIsReversedByOneU)
 {
     const AcDbObjectId a = add(new AcDbLine(pt(0, 0), pt(1, 0)));
-    db()->undoJournal().clear();
+    AcDbInternals::journal(*db()).clear();
     const std::string before = text();
     ASSERT_EQ(acedCommand({L"_.UNDO", L"_BEGIN", L"_.PLINE", pt(0, 0), pt(5, 0), L"", L"_.COLOR", L"RED", L"_.PLINE",
                            pt(0, 5), pt(5, 5), L"", L"_.MOVE", name(a), L"", pt(0, 0), pt(3, 3), L"_.ERASE", name(a),
@@ -655,7 +656,7 @@ TEST_F(CommandsTest, UndoBeginEndIsReversedByOneU)
 
 TEST_F(CommandsTest, UndoBeginEndInsideAnOuterGroupKeepsTheGroupsAround)
 {
-    AcDbUndoJournal& j = db()->undoJournal();
+    AcDbUndoJournal& j = AcDbInternals::journal(*db());
     const std::string s0 = text();
     j.beginGroup();
     ASSERT_EQ(acedCommand({L"_.PLINE", pt(0, 0), pt(5, 0), L""}), RTNORM);
@@ -688,7 +689,7 @@ TEST_F(CommandsTest, FailedCommandInsideAnExplicitGroupLeavesTheEarlierOnes)
     wire->addVertexAt(0, AcGePoint2d(-5, 5));
     wire->addVertexAt(1, AcGePoint2d(15, 5));
     const AcDbObjectId w = add(wire);
-    db()->undoJournal().clear();
+    AcDbInternals::journal(*db()).clear();
     const std::string before = text();
     ASSERT_EQ(acedCommand({L"_.UNDO", L"_BEGIN", L"_.MOVE", name(w), L"", L"0,0", L"0,1", L"_.PLINE", pt(0, 20),
                            pt(5, 20), L""}),
@@ -720,7 +721,7 @@ TEST_F(CommandsTest, CommandLeftByAnExceptionLeavesNoGroupOpen)
     private:
         int m_n = 0;
     };
-    AcDbUndoJournal& j = db()->undoJournal();
+    AcDbUndoJournal& j = AcDbInternals::journal(*db());
     {
         const AcDbUndoGroupScope call(j);
         FailingInput in;

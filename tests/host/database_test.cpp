@@ -1,6 +1,7 @@
 // The database through its ObjectARX-style and C interfaces: ids and entity
 // names, opening, extended data, entity data, table search, units,
 // extents and transformations of entities.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ protected:
     {
         db = std::make_unique<AcDbDatabase>();
         acdbHostApplicationServices()->setWorkingDatabase(db.get());
-        ms = db->modelSpace();
+        ms = AcDbInternals::modelSpace(*db);
     }
     void TearDown() override { acdbHostApplicationServices()->setWorkingDatabase(nullptr); }
 
@@ -60,7 +61,7 @@ TEST_F(DatabaseTest, EntityNamesMapOneToOneToIds)
     // Names of another drawing and garbage are refused.
     AcDbDatabase other;
     AcDbObjectId o;
-    other.modelSpace()->appendAcDbEntity(o, new AcDbPoint(AcGePoint3d()));
+    AcDbInternals::modelSpace(other)->appendAcDbEntity(o, new AcDbPoint(AcGePoint3d()));
     ads_name no;
     acdbGetAdsName(no, o);
     ASSERT_EQ(acdbGetObjectId(back, no), Acad::eOk);

@@ -3,6 +3,7 @@
 // both group code widths are read; truncated and damaged files are refused
 // with the file and the byte offset, the drawing left as it was; saving
 // writes text.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dxf/tags.h"
 #include "testutil.h"
@@ -119,7 +120,7 @@ std::string xdataText(const AcDbObject* obj, const char* app)
 std::string readError(const std::string& data, const std::string& name = "bad.dxf")
 {
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
     const std::string before = db.dxfOut();
     EXPECT_NE(db.readDxfText(data, name), Acad::eOk);
     EXPECT_EQ(db.dxfOut(), before);
@@ -163,7 +164,7 @@ TEST(BinaryDxfTest, OldFilesWithOneByteCodesAndEscapedExtendedDataAreRead)
     const BinaryDxf b = oldDrawing();
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(b.data(), "old.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    auto lines = testutil::entitiesOf<AcDbLine>(db.modelSpace());
+    auto lines = testutil::entitiesOf<AcDbLine>(AcDbInternals::modelSpace(db));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->layerName(), "WIRE");
     EXPECT_EQ(lines[0]->colorIndex(), 3);
@@ -245,7 +246,7 @@ TEST(BinaryDxfTest, TruncatedOrDamagedFilesAreRefusedWithTheByteOffset)
         AcDbDatabase db(false);
         ASSERT_EQ(db.readDxfText(good.substr(0, eof), "noeof.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
         EXPECT_TRUE(db.isRecovered());
-        EXPECT_EQ(db.modelSpace()->entityIds().size(), 1u);
+        EXPECT_EQ(AcDbInternals::modelSpace(db)->entityIds().size(), 1u);
     }
     // A real that is not a number.
     std::string nan = good;
@@ -295,17 +296,17 @@ TEST_P(BinaryDxfFromEzdxfTest, BinaryFileLoadsToTheSameDrawingAsItsTextTwin)
 
     // And that drawing is the one ezdxf wrote: geometry, GBK text of old
     // versions, extended data of every kind, the layer's plot flag.
-    auto lines = testutil::entitiesOf<AcDbLine>(binary.modelSpace());
+    auto lines = testutil::entitiesOf<AcDbLine>(AcDbInternals::modelSpace(binary));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1]->endPoint(), AcGePoint3d(-4.25, 1e-7, 123456.789));
     EXPECT_EQ(xdataText(lines[1], "BINKINDS"),
               "1001:BINKINDS;1002:{;1071:305419896;1070:-2;1004:0 127 128 255 ;1005:" + dxf::formatHandle(lines[1]->handle())
                   + ";1041:0.100000;1002:};");
-    auto circles = testutil::entitiesOf<AcDbCircle>(binary.modelSpace());
+    auto circles = testutil::entitiesOf<AcDbCircle>(AcDbInternals::modelSpace(binary));
     ASSERT_EQ(circles.size(), 1u);
     EXPECT_EQ(circles[0]->layerName(), "元件");
     if (version != "R12") {
-        const AcDbObject* layer = binary.table("LAYER")->getAt("NOPLOT").stub()->object.get();
+        const AcDbObject* layer = AcDbInternals::stub(binary.table("LAYER")->getAt("NOPLOT"))->object.get();
         bool notPlotted = false;
         for (const AcDbExtraTag& t : layer->extraTags())
             notPlotted = notPlotted || (t.code == 290 && t.value == "0");

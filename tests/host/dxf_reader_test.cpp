@@ -1,6 +1,7 @@
 // Reading DXF text: encodings, tolerance, and every kind of bad input
 // getting a clear error that names the file and line, with the database
 // left as it was.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dxf/codepage.h"
 #include "host/dxf/tags.h"
@@ -24,7 +25,7 @@ namespace {
 std::string sampleDrawing()
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
     ms->appendAcDbEntity(new AcDbText(AcGePoint3d(2, 2, 0), L"标签", 2.5));
     return db.dxfOut();
@@ -37,12 +38,12 @@ const char* kMinimalR12 = "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\nWIRE\n 1
 std::string readError(const std::string& text, const std::string& name = "bad.dxf")
 {
     AcDbDatabase db;
-    const std::size_t before = db.modelSpace()->entityIds().size();
-    db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
+    const std::size_t before = AcDbInternals::modelSpace(db)->entityIds().size();
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
     const Acad::ErrorStatus es = db.readDxfText(text, name);
     EXPECT_NE(es, Acad::eOk);
     // Nothing of the failed file reaches the drawing.
-    EXPECT_EQ(db.modelSpace()->entityIds().size(), before + 1);
+    EXPECT_EQ(AcDbInternals::modelSpace(db)->entityIds().size(), before + 1);
     return wideToUtf8(db.lastError());
 }
 
@@ -50,9 +51,9 @@ TEST(DxfReaderTest, ReadsAMinimalOldDrawingAndRepairsItsStructure)
 {
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(kMinimalR12, "min.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    ASSERT_NE(db.modelSpace(), nullptr);
-    ASSERT_EQ(db.modelSpace()->entityIds().size(), 1u);
-    auto* line = dynamic_cast<AcDbLine*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    ASSERT_NE(AcDbInternals::modelSpace(db), nullptr);
+    ASSERT_EQ(AcDbInternals::modelSpace(db)->entityIds().size(), 1u);
+    auto* line = dynamic_cast<AcDbLine*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[0])->object.get());
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->startPoint(), AcGePoint3d(1, 2, 0));
     EXPECT_EQ(line->endPoint(), AcGePoint3d(3, 4, 0));
@@ -77,7 +78,7 @@ TEST(DxfReaderTest, AcceptsCrLfLineEndsBlankPaddedCodesAndComments)
     }
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(crlf, "crlf.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    EXPECT_EQ(db.modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(AcDbInternals::modelSpace(db)->entityIds().size(), 1u);
 }
 
 TEST(DxfReaderTest, DecodesUnicodeEscapesInBothCases)
@@ -90,7 +91,7 @@ TEST(DxfReaderTest, DecodesUnicodeEscapesInBothCases)
     text.replace(text.find("WIRE"), 4, "\\U+7535\\U+7EBF");
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(text, "esc.dxf"), Acad::eOk);
-    auto* e = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[0])->object.get());
     EXPECT_EQ(e->layerName(), "电线");
 }
 
@@ -107,7 +108,7 @@ TEST(DxfReaderTest, CodePagesFollowTheHeaderForOldFiles)
                              + gbkText + "\n  0\nENDSEC\n  0\nEOF\n";
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(head + "ANSI_936\n" + body, "gbk.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    auto* t = static_cast<AcDbText*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    auto* t = static_cast<AcDbText*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[0])->object.get());
     EXPECT_EQ(t->text(), "控制");
     EXPECT_EQ(t->textString(), L"控制");
     // From R2007 on the text is UTF-8 whatever the header says.
@@ -116,7 +117,7 @@ TEST(DxfReaderTest, CodePagesFollowTheHeaderForOldFiles)
     utf8.replace(utf8.find(gbkText), gbkText.size(), "控制");
     AcDbDatabase db2(false);
     ASSERT_EQ(db2.readDxfText(utf8, "utf8.dxf"), Acad::eOk) << wideToUtf8(db2.lastError());
-    EXPECT_EQ(static_cast<AcDbText*>(db2.modelSpace()->entityIds()[0].stub()->object.get())->text(), "控制");
+    EXPECT_EQ(static_cast<AcDbText*>(AcDbInternals::stub(AcDbInternals::modelSpace(db2)->entityIds()[0])->object.get())->text(), "控制");
 }
 
 TEST(DxfReaderTest, BadInputNamesTheFileAndLine)
@@ -169,13 +170,13 @@ TEST(DxfReaderTest, MissingFilesAndDwgNames)
         if (c == '/')
             c = '\\';
     ASSERT_EQ(db.readDwgFile(utf8ToWide(dwg).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
-    EXPECT_EQ(db.modelSpace()->entityIds().size(), 1u);
+    EXPECT_EQ(AcDbInternals::modelSpace(db)->entityIds().size(), 1u);
 }
 
 TEST(DxfReaderTest, KeepsUnknownTagsOfKnownEntitiesInTheirSubclass)
 {
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
     std::string text = db.dxfOut();
     // Lineweight and linetype scale belong to the common part of entities.
     const std::size_t at = text.find("100\nAcDbLine\n");
@@ -193,7 +194,7 @@ TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
     AcDbObjectId ref;
     auto* insert = new AcDbBlockReference(AcGePoint3d(0, 0, 0), AcDbObjectId());
     insert->setUnresolvedName("GHOST");
-    db.modelSpace()->appendAcDbEntity(insert);
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(insert);
     db.registerApp("APP1");
     resbuf* xd = acutBuildList(1001, L"APP1", 1000, L"v", 0);
     ASSERT_EQ(insert->setXData(xd), Acad::eOk);
@@ -216,7 +217,7 @@ std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
 {
     std::vector<std::string> out;
     for (const AcDbObjectId& id : rec->entityIds())
-        out.push_back(id.stub()->object->dxfName());
+        out.push_back(AcDbInternals::stub(id)->object->dxfName());
     return out;
 }
 
@@ -250,8 +251,8 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
     block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
     auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
     line->setLayerName("WIRE");
-    made.modelSpace()->appendAcDbEntity(line);
-    made.modelSpace()->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(5, 5, 0), blockId));
+    AcDbInternals::modelSpace(made)->appendAcDbEntity(line);
+    AcDbInternals::modelSpace(made)->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(5, 5, 0), blockId));
     const std::string good = made.dxfOut();
     const std::size_t layerTable = good.find("  0\nTABLE\n  2\nLAYER\n");
     const std::size_t wireRecord = good.find("  0\nLAYER\n", layerTable);
@@ -309,7 +310,7 @@ TEST(DxfReaderTest, DamagedStructureOpensInRecoverModeAndSaysWhatWasRepaired)
         EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&c](const AcDbLoadNote& n) {
             return n.code == c.code && n.handle == c.handle && n.text.find(c.note) != std::string::npos;
         })) << c.code << " " << c.handle << "\n" << notesOf(db);
-        EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "INSERT"}));
+        EXPECT_EQ(kindsIn(AcDbInternals::modelSpace(db)), (std::vector<std::string>{"LINE", "INSERT"}));
         ASSERT_NE(db.blockRecord("SYM"), nullptr);
         EXPECT_EQ(kindsIn(db.blockRecord("SYM")), (std::vector<std::string>{"CIRCLE"}));
         EXPECT_TRUE(db.table("LAYER")->has("WIRE"));
@@ -339,11 +340,11 @@ TEST(DxfReaderTest, LoadNotesCarryACodeAndTheHandleConcerned)
     auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
     line->setLayerName("NOWHERE");
     AcDbObjectId lineId;
-    ASSERT_EQ(made.modelSpace()->appendAcDbEntity(lineId, line), Acad::eOk);
+    ASSERT_EQ(AcDbInternals::modelSpace(made)->appendAcDbEntity(lineId, line), Acad::eOk);
     auto* ghost = new AcDbBlockReference(AcGePoint3d(0, 0, 0), AcDbObjectId());
     ghost->setUnresolvedName("GHOST");
     AcDbObjectId ghostId;
-    ASSERT_EQ(made.modelSpace()->appendAcDbEntity(ghostId, ghost), Acad::eOk);
+    ASSERT_EQ(AcDbInternals::modelSpace(made)->appendAcDbEntity(ghostId, ghost), Acad::eOk);
     std::string text = made.dxfOut();
     // The layer NOWHERE is used but not in the LAYER table (the writer
     // adds no record for it), and the circle in the block takes the line's
@@ -370,7 +371,7 @@ TEST(DxfReaderTest, LoadNotesCarryACodeAndTheHandleConcerned)
     EXPECT_NE(byCode["UNDEFINED_BLOCK"].text.find("block GHOST was referenced but not defined"), std::string::npos);
     // The layer's user is the renumbered line: its new handle.
     ASSERT_EQ(byCode.count("UNDEFINED_LAYER"), 1u) << notesOf(db);
-    const AcDbObjectId readLine = db.modelSpace()->entityIds().front();
+    const AcDbObjectId readLine = AcDbInternals::modelSpace(db)->entityIds().front();
     EXPECT_NE(readLine.handle(), lineId.handle());
     EXPECT_EQ(byCode["UNDEFINED_LAYER"].handle, readLine.handle());
     EXPECT_EQ(byCode["UNDEFINED_LAYER"].text, "LAYER NOWHERE was used but not defined; it was added");
@@ -397,9 +398,9 @@ TEST(DxfReaderTest, LayerAndColourAfterTheSubclassMarkerStayTheEntitys)
     text.insert(text.find("  0\nENDSEC\n", text.find("  2\nENTITIES\n")), entities);
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(text, "late.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    ASSERT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"MTEXT", "LINE"}));
-    auto* mtext = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[0].stub()->object.get());
-    auto* line = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[1].stub()->object.get());
+    ASSERT_EQ(kindsIn(AcDbInternals::modelSpace(db)), (std::vector<std::string>{"MTEXT", "LINE"}));
+    auto* mtext = static_cast<AcDbEntity*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[0])->object.get());
+    auto* line = static_cast<AcDbEntity*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[1])->object.get());
     EXPECT_EQ(mtext->layerName(), "TEXT");
     EXPECT_EQ(mtext->colorIndex(), 3);
     EXPECT_EQ(line->layerName(), "TEXT");
@@ -419,7 +420,7 @@ TEST(DxfReaderTest, R14LayoutBlockRecordsKeepTheirEntitiesAndBlocks)
               Acad::eOk)
         << wideToUtf8(db.lastError());
     const auto check = [](const AcDbDatabase& d) {
-        EXPECT_EQ(kindsIn(d.modelSpace()), (std::vector<std::string>{"INSERT", "INSERT"}));
+        EXPECT_EQ(kindsIn(AcDbInternals::modelSpace(d)), (std::vector<std::string>{"INSERT", "INSERT"}));
         EXPECT_EQ(kindsIn(d.blockRecord("*Paper_Space")), (std::vector<std::string>{"LINE"}));
         for (const char* block : {"VALVE", "PUMP"}) {
             ASSERT_NE(d.blockRecord(block), nullptr) << block;
@@ -470,9 +471,9 @@ TEST(DxfReaderTest, EmptyOrBrokenHandlesAreReplacedAndNoted)
     text.replace(tv, text.find('\n', tv) - tv, "XYZ!");
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDxfText(text, "handles.dxf"), Acad::eOk) << wideToUtf8(db.lastError());
-    EXPECT_EQ(kindsIn(db.modelSpace()), (std::vector<std::string>{"LINE", "TEXT"}));
+    EXPECT_EQ(kindsIn(AcDbInternals::modelSpace(db)), (std::vector<std::string>{"LINE", "TEXT"}));
     std::set<std::uint64_t> handles;
-    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(db)->entityIds()) {
         EXPECT_NE(id.handle(), 0u);
         handles.insert(id.handle());
     }
@@ -486,13 +487,13 @@ TEST(DxfReaderTest, WrittenRealsReadBackExactly)
     const double values[] = {0.1, 1.0 / 3.0, 123456.789012345, -7.5e-9, 1e20, 3383000.123, -0.5, 1e-7, 2.5e15,
                              123.456e3, 0.30000000000000004, 5e-324};
     for (double v : values)
-        db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(v, -v, v * 2)));
+        AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(v, -v, v * 2)));
     AcDbDatabase again(false);
     ASSERT_EQ(again.readDxfText(db.dxfOut(), "reals.dxf"), Acad::eOk);
-    const auto& ids = again.modelSpace()->entityIds();
+    const auto& ids = AcDbInternals::modelSpace(again)->entityIds();
     ASSERT_EQ(ids.size(), std::size(values));
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        auto* p = static_cast<AcDbPoint*>(ids[i].stub()->object.get());
+        auto* p = static_cast<AcDbPoint*>(AcDbInternals::stub(ids[i])->object.get());
         EXPECT_EQ(p->position(), AcGePoint3d(values[i], -values[i], values[i] * 2));
     }
     // Angles are degrees in the file: a rotation read from text survives
@@ -501,7 +502,7 @@ TEST(DxfReaderTest, WrittenRealsReadBackExactly)
     for (const char* deg : {"312.6057730233772", "90", "0.1", "359.99999999999994", "17.000000000000004"}) {
         auto* t = new AcDbText(AcGePoint3d(), L"x", 1.0, 0.0);
         t->setRotation(std::stod(deg) * kPi / 180.0);
-        angles.modelSpace()->appendAcDbEntity(t);
+        AcDbInternals::modelSpace(angles)->appendAcDbEntity(t);
     }
     AcDbDatabase a1(false), a2(false);
     ASSERT_EQ(a1.readDxfText(angles.dxfOut(), "a1.dxf"), Acad::eOk);
@@ -520,7 +521,7 @@ TEST(DxfReaderTest, SaveIsAtomicAndLeavesNoTemporaryFiles)
 {
     TempDir dir;
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
     const std::string path = dir.file("a.dxf");
     ASSERT_EQ(db.saveAs(utf8ToWide(path).c_str()), Acad::eOk);
     const std::string first = testutil::readFile(path);
@@ -529,7 +530,7 @@ TEST(DxfReaderTest, SaveIsAtomicAndLeavesNoTemporaryFiles)
     EXPECT_FALSE(db.lastError().empty());
     // A save over a read-only folder fails too and keeps the old file.
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
     const bool root = geteuid() == 0;
     if (!root) {
         EXPECT_EQ(db.saveAs(utf8ToWide(path).c_str()), Acad::eFileAccessErr);

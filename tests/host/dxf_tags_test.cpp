@@ -4,6 +4,7 @@
 // with the file and line; group codes outside the DXF range are refused;
 // and the writer refuses what its reader would refuse, so a save fails
 // with a message and leaves the old file as it was.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dxf/codepage.h"
 #include "host/dxf/dxfio.h"
@@ -54,7 +55,7 @@ int lineOf(const std::string& text, const std::string& marker)
 std::string readError(const std::string& text)
 {
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(9, 9, 0)));
     const std::string before = db.dxfOut();
     EXPECT_NE(db.readDxfText(text, "bad.dxf"), Acad::eOk);
     EXPECT_EQ(db.dxfOut(), before);
@@ -125,7 +126,7 @@ TEST(DxfTagsTest, IntegersWrittenAsRealsAndHeaderNamesWithoutDollarAreRepairedWi
               std::string::npos)
         << notes;
     EXPECT_NE(notes.find("2 header variable names lacked their $"), std::string::npos) << notes;
-    auto* e = static_cast<AcDbEntity*>(db.modelSpace()->entityIds()[0].stub()->object.get());
+    auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(AcDbInternals::modelSpace(db)->entityIds()[0])->object.get());
     EXPECT_EQ(e->layerName(), "控制");
     for (const AcDbHeaderVar& v : db.headerVars())
         EXPECT_EQ(v.name[0], '$') << v.name;
@@ -171,7 +172,7 @@ TEST(DxfTagsTest, SavingANonFiniteNumberOrALineBreakFailsNamingHandleAndCodeAndK
     AcDbDatabase db;
     AcDbObjectId id;
     auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
-    ASSERT_EQ(db.modelSpace()->appendAcDbEntity(id, line), Acad::eOk);
+    ASSERT_EQ(AcDbInternals::modelSpace(db)->appendAcDbEntity(id, line), Acad::eOk);
     ASSERT_EQ(db.saveAs(utf8ToWide(path).c_str()), Acad::eOk);
     const std::string old = testutil::readFile(path);
     const std::string handle = dxf::formatHandle(line->handle());
@@ -200,7 +201,7 @@ TEST(DxfTagsTest, SavingANonFiniteNumberOrALineBreakFailsNamingHandleAndCodeAndK
     saveFails("LINE (handle " + handle + "), group code 40: 'inf' is not a finite number");
     line->extraTags().clear();
     auto* text = new AcDbText(AcGePoint3d(), L"two\nlines", 1.0);
-    db.modelSpace()->appendAcDbEntity(text);
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(text);
     saveFails("TEXT (handle " + dxf::formatHandle(text->handle()) + "), group code 1: the value holds a line break");
 
     // An integer out of its group code's range.
@@ -298,8 +299,8 @@ TEST(DxfTagsTest, AFileReadInBlocksReadsAsTheWholeTextWhereverTheBlocksEnd)
     // codes and a comment, a text longer than a block, a last line without
     // its line end, and repairs noted with their lines.
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1.5, -2.25, 0)));
-    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(2, 2, 0), std::wstring(3000, L'x').c_str(), 2.5));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1.5, -2.25, 0)));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbText(AcGePoint3d(2, 2, 0), std::wstring(3000, L'x').c_str(), 2.5));
     const std::string own = db.dxfOut();
     expectSameInBlocks(own);
     std::string crlf;
@@ -341,7 +342,7 @@ TEST(DxfTagsTest, AFileIsReadInBlocksNotWhole)
     // block at a time, and reads the file once.
     AcDbDatabase db;
     for (int i = 0; i < 40000; ++i)
-        db.modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(i, 0, 0), AcGePoint3d(i + 0.5, 1, 0)));
+        AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbLine(AcGePoint3d(i, 0, 0), AcGePoint3d(i + 0.5, 1, 0)));
     const std::string text = db.dxfOut();
     ASSERT_GT(text.size(), 3 * dxf::Tagger::kBlockBytes);
     struct Counting final : dxf::ByteSource {

@@ -7,6 +7,7 @@
 // the process runs in a child process.
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/hostfile.h"
 #include "testutil.h"
@@ -73,7 +74,7 @@ protected:
     static void addLines(int n)
     {
         for (int i = 0; i < n; ++i)
-            acdbCurDwg()->modelSpace()->appendAcDbEntity(
+            AcDbInternals::modelSpace(*acdbCurDwg())->appendAcDbEntity(
                 new AcDbLine(AcGePoint3d(i, 0, 0), AcGePoint3d(i, 100, 0)));
     }
     static std::size_t entityCount(const std::string& path)
@@ -81,7 +82,7 @@ protected:
         AcDbDatabase db(false);
         if (db.readDwgFile(utf8ToWide(path).c_str()) != Acad::eOk)
             return 0;
-        return db.modelSpace()->entityIds().size();
+        return AcDbInternals::modelSpace(db)->entityIds().size();
     }
     static bool printed(const std::string& text) { return g_out.find(text) != std::string::npos; }
 

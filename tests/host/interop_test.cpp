@@ -1,6 +1,7 @@
 // Drawings exchanged with another program (ezdxf): what it writes we read
 // with the right geometry, text and extended data; what we write it reads
 // without audit errors; what we open and save keeps everything it reads.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "testutil.h"
 
@@ -65,7 +66,7 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
     const std::string version = GetParam();
     AcDbDatabase db(false);
     ASSERT_EQ(db.readDwgFile(utf8ToWide(drawing(version)).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
-    const AcDbBlockTableRecord* ms = db.modelSpace();
+    const AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     ASSERT_NE(ms, nullptr);
 
     auto lines = testutil::entitiesOf<AcDbLine>(ms);
@@ -79,7 +80,7 @@ TEST_P(InteropTest, ReadsGeometryTextAndExtendedData)
     ASSERT_EQ(circles.size(), 1u);
     EXPECT_EQ(circles[0]->layerName(), "元件");
     EXPECT_DOUBLE_EQ(circles[0]->radius(), 2.5);
-    auto* layer = dynamic_cast<AcDbLayerTableRecord*>(db.table("LAYER")->getAt("元件").stub()->object.get());
+    auto* layer = dynamic_cast<AcDbLayerTableRecord*>(AcDbInternals::stub(db.table("LAYER")->getAt("元件"))->object.get());
     ASSERT_NE(layer, nullptr);
     EXPECT_EQ(layer->color(), 3);
 
@@ -385,7 +386,7 @@ TEST_F(CorpusTest, MultipleInsertsAreReadWithTheirGrid)
         SCOPED_TRACE(name);
         AcDbDatabase db(false);
         ASSERT_EQ(db.readDwgFile(utf8ToWide(file(name)).c_str()), Acad::eOk) << wideToUtf8(db.lastError());
-        std::vector<AcDbMInsertBlock*> grids = testutil::entitiesOf<AcDbMInsertBlock>(db.modelSpace());
+        std::vector<AcDbMInsertBlock*> grids = testutil::entitiesOf<AcDbMInsertBlock>(AcDbInternals::modelSpace(db));
         ASSERT_EQ(grids.size(), 2u);
         EXPECT_EQ(grids[0]->blockName(), "KM");
         EXPECT_EQ(grids[0]->columns(), 3);
@@ -420,7 +421,7 @@ TEST(InteropWriteTest, EzdxfReadsEveryEntityBlockLayerAndExtendedData)
     block->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(0, -7.5, 0)));
     block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, -3.75, 0), AcGeVector3d::kZAxis, 2));
 
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     auto* ref = new AcDbBlockReference(AcGePoint3d(30, 40, 0), blockId);
     ref->setRotation(kPi / 2);
     ref->setScaleFactors(AcGeScale3d(1.5, 1.5, 1));

@@ -1,6 +1,7 @@
 // Plots through "ctrlsch render": PDF pages read back with poppler
 // (pdfinfo, pdftotext, pdftoppm), PNG pages and SVG pictures by their
 // pixels, the dark background in each format, and the options' mistakes.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/render/view.h"
 #include "testutil.h"
@@ -38,7 +39,7 @@ int render(const std::string& in, const std::string& out, const std::string& arg
 std::string saveCross(const testutil::TempDir& dir, bool withTexts = false)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0)));
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(0, 50, 0)));
     if (withTexts) {
@@ -310,8 +311,8 @@ TEST(RenderPlotTest, TextsWithCharactersThatCannotBeShownStillPlot)
 {
     testutil::TempDir dir;
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 0, 0), L"BELL\x07 TAB\tEND \xD800控制", 5.0));
-    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 20, 0), L"\x01\x02", 5.0));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 0, 0), L"BELL\x07 TAB\tEND \xD800控制", 5.0));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 20, 0), L"\x01\x02", 5.0));
     const std::string dxf = dir.file("odd.dxf");
     ASSERT_EQ(db.saveAs(utf8ToWide(dxf).c_str()), Acad::eOk);
     std::string log;

@@ -1,4 +1,5 @@
 // The SVG renderer and the "ctrlsch render" command.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbtext.h"
 #include "host/render/font.h"
@@ -166,7 +167,7 @@ void expectNear(const std::vector<double>& got, const std::vector<double>& want,
 TEST(RenderSvgTest, EveryModelledKindIsDrawnOnceAndTheDocumentIsWellFormed)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     add(ms, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0)));
     add(ms, new AcDbCircle(AcGePoint3d(20, 0, 0), AcGeVector3d::kZAxis, 3));
     add(ms, new AcDbArc(AcGePoint3d(30, 0, 0), 3, 0, kPi / 2));
@@ -216,7 +217,7 @@ TEST(RenderSvgTest, EveryModelledKindIsDrawnOnceAndTheDocumentIsWellFormed)
 TEST(RenderSvgTest, ViewBoxIsTheExtentsWithMarginAndTheLongerSideGetsMaxPixels)
 {
     AcDbDatabase db;
-    add(db.modelSpace(), new AcDbLine(AcGePoint3d(10, 20, 0), AcGePoint3d(110, 70, 0)));
+    add(AcDbInternals::modelSpace(db), new AcDbLine(AcGePoint3d(10, 20, 0), AcGePoint3d(110, 70, 0)));
     SvgOptions opt;
     opt.margin = 5;
     opt.maxPixels = 880;
@@ -242,13 +243,13 @@ TEST(RenderSvgTest, SolidsAndTaperedSegmentsAreFilledOutlines)
 {
     AcDbDatabase db;
     // File order 1, 2, 4, 3: drawn as the square, not a bow tie.
-    add(db.modelSpace(), new AcDbSolid(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0), AcGePoint3d(0, 10, 0),
+    add(AcDbInternals::modelSpace(db), new AcDbSolid(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0), AcGePoint3d(0, 10, 0),
                                        AcGePoint3d(10, 10, 0)));
     // Equal third and fourth corners: a triangle.
-    add(db.modelSpace(), new AcDbSolid(AcGePoint3d(20, 0, 0), AcGePoint3d(30, 0, 0), AcGePoint3d(25, 8, 0),
+    add(AcDbInternals::modelSpace(db), new AcDbSolid(AcGePoint3d(20, 0, 0), AcGePoint3d(30, 0, 0), AcGePoint3d(25, 8, 0),
                                        AcGePoint3d(25, 8, 0)));
     // An arrow: 4 wide at the start, a point at the end.
-    add(db.modelSpace(), polyline({{0, 20, 0, 4, 0}, {10, 20, 0, -1, -1}}));
+    add(AcDbInternals::modelSpace(db), polyline({{0, 20, 0, 4, 0}, {10, 20, 0, -1, -1}}));
     const std::vector<Element> polys = withTag(drawnElements(renderSvg(db)), "polygon");
     ASSERT_EQ(polys.size(), 3u);
     expectNear(numbers(polys[0].attr.at("points")), {0, 0, 10, 0, 10, 10, 0, 10});
@@ -261,7 +262,7 @@ TEST(RenderSvgTest, SolidsAndTaperedSegmentsAreFilledOutlines)
 TEST(RenderSvgTest, ArcsAndBulgesTurnTheRightWay)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     // A quarter from 0 to 90 degrees: counter-clockwise (sweep flag 1 in
     // world coordinates, which the picture's group flips).
     add(ms, new AcDbArc(AcGePoint3d(0, 0, 0), 10, 0, kPi / 2));
@@ -284,7 +285,7 @@ TEST(RenderSvgTest, EntitiesWithAnExtrusionDirectionAreSeenFromAbove)
 {
     // Seen from below (extrusion -Z) the object X axis points to world -X.
     AcDbDatabase db;
-    add(db.modelSpace(), new AcDbCircle(AcGePoint3d(5, 2, 0), AcGeVector3d(0, 0, -1), 1));
+    add(AcDbInternals::modelSpace(db), new AcDbCircle(AcGePoint3d(5, 2, 0), AcGeVector3d(0, 0, -1), 1));
     const std::vector<Element> drawn = drawnElements(renderSvg(db));
     ASSERT_EQ(drawn.size(), 1u);
     EXPECT_NEAR(drawn[0].num("cx"), -5, 1e-9);
@@ -296,7 +297,7 @@ TEST(RenderSvgTest, EntitiesWithAnExtrusionDirectionAreSeenFromAbove)
 TEST(RenderSvgTest, BlockReferencesPlaceTheirBlockThroughBasePointScaleRotationAndMirror)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     AcDbBlockTableRecord* arrow = addBlock(db, "ARROW", AcGePoint3d(2, 1, 0));
     add(arrow, new AcDbLine(AcGePoint3d(2, 1, 0), AcGePoint3d(12, 1, 0)));
     add(arrow, new AcDbArc(AcGePoint3d(2, 1, 0), 4, 0, kPi / 2));
@@ -345,7 +346,7 @@ TEST(RenderSvgTest, MultipleInsertsDrawEveryRowAndColumn)
     ASSERT_EQ(grid->setColumnSpacing(10), Acad::eOk);
     ASSERT_EQ(grid->setRowSpacing(20), Acad::eOk);
     grid->setRotation(kPi / 2);
-    add(db.modelSpace(), grid);
+    add(AcDbInternals::modelSpace(db), grid);
 
     const std::vector<Element> lines = withTag(drawnElements(renderSvg(db)), "line");
     ASSERT_EQ(lines.size(), 6u);
@@ -362,7 +363,7 @@ TEST(RenderSvgTest, UnequalScalesTurnCirclesIntoEllipses)
     AcDbDatabase db;
     AcDbBlockTableRecord* ring = addBlock(db, "RING");
     add(ring, new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 5));
-    insert(db.modelSpace(), ring, AcGePoint3d(10, 10, 0), AcGeScale3d(3, 1, 1), kPi / 2);
+    insert(AcDbInternals::modelSpace(db), ring, AcGePoint3d(10, 10, 0), AcGeScale3d(3, 1, 1), kPi / 2);
     const std::vector<Element> drawn = drawnElements(renderSvg(db));
     ASSERT_EQ(drawn.size(), 1u);
     ASSERT_EQ(drawn[0].tag, "ellipse");
@@ -382,8 +383,8 @@ TEST(RenderSvgTest, SelfReferenceAndDeepNestingStop)
     // Twice: walking every path through it would never end.
     insert(loop, loop, AcGePoint3d(0, 1, 0));
     insert(loop, loop, AcGePoint3d(1, 1, 0));
-    insert(db.modelSpace(), loop, AcGePoint3d(0, 0, 0));
-    add(db.modelSpace(), new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
+    insert(AcDbInternals::modelSpace(db), loop, AcGePoint3d(0, 0, 0));
+    add(AcDbInternals::modelSpace(db), new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 1));
     const std::vector<Element> drawn = drawnElements(renderSvg(db));
     EXPECT_EQ(withTag(drawn, "line").size(), 1u);
     EXPECT_EQ(withTag(drawn, "circle").size(), 1u);
@@ -400,7 +401,7 @@ TEST(RenderSvgTest, SelfReferenceAndDeepNestingStop)
                 insert(b, next, AcGePoint3d(0, 1, 0));
             next = b;
         }
-        insert(chainDb.modelSpace(), next, AcGePoint3d(0, 0, 0));
+        insert(AcDbInternals::modelSpace(chainDb), next, AcGePoint3d(0, 0, 0));
         const std::size_t lines = withTag(drawnElements(renderSvg(chainDb)), "line").size();
         if (length == 10)
             EXPECT_EQ(lines, 10u);
@@ -414,7 +415,7 @@ TEST(RenderSvgTest, SelfReferenceAndDeepNestingStop)
 TEST(RenderSvgTest, ColoursResolveThroughLayersAndInsertingReferences)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     addLayer(db, "RED", 1);
     addLayer(db, "BLUE", 5);
     add(ms, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), AcDb::kColorByLayer, "RED");
@@ -468,7 +469,7 @@ TEST(RenderSvgTest, AciColoursFollowTheStandardTable)
 TEST(RenderSvgTest, LayersThatAreOffOrFrozenAreNotDrawn)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     addLayer(db, "OFF", 1, true);
     addLayer(db, "FROZEN", 2, false, true);
     addLayer(db, "SHOWN", 3);
@@ -506,9 +507,9 @@ TEST(RenderSvgTest, TextsSitWhereTheHostPlacesThemWithEscapedUnicodeContent)
     centred->setHorizontalMode(AcDb::kTextCenter);
     centred->setVerticalMode(AcDb::kTextVertMid);
     centred->setAlignmentPoint(AcGePoint3d(50, 20, 0));
-    add(db.modelSpace(), centred);
+    add(AcDbInternals::modelSpace(db), centred);
     auto* turned = new AcDbText(AcGePoint3d(10, 10, 0), L"UP", 2.0, kPi / 2);
-    add(db.modelSpace(), turned);
+    add(AcDbInternals::modelSpace(db), turned);
 
     const std::vector<Element> texts = withTag(drawnElements(renderSvg(db)), "text");
     ASSERT_EQ(texts.size(), 2u);

@@ -1,6 +1,7 @@
 // The SVG picture as viewers show it: rasterised by librsvg (what Debian's
 // image viewers and thumbnailers use) and by headless Chromium, and measured
 // by pixels. A test is skipped only where a viewer cannot start.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbtext.h"
 #include "host/render/svg.h"
@@ -108,7 +109,7 @@ TEST(RenderViewersTest, LibrsvgShowsHairlinesOnePixelAndWiresAtTheirWidth)
     if (!haveRsvg())
         GTEST_SKIP() << "rsvg-convert cannot start (librsvg2-bin is not installed)";
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     // At about 20 pixels per unit a unit-wide stroke would be a blob.
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(30, 0, 0)));
     ms->appendAcDbEntity(new AcDbCircle(AcGePoint3d(15, 10, 0), AcGeVector3d::kZAxis, 4));
@@ -159,7 +160,7 @@ TEST(RenderViewersTest, LibrsvgKeepsFittedAndAlignedTextsInsideTheirBoxes)
         auto* t = new AcDbText(AcGePoint3d(10, 10, 0), c.text, 3.0);
         t->setHorizontalMode(c.mode);
         t->setAlignmentPoint(AcGePoint3d(10 + c.length, 10, 0));
-        db.modelSpace()->appendAcDbEntity(t);
+        AcDbInternals::modelSpace(db)->appendAcDbEntity(t);
         // Frame the text's box with margins; nothing else is drawn.
         SvgOptions opt;
         opt.margin = 10;
@@ -214,7 +215,7 @@ TEST(RenderViewersTest, ChromiumAndLibrsvgShowTheSamePicture)
     if (!haveRsvg())
         GTEST_SKIP() << "rsvg-convert cannot start (librsvg2-bin is not installed)";
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(60, 0, 0)));
     ms->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(0, 40, 0)));
     ms->appendAcDbEntity(new AcDbCircle(AcGePoint3d(45, 25, 0), AcGeVector3d::kZAxis, 8));
@@ -262,7 +263,7 @@ TEST(RenderViewersTest, ChromiumAndLibrsvgShowTheSamePicture)
 TEST(RenderViewersTest, ThePictureNamesAnInstalledFontWithFallbacks)
 {
     AcDbDatabase db;
-    db.modelSpace()->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 0, 0), L"控制", 2.5));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbText(AcGePoint3d(0, 0, 0), L"控制", 2.5));
     const std::string svg = renderSvg(db);
     EXPECT_NE(svg.find("font-family=\"'WenQuanYi Micro Hei', 'Noto Sans CJK SC', sans-serif\""), std::string::npos);
     std::string out;

@@ -4,6 +4,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/selection.h"
 
@@ -59,7 +60,7 @@ protected:
         e->setColorIndex(color);
         e->setLayerName(layer);
         AcDbObjectId id;
-        EXPECT_EQ(db->modelSpace()->appendAcDbEntity(id, e), Acad::eOk);
+        EXPECT_EQ(AcDbInternals::modelSpace(*db)->appendAcDbEntity(id, e), Acad::eOk);
         return id;
     }
     AcDbObjectId line(double x0, double y0, double x1, double y1, int color = 256, const char* layer = "0")
@@ -407,10 +408,10 @@ TEST_F(SelectionTest, TransformingASetMovesRotatesAndScalesOrChangesNothing)
     }
     auto vertex = [&](unsigned i) {
         AcGePoint2d p;
-        static_cast<AcDbPolyline*>(plId.stub()->object.get())->getPointAt(i, p);
+        static_cast<AcDbPolyline*>(AcDbInternals::stub(plId)->object.get())->getPointAt(i, p);
         return p;
     };
-    auto ref = [&] { return static_cast<AcDbBlockReference*>(refId.stub()->object.get()); };
+    auto ref = [&] { return static_cast<AcDbBlockReference*>(AcDbInternals::stub(refId)->object.get()); };
     auto apply = [&](const AcGeMatrix3d& m) {
         ads_matrix am;
         for (int r = 0; r < 4; ++r)

@@ -6,6 +6,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/selection.h"
@@ -32,7 +33,7 @@ protected:
     {
         host::setOutput([](const std::string&) {});
         acDocManager->newDocument();
-        db()->undoJournal().clear();
+        AcDbInternals::journal(*db()).clear();
     }
     void TearDown() override
     {
@@ -44,7 +45,7 @@ protected:
     static AcDbObjectId add(AcDbEntity* e, AcDbBlockTableRecord* space = nullptr)
     {
         AcDbObjectId id;
-        EXPECT_EQ((space ? space : db()->modelSpace())->appendAcDbEntity(id, e), Acad::eOk);
+        EXPECT_EQ((space ? space : AcDbInternals::modelSpace(*db()))->appendAcDbEntity(id, e), Acad::eOk);
         e->close();
         return id;
     }
@@ -94,10 +95,10 @@ protected:
         w.addPoint(pt(x0, y0));
         w.addPoint(pt(x1, y1));
         Handles out;
-        for (const AcDbObjectId& id : db()->modelSpace()->entityIds()) {
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db())->entityIds()) {
             if (!id.isValid() || id.isErased())
                 continue;
-            const auto* e = dynamic_cast<const AcDbEntity*>(id.stub()->object.get());
+            const auto* e = dynamic_cast<const AcDbEntity*>(AcDbInternals::stub(id)->object.get());
             if (e && (crossing ? host::entityCrossesWindow(*e, w) : host::entityInsideWindow(*e, w)))
                 out.push_back(id.handle());
         }
@@ -117,7 +118,7 @@ protected:
     static AcDbExtents extentsOf(const AcDbObjectId& id)
     {
         AcDbExtents ext;
-        static_cast<const AcDbEntity*>(id.stub()->object.get())->getGeomExtents(ext);
+        static_cast<const AcDbEntity*>(AcDbInternals::stub(id)->object.get())->getGeomExtents(ext);
         return ext;
     }
 };
@@ -240,12 +241,12 @@ TEST_F(SpatialIndexTest, RandomEditsKeepWindowsAndCrossingsEqualToAFullWalk)
             break;
         case 8: {
             // A half-done edit rolled back.
-            const AcDbUndoJournal::Mark mark = db()->undoJournal().mark();
+            const AcDbUndoJournal::Mark mark = AcDbInternals::journal(*db()).mark();
             addRandom();
             if (!id.isNull()) {
                 ASSERT_EQ(acedCommand({L"_.MOVE", name(id), L"", pt(0, 0), pt(7, -4)}), RTNORM);
             }
-            db()->undoJournal().rollback(mark);
+            AcDbInternals::journal(*db()).rollback(mark);
             break;
         }
         case 9: {
@@ -265,13 +266,13 @@ TEST_F(SpatialIndexTest, RandomEditsKeepWindowsAndCrossingsEqualToAFullWalk)
         }
         case 10:
             // Undo of several steps at once.
-            db()->undoJournal().beginExplicit();
+            AcDbInternals::journal(*db()).beginExplicit();
             addRandom();
             addRandom();
             if (!id.isNull()) {
                 ASSERT_EQ(acedCommand({L"_.ERASE", name(id), L""}), RTNORM);
             }
-            db()->undoJournal().endExplicit();
+            AcDbInternals::journal(*db()).endExplicit();
             if (pick(2))
                 acedCommand({L"_.U"});
             break;
@@ -438,8 +439,8 @@ TEST_F(SpatialIndexTest, SelectionsComeInDrawingOrderAfterUndoAndReading)
     // A drawing read over the current one replaces what the index knew.
     AcDbDatabase other;
     AcDbObjectId a, b;
-    other.modelSpace()->appendAcDbEntity(a, new AcDbLine(pt(300, 300), pt(310, 300)));
-    other.modelSpace()->appendAcDbEntity(b, new AcDbCircle(pt(305, 300), AcGeVector3d::kZAxis, 1));
+    AcDbInternals::modelSpace(other)->appendAcDbEntity(a, new AcDbLine(pt(300, 300), pt(310, 300)));
+    AcDbInternals::modelSpace(other)->appendAcDbEntity(b, new AcDbCircle(pt(305, 300), AcGeVector3d::kZAxis, 1));
     ASSERT_EQ(db()->readDxfText(other.dxfOut(), "other.dxf"), Acad::eOk);
     EXPECT_EQ(selected(L"C", 4, 4, 6, 6), Handles{});
     EXPECT_EQ(selected(L"C", 300, 299, 310, 301).size(), 2u);

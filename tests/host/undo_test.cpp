@@ -4,6 +4,7 @@
 // only the handle seed may have grown. Ids stay valid across undo. A group
 // scope ends its group exactly once, on every way out, and never a group
 // that is not its own.
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 
@@ -35,7 +36,7 @@ protected:
             pl->addVertexAt(0, AcGePoint2d(i, 0));
             pl->addVertexAt(1, AcGePoint2d(i, 10));
             AcDbObjectId id;
-            db->modelSpace()->appendAcDbEntity(id, pl);
+            AcDbInternals::modelSpace(*db)->appendAcDbEntity(id, pl);
             ids.push_back(id);
         }
         ads_point p = {1, 2, 0};
@@ -48,7 +49,7 @@ protected:
         journal().clear();
     }
     void TearDown() override { acdbHostApplicationServices()->setWorkingDatabase(nullptr); }
-    AcDbUndoJournal& journal() { return db->undoJournal(); }
+    AcDbUndoJournal& journal() { return AcDbInternals::journal(*db); }
 
     std::unique_ptr<AcDbDatabase> db;
     AcDbObjectIdArray ids;
@@ -60,7 +61,7 @@ TEST_F(UndoTest, OneGroupOfAdditionsErasuresAndChangesIsReversedExactly)
     journal().beginGroup();
     // Additions: entities, a layer, an application, a block with entities.
     AcDbObjectId added;
-    db->modelSpace()->appendAcDbEntity(added, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(5, 5, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(added, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(5, 5, 0)));
     auto* layer = new AcDbLayerTableRecord();
     layer->setName("NEW");
     AcDbObjectId layerId;
@@ -71,7 +72,7 @@ TEST_F(UndoTest, OneGroupOfAdditionsErasuresAndChangesIsReversedExactly)
     AcDbObjectId blockId;
     ASSERT_EQ(db->addBlockTableRecord(blockId, block), Acad::eOk);
     block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(), AcGeVector3d::kZAxis, 1));
-    db->modelSpace()->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(3, 3, 0), blockId));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbBlockReference(AcGePoint3d(3, 3, 0), blockId));
     // Erasures, also through entity names.
     AcDbObject* o = nullptr;
     ASSERT_EQ(acdbOpenAcDbObject(o, ids[0], AcDb::kForWrite), Acad::eOk);
@@ -102,7 +103,7 @@ TEST_F(UndoTest, OneGroupOfAdditionsErasuresAndChangesIsReversedExactly)
     ASSERT_TRUE(journal().undoGroup());
     EXPECT_EQ(withoutSeed(db->dxfOut()), before);
     // Ids of the old entities still name them; the added ones are gone.
-    EXPECT_EQ(db->modelSpace()->entityIds(), ids);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds(), ids);
     EXPECT_FALSE(added.isValid());
     EXPECT_FALSE(db->table("LAYER")->has("NEW"));
     EXPECT_FALSE(db->isAppRegistered("TKSY"));
@@ -118,22 +119,22 @@ TEST_F(UndoTest, OneGroupOfAdditionsErasuresAndChangesIsReversedExactly)
 TEST_F(UndoTest, NestedGroupsAreOneAndChangesOutsideGroupsStandAlone)
 {
     const std::string start = withoutSeed(db->dxfOut());
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
     const std::string afterFirst = withoutSeed(db->dxfOut());
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
     EXPECT_EQ(journal().groupCount(), 2);
 
     journal().beginGroup();
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
     journal().beginGroup();
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
     journal().endGroup();
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
     journal().endGroup();
     EXPECT_EQ(journal().groupCount(), 3);
-    const std::size_t count = db->modelSpace()->entityIds().size();
+    const std::size_t count = AcDbInternals::modelSpace(*db)->entityIds().size();
     ASSERT_TRUE(journal().undoGroup());
-    EXPECT_EQ(db->modelSpace()->entityIds().size(), count - 3);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds().size(), count - 3);
     ASSERT_TRUE(journal().undoGroup());
     EXPECT_EQ(withoutSeed(db->dxfOut()), afterFirst);
     ASSERT_TRUE(journal().undoGroup());
@@ -165,9 +166,9 @@ TEST_F(UndoTest, NothingIsRecordedWhileAFileLoads)
 {
     AcDbDatabase other(false);
     ASSERT_EQ(other.readDxfText(db->dxfOut(), "copy.dxf"), Acad::eOk);
-    EXPECT_EQ(other.undoJournal().groupCount(), 0);
-    EXPECT_TRUE(other.undoJournal().isRecording());
-    EXPECT_FALSE(other.undoJournal().undoGroup());
+    EXPECT_EQ(AcDbInternals::journal(other).groupCount(), 0);
+    EXPECT_TRUE(AcDbInternals::journal(other).isRecording());
+    EXPECT_FALSE(AcDbInternals::journal(other).undoGroup());
 }
 
 TEST_F(UndoTest, GroupScopesNestAsGroupsAndEndAlsoWhenAnExceptionLeaves)
@@ -176,15 +177,15 @@ TEST_F(UndoTest, GroupScopesNestAsGroupsAndEndAlsoWhenAnExceptionLeaves)
     {
         const AcDbUndoGroupScope outer(journal());
         EXPECT_EQ(journal().depth(), 1);
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
         {
             const AcDbUndoGroupScope inner(journal());
             EXPECT_EQ(journal().depth(), 2);
-            db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+            AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
         }
         EXPECT_EQ(journal().depth(), 1);
         EXPECT_TRUE(journal().isGroupOpen());
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
     }
     EXPECT_EQ(journal().depth(), 0);
     EXPECT_FALSE(journal().isGroupOpen());
@@ -193,16 +194,16 @@ TEST_F(UndoTest, GroupScopesNestAsGroupsAndEndAlsoWhenAnExceptionLeaves)
 
     try {
         const AcDbUndoGroupScope outer(journal());
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
         const AcDbUndoGroupScope inner(journal());
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(5, 5, 0)));
         throw std::runtime_error("handler failed");
     } catch (const std::runtime_error&) {
     }
     EXPECT_EQ(journal().depth(), 0);
     EXPECT_FALSE(journal().isGroupOpen());
     // What came after stands alone: the thrown group is one group.
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(6, 6, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(6, 6, 0)));
     EXPECT_EQ(journal().groupCount(), 3);
     ASSERT_TRUE(journal().undoGroup());
     ASSERT_TRUE(journal().undoGroup());
@@ -216,14 +217,14 @@ TEST_F(UndoTest, MovedGroupScopeEndsItsGroupOnceWhereItEnds)
     std::optional<AcDbUndoGroupScope> kept;
     {
         AcDbUndoGroupScope opened(journal());
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
         kept.emplace(std::move(opened));
         EXPECT_FALSE(opened.isOpen());
         EXPECT_TRUE(kept->isOpen());
     }
     // The moved-from scope ended nothing.
     EXPECT_EQ(journal().depth(), 1);
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
     kept->end();
     EXPECT_EQ(journal().depth(), 0);
     kept->end();
@@ -234,24 +235,49 @@ TEST_F(UndoTest, MovedGroupScopeEndsItsGroupOnceWhereItEnds)
     // A scope handed out of the function that opened it.
     const auto open = [this] {
         AcDbUndoGroupScope scope(journal());
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(3, 3, 0)));
         return scope;
     };
     {
         const AcDbUndoGroupScope handed = open();
         EXPECT_TRUE(handed.isOpen());
         EXPECT_EQ(journal().depth(), 1);
-        db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(4, 4, 0)));
     }
     EXPECT_EQ(journal().depth(), 0);
     EXPECT_EQ(journal().groupCount(), 2);
+}
+
+// A scope whose journal went away with its drawing (closed while the
+// scope was open) is abandoned: it ends nothing, and its journal is not
+// touched again.
+TEST_F(UndoTest, AbandonedGroupScopeEndsNothing)
+{
+    auto closing = std::make_unique<AcDbDatabase>();
+    std::optional<AcDbUndoGroupScope> scope;
+    scope.emplace(AcDbInternals::journal(*closing));
+    EXPECT_EQ(AcDbInternals::journal(*closing).depth(), 1);
+    closing.reset();
+    scope->abandon();
+    EXPECT_FALSE(scope->isOpen());
+    scope.reset();
+
+    // Abandoned while its journal lives, the group stays open for whoever
+    // ends it.
+    {
+        AcDbUndoGroupScope kept(journal());
+        kept.abandon();
+    }
+    EXPECT_EQ(journal().depth(), 1);
+    journal().endGroup();
+    EXPECT_EQ(journal().depth(), 0);
 }
 
 TEST_F(UndoTest, UndoInsideAGroupScopeLeavesItNoGroupToEnd)
 {
     const std::string start = withoutSeed(db->dxfOut());
     AcDbUndoGroupScope command(journal());
-    db->modelSpace()->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
     // U while the command runs ends its group (and every other) and
     // reverses it.
     ASSERT_TRUE(journal().undoGroup());
@@ -297,7 +323,7 @@ TEST_F(UndoTest, ChangesSinceReadingOrSavingMakeTheDrawingModified)
     ASSERT_EQ(db->saveAs(utf8ToWide(path).c_str()), Acad::eOk);
     const AcDbUndoJournal::Mark mark = journal().mark();
     db->setHeaderVar("$CELTYPE", 6, "Continuous");
-    db->modelSpace()->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    AcDbInternals::modelSpace(*db)->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
     EXPECT_TRUE(db->isModified());
     journal().rollback(mark);
     EXPECT_FALSE(db->isModified()) << "rolled back to the saved state";

@@ -8,6 +8,7 @@
 #include "components/NorvexCodePage.h"
 #include "components/NorvexGloFunc.h"
 #include "components/slide/SlideLibrary.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "ui/dc.h"
 #include "library/SymbolLibrary.h"
@@ -102,7 +103,7 @@ Geometry geometryOf(const std::string& path)
     AcDbDatabase db(false, true);
     Geometry g;
     EXPECT_EQ(db.readDwgFile(utf8ToWide(path).c_str()), Acad::eOk) << path;
-    for (const AcDbObjectId& id : db.modelSpace()->entityIds()) {
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(db)->entityIds()) {
         AcDbEntity* e = nullptr;
         if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk)
             continue;

@@ -4,6 +4,7 @@
 #include "PanelTest.h"
 
 #include "components/NorvexGloFunc.h"
+#include "host/dbinternal.h"
 #include "library/ProjectSettings.h"
 #include "library/SymbolLibrary.h"
 #include "install/Symbols.h"
@@ -35,17 +36,17 @@ protected:
     std::vector<Placed> placed() const
     {
         std::vector<Placed> out;
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds()) {
             if (id.isErased())
                 continue;
-            auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+            auto* ref = dynamic_cast<AcDbBlockReference*>(AcDbInternals::stub(id)->object.get());
             if (!ref)
                 continue;
             Placed p;
             p.at = ref->position();
             p.sx = ref->scaleFactors().sx;
             p.sy = ref->scaleFactors().sy;
-            auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(ref->blockTableRecord().stub()->object.get());
+            auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(ref->blockTableRecord())->object.get());
             p.block = rec ? rec->name() : "";
             for (const char* app : {"PMTBZ", "XMDH", "SBMC", "XHGG"}) {
                 std::wstring text;
@@ -59,8 +60,8 @@ protected:
     std::vector<Label> labels() const
     {
         std::vector<Label> out;
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
-            if (auto* t = dynamic_cast<AcDbText*>(id.stub()->object.get()); t && !id.isErased())
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds())
+            if (auto* t = dynamic_cast<AcDbText*>(AcDbInternals::stub(id)->object.get()); t && !id.isErased())
                 out.push_back({t->textString(), t->alignmentPoint(), t->height()});
         return out;
     }
@@ -125,8 +126,8 @@ TEST_F(PanelInsertTest, SymbolsLandOnThePickedPointsWithTheirDataAndLabels)
     EXPECT_DOUBLE_EQ(label(L"1LP")->height, 30);
     // Above and below the button's own extents.
     AcDbExtents button;
-    for (const AcDbObjectId& id : db->modelSpace()->entityIds())
-        if (auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds())
+        if (auto* ref = dynamic_cast<AcDbBlockReference*>(AcDbInternals::stub(id)->object.get());
             ref && !id.isErased() && ref->position() == AcGePoint3d(100, 0, 0))
             ref->getGeomExtents(button);
     const double mid = (button.minPoint().x + button.maxPoint().x) / 2;
@@ -205,14 +206,14 @@ TEST_F(PanelInsertTest, TheUsersLayerComesBackHoweverTheCommandEnds)
         EXPECT_EQ(currentLayer(), L"用户层") << output();
         // What the user draws next lands on his layer.
         ASSERT_EQ(acedCommand({L"_.TEXT", L"J", L"M", AcGePoint3d(0, -100, 0), 5.0, 0.0, L"next"}), RTNORM);
-        const AcDbObjectId last = db->modelSpace()->entityIds().back();
-        EXPECT_EQ(dynamic_cast<AcDbEntity*>(last.stub()->object.get())->layer(), L"用户层");
+        const AcDbObjectId last = AcDbInternals::modelSpace(*db)->entityIds().back();
+        EXPECT_EQ(dynamic_cast<AcDbEntity*>(AcDbInternals::stub(last)->object.get())->layer(), L"用户层");
     }
     // The placed symbol and its label went onto the panel layer.
     ASSERT_EQ(placed().size(), 1u) << output();
     EXPECT_NE(output().find("块插入操作错误!"), std::string::npos) << output();
-    for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
-        auto* e = dynamic_cast<AcDbEntity*>(id.stub()->object.get());
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds()) {
+        auto* e = dynamic_cast<AcDbEntity*>(AcDbInternals::stub(id)->object.get());
         auto* t = dynamic_cast<AcDbText*>(e);
         if (!id.isErased() && !(t && t->textString() == L"next")) {
             EXPECT_EQ(e->layer(), L"屏面设备");
@@ -270,8 +271,8 @@ TEST_F(PanelInsertTest, AtTheDefaultSizeTheLabelsFitTheSymbols)
     // its middle (the characters have no descenders).
     const auto textBox = [this](const std::wstring& text) {
         AcDbExtents box;
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
-            if (auto* t = dynamic_cast<AcDbText*>(id.stub()->object.get());
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds())
+            if (auto* t = dynamic_cast<AcDbText*>(AcDbInternals::stub(id)->object.get());
                 t && !id.isErased() && t->textString() == text) {
                 AcDbExtents all;
                 t->getGeomExtents(all);
@@ -289,8 +290,8 @@ TEST_F(PanelInsertTest, AtTheDefaultSizeTheLabelsFitTheSymbols)
                inner.minPoint().y >= outer.minPoint().y && inner.maxPoint().y <= outer.maxPoint().y;
     };
     at = 0;
-    for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
-        auto* ref = dynamic_cast<AcDbBlockReference*>(id.stub()->object.get());
+    for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds()) {
+        auto* ref = dynamic_cast<AcDbBlockReference*>(AcDbInternals::stub(id)->object.get());
         if (!ref || id.isErased())
             continue;
         SCOPED_TRACE(wideToUtf8(names[static_cast<std::size_t>(at)]));
@@ -356,7 +357,7 @@ TEST_F(PanelInsertTest, ScalesOutOfRangeAreRefusedAndDrawNothing)
         EXPECT_NE(output().find("参数超出范围!"), std::string::npos) << output();
         EXPECT_EQ(output().find("请点取符号的插入位置"), std::string::npos) << output();
         EXPECT_EQ(g_pPmtsbcsDlg, nullptr);
-        EXPECT_TRUE(db->modelSpace()->entityIds().empty());
+        EXPECT_TRUE(AcDbInternals::modelSpace(*db)->entityIds().empty());
     }
 }
 

@@ -5,6 +5,7 @@
 #include "SchematicDrawTest.h"
 
 #include "components/NorvexGloFunc.h"
+#include "host/dbinternal.h"
 #include "schematic/DragInsert.h"
 
 #include <cmath>
@@ -30,7 +31,7 @@ protected:
     // The temporary insert of the last drag (erased by then).
     AcDbBlockReference* temporary() const
     {
-        const auto& ids = db->modelSpace()->entityIds();
+        const auto& ids = AcDbInternals::modelSpace(*db)->entityIds();
         return ids.empty() ? nullptr : open<AcDbBlockReference>(ids.back(), true);
     }
     bool nothingLeft() const { return liveEntities().empty(); }
@@ -106,9 +107,9 @@ TEST_F(DragInsertTest, ScalesOutsideTheRangeAreAskedForAgain)
     EXPECT_NEAR(temporary()->scaleFactors().sx, 3.0, 1e-9);
 
     // Esc at the scale prompt: nothing is inserted.
-    const int before = db->modelSpace()->entityIds().length();
+    const int before = AcDbInternals::modelSpace(*db)->entityIds().length();
     EXPECT_EQ(drag({"^C"}, -5.0), kDragFailed);
-    EXPECT_EQ(db->modelSpace()->entityIds().length(), before);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds().length(), before);
 
     // 0 and exactly 1e8 pass the check and are not applied.
     EXPECT_EQ(drag({"@pick 0,0"}, 0.0), kDragPicked);

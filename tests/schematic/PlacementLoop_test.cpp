@@ -5,6 +5,7 @@
 
 #include "components/NorvexScopes.h"
 #include "grid/PrinPicGrid.h"
+#include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "schematic/PlacementLoop.h"
 #include "schematic/SchematicEntries.h"
@@ -221,7 +222,7 @@ protected:
             if (e.color == 1 && e.type == "LWPOLYLINE")
                 continue; // the marker
             char buf[96];
-            std::snprintf(buf, sizeof buf, "%p %s %s %d %s %.6f", static_cast<const void*>(ids[i].stub()),
+            std::snprintf(buf, sizeof buf, "%p %s %s %d %s %.6f", static_cast<const void*>(AcDbInternals::stub(ids[i])),
                           e.type.c_str(), e.layer.c_str(), e.color, e.block.c_str(), e.rotation);
             out += buf;
             for (const AcGePoint3d& p : e.points) {
@@ -241,9 +242,9 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
     NotingLines lines(script(), [this] { return state(); });
     host::setLineSource(&lines);
     // As a LISP call runs: inside the host's group of the call.
-    db->undoJournal().beginGroup();
+    AcDbInternals::journal(*db).beginGroup();
     ASSERT_EQ(ylthz(), RTNORM);
-    db->undoJournal().endGroup();
+    AcDbInternals::journal(*db).endGroup();
     EXPECT_EQ(g_pYlthzDlg, nullptr);
 
     // Symbols: what stays of them after the actions.
@@ -335,7 +336,7 @@ TEST_P(SessionTest, EveryKeywordAndActionDrawsWhatTheGridSays)
     EXPECT_EQ(undos, 16 + 4) << "each unit one group";
     // Last, the marker's unit; then nothing is left of the run.
     ASSERT_EQ(acedCommand({L"U"}), RTNORM);
-    EXPECT_EQ(db->modelSpace()->entityIds().length(), 0);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds().length(), 0);
     output().clear();
     ASSERT_EQ(acedCommand({L"U"}), RTNORM);
     EXPECT_NE(output().find("没有可放弃的操作。"), std::string::npos) << output();
@@ -368,7 +369,7 @@ protected:
         ASSERT_EQ(setText(L"CELTYPE", L"Continuous"), RTNORM);
         for (const auto& [name, value] : kShorts)
             ASSERT_EQ(SetAcadSysVar(name, value), RTNORM);
-        db->undoJournal().clear();
+        AcDbInternals::journal(*db).clear();
     }
     static int setText(const ACHAR* name, const ACHAR* value)
     {
@@ -399,7 +400,7 @@ TEST_P(FailureTest, ExceptionMidwayLeavesNoUndoGroupOpenAndTheUsersSettings)
         script.push_back(line);
     testutil::ScriptLines lines(std::move(script), /*failAtEnd=*/true);
     host::setLineSource(&lines);
-    AcDbUndoJournal& journal = db->undoJournal();
+    AcDbUndoJournal& journal = AcDbInternals::journal(*db);
     {
         // As a LISP call runs: inside the host's group of the call.
         const AcDbUndoGroupScope call(journal);
@@ -416,7 +417,7 @@ TEST_P(FailureTest, ExceptionMidwayLeavesNoUndoGroupOpenAndTheUsersSettings)
     // One U per unit, each leaving the user's settings as they are; then
     // nothing is left of the run.
     int undos = 0;
-    while (db->modelSpace()->entityIds().length() > 0 && undos < 10) {
+    while (AcDbInternals::modelSpace(*db)->entityIds().length() > 0 && undos < 10) {
         ASSERT_EQ(acedCommand({L"U"}), RTNORM);
         ++undos;
         expectTheUsersSettings();

@@ -7,6 +7,7 @@
 #include "host/acapdoc.h"
 #include "host/aced.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "install/DefaultInstallation.h"
 #include "library/YlthzDialog.h"
@@ -107,7 +108,7 @@ protected:
     AcDbObjectIdArray liveEntities() const
     {
         AcDbObjectIdArray ids;
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds())
             if (id.isValid() && !id.isErased())
                 ids.append(id);
         return ids;
@@ -117,7 +118,7 @@ protected:
     {
         if (id.isNull() || !id.isValid() || (id.isErased() && !erased))
             return nullptr;
-        return dynamic_cast<T*>(id.stub()->object.get());
+        return dynamic_cast<T*>(AcDbInternals::stub(id)->object.get());
     }
 
     // Set by a fixture's constructor: the palette reads a copy of the

@@ -8,6 +8,7 @@
 
 #include "components/NorvexGloFunc.h"
 #include "grid/PrinPicGrid.h"
+#include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "host/render/svg.h"
 #include "schematic/SchematicDraw.h"
@@ -418,7 +419,7 @@ TEST_F(SchematicDrawTest, OneUTakesBackAWholeGroupOfDrawing)
     const std::string afterFirst = drawingText();
 
     // A command of the user's (a LISP call) with one group of drawing in it.
-    db->undoJournal().beginGroup();
+    AcDbInternals::journal(*db).beginGroup();
     ASSERT_EQ(acedCommand({L"_.Undo", L"_BEGIN"}), RTNORM);
     DrawCellWire(cell(0, 1), 1.0, 0.3, 0);
     place(L"E22", cell(0, 1), 90);
@@ -426,7 +427,7 @@ TEST_F(SchematicDrawTest, OneUTakesBackAWholeGroupOfDrawing)
     DrawLinkWire(link(1, 0), 1.0, 0.3, 0);
     ZoomToInclude(AcGePoint3d(-500, -500, 0), AcGePoint3d(500, 500, 0));
     ASSERT_EQ(acedCommand({L"_.Undo", L"_End"}), RTNORM);
-    db->undoJournal().endGroup();
+    AcDbInternals::journal(*db).endGroup();
     ASSERT_NE(drawingText(), afterFirst);
 
     ASSERT_EQ(acedCommand({L"U"}), RTNORM);

@@ -4,6 +4,7 @@
 #include "SchematicDrawTest.h"
 
 #include "grid/PrinPicGrid.h"
+#include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "schematic/PlacementLoop.h"
 #include "schematic/SchematicEntries.h"
@@ -71,7 +72,7 @@ protected:
         feed(std::move(lines));
         EXPECT_EQ(entry(), RTNORM);
         EXPECT_EQ(g_pYlthzDlg, nullptr) << "the run closes the palette";
-        EXPECT_FALSE(db->undoJournal().isGroupOpen());
+        EXPECT_FALSE(AcDbInternals::journal(*db).isGroupOpen());
         EXPECT_FALSE(markerShown());
     }
     // The marker: the red frame, hidden again whenever the loop ends.
@@ -271,8 +272,8 @@ TEST_F(EntriesTest, TheBasePointPromptTakesAPointEnterOrClose)
 TEST_F(EntriesTest, ABasePointWhereTheSchematicDoesNotFitIsRefused)
 {
     const auto allFinite = [this] {
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds())
-            if (!acdbHasFiniteFields(*id.stub()->object))
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds())
+            if (!acdbHasFiniteFields(*AcDbInternals::stub(id)->object))
                 return false;
         return true;
     };
@@ -313,12 +314,12 @@ TEST_F(EntriesTest, ABasePointWhereTheSchematicDoesNotFitIsRefused)
     g_pYlthzDlg = new CYlthzDialog;
     ASSERT_TRUE(g_pYlthzDlg->Create());
     ASSERT_DOUBLE_EQ(g_pYlthzDlg->GetVerticalSpacing(), 1e306);
-    const std::size_t before = db->modelSpace()->entityIds().size();
+    const std::size_t before = AcDbInternals::modelSpace(*db)->entityIds().size();
     output().clear();
     run({"0,0", "10,10", ""}, ylthz);
     EXPECT_EQ(count(output(), "参数超出范围!"), 2u) << output();
     EXPECT_EQ(output().find("请选择要绘制的符号"), std::string::npos) << output();
-    EXPECT_EQ(db->modelSpace()->entityIds().size(), before);
+    EXPECT_EQ(AcDbInternals::modelSpace(*db)->entityIds().size(), before);
 }
 
 // The palette the entry opens is painted at once and knows its highlighted
@@ -387,9 +388,9 @@ protected:
     void draw(std::deque<std::string> lines)
     {
         feed(std::move(lines));
-        db->undoJournal().beginGroup();
+        AcDbInternals::journal(*db).beginGroup();
         EXPECT_EQ(ylthz(), RTNORM);
-        db->undoJournal().endGroup();
+        AcDbInternals::journal(*db).endGroup();
         EXPECT_EQ(settings(), "MINE 5 Continuous");
     }
 };

@@ -5,6 +5,7 @@
 #include "components/NorvexGloFunc.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ protected:
         host::setOutput([](const std::string& s) { g_out += s; });
         acDocManager->newDocument();
         db = acdbHostApplicationServices()->workingDatabase();
-        db->modelSpace()->appendAcDbEntity(line, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0)));
+        AcDbInternals::modelSpace(*db)->appendAcDbEntity(line, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0)));
     }
     void TearDown() override
     {

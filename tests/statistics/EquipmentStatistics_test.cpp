@@ -7,6 +7,7 @@
 
 #include "ModuleTest.h"
 #include "components/TalvoDataBase.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "installation.h"
 #include "testutil.h"
@@ -57,7 +58,7 @@ protected:
                 ref->setXData(data);
                 acutRelRb(data);
             }
-            d.modelSpace()->appendAcDbEntity(ref);
+            AcDbInternals::modelSpace(d)->appendAcDbEntity(ref);
         }
         const std::string path = m_dir.file(name);
         EXPECT_EQ(d.saveAs(utf8ToWide(path + ".dxf").c_str()), Acad::eOk);

@@ -1,6 +1,7 @@
 #include "testutil.h"
 #include "host/aced.h"
 #include "host/dbdxf.h"
+#include "host/dbinternal.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -222,7 +223,7 @@ private:
 void testutil::pokePointField(AcDbObject& object, short code, int axis, double value)
 {
     PointPoke poke(code, axis, value);
-    object.describeFields(poke);
+    AcDbInternals::describeFields(object, poke);
 }
 
 std::string testutil::loadNotesText(const AcDbDatabase& db)

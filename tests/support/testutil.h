@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ std::vector<T*> entitiesOf(const AcDbBlockTableRecord* rec)
 {
     std::vector<T*> out;
     for (const AcDbObjectId& id : rec->entityIds())
-        if (auto* e = dynamic_cast<T*>(id.stub()->object.get()))
+        if (auto* e = dynamic_cast<T*>(AcDbInternals::stub(id)->object.get()))
             out.push_back(e);
     return out;
 }

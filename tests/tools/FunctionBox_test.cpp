@@ -8,6 +8,7 @@
 #include "host/aced.h"
 #include "host/acapdoc.h"
 #include "host/commandline.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/tempgraphics.h"
 #include "ModuleTest.h"
@@ -127,8 +128,8 @@ protected:
     std::vector<FunctionBoxLine> drawn() const
     {
         std::vector<FunctionBoxLine> lines;
-        for (const AcDbObjectId& id : db->modelSpace()->entityIds()) {
-            auto* line = dynamic_cast<AcDbLine*>(id.stub()->object.get());
+        for (const AcDbObjectId& id : AcDbInternals::modelSpace(*db)->entityIds()) {
+            auto* line = dynamic_cast<AcDbLine*>(AcDbInternals::stub(id)->object.get());
             EXPECT_NE(line, nullptr);
             if (line && !id.isErased())
                 lines.emplace_back(line->startPoint(), line->endPoint());

@@ -2,6 +2,7 @@
 // objects built from tags. Known fields bind through describeFields; every
 // other tag is kept as an extra tag of its subclass.
 #include "host/dbdxf.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
 #include "host/dxf/codepage.h"
@@ -391,7 +392,7 @@ private:
 bool sameFields(const FieldPlan& plan, AcDbObject& obj)
 {
     Binder bd;
-    obj.describeFields(bd);
+    AcDbInternals::describeFields(obj, bd);
     if (bd.bindings.size() != plan.bindings.size() || bd.markers.size() != plan.markers.size())
         return false;
     const char* base = reinterpret_cast<const char*>(&obj);
@@ -416,7 +417,7 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
             return *p;
         }
     Binder bd;
-    obj.describeFields(bd);
+    AcDbInternals::describeFields(obj, bd);
     auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
     plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
     plan->handleIn105Only = name == "DIMSTYLE";
@@ -486,7 +487,7 @@ void Loader::run()
         throw DxfError(0, "the file is empty");
     if (start.size() >= 4 && start.substr(0, 3) == "AC1")
         throw DxfError(1, "this is a DWG drawing; only DXF drawings can be read");
-    m_db.undoJournal().setRecording(false);
+    AcDbInternals::journal(m_db).setRecording(false);
     Tag t;
     bool sawEof = false;
     bool sawHeader = false;
@@ -541,7 +542,7 @@ void Loader::run()
     for (Tagger::RepairNote& note : m_tagger.repairNotes())
         m_db.addNote(std::move(note.code), 0, std::move(note.text));
     resolve();
-    m_db.undoJournal().setRecording(true);
+    AcDbInternals::journal(m_db).setRecording(true);
 }
 
 bool Loader::endsUnclosedSection(const Tag& t, const std::string& section)
@@ -935,7 +936,7 @@ AcDbStub* Loader::makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<
     std::uint64_t handle = 0;
     fill(*obj, tags, handle, owner);
     bool renumbered = false;
-    AcDbStub* stub = m_db.newStub(std::move(obj), handle, &renumbered);
+    AcDbStub* stub = AcDbInternals::newStub(m_db, std::move(obj), handle, &renumbered);
     if (renumbered)
         noteDuplicateHandle(handle);
     return stub;
@@ -1065,8 +1066,8 @@ void Loader::convertHeavyPolyline(AcDbStub* stub)
             pl->setRawWidth(i, true, ew);
         }
     }
-    pl->setStub(stub);
-    pl->setErasedFlag(raw->isErased());
+    AcDbInternals::setStub(*pl, stub);
+    AcDbInternals::setErasedFlag(*pl, raw->isErased());
     stub->object = std::move(pl);
     m_db.addNote("R12_POLYLINE", stub->handle, "a 2D POLYLINE was read as a lightweight polyline");
 }
@@ -1147,11 +1148,11 @@ AcDbSymbolTable* Loader::tableNamed(const std::string& name, std::vector<AcDbExt
         return table;
     auto obj = std::make_unique<AcDbSymbolTable>(name);
     obj->extraTags() = std::move(extra);
-    if (handle != 0 && m_db.stubForHandle(handle)) {
+    if (handle != 0 && AcDbInternals::stubForHandle(m_db, handle)) {
         noteDuplicateHandle(handle);
         handle = 0;
     }
-    AcDbStub* s = m_db.newStub(std::move(obj), handle);
+    AcDbStub* s = AcDbInternals::newStub(m_db, std::move(obj), handle);
     m_db.tableIdsForHost().push_back(AcDbObjectId(s));
     return static_cast<AcDbSymbolTable*>(s->object.get());
 }
@@ -1188,7 +1189,7 @@ void Loader::readTableRecord(const Tag& t, AcDbSymbolTable* inTable)
         rec = std::make_unique<AcDbSymbolTableRecord>(kind, acdbRecordMarkerOf(kind));
     AcDbSymbolTableRecord* r = rec.get();
     AcDbStub* s = makeObject(std::move(rec), m_buf, nullptr);
-    s->owner = table->stub();
+    s->owner = AcDbInternals::stub(*table);
     if (kind == "BLOCK_RECORD")
         r->setName(layoutBlockName(r->name()));
     if (r->name().empty() || table->has(r->name())) {
@@ -1296,8 +1297,8 @@ void Loader::readBlocks()
             auto r = std::make_unique<AcDbBlockTableRecord>();
             r->setName(name);
             rec = r.get();
-            AcDbStub* rs = m_db.newStub(std::move(r));
-            rs->owner = table->stub();
+            AcDbStub* rs = AcDbInternals::newStub(m_db, std::move(r));
+            rs->owner = AcDbInternals::stub(*table);
             table->addRecordId(AcDbObjectId(rs), name);
         }
         if (!rec->blockBeginId().isNull()) {
@@ -1312,12 +1313,12 @@ void Loader::readBlocks()
         begin->setRecord(rec);
         rec->setOrigin(begin->base);
         rec->setBlockFlags(begin->flags);
-        bs->owner = es->owner = rec->stub();
+        bs->owner = es->owner = AcDbInternals::stub(*rec);
         rec->setBlockBeginEnd(AcDbObjectId(bs), AcDbObjectId(es));
         auto& ids = rec->entityIdsForHost();
         ids.reserve(ids.size() + entities.size());
         for (AcDbStub* e : entities) {
-            e->owner = rec->stub();
+            e->owner = AcDbInternals::stub(*rec);
             ids.push_back(AcDbObjectId(e));
         }
     }
@@ -1349,7 +1350,7 @@ void Loader::resolve()
                            std::to_string(m_badHandles) + " objects with an empty or invalid handle (the first at line "
                                + std::to_string(m_firstBadHandleLine) + ") got new handles");
 
-    AcDbBlockTableRecord* ms = m_db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(m_db);
     AcDbBlockTableRecord* ps = m_db.blockRecord("*Paper_Space");
     std::uint64_t lastOwner = 0;
     AcDbBlockTableRecord* lastTarget = nullptr;
@@ -1360,14 +1361,14 @@ void Loader::resolve()
         if (p.owner && p.owner == lastOwner) {
             target = lastTarget;
         } else if (p.owner) {
-            if (AcDbStub* o = m_db.stubForHandle(p.owner))
+            if (AcDbStub* o = AcDbInternals::stubForHandle(m_db, p.owner))
                 target = dynamic_cast<AcDbBlockTableRecord*>(o->object.get());
             lastOwner = p.owner;
             lastTarget = target;
         }
         if (!target)
             target = m_pendingPaper[i] ? ps : ms;
-        p.stub->owner = target->stub();
+        p.stub->owner = AcDbInternals::stub(*target);
         target->entityIdsForHost().push_back(AcDbObjectId(p.stub));
     }
 
@@ -1379,7 +1380,7 @@ void Loader::resolve()
         if (!rec) {
             if (name.empty()) {
                 m_db.addRepairNote("UNNAMED_BLOCK_REFERENCE", s->handle, "a block reference without a block name was dropped");
-                s->object->setErasedFlag(true);
+                AcDbInternals::setErasedFlag(*s->object, true);
                 continue;
             }
             rec = new AcDbBlockTableRecord();
@@ -1422,20 +1423,20 @@ void Loader::resolve()
     std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
     AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
     for (const AcDbObjectId& rid : blocks->recordIds()) {
-        auto* rec = static_cast<AcDbBlockTableRecord*>(rid.stub()->object.get());
+        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
         for (const AcDbObjectId& eid : rec->entityIds()) {
-            auto* e = static_cast<AcDbEntity*>(eid.stub()->object.get());
+            auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(eid)->object.get());
             if (e->layerName() != lastLayer) {
-                ensure("LAYER", e->layerName(), eid.stub()->handle);
+                ensure("LAYER", e->layerName(), AcDbInternals::stub(eid)->handle);
                 lastLayer = e->layerName();
             }
             if (e->linetypeName() != lastLinetype) {
-                ensure("LTYPE", e->linetypeName(), eid.stub()->handle);
+                ensure("LTYPE", e->linetypeName(), AcDbInternals::stub(eid)->handle);
                 lastLinetype = e->linetypeName();
             }
             if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
                 if (text->styleName() != lastStyle) {
-                    ensure("STYLE", text->styleName(), eid.stub()->handle);
+                    ensure("STYLE", text->styleName(), AcDbInternals::stub(eid)->handle);
                     lastStyle = text->styleName();
                 }
         }

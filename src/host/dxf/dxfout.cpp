@@ -1,5 +1,6 @@
 // The typed level of DXF writing: a database to R2010+ UTF-8 DXF text.
 #include "host/dbdxf.h"
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dxf/dxfio.h"
 #include "host/dxf/tags.h"
@@ -169,8 +170,8 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     AcDbObject& obj = const_cast<AcDbObject&>(cobj);
     const std::string name = obj.dxfName();
     const auto& extra = obj.extraTags();
-    const AcDbObject::FileKind kind = obj.fileKind();
-    if (kind == AcDbObject::FileKind::Table) {
+    const AcDbInternals::FileKind kind = AcDbInternals::fileKind(obj);
+    if (kind == AcDbInternals::FileKind::Table) {
         auto* table = static_cast<AcDbSymbolTable*>(&obj);
         w.str(0, "TABLE");
         w.str(2, table->tableName());
@@ -179,7 +180,7 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
             if (t.slot == 0)
                 w.str(t.code, t.value);
         w.str(330, "0");
-    } else if (kind == AcDbObject::FileKind::RawObject) {
+    } else if (kind == AcDbInternals::FileKind::RawObject) {
         w.str(0, name);
         w.handle(5, obj.handle());
         for (const AcDbExtraTag& t : extra)
@@ -212,16 +213,17 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
         rest.assign(first.begin() + static_cast<std::ptrdiff_t>(k), first.end());
         for (const AcDbExtraTag* t : head)
             w.str(t->code, t->value);
-        const AcDbStub* owner = obj.stub() ? obj.stub()->owner : nullptr;
+        const AcDbStub* self = AcDbInternals::stub(obj);
+        const AcDbStub* owner = self ? self->owner : nullptr;
         w.handle(330, owner ? owner->handle : 0);
         for (const AcDbExtraTag* t : rest)
             w.str(t->code, t->value);
     }
     FieldWriter fw(w, extra);
-    obj.describeFields(fw);
+    AcDbInternals::describeFields(obj, fw);
     fw.finish();
     writeXData(w, obj.xdataGroups());
-    if (kind == AcDbObject::FileKind::Entity)
+    if (kind == AcDbInternals::FileKind::Entity)
         if (const auto* f = static_cast<AcDbEntity&>(obj).followers())
             for (const AcDbDxfTags& tags : *f)
                 for (const AcDbDxfTag& t : tags)
@@ -284,11 +286,11 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
     w.str(0, "SECTION");
     w.str(2, "TABLES");
     for (const AcDbObjectId& tid : db.tableIds()) {
-        auto* table = static_cast<AcDbSymbolTable*>(tid.stub()->object.get());
+        auto* table = static_cast<AcDbSymbolTable*>(AcDbInternals::stub(tid)->object.get());
         writeObject(w, *table);
         for (const AcDbObjectId& rid : table->recordIds())
             if (rid.isValid() && !rid.isErased()) {
-                writeObject(w, *rid.stub()->object);
+                writeObject(w, *AcDbInternals::stub(rid)->object);
                 w.maybeFlush();
             }
         w.str(0, "ENDTAB");
@@ -301,18 +303,18 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
         for (const AcDbObjectId& rid : blocks->recordIds()) {
             if (!rid.isValid() || rid.isErased())
                 continue;
-            auto* rec = static_cast<AcDbBlockTableRecord*>(rid.stub()->object.get());
+            auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
             if (rec->blockBeginId().isNull())
                 continue;
-            writeObject(w, *rec->blockBeginId().stub()->object);
+            writeObject(w, *AcDbInternals::stub(rec->blockBeginId())->object);
             const bool layout = equalsNoCase(rec->name(), "*Model_Space") || equalsNoCase(rec->name(), "*Paper_Space");
             if (!layout)
                 for (const AcDbObjectId& eid : rec->entityIds())
                     if (eid.isValid() && !eid.isErased()) {
-                        writeObject(w, *eid.stub()->object);
+                        writeObject(w, *AcDbInternals::stub(eid)->object);
                         w.maybeFlush();
                     }
-            writeObject(w, *rec->blockEndId().stub()->object);
+            writeObject(w, *AcDbInternals::stub(rec->blockEndId())->object);
         }
     }
     w.str(0, "ENDSEC");
@@ -323,7 +325,7 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
         if (AcDbBlockTableRecord* rec = db.blockRecord(space))
             for (const AcDbObjectId& eid : rec->entityIds())
                 if (eid.isValid() && !eid.isErased()) {
-                    writeObject(w, *eid.stub()->object);
+                    writeObject(w, *AcDbInternals::stub(eid)->object);
                     w.maybeFlush();
                 }
     w.str(0, "ENDSEC");
@@ -332,7 +334,7 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
     w.str(2, "OBJECTS");
     for (const AcDbObjectId& oid : db.objectIds())
         if (oid.isValid() && !oid.isErased()) {
-            writeObject(w, *oid.stub()->object);
+            writeObject(w, *AcDbInternals::stub(oid)->object);
             w.maybeFlush();
         }
     w.str(0, "ENDSEC");
@@ -359,7 +361,7 @@ std::string writeDatabase(const AcDbDatabase& db)
     std::size_t entities = 0;
     if (AcDbSymbolTable* blocks = db.table("BLOCK_RECORD"))
         for (const AcDbObjectId& rid : blocks->recordIds())
-            if (auto* rec = dynamic_cast<AcDbBlockTableRecord*>(rid.stub()->object.get()))
+            if (auto* rec = dynamic_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get()))
                 entities += rec->entityIds().size();
     out.reserve((entities + db.objectIds().size()) * 256 + 64 * 1024);
     TagWriter w(out);

@@ -6,6 +6,7 @@
 
 #include "host/accolor.h"
 #include "host/dbdxf.h"
+#include "host/dbinternal.h"
 #include "host/dbtext.h"
 #include "host/hoststring.h"
 #include "host/render/font.h"
@@ -68,7 +69,7 @@ public:
 AcGeMatrix3d entityMatrix(AcDbEntity& e, const AcGeMatrix3d& toWorld)
 {
     NormalProbe probe;
-    e.describeFields(probe);
+    AcDbInternals::describeFields(e, probe);
     return toWorld * acgeOcsMatrix(probe.found);
 }
 
@@ -125,9 +126,9 @@ std::wstring displayText(const std::string& utf8)
 template <class T>
 T* liveObject(const AcDbObjectId& id)
 {
-    if (id.isNull() || !id.stub()->inDatabase || !id.stub()->object)
+    if (id.isNull() || !AcDbInternals::stub(id)->inDatabase || !AcDbInternals::stub(id)->object)
         return nullptr;
-    AcDbObject* o = id.stub()->object.get();
+    AcDbObject* o = AcDbInternals::stub(id)->object.get();
     if (o->isErased())
         return nullptr;
     return dynamic_cast<T*>(o);
@@ -574,7 +575,7 @@ void Scene::Walker::drawText(AcDbText& t, const Context& ctx, std::uint32_t rgb)
 Extents Scene::Walker::extents()
 {
     Extents out;
-    const AcDbBlockTableRecord* model = m_db.modelSpace();
+    const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db);
     if (!model)
         return out;
     const Context top;
@@ -608,7 +609,7 @@ void Scene::Walker::draw(SceneSink& sink)
 {
     m_sink = &sink;
     m_visits = 0;
-    if (const AcDbBlockTableRecord* model = m_db.modelSpace())
+    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db))
         drawEntities(*model, Context());
     m_sink = nullptr;
 }

@@ -1,5 +1,6 @@
 #include "components/slide/SlideWriter.h"
 
+#include "host/dbinternal.h"
 #include "host/dbmain.h"
 
 #include <gtest/gtest.h>
@@ -146,7 +147,7 @@ TEST(SlideWriterFile, WritesAtomicallyAndLeavesNoTemporaryFile)
 TEST(SlideFromDrawing, ModelSpaceEntitiesAndBlocks)
 {
     AcDbDatabase db;
-    AcDbBlockTableRecord* ms = db.modelSpace();
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     ASSERT_NE(ms, nullptr);
     auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 0, 0));
     line->setColorIndex(1);
@@ -203,7 +204,7 @@ TEST(SlideFromDrawing, PolylineBulgesBecomeArcsOnTheRightSide)
     auto* pl = new AcDbPolyline();
     ASSERT_EQ(pl->addVertexAt(0, AcGePoint2d(0, 0), 1.0), Acad::eOk);
     ASSERT_EQ(pl->addVertexAt(1, AcGePoint2d(10, 0)), Acad::eOk);
-    ASSERT_EQ(db.modelSpace()->appendAcDbEntity(pl), Acad::eOk);
+    ASSERT_EQ(AcDbInternals::modelSpace(db)->appendAcDbEntity(pl), Acad::eOk);
     auto bytes = slideFromDatabase(db, 201, 101);
     ASSERT_TRUE(bytes.ok()) << bytes.error();
     auto s = parseSlide(bytes.value());
