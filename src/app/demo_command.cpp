@@ -3,11 +3,11 @@
 #include "app/install_command.h"
 #include "app/render_command.h"
 #include "app/session.h"
+#include "host/hostfile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 
@@ -59,11 +59,14 @@ void designate(std::vector<std::string>& script, const Designation& d)
 
 bool writeScript(const fs::path& path, const std::vector<std::string>& lines)
 {
-    std::ofstream out(path);
+    std::string text, error;
     for (const std::string& l : lines)
-        out << l << "\n";
-    return static_cast<bool>(out);
+        text += l + "\n";
+    return hostWriteFileAtomically(path.string(), text, error);
 }
+
+// The ladders are wider than high: their plots go on a landscape page.
+const std::vector<std::string> kLadderPage = {"--landscape"};
 
 } // namespace
 
@@ -81,6 +84,10 @@ int demoCommand(const std::vector<std::string>& args)
     fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
 
     const auto symbol = [](const char* name) { return choose("palette", name); };
+    // Writes a dialog as it is seen into DIR/DIALOG.png.
+    const auto snapshot = [&dir](const char* dialog) {
+        return std::string("@snapshot ") + dialog + " \"" + (dir / (std::string(dialog) + ".png")).string() + "\"";
+    };
     // A motor starter in rows of five cells: the control circuit's breaker,
     // the thermal relay's contact, stop and start buttons, the contactor's
     // coil; its holding contact across the start button; the run and stop
@@ -92,6 +99,7 @@ int demoCommand(const std::vector<std::string>& args)
         "@type palette count \"5\"",
         "0,0",
         symbol("QF"), symbol("FR-NC"), symbol("SB-NC"), symbol("SB-NO"), symbol("KM-COIL"),
+        snapshot("palette"),
         "t1", "t1", "t1", "t4", symbol("KM-NO"), "t4", "t5",
         symbol("KM-NO"), "t2", "t2", "t2", symbol("HL-R"),
         symbol("KM-NC"), "t2", "t2", "t2", symbol("HL-G"),
@@ -145,15 +153,17 @@ int demoCommand(const std::vector<std::string>& args)
     add(lamp, panelValues("", "1", "1", "HL1", "运行指示灯", "AD16-22/红"), "0,65");
     add("", panelValues("", "1", "2", "HL2", "停止指示灯", "AD16-22/绿"), "60,65");
     add(button, panelValues("1", "1", "3", "SB1", "停止按钮", "LA39-11/红"), "0,0");
-    add("", panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿"), "60,0");
+    std::vector<std::string> lastButton = panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿");
+    lastButton.push_back(snapshot("panel"));
+    add("", lastButton, "60,0");
     third.push_back("");
     third.push_back("(esbbtj 0)");
 
     // The selection dialogs that LISP programs call: a bus-bar type, a
     // changeover-switch table to insert, the terminal design choice.
     const std::vector<std::string> fourth = {
-        "(mxdlg)",        "@click busbar type5",          "@click busbar ok",
-        "(zhkgbdlg)",     "@select switchtable files 0",  "@click switchtable insert",
+        "(mxdlg)",        "@click busbar type5",          snapshot("busbar"),      "@click busbar ok",
+        "(zhkgbdlg)",     "@select switchtable files 0",  snapshot("switchtable"), "@click switchtable insert",
         "(showdzjddlg)",  "(getdzjddlg)",                 "(hidedzjddlg)",
     };
 
@@ -168,11 +178,11 @@ int demoCommand(const std::vector<std::string>& args)
     }
     int status = runCommand({script1.string(), "-o", dxf1.string()});
     if (status == kExitOk)
-        status = renderPictures(dxf1.string(), (dir / "motor-starter").string());
+        status = renderPictures(dxf1.string(), (dir / "motor-starter").string(), kLadderPage);
     if (status == kExitOk)
         status = runCommand({script2.string(), dxf1.string(), "-o", dxf2.string()});
     if (status == kExitOk)
-        status = renderPictures(dxf2.string(), (dir / "motor-starter-continued").string());
+        status = renderPictures(dxf2.string(), (dir / "motor-starter-continued").string(), kLadderPage);
     if (status == kExitOk)
         status = runCommand({script3.string(), "-o", dxf3.string()});
     if (status == kExitOk)
@@ -181,7 +191,7 @@ int demoCommand(const std::vector<std::string>& args)
         status = runCommand({script4.string()});
     if (status == kExitOk)
         std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << ", " << dxf3.string()
-                  << " and their pictures (SVG, PNG and PDF)\n";
+                  << " and their pictures (SVG, PNG and PDF), and the dialogs seen (palette.png, panel.png, busbar.png, switchtable.png)\n";
     return status;
 }
 

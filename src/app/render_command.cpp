@@ -150,12 +150,17 @@ int renderCommand(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-int renderPictures(const std::string& dxf, const std::string& base)
+int renderPictures(const std::string& dxf, const std::string& base, const std::vector<std::string>& pageOptions)
 {
     int status = kExitOk;
-    for (const char* kind : {".svg", ".png", ".pdf"})
-        if (status == kExitOk)
-            status = renderCommand({dxf, base + kind});
+    for (const char* kind : {".svg", ".png", ".pdf"}) {
+        if (status != kExitOk)
+            break;
+        std::vector<std::string> args{dxf, base + kind};
+        if (std::string(kind) != ".svg")
+            args.insert(args.end(), pageOptions.begin(), pageOptions.end());
+        status = renderCommand(args);
+    }
     return status;
 }
 

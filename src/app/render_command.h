@@ -20,8 +20,9 @@ constexpr int kExitUsage = 2;
 // arguments do not fit (a wrong option or value is named on stderr first).
 int renderCommand(const std::vector<std::string>& args);
 
-// The drawing as BASE.svg, BASE.png and BASE.pdf with the default options
-// of each kind; stops at the first failure. Returns an exit status.
-int renderPictures(const std::string& dxf, const std::string& base);
+// The drawing as BASE.svg, BASE.png and BASE.pdf; the plots on a page as
+// pageOptions say (render's words, e.g. {"--landscape"}), the SVG a picture
+// of the whole drawing. Stops at the first failure. Returns an exit status.
+int renderPictures(const std::string& dxf, const std::string& base, const std::vector<std::string>& pageOptions = {});
 
 } // namespace app

@@ -220,6 +220,19 @@ TEST_F(Demo, TheSecondSessionContinuesTheFirstOnesDrawing)
         EXPECT_EQ(testutil::readFile(file(base + std::string(".png"))).find("PNG"), 1u) << base;
         EXPECT_EQ(testutil::readFile(file(base + std::string(".pdf"))).find("%PDF-"), 0u) << base;
     }
+    // The ladders are plotted across a landscape page, the panel door on an
+    // upright one.
+    testutil::Image ladder, door;
+    ASSERT_TRUE(testutil::readPng(file("motor-starter.png"), ladder));
+    ASSERT_TRUE(testutil::readPng(file("motor-starter-panel.png"), door));
+    EXPECT_GT(ladder.width, ladder.height);
+    EXPECT_LT(door.width, door.height);
+    // The dialogs as the user saw them on the way.
+    for (const char* dialog : {"palette", "panel", "busbar", "switchtable"}) {
+        testutil::Image seen;
+        EXPECT_TRUE(testutil::readPng(file(dialog + std::string(".png")), seen)) << dialog;
+        EXPECT_GT(seen.width * seen.height, 100 * 100) << dialog;
+    }
     if (!testutil::haveEzdxf())
         GTEST_SKIP() << "ezdxf is not installed";
     const std::string first = testutil::runPythonTool("ezdxf_report", testutil::shellQuote(file("motor-starter.dxf")));
