@@ -251,6 +251,7 @@ private:
     void drawEntities(const AcDbBlockTableRecord& block, const Context& ctx);
     void drawEntity(AcDbEntity& e, const Context& ctx);
     void drawInsert(AcDbBlockReference& ref, const Context& ctx, const std::string& layer, int color);
+    void strokeHairline(Stroke::Shape shape, std::initializer_list<PathStep> steps, bool closed, std::uint32_t rgb);
     void drawLine(const AcDbLine& l, const Context& ctx, std::uint32_t rgb);
     void drawCircle(AcDbCircle& c, const Context& ctx, std::uint32_t rgb);
     void drawArc(AcDbArc& a, const Context& ctx, std::uint32_t rgb);
@@ -397,17 +398,24 @@ void Scene::Walker::drawInsert(AcDbBlockReference& ref, const Context& ctx, cons
     m_expanding.pop_back();
 }
 
+// One stroke without width, reusing the walker's stroke buffer.
+void Scene::Walker::strokeHairline(Stroke::Shape shape, std::initializer_list<PathStep> steps, bool closed,
+                                   std::uint32_t rgb)
+{
+    Stroke& s = m_stroke;
+    s.shape = shape;
+    s.steps.assign(steps);
+    s.closed = closed;
+    s.width = 0.0;
+    s.rgb = rgb;
+    m_sink->stroke(s);
+}
+
 void Scene::Walker::drawLine(const AcDbLine& l, const Context& ctx, std::uint32_t rgb)
 {
     const AcGePoint3d p = AcGePoint3d(l.startPoint()).transformBy(ctx.toWorld);
     const AcGePoint3d q = AcGePoint3d(l.endPoint()).transformBy(ctx.toWorld);
-    Stroke& s = m_stroke;
-    s.shape = Stroke::Shape::Line;
-    s.steps.assign({moveTo({p.x, p.y}), lineTo({q.x, q.y})});
-    s.closed = false;
-    s.width = 0.0;
-    s.rgb = rgb;
-    m_sink->stroke(s);
+    strokeHairline(Stroke::Shape::Line, {moveTo({p.x, p.y}), lineTo({q.x, q.y})}, false, rgb);
 }
 
 void Scene::Walker::drawCircle(AcDbCircle& c, const Context& ctx, std::uint32_t rgb)
@@ -415,13 +423,9 @@ void Scene::Walker::drawCircle(AcDbCircle& c, const Context& ctx, std::uint32_t 
     const AcGePoint3d centre = c.center();
     const Affine t = entityPlane(c, ctx.toWorld, centre.z);
     const double r = c.radius();
-    Stroke& s = m_stroke;
-    s.shape = Stroke::Shape::Circle;
-    s.steps.assign({moveTo(t.apply(centre.x + r, centre.y)), arcStep(t, centre.x, centre.y, r, 0.0, 2 * kPi)});
-    s.closed = true;
-    s.width = 0.0;
-    s.rgb = rgb;
-    m_sink->stroke(s);
+    strokeHairline(Stroke::Shape::Circle,
+                   {moveTo(t.apply(centre.x + r, centre.y)), arcStep(t, centre.x, centre.y, r, 0.0, 2 * kPi)}, true,
+                   rgb);
 }
 
 void Scene::Walker::drawArc(AcDbArc& a, const Context& ctx, std::uint32_t rgb)
@@ -432,14 +436,10 @@ void Scene::Walker::drawArc(AcDbArc& a, const Context& ctx, std::uint32_t rgb)
     if (sweep == 0.0)
         sweep = 2 * kPi;
     const double a0 = a.startAngle(), r = a.radius();
-    Stroke& s = m_stroke;
-    s.shape = Stroke::Shape::Path;
-    s.steps.assign({moveTo(t.apply(centre.x + r * std::cos(a0), centre.y + r * std::sin(a0))),
-                    arcStep(t, centre.x, centre.y, r, a0, sweep)});
-    s.closed = false;
-    s.width = 0.0;
-    s.rgb = rgb;
-    m_sink->stroke(s);
+    strokeHairline(Stroke::Shape::Path,
+                   {moveTo(t.apply(centre.x + r * std::cos(a0), centre.y + r * std::sin(a0))),
+                    arcStep(t, centre.x, centre.y, r, a0, sweep)},
+                   false, rgb);
 }
 
 void Scene::Walker::drawSolid(AcDbSolid& s, const Context& ctx, std::uint32_t rgb)
