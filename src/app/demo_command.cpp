@@ -68,38 +68,33 @@ bool writeScript(const fs::path& path, const std::vector<std::string>& lines)
 // The ladders are wider than high: their plots go on a landscape page.
 const std::vector<std::string> kLadderPage = {"--landscape"};
 
-} // namespace
-
-int demoCommand(const std::vector<std::string>& args)
+// Chooses a palette symbol by name.
+std::string symbol(const char* name)
 {
-    if (args.size() > 1)
-        return kExitUsage;
-    const fs::path dir = fs::absolute(args.empty() ? fs::path("demo") : fs::path(args[0]));
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (runInstaller(dir / "install") != kExitOk)
-        return kExitFailed;
-    const InstalledPaths layout = installedPaths(dir / "install");
-    ::setenv("CTRLSCH_SETTINGS", layout.settings.c_str(), 1);
-    fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
+    return choose("palette", name);
+}
 
-    const auto symbol = [](const char* name) { return choose("palette", name); };
-    // Writes a dialog as it is seen into DIR/DIALOG.png.
-    const auto snapshot = [&dir](const char* dialog) {
-        return std::string("@snapshot ") + dialog + " \"" + (dir / (std::string(dialog) + ".png")).string() + "\"";
-    };
+// Writes a dialog as it is seen into DIR/DIALOG.png.
+std::string snapshot(const fs::path& dir, const char* dialog)
+{
+    return std::string("@snapshot ") + dialog + " \"" + (dir / (std::string(dialog) + ".png")).string() + "\"";
+}
+
+// The first session: a new ladder.
+std::vector<std::string> starterScript(const fs::path& dir)
+{
     // A motor starter in rows of five cells: the control circuit's breaker,
     // the thermal relay's contact, stop and start buttons, the contactor's
     // coil; its holding contact across the start button; the run and stop
     // lamps. Filling a row's last cell begins the next row with its rails;
     // after the last row, U takes that empty row's rails back. Then the
     // designations, typed above their symbols.
-    std::vector<std::string> first = {
+    std::vector<std::string> script = {
         "(ylthz)",
         "@type palette count \"5\"",
         "0,0",
         symbol("QF"), symbol("FR-NC"), symbol("SB-NC"), symbol("SB-NO"), symbol("KM-COIL"),
-        snapshot("palette"),
+        snapshot(dir, "palette"),
         "t1", "t1", "t1", "t4", symbol("KM-NO"), "t4", "t5",
         symbol("KM-NO"), "t2", "t2", "t2", symbol("HL-R"),
         symbol("KM-NC"), "t2", "t2", "t2", symbol("HL-G"),
@@ -116,11 +111,17 @@ int demoCommand(const std::vector<std::string>& args)
                                                          {2, 4, "HL1"},
                                                          {3, 0, "KM1"},
                                                          {3, 4, "HL2"}})
-        designate(first, d);
+        designate(script, d);
+    return script;
+}
+
+// The second session: the ladder continued, a function box beside it.
+std::vector<std::string> continuedScript()
+{
     // Continued: the first empty cell is the holding branch's; a pick
     // moves on to the last row, whose end (t5) begins a new one: the
     // contactor's contact switches the auxiliary relay.
-    std::vector<std::string> second = {
+    std::vector<std::string> script = {
         "(yltbj)",
         "-10,10",
         "170,-120",
@@ -131,10 +132,16 @@ int demoCommand(const std::vector<std::string>& args)
         "U",
     };
     for (const Designation& d : std::vector<Designation>{{4, 0, "KM1"}, {4, 4, "KA1"}})
-        designate(second, d);
+        designate(script, d);
     // A function box beside the schematic, six rows down its height.
     for (const char* line : {"(gnkhz)", "160,0", "@move 190,-60", "@pick 205,-100"})
-        second.push_back(line);
+        script.push_back(line);
+    return script;
+}
+
+// The third session: the panel front.
+std::vector<std::string> panelScript(const fs::path& dir)
+{
     // The panel front of the same equipment, a door drawn in millimetres
     // at scale 0.2 (labels 4 and 6 mm high): the name plate over a row of
     // lamps over a row of buttons, 22 mm devices at width and height 1
@@ -142,37 +149,59 @@ int demoCommand(const std::vector<std::string>& args)
     // panel drawing.
     const std::string plate = choose("panel", "pmtfh1"), lamp = choose("panel", "pmtfh2"),
                       button = choose("panel", "pmtfh3");
-    std::vector<std::string> third = {"(inspmtsb 0.2)", plate};
-    const auto add = [&third](const std::string& click, std::vector<std::string> values, const std::string& at) {
+    std::vector<std::string> script = {"(inspmtsb 0.2)", plate};
+    const auto add = [&script](const std::string& click, std::vector<std::string> values, const std::string& at) {
         if (!click.empty())
-            third.push_back(click);
-        third.insert(third.end(), values.begin(), values.end());
-        third.push_back("@pick " + at);
+            script.push_back(click);
+        script.insert(script.end(), values.begin(), values.end());
+        script.push_back("@pick " + at);
     };
     add("", panelValues("1", "1", "电动机控制", "M1", "电动机控制", "Y-112M"), "5,125");
     add(lamp, panelValues("", "1", "1", "HL1", "运行指示灯", "AD16-22/红"), "0,65");
     add("", panelValues("", "1", "2", "HL2", "停止指示灯", "AD16-22/绿"), "60,65");
     add(button, panelValues("1", "1", "3", "SB1", "停止按钮", "LA39-11/红"), "0,0");
     std::vector<std::string> lastButton = panelValues("1", "1", "4", "SB2", "启动按钮", "LA39-11/绿");
-    lastButton.push_back(snapshot("panel"));
+    lastButton.push_back(snapshot(dir, "panel"));
     add("", lastButton, "60,0");
-    third.push_back("");
-    third.push_back("(esbbtj 0)");
+    script.push_back("");
+    script.push_back("(esbbtj 0)");
 
+    return script;
+}
+
+// The fourth session: the dialogs LISP programs call.
+std::vector<std::string> selectionScript(const fs::path& dir)
+{
     // The selection dialogs that LISP programs call: a bus-bar type, a
     // changeover-switch table to insert, the terminal design choice.
-    const std::vector<std::string> fourth = {
-        "(mxdlg)",        "@click busbar type5",          snapshot("busbar"),      "@click busbar ok",
-        "(zhkgbdlg)",     "@select switchtable files 0",  snapshot("switchtable"), "@click switchtable insert",
+    return {
+        "(mxdlg)",        "@click busbar type5",          snapshot(dir, "busbar"),      "@click busbar ok",
+        "(zhkgbdlg)",     "@select switchtable files 0",  snapshot(dir, "switchtable"), "@click switchtable insert",
         "(showdzjddlg)",  "(getdzjddlg)",                 "(hidedzjddlg)",
     };
+}
+
+} // namespace
+
+int demoCommand(const std::vector<std::string>& args)
+{
+    if (args.size() > 1)
+        return kExitUsage;
+    const fs::path dir = fs::absolute(args.empty() ? fs::path("demo") : fs::path(args[0]));
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (runInstaller(dir / "install") != kExitOk)
+        return kExitFailed;
+    const InstalledPaths layout = installedPaths(dir / "install");
+    ::setenv("CTRLSCH_SETTINGS", layout.settings.c_str(), 1);
+    fs::remove(layout.userDir / "VmqTemporary.Qrz", ec);
 
     const fs::path script1 = dir / "motor-starter.scr", script2 = dir / "motor-starter-continued.scr";
     const fs::path script4 = dir / "selection-dialogs.scr";
     const fs::path script3 = dir / "motor-starter-panel.scr", dxf3 = dir / "motor-starter-panel.dxf";
     const fs::path dxf1 = dir / "motor-starter.dxf", dxf2 = dir / "motor-starter-continued.dxf";
-    if (!writeScript(script1, first) || !writeScript(script2, second) || !writeScript(script3, third) ||
-        !writeScript(script4, fourth)) {
+    if (!writeScript(script1, starterScript(dir)) || !writeScript(script2, continuedScript()) ||
+        !writeScript(script3, panelScript(dir)) || !writeScript(script4, selectionScript(dir))) {
         std::cerr << "cannot write the scripts into " << dir << "\n";
         return kExitFailed;
     }
@@ -191,7 +220,8 @@ int demoCommand(const std::vector<std::string>& args)
         status = runCommand({script4.string()});
     if (status == kExitOk)
         std::cout << "wrote " << dxf1.string() << ", " << dxf2.string() << ", " << dxf3.string()
-                  << " and their pictures (SVG, PNG and PDF), and the dialogs seen (palette.png, panel.png, busbar.png, switchtable.png)\n";
+                  << " and their pictures (SVG, PNG and PDF), and the dialogs as seen (palette.png, panel.png,"
+                     " busbar.png, switchtable.png)\n";
     return status;
 }
 
