@@ -24,6 +24,12 @@ AcDbDatabase* currentDb()
     return acdbHostApplicationServices()->workingDatabase();
 }
 
+const AcDbBlockTableRecord* currentModelSpace()
+{
+    AcDbDatabase* db = currentDb();
+    return db ? AcDbInternals::modelSpace(*db) : nullptr;
+}
+
 const AcDbEntity* liveEntity(const AcDbObjectId& id)
 {
     if (!id.isValid() || id.isErased())
@@ -135,8 +141,7 @@ int addUnique(AcDbObjectIdArray& to, std::unordered_set<AcDbStub*>& seen, const 
 AcDbObjectIdArray allMatching(const resbuf* filter)
 {
     AcDbObjectIdArray out;
-    AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
+    const AcDbBlockTableRecord* ms = currentModelSpace();
     if (!ms)
         return out;
     for (const AcDbObjectId& id : ms->entityIds())
@@ -149,8 +154,7 @@ AcDbObjectIdArray allMatching(const resbuf* filter)
 AcDbObjectIdArray lastMatching(const resbuf* filter)
 {
     AcDbObjectIdArray out;
-    AcDbDatabase* db = currentDb();
-    const AcDbBlockTableRecord* ms = db ? AcDbInternals::modelSpace(*db) : nullptr;
+    const AcDbBlockTableRecord* ms = currentModelSpace();
     if (!ms)
         return out;
     const auto& ids = ms->entityIds();

@@ -10,6 +10,8 @@
 namespace host::sel {
 
 AcDbDatabase* currentDb();
+// The current drawing's model space; null without a drawing.
+const AcDbBlockTableRecord* currentModelSpace();
 const AcDbEntity* liveEntity(const AcDbObjectId& id);
 
 // Names of layers that are off or frozen: their entities are not drawn and
