@@ -8,6 +8,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include <png.h>
 
 #include <cmath>
@@ -119,6 +120,101 @@ int textWidth(std::wstring_view text)
 }
 
 int textHeight() { return kPixelSize + 4; }
+
+namespace {
+
+// Collects a glyph's outline in font units, flattening its curves.
+struct OutlineSink {
+    std::vector<std::vector<ui::OutlinePoint>>* contours = nullptr;
+    double x0 = 0.0; // the glyph's start along the baseline, font units
+    ui::OutlinePoint last;
+
+    static constexpr int kCurveSteps = 8;
+
+    void to(double x, double y)
+    {
+        last = {x, y};
+        contours->back().push_back({x0 + x, y});
+    }
+    static OutlineSink& of(void* user) { return *static_cast<OutlineSink*>(user); }
+    static int move(const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        s.contours->emplace_back();
+        s.to(p->x, p->y);
+        return 0;
+    }
+    static int line(const FT_Vector* p, void* user)
+    {
+        of(user).to(p->x, p->y);
+        return 0;
+    }
+    static int conic(const FT_Vector* c, const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        const ui::OutlinePoint a = s.last;
+        for (int i = 1; i <= kCurveSteps; ++i) {
+            const double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+            s.to(u * u * a.x + 2 * u * t * c->x + t * t * p->x, u * u * a.y + 2 * u * t * c->y + t * t * p->y);
+        }
+        return 0;
+    }
+    static int cubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        const ui::OutlinePoint a = s.last;
+        for (int i = 1; i <= kCurveSteps; ++i) {
+            const double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+            const double k0 = u * u * u, k1 = 3 * u * u * t, k2 = 3 * u * t * t, k3 = t * t * t;
+            s.to(k0 * a.x + k1 * c1->x + k2 * c2->x + k3 * p->x, k0 * a.y + k1 * c1->y + k2 * c2->y + k3 * p->y);
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+} // namespace ui::detail
+
+ui::TextOutline ui::textOutline(std::wstring_view text)
+{
+    using namespace ui::detail;
+    TextOutline out;
+    Font& f = font();
+    if (!f.face || f.face->units_per_EM == 0)
+        return out;
+    const FT_Outline_Funcs funcs{&OutlineSink::move, &OutlineSink::line, &OutlineSink::conic, &OutlineSink::cubic,
+                                 0, 0};
+    OutlineSink sink;
+    sink.contours = &out.contours;
+    for (wchar_t ch : text) {
+        // Unscaled: the outline and advance in font units, no hinting.
+        if (FT_Load_Char(f.face, static_cast<FT_ULong>(ch), FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0)
+            continue;
+        const FT_GlyphSlot g = f.face->glyph;
+        if (g->format == FT_GLYPH_FORMAT_OUTLINE)
+            FT_Outline_Decompose(&g->outline, &funcs, &sink);
+        sink.x0 += static_cast<double>(g->metrics.horiAdvance);
+    }
+    const double em = f.face->units_per_EM;
+    for (auto& contour : out.contours)
+        for (OutlinePoint& p : contour)
+            p = {p.x / em, p.y / em};
+    out.advance = sink.x0 / em;
+    return out;
+}
+
+double ui::textCapitalHeight()
+{
+    using namespace ui::detail;
+    Font& f = font();
+    if (!f.face || f.face->units_per_EM == 0 ||
+        FT_Load_Char(f.face, 'H', FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0)
+        return 0.0;
+    return static_cast<double>(f.face->glyph->metrics.horiBearingY) / f.face->units_per_EM;
+}
+
+namespace ui::detail {
 
 // --- the controls' look ---------------------------------------------------
 

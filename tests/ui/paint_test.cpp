@@ -223,6 +223,58 @@ TEST(Drawing, TextIsDrawnInTheTextColour)
     EXPECT_EQ(c.bmp.GetPixel(2, 2), kWhite);
 }
 
+double signedArea(const std::vector<ui::OutlinePoint>& c)
+{
+    double a = 0.0;
+    for (size_t i = 0; i < c.size(); ++i) {
+        const ui::OutlinePoint p = c[i], q = c[(i + 1) % c.size()];
+        a += p.x * q.y - q.x * p.y;
+    }
+    return a / 2;
+}
+
+// Text as vectors: glyph contours at font size 1 on the baseline, one
+// character after the other, holes wound against their outer contour.
+TEST(Drawing, TextOutlinesAreTheFontsGlyphs)
+{
+    const ui::TextOutline h = ui::textOutline(L"H");
+    if (h.contours.empty())
+        GTEST_SKIP() << "no font installed";
+    EXPECT_TRUE(ui::textOutline(L"").contours.empty());
+    const double cap = ui::textCapitalHeight();
+    EXPECT_GT(cap, 0.5);
+    EXPECT_LT(cap, 0.9);
+    double top = 0.0, bottom = 1.0;
+    for (const auto& c : h.contours)
+        for (const ui::OutlinePoint& p : c) {
+            top = std::max(top, p.y);
+            bottom = std::min(bottom, p.y);
+            EXPECT_GE(p.x, 0.0);
+            EXPECT_LE(p.x, h.advance);
+        }
+    EXPECT_NEAR(top, cap, 1e-9) << "capitals stand on the baseline, cap height tall";
+    EXPECT_NEAR(bottom, 0.0, 1e-9);
+    // A square character: about one em wide; its hole runs the other way.
+    const ui::TextOutline box = ui::textOutline(L"口");
+    EXPECT_NEAR(box.advance, 1.0, 0.1);
+    ASSERT_GE(box.contours.size(), 2u);
+    bool positive = false, negative = false;
+    for (const auto& c : box.contours) {
+        positive |= signedArea(c) > 1e-3;
+        negative |= signedArea(c) < -1e-3;
+    }
+    EXPECT_TRUE(positive && negative);
+    // Two characters: the second starts where the first ends.
+    const ui::TextOutline pair = ui::textOutline(L"口H");
+    EXPECT_NEAR(pair.advance, box.advance + h.advance, 1e-9);
+    ASSERT_EQ(pair.contours.size(), box.contours.size() + h.contours.size());
+    const auto& shifted = pair.contours[box.contours.size()];
+    for (size_t i = 0; i < shifted.size(); ++i) {
+        EXPECT_NEAR(shifted[i].x, h.contours[0][i].x + box.advance, 1e-9);
+        EXPECT_NEAR(shifted[i].y, h.contours[0][i].y, 1e-9);
+    }
+}
+
 // --- windows and PNG -------------------------------------------------------
 
 // The toolkit's colours of a PNG's pixels.
