@@ -53,25 +53,31 @@ struct DotPoint {
     double x, y;
 };
 
-// Each dot row's runs inside the contours (non-zero winding), as [from, to]
-// dot ranges.
-void scanRegion(const std::vector<std::vector<DotPoint>>& contours, int highX, int highY,
-                const std::function<void(int y, int from, int to)>& run)
+// The runs of dots inside the contours (non-zero winding) along each dot
+// row, or along each dot column when `columns`: run(line, from, to). A run
+// between two dots, a stroke thinner than a dot, keeps the dot nearest
+// its middle, so no stroke is lost and none is made bolder.
+void scanRegion(const std::vector<std::vector<DotPoint>>& contours, bool columns, int highAcross, int highAlong,
+                const std::function<void(int line, int from, int to)>& run)
 {
-    double top = std::numeric_limits<double>::lowest(), bottom = std::numeric_limits<double>::max();
+    auto across = [columns](const DotPoint& p) { return columns ? p.x : p.y; };
+    auto along = [columns](const DotPoint& p) { return columns ? p.y : p.x; };
+    double first = std::numeric_limits<double>::max(), last = std::numeric_limits<double>::lowest();
     for (const auto& c : contours)
         for (const DotPoint& p : c) {
-            top = std::max(top, p.y);
-            bottom = std::min(bottom, p.y);
+            first = std::min(first, across(p));
+            last = std::max(last, across(p));
         }
     std::vector<std::pair<double, int>> crossings;
-    for (int y = std::max(0, static_cast<int>(std::ceil(bottom))); y <= std::min(highY, static_cast<int>(top)); ++y) {
+    const int from = std::max(0, static_cast<int>(std::ceil(first))), to = std::min(highAcross, static_cast<int>(std::floor(last)));
+    for (int line = from; line <= to; ++line) {
         crossings.clear();
         for (const auto& c : contours)
             for (std::size_t i = 0; i < c.size(); ++i) {
                 const DotPoint a = c[i], b = c[(i + 1) % c.size()];
-                if ((a.y <= y) != (b.y <= y))
-                    crossings.emplace_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y), b.y > a.y ? 1 : -1);
+                const double a0 = across(a), b0 = across(b);
+                if ((a0 <= line) != (b0 <= line))
+                    crossings.emplace_back(along(a) + (line - a0) * (along(b) - along(a)) / (b0 - a0), b0 > a0 ? 1 : -1);
             }
         std::sort(crossings.begin(), crossings.end());
         int winding = 0;
@@ -79,10 +85,13 @@ void scanRegion(const std::vector<std::vector<DotPoint>>& contours, int highX, i
             winding += crossings[k].second;
             if (winding == 0)
                 continue;
-            const int from = std::clamp(static_cast<int>(std::lround(crossings[k].first)), 0, highX);
-            const int to = std::clamp(static_cast<int>(std::lround(crossings[k + 1].first)), 0, highX);
-            if (to >= from)
-                run(y, from, to);
+            const double lo = crossings[k].first, hi = crossings[k + 1].first;
+            int start = static_cast<int>(std::ceil(lo)), end = static_cast<int>(std::floor(hi));
+            if (start > end)
+                start = end = static_cast<int>(std::lround((lo + hi) / 2));
+            start = std::clamp(start, 0, highAlong);
+            end = std::clamp(end, 0, highAlong);
+            run(line, start, end);
         }
     }
 }
@@ -135,23 +144,23 @@ Slide SlideWriter::slide() const
     for (const Item& it : m_items) {
         const int colour = std::clamp(it.colour, 0, 255);
         if (!it.contours.empty()) {
-            // The outline, then the inside row by row.
+            // The inside, row by row and column by column.
             std::vector<std::vector<DotPoint>> dots;
             for (const auto& c : it.contours) {
                 dots.emplace_back();
-                for (std::size_t i = 0; i < c.size(); ++i) {
-                    dots.back().push_back(exact(c[i]));
-                    const SlidePoint a = dot(c[i]), b = dot(c[(i + 1) % c.size()]);
-                    if (!(a == b))
-                        s.primitives.emplace_back(SlideSegment{a, b, colour});
-                }
+                for (const AcGePoint2d& p : c)
+                    dots.back().push_back(exact(p));
             }
-            scanRegion(dots, s.highX, s.highY, [&](int y, int from, int to) {
+            scanRegion(dots, false, s.highY, s.highX, [&](int y, int from, int to) {
                 s.primitives.emplace_back(SlideSegment{{from, y}, {to, y}, colour});
             });
+            scanRegion(dots, true, s.highX, s.highY, [&](int x, int from, int to) {
+                s.primitives.emplace_back(SlideSegment{{x, from}, {x, to}, colour});
+            });
             last = SlidePoint{};
-            if (const auto* seg = std::get_if<SlideSegment>(&s.primitives.back()))
-                last = seg->from;
+            if (!s.primitives.empty())
+                if (const auto* seg = std::get_if<SlideSegment>(&s.primitives.back()))
+                    last = seg->from;
             continue;
         }
         if (it.fill) {

@@ -23,9 +23,9 @@ public:
     void addFill(std::vector<AcGePoint2d> vertices, int colour);
     // A filled region of any shape: closed contours, inside by the non-zero
     // winding rule (holes wound against their outer contour). Once the
-    // slide's scale is known it becomes its outline and one vector per dot
-    // row across each run of its inside, so that glyphs read as solid at
-    // the slide's own size.
+    // slide's scale is known it becomes one vector per dot row and per dot
+    // column across each run of its inside (a stroke thinner than a dot
+    // keeps one dot), so that glyphs read as solid at the slide's own size.
     void addRegion(std::vector<std::vector<AcGePoint2d>> contours, int colour);
     bool empty() const { return m_items.empty(); }
 
