@@ -1,6 +1,6 @@
 #include "tools/PreviewPicture.h"
 
-void PaintPreviewPicture(CDC& dc, const CRect& rect, CBitmap* bitmap, int top)
+void PaintPreviewPicture(CDC& dc, const CRect& rect, CBitmap* bitmap, CPoint at)
 {
     CBrush black(RGB(0, 0, 0));
     dc.FillRect(&rect, &black);
@@ -10,6 +10,6 @@ void PaintPreviewPicture(CDC& dc, const CRect& rect, CBitmap* bitmap, int top)
     CDC memory;
     memory.CreateCompatibleDC(&dc);
     CBitmap* old = memory.SelectObject(bitmap);
-    dc.BitBlt(0, top, rect.right, rect.bottom, &memory, 0, 0, SRCCOPY);
+    dc.BitBlt(at.x, at.y, rect.right - at.x, rect.bottom - at.y, &memory, 0, 0, SRCCOPY);
     memory.SelectObject(old);
 }

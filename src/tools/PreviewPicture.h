@@ -5,6 +5,6 @@
 #include "ui/afxwin.h"
 
 // Fills the rectangle black, then draws the bitmap (none: the field stays
-// black) with its top-left corner at (0, top), cut at the rectangle's right
-// and bottom; text drawn afterwards has a transparent background.
-void PaintPreviewPicture(CDC& dc, const CRect& rect, CBitmap* bitmap, int top = 0);
+// black) with its top-left corner at `at`, cut at the rectangle's right and
+// bottom; text drawn afterwards has a transparent background.
+void PaintPreviewPicture(CDC& dc, const CRect& rect, CBitmap* bitmap, CPoint at = CPoint(0, 0));

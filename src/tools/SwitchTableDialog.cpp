@@ -125,8 +125,19 @@ void CZhkgbShow::OnPaint()
     // No file chosen, or a drawing without a preview, leaves it black.
     const auto* dlg = dynamic_cast<const CZhkgbdlg*>(GetParent());
     const std::wstring path = dlg ? dlg->SelectedPath() : std::wstring();
-    const std::unique_ptr<CBitmap> bitmap(path.empty() ? nullptr : GetBitmapFromDwgFile(path.c_str()));
-    PaintPreviewPicture(dc, rect, bitmap.get(), kTopOffset);
+    const CRect picture = PictureRect(rect);
+    const std::unique_ptr<CBitmap> bitmap(path.empty() || picture.IsRectEmpty()
+                                              ? nullptr
+                                              : GetBitmapFromDwgFile(path.c_str(), picture.Width(), picture.Height()));
+    PaintPreviewPicture(dc, rect, bitmap.get(), picture.TopLeft());
+}
+
+CRect CZhkgbShow::PictureRect(const CRect& client)
+{
+    CRect r(client.left + kMargin, client.top + kTopOffset, client.right - kMargin, client.bottom - kMargin);
+    if (r.Width() < 1 || r.Height() < 1)
+        r.SetRectEmpty();
+    return r;
 }
 
 CZhkgbdlg::CZhkgbdlg(CWnd* pParent) : CDialog(IDD_ZHKGB, pParent)

@@ -36,11 +36,17 @@ enum : int {
 };
 
 // The preview of the selected table: black, with the drawing's picture
-// from 20 pixels below the top edge (clipped at the bottom).
+// from 20 pixels below the top edge, made to the size of the room left, so
+// that the whole table shows with a margin on every side.
 class CZhkgbShow : public CStatic {
 public:
     // Where the picture starts below the control's top edge.
     static constexpr int kTopOffset = 20;
+    // The black margin left, right and below the picture.
+    static constexpr int kMargin = 4;
+    // Where the picture goes in a preview of this client rectangle (empty
+    // when there is no room).
+    static CRect PictureRect(const CRect& client);
 
 protected:
     void OnPaint() override;

@@ -16,6 +16,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace ui::detail {
 struct Pixels;
@@ -203,6 +205,23 @@ namespace ui {
 bool saveWindowPng(CWnd* pWnd, const std::string& path);
 // Writes a bitmap as a PNG, the same way.
 bool saveBitmapPng(const CBitmap& bitmap, const std::string& path);
+// Text as vectors, for pictures drawn at any scale: the glyphs of the
+// toolkit's font as closed contours, curves flattened to lines, at a font
+// size (em) of 1, the baseline on y = 0 with y up and the text starting at
+// x = 0. Filled by the non-zero winding rule they are the characters.
+struct OutlinePoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+struct TextOutline {
+    std::vector<std::vector<OutlinePoint>> contours;
+    // Where a following character would start.
+    double advance = 0.0;
+};
+// Nothing (no contours, no advance) when there is no font.
+TextOutline textOutline(std::wstring_view text);
+// Height of the capitals at font size 1; 0 when there is no font.
+double textCapitalHeight();
 // The colours the toolkit paints with.
 inline constexpr COLORREF kFaceColor = RGB(240, 240, 240);
 inline constexpr COLORREF kCaptionColor = RGB(0, 84, 166);

@@ -8,8 +8,10 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include <png.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -119,6 +121,101 @@ int textWidth(std::wstring_view text)
 
 int textHeight() { return kPixelSize + 4; }
 
+namespace {
+
+// Collects a glyph's outline in font units, flattening its curves.
+struct OutlineSink {
+    std::vector<std::vector<ui::OutlinePoint>>* contours = nullptr;
+    double x0 = 0.0; // the glyph's start along the baseline, font units
+    ui::OutlinePoint last;
+
+    static constexpr int kCurveSteps = 8;
+
+    void to(double x, double y)
+    {
+        last = {x, y};
+        contours->back().push_back({x0 + x, y});
+    }
+    static OutlineSink& of(void* user) { return *static_cast<OutlineSink*>(user); }
+    static int move(const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        s.contours->emplace_back();
+        s.to(p->x, p->y);
+        return 0;
+    }
+    static int line(const FT_Vector* p, void* user)
+    {
+        of(user).to(p->x, p->y);
+        return 0;
+    }
+    static int conic(const FT_Vector* c, const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        const ui::OutlinePoint a = s.last;
+        for (int i = 1; i <= kCurveSteps; ++i) {
+            const double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+            s.to(u * u * a.x + 2 * u * t * c->x + t * t * p->x, u * u * a.y + 2 * u * t * c->y + t * t * p->y);
+        }
+        return 0;
+    }
+    static int cubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* p, void* user)
+    {
+        OutlineSink& s = of(user);
+        const ui::OutlinePoint a = s.last;
+        for (int i = 1; i <= kCurveSteps; ++i) {
+            const double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+            const double k0 = u * u * u, k1 = 3 * u * u * t, k2 = 3 * u * t * t, k3 = t * t * t;
+            s.to(k0 * a.x + k1 * c1->x + k2 * c2->x + k3 * p->x, k0 * a.y + k1 * c1->y + k2 * c2->y + k3 * p->y);
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+} // namespace ui::detail
+
+ui::TextOutline ui::textOutline(std::wstring_view text)
+{
+    using namespace ui::detail;
+    TextOutline out;
+    Font& f = font();
+    if (!f.face || f.face->units_per_EM == 0)
+        return out;
+    const FT_Outline_Funcs funcs{&OutlineSink::move, &OutlineSink::line, &OutlineSink::conic, &OutlineSink::cubic,
+                                 0, 0};
+    OutlineSink sink;
+    sink.contours = &out.contours;
+    for (wchar_t ch : text) {
+        // Unscaled: the outline and advance in font units, no hinting.
+        if (FT_Load_Char(f.face, static_cast<FT_ULong>(ch), FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0)
+            continue;
+        const FT_GlyphSlot g = f.face->glyph;
+        if (g->format == FT_GLYPH_FORMAT_OUTLINE)
+            FT_Outline_Decompose(&g->outline, &funcs, &sink);
+        sink.x0 += static_cast<double>(g->metrics.horiAdvance);
+    }
+    const double em = f.face->units_per_EM;
+    for (auto& contour : out.contours)
+        for (OutlinePoint& p : contour)
+            p = {p.x / em, p.y / em};
+    out.advance = sink.x0 / em;
+    return out;
+}
+
+double ui::textCapitalHeight()
+{
+    using namespace ui::detail;
+    Font& f = font();
+    if (!f.face || f.face->units_per_EM == 0 ||
+        FT_Load_Char(f.face, 'H', FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0)
+        return 0.0;
+    return static_cast<double>(f.face->glyph->metrics.horiBearingY) / f.face->units_per_EM;
+}
+
+namespace ui::detail {
+
 // --- the controls' look ---------------------------------------------------
 
 namespace {
@@ -126,6 +223,7 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kShadow = RGB(160, 160, 160);
+constexpr COLORREF kDarkShadow = RGB(105, 105, 105);
 constexpr COLORREF kPressed = RGB(204, 228, 247);
 
 void frame(Pixels& p, const CRect& r, COLORREF tl, COLORREF br)
@@ -154,6 +252,72 @@ void fill(Pixels& p, const CRect& r, COLORREF c)
 void centred(Pixels& p, const CRect& r, std::wstring_view s, COLORREF c)
 {
     drawText(p, r.left + (r.Width() - textWidth(s)) / 2, r.top + (r.Height() - textHeight()) / 2 + 1, s, c);
+}
+
+// A raised button face: light top-left, dark bottom-right, a shadow line
+// inside the dark edge.
+void raised(Pixels& p, const CRect& r)
+{
+    fill(p, r, ui::kFaceColor);
+    frame(p, r, kWhite, kDarkShadow);
+    if (r.Width() > 2 && r.Height() > 2)
+        frame(p, CRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1), ui::kFaceColor, kShadow);
+}
+
+enum class Point { Up, Down, Left, Right };
+
+// A filled arrow head centred in r: a base of up to 7 pixels (odd) and half
+// as many rows, smaller when r is small.
+void arrowHead(Pixels& p, const CRect& r, Point dir, COLORREF c)
+{
+    const bool vertical = dir == Point::Up || dir == Point::Down;
+    const int across = vertical ? r.Width() : r.Height();
+    const int along = vertical ? r.Height() : r.Width();
+    int base = std::min(7, across - 4);
+    if (base % 2 == 0)
+        --base;
+    const int rows = std::min((base + 1) / 2, along - 2);
+    if (base < 3 || rows < 2)
+        return;
+    const int ca = vertical ? r.left + r.Width() / 2 : r.top + r.Height() / 2;
+    const int start = (vertical ? r.top : r.left) + (along - rows) / 2;
+    for (int i = 0; i < rows; ++i) {
+        // Row i from the tip: 2i + 1 pixels wide.
+        const bool tipFirst = dir == Point::Up || dir == Point::Left;
+        const int at = start + (tipFirst ? i : rows - 1 - i);
+        for (int k = -i; k <= i; ++k) {
+            const int x = vertical ? ca + k : at, y = vertical ? at : ca + k;
+            if (p.inside(x, y))
+                p.at(x, y) = c;
+        }
+    }
+}
+
+// A line two pixels thick (the pixel and the one below it).
+void thickLine(Pixels& p, int x0, int y0, int x1, int y1, COLORREF c)
+{
+    const int n = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+    for (int i = 0; i <= n; ++i) {
+        const int x = x0 + (n ? (x1 - x0) * i / n : 0), y = y0 + (n ? (y1 - y0) * i / n : 0);
+        for (int dy = 0; dy < 2; ++dy)
+            if (p.inside(x, y + dy))
+                p.at(x, y + dy) = c;
+    }
+}
+
+// A round radio button in the 13-pixel square at (0, top): a white disc
+// in a ring, a dot inside when checked.
+void radioMark(Pixels& p, int top, bool enabled, bool checked, COLORREF c)
+{
+    constexpr double centre = 6.5, outer = 6.5, ring = 5.3, dot = 2.6;
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 13; ++x) {
+            const double d = std::hypot(x + 0.5 - centre, y + 0.5 - centre);
+            if (d > outer || !p.inside(x, top + y))
+                continue;
+            COLORREF& px = p.at(x, top + y);
+            px = d > ring ? c : checked && d <= dot ? c : enabled ? kWhite : ui::kFaceColor;
+        }
 }
 
 std::wstring stripAmpersand(const std::wstring& s)
@@ -227,11 +391,21 @@ void paintButton(Pixels& p, Window& w, const Look& look)
     if (box && !(w.style & BS_PUSHLIKE)) {
         fill(p, look.all, ui::kFaceColor);
         const int top = (p.height - 13) / 2;
-        CRect b(0, top, 13, top + 13);
-        fill(p, b, look.enabled ? kWhite : ui::kFaceColor);
-        frame(p, b, look.text, look.text);
-        if (w.check != BST_UNCHECKED)
-            fill(p, CRect(3, top + 3, 10, top + 10), look.text);
+        if (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+            radioMark(p, top, look.enabled, w.check != BST_UNCHECKED, look.text);
+        } else {
+            CRect b(0, top, 13, top + 13);
+            fill(p, b, look.enabled ? kWhite : ui::kFaceColor);
+            frame(p, b, look.text, look.text);
+            if (w.check == BST_INDETERMINATE) {
+                fill(p, CRect(3, top + 3, 10, top + 10), kShadow);
+            } else if (w.check == BST_CHECKED) {
+                // The tick: down to the bottom of the short stroke, up to the
+                // top right.
+                thickLine(p, 3, top + 5, 5, top + 8, look.text);
+                thickLine(p, 5, top + 8, 9, top + 3, look.text);
+            }
+        }
         drawText(p, 17, (p.height - textHeight()) / 2 + 1, look.caption, look.text);
         return;
     }
@@ -267,18 +441,17 @@ void paintStatic(Pixels& p, Window& w, const Look& look)
 // The selected item and the drop-down arrow.
 void paintComboBox(Pixels& p, Window& w, const Look& look)
 {
-    fill(p, look.all, look.enabled ? kWhite : ui::kFaceColor);
-    frame(p, look.all, kShadow, kShadow);
-    const int bw = std::min(17, p.width);
-    CRect arrow(p.width - bw, 1, p.width - 1, p.height - 1);
-    fill(p, arrow, ui::kFaceColor);
-    const int cx = arrow.left + arrow.Width() / 2, cy = p.height / 2 - 2;
-    for (int i = 0; i < 4; ++i)
-        for (int x = cx - 3 + i; x <= cx + 3 - i; ++x)
-            if (p.inside(x, cy + i))
-                p.at(x, cy + i) = look.text;
+    const COLORREF field = look.enabled ? kWhite : ui::kFaceColor;
+    fill(p, look.all, field);
     if (w.curSel >= 0 && w.curSel < static_cast<int>(w.items.size()))
         drawText(p, 3, (p.height - textHeight()) / 2 + 1, w.items[w.curSel].text, look.text);
+    // The text ends two pixels before the button, which covers the rest.
+    const int bw = std::min(17, p.width);
+    const CRect button(p.width - bw, 1, p.width - 1, p.height - 1);
+    fill(p, CRect(button.left - 2, 1, button.left, p.height - 1), field);
+    raised(p, button);
+    arrowHead(p, button, Point::Down, look.text);
+    frame(p, look.all, kShadow, kShadow);
 }
 
 // The items from the top index, the selected one highlighted.
@@ -342,9 +515,16 @@ void paintClassLook(Window& w)
         paintListBox(p, w, look);
         break;
     case WndClass::Spin: {
+        // Two buttons, up over down (left and right side by side for a
+        // horizontal one), each with its arrow.
         fill(p, look.all, ui::kFaceColor);
-        frame(p, CRect(0, 0, p.width, p.height / 2), kWhite, kShadow);
-        frame(p, CRect(0, p.height / 2, p.width, p.height), kWhite, kShadow);
+        const bool horz = (w.style & UDS_HORZ) != 0;
+        const CRect first = horz ? CRect(0, 0, p.width / 2, p.height) : CRect(0, 0, p.width, p.height / 2);
+        const CRect second = horz ? CRect(p.width / 2, 0, p.width, p.height) : CRect(0, p.height / 2, p.width, p.height);
+        raised(p, first);
+        raised(p, second);
+        arrowHead(p, first, horz ? Point::Left : Point::Up, look.text);
+        arrowHead(p, second, horz ? Point::Right : Point::Down, look.text);
         break;
     }
     case WndClass::Toolbar:

@@ -87,26 +87,65 @@ protected:
                     return y;
         return -1;
     }
-    // Pixels of the preview from 20 pixels down that differ from the
-    // drawing's own preview at the same place of the picture, and how many
-    // were compared.
+    // Pixels of the preview's picture area that differ from the drawing's
+    // own preview made to that area's size, and how many were compared.
     static std::pair<int, int> differencesFromThePicture(const std::wstring& drawing)
     {
-        std::unique_ptr<CBitmap> picture(GetBitmapFromDwgFile(drawing.c_str()));
-        if (!picture)
-            return {-1, 0};
         CWnd* preview = dialog()->GetDlgItem(IDC_ZHKGB_PREVIEW);
         CRect r;
         preview->GetClientRect(&r);
+        const CRect at = CZhkgbShow::PictureRect(r);
+        std::unique_ptr<CBitmap> picture(GetBitmapFromDwgFile(drawing.c_str(), at.Width(), at.Height()));
+        if (!picture)
+            return {-1, 0};
         CClientDC dc(preview);
         const CSize size = picture->GetSize();
+        EXPECT_EQ(size, at.Size());
         int differ = 0, compared = 0;
-        for (int y = CZhkgbShow::kTopOffset; y < r.bottom && y - CZhkgbShow::kTopOffset < size.cy; ++y)
-            for (int x = 0; x < r.right && x < size.cx; ++x) {
+        for (int y = 0; y < size.cy; ++y)
+            for (int x = 0; x < size.cx; ++x) {
                 ++compared;
-                differ += dc.GetPixel(x, y) != picture->GetPixel(x, y - CZhkgbShow::kTopOffset);
+                differ += dc.GetPixel(at.left + x, at.top + y) != picture->GetPixel(x, y);
             }
         return {differ, compared};
+    }
+    // The preview's pixels: true where not black.
+    struct Ink {
+        CRect client;
+        std::vector<std::vector<bool>> dots;
+        bool at(int x, int y) const { return client.PtInRect(CPoint(x, y)) && dots[y][x]; }
+        int count(const CRect& r) const
+        {
+            int n = 0;
+            for (int y = r.top; y < r.bottom; ++y)
+                for (int x = r.left; x < r.right; ++x)
+                    n += at(x, y);
+            return n;
+        }
+        // The bounds of all ink.
+        CRect bounds() const
+        {
+            CRect b(client.right, client.bottom, -1, -1);
+            for (int y = 0; y < client.bottom; ++y)
+                for (int x = 0; x < client.right; ++x)
+                    if (at(x, y))
+                        b.SetRect(std::min<int>(b.left, x), std::min<int>(b.top, y), std::max<int>(b.right, x + 1),
+                                  std::max<int>(b.bottom, y + 1));
+            return b;
+        }
+    };
+    static Ink previewInk()
+    {
+        CWnd* preview = dialog()->GetDlgItem(IDC_ZHKGB_PREVIEW);
+        Ink ink;
+        preview->GetClientRect(&ink.client);
+        CClientDC dc(preview);
+        for (int y = 0; y < ink.client.bottom; ++y) {
+            ink.dots.emplace_back();
+            for (int x = 0; x < ink.client.right; ++x)
+                ink.dots.back().push_back(dc.GetPixel(x, y) != kBlack);
+        }
+        return ink;
     }
     std::wstring installed(const std::wstring& name) const
     {
@@ -295,6 +334,81 @@ TEST_F(SwitchTableTest, TablesAreFoundWithoutRegardToCaseAndListedOnce)
     const auto choice = RunSwitchTableDialog();
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->file, L"zhkgb10.dwg");
+}
+
+// The preview shows the whole table, its border inside the black box, and
+// its texts as characters: the contact numbers and crosses of the rows, the
+// position names over them.
+TEST_F(SwitchTableTest, PreviewShowsTheWholeTableWithItsTexts)
+{
+    addTable("ZHKGB2.DXF", "ZHKGB2.DXF");
+    script.then("@select switchtable files 0")
+        .check([] {
+            const Ink ink = previewInk();
+            const CRect table = ink.bounds();
+            ASSERT_FALSE(table.IsRectEmpty());
+            const CRect room = CZhkgbShow::PictureRect(ink.client);
+            EXPECT_TRUE(room.PtInRect(table.TopLeft()));
+            EXPECT_TRUE(room.PtInRect(CPoint(table.right - 1, table.bottom - 1)));
+            // Both sides of the border run the table's height: its last
+            // column is there, not cut off by the box.
+            int left = 0, right = 0;
+            for (int y = table.top; y < table.bottom; ++y) {
+                left += ink.at(table.left, y);
+                right += ink.at(table.right - 1, y);
+            }
+            EXPECT_EQ(right, table.Height());
+            EXPECT_EQ(left, table.Height());
+            EXPECT_LT(table.right, ink.client.right - 1) << "black margin at the right";
+            // The table is 100 wide and 45 high (5 rows of 9; the first
+            // column 28 wide, three positions of 24).
+            const double sx = table.Width() / 100.0, sy = table.Height() / 45.0;
+            auto cell = [&](double x0, double y0, double x1, double y1) {
+                return CRect(table.left + static_cast<int>(x0 * sx) + 2, table.top + static_cast<int>(y0 * sy) + 2,
+                             table.left + static_cast<int>(x1 * sx) - 1, table.top + static_cast<int>(y1 * sy) - 1);
+            };
+            // Contact 1-2 is closed at "手动", 3-4 at "自动", 5-6 at "停":
+            // a cross in those cells, nothing in the others of the row.
+            const int closedAt[] = {0, 2, 1};
+            for (int row = 0; row < 3; ++row)
+                for (int pos = 0; pos < 3; ++pos) {
+                    const CRect c = cell(28 + 24 * pos, 18 + 9 * row, 52 + 24 * pos, 27 + 9 * row);
+                    const int n = ink.count(c);
+                    if (pos != closedAt[row]) {
+                        EXPECT_EQ(n, 0) << row << " " << pos;
+                        continue;
+                    }
+                    // A cross, not a box: ink at its middle, none at the
+                    // middles of its bounds' edges.
+                    CRect mark(c.right, c.bottom, c.left, c.top);
+                    for (int y = c.top; y < c.bottom; ++y)
+                        for (int x = c.left; x < c.right; ++x)
+                            if (ink.at(x, y))
+                                mark.SetRect(std::min<int>(mark.left, x), std::min<int>(mark.top, y),
+                                             std::max<int>(mark.right, x + 1), std::max<int>(mark.bottom, y + 1));
+                    ASSERT_GE(mark.Width(), 4) << row;
+                    ASSERT_GE(mark.Height(), 4) << row;
+                    const CPoint mid = mark.CenterPoint();
+                    EXPECT_GT(ink.count(CRect(mid.x - 1, mid.y - 1, mid.x + 1, mid.y + 1)), 0) << row;
+                    EXPECT_FALSE(ink.at(mid.x, mark.top)) << row;
+                    EXPECT_FALSE(ink.at(mid.x, mark.bottom - 1)) << row;
+                    EXPECT_FALSE(ink.at(mark.left, mid.y)) << row;
+                    EXPECT_FALSE(ink.at(mark.right - 1, mid.y)) << row;
+                }
+            // The texts of the first column and the position names are
+            // solid strokes: many dots, each cell's text shaped differently.
+            std::vector<int> texts;
+            for (int row = 0; row < 3; ++row)
+                texts.push_back(ink.count(cell(0, 18 + 9 * row, 28, 27 + 9 * row)));
+            for (int pos = 0; pos < 3; ++pos)
+                texts.push_back(ink.count(cell(28 + 24 * pos, 9, 52 + 24 * pos, 18)));
+            for (int n : texts)
+                EXPECT_GT(n, 8);
+            EXPECT_GT(texts[3], texts[4]) << "手动 has more strokes than 停";
+        })
+        .then("@click switchtable cancel");
+    EXPECT_FALSE(RunSwitchTableDialog().has_value());
+    EXPECT_TRUE(script.finished());
 }
 
 TEST_F(SwitchTableTest, PicturesOfTheDialog)

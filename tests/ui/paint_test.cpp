@@ -13,6 +13,7 @@
 #include "ui/dc.h"
 #include "ui/session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -222,6 +223,58 @@ TEST(Drawing, TextIsDrawnInTheTextColour)
     EXPECT_EQ(c.bmp.GetPixel(2, 2), kWhite);
 }
 
+double signedArea(const std::vector<ui::OutlinePoint>& c)
+{
+    double a = 0.0;
+    for (size_t i = 0; i < c.size(); ++i) {
+        const ui::OutlinePoint p = c[i], q = c[(i + 1) % c.size()];
+        a += p.x * q.y - q.x * p.y;
+    }
+    return a / 2;
+}
+
+// Text as vectors: glyph contours at font size 1 on the baseline, one
+// character after the other, holes wound against their outer contour.
+TEST(Drawing, TextOutlinesAreTheFontsGlyphs)
+{
+    const ui::TextOutline h = ui::textOutline(L"H");
+    if (h.contours.empty())
+        GTEST_SKIP() << "no font installed";
+    EXPECT_TRUE(ui::textOutline(L"").contours.empty());
+    const double cap = ui::textCapitalHeight();
+    EXPECT_GT(cap, 0.5);
+    EXPECT_LT(cap, 0.9);
+    double top = 0.0, bottom = 1.0;
+    for (const auto& c : h.contours)
+        for (const ui::OutlinePoint& p : c) {
+            top = std::max(top, p.y);
+            bottom = std::min(bottom, p.y);
+            EXPECT_GE(p.x, 0.0);
+            EXPECT_LE(p.x, h.advance);
+        }
+    EXPECT_NEAR(top, cap, 1e-9) << "capitals stand on the baseline, cap height tall";
+    EXPECT_NEAR(bottom, 0.0, 1e-9);
+    // A square character: about one em wide; its hole runs the other way.
+    const ui::TextOutline box = ui::textOutline(L"口");
+    EXPECT_NEAR(box.advance, 1.0, 0.1);
+    ASSERT_GE(box.contours.size(), 2u);
+    bool positive = false, negative = false;
+    for (const auto& c : box.contours) {
+        positive |= signedArea(c) > 1e-3;
+        negative |= signedArea(c) < -1e-3;
+    }
+    EXPECT_TRUE(positive && negative);
+    // Two characters: the second starts where the first ends.
+    const ui::TextOutline pair = ui::textOutline(L"口H");
+    EXPECT_NEAR(pair.advance, box.advance + h.advance, 1e-9);
+    ASSERT_EQ(pair.contours.size(), box.contours.size() + h.contours.size());
+    const auto& shifted = pair.contours[box.contours.size()];
+    for (size_t i = 0; i < shifted.size(); ++i) {
+        EXPECT_NEAR(shifted[i].x, h.contours[0][i].x + box.advance, 1e-9);
+        EXPECT_NEAR(shifted[i].y, h.contours[0][i].y, 1e-9);
+    }
+}
+
 // --- windows and PNG -------------------------------------------------------
 
 // The toolkit's colours of a PNG's pixels.
@@ -417,6 +470,172 @@ TEST_F(PictureTest, SnapshotEventWritesThePictureOrRefuses)
     EXPECT_FALSE(ui::dispatchEvent("@snapshot 99999 \"" + path + "\""));
     EXPECT_TRUE(std::filesystem::exists(path));
     dlg.DestroyWindow();
+}
+
+// --- the controls' marks ----------------------------------------------------
+
+bool dark(COLORREF c)
+{
+    return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110;
+}
+
+class MarksTest : public PictureTest {
+protected:
+    void SetUp() override
+    {
+        PictureTest::SetUp();
+        ASSERT_TRUE(dlg.Create(kTestDlg));
+        dlg.ShowWindow(SW_SHOW);
+    }
+    void TearDown() override
+    {
+        dlg.DestroyWindow();
+        PictureTest::TearDown();
+    }
+    Png picture()
+    {
+        const std::string path = (dir / "marks.png").string();
+        Png png;
+        EXPECT_TRUE(ui::saveWindowPng(&dlg, path));
+        EXPECT_TRUE(readPng(path, png));
+        return png;
+    }
+    // Dark pixels of each row of r, top to bottom.
+    static std::vector<int> darkRows(const Png& png, const CRect& r)
+    {
+        std::vector<int> rows;
+        for (int y = r.top; y < r.bottom; ++y) {
+            int n = 0;
+            for (int x = r.left; x < r.right; ++x)
+                n += dark(png.at(x, y));
+            rows.push_back(n);
+        }
+        return rows;
+    }
+    // The 13-pixel square of a check box's or radio button's mark.
+    CRect markBox(int id)
+    {
+        const CRect r = inPicture(dlg, id);
+        const int top = r.top + (r.Height() - 13) / 2;
+        return CRect(r.left, top, r.left + 13, top + 13);
+    }
+    TestDialog dlg;
+};
+
+// Each half of a spin control is a raised button with a filled arrow head:
+// up on the upper half, down on the lower; dark in the triangle, light
+// around it.
+TEST_F(MarksTest, SpinHalvesAreRaisedButtonsWithArrowHeads)
+{
+    const Png png = picture();
+    const CRect spin = inPicture(dlg, IDC_COUNT_SPIN);
+    const CRect up(spin.left, spin.top, spin.right, spin.top + spin.Height() / 2);
+    const CRect down(spin.left, up.bottom, spin.right, spin.bottom);
+    for (const CRect& half : {up, down}) {
+        EXPECT_EQ(png.at(half.left, half.top), kWhite) << "light top-left edge";
+        EXPECT_TRUE(dark(png.at(half.right - 1, half.bottom - 1))) << "dark bottom-right edge";
+        // Inside the edges: the arrow's rows, each two pixels wider than the
+        // one nearer the tip, centred; the corners stay the face colour.
+        const CRect inside(half.left + 2, half.top + 2, half.right - 2, half.bottom - 2);
+        EXPECT_EQ(png.at(inside.left, inside.top), ui::kFaceColor);
+        EXPECT_EQ(png.at(inside.right - 1, inside.bottom - 1), ui::kFaceColor);
+        std::vector<int> rows;
+        for (int n : darkRows(png, inside))
+            if (n > 0)
+                rows.push_back(n);
+        if (half == down)
+            std::reverse(rows.begin(), rows.end());
+        ASSERT_GE(rows.size(), 3u);
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i], static_cast<int>(2 * i + 1)) << (half == up ? "up " : "down ") << i;
+    }
+    const int cx = spin.left + spin.Width() / 2;
+    int tipUp = up.top, tipDown = down.bottom;
+    while (tipUp < up.bottom && !dark(png.at(cx, tipUp + 2)))
+        ++tipUp;
+    while (tipDown > down.top && !dark(png.at(cx, tipDown - 3)))
+        --tipDown;
+    EXPECT_LT(tipUp + 2, up.bottom - 2) << "an arrow in the upper half";
+    EXPECT_GT(tipDown - 3, down.top + 1) << "an arrow in the lower half";
+}
+
+// Radio buttons are round: the corners of their square show the face, the
+// ring is dark, the middle has a dot only when the button is checked.
+TEST_F(MarksTest, RadioButtonsAreRoundWithADotWhenChecked)
+{
+    dlg.CheckRadioButton(IDC_ROW, IDC_GRID, IDC_COLUMN);
+    const Png png = picture();
+    for (int id : {IDC_ROW, IDC_COLUMN}) {
+        const CRect b = markBox(id);
+        for (const CPoint corner : {b.TopLeft(), CPoint(b.right - 1, b.top), CPoint(b.left, b.bottom - 1),
+                                    CPoint(b.right - 1, b.bottom - 1)})
+            EXPECT_EQ(png.at(corner.x, corner.y), ui::kFaceColor) << id;
+        // The ring at the middle of each side.
+        const CPoint mid = b.CenterPoint();
+        for (const CPoint ring : {CPoint(mid.x, b.top), CPoint(mid.x, b.bottom - 1), CPoint(b.left, mid.y),
+                                  CPoint(b.right - 1, mid.y)})
+            EXPECT_TRUE(dark(png.at(ring.x, ring.y))) << id;
+        // White between ring and middle.
+        EXPECT_EQ(png.at(mid.x, b.top + 3), kWhite) << id;
+        EXPECT_EQ(dark(png.at(mid.x, mid.y)), id == IDC_COLUMN) << id;
+    }
+}
+
+// A check box shows a tick, not a block: dark on the tick's two strokes,
+// white above the short one, and nothing inside the box when unchecked.
+TEST_F(MarksTest, CheckBoxesShowATickOnlyWhenChecked)
+{
+    const CRect b = markBox(IDC_AFTER);
+    const CRect inside(b.left + 1, b.top + 1, b.right - 1, b.bottom - 1);
+    dlg.CheckDlgButton(IDC_AFTER, BST_UNCHECKED);
+    Png png = picture();
+    EXPECT_TRUE(dark(png.at(b.left, b.top))) << "the box's frame";
+    for (int n : darkRows(png, inside))
+        EXPECT_EQ(n, 0);
+    dlg.CheckDlgButton(IDC_AFTER, BST_CHECKED);
+    png = picture();
+    int ink = 0;
+    for (int n : darkRows(png, inside))
+        ink += n;
+    EXPECT_GT(ink, 10);
+    EXPECT_LT(ink, 40) << "a tick, not a filled square";
+    EXPECT_TRUE(dark(png.at(b.left + 5, b.top + 8))) << "the tick's bottom";
+    EXPECT_TRUE(dark(png.at(b.left + 9, b.top + 3))) << "its long stroke's top";
+    EXPECT_EQ(png.at(b.left + 3, b.top + 2), kWhite) << "above the short stroke";
+    EXPECT_EQ(png.at(b.left + 9, b.top + 9), kWhite) << "below the long stroke";
+}
+
+// A long selected item ends before the combo box's drop-down button: the
+// button holds only its face, its edges and the arrow's dark pixels.
+TEST_F(MarksTest, ComboTextStopsBeforeTheDropDownButton)
+{
+    dlg.library().AddString(L"一个很长很长很长很长很长的名字");
+    dlg.library().SelectString(-1, L"一个很长");
+    const Png png = picture();
+    const CRect combo = inPicture(dlg, IDC_LIBRARY);
+    const CRect button(combo.right - 17, combo.top + 1, combo.right - 1, combo.bottom - 1);
+    const COLORREF own[] = {ui::kFaceColor, kWhite, RGB(160, 160, 160), RGB(105, 105, 105), kBlack};
+    const int cx = button.left + button.Width() / 2;
+    for (int y = button.top; y < button.bottom; ++y)
+        for (int x = button.left; x < button.right; ++x) {
+            const COLORREF c = png.at(x, y);
+            EXPECT_NE(std::find(std::begin(own), std::end(own), c), std::end(own)) << x - button.left << "," << y;
+            if (c == kBlack) {
+                EXPECT_LE(std::abs(x - cx), 3) << "only the arrow is black";
+            }
+        }
+    int arrow = 0;
+    for (int n : darkRows(png, CRect(cx - 3, button.top + 2, cx + 4, button.bottom - 2)))
+        arrow += n;
+    EXPECT_GE(arrow, 12);
+    // The text runs up to the button.
+    int text = 0;
+    for (int y = combo.top + 1; y < combo.bottom - 1; ++y)
+        for (int x = button.left - 14; x < button.left - 2; ++x)
+            text += GetRValue(png.at(x, y)) < 128;
+    EXPECT_GT(text, 0);
+    for (int y = combo.top + 1; y < combo.bottom - 1; ++y)
+        EXPECT_EQ(png.at(button.left - 1, y), kWhite) << "a gap before the button";
 }
 
 } // namespace

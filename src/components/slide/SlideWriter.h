@@ -21,6 +21,12 @@ public:
     void addSegment(const AcGePoint2d& a, const AcGePoint2d& b, int colour);
     // A filled polygon (convex); more than 10 vertices are split into fans.
     void addFill(std::vector<AcGePoint2d> vertices, int colour);
+    // A filled region of any shape: closed contours, inside by the non-zero
+    // winding rule (holes wound against their outer contour). Once the
+    // slide's scale is known it becomes one vector per dot row and per dot
+    // column across each run of its inside (a stroke thinner than a dot
+    // keeps one dot), so that glyphs read as solid at the slide's own size.
+    void addRegion(std::vector<std::vector<AcGePoint2d>> contours, int colour);
     bool empty() const { return m_items.empty(); }
 
     // The fitted slide in dots.
@@ -33,6 +39,7 @@ private:
         std::vector<AcGePoint2d> points; // 2 for a segment, 3+ for a fill
         bool fill = false;
         int colour = 7;
+        std::vector<std::vector<AcGePoint2d>> contours; // a region's
     };
     int m_width;
     int m_height;
@@ -41,7 +48,8 @@ private:
 
 // Adds the model space of `db` to `writer`: lines, light polylines (bulges
 // flattened), circles and arcs (flattened), solids as fills, texts as the
-// outline of their box, and block references expanded through their block
+// glyphs of the font (filled regions; the outline of their box when there
+// is no font), and block references expanded through their block
 // transform. Colour by layer draws in 7, by block in the reference's colour.
 void addDatabaseToSlide(const AcDbDatabase& db, SlideWriter& writer);
 

@@ -2,6 +2,7 @@
 
 #include "host/dbinternal.h"
 #include "host/dbmain.h"
+#include "ui/dc.h"
 
 #include <gtest/gtest.h>
 
@@ -219,4 +220,133 @@ TEST(SlideFromDrawing, PolylineBulgesBecomeArcsOnTheRightSide)
             bottom = bottom || (std::abs(p.x - 100) <= 1 && p.y <= 1);
         }
     EXPECT_TRUE(bottom);
+}
+
+namespace {
+
+// The slide's vectors as dots on a grid of its size.
+struct Ink {
+    int width, height;
+    std::vector<char> dots;
+    explicit Ink(const Slide& s) : width(s.highX + 1), height(s.highY + 1), dots(static_cast<size_t>(width) * height)
+    {
+        for (const SlideSegment& g : segments(s)) {
+            const int n = std::max({std::abs(g.to.x - g.from.x), std::abs(g.to.y - g.from.y), 1});
+            for (int i = 0; i <= n; ++i)
+                set(g.from.x + (g.to.x - g.from.x) * i / n, g.from.y + (g.to.y - g.from.y) * i / n);
+        }
+    }
+    void set(int x, int y)
+    {
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            dots[static_cast<size_t>(y) * width + x] = 1;
+    }
+    bool at(int x, int y) const { return dots[static_cast<size_t>(y) * width + x] != 0; }
+    int count(int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += at(x, y);
+        return n;
+    }
+};
+
+Slide slideOf(AcDbDatabase& db, int w, int h)
+{
+    auto bytes = slideFromDatabase(db, w, h);
+    EXPECT_TRUE(bytes.ok()) << bytes.error();
+    auto s = parseSlide(bytes.value());
+    EXPECT_TRUE(s.ok()) << s.error();
+    return s.ok() ? s.value() : Slide{};
+}
+
+// A frame 0..100 x 0..50 (two dots a unit on a 201 x 101 slide) and a text.
+AcDbText* framedText(AcDbDatabase& db, const ACHAR* str, double height)
+{
+    AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
+    const AcGePoint3d corners[] = {{0, 0, 0}, {100, 0, 0}, {100, 50, 0}, {0, 50, 0}};
+    for (int i = 0; i < 4; ++i)
+        ms->appendAcDbEntity(new AcDbLine(corners[i], corners[(i + 1) % 4]));
+    auto* t = new AcDbText(AcGePoint3d(50, 25, 0), str, height);
+    ms->appendAcDbEntity(t);
+    return t;
+}
+
+} // namespace
+
+// Texts are their font's glyphs, filled: "口" centred on its point is a
+// solid ring around an empty middle, not the outline of a box.
+TEST(SlideFromDrawing, TextsAreFilledGlyphsPlacedByTheirJustification)
+{
+    if (ui::textCapitalHeight() <= 0.0)
+        GTEST_SKIP() << "no font installed";
+    AcDbDatabase db;
+    AcDbText* t = framedText(db, L"口", 20);
+    t->setHorizontalMode(AcDb::kTextMid);
+    t->setAlignmentPoint(AcGePoint3d(50, 25, 0));
+    const Slide s = slideOf(db, 201, 101);
+    const Ink ink(s);
+    // The glyph: dots inside the frame, centred across x = 100, 40 dots
+    // tall or a little less.
+    int x0 = 200, x1 = 0, y0 = 100, y1 = 0;
+    for (int y = 1; y < 100; ++y)
+        for (int x = 1; x < 200; ++x)
+            if (ink.at(x, y)) {
+                x0 = std::min(x0, x);
+                x1 = std::max(x1, x);
+                y0 = std::min(y0, y);
+                y1 = std::max(y1, y);
+            }
+    EXPECT_NEAR((x0 + x1) / 2.0, 100, 4);
+    // Set on the baseline as plots set it, a CJK glyph sits a little below
+    // the middle of its height.
+    EXPECT_LT(y0, 45);
+    EXPECT_GT(y1, 55);
+    EXPECT_GT(y1 - y0, 25);
+    EXPECT_LE(y1 - y0, 42);
+    EXPECT_FALSE(ink.at(100, 50)) << "the hole of the character";
+    // Its strokes are solid: a band along the left stroke is inked through.
+    int solidRows = 0;
+    for (int y = y0 + 5; y < y1 - 5; ++y)
+        solidRows += ink.count(x0, y, x0 + 3, y + 1) == 3;
+    EXPECT_GT(solidRows, (y1 - y0) / 2);
+    // Left justified at the same point, the glyph starts there instead.
+    t->setHorizontalMode(AcDb::kTextLeft);
+    t->setPosition(AcGePoint3d(50, 25, 0));
+    const Ink left(slideOf(db, 201, 101));
+    EXPECT_EQ(left.count(60, 1, 100, 49), 0) << "nothing left of the start";
+    EXPECT_GT(left.count(100, 50, 150, 99), 50);
+}
+
+// Every character is there, in order along the baseline, and a rotated text
+// runs upwards.
+TEST(SlideFromDrawing, TextsKeepTheirCharactersAndRotation)
+{
+    if (ui::textCapitalHeight() <= 0.0)
+        GTEST_SKIP() << "no font installed";
+    AcDbDatabase one, three;
+    framedText(one, L"I", 10)->setPosition(AcGePoint3d(10, 20, 0));
+    framedText(three, L"III", 10)->setPosition(AcGePoint3d(10, 20, 0));
+    const Ink i1(slideOf(one, 201, 101)), i3(slideOf(three, 201, 101));
+    // Count the separate strokes across the baseline row a little above it.
+    auto strokes = [](const Ink& ink, int y) {
+        int n = 0;
+        for (int x = 2; x < 199; ++x)
+            n += ink.at(x, y) && !ink.at(x - 1, y);
+        return n;
+    };
+    EXPECT_EQ(strokes(i1, 45), 1);
+    EXPECT_EQ(strokes(i3, 45), 3);
+    AcDbDatabase turned;
+    AcDbText* t = framedText(turned, L"III", 10);
+    t->setPosition(AcGePoint3d(50, 5, 0));
+    t->setRotation(std::numbers::pi / 2);
+    const Ink up(slideOf(turned, 201, 101));
+    // Three strokes across a column left of the start, none across a row.
+    int across = 0;
+    for (int y = 2; y < 99; ++y)
+        across += up.at(95, y) && !up.at(95, y - 1);
+    EXPECT_EQ(across, 3);
+    EXPECT_EQ(up.count(102, 1, 199, 99), 0) << "a text turned up stands left of its start";
 }
