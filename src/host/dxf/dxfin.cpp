@@ -45,6 +45,8 @@ struct Binding {
 // the same ones for every object of the kind (see AcDbDxfFields). Debug
 // builds check each object against its plan (sameFields).
 struct FieldPlan {
+    // The class (compared by address first: cheaper than type_index).
+    const std::type_info* typeInfo;
     std::type_index type;
     std::string name;
     bool raw = false;
@@ -367,6 +369,8 @@ private:
     void convertHeavyPolyline(AcDbStub* stub);
     void attachFollower(const std::vector<Tag>& tags);
     void resolve();
+    void ensureUsedNames();
+    static constexpr std::size_t kPrefetchAhead = 8;
 
     AcDbDatabase& m_db;
     // The size of the file (a hint when it is read from a source).
@@ -426,8 +430,14 @@ bool sameFields(const FieldPlan& plan, AcDbObject& obj)
 
 const FieldPlan& Loader::planFor(AcDbObject& obj)
 {
-    const std::type_index type(typeid(obj));
+    const std::type_info& info = typeid(obj);
     const std::string name = obj.dxfName();
+    for (const auto& p : m_plans)
+        if (p->typeInfo == &info && p->name == name) {
+            assert(sameFields(*p, obj));
+            return *p;
+        }
+    const std::type_index type(info);
     for (const auto& p : m_plans)
         if (p->type == type && p->name == name) {
             assert(sameFields(*p, obj));
@@ -435,7 +445,7 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
         }
     Binder bd;
     AcDbInternals::describeFields(obj, bd);
-    auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
+    auto plan = std::make_unique<FieldPlan>(FieldPlan{&info, type, name, false, {}, {}, {}});
     plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
     plan->handleIn105Only = name == "DIMSTYLE";
     char* base = reinterpret_cast<char*>(&obj);
@@ -1386,6 +1396,64 @@ void Loader::readObjects()
     }
 }
 
+void Loader::ensureUsedNames()
+{
+    // Layers, linetypes and text styles that are used exist.
+    // user: the handle of the entity that uses the name (0 for none).
+    auto ensure = [&](const char* tableName, const std::string& name, std::uint64_t user) {
+        if (name.empty())
+            return;
+        AcDbSymbolTable* t = m_db.table(tableName);
+        if (t->has(name))
+            return;
+        AcDbSymbolTableRecord* rec;
+        if (std::strcmp(tableName, "LAYER") == 0)
+            rec = new AcDbLayerTableRecord();
+        else if (std::strcmp(tableName, "LTYPE") == 0) {
+            auto* lt = new AcDbLinetypeTableRecord();
+            lt->extraTags() = {{2, 72, "65"}, {2, 73, "0"}, {2, 40, "0.0"}};
+            rec = lt;
+        } else {
+            rec = new AcDbSymbolTableRecord(tableName, acdbRecordMarkerOf(tableName));
+            if (std::strcmp(tableName, "STYLE") == 0)
+                rec->extraTags() = {{2, 40, "0.0"}, {2, 41, "1.0"}, {2, 50, "0.0"}, {2, 71, "0"}, {2, 42, "2.5"},
+                                    {2, 3, "txt"}, {2, 4, ""}};
+        }
+        rec->setName(name);
+        AcDbObjectId id;
+        m_db.addSymbolTableRecord(id, rec);
+        m_db.addNote(std::string("UNDEFINED_") + tableName, user,
+                     std::string(tableName) + " " + name + " was used but not defined; it was added");
+    };
+    std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
+    AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
+    for (const AcDbObjectId& rid : blocks->recordIds()) {
+        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
+        const AcDbObjectIdArray& ids = rec->entityIds();
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            // The walk waits on memory: ask for the entities ahead early.
+            if (i + kPrefetchAhead < ids.size())
+                __builtin_prefetch(AcDbInternals::stub(ids[i + kPrefetchAhead])->object.get());
+            const AcDbObjectId& eid = ids[i];
+            auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(eid)->object.get());
+            if (e->layerName() != lastLayer) {
+                ensure("LAYER", e->layerName(), AcDbInternals::stub(eid)->handle);
+                lastLayer = e->layerName();
+            }
+            if (e->linetypeName() != lastLinetype) {
+                ensure("LTYPE", e->linetypeName(), AcDbInternals::stub(eid)->handle);
+                lastLinetype = e->linetypeName();
+            }
+            if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
+                if (text->styleName() != lastStyle) {
+                    ensure("STYLE", text->styleName(), AcDbInternals::stub(eid)->handle);
+                    lastStyle = text->styleName();
+                }
+        }
+    }
+    ensure("LAYER", "0", 0);
+}
+
 void Loader::resolve()
 {
     m_db.repairStructure();
@@ -1440,55 +1508,7 @@ void Loader::resolve()
         ref->setBlockTableRecord(rec->objectId());
     }
 
-    // Layers, linetypes, text styles and applications that are used exist.
-    // user: the handle of the entity that uses the name (0 for none).
-    auto ensure = [&](const char* tableName, const std::string& name, std::uint64_t user) {
-        if (name.empty())
-            return;
-        AcDbSymbolTable* t = m_db.table(tableName);
-        if (t->has(name))
-            return;
-        AcDbSymbolTableRecord* rec;
-        if (std::strcmp(tableName, "LAYER") == 0)
-            rec = new AcDbLayerTableRecord();
-        else if (std::strcmp(tableName, "LTYPE") == 0) {
-            auto* lt = new AcDbLinetypeTableRecord();
-            lt->extraTags() = {{2, 72, "65"}, {2, 73, "0"}, {2, 40, "0.0"}};
-            rec = lt;
-        } else {
-            rec = new AcDbSymbolTableRecord(tableName, acdbRecordMarkerOf(tableName));
-            if (std::strcmp(tableName, "STYLE") == 0)
-                rec->extraTags() = {{2, 40, "0.0"}, {2, 41, "1.0"}, {2, 50, "0.0"}, {2, 71, "0"}, {2, 42, "2.5"},
-                                    {2, 3, "txt"}, {2, 4, ""}};
-        }
-        rec->setName(name);
-        AcDbObjectId id;
-        m_db.addSymbolTableRecord(id, rec);
-        m_db.addNote(std::string("UNDEFINED_") + tableName, user,
-                     std::string(tableName) + " " + name + " was used but not defined; it was added");
-    };
-    std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
-    AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
-    for (const AcDbObjectId& rid : blocks->recordIds()) {
-        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
-        for (const AcDbObjectId& eid : rec->entityIds()) {
-            auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(eid)->object.get());
-            if (e->layerName() != lastLayer) {
-                ensure("LAYER", e->layerName(), AcDbInternals::stub(eid)->handle);
-                lastLayer = e->layerName();
-            }
-            if (e->linetypeName() != lastLinetype) {
-                ensure("LTYPE", e->linetypeName(), AcDbInternals::stub(eid)->handle);
-                lastLinetype = e->linetypeName();
-            }
-            if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
-                if (text->styleName() != lastStyle) {
-                    ensure("STYLE", text->styleName(), AcDbInternals::stub(eid)->handle);
-                    lastStyle = text->styleName();
-                }
-        }
-    }
-    ensure("LAYER", "0", 0);
+    ensureUsedNames();
     for (const std::string& app : m_apps)
         if (!m_db.isAppRegistered(app)) {
             m_db.registerApp(app);
