@@ -75,7 +75,7 @@ public:
                 copyTableRecord("LTYPE", layer->linetypeName());
             copyTableRecord("LTYPE", ce->linetypeName());
             for (const AcDbXGroup& g : ce->xdataGroups())
-                m_dst.registerApp(g.app);
+                m_dst.registerApp(std::string(g.app));
             if (auto* ref = dynamic_cast<AcDbBlockReference*>(ce)) {
                 const AcDbBlockTableRecord* nested = m_src.blockRecord(ref->blockName());
                 const AcDbObjectId target

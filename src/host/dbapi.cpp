@@ -30,27 +30,35 @@ resbuf* appendRb(resbuf*& head, resbuf*& tail, int type)
 void groupToRb(const AcDbXGroup& g, resbuf*& head, resbuf*& tail)
 {
     appendRb(head, tail, 1001)->resval.rstring = acutNewString(utf8ToWide(g.app).c_str());
-    for (const AcDbXItem& it : g.items) {
-        resbuf* rb = appendRb(head, tail, it.code);
-        if (const auto* s = std::get_if<std::string>(&it.value)) {
-            if (it.code == 1004) {
-                rb->resval.rbinary.clen = static_cast<short>(s->size());
-                rb->resval.rbinary.buf = static_cast<char*>(std::malloc(s->size() + 1));
-                std::memcpy(rb->resval.rbinary.buf, s->data(), s->size());
-            } else {
-                rb->resval.rstring = acutNewString(utf8ToWide(*s).c_str());
-            }
-        } else if (const auto* d = std::get_if<double>(&it.value)) {
-            rb->resval.rreal = *d;
-        } else if (const auto* i = std::get_if<std::int32_t>(&it.value)) {
-            if (it.code == 1070)
-                rb->resval.rint = static_cast<short>(*i);
+    for (const AcDbXData::Item it : g.items) {
+        const short code = it.code();
+        resbuf* rb = appendRb(head, tail, code);
+        switch (AcDbXData::fixedValueBytes(code)) {
+        case 24: {
+            const AcGePoint3d p = it.point();
+            rb->resval.rpoint[0] = p.x;
+            rb->resval.rpoint[1] = p.y;
+            rb->resval.rpoint[2] = p.z;
+            break;
+        }
+        case 8: rb->resval.rreal = it.real(); break;
+        case 4:
+            if (code == 1070)
+                rb->resval.rint = static_cast<short>(it.integer());
             else
-                rb->resval.rlong = *i;
-        } else if (const auto* p = std::get_if<AcGePoint3d>(&it.value)) {
-            rb->resval.rpoint[0] = p->x;
-            rb->resval.rpoint[1] = p->y;
-            rb->resval.rpoint[2] = p->z;
+                rb->resval.rlong = it.integer();
+            break;
+        default: {
+            const std::string_view s = it.text();
+            if (code == 1004) {
+                rb->resval.rbinary.clen = static_cast<short>(s.size());
+                rb->resval.rbinary.buf = static_cast<char*>(std::malloc(s.size() + 1));
+                std::memcpy(rb->resval.rbinary.buf, s.data(), s.size());
+            } else {
+                rb->resval.rstring = acutNewString(utf8ToWide(s).c_str());
+            }
+            break;
+        }
         }
     }
 }
@@ -116,7 +124,7 @@ Acad::ErrorStatus readXItem(const resbuf* rb, int& depth, AcDbXItem& item)
 
 // The groups of a resbuf list starting with its 1001 application name;
 // each application must be registered in db (when there is one).
-Acad::ErrorStatus readXGroups(const resbuf* xdata, const AcDbDatabase* db, std::vector<AcDbXGroup>& groups)
+Acad::ErrorStatus readXGroups(const resbuf* xdata, const AcDbDatabase* db, std::vector<AcDbXAppData>& groups)
 {
     int depth = 0;
     for (const resbuf* rb = xdata; rb; rb = rb->rbnext) {
@@ -128,7 +136,7 @@ Acad::ErrorStatus readXGroups(const resbuf* xdata, const AcDbDatabase* db, std::
                 return Acad::eInvalidInput;
             if (db && !db->isAppRegistered(app))
                 return Acad::eRegappIdNotFound;
-            groups.push_back(AcDbXGroup{app, {}});
+            groups.push_back(AcDbXAppData{app, {}});
             continue;
         }
         AcDbXItem item;
@@ -142,11 +150,11 @@ Acad::ErrorStatus readXGroups(const resbuf* xdata, const AcDbDatabase* db, std::
 
 // The extended data with the groups set: an empty group removes its
 // application's, another replaces it or comes last.
-std::vector<AcDbXGroup> withXGroups(std::vector<AcDbXGroup> result, std::vector<AcDbXGroup>& groups)
+std::vector<AcDbXAppData> withXGroups(std::vector<AcDbXAppData> result, std::vector<AcDbXAppData>& groups)
 {
-    for (AcDbXGroup& g : groups) {
+    for (AcDbXAppData& g : groups) {
         auto it = std::find_if(result.begin(), result.end(),
-                               [&](const AcDbXGroup& o) { return sameNameIgnoringCase(o.app, g.app); });
+                               [&](const AcDbXAppData& o) { return sameNameIgnoringCase(o.app, g.app); });
         if (g.items.empty()) {
             if (it != result.end())
                 result.erase(it);
@@ -160,10 +168,10 @@ std::vector<AcDbXGroup> withXGroups(std::vector<AcDbXGroup> result, std::vector<
 }
 
 // The size extended data takes in a drawing.
-std::size_t xdataBytes(const std::vector<AcDbXGroup>& xdata)
+std::size_t xdataBytes(const std::vector<AcDbXAppData>& xdata)
 {
     std::size_t bytes = 0;
-    for (const AcDbXGroup& g : xdata) {
+    for (const AcDbXAppData& g : xdata) {
         bytes += 2 + g.app.size();
         for (const AcDbXItem& it : g.items)
             bytes += 2 + (std::holds_alternative<std::string>(it.value) ? std::get<std::string>(it.value).size() + 1
@@ -192,16 +200,16 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* xdata)
         return Acad::eInvalidInput;
     AcDbDatabase* db = database() ? database() : acdbHostApplicationServices()->workingDatabase();
     // Build the new groups first: nothing changes unless all is valid.
-    std::vector<AcDbXGroup> groups;
+    std::vector<AcDbXAppData> groups;
     const Acad::ErrorStatus es = readXGroups(xdata, db, groups);
     if (es != Acad::eOk)
         return es;
-    std::vector<AcDbXGroup> result = withXGroups(m_xdata, groups);
+    std::vector<AcDbXAppData> result = withXGroups(m_xdata.unpack(), groups);
     if (xdataBytes(result) > kMaxXDataBytes)
         return Acad::eXdataSizeExceeded;
     if (m_stub && m_stub->db && m_openMode != AcDb::kForWrite)
         AcDbInternals::journal(*m_stub->db).recordModified(m_stub);
-    m_xdata = std::move(result);
+    m_xdata.assign(result);
     return Acad::eOk;
 }
 

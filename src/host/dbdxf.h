@@ -26,6 +26,14 @@ public:
     // Written always, or only when it differs from dflt (compared without
     // case) when dflt is given.
     virtual void text(short code, std::string& value, const char* dflt = nullptr) = 0;
+    // A shared name (AcDbSharedName), as text.
+    virtual void name(short code, AcDbSharedName& value, const char* dflt = nullptr)
+    {
+        std::string s = value.str();
+        text(code, s, dflt);
+        if (s != value.str())
+            value = AcDbSharedName(s);
+    }
     virtual void real(short code, double& value, double dflt, bool always = false) = 0;
     // Radians in memory, degrees in the file.
     virtual void angle(short code, double& radians, bool always = false) = 0;

@@ -157,11 +157,23 @@ bool acdbHasFiniteFields(AcDbObject& object)
     return check.finite;
 }
 
+AcDbSharedName AcDbEntity::layerZero()
+{
+    static const AcDbSharedName name("0");
+    return name;
+}
+
+AcDbSharedName AcDbEntity::byLayer()
+{
+    static const AcDbSharedName name("ByLayer");
+    return name;
+}
+
 void AcDbEntity::describeFields(AcDbDxfFields& f)
 {
     f.subclass("AcDbEntity");
-    f.text(8, m_layer);
-    f.text(6, m_linetype, "ByLayer");
+    f.name(8, m_layer);
+    f.name(6, m_linetype, "ByLayer");
     f.integer(62, m_color, AcDb::kColorByLayer);
 }
 
@@ -387,10 +399,10 @@ void AcDbEntity::setDatabaseDefaults(const AcDbDatabase* db)
         return;
     const std::string layer = db->headerString("$CLAYER");
     if (!layer.empty())
-        m_layer = layer;
+        m_layer = AcDbSharedName(layer);
     const std::string lt = db->headerString("$CELTYPE");
     if (!lt.empty())
-        m_linetype = lt;
+        m_linetype = AcDbSharedName(lt);
     const std::string color = db->headerString("$CECOLOR");
     if (!color.empty()) {
         const int c = std::atoi(color.c_str());
@@ -419,7 +431,7 @@ Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* name)
         AcDbSymbolTableRecord* rec = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get());
         n = rec->name();
     }
-    m_layer = std::move(n);
+    m_layer = AcDbSharedName(n);
     return Acad::eOk;
 }
 
@@ -435,7 +447,7 @@ Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name)
             return Acad::eKeyNotFound;
         n = static_cast<AcDbSymbolTableRecord*>(AcDbInternals::stub(id)->object.get())->name();
     }
-    m_linetype = std::move(n);
+    m_linetype = AcDbSharedName(n);
     return Acad::eOk;
 }
 

@@ -16,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -167,10 +168,175 @@ struct AcDbXItem {
     std::variant<std::string, double, std::int32_t, AcGePoint3d> value;
     bool operator==(const AcDbXItem&) const = default;
 };
-struct AcDbXGroup {
+// One application's items, to build extended data with (AcDbXData::assign).
+struct AcDbXAppData {
     std::string app;
     std::vector<AcDbXItem> items;
-    bool operator==(const AcDbXGroup&) const = default;
+    bool operator==(const AcDbXAppData&) const = default;
+};
+struct AcDbXGroup;
+
+// An object's extended data, packed: every application's items in one
+// buffer, nothing allocated when there are none. The buffer is a run of
+// records, each a 16-bit group code and its value: 1001 (an application
+// name, possibly without items, as files may have it) and the texts (1000, 1002-1005; 1004 its raw bytes) as a 32-bit
+// length and the bytes, reals 8 bytes, 1070/1071 4 bytes, points 24. The
+// first record names an application and no application is named twice.
+// Iterating gives AcDbXGroup views into the buffer, valid while the data
+// is not changed.
+class AcDbXData {
+public:
+    // One item in the buffer.
+    class Item {
+    public:
+        explicit Item(const char* p) : m_p(p) {}
+        short code() const;
+        // The text of 1000-1009 (1004: the raw bytes); empty for others.
+        std::string_view text() const;
+        double real() const;
+        std::int32_t integer() const;
+        AcGePoint3d point() const;
+        // An owning copy.
+        AcDbXItem item() const;
+        operator AcDbXItem() const { return item(); }
+
+    private:
+        const char* m_p;
+    };
+    // The items of one application.
+    class Items {
+    public:
+        class iterator {
+        public:
+            using value_type = Item;
+            using difference_type = std::ptrdiff_t;
+            iterator() = default;
+            explicit iterator(const char* p, const char* end) : m_p(p), m_end(end) {}
+            Item operator*() const { return Item(m_p); }
+            iterator& operator++();
+            iterator operator++(int)
+            {
+                iterator old = *this;
+                ++*this;
+                return old;
+            }
+            bool operator==(const iterator& o) const { return m_p == o.m_p; }
+
+        private:
+            const char* m_p = nullptr;
+            const char* m_end = nullptr;
+        };
+        Items() = default;
+        Items(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
+        iterator begin() const { return iterator(m_begin, m_end); }
+        iterator end() const { return iterator(m_end, m_end); }
+        bool empty() const { return m_begin == m_end; }
+        std::size_t size() const;
+
+    private:
+        const char* m_begin = nullptr;
+        const char* m_end = nullptr;
+    };
+    class iterator {
+    public:
+        using value_type = AcDbXGroup;
+        using difference_type = std::ptrdiff_t;
+        iterator() = default;
+        explicit iterator(const char* p, const char* end) : m_p(p), m_end(end) {}
+        AcDbXGroup operator*() const;
+        iterator& operator++();
+        iterator operator++(int)
+        {
+            iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const iterator& o) const { return m_p == o.m_p; }
+
+    private:
+        const char* m_p = nullptr;
+        const char* m_end = nullptr;
+    };
+
+    AcDbXData() = default;
+    AcDbXData(const AcDbXData& o);
+    AcDbXData(AcDbXData&& o) noexcept : m_data(o.m_data) { o.m_data = nullptr; }
+    AcDbXData& operator=(const AcDbXData& o);
+    AcDbXData& operator=(AcDbXData&& o) noexcept;
+    ~AcDbXData() { delete[] m_data; }
+    bool operator==(const AcDbXData& o) const { return bytes() == o.bytes(); }
+
+    iterator begin() const { return iterator(body(), body() + bodySize()); }
+    iterator end() const { return iterator(body() + bodySize(), body() + bodySize()); }
+    bool empty() const { return m_data == nullptr; }
+    // Applications with data.
+    std::size_t size() const;
+    void clear();
+    // Replaces the data (a repeated application continues its first group).
+    void assign(const std::vector<AcDbXAppData>& groups);
+    std::vector<AcDbXAppData> unpack() const;
+    // The buffer as it is (the records after a 32-bit size), or empty.
+    std::string_view bytes() const { return m_data ? std::string_view(m_data, 4 + bodySize()) : std::string_view(); }
+    // Takes records made by AcDbXDataBuilder (host internals).
+    void adopt(std::string_view records);
+    // Bytes of one record's value after its code; 0 for a code that
+    // extended data does not hold.
+    static std::size_t fixedValueBytes(short code);
+    static bool isTextCode(short code) { return code >= 1000 && code <= 1009; }
+
+private:
+    const char* body() const { return m_data ? m_data + 4 : nullptr; }
+    std::size_t bodySize() const;
+    char* m_data = nullptr;
+};
+
+// One application's extended data: a view into its object's buffer.
+struct AcDbXGroup {
+    std::string_view app;
+    AcDbXData::Items items;
+};
+
+// Builds packed extended data record by record (the file reader's way):
+// items go to the application named last; an application named again
+// continues its first group. Reusable: finish() leaves it empty.
+class AcDbXDataBuilder {
+public:
+    void app(std::string_view name);
+    // Whether an application was named (items need one).
+    bool hasApp() const { return !m_groups.empty(); }
+    void text(short code, std::string_view value);
+    void real(short code, double value);
+    void integer(short code, std::int32_t value);
+    void point(short code, const AcGePoint3d& p);
+    void finish(AcDbXData& out);
+    void clear();
+
+private:
+    struct Segment {
+        std::size_t group, begin, end;
+    };
+    void startRecord(short code);
+    std::string m_buf;
+    // Per application: where its name record is in m_buf.
+    std::vector<std::pair<std::size_t, std::size_t>> m_groups;
+    std::vector<Segment> m_segments;
+    std::string m_out;
+};
+
+// A name kept once for the whole process, however many objects use it
+// (the layer and linetype of entities): copying and comparing are a
+// pointer's work, and a drawing of many entities holds each name once.
+class AcDbSharedName {
+public:
+    AcDbSharedName() : m_text(&of({})) {}
+    explicit AcDbSharedName(std::string_view text) : m_text(&of(text)) {}
+    const std::string& str() const { return *m_text; }
+    bool operator==(const AcDbSharedName& o) const { return m_text == o.m_text; }
+    // The one copy of text (made on first use; never freed).
+    static const std::string& of(std::string_view text);
+
+private:
+    const std::string* m_text;
 };
 
 // Base of everything stored in a database.
@@ -210,10 +376,14 @@ public:
     // checked whole before anything changes.
     Acad::ErrorStatus setXData(const resbuf* xdata);
 
-    const std::vector<AcDbXGroup>& xdataGroups() const { return m_xdata; }
-    std::vector<AcDbXGroup>& xdataGroups() { return m_xdata; }
-    const std::vector<AcDbExtraTag>& extraTags() const { return m_extra; }
-    std::vector<AcDbExtraTag>& extraTags() { return m_extra; }
+    // Every application's extended data (iterated as AcDbXGroup views).
+    const AcDbXData& xdataGroups() const { return m_xdata; }
+    AcDbXData& xdataGroups() { return m_xdata; }
+    // Tags the host does not model (AcDbExtraTag); stored only when there
+    // are some: the non-const accessor makes the list.
+    const std::vector<AcDbExtraTag>& extraTags() const { return m_extra ? *m_extra : kNoExtraTags; }
+    std::vector<AcDbExtraTag>& extraTags();
+    bool hasExtraTags() const { return m_extra && !m_extra->empty(); }
 
 protected:
     // The file layer's, through AcDbInternals (overrides stay protected):
@@ -226,11 +396,11 @@ protected:
 
     // Copies carry the data (extended data, extra tags), never the identity
     // (stub, open mode, erased flag): swapData and cloneObject rely on it.
-    AcDbObject(const AcDbObject& o) : m_xdata(o.m_xdata), m_extra(o.m_extra) {}
+    AcDbObject(const AcDbObject& o) : m_xdata(o.m_xdata), m_extra(copyExtra(o)) {}
     AcDbObject& operator=(const AcDbObject& o)
     {
         m_xdata = o.m_xdata;
-        m_extra = o.m_extra;
+        m_extra = copyExtra(o);
         return *this;
     }
 
@@ -245,8 +415,13 @@ private:
     AcDbStub* m_stub = nullptr;
     int m_openMode = -1;
     bool m_erased = false;
-    std::vector<AcDbXGroup> m_xdata;
-    std::vector<AcDbExtraTag> m_extra;
+    AcDbXData m_xdata;
+    std::unique_ptr<std::vector<AcDbExtraTag>> m_extra;
+    static const std::vector<AcDbExtraTag> kNoExtraTags;
+    static std::unique_ptr<std::vector<AcDbExtraTag>> copyExtra(const AcDbObject& o)
+    {
+        return o.hasExtraTags() ? std::make_unique<std::vector<AcDbExtraTag>>(*o.m_extra) : nullptr;
+    }
 };
 
 // Boilerplate of every concrete object class: copying (a copy has no
@@ -267,15 +442,15 @@ private:
 // An entity: something drawn, owned by a block table record.
 class AcDbEntity : public AcDbObject {
 public:
-    std::wstring layer() const { return utf8ToWide(m_layer); }
+    std::wstring layer() const { return utf8ToWide(m_layer.str()); }
     Acad::ErrorStatus setLayer(const ACHAR* name);
-    const std::string& layerName() const { return m_layer; }
-    void setLayerName(std::string name) { m_layer = std::move(name); }
+    const std::string& layerName() const { return m_layer.str(); }
+    void setLayerName(const std::string& name) { m_layer = AcDbSharedName(name); }
 
-    std::wstring linetype() const { return utf8ToWide(m_linetype); }
+    std::wstring linetype() const { return utf8ToWide(m_linetype.str()); }
     Acad::ErrorStatus setLinetype(const ACHAR* name);
-    const std::string& linetypeName() const { return m_linetype; }
-    void setLinetypeName(std::string name) { m_linetype = std::move(name); }
+    const std::string& linetypeName() const { return m_linetype.str(); }
+    void setLinetypeName(const std::string& name) { m_linetype = AcDbSharedName(name); }
 
     // 0 by block, 1..255 the colour index, 256 by layer.
     int colorIndex() const { return m_color; }
@@ -299,8 +474,11 @@ protected:
     AcDbEntity() = default;
 
 private:
-    std::string m_layer = "0";
-    std::string m_linetype = "ByLayer";
+    // "0" and "ByLayer", made once.
+    static AcDbSharedName layerZero();
+    static AcDbSharedName byLayer();
+    AcDbSharedName m_layer = layerZero();
+    AcDbSharedName m_linetype = byLayer();
     int m_color = AcDb::kColorByLayer;
 };
 

@@ -15,7 +15,7 @@ namespace {
 // Calls f with the UTF-8 text as a wide view, without allocating for short
 // names (the filter test runs for every entity of a drawing).
 template <class F>
-bool withWide(const std::string& s, F f)
+bool withWide(std::string_view s, F f)
 {
     wchar_t buf[128];
     if (s.size() < std::size(buf)) {

@@ -193,7 +193,7 @@ TEST(DxfTagsTest, SavingANonFiniteNumberOrALineBreakFailsNamingHandleAndCodeAndK
     // A real of extended data (the API refuses it; the host's own
     // accessor does not look).
     db.registerApp("APP1");
-    line->xdataGroups().push_back(AcDbXGroup{"APP1", {AcDbXItem{1040, -HUGE_VAL}}});
+    line->xdataGroups().assign({AcDbXAppData{"APP1", {AcDbXItem{1040, -HUGE_VAL}}}});
     saveFails("LINE (handle " + handle + "), group code 1040: -inf is not a finite number");
     line->xdataGroups().clear();
     // A kept tag, and a text with a line break, which would split the file.

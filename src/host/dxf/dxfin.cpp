@@ -18,6 +18,7 @@
 #include <typeindex>
 #include <typeinfo>
 #include <unordered_set>
+#include <utility>
 
 const char* acdbRecordMarkerOf(const std::string& table);
 
@@ -25,7 +26,7 @@ namespace dxf {
 
 namespace {
 
-enum class BindKind : std::uint8_t { Text, Real, Angle, Int, Coord, BlockName, Vertex };
+enum class BindKind : std::uint8_t { Text, Name, Real, Angle, Int, Coord, BlockName, Vertex };
 
 struct Binding {
     short code;
@@ -44,6 +45,8 @@ struct Binding {
 // the same ones for every object of the kind (see AcDbDxfFields). Debug
 // builds check each object against its plan (sameFields).
 struct FieldPlan {
+    // The class (compared by address first: cheaper than type_index).
+    const std::type_info* typeInfo;
     std::type_index type;
     std::string name;
     bool raw = false;
@@ -67,6 +70,7 @@ public:
     bool isReading() const override { return true; }
     void subclass(const char* marker) override { markers.push_back(marker); }
     void text(short code, std::string& v, const char*) override { add(code, BindKind::Text, &v); }
+    void name(short code, AcDbSharedName& v, const char*) override { add(code, BindKind::Name, &v); }
     void real(short code, double& v, double, bool) override { add(code, BindKind::Real, &v); }
     void angle(short code, double& r, bool) override { add(code, BindKind::Angle, &r); }
     void integer(short code, int& v, int, bool) override { add(code, BindKind::Int, &v); }
@@ -309,6 +313,16 @@ private:
     bool next(Tag& t) { return m_tagger.next(t); }
     Tag expect(int line, const char* what);
     std::string decode(const Tag& t) const;
+    // The same without a copy where the text needs no decoding; otherwise
+    // valid until the next call.
+    std::string_view decodeView(const Tag& t);
+    // The shared name of a text (the names read last are at hand).
+    AcDbSharedName sharedName(const Tag& t);
+    void requireApp(const Tag& t) const
+    {
+        if (!m_xdata.hasApp())
+            throw DxfError(t.line, "extended data without an application name");
+    }
     void readObjectTags(const Tag& first, std::vector<Tag>& out);
 
     void readHeader();
@@ -355,6 +369,8 @@ private:
     void convertHeavyPolyline(AcDbStub* stub);
     void attachFollower(const std::vector<Tag>& tags);
     void resolve();
+    void ensureUsedNames();
+    static constexpr std::size_t kPrefetchAhead = 8;
 
     AcDbDatabase& m_db;
     // The size of the file (a hint when it is read from a source).
@@ -382,6 +398,11 @@ private:
     // Which bindings of the object being filled have their value.
     std::vector<std::uint8_t> m_bound;
     std::string m_lastApp;
+    AcDbXDataBuilder m_xdata;
+    std::string m_decoded;
+    static constexpr std::size_t kRecentNames = 8;
+    std::vector<AcDbSharedName> m_recentNames;
+    std::size_t m_nextRecentName = 0;
     bool m_lastIsHeavyPolyline = false;
 };
 
@@ -409,8 +430,14 @@ bool sameFields(const FieldPlan& plan, AcDbObject& obj)
 
 const FieldPlan& Loader::planFor(AcDbObject& obj)
 {
-    const std::type_index type(typeid(obj));
+    const std::type_info& info = typeid(obj);
     const std::string name = obj.dxfName();
+    for (const auto& p : m_plans)
+        if (p->typeInfo == &info && p->name == name) {
+            assert(sameFields(*p, obj));
+            return *p;
+        }
+    const std::type_index type(info);
     for (const auto& p : m_plans)
         if (p->type == type && p->name == name) {
             assert(sameFields(*p, obj));
@@ -418,7 +445,7 @@ const FieldPlan& Loader::planFor(AcDbObject& obj)
         }
     Binder bd;
     AcDbInternals::describeFields(obj, bd);
-    auto plan = std::make_unique<FieldPlan>(FieldPlan{type, name, false, {}, {}, {}});
+    auto plan = std::make_unique<FieldPlan>(FieldPlan{&info, type, name, false, {}, {}, {}});
     plan->raw = dynamic_cast<AcDbRawObject*>(&obj) != nullptr;
     plan->handleIn105Only = name == "DIMSTYLE";
     char* base = reinterpret_cast<char*>(&obj);
@@ -461,6 +488,30 @@ std::string Loader::decode(const Tag& t) const
     if (!m_decoder->decode(t.value, out))
         throw DxfError(t.line, "text is not valid in the file's encoding (" + m_codePage + ")");
     return out;
+}
+
+std::string_view Loader::decodeView(const Tag& t)
+{
+    if (!m_decoder || TextDecoder::isPlain(t.value))
+        return t.value;
+    m_decoded.clear();
+    if (!m_decoder->decode(t.value, m_decoded))
+        throw DxfError(t.line, "text is not valid in the file's encoding (" + m_codePage + ")");
+    return m_decoded;
+}
+
+AcDbSharedName Loader::sharedName(const Tag& t)
+{
+    const std::string_view text = decodeView(t);
+    for (const AcDbSharedName& n : m_recentNames)
+        if (n.str() == text)
+            return n;
+    const AcDbSharedName n(text);
+    if (m_recentNames.size() < kRecentNames)
+        m_recentNames.push_back(n);
+    else
+        m_recentNames[m_nextRecentName++ % kRecentNames] = n;
+    return n;
 }
 
 void Loader::readObjectTags(const Tag& first, std::vector<Tag>& out)
@@ -677,6 +728,9 @@ bool Loader::assign(const Binding& b, void* ptr, const Tag& t)
     case BindKind::Text:
         *static_cast<std::string*>(ptr) = decode(t);
         break;
+    case BindKind::Name:
+        *static_cast<AcDbSharedName*>(ptr) = sharedName(t);
+        break;
     case BindKind::Real:
     case BindKind::Coord:
         *static_cast<double*>(ptr) = parseReal(t);
@@ -724,40 +778,45 @@ bool Loader::assign(const Binding& b, void* ptr, const Tag& t)
     return true;
 }
 
+// The raw bytes of a 1004 item from its hex digits.
+std::string hexBytesOf(const Tag& t)
+{
+    const std::string_view h = t.value;
+    if (h.size() % 2 != 0)
+        throw DxfError(t.line, "group code 1004: odd number of hex digits");
+    const auto hexv = [&](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        throw DxfError(t.line, "group code 1004: not hex");
+    };
+    std::string bytes;
+    bytes.reserve(h.size() / 2);
+    for (std::size_t k = 0; k + 1 < h.size(); k += 2)
+        bytes.push_back(static_cast<char>(hexv(h[k]) * 16 + hexv(h[k + 1])));
+    return bytes;
+}
+
 std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std::size_t i)
 {
-    auto& groups = obj.xdataGroups();
-    AcDbXGroup* g = nullptr;
+    AcDbXDataBuilder& b = m_xdata;
+    b.clear();
     for (; i < tags.size(); ++i) {
         const Tag& t = tags[i];
         if (t.code == 1001) {
-            std::string app = decode(t);
+            const std::string_view app = decodeView(t);
             // At most one group per application: a repeated one continues it.
-            g = nullptr;
-            for (auto& existing : groups)
-                if (existing.app == app)
-                    g = &existing;
-            if (!g) {
-                if (groups.empty())
-                    groups.reserve(4);
-                groups.push_back(AcDbXGroup{app, {}});
-                g = &groups.back();
-                std::size_t n = 0;
-                for (std::size_t k = i + 1; k < tags.size() && tags[k].code != 1001; ++k)
-                    ++n;
-                g->items.reserve(n);
-            }
+            b.app(app);
             if (app != m_lastApp) {
-                m_apps.insert(app);
+                m_apps.emplace(app);
                 m_lastApp = app;
             }
             continue;
         }
         if (t.code < 1000 || t.code > 1071)
             throw DxfError(t.line, "group code " + std::to_string(t.code) + " inside extended data");
-        AcDbXItem item;
-        item.code = static_cast<short>(t.code);
-        if (t.code >= 1010 && t.code <= 1013) {
+        const auto code = static_cast<short>(t.code);
+        if (code >= 1010 && code <= 1013) {
             AcGePoint3d p;
             p.x = parseReal(t);
             if (i + 1 < tags.size() && tags[i + 1].code == t.code + 10) {
@@ -765,43 +824,34 @@ std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std
                 if (i + 1 < tags.size() && tags[i + 1].code == t.code + 20)
                     p.z = parseReal(tags[++i]);
             }
-            item.value = p;
-        } else if (t.code >= 1040 && t.code <= 1042) {
-            item.value = parseReal(t);
-        } else if (t.code == 1070) {
+            requireApp(t);
+            b.point(code, p);
+        } else if (code >= 1040 && code <= 1042) {
+            const double v = parseReal(t);
+            requireApp(t);
+            b.real(code, v);
+        } else if (code == 1070 || code == 1071) {
             const long long v = parseInt(t);
-            if (v < -32768 || v > 32767)
-                throw DxfError(t.line, "group code 1070: value out of range");
-            item.value = static_cast<std::int32_t>(v);
-        } else if (t.code == 1071) {
-            const long long v = parseInt(t);
-            if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::uint32_t>::max())
-                throw DxfError(t.line, "group code 1071: value out of range");
-            item.value = static_cast<std::int32_t>(v);
-        } else if (t.code == 1004) {
-            std::string bytes;
-            std::string_view h = t.value;
-            if (h.size() % 2 != 0)
-                throw DxfError(t.line, "group code 1004: odd number of hex digits");
-            for (std::size_t k = 0; k + 1 < h.size(); k += 2) {
-                auto hexv = [&](char c) {
-                    if (c >= '0' && c <= '9') return c - '0';
-                    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-                    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-                    throw DxfError(t.line, "group code 1004: not hex");
-                };
-                bytes.push_back(static_cast<char>(hexv(h[k]) * 16 + hexv(h[k + 1])));
-            }
-            item.value = std::move(bytes);
-        } else if (t.code >= 1000 && t.code <= 1009) {
-            item.value = decode(t);
+            const bool inRange = code == 1070 ? v >= -32768 && v <= 32767
+                                              : v >= std::numeric_limits<std::int32_t>::min()
+                                                    && v <= std::numeric_limits<std::uint32_t>::max();
+            if (!inRange)
+                throw DxfError(t.line, "group code " + std::to_string(code) + ": value out of range");
+            requireApp(t);
+            b.integer(code, static_cast<std::int32_t>(v));
+        } else if (code == 1004) {
+            const std::string bytes = hexBytesOf(t);
+            requireApp(t);
+            b.text(code, bytes);
+        } else if (code >= 1000 && code <= 1009) {
+            const std::string_view text = decodeView(t);
+            requireApp(t);
+            b.text(code, text);
         } else {
             throw DxfError(t.line, "group code " + std::to_string(t.code) + " inside extended data");
         }
-        if (!g)
-            throw DxfError(t.line, "extended data without an application name");
-        g->items.push_back(std::move(item));
     }
+    b.finish(obj.xdataGroups());
     return i;
 }
 
@@ -826,7 +876,13 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
     // True from an AcDbEntity marker until the first tag after it that is
     // read into that subclass.
     bool entityPartEmpty = false;
-    auto& extra = obj.extraTags();
+    // Made on the first tag kept: most objects have none.
+    std::vector<AcDbExtraTag>* extra = nullptr;
+    const auto keep = [&](std::uint8_t s, int code, const Tag& value) {
+        if (!extra)
+            extra = &obj.extraTags();
+        extra->push_back(AcDbExtraTag{s, static_cast<short>(code), decode(value)});
+    };
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
         if (t.code == 1001) {
@@ -839,13 +895,13 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             continue;
         }
         if (raw) {
-            extra.push_back(AcDbExtraTag{0, static_cast<short>(t.code), decode(t)});
+            keep(0, t.code, t);
             continue;
         }
         if (t.code == 102) {
             // Application data ({ACAD_REACTORS ... }) is kept whole.
             const std::uint8_t s = markers ? slot : 0;
-            extra.push_back(AcDbExtraTag{s, 102, decode(t)});
+            keep(s, 102, t);
             // A group is kept whole only when it is closed; an unclosed one
             // keeps just its opening tag.
             std::size_t close = i + 1;
@@ -853,7 +909,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                 ++close;
             if (!t.value.empty() && t.value.front() == '{' && close < tags.size() && tags[close].value == "}")
                 while (++i <= close)
-                    extra.push_back(AcDbExtraTag{s, static_cast<short>(tags[i].code), decode(tags[i])});
+                    keep(s, tags[i].code, tags[i]);
             if (i > close)
                 i = close;
             continue;
@@ -875,7 +931,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                     entityPartEmpty = true;
                 continue;
             }
-            extra.push_back(AcDbExtraTag{slot, 100, decode(t)});
+            keep(slot, 100, t);
             unknown = true;
             continue;
         }
@@ -905,7 +961,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
                 m_bound[hit] = 1;
         }
         else
-            extra.push_back(AcDbExtraTag{markers ? slot : lastSlot, static_cast<short>(t.code), decode(t)});
+            keep(markers ? slot : lastSlot, t.code, t);
     }
 }
 
@@ -1010,7 +1066,7 @@ void Loader::convertHeavyPolyline(AcDbStub* stub)
     double w0 = 0.0, w1 = 0.0, elevation = 0.0;
     bool flatNormal = true;
     double nz = 1.0, nx = 0.0, ny = 0.0;
-    for (const AcDbExtraTag& t : raw->extraTags()) {
+    for (const AcDbExtraTag& t : std::as_const(*raw).extraTags()) {
         Tag tag{t.code, t.value, 0};
         switch (t.code) {
         case 70: flags = static_cast<int>(parseInt(tag)); break;
@@ -1133,7 +1189,7 @@ bool Loader::readEntities(std::vector<AcDbStub*>* blockEntities, const std::stri
             blockEntities->push_back(s);
         } else {
             bool paper = false;
-            for (const AcDbExtraTag& x : s->object->extraTags())
+            for (const AcDbExtraTag& x : std::as_const(*s->object).extraTags())
                 if (x.code == 67 && x.value.find('1') != std::string::npos)
                     paper = true;
             m_pending.push_back(PendingEntity{s, owner});
@@ -1147,7 +1203,8 @@ AcDbSymbolTable* Loader::tableNamed(const std::string& name, std::vector<AcDbExt
     if (AcDbSymbolTable* table = m_db.table(name))
         return table;
     auto obj = std::make_unique<AcDbSymbolTable>(name);
-    obj->extraTags() = std::move(extra);
+    if (!extra.empty())
+        obj->extraTags() = std::move(extra);
     if (handle != 0 && AcDbInternals::stubForHandle(m_db, handle)) {
         noteDuplicateHandle(handle);
         handle = 0;
@@ -1339,6 +1396,64 @@ void Loader::readObjects()
     }
 }
 
+void Loader::ensureUsedNames()
+{
+    // Layers, linetypes and text styles that are used exist.
+    // user: the handle of the entity that uses the name (0 for none).
+    auto ensure = [&](const char* tableName, const std::string& name, std::uint64_t user) {
+        if (name.empty())
+            return;
+        AcDbSymbolTable* t = m_db.table(tableName);
+        if (t->has(name))
+            return;
+        AcDbSymbolTableRecord* rec;
+        if (std::strcmp(tableName, "LAYER") == 0)
+            rec = new AcDbLayerTableRecord();
+        else if (std::strcmp(tableName, "LTYPE") == 0) {
+            auto* lt = new AcDbLinetypeTableRecord();
+            lt->extraTags() = {{2, 72, "65"}, {2, 73, "0"}, {2, 40, "0.0"}};
+            rec = lt;
+        } else {
+            rec = new AcDbSymbolTableRecord(tableName, acdbRecordMarkerOf(tableName));
+            if (std::strcmp(tableName, "STYLE") == 0)
+                rec->extraTags() = {{2, 40, "0.0"}, {2, 41, "1.0"}, {2, 50, "0.0"}, {2, 71, "0"}, {2, 42, "2.5"},
+                                    {2, 3, "txt"}, {2, 4, ""}};
+        }
+        rec->setName(name);
+        AcDbObjectId id;
+        m_db.addSymbolTableRecord(id, rec);
+        m_db.addNote(std::string("UNDEFINED_") + tableName, user,
+                     std::string(tableName) + " " + name + " was used but not defined; it was added");
+    };
+    std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
+    AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
+    for (const AcDbObjectId& rid : blocks->recordIds()) {
+        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
+        const AcDbObjectIdArray& ids = rec->entityIds();
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            // The walk waits on memory: ask for the entities ahead early.
+            if (i + kPrefetchAhead < ids.size())
+                __builtin_prefetch(AcDbInternals::stub(ids[i + kPrefetchAhead])->object.get());
+            const AcDbObjectId& eid = ids[i];
+            auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(eid)->object.get());
+            if (e->layerName() != lastLayer) {
+                ensure("LAYER", e->layerName(), AcDbInternals::stub(eid)->handle);
+                lastLayer = e->layerName();
+            }
+            if (e->linetypeName() != lastLinetype) {
+                ensure("LTYPE", e->linetypeName(), AcDbInternals::stub(eid)->handle);
+                lastLinetype = e->linetypeName();
+            }
+            if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
+                if (text->styleName() != lastStyle) {
+                    ensure("STYLE", text->styleName(), AcDbInternals::stub(eid)->handle);
+                    lastStyle = text->styleName();
+                }
+        }
+    }
+    ensure("LAYER", "0", 0);
+}
+
 void Loader::resolve()
 {
     m_db.repairStructure();
@@ -1393,55 +1508,7 @@ void Loader::resolve()
         ref->setBlockTableRecord(rec->objectId());
     }
 
-    // Layers, linetypes, text styles and applications that are used exist.
-    // user: the handle of the entity that uses the name (0 for none).
-    auto ensure = [&](const char* tableName, const std::string& name, std::uint64_t user) {
-        if (name.empty())
-            return;
-        AcDbSymbolTable* t = m_db.table(tableName);
-        if (t->has(name))
-            return;
-        AcDbSymbolTableRecord* rec;
-        if (std::strcmp(tableName, "LAYER") == 0)
-            rec = new AcDbLayerTableRecord();
-        else if (std::strcmp(tableName, "LTYPE") == 0) {
-            auto* lt = new AcDbLinetypeTableRecord();
-            lt->extraTags() = {{2, 72, "65"}, {2, 73, "0"}, {2, 40, "0.0"}};
-            rec = lt;
-        } else {
-            rec = new AcDbSymbolTableRecord(tableName, acdbRecordMarkerOf(tableName));
-            if (std::strcmp(tableName, "STYLE") == 0)
-                rec->extraTags() = {{2, 40, "0.0"}, {2, 41, "1.0"}, {2, 50, "0.0"}, {2, 71, "0"}, {2, 42, "2.5"},
-                                    {2, 3, "txt"}, {2, 4, ""}};
-        }
-        rec->setName(name);
-        AcDbObjectId id;
-        m_db.addSymbolTableRecord(id, rec);
-        m_db.addNote(std::string("UNDEFINED_") + tableName, user,
-                     std::string(tableName) + " " + name + " was used but not defined; it was added");
-    };
-    std::string lastLayer = "0", lastLinetype = "ByLayer", lastStyle = "Standard";
-    AcDbSymbolTable* blocks = m_db.table("BLOCK_RECORD");
-    for (const AcDbObjectId& rid : blocks->recordIds()) {
-        auto* rec = static_cast<AcDbBlockTableRecord*>(AcDbInternals::stub(rid)->object.get());
-        for (const AcDbObjectId& eid : rec->entityIds()) {
-            auto* e = static_cast<AcDbEntity*>(AcDbInternals::stub(eid)->object.get());
-            if (e->layerName() != lastLayer) {
-                ensure("LAYER", e->layerName(), AcDbInternals::stub(eid)->handle);
-                lastLayer = e->layerName();
-            }
-            if (e->linetypeName() != lastLinetype) {
-                ensure("LTYPE", e->linetypeName(), AcDbInternals::stub(eid)->handle);
-                lastLinetype = e->linetypeName();
-            }
-            if (auto* text = typeid(*e) == typeid(AcDbText) ? static_cast<AcDbText*>(e) : nullptr)
-                if (text->styleName() != lastStyle) {
-                    ensure("STYLE", text->styleName(), AcDbInternals::stub(eid)->handle);
-                    lastStyle = text->styleName();
-                }
-        }
-    }
-    ensure("LAYER", "0", 0);
+    ensureUsedNames();
     for (const std::string& app : m_apps)
         if (!m_db.isAppRegistered(app)) {
             m_db.registerApp(app);

@@ -23,7 +23,7 @@ std::string writeDatabase(const AcDbDatabase& db);
 // path is untouched and error says why.
 bool saveDatabase(const AcDbDatabase& db, const std::string& path, std::string& error);
 void writeObject(TagWriter& w, const AcDbObject& obj);
-void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups);
+void writeXData(TagWriter& w, const AcDbXData& xdata);
 // The tags an object is written with (for acdbEntGet and table searches).
 void objectTags(const AcDbObject& obj, AcDbDxfTags& out);
 // Writes through a temporary file in the same folder, renamed over path.

@@ -55,6 +55,12 @@ public:
             return;
         m_w.str(code, v);
     }
+    void name(short code, AcDbSharedName& v, const char* dflt) override
+    {
+        if (dflt && equalsNoCase(v.str(), dflt) && !shadowed(code))
+            return;
+        m_w.str(code, v.str());
+    }
     void real(short code, double& v, double dflt, bool always) override
     {
         if (always || v != dflt || shadowed(code))
@@ -129,7 +135,7 @@ private:
     int m_slot = 0;
 };
 
-void hexBytes(std::string& out, const std::string& bytes)
+void hexBytes(std::string& out, std::string_view bytes)
 {
     static const char digits[] = "0123456789ABCDEF";
     for (unsigned char c : bytes) {
@@ -140,25 +146,30 @@ void hexBytes(std::string& out, const std::string& bytes)
 
 } // namespace
 
-void writeXData(TagWriter& w, const std::vector<AcDbXGroup>& groups)
+void writeXData(TagWriter& w, const AcDbXData& xdata)
 {
-    for (const AcDbXGroup& g : groups) {
+    std::string hex;
+    for (const AcDbXGroup& g : xdata) {
         w.str(1001, g.app);
-        for (const AcDbXItem& it : g.items) {
-            if (const auto* s = std::get_if<std::string>(&it.value)) {
-                if (it.code == 1004) {
-                    std::string h;
-                    hexBytes(h, *s);
-                    w.str(1004, h);
+        for (const AcDbXData::Item it : g.items) {
+            const short code = it.code();
+            switch (AcDbXData::fixedValueBytes(code)) {
+            case 24: {
+                const AcGePoint3d p = it.point();
+                w.point(code, p.x, p.y, p.z);
+                break;
+            }
+            case 8: w.real(code, it.real()); break;
+            case 4: w.integer(code, it.integer()); break;
+            default:
+                if (code == 1004) {
+                    hex.clear();
+                    hexBytes(hex, it.text());
+                    w.str(1004, hex);
                 } else {
-                    w.str(it.code, *s);
+                    w.str(code, it.text());
                 }
-            } else if (const auto* d = std::get_if<double>(&it.value)) {
-                w.real(it.code, *d);
-            } else if (const auto* i = std::get_if<std::int32_t>(&it.value)) {
-                w.integer(it.code, *i);
-            } else if (const auto* p = std::get_if<AcGePoint3d>(&it.value)) {
-                w.point(it.code, p->x, p->y, p->z);
+                break;
             }
         }
     }
@@ -169,7 +180,7 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     // Describing fields needs a mutable object; the writer changes nothing.
     AcDbObject& obj = const_cast<AcDbObject&>(cobj);
     const std::string name = obj.dxfName();
-    const auto& extra = obj.extraTags();
+    const auto& extra = cobj.extraTags();
     const AcDbInternals::FileKind kind = AcDbInternals::fileKind(obj);
     if (kind == AcDbInternals::FileKind::Table) {
         auto* table = static_cast<AcDbSymbolTable*>(&obj);
