@@ -328,12 +328,14 @@ private:
 // pointer's work, and a drawing of many entities holds each name once.
 class AcDbSharedName {
 public:
-    AcDbSharedName() : m_text(&of({})) {}
+    AcDbSharedName() : m_text(&empty()) {}
     explicit AcDbSharedName(std::string_view text) : m_text(&of(text)) {}
     const std::string& str() const { return *m_text; }
     bool operator==(const AcDbSharedName& o) const { return m_text == o.m_text; }
     // The one copy of text (made on first use; never freed).
     static const std::string& of(std::string_view text);
+    // The empty name, found once.
+    static const std::string& empty();
 
 private:
     const std::string* m_text;

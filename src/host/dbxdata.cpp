@@ -352,6 +352,12 @@ std::vector<AcDbExtraTag>& AcDbObject::extraTags()
     return *m_extra;
 }
 
+const std::string& AcDbSharedName::empty()
+{
+    static const std::string& none = of({});
+    return none;
+}
+
 const std::string& AcDbSharedName::of(std::string_view text)
 {
     struct Hash {
