@@ -23,20 +23,25 @@ while read -r lib; do
     esac
 done <"$links"
 
-strong() { nm --defined-only "$1" 2>/dev/null | awk 'NF == 3 && $2 ~ /^[TDBR]$/ { print $3 }' | sort -u; }
-strong "$program" >"$tmp/program"
+strong() { awk 'NF == 3 && $2 ~ /^[TDBR]$/ { print $3 }' | sort -u; }
+nm --defined-only "$program" 2>/dev/null | strong >"$tmp/program"
 if [ ! -s "$tmp/program" ]; then
     echo "no symbols in $program: it cannot be checked (stripped?)"
     exit 1
 fi
+# All the libraries in one run of nm (starting it is most of its time):
+# lines "LIBRARY:MEMBER:ADDRESS TYPE NAME", split by library.
+nm -A --defined-only "$@" 2>/dev/null >"$tmp/all"
+index=0
 for lib in "$@"; do
-    strong "$lib" >"$tmp/lib"
-    if [ ! -s "$tmp/lib" ]; then
+    index=$((index + 1))
+    awk -v lib="$lib" 'index($1, lib ":") == 1' "$tmp/all" | strong >"$tmp/lib$index"
+    if [ ! -s "$tmp/lib$index" ]; then
         echo "no symbols in $lib: it cannot be checked"
         failed=1
         continue
     fi
-    comm -12 "$tmp/program" "$tmp/lib" >"$tmp/common"
+    comm -12 "$tmp/program" "$tmp/lib$index" >"$tmp/common"
     if [ -s "$tmp/common" ]; then
         echo "ctrlsch holds code of $(basename "$lib") ($(wc -l <"$tmp/common") symbols), e.g.:"
         head -3 "$tmp/common" | c++filt | sed 's/^/  /'
@@ -44,15 +49,10 @@ for lib in "$@"; do
     fi
 done
 
-folders="library panel components install schematic grid statistics tools frame"
-for file in "$sources"/*.cpp "$sources"/*.h; do
-    for folder in $folders; do
-        if grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<]$folder/" "$file" >"$tmp/includes"; then
-            sed "s|^|$file:|" "$tmp/includes"
-            failed=1
-        fi
-    done
-done
+folders="library|panel|components|install|schematic|grid|statistics|tools|frame"
+if grep -nHE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<]($folders)/" "$sources"/*.cpp "$sources"/*.h; then
+    failed=1
+fi
 
 [ "$failed" = 0 ] && echo "ctrlsch links the host, the toolkit and readline only"
 exit "$failed"

@@ -6,7 +6,7 @@
 # gtest's GTEST_TOTAL_SHARDS and GTEST_SHARD_INDEX).
 # The suites are listed after every link of the program (the listing is
 # run as this file in script mode). INSTALLATION: the program reads the
-# default installation the DefaultInstallation fixture writes.
+# default installation the build writes (ctrlsch_test_installation).
 #
 # Script mode: -DPROGRAM= -DOUTPUT= -DPREFIX= -DINSTALLATION= -DINSTALLATION_DIR=
 
@@ -58,9 +58,6 @@ if(CMAKE_SCRIPT_MODE_FILE)
       if(env)
         string(APPEND script "set_tests_properties([=[${name}]=] PROPERTIES ENVIRONMENT [=[${env}]=])\n")
       endif()
-      if(INSTALLATION)
-        string(APPEND script "set_tests_properties([=[${name}]=] PROPERTIES FIXTURES_REQUIRED DefaultInstallation)\n")
-      endif()
     endforeach()
   endforeach()
   file(WRITE "${OUTPUT}" "${script}")
@@ -76,6 +73,9 @@ function(ctrlsch_gtest_suites target)
   string(REGEX REPLACE "_tests$" "" prefix ${target})
   set(listed ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   set(include ${CMAKE_CURRENT_BINARY_DIR}/${target}_include.cmake)
+  if(ARG_INSTALLATION)
+    add_dependencies(${target} ctrlsch_test_installation)
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DOUTPUT=${listed} -DPREFIX=${prefix}
             -DINSTALLATION=${ARG_INSTALLATION} -DINSTALLATION_DIR=${CTRLSCH_TEST_INSTALLATION_DIR}

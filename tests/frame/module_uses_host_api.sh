@@ -15,36 +15,38 @@ sources=$1 public=$2
 shift 2
 failed=0
 
+# One pass over the module's sources for each rule.
+folders=()
 for folder in "$@"; do
-    while IFS= read -r file; do
-        while IFS= read -r line; do
-            number=${line%%:*}
-            header=$(sed -E 's/^[^"<]*["<]([^">]+)[">].*/\1/' <<<"${line#*:}")
-            case $header in
-            host/*/* | ../* | */../*)
-                echo "$file:$number: includes $header (a host internal)"; failed=1 ;;
-            host/*)
-                case " $public " in
-                *" ${header#host/} "*) ;;
-                *) echo "$file:$number: includes $header (a host internal; public: $public)"; failed=1 ;;
-                esac ;;
-            ui/detail/*)
-                echo "$file:$number: includes $header (a toolkit internal)"; failed=1 ;;
-            esac
-        done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]' "$file")
-    done < <(find "$sources/$folder" -name '*.cpp' -o -name '*.h')
+    folders+=("$sources/$folder")
 done
+include='^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]([^">]+)[">]'
+while IFS= read -r hit; do
+    file=${hit%%:*} rest=${hit#*:}
+    number=${rest%%:*} line=${rest#*:}
+    [[ $line =~ $include ]] || continue
+    header=${BASH_REMATCH[1]}
+    case $header in
+    host/*/* | ../* | */../*)
+        echo "$file:$number: includes $header (a host internal)"; failed=1 ;;
+    host/*)
+        case " $public " in
+        *" ${header#host/} "*) ;;
+        *) echo "$file:$number: includes $header (a host internal; public: $public)"; failed=1 ;;
+        esac ;;
+    ui/detail/*)
+        echo "$file:$number: includes $header (a toolkit internal)"; failed=1 ;;
+    esac
+done < <(grep -rnE --include='*.cpp' --include='*.h' "$include" "${folders[@]}")
 
 internals='\bAcDbStub\b|\bAcDbInternals\b|\bAcDbUndoJournal\b|\bAcDbDxfFields\b'
 internals+='|\bSpatialIndex\b|\bhost::|[A-Za-z]ForHost\(|appendRaw\(|temporaryGraphicsSlot\('
 internals+='|addRecordId\(|removeRecordId\(|renameRecord\(|repairStructure\(|fromSerial\(|swapContents\('
 internals+='|addRepairNote\(|noteHandle\(|reserveHandles\(|setHeaderTags\(|\bextraTags\(|\bAcDbExtraTag\b'
-for folder in "$@"; do
-    # Comments may name anything.
-    if grep -rnE --include='*.cpp' --include='*.h' "$internals" "$sources/$folder" | grep -vE '^[^:]+:[0-9]+:[[:space:]]*//'; then
-        failed=1
-    fi
-done
+# Comments may name anything.
+if grep -rnE --include='*.cpp' --include='*.h' "$internals" "${folders[@]}" | grep -vE '^[^:]+:[0-9]+:[[:space:]]*//'; then
+    failed=1
+fi
 
 [ "$failed" = 0 ] && echo "the module uses the host's public interface only ($*)"
 exit "$failed"

@@ -1,6 +1,6 @@
 // The default installation for the tests that read one. Under ctest it is
-// the one the DefaultInstallation fixture wrote once for the run (its
-// folder in CTRLSCH_TEST_INSTALLATION), shared by every test program and
+// the one the build wrote for the tests (build/tests/default-installation,
+// named by CTRLSCH_TEST_INSTALLATION), shared by every test program and
 // only read; run directly, a test program writes its own into a temporary
 // folder that goes at exit. Either way the user folder and the settings
 // naming it are the program's own, so programs running side by side never

@@ -22,6 +22,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace testutil {
 
 Utf8CharLocale::Utf8CharLocale() : m_saved(std::setlocale(LC_CTYPE, nullptr))
@@ -78,22 +80,200 @@ std::string sourceDir() { return CTRLSCH_SOURCE_DIR; }
 std::string binaryDir() { return CTRLSCH_BINARY_DIR; }
 std::string python() { return "/usr/bin/python3"; }
 
+namespace {
+
+// The tool server of tests/tools (tool_server.py): one Python with ezdxf
+// loaded for the whole test program, started at the first tool run and
+// ended when the program exits. Each run is a process forked from it.
+class ToolServer {
+public:
+    static ToolServer& get()
+    {
+        static ToolServer server;
+        return server;
+    }
+    ~ToolServer() { stop(); }
+    ToolServer(const ToolServer&) = delete;
+    ToolServer& operator=(const ToolServer&) = delete;
+
+    bool haveEzdxf()
+    {
+        std::string error;
+        return start(error) && m_ezdxf;
+    }
+
+    // Runs tests/tools/NAME.py with args (a shell's words) in the current
+    // folder and environment; false when the server cannot be reached.
+    bool runTool(const std::string& name, const std::string& args, int& status, std::string& output)
+    {
+        output.clear();
+        if (!start(output))
+            return false;
+        std::string request = name + '\0' + std::filesystem::current_path().string() + '\0' + args;
+        for (char** e = environ; *e; ++e)
+            request += '\0' + std::string(*e);
+        const std::string message = std::to_string(request.size()) + "\n" + request;
+        std::string header;
+        std::size_t length = 0;
+        if (!writeAll(message) || !readLine(header) || std::sscanf(header.c_str(), "%d %zu", &status, &length) != 2
+            || !readBytes(length, output)) {
+            output += "\nthe tool server stopped (" + header + ")";
+            stop();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    ToolServer() = default;
+
+    bool start(std::string& error)
+    {
+        if (m_pid > 0)
+            return true;
+        if (m_failed) {
+            error = "the tool server could not be started";
+            return false;
+        }
+        m_failed = true;
+        int toServer[2], fromServer[2];
+        if (::pipe2(toServer, O_CLOEXEC) != 0)
+            return false;
+        if (::pipe2(fromServer, O_CLOEXEC) != 0) {
+            ::close(toServer[0]);
+            ::close(toServer[1]);
+            return false;
+        }
+        const std::string script = sourceDir() + "/tests/tools/tool_server.py";
+        const std::string py = python();
+        std::fflush(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(toServer[0], 0);
+            ::dup2(fromServer[1], 1);
+            ::execl(py.c_str(), py.c_str(), script.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(toServer[0]);
+        ::close(fromServer[1]);
+        if (pid < 0) {
+            ::close(toServer[1]);
+            ::close(fromServer[0]);
+            return false;
+        }
+        m_pid = pid;
+        m_in = toServer[1];
+        m_out = fromServer[0];
+        std::string ready;
+        if (!readLine(ready) || ready.rfind("ready ezdxf=", 0) != 0) {
+            error = "the tool server did not start: " + ready;
+            stop();
+            return false;
+        }
+        m_ezdxf = ready == "ready ezdxf=1";
+        m_failed = false;
+        return true;
+    }
+
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        ::close(m_in);
+        ::close(m_out);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+    }
+
+    bool writeAll(const std::string& data)
+    {
+        // A server that died must not end the test program with SIGPIPE.
+        struct sigaction ignore{}, saved{};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, &saved);
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(m_in, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::sigaction(SIGPIPE, &saved, nullptr);
+        return done == data.size();
+    }
+
+    bool fill()
+    {
+        char chunk[65536];
+        for (;;) {
+            const ssize_t n = ::read(m_out, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+            return true;
+        }
+    }
+
+    bool readLine(std::string& line)
+    {
+        std::size_t end;
+        while ((end = m_buffer.find('\n')) == std::string::npos)
+            if (!fill()) {
+                line = m_buffer;
+                return false;
+            }
+        line = m_buffer.substr(0, end);
+        m_buffer.erase(0, end + 1);
+        return true;
+    }
+
+    bool readBytes(std::size_t length, std::string& out)
+    {
+        while (m_buffer.size() < length)
+            if (!fill())
+                return false;
+        out.append(m_buffer, 0, length);
+        m_buffer.erase(0, length);
+        return true;
+    }
+
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    bool m_ezdxf = false;
+    bool m_failed = false;
+    std::string m_buffer;
+};
+
+} // namespace
+
 bool haveEzdxf()
 {
-    static int have = -1;
-    if (have < 0) {
+    static const bool have = [] {
+        if (ToolServer::get().haveEzdxf())
+            return true;
+        // No server: ezdxf is missing only when Python cannot import it
+        // either; else the tool runs fail and say why.
         std::string out;
-        have = run(python() + " -c 'import ezdxf'", out) == 0 ? 1 : 0;
-    }
-    return have == 1;
+        return run(python() + " -c 'import ezdxf'", out) == 0;
+    }();
+    return have;
 }
 
 std::string runPythonTool(const std::string& name, const std::string& args)
 {
+    int status = -1;
     std::string out;
-    const std::string cmd = python() + " " + shellQuote(sourceDir() + "/tests/tools/" + name + ".py") + " " + args;
-    const int rc = run(cmd, out);
-    EXPECT_EQ(rc, 0) << cmd << "\n" << out;
+    const bool reached = ToolServer::get().runTool(name, args, status, out);
+    EXPECT_TRUE(reached && status == 0) << "tests/tools/" << name << ".py " << args << " (exit status " << status
+                                        << ")\n"
+                                        << out;
     return out;
 }
 

@@ -54,8 +54,12 @@ std::string binaryDir();
 // The Python with ezdxf (Debian's python3-ezdxf).
 std::string python();
 bool haveEzdxf();
-// Runs tests/tools/NAME.py with arguments; fails the current test when it
-// exits non-zero. Returns its output.
+// Runs tests/tools/NAME.py with arguments (words as the shell takes them,
+// quoted with shellQuote) in the current folder and environment; fails the
+// current test when it exits non-zero. Returns its output (standard output
+// and error). The runs of a test program go through one tool server
+// (tests/tools/tool_server.py), a Python with ezdxf loaded, started at the
+// first run; each run is a process of its own forked from it.
 std::string runPythonTool(const std::string& name, const std::string& args);
 
 // The entities of a block of the given class, in the block's order.

@@ -1,6 +1,6 @@
 // Writes the default installation the test programs share into the folder
-// given: the set-up of the DefaultInstallation test fixture, which runs
-// before any test that reads it.
+// given: a step of building the tests (ctrlsch_test_installation), done
+// again when this program changes.
 #include "install/DefaultInstallation.h"
 
 #include <cstdio>
