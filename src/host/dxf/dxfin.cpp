@@ -348,6 +348,7 @@ private:
 
     AcDbStub* makeObject(std::unique_ptr<AcDbObject> obj, const std::vector<Tag>& tags, std::uint64_t* owner);
     void fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner);
+    int findBinding(const FieldPlan& plan, int code, int slot, bool unknown, bool entityPartEmpty) const;
     // The handle a tag gives, or 0 (a new one) when it is empty or not a
     // handle; such repairs are counted for the load notes.
     std::uint64_t handleOrZero(const Tag& t);
@@ -855,6 +856,28 @@ std::size_t Loader::readXData(AcDbObject& obj, const std::vector<Tag>& tags, std
     return i;
 }
 
+// The field a tag goes into: the first unbound one of its code in the
+// current subclass (any subclass when the object has no markers, slot < 0);
+// -1 when none takes it.
+int Loader::findBinding(const FieldPlan& plan, int code, int slot, bool unknown, bool entityPartEmpty) const
+{
+    const std::vector<Binding>& bindings = plan.bindings;
+    if (!unknown && code >= 0 && code < kPlanCodes)
+        for (int k = plan.byCode[code]; k >= 0; k = bindings[k].next) {
+            const Binding& b = bindings[k];
+            if ((!m_bound[k] || b.kind == BindKind::Vertex) && (slot < 0 || b.slot == slot))
+                return k;
+        }
+    // Some writers leave the common subclass empty and put the layer,
+    // linetype and colour after the next subclass marker: they are still
+    // the entity's.
+    if (entityPartEmpty && (slot > plan.entitySlot || unknown) && (code == 8 || code == 6 || code == 62))
+        for (int k = plan.byCode[code]; k >= 0; k = bindings[k].next)
+            if (!m_bound[k] && bindings[k].slot == plan.entitySlot)
+                return k;
+    return -1;
+}
+
 void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& handle, std::uint64_t* owner)
 {
     const FieldPlan& plan = planFor(obj);
@@ -935,24 +958,7 @@ void Loader::fill(AcDbObject& obj, const std::vector<Tag>& tags, std::uint64_t& 
             unknown = true;
             continue;
         }
-        int hit = -1;
-        if (!unknown && t.code >= 0 && t.code < kPlanCodes)
-            for (int k = plan.byCode[t.code]; k >= 0; k = bindings[k].next) {
-                const Binding& b = bindings[k];
-                if ((!m_bound[k] || b.kind == BindKind::Vertex) && (!markers || b.slot == slot)) {
-                    hit = k;
-                    break;
-                }
-            }
-        // Some writers leave the common subclass empty and put the layer,
-        // linetype and colour after the next subclass marker: they are
-        // still the entity's.
-        if (hit < 0 && entityPartEmpty && (slot > plan.entitySlot || unknown) && (t.code == 8 || t.code == 6 || t.code == 62))
-            for (int k = plan.byCode[t.code]; k >= 0; k = bindings[k].next)
-                if (!m_bound[k] && bindings[k].slot == plan.entitySlot) {
-                    hit = k;
-                    break;
-                }
+        const int hit = findBinding(plan, t.code, markers ? slot : -1, unknown, entityPartEmpty);
         if (slot == plan.entitySlot && !unknown)
             entityPartEmpty = false;
         if (hit >= 0) {

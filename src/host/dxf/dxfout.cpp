@@ -201,8 +201,6 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
     } else {
         w.str(0, name);
         w.handle(name == "DIMSTYLE" ? 105 : 5, obj.handle());
-        // Application data groups come before the owner, anything else of
-        // the first slot after it, so that the owner reads back as owner.
         // Leading application data groups ("102 {...", "102 }") come before
         // the owner, the rest of the first slot after it, so that the owner
         // reads back as owner.
@@ -243,10 +241,29 @@ void writeObject(TagWriter& w, const AcDbObject& cobj)
 
 namespace {
 
-void writeSections(const AcDbDatabase& db, TagWriter& w)
+// A live object of the drawing, then a chance to hand the text on.
+void writeLive(TagWriter& w, const AcDbObjectId& id)
 {
+    if (!id.isValid() || id.isErased())
+        return;
+    writeObject(w, *AcDbInternals::stub(id)->object);
+    w.maybeFlush();
+}
 
-    // HEADER: the version is at least R2010; the handle seed is ours.
+// A section of tags as they were read.
+void writeRawSection(TagWriter& w, const std::string& name, const std::vector<AcDbDxfTags>& records)
+{
+    w.str(0, "SECTION");
+    w.str(2, name);
+    for (const AcDbDxfTags& rec : records)
+        for (const AcDbDxfTag& t : rec)
+            w.str(t.code, t.value);
+    w.str(0, "ENDSEC");
+}
+
+// HEADER: the version is at least R2010; the handle seed is ours.
+void writeHeader(const AcDbDatabase& db, TagWriter& w)
+{
     std::string version = db.version();
     // Every version the reader accepts has the form AC10nn.
     if (version.size() != 6 || version < "AC1024")
@@ -283,31 +300,25 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
     w.str(9, "$HANDSEED");
     w.handle(5, db.nextHandle());
     w.str(0, "ENDSEC");
+}
 
-    // CLASSES, as read (or empty).
-    w.str(0, "SECTION");
-    w.str(2, "CLASSES");
-    for (const auto& [name, records] : db.rawSections())
-        if (name == "CLASSES")
-            for (const AcDbDxfTags& rec : records)
-                for (const AcDbDxfTag& t : rec)
-                    w.str(t.code, t.value);
-    w.str(0, "ENDSEC");
-
+void writeTables(const AcDbDatabase& db, TagWriter& w)
+{
     w.str(0, "SECTION");
     w.str(2, "TABLES");
     for (const AcDbObjectId& tid : db.tableIds()) {
         auto* table = static_cast<AcDbSymbolTable*>(AcDbInternals::stub(tid)->object.get());
         writeObject(w, *table);
         for (const AcDbObjectId& rid : table->recordIds())
-            if (rid.isValid() && !rid.isErased()) {
-                writeObject(w, *AcDbInternals::stub(rid)->object);
-                w.maybeFlush();
-            }
+            writeLive(w, rid);
         w.str(0, "ENDTAB");
     }
     w.str(0, "ENDSEC");
+}
 
+// BLOCKS: every block's begin and end; the layouts' entities go in ENTITIES.
+void writeBlocks(const AcDbDatabase& db, TagWriter& w)
+{
     w.str(0, "SECTION");
     w.str(2, "BLOCKS");
     if (AcDbSymbolTable* blocks = db.table("BLOCK_RECORD")) {
@@ -321,45 +332,45 @@ void writeSections(const AcDbDatabase& db, TagWriter& w)
             const bool layout = equalsNoCase(rec->name(), "*Model_Space") || equalsNoCase(rec->name(), "*Paper_Space");
             if (!layout)
                 for (const AcDbObjectId& eid : rec->entityIds())
-                    if (eid.isValid() && !eid.isErased()) {
-                        writeObject(w, *AcDbInternals::stub(eid)->object);
-                        w.maybeFlush();
-                    }
+                    writeLive(w, eid);
             writeObject(w, *AcDbInternals::stub(rec->blockEndId())->object);
         }
     }
     w.str(0, "ENDSEC");
+}
 
+void writeEntitiesAndObjects(const AcDbDatabase& db, TagWriter& w)
+{
     w.str(0, "SECTION");
     w.str(2, "ENTITIES");
     for (const char* space : {"*Model_Space", "*Paper_Space"})
         if (AcDbBlockTableRecord* rec = db.blockRecord(space))
             for (const AcDbObjectId& eid : rec->entityIds())
-                if (eid.isValid() && !eid.isErased()) {
-                    writeObject(w, *AcDbInternals::stub(eid)->object);
-                    w.maybeFlush();
-                }
+                writeLive(w, eid);
     w.str(0, "ENDSEC");
 
     w.str(0, "SECTION");
     w.str(2, "OBJECTS");
     for (const AcDbObjectId& oid : db.objectIds())
-        if (oid.isValid() && !oid.isErased()) {
-            writeObject(w, *AcDbInternals::stub(oid)->object);
-            w.maybeFlush();
-        }
+        writeLive(w, oid);
     w.str(0, "ENDSEC");
+}
 
-    for (const auto& [name, records] : db.rawSections()) {
+void writeSections(const AcDbDatabase& db, TagWriter& w)
+{
+    writeHeader(db, w);
+    // CLASSES as read (or empty), the sections we do not know after ours.
+    std::vector<AcDbDxfTags> classes;
+    for (const auto& [name, records] : db.rawSections())
         if (name == "CLASSES")
-            continue;
-        w.str(0, "SECTION");
-        w.str(2, name);
-        for (const AcDbDxfTags& rec : records)
-            for (const AcDbDxfTag& t : rec)
-                w.str(t.code, t.value);
-        w.str(0, "ENDSEC");
-    }
+            classes.insert(classes.end(), records.begin(), records.end());
+    writeRawSection(w, "CLASSES", classes);
+    writeTables(db, w);
+    writeBlocks(db, w);
+    writeEntitiesAndObjects(db, w);
+    for (const auto& [name, records] : db.rawSections())
+        if (name != "CLASSES")
+            writeRawSection(w, name, records);
     w.str(0, "EOF");
 }
 

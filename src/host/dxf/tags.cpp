@@ -482,6 +482,16 @@ void Tagger::startBinary()
     m_codeBytes = (b0 == 255 || (b0 == 0 && b1 != 0) || (b0 != 0 && b1 > 4)) ? 1 : 2;
 }
 
+std::uint64_t Tagger::takeLittle(std::size_t n)
+{
+    const auto* d = reinterpret_cast<const unsigned char*>(m_text.data());
+    std::uint64_t v = 0;
+    for (std::size_t i = n; i-- > 0;)
+        v = (v << 8) | d[m_pos + i];
+    m_pos += n;
+    return v;
+}
+
 bool Tagger::nextBinary(Tag& tag)
 {
     if (!m_binaryStarted)
@@ -493,13 +503,6 @@ bool Tagger::nextBinary(Tag& tag)
     }
     const auto* d = reinterpret_cast<const unsigned char*>(m_text.data());
     const int at = static_cast<int>(m_base + m_pos);
-    auto little = [&](std::size_t n) {
-        std::uint64_t v = 0;
-        for (std::size_t i = n; i-- > 0;)
-            v = (v << 8) | d[m_pos + i];
-        m_pos += n;
-        return v;
-    };
     int code = 0;
     if (m_codeBytes == 1 && d[m_pos] != 255) {
         code = d[m_pos++];
@@ -509,11 +512,24 @@ bool Tagger::nextBinary(Tag& tag)
             ranOut();
         if (size - m_pos < 2)
             throw DxfError(at, "unexpected end of file inside a group code");
-        code = static_cast<std::int16_t>(little(2));
+        code = static_cast<std::int16_t>(takeLittle(2));
     }
     if (!isGroupCode(code))
         throw DxfError(at, "group code " + std::to_string(code) + " is not a DXF group code (they run from "
                                + std::to_string(kMinGroupCode) + " to " + std::to_string(kMaxGroupCode) + ")");
+    tag.value = binaryValue(code, at, tag);
+    tag.code = code;
+    tag.line = at;
+    m_line = static_cast<int>(m_base + m_pos);
+    return true;
+}
+
+// The value of a binary tag as the text a text file would hold; a real's
+// number also goes into tag.real.
+std::string_view Tagger::binaryValue(int code, int at, Tag& tag)
+{
+    const std::size_t size = m_text.size();
+    const auto* d = reinterpret_cast<const unsigned char*>(m_text.data());
     auto need = [&](std::size_t n) {
         if (size - m_pos < n)
             ranOut();
@@ -525,41 +541,35 @@ bool Tagger::nextBinary(Tag& tag)
         auto res = std::to_chars(buf, buf + sizeof buf, v);
         return keep(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
     };
-    std::string_view value;
     switch (valueKindOf(code)) {
     case ValueKind::Real: {
         need(8);
-        const std::uint64_t bits = little(8);
+        const std::uint64_t bits = takeLittle(8);
         double v;
         std::memcpy(&v, &bits, sizeof v);
         if (!std::isfinite(v))
             throw DxfError(at, "group code " + std::to_string(code) + ": the value is not a finite number");
         m_scratch.clear();
         appendReal(m_scratch, v);
-        value = keep(m_scratch);
         tag.real = v;
-        break;
+        return keep(m_scratch);
     }
     case ValueKind::Int16:
         need(2);
-        value = integer(static_cast<std::int16_t>(little(2)));
-        break;
+        return integer(static_cast<std::int16_t>(takeLittle(2)));
     case ValueKind::Int32:
         need(4);
-        value = integer(static_cast<std::int32_t>(little(4)));
-        break;
+        return integer(static_cast<std::int32_t>(takeLittle(4)));
     case ValueKind::Int64:
         need(8);
-        value = integer(static_cast<std::int64_t>(little(8)));
-        break;
+        return integer(static_cast<std::int64_t>(takeLittle(8)));
     case ValueKind::Bool:
         need(1);
-        value = integer(static_cast<long long>(little(1)));
-        break;
+        return integer(static_cast<long long>(takeLittle(1)));
     case ValueKind::Binary: {
         // A length byte, then the bytes; text files hold them as hex.
         need(1);
-        const std::size_t n = little(1);
+        const std::size_t n = takeLittle(1);
         need(n);
         static const char digits[] = "0123456789ABCDEF";
         m_scratch.clear();
@@ -568,27 +578,21 @@ bool Tagger::nextBinary(Tag& tag)
             m_scratch.push_back(digits[d[m_pos + i] & 15]);
         }
         m_pos += n;
-        value = keep(m_scratch);
-        break;
+        return keep(m_scratch);
     }
     case ValueKind::Text:
-    case ValueKind::Handle: {
-        const void* nul = std::memchr(d + m_pos, 0, size - m_pos);
-        if (!nul)
-            ranOut();
-        if (!nul)
-            throw DxfError(at, "unexpected end of file: the text of group code " + std::to_string(code) + " has no end");
-        const std::size_t len = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - (d + m_pos));
-        value = m_text.substr(m_pos, len);
-        m_pos += len + 1;
+    case ValueKind::Handle:
         break;
     }
-    }
-    tag.code = code;
-    tag.value = value;
-    tag.line = at;
-    m_line = static_cast<int>(m_base + m_pos);
-    return true;
+    const void* nul = std::memchr(d + m_pos, 0, size - m_pos);
+    if (!nul)
+        ranOut();
+    if (!nul)
+        throw DxfError(at, "unexpected end of file: the text of group code " + std::to_string(code) + " has no end");
+    const std::size_t len = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - (d + m_pos));
+    const std::string_view value = m_text.substr(m_pos, len);
+    m_pos += len + 1;
+    return value;
 }
 
 bool Tagger::readLine(std::string_view& out)

@@ -190,6 +190,9 @@ private:
     bool readLine(std::string_view& out);
     bool nextText(Tag& tag);
     bool nextBinary(Tag& tag);
+    std::string_view binaryValue(int code, int at, Tag& tag);
+    // The next n bytes as a little-endian number.
+    std::uint64_t takeLittle(std::size_t n);
     void startBinary();
     void check(Tag& tag);
     void checkClosely(Tag& tag, bool headerName);
