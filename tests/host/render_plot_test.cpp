@@ -12,6 +12,7 @@
 #include <cmath>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,21 @@ TEST(RenderPlotTest, PdfTextsIncludingChineseCanBeExtracted)
     EXPECT_NE(text.find("主接触器"), std::string::npos) << text;
     EXPECT_NE(text.find("控制电源"), std::string::npos) << text;
     EXPECT_NE(text.find("QF2"), std::string::npos) << text;
+    // Every font the page uses travels with it, as a subset: a reader
+    // without the font shows the same glyphs.
+    std::string fonts;
+    ASSERT_EQ(testutil::run("pdffonts " + shellQuote(pdf), fonts), 0) << fonts;
+    std::istringstream rows(fonts);
+    std::string row;
+    int listed = 0;
+    while (std::getline(rows, row)) {
+        if (row.empty() || row.rfind("name", 0) == 0 || row.rfind("---", 0) == 0)
+            continue;
+        ++listed;
+        // The columns emb, sub and uni read "yes yes yes".
+        EXPECT_NE(row.find("yes yes yes"), std::string::npos) << fonts;
+    }
+    EXPECT_GT(listed, 0) << fonts;
 }
 
 // With --scale 1:1 on A4 the extents' centre (50,25) is at the page's
