@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libreadline-dev nlohmann-json3-dev libcpp-httplib-dev
   python3 python3-ezdxf librecad-data netpbm
   libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
   libcairo2-dev poppler-utils librsvg2-bin chromium

@@ -4,6 +4,7 @@
 #include "app/demo_command.h"
 #include "app/install_command.h"
 #include "app/render_command.h"
+#include "app/serve_command.h"
 #include "app/session.h"
 
 #include <iostream>
@@ -36,6 +37,11 @@ const Command kCommands[] = {
      "run a script on the command line and print what it shows; the first failed command\n"
      "      stops it with status 1 (OUT not written); -k runs on to the end, the status still 1",
      app::runCommand},
+    {"serve", "[FILE.dxf] [--port N]",
+     "serve the command line and the drawing (FILE, or a new one) as a web page on 127.0.0.1,\n"
+     "      port N or a free one; prints the page's address with its access token first. QUIT,\n"
+     "      Ctrl-C or SIGTERM end it (the drawing is not saved)",
+     app::serveCommand},
 };
 
 int usage(std::ostream& out, int status)

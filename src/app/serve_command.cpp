@@ -1,0 +1,525 @@
+#include "app/serve_command.h"
+
+#include "app/render_command.h"
+#include "app/session.h"
+#include "host/acapdoc.h"
+#include "host/commandline.h"
+#include "host/render/svg.h"
+
+// The only file that includes the web server's header: it is large.
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace app {
+
+namespace {
+
+constexpr const char* kAddress = "127.0.0.1";
+constexpr const char* kTokenHeader = "X-Ctrlsch-Token";
+// Command lines are short; a larger body is refused before it is read.
+constexpr std::size_t kMaxBody = 64 * 1024;
+
+// The page: the drawing, the transcript and a command input with its
+// history (Up, Down). Every request carries the token of the page's own
+// address. Text from the session is set as text, never as markup.
+constexpr const char* kPage = R"html(<!DOCTYPE html>
+<html lang="zh">
+<head>
+<meta charset="utf-8">
+<title>ctrlsch</title>
+<style>
+html, body { margin: 0; height: 100%; font-family: sans-serif; }
+body { display: flex; flex-direction: column; }
+#drawing { flex: 1 1 60%; min-height: 0; background: #fff; border-bottom: 1px solid #888; display: flex; }
+#drawing img { margin: auto; max-width: 100%; max-height: 100%; }
+#transcript { flex: 1 1 35%; min-height: 4em; overflow-y: auto; margin: 0; padding: 4px 8px;
+  background: #111; color: #ddd; font: 13px monospace; white-space: pre-wrap; }
+#command { font: 14px monospace; padding: 4px 8px; border: 0; border-top: 1px solid #888; }
+#status { color: #a00; font: 12px sans-serif; padding: 0 8px; }
+</style>
+</head>
+<body>
+<div id="drawing"><img id="svg" alt="drawing"></div>
+<pre id="transcript"></pre>
+<div id="status"></div>
+<input id="command" autocomplete="off" spellcheck="false" autofocus placeholder="command">
+<script>
+"use strict";
+const token = new URLSearchParams(location.search).get("token") || "";
+const svg = document.getElementById("svg");
+const transcript = document.getElementById("transcript");
+const input = document.getElementById("command");
+const status = document.getElementById("status");
+const history = [];
+let recalled = 0, busy = false, shown = 0;
+
+function show(text) {
+  transcript.textContent += text;
+  transcript.scrollTop = transcript.scrollHeight;
+}
+function reloadDrawing() {
+  svg.src = "api/drawing.svg?token=" + encodeURIComponent(token) + "&v=" + (++shown);
+}
+async function call(path, options) {
+  options = options || {};
+  options.headers = Object.assign({"X-Ctrlsch-Token": token}, options.headers || {});
+  const res = await fetch(path, options);
+  if (!res.ok)
+    throw new Error(res.status + " " + (await res.text()));
+  return res.json();
+}
+async function send(line) {
+  busy = true;
+  status.textContent = "";
+  try {
+    const reply = await call("api/command", {
+      method: "POST", headers: {"Content-Type": "application/json"},
+      body: JSON.stringify({line: line})});
+    show(reply.output);
+    reloadDrawing();
+  } catch (e) {
+    status.textContent = e.message;
+  }
+  busy = false;
+}
+input.addEventListener("keydown", (ev) => {
+  if (ev.key === "Enter" && !busy) {
+    const line = input.value;
+    if (line !== "" && history[history.length - 1] !== line)
+      history.push(line);
+    recalled = history.length;
+    input.value = "";
+    send(line);
+  } else if (ev.key === "ArrowUp" && recalled > 0) {
+    input.value = history[--recalled];
+    ev.preventDefault();
+  } else if (ev.key === "ArrowDown" && recalled < history.length) {
+    ++recalled;
+    input.value = recalled < history.length ? history[recalled] : "";
+    ev.preventDefault();
+  }
+});
+call("api/transcript").then((t) => show(t.transcript)).catch((e) => { status.textContent = e.message; });
+reloadDrawing();
+</script>
+</body>
+</html>
+)html";
+
+// 32 hex digits from the system's random source.
+std::string makeToken()
+{
+    std::random_device random("/dev/urandom");
+    static const char hex[] = "0123456789abcdef";
+    std::string token;
+    for (int word = 0; word < 4; ++word) {
+        std::uint32_t bits = random();
+        for (int digit = 0; digit < 8; ++digit, bits >>= 4)
+            token += hex[bits & 15u];
+    }
+    return token;
+}
+
+// Compares without stopping at the first difference, so the time taken
+// tells nothing of how much of a guess was right.
+bool sameToken(const std::string& given, const std::string& token)
+{
+    if (given.size() != token.size())
+        return false;
+    unsigned char diff = 0;
+    for (std::size_t i = 0; i < token.size(); ++i)
+        diff |= static_cast<unsigned char>(given[i] ^ token[i]);
+    return diff == 0;
+}
+
+// Thrown by work for the session that cannot be done: the answer's status
+// and text.
+struct Refusal : std::runtime_error {
+    Refusal(int httpStatus, const std::string& what) : std::runtime_error(what), status(httpStatus) {}
+    int status;
+};
+
+// Between the request threads and the session thread, which owns the host
+// and the module. A request queues a command line or a piece of work and
+// waits for its answer. The session thread takes lines as the command
+// line's source: a line's answer is what was printed from when it was
+// taken until the command line asks for the next one. Work is done while
+// the command line waits for a line, never while a command runs.
+class SessionQueue : public host::LineSource {
+public:
+    struct Answer {
+        int status = 200;
+        std::string text;
+    };
+
+    // Request threads.
+    Answer runLine(const std::string& line)
+    {
+        auto job = std::make_shared<Job>();
+        job->line = line;
+        return submit(job);
+    }
+    Answer runTask(std::function<std::string()> task)
+    {
+        auto job = std::make_shared<Job>();
+        job->task = std::move(task);
+        return submit(job);
+    }
+    std::string transcript() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_transcript;
+    }
+    // Any thread: the next line read is the end of input.
+    void stop()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        m_work.notify_all();
+    }
+
+    // The session thread.
+    void append(const std::string& utf8)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_transcript += utf8;
+    }
+    bool readLine(std::string& line, const std::string&) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        answerCurrent();
+        for (;;) {
+            m_work.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_stopping)
+                return false;
+            std::shared_ptr<Job> job = m_queue.front();
+            m_queue.pop_front();
+            if (!job->task) {
+                job->start = m_transcript.size();
+                m_current = job;
+                line = job->line;
+                return true;
+            }
+            lock.unlock();
+            Answer answer;
+            try {
+                answer.text = job->task();
+            } catch (const Refusal& r) {
+                answer = Answer{r.status, r.what()};
+            } catch (const std::exception& e) {
+                answer = Answer{500, e.what()};
+            }
+            lock.lock();
+            complete(*job, answer);
+        }
+    }
+    // Lines are echoed after their prompt, as a script's are: the
+    // transcript reads like the terminal's.
+    bool echoes() const override { return true; }
+    // The session has ended: the line being run gets what it printed, the
+    // requests still waiting and those to come are refused.
+    void finish()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        answerCurrent();
+        m_ended = true;
+        for (const std::shared_ptr<Job>& job : m_queue)
+            complete(*job, ended());
+        m_queue.clear();
+    }
+
+private:
+    struct Job {
+        std::string line;
+        std::function<std::string()> task;
+        std::size_t start = 0;
+        bool done = false;
+        Answer answer;
+    };
+
+    static Answer ended() { return Answer{503, "the session has ended\n"}; }
+
+    Answer submit(const std::shared_ptr<Job>& job)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_ended)
+            return ended();
+        m_queue.push_back(job);
+        m_work.notify_all();
+        m_done.wait(lock, [&] { return job->done; });
+        return job->answer;
+    }
+    // With the lock held.
+    void complete(Job& job, Answer answer)
+    {
+        job.answer = std::move(answer);
+        job.done = true;
+        m_done.notify_all();
+    }
+    void answerCurrent()
+    {
+        if (!m_current)
+            return;
+        complete(*m_current, Answer{200, m_transcript.substr(m_current->start)});
+        m_current.reset();
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work, m_done;
+    std::deque<std::shared_ptr<Job>> m_queue;
+    std::shared_ptr<Job> m_current;
+    std::string m_transcript;
+    bool m_stopping = false, m_ended = false;
+};
+
+SessionQueue* g_session = nullptr;
+
+void toTranscript(const std::string& utf8)
+{
+    g_session->append(utf8);
+}
+
+void plainText(httplib::Response& res, int status, const std::string& text)
+{
+    res.status = status;
+    res.set_content(text, "text/plain; charset=utf-8");
+}
+
+void json(httplib::Response& res, const nlohmann::json& value)
+{
+    // Text the command line printed that is no valid UTF-8 is replaced,
+    // not refused.
+    res.set_content(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
+}
+
+void answer(httplib::Response& res, const SessionQueue::Answer& a, const char* key)
+{
+    if (a.status != 200)
+        plainText(res, a.status, a.text);
+    else
+        json(res, nlohmann::json{{key, a.text}});
+}
+
+// The line of a command request: {"line": "..."} with one line of text.
+bool commandLine(const std::string& body, std::string& line, std::string& problem)
+{
+    nlohmann::json request;
+    try {
+        request = nlohmann::json::parse(body);
+    } catch (const nlohmann::json::parse_error& e) {
+        problem = std::string("the body is no JSON: ") + e.what();
+        return false;
+    }
+    if (!request.is_object() || !request.contains("line") || !request["line"].is_string()) {
+        problem = "the body must be {\"line\": \"...\"}";
+        return false;
+    }
+    line = request["line"].get<std::string>();
+    if (line.find_first_of("\r\n") != std::string::npos) {
+        problem = "a command is one line: it holds no line break";
+        return false;
+    }
+    return true;
+}
+
+void setUpServer(httplib::Server& server, SessionQueue& session, const std::string& token, const int& port)
+{
+    server.set_payload_max_length(kMaxBody);
+    // Before any route: the Host a page at another name (DNS rebinding)
+    // sends, then the token.
+    server.set_pre_routing_handler([&token, &port](const httplib::Request& req, httplib::Response& res) {
+        const std::string host = req.get_header_value("Host");
+        const std::string portText = ":" + std::to_string(port);
+        if (host != kAddress + portText && host != "localhost" + portText) {
+            plainText(res, 403, "refused: this server answers only to 127.0.0.1" + portText + " and localhost" + portText + "\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const std::string given = req.has_header(kTokenHeader) ? req.get_header_value(kTokenHeader) : req.get_param_value("token");
+        if (!sameToken(given, token)) {
+            plainText(res, 403, "refused: open the address ctrlsch serve printed (it holds the token)\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("X-Frame-Options", "DENY");
+        res.set_header("X-Content-Type-Options", "nosniff");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (res.status == 404 && res.body.empty())
+            plainText(res, 404, "not found: " + req.path + "\n");
+    });
+    server.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kPage, "text/html; charset=utf-8");
+    });
+    server.Get("/api/drawing.svg", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([] {
+            AcApDocument* doc = acDocManager->curDocument();
+            if (!doc)
+                throw Refusal(404, "no drawing is open\n");
+            return renderSvg(*doc->database());
+        });
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "image/svg+xml");
+    });
+    server.Post("/api/command", [&session](const httplib::Request& req, httplib::Response& res) {
+        std::string line, problem;
+        if (!commandLine(req.body, line, problem)) {
+            plainText(res, 400, problem + "\n");
+            return;
+        }
+        answer(res, session.runLine(line), "output");
+    });
+    server.Get("/api/transcript", [&session](const httplib::Request&, httplib::Response& res) {
+        json(res, nlohmann::json{{"transcript", session.transcript()}});
+    });
+}
+
+// SIGINT and SIGTERM end the session: blocked in every thread, they are
+// taken by one thread of their own, which stops the command line's input.
+class StopSignals {
+public:
+    explicit StopSignals(SessionQueue& session)
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
+        m_thread = std::thread([this, &session] {
+            int sig = 0;
+            sigwait(&m_set, &sig);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_ending)
+                session.stop();
+        });
+    }
+    ~StopSignals()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ending = true;
+        }
+        pthread_kill(m_thread.native_handle(), SIGTERM);
+        m_thread.join();
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    sigset_t m_set{}, m_old{};
+    std::mutex m_mutex;
+    bool m_ending = false;
+    std::thread m_thread;
+};
+
+// Reads the words after "serve"; on a mistake says what is wrong.
+bool parseServeArgs(const std::vector<std::string>& args, std::string& drawing, int& port, std::string& problem)
+{
+    bool portGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--port") {
+            const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+            if (portGiven || value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos
+                || std::stoi(value) > 65535) {
+                problem = "--port wants a number from 0 to 65535, once";
+                return false;
+            }
+            portGiven = true;
+            port = std::stoi(value);
+            ++i;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            problem = "unknown option " + args[i];
+            return false;
+        } else if (drawing.empty() && !args[i].empty()) {
+            drawing = args[i];
+        } else {
+            problem = "one drawing at most";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int serveCommand(const std::vector<std::string>& args)
+{
+    std::string drawing, problem;
+    int wanted = 0;
+    if (!parseServeArgs(args, drawing, wanted, problem)) {
+        std::cerr << "ctrlsch serve: " << problem << "\n";
+        return kExitUsage;
+    }
+
+    SessionQueue session;
+    const std::string token = makeToken();
+    int port = 0;
+    httplib::Server server;
+    setUpServer(server, session, token, port);
+    port = wanted == 0 ? server.bind_to_any_port(kAddress) : (server.bind_to_port(kAddress, wanted) ? wanted : -1);
+    if (port <= 0) {
+        std::cerr << "ctrlsch serve: cannot listen on " << kAddress << ":" << wanted << ": " << std::strerror(errno) << "\n";
+        return kExitFailed;
+    }
+
+    // What the session prints goes to its transcript; the standard output
+    // holds the address only.
+    g_session = &session;
+    const host::OutputFn previousOutput = host::output();
+    host::setOutput(toTranscript);
+    host::setLineSource(&session);
+    auto restoreHost = [&] {
+        host::setLineSource(nullptr);
+        host::setOutput(previousOutput);
+        g_session = nullptr;
+    };
+    if (!openSession(drawing, std::getenv("CTRLSCH_NO_MODULE") != nullptr, false)) {
+        restoreHost();
+        return kExitFailed;
+    }
+    std::cout << "http://" << kAddress << ":" << port << "/?token=" << token << std::endl;
+
+    // A client that goes away while it is answered is no reason to end.
+    const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+    {
+        StopSignals signals(session);
+        std::atomic<bool> listening{true};
+        std::thread http([&server, &listening] {
+            server.listen_after_bind();
+            listening = false;
+        });
+        // Stopped before it runs, the server would not stop.
+        while (listening && !server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        host::runCommandLoop();
+        session.finish();
+        server.stop();
+        http.join();
+    }
+    std::signal(SIGPIPE, previousPipe);
+    closeSession();
+    restoreHost();
+    return kExitOk;
+}
+
+} // namespace app

@@ -1,0 +1,300 @@
+#!/usr/bin/env python3
+"""ctrlsch serve as a browser's page talks to it, over HTTP on 127.0.0.1.
+
+The program runs on a new drawing with settings of a temporary folder (a
+copy of the shared test installation's with a user folder of its own).
+Checked: the first line is the page's address with a 32-digit token;
+requests without the token, with a wrong one or with another Host are
+refused (403), unknown paths are 404 and bad bodies 400, and the server
+answers after each; the page is served; command lines run one by one as at
+the terminal (each answer what the command line printed for it, the
+transcript all of it), also when they come at once; the polyline drawn
+shows in the SVG and in the drawing SAVEAS writes (read by ezdxf); QUIT
+ends the program with status 0. A second run serves that drawing on the
+port asked for and ends at SIGTERM; a missing drawing and a bad port end it
+with status 1 and 2 before any address is printed.
+
+Usage: serve_test.py PATH/TO/ctrlsch INSTALLATION_DIR. Every wait has a
+deadline; the whole test ends within 60 s.
+"""
+import http.client
+import json
+import os
+import re
+import select
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import xml.etree.ElementTree as ET
+
+OVERALL_SECONDS = 60
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Server:
+    """ctrlsch serve as a child process, and requests to it."""
+
+    def __init__(self, program, args, env):
+        self.proc = subprocess.Popen([program, "serve"] + args, env=env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.address = self._first_line()
+        m = re.fullmatch(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32})", self.address)
+        check(m, "the first line is no address with a token: %r" % self.address)
+        self.port = int(m.group(1))
+        self.token = m.group(2)
+
+    def _first_line(self, seconds=15.0):
+        deadline = time.monotonic() + seconds
+        data = b""
+        fd = self.proc.stdout.fileno()
+        while b"\n" not in data:
+            left = deadline - time.monotonic()
+            ready, _, _ = select.select([fd], [], [], max(left, 0))
+            if not ready:
+                raise Failure("no address within %g s" % seconds)
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                raise Failure("the program ended before its address (status %s): %s"
+                              % (self.proc.wait(5), self.proc.stderr.read().decode(errors="replace")))
+            data += chunk
+        return data.split(b"\n", 1)[0].decode()
+
+    def request(self, method, path, body=None, token=True, host=None, headers=None):
+        """Returns (status, content type, body bytes)."""
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=15)
+        try:
+            conn.putrequest(method, path, skip_host=True, skip_accept_encoding=True)
+            conn.putheader("Host", host if host is not None else "127.0.0.1:%d" % self.port)
+            if token is True:
+                conn.putheader("X-Ctrlsch-Token", self.token)
+            elif token:
+                conn.putheader("X-Ctrlsch-Token", token)
+            for name, value in (headers or {}).items():
+                conn.putheader(name, value)
+            data = body.encode() if isinstance(body, str) else body
+            if data is not None:
+                conn.putheader("Content-Type", "application/json")
+                conn.putheader("Content-Length", str(len(data)))
+            conn.endheaders(data)
+            res = conn.getresponse()
+            return res.status, res.getheader("Content-Type", ""), res.read()
+        finally:
+            conn.close()
+
+    def command(self, line):
+        status, kind, body = self.request("POST", "/api/command", json.dumps({"line": line}))
+        check(status == 200 and kind.startswith("application/json"),
+              "command %r: %d %s %r" % (line, status, kind, body))
+        return json.loads(body)["output"]
+
+    def transcript(self):
+        status, _, body = self.request("GET", "/api/transcript")
+        check(status == 200, "the transcript: %d %r" % (status, body))
+        return json.loads(body)["transcript"]
+
+    def svg(self):
+        status, kind, body = self.request("GET", "/api/drawing.svg")
+        check(status == 200 and kind.startswith("image/svg+xml"), "the drawing: %d %s %r" % (status, kind, body[:200]))
+        return ET.fromstring(body)
+
+    def wait(self, seconds=10.0):
+        try:
+            return self.proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program still runs %g s later" % seconds)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
+        self.proc.stderr.close()
+
+
+def segments(svg_root):
+    """The straight pieces of the SVG's paths, as ((x0, y0), (x1, y1))."""
+    found = []
+    for el in svg_root.iter("{http://www.w3.org/2000/svg}path"):
+        points = [tuple(float(v) for v in p.split(","))
+                  for p in re.findall(r"[ML]\s*(-?[\d.]+,-?[\d.]+)", el.get("d", ""))]
+        found += list(zip(points, points[1:]))
+    return found
+
+
+def check_refusals(srv):
+    def expect(status, what, **kw):
+        got, _, body = srv.request(kw.pop("method", "GET"), kw.pop("path", "/api/transcript"), **kw)
+        check(got == status, "%s: %d, not %d (%r)" % (what, got, status, body))
+        check(body.strip(), "%s: a %d without a message" % (what, got))
+        return body.decode()
+
+    expect(403, "no token", token=False)
+    expect(403, "a wrong token", token="0" * 32)
+    expect(403, "the token cut short", token=srv.token[:-1])
+    expect(403, "no token on a command", token=False, method="POST", path="/api/command",
+           body='{"line": "QUIT"}')
+    status, _, _ = srv.request("GET", "/api/transcript?token=" + srv.token, token=False)
+    check(status == 200, "the token in the query: %d" % status)
+    expect(403, "another Host (DNS rebinding)", host="attacker.example:%d" % srv.port)
+    expect(403, "another port in Host", host="127.0.0.1:%d" % (srv.port + 1))
+    expect(403, "no Host", host="")
+    status, _, _ = srv.request("GET", "/api/transcript", host="localhost:%d" % srv.port)
+    check(status == 200, "Host localhost:PORT: %d" % status)
+    expect(404, "an unknown path", path="/api/nothing")
+    message = expect(400, "a body that is no JSON", method="POST", path="/api/command", body="{line: PLINE")
+    check("JSON" in message, "the 400 does not say the body is no JSON: %r" % message)
+    expect(400, "JSON without a line", method="POST", path="/api/command", body='{"text": "PLINE"}')
+    expect(400, "a line that is no text", method="POST", path="/api/command", body='{"line": 3}')
+    expect(400, "two lines in one", method="POST", path="/api/command", body='{"line": "PLINE\\n0,0"}')
+    # Nothing of the refused requests reached the command line.
+    check("PLINE" not in srv.transcript() and "QUIT" not in srv.transcript(),
+          "a refused request ran: %r" % srv.transcript())
+
+
+def check_page(srv):
+    status, kind, body = srv.request("GET", "/")
+    check(status == 200 and kind.startswith("text/html"), "the page: %d %s" % (status, kind))
+    page = body.decode()
+    for part in ("api/command", "api/drawing.svg", "api/transcript", "X-Ctrlsch-Token", "ArrowUp"):
+        check(part in page, "the page has no %r" % part)
+
+
+def check_drawing_and_save(srv, folder):
+    check(segments(srv.svg()) == [], "a new drawing shows lines")
+    before = srv.transcript()
+    outputs = [srv.command(line) for line in ("PLINE", "0,0", "10,0", "")]
+    for line, out in zip(("PLINE", "0,0", "10,0", ""), outputs):
+        check(out.startswith(line + "\n"), "the answer to %r does not start with its echo: %r" % (line, out))
+    check(outputs[-1].endswith("命令: "), "the polyline did not end at the command prompt: %r" % outputs[-1])
+    check(srv.transcript() == before + "".join(outputs),
+          "the transcript is not the answers in order:\n%r\n%r" % (srv.transcript(), outputs))
+    check(((0.0, 0.0), (10.0, 0.0)) in segments(srv.svg()), "the SVG has no line from 0,0 to 10,0")
+
+    saved = os.path.join(folder, "served.dxf")
+    srv.command("SAVEAS")
+    out = srv.command(saved)
+    check(os.path.isfile(saved), "SAVEAS wrote no file: %r" % out)
+    try:
+        import ezdxf
+    except ImportError:
+        print("note: no ezdxf here; the saved drawing is not read back")
+        return saved
+    doc = ezdxf.readfile(saved)
+    lines = []
+    for e in doc.modelspace():
+        if e.dxftype() == "LWPOLYLINE":
+            lines.append([tuple(p[:2]) for p in e.get_points()])
+    check([(0.0, 0.0), (10.0, 0.0)] in lines, "the saved drawing has no polyline 0,0 10,0: %r" % lines)
+    return saved
+
+
+def check_lines_at_once(srv):
+    """Lines sent at the same time run one after the other, each answered
+    with its own output."""
+    answers = {}
+
+    def send(n):
+        answers[n] = srv.command("NOSUCH%d" % n)
+
+    threads = [threading.Thread(target=send, args=(n,)) for n in range(6)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(20)
+    check(len(answers) == 6, "not every line was answered: %r" % answers)
+    for n, out in answers.items():
+        check(out.startswith("NOSUCH%d\n" % n) and out.count("NOSUCH") == 2,
+              "the answer to NOSUCH%d is not its own: %r" % (n, out))
+    # And the drawing is still answered.
+    srv.svg()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def run(program, installation):
+    with tempfile.TemporaryDirectory() as folder:
+        user = os.path.join(folder, "User")
+        os.mkdir(user)
+        settings = json.load(open(os.path.join(installation, "settings.json"), encoding="utf-8"))
+        settings["VMQMain"]["VmqUse"] = user
+        with open(os.path.join(folder, "settings.json"), "w", encoding="utf-8") as f:
+            json.dump(settings, f)
+        env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": folder,
+            "LANG": "C.UTF-8",
+            "CTRLSCH_SETTINGS": os.path.join(folder, "settings.json"),
+        }
+        for name in ("CTRLSCH_MODULE", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
+            if name in os.environ:
+                env[name] = os.environ[name]
+
+        servers = []
+        try:
+            srv = Server(program, [], env)
+            servers.append(srv)
+            check_refusals(srv)
+            check_page(srv)
+            saved = check_drawing_and_save(srv, folder)
+            check_lines_at_once(srv)
+            check(srv.command("QUIT") == "QUIT\n", "QUIT did not end the session at once")
+            check(srv.wait() == 0, "QUIT: status %s" % srv.proc.returncode)
+
+            port = free_port()
+            srv = Server(program, [saved, "--port", str(port)], env)
+            servers.append(srv)
+            check(srv.port == port, "asked for port %d, got %d" % (port, srv.port))
+            check(((0.0, 0.0), (10.0, 0.0)) in segments(srv.svg()), "the opened drawing shows no polyline")
+            srv.proc.send_signal(signal.SIGTERM)
+            check(srv.wait() == 0, "SIGTERM: status %s" % srv.proc.returncode)
+
+            for args, status in (([os.path.join(folder, "missing.dxf")], 1), (["--port", "http"], 2),
+                                 (["--port", "70000"], 2), (["--bind", "0.0.0.0"], 2)):
+                proc = subprocess.run([program, "serve"] + args, env=env, stdin=subprocess.DEVNULL,
+                                      capture_output=True, timeout=15)
+                check(proc.returncode == status and proc.stdout == b"" and proc.stderr.strip(),
+                      "serve %s: status %d, stdout %r, stderr %r" % (args, proc.returncode, proc.stdout, proc.stderr))
+        finally:
+            for s in servers:
+                s.kill()
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+
+    def overdue(signum, frame):
+        raise Failure("the test took longer than %d s" % OVERALL_SECONDS)
+
+    signal.signal(signal.SIGALRM, overdue)
+    signal.alarm(OVERALL_SECONDS)
+    try:
+        run(sys.argv[1], sys.argv[2])
+    except Failure as e:
+        print("FAILED:", e)
+        return 1
+    finally:
+        signal.alarm(0)
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
