@@ -3,8 +3,10 @@
 #include "app/render_command.h"
 #include "app/session.h"
 #include "host/acapdoc.h"
+#include "host/adsdefs.h"
 #include "host/commandline.h"
 #include "host/render/svg.h"
+#include "ui/session.h"
 
 // The only file that includes the web server's header: it is large.
 #include <httplib.h>
@@ -37,9 +39,11 @@ constexpr const char* kTokenHeader = "X-Ctrlsch-Token";
 // Command lines are short; a larger body is refused before it is read.
 constexpr std::size_t kMaxBody = 64 * 1024;
 
-// The page: the drawing, the transcript and a command input with its
-// history (Up, Down). Every request carries the token of the page's own
-// address. Text from the session is set as text, never as markup.
+// The page: the drawing (picks, zoom and pan with the mouse), the open
+// dialogs (clicks on their pictures), the transcript and a command input
+// with its history (Up, Down). Every request carries the token of the
+// page's own address. Text from the session is set as text, never as
+// markup; the drawing is the renderer's own SVG.
 constexpr const char* kPage = R"html(<!DOCTYPE html>
 <html lang="zh">
 <head>
@@ -48,8 +52,17 @@ constexpr const char* kPage = R"html(<!DOCTYPE html>
 <style>
 html, body { margin: 0; height: 100%; font-family: sans-serif; }
 body { display: flex; flex-direction: column; }
-#drawing { flex: 1 1 60%; min-height: 0; background: #fff; border-bottom: 1px solid #888; display: flex; }
-#drawing img { margin: auto; max-width: 100%; max-height: 100%; }
+#top { flex: 1 1 60%; min-height: 0; display: flex; border-bottom: 1px solid #888; }
+#drawing { flex: 1 1 auto; min-width: 0; position: relative; overflow: hidden; background: #fff; cursor: none; }
+#drawing svg { position: absolute; left: 0; top: 0; width: 100%; height: 100%; }
+.hair { position: absolute; background: #c00; pointer-events: none; display: none; }
+#hx { left: 0; right: 0; height: 1px; }
+#hy { top: 0; bottom: 0; width: 1px; }
+#dialogs { flex: 0 0 auto; max-width: 45%; overflow: auto; background: #ddd; padding: 4px; }
+#dialogs figure { margin: 0 0 8px 0; }
+#dialogs figcaption { font: 12px sans-serif; }
+#dialogs img { display: block; image-rendering: pixelated; cursor: default; }
+#bar { font: 12px monospace; padding: 2px 8px; background: #eee; display: flex; gap: 12px; align-items: center; }
 #transcript { flex: 1 1 35%; min-height: 4em; overflow-y: auto; margin: 0; padding: 4px 8px;
   background: #111; color: #ddd; font: 13px monospace; white-space: pre-wrap; }
 #command { font: 14px monospace; padding: 4px 8px; border: 0; border-top: 1px solid #888; }
@@ -57,34 +70,136 @@ body { display: flex; flex-direction: column; }
 </style>
 </head>
 <body>
-<div id="drawing"><img id="svg" alt="drawing"></div>
+<div id="top">
+<div id="drawing"><div id="hx" class="hair"></div><div id="hy" class="hair"></div></div>
+<div id="dialogs"></div>
+</div>
+<div id="bar"><button id="extents" type="button">Extents</button><span id="coords"></span></div>
 <pre id="transcript"></pre>
 <div id="status"></div>
 <input id="command" autocomplete="off" spellcheck="false" autofocus placeholder="command">
 <script>
 "use strict";
 const token = new URLSearchParams(location.search).get("token") || "";
-const svg = document.getElementById("svg");
+const drawing = document.getElementById("drawing");
+const hx = document.getElementById("hx"), hy = document.getElementById("hy");
+const dialogs = document.getElementById("dialogs");
+const coords = document.getElementById("coords");
 const transcript = document.getElementById("transcript");
 const input = document.getElementById("command");
 const status = document.getElementById("status");
 const history = [];
 let recalled = 0, busy = false, shown = 0;
+// The picture: its element, the drawing's extents (the served viewBox),
+// the view the user zoomed to (null: the extents) and the matrix from the
+// SVG's user units to drawing units the server gives.
+let svg = null, extents = null, view = null, toDrawing = [1, 0, 0, -1, 0, 0], pan = null;
 
 function show(text) {
   transcript.textContent += text;
   transcript.scrollTop = transcript.scrollHeight;
 }
-function reloadDrawing() {
-  svg.src = "api/drawing.svg?token=" + encodeURIComponent(token) + "&v=" + (++shown);
+function withToken(path) {
+  return path + (path.includes("?") ? "&" : "?") + "token=" + encodeURIComponent(token);
 }
-async function call(path, options) {
+async function call(path, options, raw) {
   options = options || {};
   options.headers = Object.assign({"X-Ctrlsch-Token": token}, options.headers || {});
   const res = await fetch(path, options);
   if (!res.ok)
     throw new Error(res.status + " " + (await res.text()));
-  return res.json();
+  return raw ? res.text() : res.json();
+}
+function numbers(text) {
+  return (text || "").trim().split(/[\s,]+/).map(Number);
+}
+async function reloadDrawing() {
+  const text = await call("api/drawing.svg", {}, true);
+  const root = new DOMParser().parseFromString(text, "image/svg+xml").documentElement;
+  if (root.namespaceURI !== "http://www.w3.org/2000/svg")
+    throw new Error("the drawing is no SVG");
+  const el = document.importNode(root, true);
+  extents = numbers(el.getAttribute("viewBox"));
+  const m = numbers(el.getAttribute("data-drawing-matrix"));
+  if (m.length === 6 && m.every(Number.isFinite))
+    toDrawing = m;
+  el.removeAttribute("width");
+  el.removeAttribute("height");
+  el.setAttribute("preserveAspectRatio", "xMidYMid meet");
+  if (view)
+    el.setAttribute("viewBox", view.join(" "));
+  if (svg)
+    drawing.replaceChild(el, svg);
+  else
+    drawing.insertBefore(el, hx);
+  svg = el;
+}
+function setView(v) {
+  view = v;
+  if (svg)
+    svg.setAttribute("viewBox", (v || extents).join(" "));
+}
+// The pointer in the SVG's user units, and in drawing units.
+function userPoint(ev) {
+  const p = svg.createSVGPoint();
+  p.x = ev.clientX;
+  p.y = ev.clientY;
+  return p.matrixTransform(svg.getScreenCTM().inverse());
+}
+function drawingPoint(u) {
+  const [a, b, c, d, e, f] = toDrawing;
+  return [a * u.x + c * u.y + e, b * u.x + d * u.y + f];
+}
+// As many decimals as a pixel of the view needs.
+function format(value) {
+  const perPixel = (view || extents)[2] / Math.max(drawing.clientWidth, 1);
+  const digits = Math.min(6, Math.max(0, Math.ceil(-Math.log10(perPixel))));
+  let text = value.toFixed(digits);
+  if (text.includes("."))
+    text = text.replace(/0+$/, "").replace(/\.$/, "");
+  return text === "-0" ? "0" : text;
+}
+function pointText(ev) {
+  const [x, y] = drawingPoint(userPoint(ev));
+  return format(x) + "," + format(y);
+}
+async function refreshDialogs() {
+  const list = (await call("api/dialogs")).dialogs;
+  dialogs.replaceChildren();
+  for (const d of list) {
+    if (!d.shown)
+      continue;
+    const figure = document.createElement("figure");
+    const caption = document.createElement("figcaption");
+    caption.textContent = d.name + (d.caption ? " \u2014 " + d.caption : "") + (d.modal ? " (modal)" : "");
+    const img = document.createElement("img");
+    img.src = withToken("api/dialog/" + encodeURIComponent(d.name) + ".png") + "&v=" + shown;
+    img.width = d.width;
+    img.height = d.height;
+    img.alt = d.name;
+    // A click on the picture is a click in the dialog's client area: the
+    // picture holds frame and caption before it.
+    img.addEventListener("click", (ev) => {
+      if (busy || ev.detail > 2)
+        return;
+      const x = Math.floor(ev.offsetX * d.width / img.clientWidth) - d.clientX;
+      const y = Math.floor(ev.offsetY * d.height / img.clientHeight) - d.clientY;
+      if (x < 0 || y < 0)
+        return;
+      send("@mouse " + d.name + " 0 " + x + " " + y + (ev.detail === 2 ? " double" : ""));
+    });
+    figure.append(caption, img);
+    dialogs.append(figure);
+  }
+}
+async function refresh() {
+  ++shown;
+  try {
+    await reloadDrawing();
+    await refreshDialogs();
+  } catch (e) {
+    status.textContent = e.message;
+  }
 }
 async function send(line) {
   busy = true;
@@ -94,10 +209,10 @@ async function send(line) {
       method: "POST", headers: {"Content-Type": "application/json"},
       body: JSON.stringify({line: line})});
     show(reply.output);
-    reloadDrawing();
   } catch (e) {
     status.textContent = e.message;
   }
+  await refresh();
   busy = false;
 }
 input.addEventListener("keydown", (ev) => {
@@ -117,8 +232,65 @@ input.addEventListener("keydown", (ev) => {
     ev.preventDefault();
   }
 });
+// Esc cancels as at the terminal: the command line reads "^C" as Esc.
+document.addEventListener("keydown", (ev) => {
+  if (ev.key === "Escape" && !busy) {
+    input.value = "";
+    send("^C");
+    ev.preventDefault();
+  }
+});
+// The drawing: a left click picks the point, a right click is Enter, the
+// wheel zooms at the pointer, the middle button drags the view.
+drawing.addEventListener("mousemove", (ev) => {
+  if (!svg || !extents)
+    return;
+  const box = drawing.getBoundingClientRect();
+  hx.style.top = (ev.clientY - box.top) + "px";
+  hy.style.left = (ev.clientX - box.left) + "px";
+  hx.style.display = hy.style.display = "block";
+  coords.textContent = pointText(ev);
+  if (pan) {
+    const v = pan.view;
+    setView([v[0] - (ev.clientX - pan.x) / pan.scale, v[1] - (ev.clientY - pan.y) / pan.scale, v[2], v[3]]);
+  }
+});
+drawing.addEventListener("mouseleave", () => {
+  hx.style.display = hy.style.display = "none";
+  coords.textContent = "";
+  pan = null;
+});
+drawing.addEventListener("mousedown", (ev) => {
+  if (ev.button === 1 && svg) {
+    pan = {x: ev.clientX, y: ev.clientY, view: (view || extents).slice(), scale: svg.getScreenCTM().a};
+    ev.preventDefault();
+  }
+});
+drawing.addEventListener("mouseup", (ev) => {
+  if (ev.button === 1)
+    pan = null;
+});
+drawing.addEventListener("click", (ev) => {
+  if (ev.button === 0 && svg && extents && !busy)
+    send(pointText(ev));
+});
+drawing.addEventListener("contextmenu", (ev) => {
+  ev.preventDefault();
+  if (!busy)
+    send("");
+});
+drawing.addEventListener("wheel", (ev) => {
+  if (!svg || !extents)
+    return;
+  ev.preventDefault();
+  const u = userPoint(ev);
+  const k = Math.exp(Math.max(-5, Math.min(5, ev.deltaY * (ev.deltaMode === 1 ? 0.05 : 0.0015))));
+  const v = view || extents;
+  setView([u.x - (u.x - v[0]) * k, u.y - (u.y - v[1]) * k, v[2] * k, v[3] * k]);
+}, {passive: false});
+document.getElementById("extents").addEventListener("click", () => setView(null));
 call("api/transcript").then((t) => show(t.transcript)).catch((e) => { status.textContent = e.message; });
-reloadDrawing();
+refresh();
 </script>
 </body>
 </html>
@@ -340,6 +512,35 @@ bool commandLine(const std::string& body, std::string& line, std::string& proble
     return true;
 }
 
+// The page maps the pointer through the SVG's viewBox; the renderer's user
+// units are drawing units with y turned down. The picture says so itself.
+std::string withDrawingMatrix(std::string svg)
+{
+    const std::string::size_type at = svg.find("<svg ");
+    if (at != std::string::npos)
+        svg.insert(at + 5, "data-drawing-matrix=\"1 0 0 -1 0 0\" ");
+    return svg;
+}
+
+// The open dialogs as the page shows them (the session thread).
+std::string dialogsJson()
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const ui::OpenDialog& d : ui::openDialogs())
+        list.push_back({{"name", d.name},
+                        {"caption", wideToUtf8(d.caption)},
+                        {"modal", d.modal},
+                        {"shown", d.shown},
+                        {"active", d.active},
+                        {"x", d.window.left},
+                        {"y", d.window.top},
+                        {"width", d.window.Width()},
+                        {"height", d.window.Height()},
+                        {"clientX", d.client.x},
+                        {"clientY", d.client.y}});
+    return nlohmann::json{{"dialogs", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 void setUpServer(httplib::Server& server, SessionQueue& session, const std::string& token, const int& port)
 {
     server.set_payload_max_length(kMaxBody);
@@ -374,7 +575,7 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
             AcApDocument* doc = acDocManager->curDocument();
             if (!doc)
                 throw Refusal(404, "no drawing is open\n");
-            return renderSvg(*doc->database());
+            return withDrawingMatrix(renderSvg(*doc->database()));
         });
         if (a.status != 200)
             plainText(res, a.status, a.text);
@@ -388,6 +589,26 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
             return;
         }
         answer(res, session.runLine(line), "output");
+    });
+    server.Get("/api/dialogs", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask(dialogsJson);
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "application/json");
+    });
+    server.Get(R"(/api/dialog/([^/]+)\.png)", [&session](const httplib::Request& req, httplib::Response& res) {
+        const std::string name = req.matches[1];
+        const SessionQueue::Answer a = session.runTask([name] {
+            std::string png;
+            if (!ui::dialogPng(name, png))
+                throw Refusal(404, "no open dialog " + name + "\n");
+            return png;
+        });
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "image/png");
     });
     server.Get("/api/transcript", [&session](const httplib::Request&, httplib::Response& res) {
         json(res, nlohmann::json{{"transcript", session.transcript()}});

@@ -203,6 +203,8 @@ namespace ui {
 // a PNG: a temporary file renamed to path. False (nothing written) on
 // failure.
 bool saveWindowPng(CWnd* pWnd, const std::string& path);
+// The same picture as PNG bytes, in memory.
+bool windowPng(CWnd* pWnd, std::string& png);
 // Writes a bitmap as a PNG, the same way.
 bool saveBitmapPng(const CBitmap& bitmap, const std::string& path);
 // Text as vectors, for pictures drawn at any scale: the glyphs of the

@@ -966,6 +966,40 @@ bool dispatchEvent(const std::string& line)
     return ok;
 }
 
+std::vector<OpenDialog> openDialogs()
+{
+    std::vector<OpenDialog> out;
+    for (HWND h : allWindows()) {
+        Window* w = lookup(h);
+        if (!w || w->cls != WndClass::Dialog || w->destroying)
+            continue;
+        OpenDialog d;
+        d.name = w->name.empty() ? std::to_string(w->templateId) : w->name;
+        d.caption = w->text;
+        d.modal = w->modal;
+        d.shown = isVisible(*w);
+        d.active = activeWindow() == w->hwnd;
+        d.window = screenRect(*w);
+        const RECT in = insets(*w);
+        d.client = CPoint(in.left, in.top);
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+bool dialogPng(const std::string& name, std::string& png)
+{
+    const std::vector<HWND> all = allWindows();
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        Window* w = lookup(*it);
+        if (!w || w->cls != WndClass::Dialog || w->destroying)
+            continue;
+        if (w->name.empty() ? std::to_string(w->templateId) == name : lower(w->name) == lower(name))
+            return windowPng(w->object, png);
+    }
+    return false;
+}
+
 std::vector<EventVerb> eventVerbs()
 {
     std::vector<EventVerb> out;

@@ -12,6 +12,7 @@
 #include <png.h>
 
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -616,12 +617,21 @@ void compose(Pixels& img, Window& w, int ox, int oy, const CRect& clip)
     }
 }
 
+void appendBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+}
+
 // libpng reports errors by longjmp; nothing here outlives the jump.
-bool encode(png_structp png, png_infop info, FILE* f, const Pixels& img, std::vector<png_byte>& row)
+// Written to a file when f is set, else appended to *memory.
+bool encode(png_structp png, png_infop info, FILE* f, std::string* memory, const Pixels& img, std::vector<png_byte>& row)
 {
     if (setjmp(png_jmpbuf(png)) != 0)
         return false;
-    png_init_io(png, f);
+    if (f)
+        png_init_io(png, f);
+    else
+        png_set_write_fn(png, memory, appendBytes, nullptr);
     png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -649,7 +659,7 @@ bool writePng(const Pixels& img, const std::string& path)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<png_byte> row(static_cast<size_t>(img.width) * 3);
-    bool ok = png && info && encode(png, info, f, img, row);
+    bool ok = png && info && encode(png, info, f, nullptr, img, row);
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     ok = std::fclose(f) == 0 && ok;
     if (ok && std::rename(tmp.c_str(), path.c_str()) == 0)
@@ -658,9 +668,21 @@ bool writePng(const Pixels& img, const std::string& path)
     return false;
 }
 
-} // namespace
+bool pngBytes(const Pixels& img, std::string& out)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<png_byte> row(static_cast<size_t>(img.width) * 3);
+    std::string bytes;
+    const bool ok = png && info && encode(png, info, nullptr, &bytes, img, row);
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    if (ok)
+        out = std::move(bytes);
+    return ok;
+}
 
-bool ui::saveWindowPng(CWnd* pWnd, const std::string& path)
+// The window as seen, painted first; false when it has no size.
+bool windowPixels(CWnd* pWnd, std::optional<Pixels>& img)
 {
     Window* w = pWnd ? lookup(pWnd->m_hWnd) : nullptr;
     if (!w || w->rect.Width() <= 0 || w->rect.Height() <= 0)
@@ -669,9 +691,23 @@ bool ui::saveWindowPng(CWnd* pWnd, const std::string& path)
     paintTree(h, true);
     if (!(w = lookup(h)))
         return false;
-    Pixels img(w->rect.Width(), w->rect.Height(), ui::kFaceColor);
-    compose(img, *w, 0, 0, CRect(0, 0, img.width, img.height));
-    return writePng(img, path);
+    img.emplace(w->rect.Width(), w->rect.Height(), ui::kFaceColor);
+    compose(*img, *w, 0, 0, CRect(0, 0, img->width, img->height));
+    return true;
+}
+
+} // namespace
+
+bool ui::saveWindowPng(CWnd* pWnd, const std::string& path)
+{
+    std::optional<Pixels> img;
+    return windowPixels(pWnd, img) && writePng(*img, path);
+}
+
+bool ui::windowPng(CWnd* pWnd, std::string& png)
+{
+    std::optional<Pixels> img;
+    return windowPixels(pWnd, img) && pngBytes(*img, png);
 }
 
 bool ui::saveBitmapPng(const CBitmap& bitmap, const std::string& path)

@@ -62,6 +62,25 @@ std::vector<EventVerb> eventVerbs();
 // when it waits for input; dispatchEvent and modal loops call it too.
 void idle();
 
+// The open dialogs, in the order "@list" prints them. name is what events
+// call the dialog: its short name, else its template id. The picture
+// windowPng makes is the whole window; client is where the client area
+// (the origin of "@mouse DIALOG 0 X Y") lies in it, after frame and
+// caption.
+struct OpenDialog {
+    std::string name;
+    std::wstring caption;
+    bool modal = false;
+    bool shown = false;
+    bool active = false;
+    CRect window;
+    CPoint client;
+};
+std::vector<OpenDialog> openDialogs();
+// The dialog of that name as "@snapshot" paints it, as PNG bytes; false
+// when no dialog of that name is open or it has no size.
+bool dialogPng(const std::string& name, std::string& png);
+
 // Asks a window whether it keeps the focus (WM_ACAD_KEEPFOCUS).
 bool queryKeepFocus(CWnd* wnd);
 

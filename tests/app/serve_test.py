@@ -12,7 +12,12 @@ transcript all of it), also when they come at once; the polyline drawn
 shows in the SVG and in the drawing SAVEAS writes (read by ezdxf); QUIT
 ends the program with status 0. A second run serves that drawing on the
 port asked for and ends at SIGTERM; a missing drawing and a bad port end it
-with status 1 and 2 before any address is printed.
+with status 1 and 2 before any address is printed. A third run shows the
+dialogs: (ylthz)'s palette is listed by /api/dialogs as @list lists it, its
+PNG has the listed size with the caption bar ending where the client area
+starts, a typed "0,0" is the base point, and a @mouse click at the first
+slot of the palette's preview chooses a symbol, drawn from that point; the
+SVG says how its user units map to drawing units.
 
 Usage: serve_test.py PATH/TO/ctrlsch INSTALLATION_DIR. Every wait has a
 deadline; the whole test ends within 60 s.
@@ -24,12 +29,14 @@ import re
 import select
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 import xml.etree.ElementTree as ET
+import zlib
 
 OVERALL_SECONDS = 60
 
@@ -221,6 +228,124 @@ def check_lines_at_once(srv):
     srv.svg()
 
 
+def png_pixels(data):
+    """(width, height, rows of RGB bytes) of an 8-bit RGB PNG, as the toolkit
+    writes them."""
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", "no PNG: %r" % data[:16])
+    pos, idat, header = 8, b"", None
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        chunk = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", chunk)
+        elif kind == b"IDAT":
+            idat += chunk
+        pos += 12 + length
+    check(header is not None, "the PNG has no header")
+    width, height, depth, colour, _, _, interlace = header
+    check(depth == 8 and colour == 2 and interlace == 0, "not an 8-bit RGB PNG: %r" % (header,))
+    raw = zlib.decompress(idat)
+    stride = width * 3
+    rows, prev, i = [], bytearray(stride), 0
+    for _ in range(height):
+        kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
+        i += 1 + stride
+        for x in range(stride):
+            a = line[x - 3] if x >= 3 else 0
+            b = prev[x]
+            c = prev[x - 3] if x >= 3 else 0
+            if kind == 1:
+                line[x] = (line[x] + a) & 255
+            elif kind == 2:
+                line[x] = (line[x] + b) & 255
+            elif kind == 3:
+                line[x] = (line[x] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prev = line
+    return width, height, rows
+
+
+def dialogs(srv):
+    status, kind, body = srv.request("GET", "/api/dialogs")
+    check(status == 200 and kind.startswith("application/json"), "the dialogs: %d %s %r" % (status, kind, body))
+    return json.loads(body)["dialogs"]
+
+
+def control_rect(listing, name):
+    """(left, top, width, height) of a control in an @list DIALOG answer."""
+    m = re.search(r"^\s*\d+ %s \S+(?: \"[^\"]*\")? at (-?\d+),(-?\d+) size (\d+)x(\d+)" % re.escape(name), listing, re.M)
+    check(m, "@list names no control %r: %r" % (name, listing))
+    return tuple(int(v) for v in m.groups())
+
+
+def check_dialogs(srv):
+    check(dialogs(srv) == [], "a new session lists dialogs: %r" % dialogs(srv))
+    srv.command("(ylthz)")
+    listed = [d for d in dialogs(srv) if d["name"] == "palette"]
+    check(len(listed) == 1 and listed[0]["shown"], "(ylthz) shows no palette: %r" % dialogs(srv))
+    d = listed[0]
+    at_list = srv.command("@list")
+    check(re.search(r"^  \d+ palette .* at %d,%d size %dx%d" % (d["x"], d["y"], d["width"], d["height"]), at_list, re.M),
+          "@list and /api/dialogs disagree: %r %r" % (at_list, d))
+
+    status, kind, body = srv.request("GET", "/api/dialog/palette.png")
+    check(status == 200 and kind == "image/png", "the palette's picture: %d %s" % (status, kind))
+    width, height, rows = png_pixels(body)
+    check((width, height) == (d["width"], d["height"]),
+          "the picture is %dx%d, the dialog %dx%d" % (width, height, d["width"], d["height"]))
+    # The caption bar ends where the client area starts.
+    caption = bytes((0, 84, 166))
+    x = width - 8
+
+    def pixel(px, py):
+        return rows[py][px * 3:px * 3 + 3]
+
+    check(pixel(x, d["clientY"] - 1) == caption and pixel(x, d["clientY"]) != caption,
+          "the client area does not start below the caption at y %d" % d["clientY"])
+    check(0 < d["clientX"] < 10, "the frame is %r pixels wide" % d["clientX"])
+    status, _, body = srv.request("GET", "/api/dialog/nosuch.png")
+    check(status == 404 and b"nosuch" in body, "an unknown dialog's picture: %d %r" % (status, body))
+    status, _, _ = srv.request("GET", "/api/dialog/palette.png", token=False)
+    check(status == 403, "a dialog's picture without the token: %d" % status)
+
+    # A pick at 0,0 is the base point; the prompt turns to the symbols.
+    asked = srv.command("0,0")
+    check(asked.startswith("0,0\n") and "\n" not in asked[4:], "the pick at 0,0 was not taken: %r" % asked)
+    prompt = asked[4:]
+    # The ladder's first cell is marked from the base point.
+    cell = segments(srv.svg())
+    check(cell and min(p[0] for seg in cell for p in seg) == 0.0 and max(p[1] for seg in cell for p in seg) <= 0.0,
+          "no cell marked from the base point 0,0: %r" % cell)
+    preview = control_rect(srv.command("@list palette"), "preview")
+    # A click just inside the preview's top left corner is on its first slot.
+    out = srv.command("@mouse palette 0 %d %d" % (preview[0] + 4, preview[1] + 4))
+    check(out.endswith("\n" + prompt), "the click did not end at the symbol prompt again: %r" % out)
+    check(segments(srv.svg()) != cell, "the click on the first slot changed nothing in the drawing: %r" % out)
+    check(srv.command("").endswith("命令: "), "Enter did not end the placing")
+    # Without the cell mark, what is left is the symbol, drawn from the base point.
+    symbol = segments(srv.svg())
+    check(symbol and min(p[0] for seg in symbol for p in seg) == 0.0,
+          "the symbol chosen does not start at the base point's x 0: %r" % symbol)
+
+    # The SVG's user units map to drawing units as it says: every point of
+    # the symbol lies in its viewBox mapped so (it lies below y 0: a view
+    # not turned would miss it).
+    root = ET.fromstring(srv.request("GET", "/api/drawing.svg")[2])
+    a, b, c, dd, e, f = (float(v) for v in root.get("data-drawing-matrix").split())
+    vx, vy, vw, vh = (float(v) for v in root.get("viewBox").split())
+    corners = [(a * u + c * v + e, b * u + dd * v + f) for u in (vx, vx + vw) for v in (vy, vy + vh)]
+    lo = (min(p[0] for p in corners), min(p[1] for p in corners))
+    hi = (max(p[0] for p in corners), max(p[1] for p in corners))
+    check(max(p[1] for seg in symbol for p in seg) < 0, "the symbol does not lie below y 0: %r" % symbol)
+    for px, py in (p for seg in symbol for p in seg):
+        check(lo[0] <= px <= hi[0] and lo[1] <= py <= hi[1],
+              "the point %r lies outside the view %r..%r" % ((px, py), lo, hi))
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -263,6 +388,12 @@ def run(program, installation):
             check(((0.0, 0.0), (10.0, 0.0)) in segments(srv.svg()), "the opened drawing shows no polyline")
             srv.proc.send_signal(signal.SIGTERM)
             check(srv.wait() == 0, "SIGTERM: status %s" % srv.proc.returncode)
+
+            srv = Server(program, [], env)
+            servers.append(srv)
+            check_dialogs(srv)
+            srv.proc.send_signal(signal.SIGTERM)
+            check(srv.wait() == 0, "SIGTERM with the palette open: status %s" % srv.proc.returncode)
 
             for args, status in (([os.path.join(folder, "missing.dxf")], 1), (["--port", "http"], 2),
                                  (["--port", "70000"], 2), (["--bind", "0.0.0.0"], 2)):
