@@ -9,6 +9,7 @@ packages=(
   python3 python3-ezdxf librecad-data netpbm
   libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
   libcairo2-dev poppler-utils librsvg2-bin chromium
+  chromium-driver python3-selenium
 )
 if [ "${CTRLSCH_WITH_CLANG:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

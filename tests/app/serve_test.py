@@ -352,23 +352,29 @@ def free_port():
         return s.getsockname()[1]
 
 
+def session_env(folder, installation):
+    """The environment of a session with settings of its own in folder."""
+    user = os.path.join(folder, "User")
+    os.mkdir(user)
+    settings = json.load(open(os.path.join(installation, "settings.json"), encoding="utf-8"))
+    settings["VMQMain"]["VmqUse"] = user
+    with open(os.path.join(folder, "settings.json"), "w", encoding="utf-8") as f:
+        json.dump(settings, f)
+    env = {
+        "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+        "HOME": folder,
+        "LANG": "C.UTF-8",
+        "CTRLSCH_SETTINGS": os.path.join(folder, "settings.json"),
+    }
+    for name in ("CTRLSCH_MODULE", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
+        if name in os.environ:
+            env[name] = os.environ[name]
+    return env
+
+
 def run(program, installation):
     with tempfile.TemporaryDirectory() as folder:
-        user = os.path.join(folder, "User")
-        os.mkdir(user)
-        settings = json.load(open(os.path.join(installation, "settings.json"), encoding="utf-8"))
-        settings["VMQMain"]["VmqUse"] = user
-        with open(os.path.join(folder, "settings.json"), "w", encoding="utf-8") as f:
-            json.dump(settings, f)
-        env = {
-            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-            "HOME": folder,
-            "LANG": "C.UTF-8",
-            "CTRLSCH_SETTINGS": os.path.join(folder, "settings.json"),
-        }
-        for name in ("CTRLSCH_MODULE", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
-            if name in os.environ:
-                env[name] = os.environ[name]
+        env = session_env(folder, installation)
 
         servers = []
         try:

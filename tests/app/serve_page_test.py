@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""The page of ctrlsch serve in a headless Chromium (Selenium).
+
+PLINE is typed at the page's command input; two left clicks in the drawing
+are picked as points and a right click ends the polyline (Enter). The
+transcript shows the points, the polyline in the drawing runs between them,
+and each lies within a few pixels of where the click was, as the SVG's view
+maps it. Then (ylthz): a click at the page's base point, and a click on the
+palette's picture where its preview's first slot is reaches the dialog as
+"@mouse palette 0 X Y" in its client coordinates.
+
+Skipped (status 77) when Selenium, Chromium or its driver are missing or
+Chromium does not start. Usage: serve_page_test.py PATH/TO/ctrlsch
+INSTALLATION_DIR.
+"""
+import json
+import os
+import re
+import signal
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import serve_test as st  # noqa: E402
+
+SKIP = 77
+OVERALL_SECONDS = 80
+
+
+def start_browser():
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+    except ImportError as e:
+        return None, "no Selenium (python3-selenium): %s" % e
+    binary = next((p for p in ("/usr/bin/chromium", "/usr/bin/chromium-browser") if os.path.exists(p)), None)
+    driver = next((p for p in ("/usr/bin/chromedriver",) if os.path.exists(p)), None)
+    if not binary or not driver:
+        return None, "no Chromium or chromedriver (chromium-driver)"
+    options = webdriver.ChromeOptions()
+    options.binary_location = binary
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--window-size=1200,900"):
+        options.add_argument(arg)
+    try:
+        return webdriver.Chrome(service=Service(executable_path=driver), options=options), None
+    except Exception as e:  # the browser cannot start here
+        return None, "Chromium does not start: %s" % str(e).splitlines()[0]
+
+
+def wait_for(what, condition, seconds=20.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise st.Failure("waited %g s for %s" % (seconds, what))
+
+
+def run(browser, program, installation):
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+
+    with tempfile.TemporaryDirectory() as folder:
+        env = st.session_env(folder, installation)
+        srv = st.Server(program, [], env)
+        try:
+            browser.get(srv.address)
+            transcript = browser.find_element(By.ID, "transcript")
+            wait_for("the first prompt", lambda: transcript.text.strip().endswith("命令:"))
+            drawing = browser.find_element(By.ID, "drawing")
+            wait_for("the drawing", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
+            busy = "return busy;"
+
+            def settled():
+                wait_for("the page to take input", lambda: not browser.execute_script(busy))
+
+            command = browser.find_element(By.ID, "command")
+            command.send_keys("PLINE" + Keys.ENTER)
+            wait_for("PLINE's prompt", lambda: "PLINE\n" in transcript.text)
+            settled()
+            # Points a quarter of the way in from two corners; where the
+            # page should pick them, from the SVG's own view.
+            size = drawing.size
+            offsets = [(-size["width"] // 4, size["height"] // 4), (size["width"] // 4, -size["height"] // 4)]
+            expected = []
+            for dx, dy in offsets:
+                svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
+                expected.append(browser.execute_script(
+                    "const r = arguments[0].getBoundingClientRect();"
+                    "const p = arguments[0].createSVGPoint(); p.x = r.left + r.width / 2 + arguments[1];"
+                    "p.y = r.top + r.height / 2 + arguments[2];"
+                    "const u = p.matrixTransform(arguments[0].getScreenCTM().inverse());"
+                    "const perPixel = 1 / arguments[0].getScreenCTM().a;"
+                    "return [u.x, -u.y, perPixel];", svg, dx, dy))
+                before = transcript.text
+                ActionChains(browser).move_to_element_with_offset(drawing, dx, dy).click().perform()
+                wait_for("the pick's answer", lambda: transcript.text != before)
+                settled()
+            before = transcript.text
+            ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click().perform()
+            wait_for("the end of PLINE", lambda: transcript.text != before and transcript.text.strip().endswith("命令:"))
+            settled()
+            picked = [tuple(float(v) for v in m) for m in
+                      re.findall(r": (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
+            st.check(len(picked) == 2, "the transcript does not show two picked points: %r" % transcript.text)
+            for (x, y), (ex, ey, per_pixel) in zip(picked, expected):
+                st.check(abs(x - ex) <= 3 * per_pixel and abs(y - ey) <= 3 * per_pixel,
+                         "picked %r, the pointer was at %r" % ((x, y), (ex, ey)))
+            st.check(any(all(abs(a - b) < 1e-6 for a, b in zip(seg[0] + seg[1], picked[0] + picked[1]))
+                         for seg in st.segments(srv.svg())),
+                     "the drawing has no polyline between the picked points %r" % picked)
+
+            # The palette beside the drawing; a click on its picture is a
+            # click in its client area.
+            command.send_keys("(ylthz)" + Keys.ENTER)
+            wait_for("the base point prompt", lambda: "(ylthz)\n" in transcript.text)
+            settled()
+            before = transcript.text
+            ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click().perform()
+            wait_for("the base point's answer", lambda: transcript.text != before)
+            settled()
+            image = wait_for("the palette's picture",
+                             lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
+            wait_for("the picture to load", lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
+            listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
+            preview = st.control_rect(srv.command("@list palette"), "preview")
+            settled()
+            x, y = preview[0] + 4, preview[1] + 4
+            before = transcript.text
+            # Selenium's offsets are from the element's centre.
+            ActionChains(browser).move_to_element_with_offset(
+                image, listed["clientX"] + x - image.size["width"] // 2,
+                listed["clientY"] + y - image.size["height"] // 2).click().perform()
+            wait_for("the click's answer", lambda: transcript.text != before)
+            st.check("@mouse palette 0 %d %d\n" % (x, y) in transcript.text,
+                     "the click on the picture did not reach the dialog at %d,%d: %r" % (x, y, transcript.text[len(before):]))
+        finally:
+            srv.kill()
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    browser, why = start_browser()
+    if browser is None:
+        print("skipped:", why)
+        return SKIP
+
+    def overdue(signum, frame):
+        raise st.Failure("the test took longer than %d s" % OVERALL_SECONDS)
+
+    signal.signal(signal.SIGALRM, overdue)
+    signal.alarm(OVERALL_SECONDS)
+    try:
+        run(browser, sys.argv[1], sys.argv[2])
+    except st.Failure as e:
+        print("FAILED:", e)
+        return 1
+    finally:
+        signal.alarm(0)
+        browser.quit()
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
