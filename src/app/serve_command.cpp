@@ -39,9 +39,10 @@ constexpr const char* kTokenHeader = "X-Ctrlsch-Token";
 // Command lines are short; a larger body is refused before it is read.
 constexpr std::size_t kMaxBody = 64 * 1024;
 
-// The page: the drawing (picks, zoom and pan with the mouse), the open
-// dialogs (clicks on their pictures), the transcript and a command input
-// with its history (Up, Down). Every request carries the token of the
+// The page: a toolbar typing the module's calls, the drawing (picks,
+// zoom and pan with the mouse), the open dialogs (clicks on their
+// pictures), the transcript and a command input with its history (Up,
+// Down). Every request carries the token of the
 // page's own address. Text from the session is set as text, never as
 // markup; the drawing is the renderer's own SVG.
 constexpr const char* kPage = R"html(<!DOCTYPE html>
@@ -62,6 +63,8 @@ body { display: flex; flex-direction: column; }
 #dialogs figure { margin: 0 0 8px 0; }
 #dialogs figcaption { font: 12px sans-serif; }
 #dialogs img { display: block; image-rendering: pixelated; cursor: default; }
+#tools { display: flex; flex-wrap: wrap; gap: 4px; padding: 3px 8px; background: #e4e4e4; border-bottom: 1px solid #888; }
+#tools button { font: 12px sans-serif; }
 #bar { font: 12px monospace; padding: 2px 8px; background: #eee; display: flex; gap: 12px; align-items: center; }
 #transcript { flex: 1 1 35%; min-height: 4em; overflow-y: auto; margin: 0; padding: 4px 8px;
   background: #111; color: #ddd; font: 13px monospace; white-space: pre-wrap; }
@@ -70,6 +73,18 @@ body { display: flex; flex-direction: column; }
 </style>
 </head>
 <body>
+<div id="tools">
+<button type="button" data-line="(ylthz)">绘制梯形图 (ylthz)</button>
+<button type="button" data-line="(yltbj)">编辑梯形图 (yltbj)</button>
+<button type="button" data-line="(inspmtsb 1.0)">插入盘面设备 (inspmtsb 1.0)</button>
+<button type="button" data-line="(gnkhz)">功能框 (gnkhz)</button>
+<button type="button" data-line="(mxdlg)">母线 (mxdlg)</button>
+<button type="button" data-line="(zhkgbdlg)">转换开关表 (zhkgbdlg)</button>
+<button type="button" data-line="(showdzjddlg)">端子接点 (showdzjddlg)</button>
+<button type="button" data-line="(esbbtj 0)">设备表统计 (esbbtj 0)</button>
+<button type="button" data-line="U">放弃 U</button>
+<button type="button" data-line="SAVE">保存 SAVE</button>
+</div>
 <div id="top">
 <div id="drawing"><div id="hx" class="hair"></div><div id="hy" class="hair"></div></div>
 <div id="dialogs"></div>
@@ -288,6 +303,12 @@ drawing.addEventListener("wheel", (ev) => {
   const v = view || extents;
   setView([u.x - (u.x - v[0]) * k, u.y - (u.y - v[1]) * k, v[2] * k, v[3] * k]);
 }, {passive: false});
+// The toolbar types its buttons' calls as if at the command input.
+for (const button of document.querySelectorAll("#tools button"))
+  button.addEventListener("click", () => {
+    if (!busy)
+      send(button.dataset.line);
+  });
 document.getElementById("extents").addEventListener("click", () => setView(null));
 call("api/transcript").then((t) => show(t.transcript)).catch((e) => { status.textContent = e.message; });
 refresh();

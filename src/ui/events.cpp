@@ -915,7 +915,8 @@ private:
                 if (b.fsState & TBSTATE_HIDDEN)
                     s += L" hidden";
             }
-            s += L"]";
+            // Buttons lie side by side from the bar's left edge.
+            s += L"] button-size=" + num(c.buttonSize.cx) + L"x" + num(c.buttonSize.cy);
             break;
         }
         default:

@@ -141,6 +141,116 @@ def run(browser, program, installation):
             srv.kill()
 
 
+def toolbar_button(listing, name):
+    """The centre of a toolbar button of an @list DIALOG answer, in client
+    coordinates: the buttons lie side by side from the bar's left."""
+    m = re.search(r"^\s*\d+ \S+ \S* ?at (-?\d+),(-?\d+) size \d+x\d+ buttons=\[([^\]]*)\] button-size=(\d+)x(\d+)",
+                  listing, re.M)
+    st.check(m, "@list shows no toolbar: %r" % listing)
+    left, top, width, height = int(m.group(1)), int(m.group(2)), int(m.group(4)), int(m.group(5))
+    names = [b.split()[1] if len(b.split()) > 1 else b for b in m.group(3).split(",")]
+    st.check(name in names, "the toolbar has no button %r: %r" % (name, names))
+    return left + names.index(name) * width + width // 2, top + height // 2
+
+
+def workbench(browser, program, installation):
+    """The toolbar's (ylthz), three symbols, a wire and a replace from the
+    palette's picture, Enter with the right button, SAVE from the toolbar;
+    the saved drawing holds the symbols with their data."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+
+    with tempfile.TemporaryDirectory() as folder:
+        env = st.session_env(folder, installation)
+        srv = st.Server(program, [], env)
+        try:
+            browser.get(srv.address)
+            transcript = browser.find_element(By.ID, "transcript")
+            wait_for("the first prompt", lambda: transcript.text.strip().endswith("命令:"))
+            drawing = browser.find_element(By.ID, "drawing")
+            wait_for("the drawing", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
+
+            def settled():
+                wait_for("the page to take input", lambda: not browser.execute_script("return busy;"))
+
+            def act(what, chain):
+                before = transcript.text
+                chain.perform()
+                wait_for(what, lambda: transcript.text != before)
+                settled()
+                return transcript.text[len(before):]
+
+            def tool(line):
+                button = browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="%s"]' % line)
+                st.check(line in button.text and re.search(r"[\u4e00-\u9fff]", button.text),
+                         "the button of %r reads %r" % (line, button.text))
+                return act("the answer to " + line, ActionChains(browser).click(button))
+
+            lines = [b.get_attribute("data-line") for b in browser.find_elements(By.CSS_SELECTOR, "#tools button")]
+            st.check(lines == ["(ylthz)", "(yltbj)", "(inspmtsb 1.0)", "(gnkhz)", "(mxdlg)", "(zhkgbdlg)",
+                               "(showdzjddlg)", "(esbbtj 0)", "U", "SAVE"], "the toolbar's calls: %r" % lines)
+            out = tool("(ylthz)")
+            st.check(out.startswith("(ylthz)\n") and "基点" in out, "(ylthz) from the toolbar: %r" % out)
+            act("the base point's answer", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click())
+            image = wait_for("the palette's picture",
+                             lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
+            wait_for("the picture to load",
+                     lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
+            listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
+            listing = srv.command("@list palette")
+            preview = st.control_rect(listing, "preview")
+
+            def click_palette(x, y):
+                # The picture is replaced after every answer: find it anew.
+                img = browser.find_element(By.CSS_SELECTOR, '#dialogs img[alt="palette"]')
+                wait_for("the picture to load",
+                         lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", img))
+                out = act("the click's answer", ActionChains(browser).move_to_element_with_offset(
+                    img, listed["clientX"] + x - img.size["width"] // 2,
+                    listed["clientY"] + y - img.size["height"] // 2).click())
+                st.check("@mouse palette 0 %d %d\n" % (x, y) in out, "the click at %d,%d: %r" % (x, y, out))
+                return out
+
+            # The preview's first slot: the symbol it holds names the palette.
+            for _ in range(3):
+                click_palette(preview[0] + 4, preview[1] + 4)
+            chosen = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]["caption"]
+            st.check(chosen, "the palette names no chosen symbol")
+            if os.environ.get("PICTURE_DIR"):
+                browser.save_screenshot(os.path.join(os.environ["PICTURE_DIR"], "workbench.png"))
+            click_palette(*toolbar_button(listing, "wire"))
+            replace = st.control_rect(listing, "replace")
+            out = click_palette(replace[0] + replace[2] // 2, replace[1] + replace[3] // 2)
+            st.check("替换" in out, "the replace button asks nothing: %r" % out)
+            # Enter ends the replacing, a second ends the placing.
+            act("the end of replacing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
+            out = act("the end of placing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
+            st.check(out.strip().endswith("命令:"), "the placing did not end at the command prompt: %r" % out)
+
+            saved = os.path.join(folder, "workbench.dxf")
+            out = tool("SAVE")
+            if not os.path.isfile(saved):
+                command = browser.find_element(By.ID, "command")
+                before = transcript.text
+                command.send_keys(saved + Keys.ENTER)
+                wait_for("the file name's answer", lambda: transcript.text != before)
+                settled()
+            st.check(os.path.isfile(saved), "SAVE wrote no file: %r" % transcript.text[-400:])
+            import ezdxf
+            doc = ezdxf.readfile(saved)
+            inserts = [e for e in doc.modelspace() if e.dxftype() == "INSERT"]
+            st.check(len(inserts) == 3, "the saved drawing holds %d symbols, not 3" % len(inserts))
+            for e in inserts:
+                st.check(e.has_xdata("YLTHZCS"), "the symbol %s has no data of its ladder" % e.dxf.name)
+            xs = sorted(e.dxf.insert.x for e in inserts)
+            st.check(xs[0] < xs[1] < xs[2], "the symbols do not stand side by side: %r" % xs)
+            wires = [e for e in doc.modelspace() if e.dxftype() in ("LINE", "LWPOLYLINE")]
+            st.check(wires, "the saved drawing holds no wires")
+        finally:
+            srv.kill()
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -157,6 +267,7 @@ def main():
     signal.alarm(OVERALL_SECONDS)
     try:
         run(browser, sys.argv[1], sys.argv[2])
+        workbench(browser, sys.argv[1], sys.argv[2])
     except st.Failure as e:
         print("FAILED:", e)
         return 1
