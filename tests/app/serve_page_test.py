@@ -7,7 +7,12 @@ transcript shows the points, the polyline in the drawing runs between them,
 and each lies within a few pixels of where the click was, as the SVG's view
 maps it. Then (ylthz): a click at the page's base point, and a click on the
 palette's picture where its preview's first slot is reaches the dialog as
-"@mouse palette 0 X Y" in its client coordinates.
+"@mouse palette 0 X Y" in its client coordinates. The workbench: the
+toolbar's (ylthz), symbols chosen on the palette's picture (its grid read
+from the picture), its wire and replace buttons, a pick on a placed symbol,
+Enter with the right button and SAVE from the toolbar; ezdxf reads the
+symbols and wires with their data back. With PICTURE_DIR set, the page is
+saved as PICTURE_DIR/workbench.png once the symbols stand.
 
 Skipped (status 77) when Selenium, Chromium or its driver are missing or
 Chromium does not start. Usage: serve_page_test.py PATH/TO/ctrlsch
@@ -212,17 +217,50 @@ def workbench(browser, program, installation):
                 st.check("@mouse palette 0 %d %d\n" % (x, y) in out, "the click at %d,%d: %r" % (x, y, out))
                 return out
 
-            # The preview's first slot: the symbol it holds names the palette.
-            for _ in range(3):
-                click_palette(preview[0] + 4, preview[1] + 4)
-            chosen = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]["caption"]
-            st.check(chosen, "the palette names no chosen symbol")
+            # The preview's grid from its picture: slots are parted by grey
+            # lines; a slot's click is its top left corner and a little.
+            _, _, rows = st.png_pixels(srv.request("GET", "/api/dialog/palette.png")[2])
+            row = rows[listed["clientY"] + preview[1] + preview[3] - 3]
+            parts = sum(1 for x in range(preview[0], preview[0] + preview[2])
+                        if row[(listed["clientX"] + x) * 3:(listed["clientX"] + x) * 3 + 3] == b"\x60\x60\x60")
+            st.check(1 <= parts <= 10, "the preview is parted by %d lines" % parts)
+            pitch = preview[2] // (parts + 1)
+
+            def choose(slot):
+                click_palette(preview[0] + slot * pitch + 4, preview[1] + 4)
+                return [d for d in st.dialogs(srv) if d["name"] == "palette"][0]["caption"]
+
+            # The second slot's symbol twice, then the first's: each click
+            # places the symbol the palette then names.
+            second, again, first = choose(1), choose(1), choose(0)
+            st.check(second and first and second == again and first != second,
+                     "the slots named %r, %r and %r" % (second, again, first))
             if os.environ.get("PICTURE_DIR"):
                 browser.save_screenshot(os.path.join(os.environ["PICTURE_DIR"], "workbench.png"))
-            click_palette(*toolbar_button(listing, "wire"))
+            out = click_palette(*toolbar_button(listing, "wire"))
+            st.check(out.startswith("@mouse") and ":t2\n" in out, "the wire button: %r" % out)
+            # Where the first symbol's blade is drawn (the first slanted
+            # stroke from the left), before replacing marks anything.
+            blade = min((seg for seg in st.segments(srv.svg())
+                         if seg[0][0] != seg[1][0] and seg[0][1] != seg[1][1]), key=lambda seg: min(seg[0][0], seg[1][0]))
+            # Replacing drags the symbol's preview, which starts away from
+            # the ladder and widens the extents: the view stays where it is,
+            # as if the user had zoomed to it.
+            browser.execute_script("setView(extents.slice());")
             replace = st.control_rect(listing, "replace")
             out = click_palette(replace[0] + replace[2] // 2, replace[1] + replace[3] // 2)
-            st.check("替换" in out, "the replace button asks nothing: %r" % out)
+            st.check(":e1\n" in out and "替换" in out, "the replace button asks nothing: %r" % out)
+            # A pick there: the first symbol takes the palette's symbol.
+            mx, my = (blade[0][0] + blade[1][0]) / 2, (blade[0][1] + blade[1][1]) / 2
+            svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
+            px, py = browser.execute_script(
+                "const p = arguments[0].createSVGPoint(); p.x = arguments[1]; p.y = -arguments[2];"
+                "const s = p.matrixTransform(arguments[0].getScreenCTM());"
+                "const r = arguments[3].getBoundingClientRect();"
+                "return [s.x - r.left - r.width / 2, s.y - r.top - r.height / 2];", svg, mx, my, drawing)
+            out = act("the pick's answer",
+                      ActionChains(browser).move_to_element_with_offset(drawing, round(px), round(py)).click())
+            st.check("没有符号" not in out and out.rstrip().endswith("<回车返回>:"), "the pick on the first symbol: %r" % out)
             # Enter ends the replacing, a second ends the placing.
             act("the end of replacing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
             out = act("the end of placing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
@@ -239,14 +277,21 @@ def workbench(browser, program, installation):
             st.check(os.path.isfile(saved), "SAVE wrote no file: %r" % transcript.text[-400:])
             import ezdxf
             doc = ezdxf.readfile(saved)
-            inserts = [e for e in doc.modelspace() if e.dxftype() == "INSERT"]
+            inserts = sorted((e for e in doc.modelspace() if e.dxftype() == "INSERT"), key=lambda e: e.dxf.insert.x)
             st.check(len(inserts) == 3, "the saved drawing holds %d symbols, not 3" % len(inserts))
             for e in inserts:
                 st.check(e.has_xdata("YLTHZCS"), "the symbol %s has no data of its ladder" % e.dxf.name)
-            xs = sorted(e.dxf.insert.x for e in inserts)
-            st.check(xs[0] < xs[1] < xs[2], "the symbols do not stand side by side: %r" % xs)
-            wires = [e for e in doc.modelspace() if e.dxftype() in ("LINE", "LWPOLYLINE")]
-            st.check(wires, "the saved drawing holds no wires")
+            names = [e.dxf.name for e in inserts]
+            # The first was the second slot's symbol; replaced, it is the first's.
+            st.check(names[0] == names[2] != names[1], "the symbols from the left: %r" % names)
+            xs = [e.dxf.insert.x for e in inserts]
+            step = xs[1] - xs[0]
+            st.check(step > 0 and abs(xs[2] - xs[1] - step) < 1e-6, "the symbols are not a cell apart: %r" % xs)
+            wires = [e for e in doc.modelspace() if e.dxftype() == "LWPOLYLINE"]
+            st.check(wires and all(e.has_xdata("YLTHZCS") for e in wires), "the wires lack the ladder's data")
+            # The wire button drew across the fourth cell, a cell past the third symbol.
+            st.check(any(max(p[0] for p in e.get_points()) > xs[2] + step for e in wires),
+                     "no wire across the fourth cell: %r" % [list(e.get_points()) for e in wires])
         finally:
             srv.kill()
 
