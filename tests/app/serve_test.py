@@ -5,7 +5,8 @@ The program runs on a new drawing with settings of a temporary folder (a
 copy of the shared test installation's with a user folder of its own).
 Checked: the first line is the page's address with a 32-digit token;
 requests without the token, with a wrong one or with another Host are
-refused (403), unknown paths are 404 and bad bodies 400, and the server
+refused (403), connections to the port on the machine's other addresses
+are refused (it listens on loopback only), unknown paths are 404 and bad bodies 400, and the server
 answers after each; the page is served; command lines run one by one as at
 the terminal (each answer what the command line printed for it, the
 transcript all of it), also when they come at once; the polyline drawn
@@ -140,6 +141,42 @@ def segments(svg_root):
     return found
 
 
+def other_addresses():
+    """This machine's IPv4 addresses outside the loopback network."""
+    found = set()
+    try:
+        out = subprocess.run(["hostname", "-I"], capture_output=True, text=True, timeout=5).stdout
+        found.update(a for a in out.split() if re.fullmatch(r"\d+\.\d+\.\d+\.\d+", a))
+    except (OSError, subprocess.SubprocessError):
+        pass
+    try:
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+            probe.connect(("10.255.255.255", 1))  # no packet is sent
+            found.add(probe.getsockname()[0])
+    except OSError:
+        pass
+    return sorted(a for a in found if not a.startswith("127."))
+
+
+def check_not_on_other_addresses(srv):
+    """The server listens on the loopback address only: connecting to the
+    same port on any other address of this machine is refused."""
+    addresses = other_addresses()
+    if not addresses:
+        print("serve_test: this machine has no address besides loopback; "
+              "the refusal on other addresses is not checked")
+        return
+    for address in addresses:
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+            s.settimeout(3)
+            try:
+                s.connect((address, srv.port))
+                reached = True
+            except OSError:
+                reached = False
+        check(not reached, "the server answers on %s:%d, not on loopback only" % (address, srv.port))
+
+
 def check_refusals(srv):
     def expect(status, what, **kw):
         got, _, body = srv.request(kw.pop("method", "GET"), kw.pop("path", "/api/transcript"), **kw)
@@ -165,6 +202,7 @@ def check_refusals(srv):
     expect(400, "JSON without a line", method="POST", path="/api/command", body='{"text": "PLINE"}')
     expect(400, "a line that is no text", method="POST", path="/api/command", body='{"line": 3}')
     expect(400, "two lines in one", method="POST", path="/api/command", body='{"line": "PLINE\\n0,0"}')
+    check_not_on_other_addresses(srv)
     # Nothing of the refused requests reached the command line.
     check("PLINE" not in srv.transcript() and "QUIT" not in srv.transcript(),
           "a refused request ran: %r" % srv.transcript())
