@@ -18,6 +18,7 @@ Skipped (status 77) when Selenium, Chromium or its driver are missing or
 Chromium does not start. Usage: serve_page_test.py PATH/TO/ctrlsch
 INSTALLATION_DIR.
 """
+import contextlib
 import json
 import os
 import re
@@ -63,87 +64,95 @@ def wait_for(what, condition, seconds=20.0):
     raise st.Failure("waited %g s for %s" % (seconds, what))
 
 
-def run(browser, program, installation):
-    from selenium.webdriver.common.action_chains import ActionChains
+@contextlib.contextmanager
+def opened_page(browser, program, installation):
+    """A new drawing served and its page open at the first prompt: yields
+    the server, its settings folder, the transcript and the drawing."""
     from selenium.webdriver.common.by import By
-    from selenium.webdriver.common.keys import Keys
 
     with tempfile.TemporaryDirectory() as folder:
-        env = st.session_env(folder, installation)
-        srv = st.Server(program, [], env)
+        srv = st.Server(program, [], st.session_env(folder, installation))
         try:
             browser.get(srv.address)
             transcript = browser.find_element(By.ID, "transcript")
             wait_for("the first prompt", lambda: transcript.text.strip().endswith("命令:"))
             drawing = browser.find_element(By.ID, "drawing")
             wait_for("the drawing", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
-            busy = "return busy;"
-
-            def settled():
-                wait_for("the page to take input", lambda: not browser.execute_script(busy))
-
-            command = browser.find_element(By.ID, "command")
-            command.send_keys("PLINE" + Keys.ENTER)
-            wait_for("PLINE's prompt", lambda: "PLINE\n" in transcript.text)
-            settled()
-            # Points a quarter of the way in from two corners; where the
-            # page should pick them, from the SVG's own view.
-            size = drawing.size
-            offsets = [(-size["width"] // 4, size["height"] // 4), (size["width"] // 4, -size["height"] // 4)]
-            expected = []
-            for dx, dy in offsets:
-                svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
-                expected.append(browser.execute_script(
-                    "const r = arguments[0].getBoundingClientRect();"
-                    "const p = arguments[0].createSVGPoint(); p.x = r.left + r.width / 2 + arguments[1];"
-                    "p.y = r.top + r.height / 2 + arguments[2];"
-                    "const u = p.matrixTransform(arguments[0].getScreenCTM().inverse());"
-                    "const perPixel = 1 / arguments[0].getScreenCTM().a;"
-                    "return [u.x, -u.y, perPixel];", svg, dx, dy))
-                before = transcript.text
-                ActionChains(browser).move_to_element_with_offset(drawing, dx, dy).click().perform()
-                wait_for("the pick's answer", lambda: transcript.text != before)
-                settled()
-            before = transcript.text
-            ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click().perform()
-            wait_for("the end of PLINE", lambda: transcript.text != before and transcript.text.strip().endswith("命令:"))
-            settled()
-            picked = [tuple(float(v) for v in m) for m in
-                      re.findall(r": (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
-            st.check(len(picked) == 2, "the transcript does not show two picked points: %r" % transcript.text)
-            for (x, y), (ex, ey, per_pixel) in zip(picked, expected):
-                st.check(abs(x - ex) <= 3 * per_pixel and abs(y - ey) <= 3 * per_pixel,
-                         "picked %r, the pointer was at %r" % ((x, y), (ex, ey)))
-            st.check(any(all(abs(a - b) < 1e-6 for a, b in zip(seg[0] + seg[1], picked[0] + picked[1]))
-                         for seg in st.segments(srv.svg())),
-                     "the drawing has no polyline between the picked points %r" % picked)
-
-            # The palette beside the drawing; a click on its picture is a
-            # click in its client area.
-            command.send_keys("(ylthz)" + Keys.ENTER)
-            wait_for("the base point prompt", lambda: "(ylthz)\n" in transcript.text)
-            settled()
-            before = transcript.text
-            ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click().perform()
-            wait_for("the base point's answer", lambda: transcript.text != before)
-            settled()
-            image = wait_for("the palette's picture",
-                             lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
-            wait_for("the picture to load", lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
-            listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
-            preview = st.control_rect(srv.command("@list palette"), "preview")
-            settled()
-            x, y = preview[0] + 4, preview[1] + 4
-            before = transcript.text
-            # Selenium's offsets are from the element's centre.
-            ActionChains(browser).move_to_element_with_offset(
-                image, listed["clientX"] + x - image.size["width"] // 2,
-                listed["clientY"] + y - image.size["height"] // 2).click().perform()
-            wait_for("the click's answer", lambda: transcript.text != before)
-            st.check("@mouse palette 0 %d %d\n" % (x, y) in transcript.text,
-                     "the click on the picture did not reach the dialog at %d,%d: %r" % (x, y, transcript.text[len(before):]))
+            yield srv, folder, transcript, drawing
         finally:
             srv.kill()
+
+
+def settled(browser):
+    wait_for("the page to take input", lambda: not browser.execute_script("return busy;"))
+
+
+def run(browser, program, installation):
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+
+    with opened_page(browser, program, installation) as (srv, folder, transcript, drawing):
+        command = browser.find_element(By.ID, "command")
+        command.send_keys("PLINE" + Keys.ENTER)
+        wait_for("PLINE's prompt", lambda: "PLINE\n" in transcript.text)
+        settled(browser)
+        # Points a quarter of the way in from two corners; where the
+        # page should pick them, from the SVG's own view.
+        size = drawing.size
+        offsets = [(-size["width"] // 4, size["height"] // 4), (size["width"] // 4, -size["height"] // 4)]
+        expected = []
+        for dx, dy in offsets:
+            svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
+            expected.append(browser.execute_script(
+                "const r = arguments[0].getBoundingClientRect();"
+                "const p = arguments[0].createSVGPoint(); p.x = r.left + r.width / 2 + arguments[1];"
+                "p.y = r.top + r.height / 2 + arguments[2];"
+                "const u = p.matrixTransform(arguments[0].getScreenCTM().inverse());"
+                "const perPixel = 1 / arguments[0].getScreenCTM().a;"
+                "return [u.x, -u.y, perPixel];", svg, dx, dy))
+            before = transcript.text
+            ActionChains(browser).move_to_element_with_offset(drawing, dx, dy).click().perform()
+            wait_for("the pick's answer", lambda: transcript.text != before)
+            settled(browser)
+        before = transcript.text
+        ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click().perform()
+        wait_for("the end of PLINE", lambda: transcript.text != before and transcript.text.strip().endswith("命令:"))
+        settled(browser)
+        picked = [tuple(float(v) for v in m) for m in
+                  re.findall(r": (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
+        st.check(len(picked) == 2, "the transcript does not show two picked points: %r" % transcript.text)
+        for (x, y), (ex, ey, per_pixel) in zip(picked, expected):
+            st.check(abs(x - ex) <= 3 * per_pixel and abs(y - ey) <= 3 * per_pixel,
+                     "picked %r, the pointer was at %r" % ((x, y), (ex, ey)))
+        st.check(any(all(abs(a - b) < 1e-6 for a, b in zip(seg[0] + seg[1], picked[0] + picked[1]))
+                     for seg in st.segments(srv.svg())),
+                 "the drawing has no polyline between the picked points %r" % picked)
+
+        # The palette beside the drawing; a click on its picture is a
+        # click in its client area.
+        command.send_keys("(ylthz)" + Keys.ENTER)
+        wait_for("the base point prompt", lambda: "(ylthz)\n" in transcript.text)
+        settled(browser)
+        before = transcript.text
+        ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click().perform()
+        wait_for("the base point's answer", lambda: transcript.text != before)
+        settled(browser)
+        image = wait_for("the palette's picture",
+                         lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
+        wait_for("the picture to load", lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
+        listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
+        preview = st.control_rect(srv.command("@list palette"), "preview")
+        settled(browser)
+        x, y = preview[0] + 4, preview[1] + 4
+        before = transcript.text
+        # Selenium's offsets are from the element's centre.
+        ActionChains(browser).move_to_element_with_offset(
+            image, listed["clientX"] + x - image.size["width"] // 2,
+            listed["clientY"] + y - image.size["height"] // 2).click().perform()
+        wait_for("the click's answer", lambda: transcript.text != before)
+        st.check("@mouse palette 0 %d %d\n" % (x, y) in transcript.text,
+                 "the click on the picture did not reach the dialog at %d,%d: %r" % (x, y, transcript.text[len(before):]))
 
 
 def toolbar_button(listing, name):
@@ -166,134 +175,120 @@ def workbench(browser, program, installation):
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys
 
-    with tempfile.TemporaryDirectory() as folder:
-        env = st.session_env(folder, installation)
-        srv = st.Server(program, [], env)
-        try:
-            browser.get(srv.address)
-            transcript = browser.find_element(By.ID, "transcript")
-            wait_for("the first prompt", lambda: transcript.text.strip().endswith("命令:"))
-            drawing = browser.find_element(By.ID, "drawing")
-            wait_for("the drawing", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
+    with opened_page(browser, program, installation) as (srv, folder, transcript, drawing):
+        def act(what, chain):
+            before = transcript.text
+            chain.perform()
+            wait_for(what, lambda: transcript.text != before)
+            settled(browser)
+            return transcript.text[len(before):]
 
-            def settled():
-                wait_for("the page to take input", lambda: not browser.execute_script("return busy;"))
+        def tool(line):
+            button = browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="%s"]' % line)
+            st.check(line in button.text and re.search(r"[\u4e00-\u9fff]", button.text),
+                     "the button of %r reads %r" % (line, button.text))
+            return act("the answer to " + line, ActionChains(browser).click(button))
 
-            def act(what, chain):
-                before = transcript.text
-                chain.perform()
-                wait_for(what, lambda: transcript.text != before)
-                settled()
-                return transcript.text[len(before):]
+        lines = [b.get_attribute("data-line") for b in browser.find_elements(By.CSS_SELECTOR, "#tools button")]
+        st.check(lines == ["(ylthz)", "(yltbj)", "(inspmtsb 1.0)", "(gnkhz)", "(mxdlg)", "(zhkgbdlg)",
+                           "(showdzjddlg)", "(esbbtj 0)", "U", "SAVE"], "the toolbar's calls: %r" % lines)
+        out = tool("(ylthz)")
+        st.check(out.startswith("(ylthz)\n") and "基点" in out, "(ylthz) from the toolbar: %r" % out)
+        act("the base point's answer", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click())
+        image = wait_for("the palette's picture",
+                         lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
+        wait_for("the picture to load",
+                 lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
+        listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
+        listing = srv.command("@list palette")
+        preview = st.control_rect(listing, "preview")
 
-            def tool(line):
-                button = browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="%s"]' % line)
-                st.check(line in button.text and re.search(r"[\u4e00-\u9fff]", button.text),
-                         "the button of %r reads %r" % (line, button.text))
-                return act("the answer to " + line, ActionChains(browser).click(button))
-
-            lines = [b.get_attribute("data-line") for b in browser.find_elements(By.CSS_SELECTOR, "#tools button")]
-            st.check(lines == ["(ylthz)", "(yltbj)", "(inspmtsb 1.0)", "(gnkhz)", "(mxdlg)", "(zhkgbdlg)",
-                               "(showdzjddlg)", "(esbbtj 0)", "U", "SAVE"], "the toolbar's calls: %r" % lines)
-            out = tool("(ylthz)")
-            st.check(out.startswith("(ylthz)\n") and "基点" in out, "(ylthz) from the toolbar: %r" % out)
-            act("the base point's answer", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click())
-            image = wait_for("the palette's picture",
-                             lambda: browser.find_elements(By.CSS_SELECTOR, '#dialogs img[alt="palette"]'))[0]
+        def click_palette(x, y):
+            # The picture is replaced after every answer: find it anew.
+            img = browser.find_element(By.CSS_SELECTOR, '#dialogs img[alt="palette"]')
             wait_for("the picture to load",
-                     lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
-            listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
-            listing = srv.command("@list palette")
-            preview = st.control_rect(listing, "preview")
+                     lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", img))
+            out = act("the click's answer", ActionChains(browser).move_to_element_with_offset(
+                img, listed["clientX"] + x - img.size["width"] // 2,
+                listed["clientY"] + y - img.size["height"] // 2).click())
+            st.check("@mouse palette 0 %d %d\n" % (x, y) in out, "the click at %d,%d: %r" % (x, y, out))
+            return out
 
-            def click_palette(x, y):
-                # The picture is replaced after every answer: find it anew.
-                img = browser.find_element(By.CSS_SELECTOR, '#dialogs img[alt="palette"]')
-                wait_for("the picture to load",
-                         lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", img))
-                out = act("the click's answer", ActionChains(browser).move_to_element_with_offset(
-                    img, listed["clientX"] + x - img.size["width"] // 2,
-                    listed["clientY"] + y - img.size["height"] // 2).click())
-                st.check("@mouse palette 0 %d %d\n" % (x, y) in out, "the click at %d,%d: %r" % (x, y, out))
-                return out
+        # The preview's grid from its picture: slots are parted by grey
+        # lines; a slot's click is its top left corner and a little.
+        _, _, rows = st.png_pixels(srv.request("GET", "/api/dialog/palette.png")[2])
+        row = rows[listed["clientY"] + preview[1] + preview[3] - 3]
+        parts = sum(1 for x in range(preview[0], preview[0] + preview[2])
+                    if row[(listed["clientX"] + x) * 3:(listed["clientX"] + x) * 3 + 3] == b"\x60\x60\x60")
+        st.check(1 <= parts <= 10, "the preview is parted by %d lines" % parts)
+        pitch = preview[2] // (parts + 1)
 
-            # The preview's grid from its picture: slots are parted by grey
-            # lines; a slot's click is its top left corner and a little.
-            _, _, rows = st.png_pixels(srv.request("GET", "/api/dialog/palette.png")[2])
-            row = rows[listed["clientY"] + preview[1] + preview[3] - 3]
-            parts = sum(1 for x in range(preview[0], preview[0] + preview[2])
-                        if row[(listed["clientX"] + x) * 3:(listed["clientX"] + x) * 3 + 3] == b"\x60\x60\x60")
-            st.check(1 <= parts <= 10, "the preview is parted by %d lines" % parts)
-            pitch = preview[2] // (parts + 1)
+        def choose(slot):
+            click_palette(preview[0] + slot * pitch + 4, preview[1] + 4)
+            return [d for d in st.dialogs(srv) if d["name"] == "palette"][0]["caption"]
 
-            def choose(slot):
-                click_palette(preview[0] + slot * pitch + 4, preview[1] + 4)
-                return [d for d in st.dialogs(srv) if d["name"] == "palette"][0]["caption"]
+        # The second slot's symbol twice, then the first's: each click
+        # places the symbol the palette then names.
+        second, again, first = choose(1), choose(1), choose(0)
+        st.check(second and first and second == again and first != second,
+                 "the slots named %r, %r and %r" % (second, again, first))
+        if os.environ.get("PICTURE_DIR"):
+            browser.save_screenshot(os.path.join(os.environ["PICTURE_DIR"], "workbench.png"))
+        out = click_palette(*toolbar_button(listing, "wire"))
+        st.check(out.startswith("@mouse") and ":t2\n" in out, "the wire button: %r" % out)
+        # Where the first symbol's blade is drawn (the first slanted
+        # stroke from the left), before replacing marks anything.
+        blade = min((seg for seg in st.segments(srv.svg())
+                     if seg[0][0] != seg[1][0] and seg[0][1] != seg[1][1]), key=lambda seg: min(seg[0][0], seg[1][0]))
+        # Replacing drags the symbol's preview, which starts away from
+        # the ladder and widens the extents: the view stays where it is,
+        # as if the user had zoomed to it.
+        browser.execute_script("setView(extents.slice());")
+        replace = st.control_rect(listing, "replace")
+        out = click_palette(replace[0] + replace[2] // 2, replace[1] + replace[3] // 2)
+        st.check(":e1\n" in out and "替换" in out, "the replace button asks nothing: %r" % out)
+        # A pick there: the first symbol takes the palette's symbol.
+        mx, my = (blade[0][0] + blade[1][0]) / 2, (blade[0][1] + blade[1][1]) / 2
+        svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
+        px, py = browser.execute_script(
+            "const p = arguments[0].createSVGPoint(); p.x = arguments[1]; p.y = -arguments[2];"
+            "const s = p.matrixTransform(arguments[0].getScreenCTM());"
+            "const r = arguments[3].getBoundingClientRect();"
+            "return [s.x - r.left - r.width / 2, s.y - r.top - r.height / 2];", svg, mx, my, drawing)
+        out = act("the pick's answer",
+                  ActionChains(browser).move_to_element_with_offset(drawing, round(px), round(py)).click())
+        st.check("没有符号" not in out and out.rstrip().endswith("<回车返回>:"), "the pick on the first symbol: %r" % out)
+        # Enter ends the replacing, a second ends the placing.
+        act("the end of replacing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
+        out = act("the end of placing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
+        st.check(out.strip().endswith("命令:"), "the placing did not end at the command prompt: %r" % out)
 
-            # The second slot's symbol twice, then the first's: each click
-            # places the symbol the palette then names.
-            second, again, first = choose(1), choose(1), choose(0)
-            st.check(second and first and second == again and first != second,
-                     "the slots named %r, %r and %r" % (second, again, first))
-            if os.environ.get("PICTURE_DIR"):
-                browser.save_screenshot(os.path.join(os.environ["PICTURE_DIR"], "workbench.png"))
-            out = click_palette(*toolbar_button(listing, "wire"))
-            st.check(out.startswith("@mouse") and ":t2\n" in out, "the wire button: %r" % out)
-            # Where the first symbol's blade is drawn (the first slanted
-            # stroke from the left), before replacing marks anything.
-            blade = min((seg for seg in st.segments(srv.svg())
-                         if seg[0][0] != seg[1][0] and seg[0][1] != seg[1][1]), key=lambda seg: min(seg[0][0], seg[1][0]))
-            # Replacing drags the symbol's preview, which starts away from
-            # the ladder and widens the extents: the view stays where it is,
-            # as if the user had zoomed to it.
-            browser.execute_script("setView(extents.slice());")
-            replace = st.control_rect(listing, "replace")
-            out = click_palette(replace[0] + replace[2] // 2, replace[1] + replace[3] // 2)
-            st.check(":e1\n" in out and "替换" in out, "the replace button asks nothing: %r" % out)
-            # A pick there: the first symbol takes the palette's symbol.
-            mx, my = (blade[0][0] + blade[1][0]) / 2, (blade[0][1] + blade[1][1]) / 2
-            svg = browser.find_element(By.CSS_SELECTOR, "#drawing svg")
-            px, py = browser.execute_script(
-                "const p = arguments[0].createSVGPoint(); p.x = arguments[1]; p.y = -arguments[2];"
-                "const s = p.matrixTransform(arguments[0].getScreenCTM());"
-                "const r = arguments[3].getBoundingClientRect();"
-                "return [s.x - r.left - r.width / 2, s.y - r.top - r.height / 2];", svg, mx, my, drawing)
-            out = act("the pick's answer",
-                      ActionChains(browser).move_to_element_with_offset(drawing, round(px), round(py)).click())
-            st.check("没有符号" not in out and out.rstrip().endswith("<回车返回>:"), "the pick on the first symbol: %r" % out)
-            # Enter ends the replacing, a second ends the placing.
-            act("the end of replacing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
-            out = act("the end of placing", ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click())
-            st.check(out.strip().endswith("命令:"), "the placing did not end at the command prompt: %r" % out)
-
-            saved = os.path.join(folder, "workbench.dxf")
-            out = tool("SAVE")
-            if not os.path.isfile(saved):
-                command = browser.find_element(By.ID, "command")
-                before = transcript.text
-                command.send_keys(saved + Keys.ENTER)
-                wait_for("the file name's answer", lambda: transcript.text != before)
-                settled()
-            st.check(os.path.isfile(saved), "SAVE wrote no file: %r" % transcript.text[-400:])
-            import ezdxf
-            doc = ezdxf.readfile(saved)
-            inserts = sorted((e for e in doc.modelspace() if e.dxftype() == "INSERT"), key=lambda e: e.dxf.insert.x)
-            st.check(len(inserts) == 3, "the saved drawing holds %d symbols, not 3" % len(inserts))
-            for e in inserts:
-                st.check(e.has_xdata("YLTHZCS"), "the symbol %s has no data of its ladder" % e.dxf.name)
-            names = [e.dxf.name for e in inserts]
-            # The first was the second slot's symbol; replaced, it is the first's.
-            st.check(names[0] == names[2] != names[1], "the symbols from the left: %r" % names)
-            xs = [e.dxf.insert.x for e in inserts]
-            step = xs[1] - xs[0]
-            st.check(step > 0 and abs(xs[2] - xs[1] - step) < 1e-6, "the symbols are not a cell apart: %r" % xs)
-            wires = [e for e in doc.modelspace() if e.dxftype() == "LWPOLYLINE"]
-            st.check(wires and all(e.has_xdata("YLTHZCS") for e in wires), "the wires lack the ladder's data")
-            # The wire button drew across the fourth cell, a cell past the third symbol.
-            st.check(any(max(p[0] for p in e.get_points()) > xs[2] + step for e in wires),
-                     "no wire across the fourth cell: %r" % [list(e.get_points()) for e in wires])
-        finally:
-            srv.kill()
+        saved = os.path.join(folder, "workbench.dxf")
+        out = tool("SAVE")
+        if not os.path.isfile(saved):
+            command = browser.find_element(By.ID, "command")
+            before = transcript.text
+            command.send_keys(saved + Keys.ENTER)
+            wait_for("the file name's answer", lambda: transcript.text != before)
+            settled(browser)
+        st.check(os.path.isfile(saved), "SAVE wrote no file: %r" % transcript.text[-400:])
+        import ezdxf
+        doc = ezdxf.readfile(saved)
+        inserts = sorted((e for e in doc.modelspace() if e.dxftype() == "INSERT"), key=lambda e: e.dxf.insert.x)
+        st.check(len(inserts) == 3, "the saved drawing holds %d symbols, not 3" % len(inserts))
+        for e in inserts:
+            st.check(e.has_xdata("YLTHZCS"), "the symbol %s has no data of its ladder" % e.dxf.name)
+        names = [e.dxf.name for e in inserts]
+        # The first was the second slot's symbol; replaced, it is the first's.
+        st.check(names[0] == names[2] != names[1], "the symbols from the left: %r" % names)
+        xs = [e.dxf.insert.x for e in inserts]
+        step = xs[1] - xs[0]
+        st.check(step > 0 and abs(xs[2] - xs[1] - step) < 1e-6, "the symbols are not a cell apart: %r" % xs)
+        wires = [e for e in doc.modelspace() if e.dxftype() == "LWPOLYLINE"]
+        st.check(wires and all(e.has_xdata("YLTHZCS") for e in wires), "the wires lack the ladder's data")
+        # The wire button drew across the fourth cell, a cell past the third symbol.
+        st.check(any(max(p[0] for p in e.get_points()) > xs[2] + step for e in wires),
+                 "no wire across the fourth cell: %r" % [list(e.get_points()) for e in wires])
 
 
 def main():
