@@ -129,6 +129,16 @@ def run(browser, program, installation):
                      for seg in st.segments(srv.svg())),
                  "the drawing has no polyline between the picked points %r" % picked)
 
+        # A reload shows the same session: its transcript and drawing.
+        shown = transcript.text
+        browser.refresh()
+        transcript = browser.find_element(By.ID, "transcript")
+        drawing = browser.find_element(By.ID, "drawing")
+        command = browser.find_element(By.ID, "command")
+        wait_for("the transcript after a reload", lambda: transcript.text == shown)
+        wait_for("the drawing after a reload", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
+        settled(browser)
+
         # The palette beside the drawing; a click on its picture is a
         # click in its client area.
         command.send_keys("(ylthz)" + Keys.ENTER)

@@ -512,6 +512,19 @@ def run(program, installation):
             srv.proc.send_signal(signal.SIGTERM)
             check(srv.wait() == 0, "SIGTERM: status %s" % srv.proc.returncode)
 
+            # Killed outright after a save, the server leaves the file whole.
+            srv = Server(program, [saved], env)
+            servers.append(srv)
+            for line in ("PLINE", "0,9", "10,9", "", "SAVE"):
+                srv.command(line)
+            srv.proc.send_signal(signal.SIGKILL)
+            srv.wait()
+            kept = Server(program, [saved], env)
+            servers.append(kept)
+            check(len(segments(kept.svg())) >= 2, "the drawing saved before the kill does not open whole")
+            kept.proc.send_signal(signal.SIGTERM)
+            kept.wait()
+
             srv = Server(program, [], env)
             servers.append(srv)
             check_dialogs(srv)
