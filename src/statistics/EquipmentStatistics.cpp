@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -491,12 +492,18 @@ void readInParallel(const std::vector<ProjectDrawing>& drawings, const Finder& f
             if (isCurrent(drawings[i])) {
                 result.state = DrawingFound::Current;
             } else {
-                AcDbDatabase db(false, true);
-                if (db.readDwgFile(drawings[i].path.c_str()) != Acad::eOk)
+                try {
+                    AcDbDatabase db(false, true);
+                    if (db.readDwgFile(drawings[i].path.c_str()) != Acad::eOk)
+                        result.state = DrawingFound::Unreadable;
+                    else
+                        result.state = finder.find(db, result.items, result.failure) ? DrawingFound::Read
+                                                                                      : DrawingFound::Failed;
+                } catch (const std::exception&) {
+                    // Out of memory while reading: that drawing is not read.
+                    result = DrawingFound{};
                     result.state = DrawingFound::Unreadable;
-                else
-                    result.state = finder.find(db, result.items, result.failure) ? DrawingFound::Read
-                                                                                  : DrawingFound::Failed;
+                }
             }
             {
                 const std::lock_guard<std::mutex> lock(mutex);
