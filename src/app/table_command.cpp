@@ -472,6 +472,26 @@ std::string sheetName(const std::string& title, std::set<std::string>& taken)
     return name;
 }
 
+// A cell holds at most 32,767 characters: a longer text (the designations
+// of a row with thousands of items) is cut there, ending in "…" (CSV and
+// JSON keep it whole).
+constexpr std::size_t kCellChars = 32767;
+
+std::string cellText(const std::string& utf8)
+{
+    // Where each character starts, up to one past the limit.
+    std::size_t chars = 0, cut = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80)
+            continue;
+        if (chars == kCellChars - 1)
+            cut = i;
+        if (++chars > kCellChars)
+            return utf8.substr(0, cut) + "…";
+    }
+    return utf8;
+}
+
 // The book in a temporary file, then its bytes; false with a message.
 bool toXlsx(const Table& table, std::string& bytes, std::string& error)
 {
@@ -518,7 +538,7 @@ bool toXlsx(const Table& table, std::string& bytes, std::string& error)
                 if (c == 3 && ec == std::errc() && end == text.data() + text.size())
                     worksheet_write_number(ws, line, col, static_cast<double>(n), nullptr);
                 else
-                    worksheet_write_string(ws, line, col, text.c_str(), nullptr);
+                    worksheet_write_string(ws, line, col, cellText(text).c_str(), nullptr);
             }
         }
         for (std::size_t c = 0; c < widths.size(); ++c)

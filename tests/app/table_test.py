@@ -222,6 +222,20 @@ def main():
               == per_drawing["A"], "a drawing's JSON = (esbbtj 0)")
         check([t["missing"] for t in single if t["missing"]] == [["KM4"]], "KM4 missing: %r" % single)
 
+        # A row's designations beyond a cell's 32,767 characters: cut in the
+        # workbook, whole in the CSV.
+        many = os.path.join(folder, "many.dxf")
+        drawing(many, [("KM%d" % (2 * n + 1), "CJX2") for n in range(7000)])
+        r = run(env, "table", many, "-o", os.path.join(folder, "many.xlsx"))
+        check(r.returncode == 0, "table many.dxf -o xlsx: %r" % r.stderr)
+        cell = openpyxl.load_workbook(os.path.join(folder, "many.xlsx"))["many"]["A2"].value or ""
+        r = run(env, "table", many)
+        whole = r.stdout.decode("utf-8").split("\r\n")[1].split('"')[1]
+        check(len(whole) > 32767 and whole.startswith("KM1,3,5,") and whole.endswith(",13999"),
+              "the CSV holds every designation: %d" % len(whole))
+        check(len(cell) == 32767 and cell.endswith("…") and whole.startswith(cell[:-1]),
+              "the cell is cut at 32,767 characters: %d %r" % (len(cell), cell[-8:]))
+
         # Failures leave an existing OUT as it was.
         old = os.path.join(folder, "old.csv")
         for out in (old, os.path.join(folder, "old.xlsx")):
