@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 #include <unistd.h>
 
 namespace app {
@@ -193,8 +194,8 @@ void reportGaps(Sheet& sheet)
 void reportAcrossDrawings(Table& table)
 {
     // designation -> models in the order found, each with its drawings
-    std::map<std::string, std::vector<ModelIn>> models;
-    std::map<std::string, std::vector<std::string>> drawingsOf;
+    std::unordered_map<std::string, std::vector<ModelIn>> models;
+    std::unordered_map<std::string, std::vector<std::string>> drawingsOf;
     std::vector<std::string> order;
     for (std::size_t s = 1; s < table.sheets.size(); ++s) {
         const Sheet& sheet = table.sheets[s];
@@ -217,7 +218,7 @@ void reportAcrossDrawings(Table& table)
     for (const std::string& d : order)
         if (models[d].size() > 1)
             table.conflicts.push_back({d, models[d]});
-    std::map<std::string, const Conflict*> conflictOf;
+    std::unordered_map<std::string, const Conflict*> conflictOf;
     for (const Conflict& c : table.conflicts)
         conflictOf[c.designation] = &c;
     std::map<std::string, std::size_t> sheetIndex;
@@ -228,8 +229,9 @@ void reportAcrossDrawings(Table& table)
         for (const Designation& d : expandDesignations(row.fields[kDesignations])) {
             if (auto c = conflictOf.find(d.text); c != conflictOf.end())
                 row.conflicts.push_back(c->second);
-            for (const std::string& title : drawingsOf[d.text])
-                in.insert(sheetIndex[title]);
+            if (auto found = drawingsOf.find(d.text); found != drawingsOf.end())
+                for (const std::string& title : found->second)
+                    in.insert(sheetIndex[title]);
         }
         for (std::size_t s : in)
             row.drawings.push_back(table.sheets[s].title);
