@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/adsdefs.h"
 #include "host/commandline.h"
+#include "host/render/overlay.h"
 #include "host/render/svg.h"
 #include "ui/session.h"
 
@@ -93,6 +94,8 @@ public:
     struct Answer {
         int status = 200;
         std::string text;
+        // Whether the line's answer left a tracking read waiting.
+        bool tracking = false;
     };
 
     // Request threads.
@@ -159,6 +162,9 @@ public:
     // Lines are echoed after their prompt, as a script's are: the
     // transcript reads like the terminal's.
     bool echoes() const override { return true; }
+    // The page sends a move for every step of the pointer while a tracking
+    // read waits: echoed, they would flood the transcript.
+    bool echoesMoves() const override { return false; }
     // The session has ended: the line being run gets what it printed, the
     // requests still waiting and those to come are refused.
     void finish()
@@ -203,7 +209,7 @@ private:
     {
         if (!m_current)
             return;
-        complete(*m_current, Answer{200, m_transcript.substr(m_current->start)});
+        complete(*m_current, Answer{200, m_transcript.substr(m_current->start), host::trackingInputWaits()});
         m_current.reset();
     }
 
@@ -240,7 +246,7 @@ void answer(httplib::Response& res, const SessionQueue::Answer& a, const char* k
     if (a.status != 200)
         plainText(res, a.status, a.text);
     else
-        json(res, nlohmann::json{{key, a.text}});
+        json(res, nlohmann::json{{key, a.text}, {"tracking", a.tracking}});
 }
 
 // The line of a command request: {"line": "..."} with one line of text.
@@ -328,7 +334,9 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
             AcApDocument* doc = acDocManager->curDocument();
             if (!doc)
                 throw Refusal(404, "no drawing is open\n");
-            return withDrawingMatrix(renderSvg(*doc->database()));
+            SvgOptions options;
+            options.topLevel = render::shownNow();
+            return withDrawingMatrix(renderSvg(*doc->database(), options));
         });
         if (a.status != 200)
             plainText(res, a.status, a.text);
@@ -362,6 +370,25 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
             plainText(res, a.status, a.text);
         else
             res.set_content(a.text, "image/png");
+    });
+    // What is shown over the drawing for now, in the drawing picture's
+    // user units.
+    server.Get("/api/overlay.svg", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([] { return render::overlaySvg(); });
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "image/svg+xml");
+    });
+    // Whether the pointer's moves are wanted now.
+    server.Get("/api/state", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([] {
+            return nlohmann::json{{"tracking", host::trackingInputWaits()}}.dump();
+        });
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "application/json");
     });
     server.Get("/api/transcript", [&session](const httplib::Request&, httplib::Response& res) {
         json(res, nlohmann::json{{"transcript", session.transcript()}});
