@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/adsdefs.h"
 #include "host/commandline.h"
+#include "host/render/overlay.h"
 #include "host/render/plot.h"
 #include "host/render/svg.h"
 #include "ui/session.h"
@@ -100,6 +101,8 @@ public:
     struct Answer {
         int status = 200;
         std::string text;
+        // Whether the line's answer left a tracking read waiting.
+        bool tracking = false;
     };
 
     // Request threads.
@@ -166,6 +169,9 @@ public:
     // Lines are echoed after their prompt, as a script's are: the
     // transcript reads like the terminal's.
     bool echoes() const override { return true; }
+    // The page sends a move for every step of the pointer while a tracking
+    // read waits: echoed, they would flood the transcript.
+    bool echoesMoves() const override { return false; }
     // The session has ended: the line being run gets what it printed, the
     // requests still waiting and those to come are refused.
     void finish()
@@ -210,7 +216,7 @@ private:
     {
         if (!m_current)
             return;
-        complete(*m_current, Answer{200, m_transcript.substr(m_current->start)});
+        complete(*m_current, Answer{200, m_transcript.substr(m_current->start), host::trackingInputWaits()});
         m_current.reset();
     }
 
@@ -242,12 +248,21 @@ void json(httplib::Response& res, const nlohmann::json& value)
     res.set_content(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
 }
 
+// The session's answer as the body of the type given, or its refusal.
+void reply(httplib::Response& res, const SessionQueue::Answer& a, const char* type)
+{
+    if (a.status != 200)
+        plainText(res, a.status, a.text);
+    else
+        res.set_content(a.text, type);
+}
+
 void answer(httplib::Response& res, const SessionQueue::Answer& a, const char* key)
 {
     if (a.status != 200)
         plainText(res, a.status, a.text);
     else
-        json(res, nlohmann::json{{key, a.text}});
+        json(res, nlohmann::json{{key, a.text}, {"tracking", a.tracking}});
 }
 
 // The line of a command request: {"line": "..."} with one line of text.
@@ -461,12 +476,11 @@ void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, c
             AcApDocument* doc = acDocManager->curDocument();
             if (!doc)
                 throw Refusal(404, "no drawing is open\n");
-            return withDrawingMatrix(renderSvg(*doc->database()));
+            SvgOptions options;
+            options.topLevel = render::shownNow();
+            return withDrawingMatrix(renderSvg(*doc->database(), options));
         });
-        if (a.status != 200)
-            plainText(res, a.status, a.text);
-        else
-            res.set_content(a.text, "image/svg+xml");
+        reply(res, a, "image/svg+xml");
     });
     server.Post("/api/claim", [&owner](const httplib::Request& req, httplib::Response& res) {
         const std::string page = req.get_header_value(kPageHeader);
@@ -493,10 +507,7 @@ void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, c
     });
     server.Get("/api/dialogs", [&session](const httplib::Request&, httplib::Response& res) {
         const SessionQueue::Answer a = session.runTask(dialogsJson);
-        if (a.status != 200)
-            plainText(res, a.status, a.text);
-        else
-            res.set_content(a.text, "application/json");
+        reply(res, a, "application/json");
     });
     server.Get(R"(/api/dialog/([^/]+)\.png)", [&session](const httplib::Request& req, httplib::Response& res) {
         const std::string name = req.matches[1];
@@ -506,10 +517,7 @@ void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, c
                 throw Refusal(404, "no open dialog " + name + "\n");
             return png;
         });
-        if (a.status != 200)
-            plainText(res, a.status, a.text);
-        else
-            res.set_content(a.text, "image/png");
+        reply(res, a, "image/png");
     });
     server.Get(R"(/api/download/drawing\.(dxf|svg|pdf))", [&session](const httplib::Request& req, httplib::Response& res) {
         const std::string format = req.matches[1];
@@ -525,10 +533,20 @@ void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, c
     });
     server.Get("/api/files", [&session](const httplib::Request&, httplib::Response& res) {
         const SessionQueue::Answer a = session.runTask(drawingFilesJson);
-        if (a.status != 200)
-            plainText(res, a.status, a.text);
-        else
-            res.set_content(a.text, "application/json");
+        reply(res, a, "application/json");
+    });
+    // What is shown over the drawing for now, in the drawing picture's
+    // user units.
+    server.Get("/api/overlay.svg", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([] { return render::overlaySvg(); });
+        reply(res, a, "image/svg+xml");
+    });
+    // Whether the pointer's moves are wanted now.
+    server.Get("/api/state", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([] {
+            return nlohmann::json{{"tracking", host::trackingInputWaits()}}.dump();
+        });
+        reply(res, a, "application/json");
     });
     server.Get("/api/transcript", [&session](const httplib::Request&, httplib::Response& res) {
         json(res, nlohmann::json{{"transcript", session.transcript()}});

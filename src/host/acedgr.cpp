@@ -9,6 +9,7 @@
 #include "host/tempgraphics.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace host {
 
@@ -108,6 +109,9 @@ int acedGrRead(int track, int* type, resbuf* result)
 {
     if (!type || !result)
         return RTERROR;
+    std::optional<host::TrackingRead> tracking;
+    if (track & 1)
+        tracking.emplace();
     while (true) {
         host::InputEvent ev;
         if (!host::readInputEvent(ev)) {
@@ -155,6 +159,16 @@ int acedDragGen(const ads_name ss, const ACHAR* prompt, int, AcDragFunc scnf, ad
         return RTERROR;
     if (prompt && *prompt)
         host::printWide(prompt);
+    const host::TrackingRead tracking;
+    // The dragged entities stay where they are; the picture shows them
+    // carried by the callback's matrix until the drag ends.
+    struct DragShown {
+        explicit DragShown(const AcDbObjectIdArray& ids)
+        {
+            host::temporaryGraphics().drag = host::TempDrag{ids, AcGeMatrix3d(), false};
+        }
+        ~DragShown() { host::temporaryGraphics().drag = host::TempDrag{}; }
+    } shown(*host::selectionSetIds(ss));
     while (true) {
         std::string reply;
         host::InputEvent ev;
@@ -169,7 +183,14 @@ int acedDragGen(const ads_name ss, const ACHAR* prompt, int, AcDragFunc scnf, ad
                 if (scnf) {
                     ads_point at = {ev.x, ev.y, 0.0};
                     ads_matrix m;
-                    scnf(at, m);
+                    if (scnf(at, m) == RTNORM) {
+                        AcGeMatrix3d carried;
+                        for (int i = 0; i < 4; ++i)
+                            for (int j = 0; j < 4; ++j)
+                                carried.entry[i][j] = m[i][j];
+                        host::temporaryGraphics().drag.matrix = carried;
+                        host::temporaryGraphics().drag.moved = true;
+                    }
                 }
                 continue;
             case host::InputEvent::Kind::Pick:

@@ -36,6 +36,7 @@ bool g_stopAtError = false;
 // is taken from it is echoed.
 std::string g_rest;
 bool g_restEchoes = false;
+bool g_tracking = false;
 
 std::string trim(const std::string& s)
 {
@@ -194,7 +195,7 @@ Next nextInput(InputEvent& ev)
             return Next::End;
         const std::string t = trim(line);
         if (parsePointerEvent(t, ev)) {
-            if (g_source->echoes()) {
+            if (ev.kind == InputEvent::Kind::Move ? g_source->echoesMoves() : g_source->echoes()) {
                 print(t);
                 print("\n");
             }
@@ -319,6 +320,21 @@ bool readInputEvent(InputEvent& ev)
     if (echo)
         print(ch);
     return true;
+}
+
+bool trackingInputWaits()
+{
+    return g_tracking;
+}
+
+TrackingRead::TrackingRead() : m_previous(g_tracking)
+{
+    g_tracking = true;
+}
+
+TrackingRead::~TrackingRead()
+{
+    g_tracking = m_previous;
 }
 
 bool readEventLine(std::string& line)
@@ -624,6 +640,9 @@ void executeLine(const std::string& rawLine)
     const std::string line = trim(rawLine);
     if (line.empty())
         return;
+    InputEvent pointer;
+    if (parsePointerEvent(line, pointer))
+        return; // the pointer at the command prompt picks nothing
     if (isEvent(line)) {
         dispatchEvent(line, false); // echoed as the command line
         return;
@@ -686,8 +705,11 @@ int runCommandLoop(bool stopAtError)
 {
     g_errors = 0;
     g_stopAtError = stopAtError;
+    bool prompted = false;
     while (!g_quit && !(stopAtError && g_errors > 0)) {
-        print("\n命令: ");
+        if (!prompted)
+            print("\n命令: ");
+        prompted = false;
         std::string line;
         AcApDocument* doc = acDocManager->curDocument();
         if (doc && !doc->pendingInput().empty()) {
@@ -698,6 +720,12 @@ int runCommandLoop(bool stopAtError)
             if (g_restEchoes)
                 print(line + "\n");
         } else if (g_source && g_source->readLine(line, currentPrompt)) {
+            InputEvent ev;
+            if (parsePointerEvent(trim(line), ev) && ev.kind == InputEvent::Kind::Move && !g_source->echoesMoves()) {
+                // Nothing happened: the prompt stands as it was.
+                prompted = true;
+                continue;
+            }
             if (g_source->echoes())
                 print(line + "\n");
             else

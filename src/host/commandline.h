@@ -34,6 +34,10 @@ public:
     virtual bool readLine(std::string& line, const std::string& prompt) = 0;
     // True when what is read should be echoed after the prompt (scripts).
     virtual bool echoes() const = 0;
+    // True when pointer moves ("@move X,Y") are echoed too; a source that
+    // sends one for every move of the mouse says no, or they would flood
+    // what the user reads.
+    virtual bool echoesMoves() const { return echoes(); }
     // True when the end of input at the command prompt is a QUIT (Ctrl-D
     // at a terminal: changed drawings are asked about, and a Cancel goes
     // on reading); false when it ends the session as it is (a script).
@@ -87,6 +91,23 @@ bool readInputEvent(InputEvent& ev);
 // A reply as readReply reads it, or a pointer event when one comes first
 // (pointer set then). False on Esc.
 bool readReplyOrPointer(std::string& reply, InputEvent& ev, bool& pointer);
+
+// Whether a read for tracking input waits now: acedGrRead with the track
+// bit or acedDragGen, which take pointer moves. Other reads and the command
+// prompt ignore moves.
+bool trackingInputWaits();
+// Marks a tracking read for as long as it lives (reads may nest: a dialog
+// event handled while one waits may start another).
+class TrackingRead {
+public:
+    TrackingRead();
+    ~TrackingRead();
+    TrackingRead(const TrackingRead&) = delete;
+    TrackingRead& operator=(const TrackingRead&) = delete;
+
+private:
+    bool m_previous;
+};
 
 // The next "@" line, or "^C" (Esc, which cancels the dialog), for modal
 // dialogs and message boxes; other lines that arrive meanwhile are reported

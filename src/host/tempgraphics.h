@@ -15,10 +15,20 @@ struct TempVector {
     bool highlight = false;
 };
 
+// What acedDragGen drags: the selection set's entities, shown carried by
+// the matrix its callback gave for the pointer's last place.
+struct TempDrag {
+    AcDbObjectIdArray ids;
+    AcGeMatrix3d matrix;
+    bool moved = false;
+};
+
 struct TempGraphics {
     std::vector<TempVector> vectors;
     AcDbObjectIdArray hidden;
     AcDbObjectIdArray highlighted;
+    // Set while acedDragGen waits.
+    TempDrag drag;
 };
 
 // The current document's temporary graphics (an empty set without one).

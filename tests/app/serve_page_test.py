@@ -12,7 +12,12 @@ toolbar's (ylthz), symbols chosen on the palette's picture (its grid read
 from the picture), its wire and replace buttons, a pick on a placed symbol,
 Enter with the right button and SAVE from the toolbar; ezdxf reads the
 symbols and wires with their data back. With PICTURE_DIR set, the page is
-saved as PICTURE_DIR/workbench.png once the symbols stand.
+saved as PICTURE_DIR/workbench.png once the symbols stand. The function
+box: (gnkhz) from the toolbar, a click at the first corner, the pointer
+moved to the second; the screenshot shows the rubber band's lines there and
+nothing between them (saved as PICTURE_DIR/functionbox.png), a click ends
+it; space with the left button pans without picking, Enter on the page ends
+a second (gnkhz), and the saved frame spans the two corners.
 
 Skipped (status 77) when Selenium, Chromium or its driver are missing or
 Chromium does not start. Usage: serve_page_test.py PATH/TO/ctrlsch
@@ -120,7 +125,7 @@ def run(browser, program, installation):
         wait_for("the end of PLINE", lambda: transcript.text != before and transcript.text.strip().endswith("命令:"))
         settled(browser)
         picked = [tuple(float(v) for v in m) for m in
-                  re.findall(r": (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
+                  re.findall(r": @pick (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
         st.check(len(picked) == 2, "the transcript does not show two picked points: %r" % transcript.text)
         for (x, y), (ex, ey, per_pixel) in zip(picked, expected):
             st.check(abs(x - ex) <= 3 * per_pixel and abs(y - ey) <= 3 * per_pixel,
@@ -310,9 +315,8 @@ def workbench(browser, program, installation):
         # stroke from the left), before replacing marks anything.
         blade = min((seg for seg in st.segments(srv.svg())
                      if seg[0][0] != seg[1][0] and seg[0][1] != seg[1][1]), key=lambda seg: min(seg[0][0], seg[1][0]))
-        # Replacing drags the symbol's preview, which starts away from
-        # the ladder and widens the extents: the view stays where it is,
-        # as if the user had zoomed to it.
+        # Replacing drags the symbol's preview: the view stays where it
+        # is, as if the user had zoomed to it.
         browser.execute_script("setView(extents.slice());")
         replace = st.control_rect(listing, "replace")
         out = click_palette(replace[0] + replace[2] // 2, replace[1] + replace[3] // 2)
@@ -361,6 +365,123 @@ def workbench(browser, program, installation):
                  "no wire across the fourth cell: %r" % [list(e.get_points()) for e in wires])
 
 
+def screen_point(browser, x, y):
+    """Where the drawing point x,y shows in the page (CSS pixels from the
+    viewport's top left), by the SVG's own view."""
+    return browser.execute_script(
+        "const svg = document.querySelector('#drawing svg'); const p = svg.createSVGPoint();"
+        "p.x = arguments[0]; p.y = -arguments[1]; const s = p.matrixTransform(svg.getScreenCTM());"
+        "return [s.x, s.y, 1 / svg.getScreenCTM().a];", x, y)
+
+
+def function_box(browser, program, installation):
+    """(gnkhz) from the toolbar: a click at the first corner, the pointer
+    moved to the second shows the rubber band (seen in a screenshot), a
+    click there draws the frame, SAVE writes it between the two corners."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+
+    with opened_page(browser, program, installation) as (srv, folder, transcript, drawing):
+        def act(what, chain):
+            before = transcript.text
+            chain.perform()
+            wait_for(what, lambda: transcript.text != before)
+            settled(browser)
+            return transcript.text[len(before):]
+
+        def offset(x, y):
+            # Selenium's offsets are from the element's centre.
+            sx, sy, _ = screen_point(browser, x, y)
+            box = drawing.rect
+            return round(sx - box["x"] - box["width"] / 2), round(sy - box["y"] - box["height"] / 2)
+
+        # Drawing units 0..150 by 0..100 in view: rows of 15, 45 wide.
+        browser.execute_script("setView([0, -100, 150, 100]);")
+        out = act("(gnkhz)'s prompt", ActionChains(browser).click(
+            browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="(gnkhz)"]')))
+        st.check("第一角点" in out, "(gnkhz) asks no first corner: %r" % out)
+        out = act("the first corner's answer", ActionChains(browser).move_to_element_with_offset(drawing, *offset(20, 80)).click())
+        st.check("第二角点" in out, "the first corner was not taken: %r" % out)
+        m = re.search(r"@pick (-?[\d.]+),(-?[\d.]+)\n", out)
+        st.check(m, "the click was no pick: %r" % out)
+        a = (float(m.group(1)), float(m.group(2)))
+        _, _, per_pixel = screen_point(browser, 0, 0)
+        st.check(abs(a[0] - 20) <= 2 * per_pixel and abs(a[1] - 80) <= 2 * per_pixel, "picked %r for 20,80" % (a,))
+        wait_for("the page to know the host tracks", lambda: browser.execute_script("return tracking;"))
+        # Four rows down and a pixel and a half more; the frame ends four
+        # rows down, 45 to the right.
+        b = (a[0] + 45, a[1] - 60 - 1.5 * per_pixel)
+        ActionChains(browser).move_to_element_with_offset(drawing, *offset(*b)).perform()
+        wait_for("the rubber band", lambda: browser.execute_script(
+            "return document.querySelectorAll('#overlay line').length;") == 8)
+        wait_for("the moves to end", lambda: browser.execute_script("return moving === null;"))
+        picture = browser.get_screenshot_as_png()
+        if os.environ.get("PICTURE_DIR"):
+            with open(os.path.join(os.environ["PICTURE_DIR"], "functionbox.png"), "wb") as f:
+                f.write(picture)
+        width, height, rows = st.png_pixels(picture)
+        ratio = browser.execute_script("return window.devicePixelRatio;") or 1
+
+        def darkest(x, y, reach=2):
+            """The darkest channel maximum around drawing point x,y."""
+            sx, sy, _ = screen_point(browser, x, y)
+            px, py = round(sx * ratio), round(sy * ratio)
+            return min(max(rows[j][i * 3:i * 3 + 3]) for j in range(py - reach, py + reach + 1)
+                       for i in range(px - reach, px + reach + 1) if 0 <= i < width and 0 <= j < height)
+
+        x0, y0 = a
+        # The cross lines, the near side and the division line (the far
+        # side lies under the pointer's red cross).
+        on_band = [(x0 + 15, y0 - 15 * k) for k in range(5)] + [(x0 + 30, y0 - 15 * k) for k in range(5)]
+        on_band += [(x0, y0 - 7.5 - 15 * k) for k in range(4)] + [(x0 + 35, y0 - 7.5 - 15 * k) for k in range(4)]
+        for x, y in on_band:
+            st.check(darkest(x, y) < 128, "no band at %.1f,%.1f in the screenshot" % (x, y))
+        # Inside the cells and outside the frame nothing is drawn.
+        off_band = [(x0 + 17.5, y0 - 7.5 - 15 * k) for k in range(4)] + [(x0 + 40, y0 - 7.5 - 15 * k) for k in range(4)]
+        off_band += [(x0 - 10, y0 - 30), (x0 + 20, y0 + 10), (x0 + 20, y0 - 70)]
+        for x, y in off_band:
+            st.check(darkest(x, y, 1) > 200, "something dark at %.1f,%.1f in the screenshot" % (x, y))
+
+        out = act("the second corner's answer", ActionChains(browser).click())
+        st.check(out.strip().endswith("命令:"), "the second corner did not end (gnkhz): %r" % out)
+        wait_for("the band to go", lambda: browser.execute_script(
+            "return document.querySelectorAll('#overlay line').length;") == 0)
+        # Space held, the left button drags the view and picks nothing.
+        before, view = transcript.text, browser.execute_script("return view.slice();")
+        ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).key_down(Keys.SPACE).click_and_hold() \
+            .move_by_offset(100, 0).release().key_up(Keys.SPACE).perform()
+        moved = browser.execute_script("return view.slice();")
+        st.check(abs(view[0] - moved[0] - 100 * per_pixel) <= 2 * per_pixel and moved[1:] == view[1:],
+                 "space and the left button did not pan 100 pixels: %r to %r" % (view, moved))
+        time.sleep(0.2)
+        st.check(transcript.text == before, "the pan sent something: %r" % transcript.text[len(before):])
+        # Enter with the keyboard on the page: (gnkhz) asked for its first
+        # corner ends.
+        out = act("(gnkhz)'s prompt", ActionChains(browser).click(
+            browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="(gnkhz)"]')))
+        browser.execute_script("document.activeElement.blur();")
+        out = act("Enter's answer", ActionChains(browser).send_keys(Keys.ENTER))
+        st.check(out.strip().endswith("命令:"), "Enter did not end (gnkhz): %r" % out)
+
+        saved = os.path.join(folder, "functionbox.dxf")
+        act("SAVE's answer", ActionChains(browser).click(browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="SAVE"]')))
+        if not os.path.isfile(saved):
+            act("the file name's answer", ActionChains(browser).send_keys_to_element(
+                browser.find_element(By.ID, "command"), saved + Keys.ENTER))
+        st.check(os.path.isfile(saved), "SAVE wrote no file: %r" % transcript.text[-400:])
+        import ezdxf
+        lines = [(e.dxf.start, e.dxf.end) for e in ezdxf.readfile(saved).modelspace() if e.dxftype() == "LINE"]
+        st.check(len(lines) == 8, "the saved drawing holds %d lines, not the frame's 8" % len(lines))
+        xs = [p[0] for line in lines for p in line]
+        ys = [p[1] for line in lines for p in line]
+        tolerance = 3 * per_pixel
+        st.check(abs(min(xs) - a[0]) <= tolerance and abs(max(ys) - a[1]) <= tolerance
+                 and abs(max(xs) - b[0]) <= tolerance and abs(min(ys) - b[1]) <= tolerance,
+                 "the frame spans %r..%r, the clicks were at %r and %r"
+                 % ((min(xs), min(ys)), (max(xs), max(ys)), a, b))
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -378,6 +499,7 @@ def main():
     try:
         run(browser, sys.argv[1], sys.argv[2])
         workbench(browser, sys.argv[1], sys.argv[2])
+        function_box(browser, sys.argv[1], sys.argv[2])
     except st.Failure as e:
         print("FAILED:", e)
         return 1

@@ -11,7 +11,10 @@ answers after each; the page is served; command lines run one by one as at
 the terminal (each answer what the command line printed for it, the
 transcript all of it), also when they come at once; the polyline drawn
 shows in the SVG and in the drawing SAVEAS writes (read by ezdxf); QUIT
-ends the program with status 0. A second run serves that drawing on the
+ends the program with status 0. Pointer moves at the command prompt change
+nothing and are not in the transcript; (gnkhz)'s second corner is a
+tracking read (the answers and /api/state say so) whose moves draw the
+rubber band /api/overlay.svg shows. A second run serves that drawing on the
 port asked for and ends at SIGTERM; a missing drawing and a bad port end it
 with status 1 and 2 before any address is printed. A third run shows the
 dialogs: (ylthz)'s palette is listed by /api/dialogs as @list lists it, its
@@ -139,6 +142,12 @@ def segments(svg_root):
                   for p in re.findall(r"[ML]\s*(-?[\d.]+,-?[\d.]+)", el.get("d", ""))]
         found += list(zip(points, points[1:]))
     return found
+
+
+def segments_and_lines(svg_root):
+    """segments() and the drawing's <line> elements, as ((x0, y0), (x1, y1))."""
+    return segments(svg_root) + [((float(el.get("x1")), float(el.get("y1"))), (float(el.get("x2")), float(el.get("y2"))))
+                                 for el in svg_root.iter("{http://www.w3.org/2000/svg}line")]
 
 
 def other_addresses():
@@ -340,9 +349,93 @@ def check_lines_at_once(srv):
     srv.svg()
 
 
+def state(srv):
+    status, kind, body = srv.request("GET", "/api/state")
+    check(status == 200 and kind.startswith("application/json"), "the state: %d %s %r" % (status, kind, body))
+    return json.loads(body)
+
+
+def overlay_lines(srv):
+    """The lines over the drawing, in drawing units: ((x0, y0), (x1, y1))."""
+    status, kind, body = srv.request("GET", "/api/overlay.svg")
+    check(status == 200 and kind.startswith("image/svg+xml"), "the overlay: %d %s %r" % (status, kind, body[:200]))
+    return [((float(el.get("x1")), -float(el.get("y1"))), (float(el.get("x2")), -float(el.get("y2"))))
+            for el in ET.fromstring(body).iter("{http://www.w3.org/2000/svg}line")]
+
+
+def command_answer(srv, line):
+    status, _, body = srv.request("POST", "/api/command", json.dumps({"line": line}))
+    check(status == 200, "command %r: %d %r" % (line, status, body))
+    return json.loads(body)
+
+
+def check_moves(srv):
+    """Pointer moves while no tracking read waits change nothing and are not
+    in the transcript; (gnkhz)'s rubber band takes them and shows over the
+    drawing while the state says tracking."""
+    before, drawing = srv.transcript(), srv.request("GET", "/api/drawing.svg")[2]
+    for line in ("@move 5,5", "@move 7,-3"):
+        answer = command_answer(srv, line)
+        check(answer == {"output": "", "tracking": False}, "%s at the command prompt: %r" % (line, answer))
+    check(srv.transcript() == before, "moves at the command prompt changed the transcript: %r"
+          % srv.transcript()[len(before):])
+    check(srv.request("GET", "/api/drawing.svg")[2] == drawing, "moves at the command prompt changed the drawing")
+    check(state(srv) == {"tracking": False} and overlay_lines(srv) == [], "tracking at the command prompt")
+
+    first = command_answer(srv, "(gnkhz)")
+    check("第一角点" in first["output"] and not first["tracking"] and not state(srv)["tracking"],
+          "(gnkhz)'s first corner is no plain point prompt: %r" % first)
+    # A move at a plain prompt is not its point.
+    check(command_answer(srv, "@move 1,1")["output"] == "", "a move answered the first corner")
+    second = command_answer(srv, "@pick 100,0")
+    check("第二角点" in second["output"] and second["tracking"] and state(srv)["tracking"],
+          "(gnkhz)'s second corner is no tracking read: %r" % second)
+    before = srv.transcript()
+    # Four rows of 15 down from 100,0, 45 wide to the right.
+    check(command_answer(srv, "@move 145,-61")["output"] == "", "the move printed something")
+    band = overlay_lines(srv)
+    check(((100.0, -60.0), (100.0, 0.0)) in band and ((145.0, 0.0), (145.0, -60.0)) in band and len(band) == 8,
+          "the band from 100,0 to 145,-61: %r" % band)
+    check(srv.transcript() == before, "the move is in the transcript: %r" % srv.transcript()[len(before):])
+    command_answer(srv, "@move 130,-35")
+    check(((100.0, -30.0), (100.0, 0.0)) in overlay_lines(srv) and len(overlay_lines(srv)) == 6,
+          "the band did not follow the pointer: %r" % overlay_lines(srv))
+    done = command_answer(srv, "@pick 145,-61")
+    check(done["output"].rstrip().endswith("命令:") and not done["tracking"] and not state(srv)["tracking"],
+          "the second corner did not end (gnkhz): %r" % done)
+    check(overlay_lines(srv) == [], "the band stays after the frame: %r" % overlay_lines(srv))
+    check(((100.0, -60.0), (100.0, 0.0)) in segments_and_lines(srv.svg()), "no frame drawn from 100,0")
+
+
+def check_drag(srv):
+    """The palette's replace drags the symbol's preview: it shows over the
+    drawing where the pointer carries it, and neither the drawing nor its
+    extents show where it waits meanwhile."""
+    listing = srv.command("@list palette")
+    before = srv.request("GET", "/api/drawing.svg")[2]
+    replace = control_rect(listing, "replace")
+    asked = command_answer(srv, "@mouse palette 0 %d %d" % (replace[0] + replace[2] // 2, replace[1] + replace[3] // 2))
+    check(asked["tracking"] and state(srv)["tracking"], "the replace button starts no drag: %r" % asked)
+    check(srv.request("GET", "/api/drawing.svg")[2] == before, "the drawing changed as the drag began")
+    for x, y in ((30, -10), (-40, 25)):
+        check(command_answer(srv, "@move %d,%d" % (x, y)) == {"output": "", "tracking": True}, "the move printed something")
+        group = [g for g in ET.fromstring(srv.request("GET", "/api/overlay.svg")[2])
+                 if g.get("class") == "dragged"]
+        check(len(group) == 1, "no dragged symbol over the drawing")
+        points = [tuple(float(v) for v in p.split(","))
+                  for el in group[0].iter("{http://www.w3.org/2000/svg}path")
+                  for p in re.findall(r"[ML]\s*(-?[\d.]+,-?[\d.]+)", el.get("d", ""))]
+        check(points and min(p[0] for p in points) == x and all(abs(p[1] - y) < 10 for p in points),
+              "the symbol is not dragged to %d,%d: %r" % (x, y, points))
+        check(srv.request("GET", "/api/drawing.svg")[2] == before, "the drawing changed with the move")
+    check(command_answer(srv, "")["tracking"] is False, "Enter did not end the drag")
+    check(all(g.get("class") != "dragged" for g in ET.fromstring(srv.request("GET", "/api/overlay.svg")[2])),
+          "the dragged symbol stays shown after the drag")
+
+
 def png_pixels(data):
-    """(width, height, rows of RGB bytes) of an 8-bit RGB PNG, as the toolkit
-    writes them."""
+    """(width, height, rows of RGB bytes) of an 8-bit RGB or RGBA PNG (the
+    toolkit writes RGB, a browser's screenshot RGBA)."""
     check(data[:8] == b"\x89PNG\r\n\x1a\n", "no PNG: %r" % data[:16])
     pos, idat, header = 8, b"", None
     while pos + 8 <= len(data):
@@ -355,17 +448,18 @@ def png_pixels(data):
         pos += 12 + length
     check(header is not None, "the PNG has no header")
     width, height, depth, colour, _, _, interlace = header
-    check(depth == 8 and colour == 2 and interlace == 0, "not an 8-bit RGB PNG: %r" % (header,))
+    check(depth == 8 and colour in (2, 6) and interlace == 0, "not an 8-bit RGB(A) PNG: %r" % (header,))
     raw = zlib.decompress(idat)
-    stride = width * 3
+    bpp = 3 if colour == 2 else 4
+    stride = width * bpp
     rows, prev, i = [], bytearray(stride), 0
     for _ in range(height):
         kind, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
         i += 1 + stride
         for x in range(stride):
-            a = line[x - 3] if x >= 3 else 0
+            a = line[x - bpp] if x >= bpp else 0
             b = prev[x]
-            c = prev[x - 3] if x >= 3 else 0
+            c = prev[x - bpp] if x >= bpp else 0
             if kind == 1:
                 line[x] = (line[x] + a) & 255
             elif kind == 2:
@@ -376,7 +470,7 @@ def png_pixels(data):
                 p = a + b - c
                 pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
                 line[x] = (line[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
+        rows.append(bytes(line) if bpp == 3 else bytes(v for i, v in enumerate(line) if i % 4 != 3))
         prev = line
     return width, height, rows
 
@@ -440,6 +534,7 @@ def check_dialogs(srv):
     out = srv.command("@mouse palette 0 %d %d" % (preview[0] + 4, preview[1] + 4))
     check(out.endswith("\n" + prompt), "the click did not end at the symbol prompt again: %r" % out)
     check(segments(srv.svg()) != cell, "the click on the first slot changed nothing in the drawing: %r" % out)
+    check_drag(srv)
     check(srv.command("").endswith("命令: "), "Enter did not end the placing")
     # Without the cell mark, what is left is the symbol, drawn from the base point.
     symbol = segments(srv.svg())
@@ -528,6 +623,7 @@ def run(program, installation):
             srv = Server(program, [], env)
             servers.append(srv)
             check_dialogs(srv)
+            check_moves(srv)
             srv.proc.send_signal(signal.SIGTERM)
             check(srv.wait() == 0, "SIGTERM with the palette open: status %s" % srv.proc.returncode)
 

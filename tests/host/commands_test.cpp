@@ -10,6 +10,8 @@
 #include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "host/dbundo.h"
+#include "host/render/overlay.h"
+#include "host/render/svg.h"
 #include "host/tempgraphics.h"
 #include "testutil.h"
 
@@ -17,6 +19,7 @@
 
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <regex>
 #include <stdexcept>
 
@@ -892,6 +895,155 @@ TEST_F(CommandsTest, DragGenRefusesPointsOutOfRangeAndAsksAgain)
     EXPECT_EQ(p[1], 5.0);
     EXPECT_EQ(g_out, "拖动: @1e308,0\n点无效。\n拖动: 1e400,1\n点无效。\n拖动: @-1e308,5\n");
     acedSSFree(ss);
+}
+
+// A source like a page's: pointer moves are not echoed, and every read
+// tells what the host showed while it waited.
+class WatchedLines : public host::LineSource {
+public:
+    WatchedLines(std::deque<std::string> lines, std::function<void(const std::string&)> watch)
+        : m_lines(std::move(lines)), m_watch(std::move(watch))
+    {
+    }
+    bool readLine(std::string& line, const std::string&) override
+    {
+        if (m_lines.empty())
+            return false;
+        line = m_lines.front();
+        m_lines.pop_front();
+        m_watch(line);
+        return true;
+    }
+    bool echoes() const override { return true; }
+    bool echoesMoves() const override { return false; }
+
+private:
+    std::deque<std::string> m_lines;
+    std::function<void(const std::string&)> m_watch;
+};
+
+TEST_F(CommandsTest, TrackingReadsSayTheyWaitAndMovesAreNotEchoedWhereTheSourceSaysSo)
+{
+    const AcDbObjectId id = add(new AcDbLine(pt(0, 0), pt(1, 1)));
+    ads_name n, ss;
+    acdbGetAdsName(n, id);
+    ASSERT_EQ(acedSSAdd(n, nullptr, ss), RTNORM);
+    std::vector<std::pair<std::string, bool>> reads;
+    WatchedLines lines({"@move 2,3", "@move 4,4", "@pick 1,1", "@move 3,4", "@pick 5,6", "'3", "@move 9,9", "@right"},
+                       [&](const std::string& line) { reads.emplace_back(line, host::trackingInputWaits()); });
+    host::setLineSource(&lines);
+    int type = 0;
+    resbuf rb{};
+    ASSERT_EQ(acedGrRead(1, &type, &rb), RTNORM);
+    EXPECT_EQ(type, 5);
+    // Without the track bit the move is passed over.
+    ASSERT_EQ(acedGrRead(0, &type, &rb), RTNORM);
+    EXPECT_EQ(type, 3);
+    ads_point p = {0, 0, 0};
+    ASSERT_EQ(acedDragGen(ss, L"\n拖动: ", 0, dragTo, p), RTNORM);
+    EXPECT_EQ(p[0], 5.0);
+    EXPECT_FALSE(host::trackingInputWaits());
+    // At the command prompt a move does nothing and shows nothing; the
+    // right button picks nothing there either.
+    EXPECT_EQ(host::runCommandLoop(), 0);
+    EXPECT_EQ(reads, (std::vector<std::pair<std::string, bool>>{{"@move 2,3", true},
+                                                               {"@move 4,4", false},
+                                                               {"@pick 1,1", false},
+                                                               {"@move 3,4", true},
+                                                               {"@pick 5,6", true},
+                                                               {"'3", false},
+                                                               {"@move 9,9", false},
+                                                               {"@right", false}}));
+    EXPECT_EQ(g_out, "@pick 1,1\n拖动: @pick 5,6\n命令: '3\n3\n命令: @right\n命令: \n");
+    acedSSFree(ss);
+}
+
+TEST_F(CommandsTest, ScriptsEchoTheirMovesAndTheCommandPromptIgnoresThem)
+{
+    feed({"@move 9,9", "'3"});
+    EXPECT_EQ(host::runCommandLoop(), 0);
+    EXPECT_EQ(g_out, "命令: @move 9,9\n命令: '3\n3\n命令: \n");
+}
+
+int dragBy(ads_point p, ads_matrix m)
+{
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 4; ++k)
+            m[i][k] = i == k ? 1.0 : 0.0;
+    m[0][3] = p[0];
+    m[1][3] = p[1];
+    return p[0] == 0.0 && p[1] == 0.0 ? RTNONE : RTNORM;
+}
+
+TEST_F(CommandsTest, DragGenShowsTheSelectionWhereTheCallbacksMatrixCarriesIt)
+{
+    const AcDbObjectId id = add(new AcDbLine(pt(0, 0), pt(1, 2)));
+    add(new AcDbLine(pt(50, 50), pt(60, 60)));
+    ads_name n, ss;
+    acdbGetAdsName(n, id);
+    ASSERT_EQ(acedSSAdd(n, nullptr, ss), RTNORM);
+    std::vector<std::string> overlays;
+    std::vector<bool> carried;
+    WatchedLines lines({"@move 3,4", "@move 0,0", "@move 30,40", "@pick 5,6"}, [&](const std::string&) {
+        overlays.push_back(render::overlaySvg());
+        carried.push_back(host::temporaryGraphics().drag.moved);
+    });
+    host::setLineSource(&lines);
+    ads_point p = {0, 0, 0};
+    ASSERT_EQ(acedDragGen(ss, L"", 0, dragBy, p), RTNORM);
+    ASSERT_EQ(overlays.size(), 4u);
+    EXPECT_EQ(carried, (std::vector<bool>{false, true, true, true}));
+    // Nothing is shown before the first move; then only the selection, in
+    // drawing units under the picture's turned y; a callback that says
+    // "no change" leaves it where it was.
+    EXPECT_EQ(overlays[0].find("dragged"), std::string::npos);
+    EXPECT_NE(overlays[1].find("class=\"dragged\""), std::string::npos);
+    EXPECT_NE(overlays[1].find("x1=\"3\" y1=\"4\" x2=\"4\" y2=\"6\""), std::string::npos) << overlays[1];
+    EXPECT_EQ(overlays[1].find("x1=\"53"), std::string::npos) << overlays[1];
+    EXPECT_EQ(overlays[2], overlays[1]);
+    EXPECT_NE(overlays[3].find("x1=\"30\" y1=\"40\" x2=\"31\" y2=\"42\""), std::string::npos) << overlays[3];
+    // The drag over, nothing is shown and the entity has not moved.
+    EXPECT_EQ(render::overlaySvg().find("dragged"), std::string::npos);
+    EXPECT_TRUE(host::temporaryGraphics().drag.ids.isEmpty());
+    EXPECT_EQ(static_cast<AcDbLine*>(entity(id))->startPoint(), pt(0, 0));
+    acedSSFree(ss);
+}
+
+TEST_F(CommandsTest, OverlayShowsVectorsAndHighlightsAndThePictureLeavesOutHiddenEntities)
+{
+    const AcDbObjectId near = add(new AcDbLine(pt(0, 0), pt(10, 10)));
+    const AcDbObjectId far = add(new AcDbLine(pt(-58000, -58000), pt(-57990, -57990)));
+    ads_point a = {1, 2, 0}, b = {3, 4, 0};
+    ASSERT_EQ(acedGrDraw(a, b, -1, 0), RTNORM);
+    ASSERT_EQ(acedGrDraw(b, a, 1, 1), RTNORM);
+    ads_name n;
+    acdbGetAdsName(n, near);
+    ASSERT_EQ(acedRedraw(n, 3), RTNORM);
+    const std::string overlay = render::overlaySvg();
+    EXPECT_NE(overlay.find("<line x1=\"1\" y1=\"-2\" x2=\"3\" y2=\"-4\" stroke=\"#000000\"/>"), std::string::npos) << overlay;
+    EXPECT_NE(overlay.find("<line x1=\"3\" y1=\"-4\" x2=\"1\" y2=\"-2\" stroke=\"#ff0000\" stroke-dasharray"), std::string::npos)
+        << overlay;
+    EXPECT_NE(overlay.find("class=\"highlighted\""), std::string::npos);
+    EXPECT_NE(overlay.find("x2=\"10\" y2=\"10\""), std::string::npos) << overlay;
+
+    auto viewBox = [](const std::string& svg) {
+        const auto at = svg.find("viewBox=\"") + 9;
+        return svg.substr(at, svg.find('"', at) - at);
+    };
+    SvgOptions shown;
+    shown.topLevel = render::shownNow();
+    EXPECT_FALSE(shown.topLevel); // nothing hidden: everything is drawn
+    EXPECT_NE(viewBox(renderSvg(*db())).find("-58"), std::string::npos);
+    acdbGetAdsName(n, far);
+    ASSERT_EQ(acedRedraw(n, 2), RTNORM);
+    shown.topLevel = render::shownNow();
+    const std::string picture = renderSvg(*db(), shown);
+    SvgOptions nearOnly;
+    nearOnly.topLevel = [&](const AcDbObjectId& id) { return id == near; };
+    EXPECT_EQ(viewBox(picture), viewBox(renderSvg(*db(), nearOnly)));
+    EXPECT_EQ(picture.find("57990"), std::string::npos) << picture;
+    ASSERT_EQ(acedRedraw(n, 1), RTNORM);
+    EXPECT_FALSE(render::shownNow());
 }
 
 // ---------------------------------------------------------------- acedFindFile

@@ -215,9 +215,12 @@ std::uint32_t backgroundRgb(bool dark)
 
 class Scene::Walker {
 public:
-    Walker(const AcDbDatabase& db, bool dark) : m_db(db), m_dark(dark) {}
+    Walker(const AcDbDatabase& db, bool dark, Scene::Filter topLevel)
+        : m_db(db), m_dark(dark), m_topLevel(std::move(topLevel))
+    {
+    }
     Extents extents();
-    void draw(SceneSink& sink);
+    void draw(SceneSink& sink, const AcGeMatrix3d& moved);
 
 private:
     // What the references around an entity pass down to it.
@@ -260,8 +263,11 @@ private:
     void drawWidePolyline(AcDbPolyline& pl, const Affine& t, std::uint32_t rgb);
     void drawText(AcDbText& t, const Context& ctx, std::uint32_t rgb);
 
+    bool takesPart(const AcDbObjectId& id) const { return !m_topLevel || m_topLevel(id); }
+
     const AcDbDatabase& m_db;
     bool m_dark;
+    Scene::Filter m_topLevel;
     SceneSink* m_sink = nullptr;
     long m_visits = 0;
     std::vector<const AcDbBlockTableRecord*> m_expanding;
@@ -339,9 +345,12 @@ long Scene::Walker::expansionCost(const AcDbBlockTableRecord& block, int depth)
 
 void Scene::Walker::drawEntities(const AcDbBlockTableRecord& block, const Context& ctx)
 {
+    const bool top = ctx.depth == 0;
     for (const AcDbObjectId& id : block.entityIds()) {
         if (m_visits >= kMaxVisits)
             return;
+        if (top && !takesPart(id))
+            continue;
         if (AcDbEntity* e = liveObject<AcDbEntity>(id)) {
             ++m_visits;
             drawEntity(*e, ctx);
@@ -581,6 +590,8 @@ Extents Scene::Walker::extents()
     const Context top;
     AcDbExtents ext;
     for (const AcDbObjectId& id : model->entityIds()) {
+        if (!takesPart(id))
+            continue;
         AcDbEntity* e = liveObject<AcDbEntity>(id);
         if (!e || !isShown(*e, effectiveLayer(*e, top)))
             continue;
@@ -605,16 +616,21 @@ Extents Scene::Walker::extents()
     return out;
 }
 
-void Scene::Walker::draw(SceneSink& sink)
+void Scene::Walker::draw(SceneSink& sink, const AcGeMatrix3d& moved)
 {
     m_sink = &sink;
     m_visits = 0;
+    Context top;
+    top.toWorld = moved;
     if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db))
-        drawEntities(*model, Context());
+        drawEntities(*model, top);
     m_sink = nullptr;
 }
 
-Scene::Scene(const AcDbDatabase& db, bool darkBackground) : m_walker(std::make_unique<Walker>(db, darkBackground)) {}
+Scene::Scene(const AcDbDatabase& db, bool darkBackground, Filter topLevel)
+    : m_walker(std::make_unique<Walker>(db, darkBackground, std::move(topLevel)))
+{
+}
 
 Scene::~Scene() = default;
 
@@ -625,7 +641,12 @@ Extents Scene::extents()
 
 void Scene::draw(SceneSink& sink)
 {
-    m_walker->draw(sink);
+    m_walker->draw(sink, AcGeMatrix3d());
+}
+
+void Scene::draw(SceneSink& sink, const AcGeMatrix3d& moved)
+{
+    m_walker->draw(sink, moved);
 }
 
 } // namespace render

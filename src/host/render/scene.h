@@ -7,6 +7,7 @@
 #include "host/dbmain.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,7 +111,10 @@ std::uint32_t backgroundRgb(bool dark);
 // block references drawn through their block's entities).
 class Scene {
 public:
-    Scene(const AcDbDatabase& db, bool darkBackground);
+    // Which entities of model space take part (all without one).
+    using Filter = std::function<bool(const AcDbObjectId&)>;
+
+    Scene(const AcDbDatabase& db, bool darkBackground, Filter topLevel = {});
     ~Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -119,6 +123,8 @@ public:
     // beyond what is drawn are left out.
     Extents extents();
     void draw(SceneSink& sink);
+    // Draws them carried by a matrix (a dragged selection).
+    void draw(SceneSink& sink, const AcGeMatrix3d& moved);
 
 private:
     class Walker;

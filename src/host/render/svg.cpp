@@ -115,6 +115,8 @@ std::string xmlText(const std::wstring& s)
 class SvgWriter final : public render::SceneSink {
 public:
     SvgWriter(const SvgOptions& opt, const render::View& view);
+    // A group for showing over a picture instead of a document.
+    SvgWriter(const render::View& view, const std::string& attributes);
     void stroke(const render::Stroke& s) override;
     void fill(const render::Fill& f) override;
     void dot(const render::Dot& d) override;
@@ -132,6 +134,7 @@ private:
     // Radius of a point's dot, in drawing units.
     double m_dotRadius = 1.0;
     std::string m_out;
+    std::string m_end = "</g>\n</svg>\n";
 };
 
 SvgWriter::SvgWriter(const SvgOptions& opt, const render::View& view)
@@ -141,6 +144,13 @@ SvgWriter::SvgWriter(const SvgOptions& opt, const render::View& view)
     m_num = NumberFormat(std::clamp(5 - static_cast<int>(std::floor(std::log10(longer))), 0, 12));
     m_dotRadius = (opt.page ? kDotPoints : kDotPixels) / view.scale;
     writeHeader(opt, view);
+}
+
+SvgWriter::SvgWriter(const render::View& view, const std::string& attributes) : SvgWriter(SvgOptions{}, view)
+{
+    m_out = "<g " + attributes + " transform=\"scale(1,-1)\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\" font-family=\""
+          + render::fontFamilyList() + "\">\n";
+    m_end = "</g>\n";
 }
 
 void SvgWriter::writeHeader(const SvgOptions& opt, const render::View& view)
@@ -273,7 +283,7 @@ void SvgWriter::text(const render::Text& t)
 
 std::string SvgWriter::finish()
 {
-    m_out += "</g>\n</svg>\n";
+    m_out += m_end;
     return std::move(m_out);
 }
 
@@ -281,10 +291,23 @@ std::string SvgWriter::finish()
 
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt)
 {
-    render::Scene scene(db, opt.darkBackground);
+    render::Scene scene(db, opt.darkBackground, opt.topLevel);
     const render::Extents ext = scene.extents();
     const render::View view = opt.page ? render::pageView(ext, *opt.page) : render::pictureView(ext, opt.margin, opt.maxPixels);
     SvgWriter writer(opt, view);
     scene.draw(writer);
+    return writer.finish();
+}
+
+std::string svgEntityGroup(const AcDbDatabase& db, const std::function<bool(const AcDbObjectId&)>& only,
+                           const AcGeMatrix3d& moved, const std::string& attributes)
+{
+    render::Scene scene(db, false, only);
+    const render::Extents ext = scene.extents();
+    if (!ext.valid)
+        return {};
+    // Numbers as exact as the entities' own picture would have them.
+    SvgWriter writer(render::pictureView(ext, 0.0, SvgOptions{}.maxPixels), attributes);
+    scene.draw(writer, moved);
     return writer.finish();
 }

@@ -5,6 +5,7 @@
 #include "host/dbmain.h"
 #include "host/render/view.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,9 @@ struct SvgOptions {
     // A paper page (its size in millimetres) instead of a picture sized
     // around the drawing.
     std::optional<render::PageSetup> page;
+    // Which entities of model space are drawn and measured (all without
+    // one): a view leaves out what is hidden for now.
+    std::function<bool(const AcDbObjectId&)> topLevel;
 };
 
 // Writes the model space of db (erased entities and entities on layers that
@@ -29,3 +33,9 @@ struct SvgOptions {
 // ignore non-scaling strokes and text lengths show the same picture. The
 // same drawing gives the same bytes.
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt = {});
+
+// The entities of model space that `only` accepts, carried by `moved`, as
+// one SVG group (<g attributes>...</g>) in the user units of renderSvg's
+// pictures, to be shown over such a picture. Empty when nothing is drawn.
+std::string svgEntityGroup(const AcDbDatabase& db, const std::function<bool(const AcDbObjectId&)>& only,
+                           const AcGeMatrix3d& moved, const std::string& attributes);
