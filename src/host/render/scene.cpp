@@ -218,6 +218,7 @@ public:
     Walker(const AcDbDatabase& db, bool dark) : m_db(db), m_dark(dark) {}
     Extents extents();
     void draw(SceneSink& sink);
+    bool drawTop(const AcDbObjectId& id, SceneSink& sink);
 
 private:
     // What the references around an entity pass down to it.
@@ -249,6 +250,8 @@ private:
         return blockCost > 0 && copies > kMaxVisits / blockCost ? kMaxVisits : static_cast<long>(copies * blockCost);
     }
     void drawEntities(const AcDbBlockTableRecord& block, const Context& ctx);
+    // A live model-space entity, between the sink's entity marks.
+    void drawTopEntity(AcDbEntity& e);
     void drawEntity(AcDbEntity& e, const Context& ctx);
     void drawInsert(AcDbBlockReference& ref, const Context& ctx, const std::string& layer, int color);
     void strokeHairline(Stroke::Shape shape, std::initializer_list<PathStep> steps, bool closed, std::uint32_t rgb);
@@ -605,13 +608,42 @@ Extents Scene::Walker::extents()
     return out;
 }
 
+void Scene::Walker::drawTopEntity(AcDbEntity& e)
+{
+    m_sink->entityBegins(e.handle());
+    drawEntity(e, Context());
+    m_sink->entityEnds();
+}
+
 void Scene::Walker::draw(SceneSink& sink)
 {
     m_sink = &sink;
     m_visits = 0;
-    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db))
-        drawEntities(*model, Context());
+    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db)) {
+        for (const AcDbObjectId& id : model->entityIds()) {
+            if (m_visits >= kMaxVisits)
+                break;
+            if (AcDbEntity* e = liveObject<AcDbEntity>(id)) {
+                ++m_visits;
+                drawTopEntity(*e);
+            }
+        }
+    }
     m_sink = nullptr;
+}
+
+bool Scene::Walker::drawTop(const AcDbObjectId& id, SceneSink& sink)
+{
+    const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db);
+    AcDbEntity* e = liveObject<AcDbEntity>(id);
+    if (!model || !e || AcDbInternals::stub(id)->owner != AcDbInternals::stub(*model))
+        return false;
+    m_sink = &sink;
+    // Each entity has the whole drawing's work limit.
+    m_visits = 1;
+    drawTopEntity(*e);
+    m_sink = nullptr;
+    return true;
 }
 
 Scene::Scene(const AcDbDatabase& db, bool darkBackground) : m_walker(std::make_unique<Walker>(db, darkBackground)) {}
@@ -626,6 +658,11 @@ Extents Scene::extents()
 void Scene::draw(SceneSink& sink)
 {
     m_walker->draw(sink);
+}
+
+bool Scene::drawEntity(const AcDbObjectId& id, SceneSink& sink)
+{
+    return m_walker->drawTop(id, sink);
 }
 
 } // namespace render

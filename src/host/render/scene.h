@@ -95,6 +95,10 @@ public:
     virtual void fill(const Fill& f) = 0;
     virtual void dot(const Dot& d) = 0;
     virtual void text(const Text& t) = 0;
+    // Around what each live model-space entity shows (nothing for one on a
+    // layer that is off), for writers that keep entities apart.
+    virtual void entityBegins(std::uint64_t /*handle*/) {}
+    virtual void entityEnds() {}
 };
 
 struct Extents {
@@ -119,6 +123,10 @@ public:
     // beyond what is drawn are left out.
     Extents extents();
     void draw(SceneSink& sink);
+    // One entity of the model space, as draw() shows it within the whole;
+    // nothing (no entityBegins either) when it is erased, its addition
+    // undone or it is no model-space entity. Returns whether it is live.
+    bool drawEntity(const AcDbObjectId& id, SceneSink& sink);
 
 private:
     class Walker;

@@ -3,6 +3,7 @@
 
 #include "host/accolor.h"
 #include "host/dbmain.h"
+#include "host/render/scene.h"
 #include "host/render/view.h"
 
 #include <optional>
@@ -20,6 +21,15 @@ struct SvgOptions {
     // A paper page (its size in millimetres) instead of a picture sized
     // around the drawing.
     std::optional<render::PageSetup> page;
+    // The live picture of a workbench page instead of a file: each live
+    // model-space entity is a group of its own whose id is "e-" and its
+    // handle in hex (<g id="e-1F">, empty when its layer is off), numbers
+    // have fixed decimals, and hairlines and dots keep their size on the
+    // screen at any zoom (vector-effect="non-scaling-stroke"). The
+    // document is its entities' fragments (renderSvgFragment) in drawing
+    // order between a header and a footer. Not for files: viewers that
+    // ignore non-scaling strokes show hairlines one drawing unit wide.
+    bool live = false;
 };
 
 // Writes the model space of db (erased entities and entities on layers that
@@ -29,3 +39,10 @@ struct SvgOptions {
 // ignore non-scaling strokes and text lengths show the same picture. The
 // same drawing gives the same bytes.
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt = {});
+// The group of one model-space entity in the live picture (opt.live),
+// exactly as the whole document holds it; it depends on the entity, its
+// blocks and layers only, never on the rest of the drawing. False (out
+// untouched) when the entity is erased, its addition undone or it is no
+// model-space entity. Fragments are appended to out; the scene is the
+// drawing's (several fragments may share one).
+bool renderSvgFragment(render::Scene& scene, const AcDbObjectId& id, std::string& out);
