@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/adsdefs.h"
 #include "host/commandline.h"
+#include "host/render/live.h"
 #include "host/render/svg.h"
 #include "ui/session.h"
 
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -294,7 +296,8 @@ std::string dialogsJson()
     return nlohmann::json{{"dialogs", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void setUpServer(httplib::Server& server, SessionQueue& session, const std::string& token, const int& port)
+void setUpServer(httplib::Server& server, SessionQueue& session, render::LiveDrawing& live, const std::string& token,
+                 const int& port)
 {
     server.set_payload_max_length(kMaxBody);
     // Before any route: the Host a page at another name (DNS rebinding)
@@ -323,17 +326,42 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
     server.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(kPage, "text/html; charset=utf-8");
     });
-    server.Get("/api/drawing.svg", [&session](const httplib::Request&, httplib::Response& res) {
-        const SessionQueue::Answer a = session.runTask([] {
+    // The whole live picture at a version; then what changed since the
+    // version the page holds (a page without one, or with one of another
+    // drawing, is told to take the whole picture again).
+    server.Get("/api/drawing.svg", [&session, &live](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([&live] {
             AcApDocument* doc = acDocManager->curDocument();
             if (!doc)
                 throw Refusal(404, "no drawing is open\n");
-            return withDrawingMatrix(renderSvg(*doc->database()));
+            live.follow(doc->database());
+            return withDrawingMatrix(live.whole());
         });
         if (a.status != 200)
             plainText(res, a.status, a.text);
         else
             res.set_content(a.text, "image/svg+xml");
+    });
+    server.Get("/api/changes", [&session, &live](const httplib::Request& req, httplib::Response& res) {
+        const std::string given = req.get_param_value("since");
+        std::uint64_t since = 0;
+        if (!given.empty()
+            && (given.size() > 20 || given.find_first_not_of("0123456789") != std::string::npos
+                || std::from_chars(given.data(), given.data() + given.size(), since).ec != std::errc())) {
+            plainText(res, 400, "since wants the version the page holds, a number\n");
+            return;
+        }
+        const SessionQueue::Answer a = session.runTask([&live, since] {
+            AcApDocument* doc = acDocManager->curDocument();
+            if (!doc)
+                throw Refusal(404, "no drawing is open\n");
+            live.follow(doc->database());
+            return live.changesSince(since);
+        });
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "application/json");
     });
     server.Post("/api/command", [&session](const httplib::Request& req, httplib::Response& res) {
         std::string line, problem;
@@ -449,7 +477,9 @@ int serveCommand(const std::vector<std::string>& args)
     const std::string token = makeToken();
     int port = 0;
     httplib::Server server;
-    setUpServer(server, session, token, port);
+    // Used by the session thread only; it lets go of a drawing that closes.
+    render::LiveDrawing live;
+    setUpServer(server, session, live, token, port);
     port = wanted == 0 ? server.bind_to_any_port(kAddress) : (server.bind_to_port(kAddress, wanted) ? wanted : -1);
     if (port <= 0) {
         std::cerr << "ctrlsch serve: cannot listen on " << kAddress << ":" << wanted << ": " << std::strerror(errno) << "\n";
