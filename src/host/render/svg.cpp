@@ -205,9 +205,11 @@ void SvgWriter::writeHeader(const SvgOptions& opt, const render::View& view)
         m_out += "<style>line,circle,ellipse,polygon,path{vector-effect:non-scaling-stroke}"
                  "path[stroke-width]{vector-effect:none}path.dot{stroke-width:"
                + NumberFormat(1)(kLiveDotPixels) + "}</style>\n";
+    // The live picture's hairlines are one pixel wide whatever the zoom.
+    const std::string strokeWidth = m_live ? std::string("1") : NumberFormat(9)(hairline);
     m_out += std::string(m_live ? "<g class=\"model\"" : "<g") + " transform=\"scale(1,-1)\" fill=\"none\" stroke-width=\""
-           + (m_live ? std::string("1") : NumberFormat(9)(hairline)) + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" font-family=\"" + render::fontFamilyList()
-           + "\">\n";
+           + strokeWidth + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" font-family=\""
+           + render::fontFamilyList() + "\">\n";
 }
 
 void SvgWriter::appendArc(std::string& d, const render::PathStep& s) const
