@@ -59,6 +59,7 @@ bench: build
 	$(BUILD)/bench/recognize_bench
 	$(BUILD)/bench/placement_bench
 	$(BUILD)/bench/symbol_list_bench
+	$(BUILD)/bench/latency_bench
 
 # Fuzzes every reader with libFuzzer (clang), one target after the other:
 # each for FUZZ_SECONDS, or for FUZZ_RUNS executions when that is given;

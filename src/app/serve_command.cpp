@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/adsdefs.h"
 #include "host/commandline.h"
+#include "host/render/live.h"
 #include "host/render/overlay.h"
 #include "host/render/plot.h"
 #include "host/render/svg.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <chrono>
@@ -442,7 +444,8 @@ bool pageName(const std::string& name)
            && std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
-void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, const std::string& token, const int& port)
+void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, render::LiveDrawing& live,
+                 const std::string& token, const int& port)
 {
     server.set_payload_max_length(kMaxBody);
     // Before any route: the Host a page at another name (DNS rebinding)
@@ -471,16 +474,38 @@ void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, c
     server.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(kPage, "text/html; charset=utf-8");
     });
-    server.Get("/api/drawing.svg", [&session](const httplib::Request&, httplib::Response& res) {
-        const SessionQueue::Answer a = session.runTask([] {
+    // The whole live picture at a version; then what changed since the
+    // version the page holds (a page without one, or with one of another
+    // drawing, is told to take the whole picture again).
+    server.Get("/api/drawing.svg", [&session, &live](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask([&live] {
             AcApDocument* doc = acDocManager->curDocument();
             if (!doc)
                 throw Refusal(404, "no drawing is open\n");
-            SvgOptions options;
-            options.topLevel = render::shownNow();
-            return withDrawingMatrix(renderSvg(*doc->database(), options));
+            live.follow(doc->database());
+            live.syncHidden(render::hiddenNow());
+            return withDrawingMatrix(live.whole());
         });
         reply(res, a, "image/svg+xml");
+    });
+    server.Get("/api/changes", [&session, &live](const httplib::Request& req, httplib::Response& res) {
+        const std::string given = req.get_param_value("since");
+        std::uint64_t since = 0;
+        if (!given.empty()
+            && (given.size() > 20 || given.find_first_not_of("0123456789") != std::string::npos
+                || std::from_chars(given.data(), given.data() + given.size(), since).ec != std::errc())) {
+            plainText(res, 400, "since wants the version the page holds, a number\n");
+            return;
+        }
+        const SessionQueue::Answer a = session.runTask([&live, since] {
+            AcApDocument* doc = acDocManager->curDocument();
+            if (!doc)
+                throw Refusal(404, "no drawing is open\n");
+            live.follow(doc->database());
+            live.syncHidden(render::hiddenNow());
+            return live.changesSince(since);
+        });
+        reply(res, a, "application/json");
     });
     server.Post("/api/claim", [&owner](const httplib::Request& req, httplib::Response& res) {
         const std::string page = req.get_header_value(kPageHeader);
@@ -635,7 +660,9 @@ int serveCommand(const std::vector<std::string>& args)
     int port = 0;
     httplib::Server server;
     Owner owner;
-    setUpServer(server, session, owner, token, port);
+    // Used by the session thread only; it lets go of a drawing that closes.
+    render::LiveDrawing live;
+    setUpServer(server, session, owner, live, token, port);
     port = wanted == 0 ? server.bind_to_any_port(kAddress) : (server.bind_to_port(kAddress, wanted) ? wanted : -1);
     if (port <= 0) {
         std::cerr << "ctrlsch serve: cannot listen on " << kAddress << ":" << wanted << ": " << std::strerror(errno) << "\n";

@@ -368,7 +368,8 @@ const CommandDef kCommands[] = {
     {"MOVE", cmdMove, true},   {"MIRROR", cmdMirror, true},  {"TEXT", cmdText, true},
     {"TRIM", cmdTrim, true},   {"ERASE", cmdErase, true},    {"ZOOM", cmdZoom, false},
     {"COLOR", cmdColor, true}, {"COLOUR", cmdColor, true},   {"UNDO", cmdUndo, false},
-    {"U", cmdU, false},        {"REDRAW", cmdRedraw, false},
+    {"U", cmdU, false},        {"REDRAW", cmdRedraw, false}, {"LINE", cmdLine, true},
+    {"L", cmdLine, true},
 };
 
 const CommandDef* findCommand(const std::string& name)

@@ -71,6 +71,7 @@ int cmdInsert(Replies& r);
 int cmdMove(Replies& r);
 int cmdMirror(Replies& r);
 int cmdErase(Replies& r);
+int cmdLine(Replies& r);
 int cmdText(Replies& r);
 int cmdTrim(Replies& r);
 int cmdZoom(Replies& r);

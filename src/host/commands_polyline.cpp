@@ -1,4 +1,5 @@
-// PLINE: a polyline of straight and arc segments, with its width option.
+// PLINE: a polyline of straight and arc segments, with its width option;
+// LINE: lines from point to point.
 #include "host/commands_internal.h"
 #include "host/hostcall.h"
 
@@ -119,6 +120,42 @@ int cmdPline(Replies& r)
     pl->setClosed(closed);
     pl->setElevation(start.z);
     addToCurrentSpace(pl);
+    return RTNORM;
+}
+
+// Each point after the first draws a line from the one before; "U" takes
+// the last line back, Enter (or Esc) ends.
+int cmdLine(Replies& r)
+{
+    AcGePoint3d start;
+    if (!r.point(L"\n指定第一个点: ", start, true))
+        return RTNORM;
+    std::vector<AcGePoint3d> points{start};
+    std::vector<AcDbObjectId> drawn;
+    while (true) {
+        std::wstring kw;
+        AcGePoint3d p;
+        const AcGePoint3d last = points.back();
+        if (!r.point(L"\n指定下一点或 [放弃(U)]: ", p, true, L"Undo", &kw, &last))
+            break;
+        if (kw == L"Undo") {
+            if (drawn.empty()) {
+                r.reject(L"\n没有可放弃的直线。\n");
+                continue;
+            }
+            AcDbEntity* e = nullptr;
+            if (acdbOpenAcDbEntity(e, drawn.back(), AcDb::kForWrite) == Acad::eOk) {
+                e->erase();
+                e->close();
+            }
+            drawn.pop_back();
+            points.pop_back();
+            continue;
+        }
+        drawn.push_back(addToCurrentSpace(new AcDbLine(last, p)));
+        points.push_back(p);
+        setLastPoint(p);
+    }
     return RTNORM;
 }
 

@@ -224,6 +224,10 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
 
 AcDbDatabase::~AcDbDatabase()
 {
+    const std::vector<AcDbDatabaseReactor*> reactors = std::move(m_reactors);
+    m_reactors.clear();
+    for (AcDbDatabaseReactor* r : reactors)
+        r->databaseToBeDestroyed(this);
     {
         const std::lock_guard<std::mutex> lock(registryLock());
         registry().erase(m_serial);
@@ -261,6 +265,21 @@ void AcDbDatabase::swapContents(AcDbDatabase& other)
     other.m_undo->clear();
     m_spatial->reset();
     other.m_spatial->reset();
+    for (AcDbDatabaseReactor* r : m_reactors)
+        r->contentsReplaced(this);
+    for (AcDbDatabaseReactor* r : other.m_reactors)
+        r->contentsReplaced(&other);
+}
+
+void AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor)
+{
+    if (reactor && std::find(m_reactors.begin(), m_reactors.end(), reactor) == m_reactors.end())
+        m_reactors.push_back(reactor);
+}
+
+void AcDbDatabase::removeReactor(AcDbDatabaseReactor* reactor)
+{
+    m_reactors.erase(std::remove(m_reactors.begin(), m_reactors.end(), reactor), m_reactors.end());
 }
 
 AcDbStub** AcDbDatabase::handleSlot(std::uint64_t handle, bool create)

@@ -1074,6 +1074,32 @@ struct AcDbLoadNote {
     bool operator==(const AcDbLoadNote&) const = default;
 };
 
+// Hears of the changes of a database's objects, from every place that
+// changes them: commands, module code, undo (U) and a command's rollback.
+// Notifications come as the change happens: read the object afterwards for
+// its new state. A reactor is added to one database and removed before it
+// goes away; none is added or removed during a notification.
+class AcDbDatabaseReactor {
+public:
+    virtual ~AcDbDatabaseReactor() = default;
+    // The object was added to its owner (a block's entity list, a table,
+    // the objects).
+    virtual void objectAppended(const AcDbDatabase*, const AcDbObject*) {}
+    // Its addition was undone: it left its owner and the database.
+    virtual void objectUnAppended(const AcDbDatabase*, const AcDbObject*) {}
+    // The object is opened to change, or undo swaps an earlier state of it
+    // back in.
+    virtual void objectModified(const AcDbDatabase*, const AcDbObject*) {}
+    // The object was erased (erased true) or unerased, undo included.
+    virtual void objectErased(const AcDbDatabase*, const AcDbObject*, bool /*erased*/) {}
+    // A drawing was read into the database: every object is new, ids taken
+    // before are void.
+    virtual void contentsReplaced(const AcDbDatabase*) {}
+    // The database is about to be destroyed; the reactor is removed
+    // afterwards by the database itself.
+    virtual void databaseToBeDestroyed(const AcDbDatabase*) {}
+};
+
 class AcDbDatabase {
 public:
     // A new drawing with the standard tables, model and paper space;
@@ -1144,6 +1170,11 @@ public:
     const AcDbObjectIdArray& objectIds() const { return m_objects; }
     const std::vector<std::pair<std::string, std::vector<AcDbDxfTags>>>& rawSections() const { return m_rawSections; }
 
+    // Reactors hear of every change of the database's objects; adding one
+    // twice adds it once.
+    void addReactor(AcDbDatabaseReactor* reactor);
+    void removeReactor(AcDbDatabaseReactor* reactor);
+
     // Host internals.
     void reserveHandles(std::size_t n) { m_dense.reserve(std::min<std::size_t>(n + 1, kDenseHandles)); }
     static constexpr std::uint64_t kDenseHandles = 1u << 22;
@@ -1169,6 +1200,7 @@ public:
     // Adds missing required tables, records and objects; returns what it added.
     void repairStructure();
     static AcDbDatabase* fromSerial(std::int64_t serial);
+    const std::vector<AcDbDatabaseReactor*>& reactorsForHost() const { return m_reactors; }
 
 private:
     // Host internals (AcDbInternals).
@@ -1201,6 +1233,7 @@ private:
     std::wstring m_fileName;
     std::vector<AcDbLoadNote> m_notes;
     bool m_recovered = false;
+    std::vector<AcDbDatabaseReactor*> m_reactors;
     // The undo journal's state when the drawing was last read or saved.
     std::uint64_t m_savedState = 0;
 };

@@ -105,11 +105,25 @@ void AcDbUndoJournal::rollback(const Mark& m)
 }
 
 // Every change of the database passes the recorders below (recording or
-// not), and undo passes reverse(): the spatial index hears of each there.
+// not), and undo passes reverse(): the spatial index and the database's
+// reactors hear of each there.
+
+namespace {
+
+template <class F>
+void notify(const AcDbDatabase& db, F&& f)
+{
+    for (AcDbDatabaseReactor* r : db.reactorsForHost())
+        f(*r);
+}
+
+} // namespace
 
 void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 {
     AcDbInternals::spatialIndex(m_db).noteAdded(stub);
+    if (stub && stub->object)
+        notify(m_db, [&](AcDbDatabaseReactor& r) { r.objectAppended(&m_db, stub->object.get()); });
     if (!m_recording)
         return;
     changed();
@@ -122,6 +136,9 @@ void AcDbUndoJournal::recordAdded(AcDbStub* stub)
 void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 {
     AcDbInternals::spatialIndex(m_db).noteChanged(stub);
+    // Called as the flag turns: the new state is the old one's opposite.
+    if (stub && stub->object)
+        notify(m_db, [&](AcDbDatabaseReactor& r) { r.objectErased(&m_db, stub->object.get(), !wasErased); });
     if (!m_recording)
         return;
     changed();
@@ -135,6 +152,8 @@ void AcDbUndoJournal::recordErased(AcDbStub* stub, bool wasErased)
 void AcDbUndoJournal::recordModified(AcDbStub* stub)
 {
     AcDbInternals::spatialIndex(m_db).noteChanged(stub);
+    if (stub && stub->object)
+        notify(m_db, [&](AcDbDatabaseReactor& r) { r.objectModified(&m_db, stub->object.get()); });
     if (!m_recording || !stub || !stub->object)
         return;
     changed();
@@ -195,10 +214,12 @@ void AcDbUndoJournal::reverse(Record& r)
         AcDbInternals::spatialIndex(m_db).noteRemoved(r.stub);
         removeFromContainer(r.stub);
         r.stub->inDatabase = false;
+        notify(m_db, [&](AcDbDatabaseReactor& x) { x.objectUnAppended(&m_db, r.stub->object.get()); });
         break;
     case Record::Erased:
         AcDbInternals::spatialIndex(m_db).noteChanged(r.stub);
         AcDbInternals::setErasedFlag(*r.stub->object, r.wasErased);
+        notify(m_db, [&](AcDbDatabaseReactor& x) { x.objectErased(&m_db, r.stub->object.get(), r.wasErased); });
         break;
     case Record::Modified: {
         AcDbInternals::spatialIndex(m_db).noteChanged(r.stub);
@@ -206,6 +227,7 @@ void AcDbUndoJournal::reverse(Record& r)
         auto* rec = dynamic_cast<AcDbSymbolTableRecord*>(obj);
         const std::string oldName = rec ? rec->name() : std::string();
         obj->swapData(*r.before);
+        notify(m_db, [&](AcDbDatabaseReactor& x) { x.objectModified(&m_db, obj); });
         if (rec && rec->name() != oldName && r.stub->owner)
             if (auto* table = dynamic_cast<AcDbSymbolTable*>(r.stub->owner->object.get()))
                 table->renameRecord(AcDbObjectId(r.stub), oldName, rec->name());

@@ -3,6 +3,7 @@
 
 PLINE is typed at the page's command input; two left clicks in the drawing
 are picked as points and a right click ends the polyline (Enter). The
+page patches its picture with the polyline instead of taking it whole. The
 transcript shows the points, the polyline in the drawing runs between them,
 and each lies within a few pixels of where the click was, as the SVG's view
 maps it. Then (ylthz): a click at the page's base point, and a click on the
@@ -120,10 +121,19 @@ def run(browser, program, installation):
             ActionChains(browser).move_to_element_with_offset(drawing, dx, dy).click().perform()
             wait_for("the pick's answer", lambda: transcript.text != before)
             settled(browser)
+        # Marked before the polyline is drawn: a picture patched in place
+        # keeps the mark, one taken whole again would not.
+        browser.execute_script("svg.setAttribute('data-kept', '1');")
         before = transcript.text
         ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).context_click().perform()
         wait_for("the end of PLINE", lambda: transcript.text != before and transcript.text.strip().endswith("命令:"))
         settled(browser)
+        st.check(browser.execute_script("return svg.getAttribute('data-kept');") == "1",
+                 "the page took the whole drawing again after a command")
+        shown = browser.execute_script("return Array.from(svg.querySelectorAll('g.model > g'), (g) => g.id);")
+        served = [g.get("id") for g in srv.svg().iter("{http://www.w3.org/2000/svg}g") if g.get("id")]
+        st.check(shown == served and len(served) == 1,
+                 "the page shows the groups %r, the drawing has %r" % (shown, served))
         picked = [tuple(float(v) for v in m) for m in
                   re.findall(r": @pick (-?[\d.]+),(-?[\d.]+)\n", transcript.text)]
         st.check(len(picked) == 2, "the transcript does not show two picked points: %r" % transcript.text)

@@ -21,7 +21,9 @@ dialogs: (ylthz)'s palette is listed by /api/dialogs as @list lists it, its
 PNG has the listed size with the caption bar ending where the client area
 starts, a typed "0,0" is the base point, and a @mouse click at the first
 slot of the palette's preview chooses a symbol, drawn from that point; the
-SVG says how its user units map to drawing units.
+SVG says how its user units map to drawing units. After a command the
+changes since the drawing's version are the new entity alone, after U its
+erasure, and a page without a version is sent the whole drawing.
 
 Usage: serve_test.py PATH/TO/ctrlsch INSTALLATION_DIR. Every wait has a
 deadline; the whole test ends within 60 s.
@@ -221,7 +223,7 @@ def check_page(srv):
     status, kind, body = srv.request("GET", "/")
     check(status == 200 and kind.startswith("text/html"), "the page: %d %s" % (status, kind))
     page = body.decode()
-    for part in ("api/command", "api/drawing.svg", "api/transcript", "X-Ctrlsch-Token", "ArrowUp"):
+    for part in ("api/command", "api/drawing.svg", "api/changes", "api/transcript", "X-Ctrlsch-Token", "ArrowUp"):
         check(part in page, "the page has no %r" % part)
 
 
@@ -326,6 +328,46 @@ def check_pages_take_over(srv):
           "taking the session back does not work")
     for bad in ("", "a b", "x" * 65, "<script>"):
         check(claim(bad) == 400, "a claim by the page %r was taken" % bad)
+def changes(srv, since=None):
+    path = "/api/changes" + ("" if since is None else "?since=%s" % since)
+    status, kind, body = srv.request("GET", path)
+    check(status == 200 and kind.startswith("application/json"), "%s: %d %s %r" % (path, status, kind, body[:200]))
+    return json.loads(body)
+
+
+def check_changes(srv):
+    """After a command the page is sent the new entity only, after U its
+    erasure; a page without a version (a reload) takes the whole drawing."""
+    root = srv.svg()
+    version = root.get("data-version")
+    check(version and version.isdigit(), "the drawing names no version: %r" % root.attrib)
+    before = {g.get("id") for g in root.iter("{http://www.w3.org/2000/svg}g") if g.get("id")}
+    check(before, "the drawing has no entity groups")
+    check(changes(srv, version)["changed"] == [], "changes with nothing changed")
+    for line in ("PLINE", "20,0", "30,5", ""):
+        srv.command(line)
+    update = changes(srv, version)
+    check(update["whole"] is False, "a command's changes ask for the whole drawing: %r" % update)
+    check(len(update["changed"]) == 1 and update["erased"] == [], "not just the new polyline: %r" % update)
+    added = update["changed"][0]
+    check(added["id"] not in before and added["before"] is None, "the polyline is no new last entity: %r" % added)
+    group = ET.fromstring('<svg xmlns="http://www.w3.org/2000/svg">' + added["svg"] + "</svg>")
+    check(((20.0, 0.0), (30.0, 5.0)) in segments(group), "the new group has no 20,0 30,5: %r" % added["svg"])
+    x, y, w, h = update["viewBox"]
+    check(x <= 0 and x + w >= 30, "the extents sent do not reach 30: %r" % update["viewBox"])
+
+    srv.command("U")
+    undone = changes(srv, update["version"])
+    check(undone["changed"] == [] and undone["erased"] == [added["id"]], "U sent no erasure of it: %r" % undone)
+    # No version, or a bad one: the whole drawing; which holds no polyline.
+    check(changes(srv)["whole"] is True, "a page without a version is not sent the whole drawing")
+    status, _, _ = srv.request("GET", "/api/changes?since=ten")
+    check(status == 400, "a version that is no number: %d" % status)
+    again = srv.svg()
+    check(again.get("data-version") == str(undone["version"]),
+          "the whole drawing's version %r is not the last one %r" % (again.get("data-version"), undone["version"]))
+    check({g.get("id") for g in again.iter("{http://www.w3.org/2000/svg}g") if g.get("id")} == before,
+          "the whole drawing after U differs from before the command")
 
 
 def check_lines_at_once(srv):
@@ -407,16 +449,27 @@ def check_moves(srv):
     check(((100.0, -60.0), (100.0, 0.0)) in segments_and_lines(srv.svg()), "no frame drawn from 100,0")
 
 
+def shown_drawing(srv):
+    """The drawing's picture as it shows: without its version and the empty
+    groups of entities that show nothing."""
+    root = ET.fromstring(srv.request("GET", "/api/drawing.svg")[2])
+    root.attrib.pop("data-version", None)
+    for parent in list(root.iter()):
+        for g in [c for c in parent if c.tag == "{http://www.w3.org/2000/svg}g" and len(c) == 0 and c.get("id")]:
+            parent.remove(g)
+    return ET.tostring(root)
+
+
 def check_drag(srv):
     """The palette's replace drags the symbol's preview: it shows over the
     drawing where the pointer carries it, and neither the drawing nor its
     extents show where it waits meanwhile."""
     listing = srv.command("@list palette")
-    before = srv.request("GET", "/api/drawing.svg")[2]
+    before = shown_drawing(srv)
     replace = control_rect(listing, "replace")
     asked = command_answer(srv, "@mouse palette 0 %d %d" % (replace[0] + replace[2] // 2, replace[1] + replace[3] // 2))
     check(asked["tracking"] and state(srv)["tracking"], "the replace button starts no drag: %r" % asked)
-    check(srv.request("GET", "/api/drawing.svg")[2] == before, "the drawing changed as the drag began")
+    check(shown_drawing(srv) == before, "the drawing changed as the drag began")
     for x, y in ((30, -10), (-40, 25)):
         check(command_answer(srv, "@move %d,%d" % (x, y)) == {"output": "", "tracking": True}, "the move printed something")
         group = [g for g in ET.fromstring(srv.request("GET", "/api/overlay.svg")[2])
@@ -427,7 +480,7 @@ def check_drag(srv):
                   for p in re.findall(r"[ML]\s*(-?[\d.]+,-?[\d.]+)", el.get("d", ""))]
         check(points and min(p[0] for p in points) == x and all(abs(p[1] - y) < 10 for p in points),
               "the symbol is not dragged to %d,%d: %r" % (x, y, points))
-        check(srv.request("GET", "/api/drawing.svg")[2] == before, "the drawing changed with the move")
+        check(shown_drawing(srv) == before, "the drawing changed with the move")
     check(command_answer(srv, "")["tracking"] is False, "Enter did not end the drag")
     check(all(g.get("class") != "dragged" for g in ET.fromstring(srv.request("GET", "/api/overlay.svg")[2])),
           "the dragged symbol stays shown after the drag")
@@ -593,6 +646,9 @@ def run(program, installation):
             check_refusals(srv)
             check_page(srv)
             saved = check_drawing_and_save(srv, folder)
+            check_changes(srv)
+            # A change undone still counts: saved again, QUIT asks nothing.
+            srv.command("SAVE")
             check_lines_at_once(srv)
             check(srv.command("QUIT") == "QUIT\n", "QUIT did not end the session at once")
             check(srv.wait() == 0, "QUIT: status %s" % srv.proc.returncode)

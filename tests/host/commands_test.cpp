@@ -205,6 +205,30 @@ TEST_F(CommandsTest, PlineThatIsNotFinishedLeavesNothing)
     EXPECT_EQ(text(), before);
 }
 
+// ---------------------------------------------------------------- LINE
+
+TEST_F(CommandsTest, LineDrawsFromPointToPointAndTakesLinesBack)
+{
+    ASSERT_EQ(acedCommand({L"_.LINE", pt(0, 0), pt(10, 0), L"@0,5", L"U", pt(20, 0), L""}), RTNORM);
+    auto ents = live();
+    ASSERT_EQ(ents.size(), 2u);
+    auto* a = dynamic_cast<AcDbLine*>(ents[0]);
+    auto* b = dynamic_cast<AcDbLine*>(ents[1]);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->startPoint(), pt(0, 0));
+    EXPECT_EQ(a->endPoint(), pt(10, 0));
+    // The line to 10,5 was taken back: the next one starts where it did.
+    EXPECT_EQ(b->startPoint(), pt(10, 0));
+    EXPECT_EQ(b->endPoint(), pt(20, 0));
+    // Nothing to take back: the reply is refused.
+    EXPECT_EQ(acedCommand({L"LINE", pt(0, 0), L"U", L""}), RTREJ);
+    EXPECT_NE(g_out.find("没有可放弃的直线。"), std::string::npos) << g_out;
+    EXPECT_EQ(live().size(), 2u);
+    // One command, one U.
+    ASSERT_EQ(acedCommand({L"_.U"}), RTNORM);
+    EXPECT_TRUE(live().empty());
+}
+
 // ---------------------------------------------------------------- INSERT
 
 TEST_F(CommandsTest, InsertOfADefinedBlock)

@@ -59,6 +59,11 @@ std::string overlaySvg()
     return out;
 }
 
+AcDbObjectIdArray hiddenNow()
+{
+    return acDocManager->curDocument() ? host::temporaryGraphics().hidden : AcDbObjectIdArray();
+}
+
 std::function<bool(const AcDbObjectId&)> shownNow()
 {
     if (!acDocManager->curDocument())

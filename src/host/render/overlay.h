@@ -19,5 +19,8 @@ std::string overlaySvg();
 // entities hidden for the time being (a symbol parked while it is dragged)
 // are neither drawn nor measured.
 std::function<bool(const AcDbObjectId&)> shownNow();
+// The entities the current document hides for the time being (none
+// without a current drawing).
+AcDbObjectIdArray hiddenNow();
 
 } // namespace render

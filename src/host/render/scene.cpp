@@ -221,6 +221,7 @@ public:
     }
     Extents extents();
     void draw(SceneSink& sink, const AcGeMatrix3d& moved);
+    bool drawTop(const AcDbObjectId& id, SceneSink& sink);
 
 private:
     // What the references around an entity pass down to it.
@@ -252,6 +253,8 @@ private:
         return blockCost > 0 && copies > kMaxVisits / blockCost ? kMaxVisits : static_cast<long>(copies * blockCost);
     }
     void drawEntities(const AcDbBlockTableRecord& block, const Context& ctx);
+    // A live model-space entity, between the sink's entity marks.
+    void drawTopEntity(AcDbEntity& e, const Context& top);
     void drawEntity(AcDbEntity& e, const Context& ctx);
     void drawInsert(AcDbBlockReference& ref, const Context& ctx, const std::string& layer, int color);
     void strokeHairline(Stroke::Shape shape, std::initializer_list<PathStep> steps, bool closed, std::uint32_t rgb);
@@ -616,15 +619,52 @@ Extents Scene::Walker::extents()
     return out;
 }
 
+void Scene::Walker::drawTopEntity(AcDbEntity& e, const Context& top)
+{
+    m_sink->entityBegins(e.handle());
+    drawEntity(e, top);
+    m_sink->entityEnds();
+}
+
 void Scene::Walker::draw(SceneSink& sink, const AcGeMatrix3d& moved)
 {
     m_sink = &sink;
     m_visits = 0;
     Context top;
     top.toWorld = moved;
-    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db))
-        drawEntities(*model, top);
+    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db)) {
+        for (const AcDbObjectId& id : model->entityIds()) {
+            if (m_visits >= kMaxVisits)
+                break;
+            if (!takesPart(id))
+                continue;
+            if (AcDbEntity* e = liveObject<AcDbEntity>(id)) {
+                ++m_visits;
+                drawTopEntity(*e, top);
+            }
+        }
+    }
     m_sink = nullptr;
+}
+
+bool Scene::Walker::drawTop(const AcDbObjectId& id, SceneSink& sink)
+{
+    const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db);
+    AcDbEntity* e = liveObject<AcDbEntity>(id);
+    if (!model || !e || AcDbInternals::stub(id)->owner != AcDbInternals::stub(*model))
+        return false;
+    m_sink = &sink;
+    // Each entity has the whole drawing's work limit.
+    m_visits = 1;
+    // One that does not take part is live but shows nothing.
+    if (takesPart(id)) {
+        drawTopEntity(*e, Context());
+    } else {
+        sink.entityBegins(e->handle());
+        sink.entityEnds();
+    }
+    m_sink = nullptr;
+    return true;
 }
 
 Scene::Scene(const AcDbDatabase& db, bool darkBackground, Filter topLevel)
@@ -647,6 +687,11 @@ void Scene::draw(SceneSink& sink)
 void Scene::draw(SceneSink& sink, const AcGeMatrix3d& moved)
 {
     m_walker->draw(sink, moved);
+}
+
+bool Scene::drawEntity(const AcDbObjectId& id, SceneSink& sink)
+{
+    return m_walker->drawTop(id, sink);
 }
 
 } // namespace render

@@ -96,6 +96,10 @@ public:
     virtual void fill(const Fill& f) = 0;
     virtual void dot(const Dot& d) = 0;
     virtual void text(const Text& t) = 0;
+    // Around what each live model-space entity shows (nothing for one on a
+    // layer that is off), for writers that keep entities apart.
+    virtual void entityBegins(std::uint64_t /*handle*/) {}
+    virtual void entityEnds() {}
 };
 
 struct Extents {
@@ -125,6 +129,10 @@ public:
     void draw(SceneSink& sink);
     // Draws them carried by a matrix (a dragged selection).
     void draw(SceneSink& sink, const AcGeMatrix3d& moved);
+    // One entity of the model space, as draw() shows it within the whole;
+    // nothing (no entityBegins either) when it is erased, its addition
+    // undone or it is no model-space entity. Returns whether it is live.
+    bool drawEntity(const AcDbObjectId& id, SceneSink& sink);
 
 private:
     class Walker;

@@ -112,15 +112,28 @@ std::string xmlText(const std::wstring& s)
     return out;
 }
 
+// Decimals of the live picture's numbers: fixed, so that an entity's
+// group never depends on the rest of the drawing.
+constexpr int kLiveDecimals = 6;
+// A dot's diameter on the screen in the live picture, in pixels.
+constexpr double kLiveDotPixels = 3.0;
+
 class SvgWriter final : public render::SceneSink {
 public:
     SvgWriter(const SvgOptions& opt, const render::View& view);
     // A group for showing over a picture instead of a document.
     SvgWriter(const render::View& view, const std::string& attributes);
+    // Entity groups of the live picture only: no header.
+    explicit SvgWriter(std::string& out);
+    ~SvgWriter() override;
+    SvgWriter(const SvgWriter&) = delete;
+    SvgWriter& operator=(const SvgWriter&) = delete;
     void stroke(const render::Stroke& s) override;
     void fill(const render::Fill& f) override;
     void dot(const render::Dot& d) override;
     void text(const render::Text& t) override;
+    void entityBegins(std::uint64_t handle) override;
+    void entityEnds() override;
     std::string finish();
 
 private:
@@ -133,15 +146,40 @@ private:
     NumberFormat m_num;
     // Radius of a point's dot, in drawing units.
     double m_dotRadius = 1.0;
-    std::string m_out;
+    bool m_live = false;
+    std::string m_own;
+    // Where the writer writes: its own text, or a caller's.
+    std::string& m_out = m_own;
+    // What closes the document (or the group shown over a picture).
     std::string m_end = "</g>\n</svg>\n";
 };
+
+SvgWriter::SvgWriter(std::string& out) : m_num(kLiveDecimals), m_live(true), m_out(out) {}
+
+SvgWriter::~SvgWriter() = default;
+
+void SvgWriter::entityBegins(std::uint64_t handle)
+{
+    if (!m_live)
+        return;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "<g id=\"e-%llX\">", static_cast<unsigned long long>(handle));
+    m_out += buf;
+}
+
+void SvgWriter::entityEnds()
+{
+    if (m_live)
+        m_out += "</g>\n";
+}
 
 SvgWriter::SvgWriter(const SvgOptions& opt, const render::View& view)
 {
     const double longer = std::max(view.width, view.height) / view.scale;
     // Enough decimals for a hundred-thousandth of the picture's size.
-    m_num = NumberFormat(std::clamp(5 - static_cast<int>(std::floor(std::log10(longer))), 0, 12));
+    m_live = opt.live && !opt.page;
+    m_num = m_live ? NumberFormat(kLiveDecimals)
+                   : NumberFormat(std::clamp(5 - static_cast<int>(std::floor(std::log10(longer))), 0, 12));
     m_dotRadius = (opt.page ? kDotPoints : kDotPixels) / view.scale;
     writeHeader(opt, view);
 }
@@ -174,9 +212,15 @@ void SvgWriter::writeHeader(const SvgOptions& opt, const render::View& view)
            + "\" viewBox=\"" + vx + " " + vy + " " + vw + " " + vh + "\">\n";
     m_out += "<rect x=\"" + vx + "\" y=\"" + vy + "\" width=\"" + vw + "\" height=\"" + vh + "\" fill=\""
            + hexColor(render::backgroundRgb(opt.darkBackground)) + "\"/>\n";
-    m_out += "<g transform=\"scale(1,-1)\" fill=\"none\" stroke-width=\"" + NumberFormat(9)(hairline)
-           + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" font-family=\"" + render::fontFamilyList()
-           + "\">\n";
+    if (m_live)
+        m_out += "<style>line,circle,ellipse,polygon,path{vector-effect:non-scaling-stroke}"
+                 "path[stroke-width]{vector-effect:none}path.dot{stroke-width:"
+               + NumberFormat(1)(kLiveDotPixels) + "}</style>\n";
+    // The live picture's hairlines are one pixel wide whatever the zoom.
+    const std::string strokeWidth = m_live ? std::string("1") : NumberFormat(9)(hairline);
+    m_out += std::string(m_live ? "<g class=\"model\"" : "<g") + " transform=\"scale(1,-1)\" fill=\"none\" stroke-width=\""
+           + strokeWidth + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" font-family=\""
+           + render::fontFamilyList() + "\">\n";
 }
 
 void SvgWriter::appendArc(std::string& d, const render::PathStep& s) const
@@ -255,6 +299,11 @@ void SvgWriter::fill(const render::Fill& f)
 
 void SvgWriter::dot(const render::Dot& d)
 {
+    if (m_live) {
+        // A round cap on a path of no length: a dot of the stroke's width.
+        m_out += "<path class=\"dot\" d=\"M" + pt(d.at) + " h0\" stroke=\"" + hexColor(d.rgb) + "\"/>\n";
+        return;
+    }
     m_out += "<circle cx=\"" + m_num(d.at.x) + "\" cy=\"" + m_num(d.at.y) + "\" r=\"" + m_num(m_dotRadius)
            + "\" fill=\"" + hexColor(d.rgb) + "\"/>\n";
 }
@@ -288,6 +337,12 @@ std::string SvgWriter::finish()
 }
 
 } // namespace
+
+bool renderSvgFragment(render::Scene& scene, const AcDbObjectId& id, std::string& out)
+{
+    SvgWriter writer(out);
+    return scene.drawEntity(id, writer);
+}
 
 std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt)
 {

@@ -3,6 +3,7 @@
 
 #include "host/accolor.h"
 #include "host/dbmain.h"
+#include "host/render/scene.h"
 #include "host/render/view.h"
 
 #include <functional>
@@ -24,6 +25,15 @@ struct SvgOptions {
     // Which entities of model space are drawn and measured (all without
     // one): a view leaves out what is hidden for now.
     std::function<bool(const AcDbObjectId&)> topLevel;
+    // The live picture of a workbench page instead of a file: each live
+    // model-space entity is a group of its own whose id is "e-" and its
+    // handle in hex (<g id="e-1F">, empty when its layer is off), numbers
+    // have fixed decimals, and hairlines and dots keep their size on the
+    // screen at any zoom (vector-effect="non-scaling-stroke"). The
+    // document is its entities' fragments (renderSvgFragment) in drawing
+    // order between a header and a footer. Not for files: viewers that
+    // ignore non-scaling strokes show hairlines one drawing unit wide.
+    bool live = false;
 };
 
 // Writes the model space of db (erased entities and entities on layers that
@@ -39,3 +49,10 @@ std::string renderSvg(const AcDbDatabase& db, const SvgOptions& opt = {});
 // pictures, to be shown over such a picture. Empty when nothing is drawn.
 std::string svgEntityGroup(const AcDbDatabase& db, const std::function<bool(const AcDbObjectId&)>& only,
                            const AcGeMatrix3d& moved, const std::string& attributes);
+// The group of one model-space entity in the live picture (opt.live),
+// exactly as the whole document holds it; it depends on the entity, its
+// blocks and layers only, never on the rest of the drawing. False (out
+// untouched) when the entity is erased, its addition undone or it is no
+// model-space entity. Fragments are appended to out; the scene is the
+// drawing's (several fragments may share one).
+bool renderSvgFragment(render::Scene& scene, const AcDbObjectId& id, std::string& out);

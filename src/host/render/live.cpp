@@ -1,0 +1,264 @@
+// Changes are logged as ids by version; what they mean for the picture is
+// decided when a page asks, from the objects as they are then.
+#include "host/render/live.h"
+
+#include "host/dbinternal.h"
+#include "host/render/scene.h"
+#include "host/render/view.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace render {
+
+namespace {
+
+// A log longer than this is dropped: pages behind it take the whole
+// picture, which is cheaper than replaying that much.
+constexpr std::size_t kMaxLog = 1u << 20;
+
+std::string elementId(std::uint64_t handle)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "\"e-%llX\"", static_cast<unsigned long long>(handle));
+    return buf;
+}
+
+// A JSON string of UTF-8 text.
+void appendJsonString(std::string& out, const std::string& s)
+{
+    out += '"';
+    for (const char ch : s) {
+        switch (ch) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(ch) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(ch));
+                out += buf;
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+std::string number(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", std::isfinite(v) ? v : 0.0);
+    return buf;
+}
+
+bool liveEntity(const AcDbStub* s)
+{
+    return s && s->inDatabase && s->object && !s->object->isErased() && dynamic_cast<const AcDbEntity*>(s->object.get());
+}
+
+} // namespace
+
+LiveDrawing::LiveDrawing(SvgOptions options) : m_options(std::move(options))
+{
+    m_options.live = true;
+    m_options.page.reset();
+    m_version = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+    m_base = m_version;
+}
+
+LiveDrawing::~LiveDrawing()
+{
+    follow(nullptr);
+}
+
+void LiveDrawing::follow(AcDbDatabase* db)
+{
+    if (db == m_db)
+        return;
+    if (m_db)
+        m_db->removeReactor(this);
+    m_db = db;
+    if (m_db)
+        m_db->addReactor(this);
+    restart();
+}
+
+void LiveDrawing::restart()
+{
+    m_log.clear();
+    m_hidden.clear();
+    m_base = ++m_version;
+}
+
+void LiveDrawing::databaseToBeDestroyed(const AcDbDatabase*)
+{
+    // The database removes its reactors itself.
+    m_db = nullptr;
+    restart();
+}
+
+void LiveDrawing::note(const AcDbObject* o)
+{
+    if (m_log.size() >= kMaxLog) {
+        restart();
+        return;
+    }
+    m_log.emplace_back(++m_version, AcDbObjectId(AcDbInternals::stub(*o)));
+}
+
+void LiveDrawing::syncHidden(const AcDbObjectIdArray& hidden)
+{
+    std::unordered_set<const AcDbStub*> now;
+    for (const AcDbObjectId& id : hidden)
+        if (id.isValid())
+            now.insert(AcDbInternals::stub(id));
+    auto changed = [this](const AcDbStub* s) { m_log.emplace_back(++m_version, AcDbObjectId(const_cast<AcDbStub*>(s))); };
+    for (const AcDbStub* s : now)
+        if (!m_hidden.count(s))
+            changed(s);
+    for (const AcDbStub* s : m_hidden)
+        if (!now.count(s))
+            changed(s);
+    m_hidden = std::move(now);
+}
+
+Scene::Filter LiveDrawing::shown() const
+{
+    if (m_hidden.empty())
+        return {};
+    return [hidden = m_hidden](const AcDbObjectId& id) { return !hidden.count(AcDbInternals::stub(id)); };
+}
+
+std::string LiveDrawing::whole()
+{
+    if (!m_db)
+        return {};
+    SvgOptions options = m_options;
+    options.topLevel = shown();
+    std::string svg = renderSvg(*m_db, options);
+    const std::string::size_type at = svg.find("<svg ");
+    if (at != std::string::npos)
+        svg.insert(at + 5, "data-version=\"" + std::to_string(m_version) + "\" ");
+    return svg;
+}
+
+std::string LiveDrawing::changesSince(std::uint64_t since)
+{
+    std::string out = "{\"version\":" + std::to_string(m_version);
+    const AcDbBlockTableRecord* model = m_db ? AcDbInternals::modelSpace(*m_db) : nullptr;
+    if (!model || since < m_base || since > m_version)
+        return out + ",\"whole\":true}";
+    const AcDbStub* modelStub = AcDbInternals::stub(*model);
+
+    // The objects changed since, each once.
+    auto first = std::upper_bound(m_log.begin(), m_log.end(), since,
+                                  [](std::uint64_t v, const auto& entry) { return v < entry.first; });
+    std::unordered_set<AcDbStub*> entities, blocks;
+    for (auto it = first; it != m_log.end(); ++it) {
+        AcDbStub* s = AcDbInternals::stub(it->second);
+        if (!s->object)
+            continue;
+        if (s->owner == modelStub) {
+            entities.insert(s);
+            continue;
+        }
+        const std::string kind = s->object->dxfName();
+        // Layers (colour, off, frozen) and text styles change how anything
+        // may look.
+        if (kind == "LAYER" || kind == "STYLE")
+            return out + ",\"whole\":true}";
+        if (kind == "BLOCK_RECORD")
+            blocks.insert(s);
+        else if (s->owner && s->owner != modelStub && s->owner->object
+                 && dynamic_cast<AcDbBlockTableRecord*>(s->owner->object.get()))
+            blocks.insert(s->owner);
+    }
+
+    // A changed block shows through the references to it, and to the blocks
+    // that hold those: the model-space references to any of them changed.
+    if (!blocks.empty()) {
+        if (AcDbSymbolTable* table = m_db->table("BLOCK_RECORD")) {
+            for (bool grew = true; grew;) {
+                grew = false;
+                for (const AcDbObjectId& bid : table->recordIds()) {
+                    AcDbStub* b = AcDbInternals::stub(bid);
+                    if (b == modelStub || blocks.count(b) || !b->object)
+                        continue;
+                    const auto* rec = dynamic_cast<const AcDbBlockTableRecord*>(b->object.get());
+                    if (!rec)
+                        continue;
+                    for (const AcDbObjectId& eid : rec->entityIds()) {
+                        const auto* ref = dynamic_cast<const AcDbBlockReference*>(AcDbInternals::stub(eid)->object.get());
+                        if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord()))) {
+                            grew = blocks.insert(b).second || grew;
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+        for (const AcDbObjectId& eid : model->entityIds()) {
+            AcDbStub* s = AcDbInternals::stub(eid);
+            const auto* ref = s->object ? dynamic_cast<const AcDbBlockReference*>(s->object.get()) : nullptr;
+            if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord())))
+                entities.insert(s);
+        }
+    }
+
+    // Where the live ones stand: walked from the end of the drawing, which
+    // is where new entities go, until every one is found; each goes before
+    // the next live entity after it.
+    std::unordered_set<AcDbStub*> wanted;
+    for (AcDbStub* s : entities)
+        if (liveEntity(s))
+            wanted.insert(s);
+    std::vector<std::pair<AcDbStub*, AcDbStub*>> placed;
+    placed.reserve(wanted.size());
+    const std::vector<AcDbObjectId>& ids = model->entityIds();
+    AcDbStub* next = nullptr;
+    for (auto it = ids.rbegin(); it != ids.rend() && placed.size() < wanted.size(); ++it) {
+        AcDbStub* s = AcDbInternals::stub(*it);
+        if (wanted.count(s))
+            placed.emplace_back(s, next);
+        if (liveEntity(s))
+            next = s;
+    }
+
+    Scene scene(*m_db, m_options.darkBackground, shown());
+    const View view = pictureView(scene.extents(), m_options.margin, m_options.maxPixels);
+    out += ",\"whole\":false,\"viewBox\":[" + number(view.left) + "," + number(-view.top) + ","
+         + number(view.width / view.scale) + "," + number(view.height / view.scale) + "],\"changed\":[";
+    std::string fragment;
+    bool firstOne = true;
+    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+        fragment.clear();
+        if (!renderSvgFragment(scene, AcDbObjectId(it->first), fragment))
+            continue;
+        out += firstOne ? "{\"id\":" : ",{\"id\":";
+        firstOne = false;
+        out += elementId(it->first->handle) + ",\"svg\":";
+        appendJsonString(out, fragment);
+        out += ",\"before\":" + (it->second ? elementId(it->second->handle) : std::string("null")) + "}";
+    }
+    out += "],\"erased\":[";
+    firstOne = true;
+    for (AcDbStub* s : entities) {
+        if (wanted.count(s))
+            continue;
+        out += firstOne ? "" : ",";
+        firstOne = false;
+        out += elementId(s->handle);
+    }
+    return out + "]}";
+}
+
+} // namespace render
