@@ -19,7 +19,7 @@ struct LispFuncTableRow {
 };
 
 // Rows 0 (an empty placeholder) to 11; the row index is the function code.
-constexpr int kLispFuncCount = 11;
+constexpr int kLispFuncCount = 12;
 extern const LispFuncTableRow LispFuncTable[kLispFuncCount + 1];
 
 // Steps of the entry point (exposed for tests).

@@ -6,17 +6,26 @@
 #include "host/dxf/tags.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <mutex>
 
 namespace {
 
 // Never destroyed: databases owned by other statics may outlive it.
+// Databases are made and dropped on several threads at once (drawings read
+// in parallel), so the table is only touched under its mutex.
 std::map<std::int64_t, AcDbDatabase*>& registry()
 {
     static auto* r = new std::map<std::int64_t, AcDbDatabase*>;
     return *r;
 }
-std::int64_t g_nextSerial = 1;
+std::mutex& registryMutex()
+{
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::atomic<std::int64_t> g_nextSerial{1};
 
 // Names of tables and records compare without case (ASCII letters).
 std::string foldName(const std::string& s)
@@ -193,7 +202,10 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
     : m_serial(g_nextSerial++), m_stubs(std::make_unique<std::deque<AcDbStub>>()),
       m_spatial(std::make_unique<host::SpatialIndex>(*this)), m_undo(std::make_unique<AcDbUndoJournal>(*this))
 {
-    registry()[m_serial] = this;
+    {
+        const std::lock_guard<std::mutex> lock(registryMutex());
+        registry()[m_serial] = this;
+    }
     if (buildDefaultDrawing) {
         m_undo->setRecording(false);
         setHeaderVar("$ACADVER", 1, "AC1024");
@@ -211,13 +223,17 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
 
 AcDbDatabase::~AcDbDatabase()
 {
-    registry().erase(m_serial);
+    {
+        const std::lock_guard<std::mutex> lock(registryMutex());
+        registry().erase(m_serial);
+    }
     if (acdbHostApplicationServices()->workingDatabase() == this)
         acdbHostApplicationServices()->setWorkingDatabase(nullptr);
 }
 
 AcDbDatabase* AcDbDatabase::fromSerial(std::int64_t serial)
 {
+    const std::lock_guard<std::mutex> lock(registryMutex());
     auto it = registry().find(serial);
     return it == registry().end() ? nullptr : it->second;
 }

@@ -8,6 +8,7 @@
 #include "host/dbmain.h"
 #include "host/hostfile.h"
 #include "statistics/EquipmentRows.h"
+#include "statistics/ProjectDrawings.h"
 
 #include <cstdlib>
 #include <cwctype>
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr std::size_t kValueSize = 4096;
-constexpr std::size_t kListSize = 1 << 20;
 
 // The first n characters of UTF-8 text, without converting the rest.
 std::wstring firstChars(const std::string& utf8, std::size_t n)
@@ -300,11 +300,6 @@ bool readFolderSetting(const ACHAR* key, const ACHAR* fallback, std::wstring& fo
     return true;
 }
 
-struct ProjectDrawing {
-    std::wstring path; // as listed, ".dwg" appended
-    int multiplier = 1;
-};
-
 resbuf* newItem(short type)
 {
     resbuf* rb = acutNewRb(type);
@@ -343,39 +338,6 @@ bool failWith(const ACHAR* message)
 {
     acutPrintf(L"%ls", message);
     return false;
-}
-
-// The drawings to collect from: the project's drawings listed in its
-// Sbxl.Qrz with their multipliers (mode 1), or the current drawing. False,
-// having said why, when the list cannot be read.
-bool projectDrawings(int mode, std::vector<ProjectDrawing>& drawings)
-{
-    if (mode == 1) {
-        std::wstring user;
-        if (!readFolderSetting(L"VmqUse", L"VmqUse", user))
-            return false;
-        const std::wstring listFile = user + L"\\Sbxl.Qrz";
-        // The lists grow with the project: room for thousands of drawings.
-        std::vector<ACHAR> list(kListSize);
-        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenm", L"", list.data(), list.size()) < 1)
-            return failWith(L"\n读取QRZ文件错误!");
-        const std::wstring names = trimLeft(list.data());
-        if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenum", L"1", list.data(), list.size()) < 1)
-            return failWith(L"\n读取QRZ文件错误!");
-        const std::wstring numbers = trimLeft(list.data());
-        if (names.empty() || numbers.empty())
-            return failWith(L"\n工程环境中无图!");
-        std::vector<std::wstring> paths, counts;
-        ExplodeStr(names, L"&", paths);
-        ExplodeStr(numbers, L"&", counts);
-        if (paths.size() != counts.size())
-            return failWith(L"\nSbxl.Qrz数据错误");
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            drawings.push_back({paths[i] + L".dwg", DesignationNumber(counts[i])});
-    } else {
-        drawings.push_back({L"", 1});
-    }
-    return true;
 }
 
 // The order of the table from the settings file: the sort mode and, unless
