@@ -13,8 +13,13 @@
 // settings, equipment-name file and drawing list go beside them.
 //
 // Benchmarks:
-//   LoadOnly   reads every drawing of the project, one at a time
-//   Esbbtj     the table of mode 1 (every drawing read once, then dropped)
+//   LoadOnly      reads every drawing of the project, one at a time
+//   Esbbtj/N      the table of mode 1 (every drawing read once, then
+//                 dropped) with N reading threads
+//   Tables/N      the same with each drawing's table made in the same pass
+//                 (what (esbbtjgt) hands over)
+//   TableCommand/N  the program: ctrlsch table --project SETTINGS -o X.xlsx
+//                 --jobs N, start to end (needs --ctrlsch=PATH)
 // Each reports the process's peak resident memory; run them in separate
 // processes (as bench/run_esbbtj_bench.sh does) to compare peaks.
 //
@@ -23,6 +28,7 @@
 //   --generate_only    write the project and exit
 //   --reuse            use the project already in DIR
 //   --drawings=N --items=M
+//   --ctrlsch=PATH     the ctrlsch program TableCommand runs
 #include "host/acapdoc.h"
 #include "host/commandline.h"
 #include "host/dbinternal.h"
@@ -32,7 +38,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +60,7 @@ struct Options {
     bool reuse = false;
     int drawings = 200;
     int items = 2000;
+    std::string ctrlsch;
 } g_options;
 
 std::vector<std::string> g_paths;
@@ -82,6 +91,8 @@ void parseOptions(int& argc, char** argv)
             g_options.drawings = std::max(1, std::atoi(v.c_str()));
         else if (value("--items", v))
             g_options.items = std::max(1, std::atoi(v.c_str()));
+        else if (value("--ctrlsch", v))
+            g_options.ctrlsch = v;
         else if (a == "--generate_only")
             g_options.generateOnly = true;
         else if (a == "--reuse")
@@ -218,8 +229,14 @@ void BM_LoadOnly(benchmark::State& state)
 }
 BENCHMARK(BM_LoadOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void useThreads(benchmark::State& state)
+{
+    ::setenv("CTRLSCH_JOBS", std::to_string(state.range(0)).c_str(), 1);
+}
+
 void BM_Esbbtj(benchmark::State& state)
 {
+    useThreads(state);
     std::size_t rows = 0;
     for (auto _ : state) {
         std::vector<EquipmentRow> table;
@@ -231,7 +248,54 @@ void BM_Esbbtj(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(rows);
     report(state);
 }
-BENCHMARK(BM_Esbbtj)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Esbbtj)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Tables(benchmark::State& state)
+{
+    useThreads(state);
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        std::vector<EquipmentRow> table;
+        std::vector<DrawingTable> drawings;
+        if (!CollectEquipmentTables(1, table, &drawings))
+            state.SkipWithError("the statistics failed");
+        rows = table.size();
+        for (const DrawingTable& d : drawings)
+            rows += d.rows.size();
+        benchmark::DoNotOptimize(drawings.data());
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    report(state);
+}
+BENCHMARK(BM_Tables)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TableCommand(benchmark::State& state)
+{
+    if (g_options.ctrlsch.empty()) {
+        state.SkipWithError("--ctrlsch=PATH is needed");
+        return;
+    }
+    const fs::path dir = fs::absolute(g_options.dir);
+    const std::string settings = (dir / "settings.json").string(), out = (dir / "table.xlsx").string();
+    const std::string jobs = std::to_string(state.range(0));
+    std::vector<std::string> words = {g_options.ctrlsch, "table", "--project", settings, "-o", out, "--jobs", jobs};
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        int status = 0;
+        if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0
+            || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("ctrlsch table failed");
+            break;
+        }
+    }
+    state.counters["xlsx_MB"] = fs::exists(out) ? static_cast<double>(fs::file_size(out)) / 1e6 : 0.0;
+    report(state);
+}
+BENCHMARK(BM_TableCommand)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The largest drawing alone: the memory the statistics should stay near.
 void BM_LoadLargest(benchmark::State& state)

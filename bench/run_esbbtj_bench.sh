@@ -2,7 +2,7 @@
 # (esbbtj 1) over a generated project against loading the same drawings and
 # against ezdxf reading the same values.
 #
-# usage: bench/run_esbbtj_bench.sh [ESBBTJ_BENCH_BINARY]
+# usage: bench/run_esbbtj_bench.sh [ESBBTJ_BENCH_BINARY [CTRLSCH_PROGRAM]]
 #   ESBBTJ_BENCH_DIR  the project's folder (default: a new temporary folder,
 #                     removed at the end unless KEEP=1)
 #   DRAWINGS, ITEMS   project size (default 200 drawings of 2,000 items)
@@ -15,6 +15,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 bin=${1:-$root/build/bench/esbbtj_bench}
+ctrlsch=${2:-$(dirname "$(dirname "$bin")")/src/app/ctrlsch}
 if [ ! -x "$bin" ]; then
     echo "run_esbbtj_bench: no benchmark binary at $bin (build the esbbtj_bench target first)" >&2
     exit 2
@@ -33,11 +34,13 @@ echo "== making the project ($project)"
 "$bin" --project_dir="$project" --generate_only --drawings="${DRAWINGS:-200}" --items="${ITEMS:-2000}"
 
 results=()
-for b in LoadOnly Esbbtj LoadLargest; do
+for b in LoadOnly Esbbtj/threads:1 Esbbtj/threads:2 Tables/threads:1 Tables/threads:2 \
+    TableCommand/threads:1 TableCommand/threads:2 LoadLargest; do
     echo "== $b"
-    "$bin" --project_dir="$project" --reuse --benchmark_filter="^BM_$b" \
-        --benchmark_out="$work/$b.json" --benchmark_out_format=json
-    results+=("$work/$b.json")
+    name=${b//[\/:]/_}
+    "$bin" --project_dir="$project" --reuse --ctrlsch="$ctrlsch" --benchmark_filter="^BM_$b/" \
+        --benchmark_out="$work/$name.json" --benchmark_out_format=json
+    case $b in LoadOnly | Esbbtj/threads:1 | LoadLargest) results+=("$work/$name.json") ;; esac
 done
 
 echo "== ezdxf"

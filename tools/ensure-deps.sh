@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev libpng-dev fonts-wqy-microhei
   libcairo2-dev poppler-utils librsvg2-bin chromium
   chromium-driver python3-selenium
+  libxlsxwriter-dev python3-openpyxl python3-jsonschema
 )
 if [ "${CTRLSCH_WITH_CLANG:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

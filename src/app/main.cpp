@@ -7,6 +7,7 @@
 #include "app/render_command.h"
 #include "app/serve_command.h"
 #include "app/session.h"
+#include "app/table_command.h"
 
 #include <iostream>
 #include <string>
@@ -50,6 +51,12 @@ const Command kCommands[] = {
      "      port N or a free one; prints the page's address with its access token first. QUIT,\n"
      "      Ctrl-C or SIGTERM end it (the drawing is not saved)",
      app::serveCommand},
+    {"table", "(FILE.dxf | --project SETTINGS.json) [-o OUT.xlsx|OUT.csv|OUT.json] [--jobs N]",
+     "the equipment table of a drawing (esbbtj 0) or of the project SETTINGS names (the project's\n"
+     "      table and each drawing's) with the numbers missing from designation runs and, for a\n"
+     "      project, designations with different models in different drawings; CSV on the standard\n"
+     "      output without -o; --jobs: drawings read at once (default: one per core)",
+     app::tableCommand},
 };
 
 int usage(std::ostream& out, int status)

@@ -5,6 +5,7 @@
 #include "host/acapdoc.h"
 #include "host/adsdefs.h"
 #include "host/commandline.h"
+#include "host/render/plot.h"
 #include "host/render/svg.h"
 #include "ui/session.h"
 
@@ -12,7 +13,11 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -36,6 +41,8 @@ namespace {
 
 constexpr const char* kAddress = "127.0.0.1";
 constexpr const char* kTokenHeader = "X-Ctrlsch-Token";
+// The page that sends a command (see Owner).
+constexpr const char* kPageHeader = "X-Ctrlsch-Page";
 // Command lines are short; a larger body is refused before it is read.
 constexpr std::size_t kMaxBody = 64 * 1024;
 
@@ -275,6 +282,31 @@ std::string withDrawingMatrix(std::string svg)
     return svg;
 }
 
+// A dialog's controls, where the page lays its inputs over the picture.
+nlohmann::json controlsJson(const std::vector<ui::OpenControl>& controls)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const ui::OpenControl& c : controls) {
+        if (!c.visible)
+            continue;
+        nlohmann::json items = nlohmann::json::array();
+        for (const std::wstring& item : c.items)
+            items.push_back(wideToUtf8(item));
+        list.push_back({{"id", c.id},
+                        {"kind", c.kind},
+                        {"left", c.rect.left},
+                        {"top", c.rect.top},
+                        {"width", c.rect.Width()},
+                        {"height", c.rect.Height()},
+                        {"text", wideToUtf8(c.text)},
+                        {"enabled", c.enabled},
+                        {"readOnly", c.readOnly},
+                        {"items", items},
+                        {"selected", c.selected}});
+    }
+    return list;
+}
+
 // The open dialogs as the page shows them (the session thread).
 std::string dialogsJson()
 {
@@ -290,11 +322,112 @@ std::string dialogsJson()
                         {"width", d.window.Width()},
                         {"height", d.window.Height()},
                         {"clientX", d.client.x},
-                        {"clientY", d.client.y}});
+                        {"clientY", d.client.y},
+                        {"controls", controlsJson(d.controls)}});
     return nlohmann::json{{"dialogs", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void setUpServer(httplib::Server& server, SessionQueue& session, const std::string& token, const int& port)
+// The current drawing as a file to download: DXF as it would be saved,
+// the SVG picture, or a PDF plot on an A3 page it fills (the session
+// thread). The file name is the drawing's with the format's extension.
+std::string downloadFile(const std::string& format, std::string& fileName)
+{
+    AcApDocument* doc = acDocManager->curDocument();
+    if (!doc)
+        throw Refusal(404, "no drawing is open\n");
+    std::string title = wideToUtf8(doc->docTitle());
+    if (const std::string::size_type dot = title.rfind('.'); dot != std::string::npos && dot > 0)
+        title.erase(dot);
+    fileName = (title.empty() ? std::string("drawing") : title) + "." + format;
+    const AcDbDatabase& db = *doc->database();
+    if (format == "dxf") {
+        try {
+            return db.dxfOut();
+        } catch (const std::exception& e) {
+            throw Refusal(500, std::string("the drawing cannot be written as DXF: ") + e.what() + "\n");
+        }
+    }
+    if (format == "svg")
+        return renderSvg(db);
+    render::PlotOptions plot;
+    plot.page.paper = render::Paper::A3;
+    plot.page.landscape = true;
+    std::string bytes, error;
+    if (!render::renderPlot(db, render::PlotFormat::Pdf, plot, bytes, error))
+        throw Refusal(500, "the drawing cannot be plotted: " + error + "\n");
+    return bytes;
+}
+
+// Drawings the page offers to open: the DXF files of the user folder the
+// settings name and of the current drawing's folder, newest first within
+// a folder (the session thread).
+std::string drawingFilesJson()
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> folders;
+    if (const char* settings = std::getenv("CTRLSCH_SETTINGS")) {
+        std::ifstream in(settings, std::ios::binary);
+        const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
+        if (j.is_object() && j.contains("VMQMain") && j["VMQMain"].is_object() && j["VMQMain"].contains("VmqUse")
+            && j["VMQMain"]["VmqUse"].is_string())
+            folders.emplace_back(j["VMQMain"]["VmqUse"].get<std::string>());
+    }
+    if (AcApDocument* doc = acDocManager->curDocument(); doc && !doc->fileName().empty())
+        folders.push_back(fs::path(wideToUtf8(doc->fileName())).parent_path());
+    std::error_code ec;
+    folders.push_back(fs::current_path(ec));
+    nlohmann::json list = nlohmann::json::array();
+    std::vector<fs::path> seen;
+    for (const fs::path& folder : folders) {
+        const fs::path canonical = fs::weakly_canonical(folder, ec);
+        if (ec || canonical.empty() || std::find(seen.begin(), seen.end(), canonical) != seen.end())
+            continue;
+        seen.push_back(canonical);
+        std::vector<std::pair<fs::file_time_type, std::string>> files;
+        for (fs::directory_iterator it(canonical, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string ext = it->path().extension().string();
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (ext == ".dxf" && it->is_regular_file(ec))
+                files.emplace_back(it->last_write_time(ec), it->path().string());
+        }
+        std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        nlohmann::json names = nlohmann::json::array();
+        for (const auto& f : files)
+            names.push_back(f.second);
+        list.push_back({{"folder", canonical.string()}, {"files", names}});
+    }
+    return nlohmann::json{{"folders", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Which page may act: the one that claimed the session last. Another tab,
+// or a page opened again, claims it when it loads; an older page's
+// commands are refused (409) until it takes the session back.
+class Owner {
+public:
+    void claim(const std::string& page)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_page = page;
+    }
+    bool owns(const std::string& page) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_page.empty() || page == m_page;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_page;
+};
+
+// A page's own name for itself: letters and digits, short.
+bool pageName(const std::string& name)
+{
+    return !name.empty() && name.size() <= 64
+           && std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+void setUpServer(httplib::Server& server, SessionQueue& session, Owner& owner, const std::string& token, const int& port)
 {
     server.set_payload_max_length(kMaxBody);
     // Before any route: the Host a page at another name (DNS rebinding)
@@ -335,7 +468,22 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
         else
             res.set_content(a.text, "image/svg+xml");
     });
-    server.Post("/api/command", [&session](const httplib::Request& req, httplib::Response& res) {
+    server.Post("/api/claim", [&owner](const httplib::Request& req, httplib::Response& res) {
+        const std::string page = req.get_header_value(kPageHeader);
+        if (!pageName(page)) {
+            plainText(res, 400, std::string("a claim names its page in ") + kPageHeader + " (letters and digits)\n");
+            return;
+        }
+        owner.claim(page);
+        json(res, nlohmann::json{{"owner", page}});
+    });
+    server.Post("/api/command", [&session, &owner](const httplib::Request& req, httplib::Response& res) {
+        // A request without a page name (a script, curl) is not a page
+        // that was taken over.
+        if (req.has_header(kPageHeader) && !owner.owns(req.get_header_value(kPageHeader))) {
+            plainText(res, 409, "another page took this session over: take it back to go on here\n");
+            return;
+        }
         std::string line, problem;
         if (!commandLine(req.body, line, problem)) {
             plainText(res, 400, problem + "\n");
@@ -362,6 +510,25 @@ void setUpServer(httplib::Server& server, SessionQueue& session, const std::stri
             plainText(res, a.status, a.text);
         else
             res.set_content(a.text, "image/png");
+    });
+    server.Get(R"(/api/download/drawing\.(dxf|svg|pdf))", [&session](const httplib::Request& req, httplib::Response& res) {
+        const std::string format = req.matches[1];
+        auto fileName = std::make_shared<std::string>();
+        const SessionQueue::Answer a = session.runTask([format, fileName] { return downloadFile(format, *fileName); });
+        if (a.status != 200) {
+            plainText(res, a.status, a.text);
+            return;
+        }
+        const char* type = format == "dxf" ? "application/dxf" : format == "svg" ? "image/svg+xml" : "application/pdf";
+        res.set_header("Content-Disposition", "attachment; filename*=UTF-8''" + httplib::detail::encode_query_param(*fileName));
+        res.set_content(a.text, type);
+    });
+    server.Get("/api/files", [&session](const httplib::Request&, httplib::Response& res) {
+        const SessionQueue::Answer a = session.runTask(drawingFilesJson);
+        if (a.status != 200)
+            plainText(res, a.status, a.text);
+        else
+            res.set_content(a.text, "application/json");
     });
     server.Get("/api/transcript", [&session](const httplib::Request&, httplib::Response& res) {
         json(res, nlohmann::json{{"transcript", session.transcript()}});
@@ -449,7 +616,8 @@ int serveCommand(const std::vector<std::string>& args)
     const std::string token = makeToken();
     int port = 0;
     httplib::Server server;
-    setUpServer(server, session, token, port);
+    Owner owner;
+    setUpServer(server, session, owner, token, port);
     port = wanted == 0 ? server.bind_to_any_port(kAddress) : (server.bind_to_port(kAddress, wanted) ? wanted : -1);
     if (port <= 0) {
         std::cerr << "ctrlsch serve: cannot listen on " << kAddress << ":" << wanted << ": " << std::strerror(errno) << "\n";

@@ -6,7 +6,7 @@
 #include "host/aced.h"
 #include "host/dbmain.h"
 #include "schematic/SchematicEntries.h"
-#include "statistics/ProjectDrawings.h"
+#include "statistics/EquipmentStatistics.h"
 
 #include <algorithm>
 #include <atomic>
@@ -161,6 +161,34 @@ AcDbExtents widened(const AcDbExtents& e, double by)
 bool holds(const AcDbExtents& e, const AcGePoint3d& p)
 {
     return p.x >= e.minPoint().x && p.x <= e.maxPoint().x && p.y >= e.minPoint().y && p.y <= e.maxPoint().y;
+}
+
+// The cell zone (link false) or link zone (link true) of the grid holding
+// the point, from the zone arithmetic alone: a schematic has thousands of
+// cells, and a scan of them per loose entity would cost more than the
+// whole recognition. False when no zone holds it.
+bool locate(const CPrinPicGrid& grid, const AcGePoint3d& p, bool link, int& s, int& c)
+{
+    const bool column = grid.IsColumnArrangement();
+    const double stringPitch = grid.GetStringPitch(), cellPitch = grid.GetCellPitch();
+    if (!(stringPitch > 0) || !(cellPitch > 0))
+        return false;
+    const AcGePoint3d base = grid.GetBasePoint();
+    // Strings from the base point, cells along the string.
+    const double across = column ? (p.x - base.x) / stringPitch : (base.y - p.y) / stringPitch;
+    const double along = column ? (grid.GetMaxY() - p.y) / cellPitch : (p.x - grid.GetMinX()) / cellPitch;
+    if (!std::isfinite(across) || !std::isfinite(along) || std::fabs(across) > 1e9 || std::fabs(along) > 1e9)
+        return false;
+    // Cell zones are centred on their string, link zones lie between a
+    // string and the one before it and are centred on the cell edges.
+    const double si = link ? std::floor(across) : std::floor(across - 0.5);
+    const double ci = link ? std::floor(along + 0.5) : std::floor(along);
+    const int cells = grid.GetCellsPerString() + (link ? 1 : 0);
+    if (si < 0 || si >= grid.GetStringCount() || ci < 0 || ci >= cells)
+        return false;
+    s = static_cast<int>(si);
+    c = static_cast<int>(ci);
+    return true;
 }
 
 class DrawingChecker {
@@ -357,22 +385,23 @@ private:
             AcGePoint3d at;
             if (!CPrinPicGrid::GetSymbolPosition(id, at))
                 continue;
-            std::int32_t s = 0, c = 0;
             // Another symbol won the cell (or the link place) this one is in.
-            for (std::int32_t kind : {1, 2}) {
-                if (grid.FindCellAtPoint(at, kind, s, c) != 1)
+            bool twice = false;
+            for (bool link : {false, true}) {
+                int s = 0, c = 0;
+                if (twice || !locate(grid, at, link, s, c) || c >= grid.GetCellsPerString())
                     continue;
                 AcDbObjectIdArray w, lw, d, b;
-                AcDbObjectId sym, link;
-                grid.GetCellData(s, c, w, sym, lw, link, d, b);
-                const AcDbObjectId other = kind == 1 ? sym : link;
+                AcDbObjectId sym, linkSym;
+                grid.GetCellData(s, c, w, sym, lw, linkSym, d, b);
+                const AcDbObjectId other = link ? linkSym : sym;
                 if (!other.isNull()) {
                     problem("two-symbols", id, L"格中已有符号 " + handleText(other), s + 1, c + 1);
-                    goto next;
+                    twice = true;
                 }
             }
-            problem("symbol-outside", id, L"符号不在原理图的任何格中");
-        next:;
+            if (!twice)
+                problem("symbol-outside", id, L"符号不在原理图的任何格中");
         }
     }
 
@@ -432,9 +461,9 @@ private:
                     });
                 if (found)
                     continue;
-                std::int32_t s = -1, c = -1;
+                int s = -1, c = -1;
                 const AcGePoint3d mid((w.a.x + w.b.x) / 2, (w.a.y + w.b.y) / 2, 0);
-                if (grid.FindCellAtPoint(mid, 1, s, c) != 1)
+                if (!locate(grid, mid, false, s, c))
                     s = c = -1;
                 wchar_t at[96];
                 std::swprintf(at, 96, L"导线端点 (%.2f, %.2f) 未连接到符号、导线或母线", p->x, p->y);
@@ -577,7 +606,7 @@ int ctrlschk()
     CheckReport report;
     if (mode == 1) {
         std::vector<ProjectDrawing> drawings;
-        if (!projectDrawings(1, drawings)) {
+        if (!ReadProjectDrawings(drawings)) {
             acedRetVoid();
             return RTNORM;
         }

@@ -87,6 +87,7 @@ const LispFuncTableRow LispFuncTable[kLispFuncCount + 1] = {
     {L"inspmtsb", guarded<inspmtsb>, 0},
     {L"esbbtj", guarded<esbbtj>, 0},
     {L"showlinetype", showlinetype, 0},
+    {L"esbbtjgt", guarded<esbbtjgt>, 0},
     {L"ctrlschk", ctrlschk, 0},
 };
 

@@ -1,5 +1,5 @@
 // The module frame: its entry point in the host, the table of LISP
-// functions with their dispatch; rows 1 to 10 run with OSMODE kept
+// functions with their dispatch; rows 1 to 10 and 12 run with OSMODE kept
 // (CAcadSysVarScope), so a handler leaves it as it found it.
 #pragma once
 
@@ -18,8 +18,8 @@ struct LispFuncTableRow {
     std::int32_t regFlag;
 };
 
-// Rows 0 (an empty placeholder) to 11; the row index is the function code.
-constexpr int kLispFuncCount = 12;
+// Rows 0 (an empty placeholder) to 13; the row index is the function code.
+constexpr int kLispFuncCount = 13;
 extern const LispFuncTableRow LispFuncTable[kLispFuncCount + 1];
 
 // Steps of the entry point (exposed for tests).

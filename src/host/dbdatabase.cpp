@@ -13,14 +13,15 @@
 namespace {
 
 // Never destroyed: databases owned by other statics may outlive it.
-// Databases are made and dropped on several threads at once (drawings read
-// in parallel), so the table is only touched under its mutex.
+// Separate databases may be made, read and dropped on several threads at
+// once: the registry is used under its lock only, and serials are taken
+// atomically.
 std::map<std::int64_t, AcDbDatabase*>& registry()
 {
     static auto* r = new std::map<std::int64_t, AcDbDatabase*>;
     return *r;
 }
-std::mutex& registryMutex()
+std::mutex& registryLock()
 {
     static auto* m = new std::mutex;
     return *m;
@@ -203,7 +204,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
       m_spatial(std::make_unique<host::SpatialIndex>(*this)), m_undo(std::make_unique<AcDbUndoJournal>(*this))
 {
     {
-        const std::lock_guard<std::mutex> lock(registryMutex());
+        const std::lock_guard<std::mutex> lock(registryLock());
         registry()[m_serial] = this;
     }
     if (buildDefaultDrawing) {
@@ -224,7 +225,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool)
 AcDbDatabase::~AcDbDatabase()
 {
     {
-        const std::lock_guard<std::mutex> lock(registryMutex());
+        const std::lock_guard<std::mutex> lock(registryLock());
         registry().erase(m_serial);
     }
     if (acdbHostApplicationServices()->workingDatabase() == this)
@@ -233,7 +234,7 @@ AcDbDatabase::~AcDbDatabase()
 
 AcDbDatabase* AcDbDatabase::fromSerial(std::int64_t serial)
 {
-    const std::lock_guard<std::mutex> lock(registryMutex());
+    const std::lock_guard<std::mutex> lock(registryLock());
     auto it = registry().find(serial);
     return it == registry().end() ? nullptr : it->second;
 }

@@ -8,18 +8,24 @@
 #include "host/dbmain.h"
 #include "host/hostfile.h"
 #include "statistics/EquipmentRows.h"
-#include "statistics/ProjectDrawings.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cwctype>
 #include <deque>
-#include <string_view>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
 #include <unordered_map>
 
 namespace {
 
 constexpr std::size_t kValueSize = 4096;
+constexpr std::size_t kListSize = 1 << 20;
 
 // The first n characters of UTF-8 text, without converting the rest.
 std::wstring firstChars(const std::string& utf8, std::size_t n)
@@ -184,88 +190,106 @@ private:
     std::size_t m_used = 0;
 };
 
-struct Collector {
-    std::wstring elementPrefix, panelPrefix, nameFile;
-    EquipmentStore store;
-    // Reused for every entity.
+// What one entity of a drawing holds for the table, as found: texts trimmed
+// on the left, the name only for panel equipment.
+enum class FoundKind : unsigned char { Text, Element, Panel };
+struct FoundItem {
     std::wstring designation, name, model;
-    std::string designationUtf8;
-    std::string lastLayer = std::string(1, '\0');
-    bool lastElement = false, lastPanel = false;
+    FoundKind kind = FoundKind::Element;
+};
 
-    // False when the drawing's model space cannot be walked (the whole
-    // call ends then).
-    bool scan(AcDbDatabase& db, int multiplier)
+// Finds the equipment of a drawing's model space in drawing order. It only
+// reads the drawing it is given, so that separate drawings can be searched
+// on separate threads; nothing is printed. False with the message when the
+// model space cannot be walked.
+struct Finder {
+    std::wstring elementPrefix, panelPrefix;
+
+    bool find(AcDbDatabase& db, std::vector<FoundItem>& found, std::wstring& failure) const
     {
         if (!db.table("BLOCK_RECORD")) {
-            acutPrintf(L"\n打开块表失败!");
+            failure = L"\n打开块表失败!";
             return false;
         }
         AcDbBlockTableRecord* space = nullptr;
         if (acdbOpenObject(space, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk) {
-            acutPrintf(L"\n打开块表记录失败!");
+            failure = L"\n打开块表记录失败!";
             return false;
         }
         const AcDbObjectIdArray ids = space->entityIds();
         space->close();
+        // Entities come in runs on the same layer: a layer is classified
+        // once per run.
+        std::string lastLayer(1, '\0');
+        bool element = false, panel = false;
+        FoundItem item;
         for (const AcDbObjectId& id : ids) {
             if (id.isErased())
                 continue;
             AcDbEntity* ent = nullptr;
             if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk) {
-                acutPrintf(L"\n获取实体失败!");
+                failure = L"\n获取实体失败!";
                 return false;
             }
-            classify(ent, multiplier);
+            if (ent->layerName() != lastLayer) {
+                lastLayer = ent->layerName();
+                const std::wstring layer = UpperStr(firstChars(lastLayer, 3));
+                element = layer == elementPrefix;
+                panel = !element && layer == panelPrefix;
+            }
+            if (element || panel) {
+                const bool block = dynamic_cast<AcDbBlockReference*>(ent) != nullptr;
+                const bool text = element && !block && dynamic_cast<AcDbText*>(ent) != nullptr;
+                if ((block || text) && findXdataString(ent, "XMDH", item.designation)
+                    && (!panel || findXdataString(ent, "SBMC", item.name)) && findXdataString(ent, "XHGG", item.model)) {
+                    trimLeftInPlace(item.designation);
+                    trimLeftInPlace(item.model);
+                    if (panel)
+                        trimLeftInPlace(item.name);
+                    else
+                        item.name.clear();
+                    item.kind = text ? FoundKind::Text : element ? FoundKind::Element : FoundKind::Panel;
+                    found.push_back(item);
+                }
+            }
             ent->close();
         }
         return true;
     }
+};
 
-    void classify(AcDbEntity* ent, int multiplier)
+// The table being made: items found are added in drawing order, the first
+// of a designation counting, a later different model replacing its model.
+struct Collector {
+    const std::wstring* nameFile = nullptr;
+    // Said on the command line when a designation gets a second model.
+    bool reportModels = true;
+    EquipmentStore store;
+    std::string designationUtf8;
+
+    void add(const FoundItem& item, int multiplier)
     {
-        // Entities come in runs on the same layer: classify a layer once per run.
-        if (ent->layerName() != lastLayer) {
-            lastLayer = ent->layerName();
-            const std::wstring layer = UpperStr(firstChars(lastLayer, 3));
-            lastElement = layer == elementPrefix;
-            lastPanel = !lastElement && layer == panelPrefix;
-        }
-        const bool element = lastElement, panel = lastPanel;
-        if (!element && !panel)
-            return;
-        const bool block = dynamic_cast<AcDbBlockReference*>(ent) != nullptr;
-        const bool text = element && !block && dynamic_cast<AcDbText*>(ent) != nullptr;
-        if (!block && !text)
-            return;
-        if (!findXdataString(ent, "XMDH", designation) || (panel && !findXdataString(ent, "SBMC", name))
-            || !findXdataString(ent, "XHGG", model))
-            return;
-        trimLeftInPlace(designation);
-        trimLeftInPlace(model);
-        designationUtf8 = wideToUtf8(designation);
+        designationUtf8 = wideToUtf8(item.designation);
         std::uint32_t hash = 0;
         if (EquipmentStore::Record* known = store.find(designationUtf8, hash)) {
             // Found before: only a different model may change it.
             const std::wstring& stored = store.text(known->model);
-            if (stored == model)
+            if (stored == item.model)
                 return;
-            if (!stored.empty() && !model.empty())
-                acutPrintf(L"\n同一%ls设备的型号标注超过一个!", designation.c_str());
-            if (!model.empty())
-                known->model = store.intern(model);
+            if (reportModels && !stored.empty() && !item.model.empty())
+                acutPrintf(L"\n同一%ls设备的型号标注超过一个!", item.designation.c_str());
+            if (!item.model.empty())
+                known->model = store.intern(item.model);
             return;
         }
         std::uint32_t nameId = 0;
-        if (text) {
+        if (item.kind == FoundKind::Text)
             nameId = store.intern(L"转换开关");
-        } else if (element) {
-            nameId = nameOf(SplitDesignation(designation).letters);
-        } else {
-            trimLeftInPlace(name);
-            nameId = store.intern(name);
-        }
-        store.add(designationUtf8, hash, nameId, store.intern(model), multiplier);
+        else if (item.kind == FoundKind::Element)
+            nameId = nameOf(SplitDesignation(item.designation).letters);
+        else
+            nameId = store.intern(item.name);
+        store.add(designationUtf8, hash, nameId, store.intern(item.model), multiplier);
     }
 
     // Names by letter code: few codes, many items.
@@ -273,11 +297,25 @@ struct Collector {
     {
         auto [it, added] = names.try_emplace(letters, 0);
         if (added) {
-            std::wstring found = LookupEquipmentName(nameFile, letters);
+            std::wstring found = LookupEquipmentName(*nameFile, letters);
             trimLeftInPlace(found);
             it->second = store.intern(found);
         }
         return it->second;
+    }
+
+    std::vector<EquipmentRow> rows(int sortMode, const std::vector<std::wstring>& sortList)
+    {
+        if (store.size() == 0)
+            return {};
+        store.dropIndex();
+        return BuildEquipmentRows(
+            store.size(),
+            [this](std::size_t i) {
+                const EquipmentStore::Record& r = store.record(i);
+                return EquipmentRecordView{store.designation(r), store.text(r.name), store.text(r.model), r.quantity};
+            },
+            sortMode, sortList);
     }
 
     std::unordered_map<std::wstring, std::uint32_t> names;
@@ -333,11 +371,45 @@ resbuf* buildRows(const std::vector<EquipmentRow>& rows)
     return head.rbnext;
 }
 
+// A table as one item of a list: the list of its rows, nil without rows.
+void appendTable(resbuf*& tail, const std::vector<EquipmentRow>& rows)
+{
+    auto append = [&](resbuf* rb) {
+        tail->rbnext = rb;
+        tail = rb;
+    };
+    if (rows.empty()) {
+        append(newItem(RTNIL));
+        return;
+    }
+    append(newItem(RTLB));
+    for (const EquipmentRow& row : rows) {
+        append(newItem(RTLB));
+        for (const std::wstring& cell : row) {
+            resbuf* s = newItem(RTSTR);
+            s->resval.rstring = acutNewString(cell.c_str());
+            append(s);
+        }
+        append(newItem(RTLE));
+    }
+    append(newItem(RTLE));
+}
+
 // Says why the table cannot be made; false.
 bool failWith(const ACHAR* message)
 {
     acutPrintf(L"%ls", message);
     return false;
+}
+
+// The drawings to collect from: the project's drawings (mode 1), or the
+// current drawing.
+bool projectDrawings(int mode, std::vector<ProjectDrawing>& drawings)
+{
+    if (mode == 1)
+        return ReadProjectDrawings(drawings);
+    drawings.push_back({L"", 1});
+    return true;
 }
 
 // The order of the table from the settings file: the sort mode and, unless
@@ -362,83 +434,266 @@ bool readSortOrder(const std::wstring& settings, int& sortMode, std::vector<std:
     return true;
 }
 
-// Scans each drawing into the collector: the current one as it is open,
-// the others read one at a time. False when a scan fails.
-bool scanDrawings(Collector& collector, int mode, const std::vector<ProjectDrawing>& drawings)
+// How many drawings are read at once: CTRLSCH_JOBS when it is a positive
+// number, else one for each core.
+unsigned readingThreads(std::size_t drawings)
 {
-    const std::wstring current = comparablePath(UpperStr(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
-    AcDbDatabase* open = acdbHostApplicationServices()->workingDatabase();
-    for (const ProjectDrawing& d : drawings) {
-        AcDbDatabase* db = open;
-        std::unique_ptr<AcDbDatabase> read;
-        if (mode == 1) {
-            const std::wstring shown = UpperStr(d.path);
-            if (comparablePath(shown) != current || !open) {
-                // One drawing at a time: each is dropped before the next is read.
-                read = std::make_unique<AcDbDatabase>(false, true);
-                if (read->readDwgFile(d.path.c_str()) != Acad::eOk) {
-                    acutPrintf(L"无法打开文件:%ls", shown.c_str());
-                    continue;
-                }
-                db = read.get();
-            }
-        }
-        if (!db || !collector.scan(*db, d.multiplier))
-            return false;
+    unsigned n = 0;
+    if (const char* env = std::getenv("CTRLSCH_JOBS"); env && *env) {
+        char* end = nullptr;
+        const long v = std::strtol(env, &end, 10);
+        if (end && *end == '\0' && v > 0)
+            n = static_cast<unsigned>(std::min<long>(v, 256));
     }
-    return true;
+    if (n == 0)
+        n = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min<std::size_t>(n, std::max<std::size_t>(drawings, 1)));
 }
 
-} // namespace
+// One drawing's equipment as found, handed from the reading threads to the
+// caller's.
+struct DrawingFound {
+    enum State { Waiting, Read, Unreadable, Failed, Current } state = Waiting;
+    std::vector<FoundItem> items;
+    std::wstring failure;
+};
 
-bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
+// Reads the project's drawings on several threads and hands each drawing's
+// equipment to take(i, found) in the project's order on the caller's
+// thread, so that the table and the messages are those of reading them one
+// after the other. Each drawing read is dropped once searched; the threads
+// run at most a few drawings ahead of the one being taken. The drawing
+// open as the current one is searched on the caller's thread (take gets it
+// as Current with nothing found).
+template <class Take>
+void readInParallel(const std::vector<ProjectDrawing>& drawings, const Finder& finder,
+                    const std::function<bool(const ProjectDrawing&)>& isCurrent, Take take)
 {
-    rows.clear();
-    std::vector<ProjectDrawing> drawings;
-    if (!projectDrawings(mode, drawings))
-        return false;
+    const std::size_t count = drawings.size();
+    const unsigned threads = readingThreads(count);
+    const std::size_t ahead = 2 * static_cast<std::size_t>(threads);
+    std::vector<DrawingFound> found(count);
+    std::mutex mutex;
+    std::condition_variable ready, taken;
+    std::size_t next = 0, done = 0; // the next drawing to read; drawings taken
+    bool stop = false;
 
+    auto work = [&] {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                taken.wait(lock, [&] { return stop || next >= count || next < done + ahead; });
+                if (stop || next >= count)
+                    return;
+                i = next++;
+            }
+            DrawingFound result;
+            if (isCurrent(drawings[i])) {
+                result.state = DrawingFound::Current;
+            } else {
+                try {
+                    AcDbDatabase db(false, true);
+                    if (db.readDwgFile(drawings[i].path.c_str()) != Acad::eOk)
+                        result.state = DrawingFound::Unreadable;
+                    else
+                        result.state = finder.find(db, result.items, result.failure) ? DrawingFound::Read
+                                                                                      : DrawingFound::Failed;
+                } catch (const std::exception&) {
+                    // Out of memory while reading: that drawing is not read.
+                    result = DrawingFound{};
+                    result.state = DrawingFound::Unreadable;
+                }
+            }
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                found[i] = std::move(result);
+            }
+            ready.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back(work);
+    for (std::size_t i = 0; i < count; ++i) {
+        DrawingFound mine;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ready.wait(lock, [&] { return found[i].state != DrawingFound::Waiting; });
+            mine = std::move(found[i]);
+        }
+        const bool goOn = take(i, mine);
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            done = i + 1;
+            stop = !goOn;
+        }
+        taken.notify_all();
+        if (!goOn)
+            break;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+    }
+    taken.notify_all();
+    for (std::thread& t : pool)
+        t.join();
+}
+
+// The settings every collection reads: the sort order, the name file, the
+// layers. False, having said why, when they cannot be read.
+struct TableSettings {
+    int sortMode = 0;
+    std::vector<std::wstring> sortList;
+    std::wstring nameFile;
+    Finder finder;
+};
+
+bool readTableSettings(TableSettings& t)
+{
     std::wstring sys;
     if (!readFolderSetting(L"VmqSys", L"", sys))
         return false;
     const std::wstring settings = sys + L"\\DATCOM\\ESBB.Qrz";
-    int sortMode = 0;
-    std::vector<std::wstring> sortList;
-    if (!readSortOrder(settings, sortMode, sortList))
+    if (!readSortOrder(settings, t.sortMode, t.sortList))
         return false;
 
     ACHAR value[kValueSize] = {};
     if (GetInformation(L"GdData", L"Xmname", L"", value, kValueSize) < 1)
         return failWith(L"\n无法得到设备名称文件名.");
-    Collector collector;
     const std::wstring nameFile = sys + L"\\DATCOM\\" + value;
-    if (!readTextFile(nameFile, collector.nameFile))
+    if (!readTextFile(nameFile, t.nameFile))
         acutPrintf(L"\n打开文件%ls失败", nameFile.c_str());
 
     LayerInfo element, panel;
     GetDQLayerName(L"SCHEMATIC", L"ELEMENT", element);
     GetDQLayerName(L"SCHEMATIC", L"SCREEN", panel);
-    collector.elementPrefix = UpperStr(element.name).substr(0, 3);
-    collector.panelPrefix = UpperStr(panel.name).substr(0, 3);
+    t.finder.elementPrefix = UpperStr(element.name).substr(0, 3);
+    t.finder.panelPrefix = UpperStr(panel.name).substr(0, 3);
+    return true;
+}
 
-    if (!scanDrawings(collector, mode, drawings))
+// Collects each drawing into the project's collector (and, when perDrawing
+// is given, each into a table of its own, counted once as the current
+// drawing's table counts): the current drawing as it is open, the others
+// read from their files. False when a drawing's model space cannot be
+// walked.
+bool scanDrawings(Collector& collector, int mode, const std::vector<ProjectDrawing>& drawings,
+                  const TableSettings& settings, std::vector<DrawingTable>* perDrawing)
+{
+    const std::wstring current = comparablePath(UpperStr(trimLeft(sysvarString(L"dwgprefix") + sysvarString(L"dwgname"))));
+    AcDbDatabase* open = acdbHostApplicationServices()->workingDatabase();
+    std::wstring failure;
+    auto takeFound = [&](const ProjectDrawing& d, const std::vector<FoundItem>& items) {
+        for (const FoundItem& item : items)
+            collector.add(item, d.multiplier);
+        if (perDrawing) {
+            Collector own;
+            own.nameFile = collector.nameFile;
+            own.reportModels = false;
+            for (const FoundItem& item : items)
+                own.add(item, 1);
+            perDrawing->push_back({d.path, own.rows(settings.sortMode, settings.sortList)});
+        }
+    };
+    auto searchOpen = [&](const ProjectDrawing& d) {
+        std::vector<FoundItem> items;
+        if (!open || !settings.finder.find(*open, items, failure))
+            return false;
+        takeFound(d, items);
+        return true;
+    };
+    if (mode != 1) {
+        if (searchOpen(drawings.front()))
+            return true;
+        acutPrintf(L"%ls", failure.c_str());
         return false;
+    }
 
+    bool ok = true;
+    readInParallel(
+        drawings, settings.finder,
+        [&](const ProjectDrawing& d) { return open && comparablePath(UpperStr(d.path)) == current; },
+        [&](std::size_t i, DrawingFound& f) {
+            const ProjectDrawing& d = drawings[i];
+            switch (f.state) {
+            case DrawingFound::Unreadable:
+                acutPrintf(L"无法打开文件:%ls", UpperStr(d.path).c_str());
+                return true;
+            case DrawingFound::Current:
+                ok = searchOpen(d);
+                break;
+            case DrawingFound::Read:
+                takeFound(d, f.items);
+                break;
+            default:
+                failure = f.failure;
+                ok = false;
+            }
+            return ok;
+        });
+    if (!ok)
+        acutPrintf(L"%ls", failure.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool ReadProjectDrawings(std::vector<ProjectDrawing>& drawings)
+{
+    drawings.clear();
+    std::wstring user;
+    if (!readFolderSetting(L"VmqUse", L"VmqUse", user))
+        return false;
+    const std::wstring listFile = user + L"\\Sbxl.Qrz";
+    // The lists grow with the project: room for thousands of drawings.
+    std::vector<ACHAR> list(kListSize);
+    if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenm", L"", list.data(), list.size()) < 1)
+        return failWith(L"\n读取QRZ文件错误!");
+    const std::wstring names = trimLeft(list.data());
+    if (FindFromQrzfile(listFile.c_str(), L"Project\\Filenum", L"1", list.data(), list.size()) < 1)
+        return failWith(L"\n读取QRZ文件错误!");
+    const std::wstring numbers = trimLeft(list.data());
+    if (names.empty() || numbers.empty())
+        return failWith(L"\n工程环境中无图!");
+    std::vector<std::wstring> paths, counts;
+    ExplodeStr(names, L"&", paths);
+    ExplodeStr(numbers, L"&", counts);
+    if (paths.size() != counts.size())
+        return failWith(L"\nSbxl.Qrz数据错误");
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        drawings.push_back({paths[i] + L".dwg", DesignationNumber(counts[i])});
+    return true;
+}
+
+bool CollectEquipmentTables(int mode, std::vector<EquipmentRow>& rows, std::vector<DrawingTable>* perDrawing)
+{
+    rows.clear();
+    if (perDrawing)
+        perDrawing->clear();
+    std::vector<ProjectDrawing> drawings;
+    if (!projectDrawings(mode, drawings))
+        return false;
+    TableSettings settings;
+    if (!readTableSettings(settings))
+        return false;
+    Collector collector;
+    collector.nameFile = &settings.nameFile;
+    if (!scanDrawings(collector, mode, drawings, settings, perDrawing))
+        return false;
     if (collector.store.size() == 0) {
         if (mode == 0)
             acutPrintf(L"\n当前图中没有设备表数据!");
         return true;
     }
-    collector.store.dropIndex();
-    const EquipmentStore& store = collector.store;
-    rows = BuildEquipmentRows(
-        store.size(),
-        [&](std::size_t i) {
-            const EquipmentStore::Record& r = store.record(i);
-            return EquipmentRecordView{store.designation(r), store.text(r.name), store.text(r.model), r.quantity};
-        },
-        sortMode, sortList);
+    rows = collector.rows(settings.sortMode, settings.sortList);
     return true;
+}
+
+bool CollectEquipmentTable(int mode, std::vector<EquipmentRow>& rows)
+{
+    return CollectEquipmentTables(mode, rows, nullptr);
 }
 
 int esbbtj()
@@ -477,5 +732,37 @@ int esbbtj()
     }
     acedRetList(list);
     acutRelRb(list);
+    return 1;
+}
+
+int esbbtjgt()
+{
+    if (acedGetArgs()) {
+        acutPrintf(L"\n不需要参数!");
+        acedRetVoid();
+        return 1;
+    }
+    std::vector<EquipmentRow> rows;
+    std::vector<DrawingTable> drawings;
+    if (!CollectEquipmentTables(1, rows, &drawings)) {
+        acedRetVoid();
+        return 1;
+    }
+    resbuf head{};
+    resbuf* tail = &head;
+    appendTable(tail, rows);
+    for (const DrawingTable& d : drawings) {
+        tail->rbnext = newItem(RTLB);
+        tail = tail->rbnext;
+        resbuf* path = newItem(RTSTR);
+        path->resval.rstring = acutNewString(d.path.c_str());
+        tail->rbnext = path;
+        tail = path;
+        appendTable(tail, d.rows);
+        tail->rbnext = newItem(RTLE);
+        tail = tail->rbnext;
+    }
+    acedRetList(head.rbnext);
+    acutRelRb(head.rbnext);
     return 1;
 }

@@ -983,6 +983,25 @@ std::vector<OpenDialog> openDialogs()
         d.window = screenRect(*w);
         const RECT in = insets(*w);
         d.client = CPoint(in.left, in.top);
+        for (HWND c : w->children) {
+            const Window* cw = lookup(c);
+            if (!cw)
+                continue;
+            OpenControl oc;
+            oc.id = cw->id;
+            oc.kind = wideToUtf8(className(*cw));
+            oc.rect = cw->rect;
+            oc.text = cw->text;
+            oc.visible = (cw->style & WS_VISIBLE) != 0;
+            oc.enabled = !(cw->style & WS_DISABLED);
+            oc.readOnly = cw->cls == WndClass::Edit && (cw->style & ES_READONLY);
+            if (cw->cls == WndClass::ComboBox || cw->cls == WndClass::ListBox) {
+                for (const auto& item : cw->items)
+                    oc.items.push_back(item.text);
+                oc.selected = cw->curSel;
+            }
+            d.controls.push_back(std::move(oc));
+        }
         out.push_back(std::move(d));
     }
     return out;

@@ -67,6 +67,20 @@ void idle();
 // windowPng makes is the whole window; client is where the client area
 // (the origin of "@mouse DIALOG 0 X Y") lies in it, after frame and
 // caption.
+// A control of an open dialog as a page showing the dialog's picture
+// needs it: where it lies in the client area, what it is and holds.
+struct OpenControl {
+    int id = 0;
+    // The class as "@list" names it: "edit", "combo", "list",
+    // "button", "checkbox", "radio", "static"...
+    std::string kind;
+    CRect rect;
+    std::wstring text;
+    bool visible = true, enabled = true, readOnly = false;
+    // Combo and list boxes: their items and the selected one (-1: none).
+    std::vector<std::wstring> items;
+    int selected = -1;
+};
 struct OpenDialog {
     std::string name;
     std::wstring caption;
@@ -75,6 +89,7 @@ struct OpenDialog {
     bool active = false;
     CRect window;
     CPoint client;
+    std::vector<OpenControl> controls;
 };
 std::vector<OpenDialog> openDialogs();
 // The dialog of that name as "@snapshot" paints it, as PNG bytes; false

@@ -2,7 +2,8 @@
 # Fails when the ctrlsch program links or includes module code:
 #   host_only.sh PROGRAM LINK_LIBRARIES_FILE APP_SOURCE_DIR MODULE_LIBRARY...
 # 1. every library the program's target names is the host, the toolkit,
-#    readline or the web server (cpp-httplib, nlohmann-json);
+#    readline, the web server (cpp-httplib, nlohmann-json) or the workbook
+#    writer (libxlsxwriter);
 # 2. no global symbol a MODULE_LIBRARY (a static library) defines is defined
 #    in the program as well (weak ones, inline functions and templates,
 #    are shared code and not counted);
@@ -10,7 +11,7 @@
 set -u
 program=$1 links=$2 sources=$3
 shift 3
-allowed="ctrlsch_host ctrlsch_ui readline PkgConfig::HTTPLIB nlohmann_json::nlohmann_json"
+allowed="ctrlsch_host ctrlsch_ui readline PkgConfig::HTTPLIB nlohmann_json::nlohmann_json PkgConfig::XLSXWRITER"
 failed=0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -129,11 +129,22 @@ def run(browser, program, installation):
                      for seg in st.segments(srv.svg())),
                  "the drawing has no polyline between the picked points %r" % picked)
 
+        # A reload shows the same session: its transcript and drawing.
+        shown = transcript.text
+        browser.refresh()
+        transcript = browser.find_element(By.ID, "transcript")
+        drawing = browser.find_element(By.ID, "drawing")
+        command = browser.find_element(By.ID, "command")
+        wait_for("the transcript after a reload", lambda: transcript.text == shown)
+        wait_for("the drawing after a reload", lambda: browser.find_elements(By.CSS_SELECTOR, "#drawing svg"))
+        settled(browser)
+
         # The palette beside the drawing; a click on its picture is a
         # click in its client area.
         command.send_keys("(ylthz)" + Keys.ENTER)
         wait_for("the base point prompt", lambda: "(ylthz)\n" in transcript.text)
         settled(browser)
+        dialog_fields(browser, srv, transcript)
         before = transcript.text
         ActionChains(browser).move_to_element_with_offset(drawing, 0, 0).click().perform()
         wait_for("the base point's answer", lambda: transcript.text != before)
@@ -153,6 +164,65 @@ def run(browser, program, installation):
         wait_for("the click's answer", lambda: transcript.text != before)
         st.check("@mouse palette 0 %d %d\n" % (x, y) in transcript.text,
                  "the click on the picture did not reach the dialog at %d,%d: %r" % (x, y, transcript.text[len(before):]))
+
+
+def click_in_dialog(browser, srv, name, x, y):
+    """A click on the picture of dialog name at x,y of its client area."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+
+    listed = [d for d in st.dialogs(srv) if d["name"] == name][0]
+    image = wait_for("the picture of " + name,
+                     lambda: browser.find_elements(By.CSS_SELECTOR, 'figure[data-dialog="%s"] img' % name))[0]
+    wait_for("the picture to load", lambda: browser.execute_script("return arguments[0].complete && arguments[0].naturalWidth > 0;", image))
+    ActionChains(browser).move_to_element_with_offset(
+        image, listed["clientX"] + x - image.size["width"] // 2,
+        listed["clientY"] + y - image.size["height"] // 2).click().perform()
+
+
+def dialog_fields(browser, srv, transcript):
+    """Text typed into a dialog's edit box through the field laid over it;
+    a modal dialog shown over the drawing, and Esc pressed on it."""
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+
+    count = st.control_rect(srv.command("@list palette"), "count")
+    settled(browser)
+    click_in_dialog(browser, srv, "palette", count[0] + count[2] // 2, count[1] + count[3] // 2)
+    field = wait_for("the field over the count", lambda: browser.find_elements(By.CSS_SELECTOR, "figure .field"))[0]
+    st.check(field.tag_name == "input" and field.get_attribute("value") == "6",
+             "the field over the count holds %r" % field.get_attribute("value"))
+    place = browser.execute_script("const f = arguments[0].getBoundingClientRect(), i = arguments[0].parentNode.querySelector('img').getBoundingClientRect();"
+                                   "return [f.left - i.left, f.top - i.top];", field)
+    listed = [d for d in st.dialogs(srv) if d["name"] == "palette"][0]
+    st.check(abs(place[0] - (listed["clientX"] + count[0])) <= 1 and abs(place[1] - (listed["clientY"] + count[1])) <= 1,
+             "the field lies at %r in the picture, the count at %r" % (place, count))
+    before = transcript.text
+    field.send_keys(Keys.CONTROL + "a")
+    field.send_keys("3" + Keys.ENTER)
+    wait_for("the typed count", lambda: transcript.text != before)
+    settled(browser)
+    count_id = [c["id"] for c in listed["controls"] if (c["left"], c["top"], c["width"], c["height"]) == count][0]
+    st.check('@type palette %d "3"' % count_id in transcript.text[len(before):],
+             "the typing did not reach the dialog: %r" % transcript.text[len(before):])
+    st.check(re.search(r' count edit "3" ', srv.command("@list palette")), "the count edit does not hold 3")
+    settled(browser)
+
+    setup = st.control_rect(srv.command("@list palette"), "setup")
+    settled(browser)
+    click_in_dialog(browser, srv, "palette", setup[0] + setup[2] // 2, setup[1] + setup[3] // 2)
+    modal = wait_for("a modal dialog over the drawing", lambda: browser.find_elements(By.CSS_SELECTOR, "#modal figure.dialog"))[0]
+    inside = browser.execute_script("const m = arguments[0].getBoundingClientRect(), d = document.getElementById('drawing').getBoundingClientRect();"
+                                    "return m.left >= d.left && m.right <= d.right && m.top >= d.top && m.bottom <= d.bottom;", modal)
+    st.check(inside, "the modal dialog does not lie over the drawing")
+    name = modal.get_attribute("data-dialog")
+    st.check(any(d["name"] == name and d["modal"] for d in st.dialogs(srv)), "%r is not listed as modal" % name)
+    before = transcript.text
+    modal.send_keys(Keys.ESCAPE)
+    wait_for("Esc on the modal dialog", lambda: "@key %s esc" % name in transcript.text[len(before):])
+    settled(browser)
+    st.check(not browser.find_elements(By.CSS_SELECTOR, "#modal figure.dialog") and
+             not any(d["name"] == name for d in st.dialogs(srv)), "Esc left the modal dialog open")
 
 
 def toolbar_button(listing, name):
@@ -189,7 +259,7 @@ def workbench(browser, program, installation):
                      "the button of %r reads %r" % (line, button.text))
             return act("the answer to " + line, ActionChains(browser).click(button))
 
-        lines = [b.get_attribute("data-line") for b in browser.find_elements(By.CSS_SELECTOR, "#tools button")]
+        lines = [b.get_attribute("data-line") for b in browser.find_elements(By.CSS_SELECTOR, "#tools button[data-line]")]
         st.check(lines == ["(ylthz)", "(yltbj)", "(inspmtsb 1.0)", "(gnkhz)", "(mxdlg)", "(zhkgbdlg)",
                            "(showdzjddlg)", "(esbbtj 0)", "U", "SAVE"], "the toolbar's calls: %r" % lines)
         out = tool("(ylthz)")

@@ -7,6 +7,7 @@
 
 #include "ModuleTest.h"
 #include "components/TalvoDataBase.h"
+#include "host/commandline.h"
 #include "host/dbinternal.h"
 #include "host/dbmain.h"
 #include "installation.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
@@ -127,4 +129,54 @@ TEST_F(ProjectStatisticsTest, ADrawingThatCannotBeReadIsReportedAndTheOthersCoun
     EXPECT_NE(testutil::hostOutput().find("无法打开文件:"), std::string::npos) << testutil::hostOutput();
 }
 
+// Reading on several threads: the rows and the messages are those of one
+// thread, in the project's order, however many threads read; each drawing's
+// own table counts its items once.
+TEST_F(ProjectStatisticsTest, ManyReadingThreadsGiveTheOrderOfOne)
+{
+    std::vector<std::pair<std::string, int>> list;
+    for (int i = 0; i < 7; ++i) {
+        const std::wstring n = std::to_wstring(i + 1);
+        list.push_back({drawing("D" + std::to_string(i),
+                                {{(L"KM" + n).c_str(), L"CJX2"}, {L"KM1", i % 2 ? L"CJX1" : L"CJX2"},
+                                 {(L"QF" + n).c_str(), L"DZ47"}}),
+                        i + 1});
+        if (i == 3)
+            list.push_back({m_dir.file("missing"), 2});
+    }
+    project(list);
+    auto collect = [](const char* jobs, std::vector<DrawingTable>& drawings) {
+        ::setenv("CTRLSCH_JOBS", jobs, 1);
+        host::print("\n"); // each run starts at the start of a line
+        testutil::hostOutput().clear();
+        std::vector<EquipmentRow> rows;
+        EXPECT_TRUE(CollectEquipmentTables(1, rows, &drawings));
+        ::unsetenv("CTRLSCH_JOBS");
+        return std::pair{rows, testutil::hostOutput()};
+    };
+    std::vector<DrawingTable> one, four;
+    const auto sequential = collect("1", one);
+    const auto parallel = collect("4", four);
+    EXPECT_EQ(parallel.first, sequential.first);
+    EXPECT_EQ(parallel.second, sequential.second);
+    std::vector<EquipmentRow> plain;
+    EXPECT_TRUE(CollectEquipmentTable(1, plain));
+    EXPECT_EQ(plain, sequential.first);
+    // The unreadable drawing is named once, in its turn.
+    EXPECT_NE(sequential.second.find("无法打开文件:"), std::string::npos) << sequential.second;
+    ASSERT_EQ(one.size(), 7u);
+    ASSERT_EQ(four.size(), 7u);
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(four[i].path, one[i].path);
+        EXPECT_EQ(four[i].rows, one[i].rows);
+    }
+    // D1's own table: KM1 and KM2 under its model, QF2; each once.
+    Table d1;
+    for (const EquipmentRow& r : one[1].rows)
+        d1[r[0]] = {r[4], r[5]};
+    EXPECT_EQ(d1, (Table{{L"KM2", {L"CJX2", L"1"}}, {L"KM1", {L"CJX1", L"1"}}, {L"QF2", {L"DZ47", L"1"}}}));
+    EXPECT_EQ(one[1].path, utf8ToWide(list[1].first) + L".dwg");
+}
+
 } // namespace
+
