@@ -124,21 +124,21 @@ int checkCommand(const std::vector<std::string>& args)
     if (!openSession(drawing, false, true)) {
         host::setOutput(nullptr);
         std::cerr << "ctrlsch check: cannot read " << drawing << "\n";
-        return kExitUsage;
+        return kExitNoInput;
     }
     lisp::Value result;
     try {
         result = lisp::eval(lisp::read(project ? "(ctrlschk 1)" : "(ctrlschk 0)").at(0));
     } catch (const std::exception& e) {
         std::cerr << "\nctrlsch check: the check could not run: " << e.what() << "\n";
-        return finish(kExitUsage);
+        return finish(kExitNoInput);
     }
     long long drawings = 0, read = 0;
     std::vector<Problem> problems;
     if (!readResult(result, drawings, read, problems)) {
         std::cerr << "\nctrlsch check: " << (project ? "the project's drawings could not be listed" : "no result")
                   << "\n";
-        return finish(kExitUsage);
+        return finish(kExitNoInput);
     }
     for (Problem& p : problems)
         if (p.drawing.empty())
@@ -148,7 +148,7 @@ int checkCommand(const std::vector<std::string>& args)
     else
         printText(problems, drawings, read);
     if (read == 0)
-        return finish(kExitUsage);
+        return finish(kExitNoInput);
     return finish(problems.empty() ? kExitOk : kExitFailed);
 }
 

@@ -12,6 +12,10 @@
 
 namespace app {
 
+// What checkCommand returns when the input could not be read: the program
+// ends with status 2 as after wrong usage, but without the usage line.
+constexpr int kExitNoInput = -2;
+
 int checkCommand(const std::vector<std::string>& args);
 
 } // namespace app

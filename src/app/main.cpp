@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         const int status = c.run(std::vector<std::string>(argv + 2, argv + argc));
         if (status == app::kExitUsage)
             std::cerr << "usage: ctrlsch " << c.name << " " << c.arguments << "\n";
-        return status;
+        return status == app::kExitNoInput ? app::kExitUsage : status;
     }
     std::cerr << "ctrlsch: unknown " << (name[0] == '-' ? "option" : "mode") << " '" << name << "'\n";
     return usage(std::cerr, app::kExitUsage);

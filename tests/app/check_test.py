@@ -231,10 +231,10 @@ def main():
         expect(status == 2 and "无法打开文件" in out, f"project without a readable drawing: {status} {out}")
 
         for args in ([], ["a.dxf", "b.dxf"], ["--project"], ["a.dxf", "--project", settings], ["--bogus", clean]):
-            status, _, _ = run(env, "check", *args)
-            expect(status == 2, f"usage {args}: status {status}")
+            status, _, err = run(env, "check", *args)
+            expect(status == 2 and "usage: ctrlsch check" in err, f"usage {args}: status {status} {err}")
         status, _, err = run(env, "check", os.path.join(folder, "none.dxf"))
-        expect(status == 2, f"missing drawing: {status} {err}")
+        expect(status == 2 and "usage:" not in err, f"missing drawing: {status} {err}")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
     if failures:
