@@ -5,8 +5,11 @@
 // each with M equipment items (default 2,000). An item is drawn as in a
 // schematic: a symbol (a block reference on the element or panel layer,
 // some items texts instead) carrying "XMDH", "SBMC" and "XHGG" with the
-// schematic's own "IDPOINT" and "TKSY", two wire stubs (light polylines
-// with "IDPOINT") and a label text. The installation settings, statistics
+// schematic's own "IDPOINT", "YLTHZCS" and "TKSY", two wire stubs (light
+// polylines with "IDPOINT" and "YLTHZCS") and a label text. The items of a
+// drawing make one ladder (identifier point (0, 20), rows 20 apart, 50
+// cells of 30 a row; the stubs join the symbols to the cell edges), so
+// that ctrlsch check has a real schematic to recognise (bench/check_bench). The installation settings, statistics
 // settings, equipment-name file and drawing list go beside them.
 //
 // Benchmarks:
@@ -120,14 +123,22 @@ void makeDrawing(const fs::path& path, int index, int items)
         AcDbObjectId id;
         db.addSymbolTableRecord(id, layer);
     }
-    for (const char* app : {"XMDH", "SBMC", "XHGG", "IDPOINT", "TKSY"})
+    for (const char* app : {"XMDH", "SBMC", "XHGG", "IDPOINT", "TKSY", "YLTHZCS"})
         db.registerApp(app);
     auto* block = new AcDbBlockTableRecord;
     block->setName("EQ");
     AcDbObjectId blockId;
     db.addBlockTableRecord(blockId, block);
-    block->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(0, -7.5, 0)));
-    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, -3.75, 0), AcGeVector3d(0, 0, 1), 2));
+    block->appendAcDbEntity(new AcDbLine(AcGePoint3d(-3.75, 0, 0), AcGePoint3d(3.75, 0, 0)));
+    block->appendAcDbEntity(new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d(0, 0, 1), 2));
+    const ads_point idPoint = {0.0, 20.0, 0.0};
+    const auto schematicData = [&idPoint](AcDbEntity* e) {
+        for (resbuf* rb : {acutBuildList(1001, L"IDPOINT", 1011, idPoint, 0),
+                           acutBuildList(1001, L"YLTHZCS", 1000, L"20.00&30.00&0.30&1.00&50&0", 0)}) {
+            e->setXData(rb);
+            acutRelRb(rb);
+        }
+    };
     AcDbBlockTableRecord* ms = AcDbInternals::modelSpace(db);
     for (int j = 0; j < items; ++j) {
         const double x = (j % 50) * 30.0, y = -(j / 50) * 20.0;
@@ -137,10 +148,7 @@ void makeDrawing(const fs::path& path, int index, int items)
             stub->addVertexAt(0, AcGePoint2d(x + dx, y));
             stub->addVertexAt(1, AcGePoint2d(x + dx + 11.25, y));
             stub->setLayerName("电气导线");
-            const ads_point at = {x, y, 0.0};
-            resbuf* id = acutBuildList(1001, L"IDPOINT", 1011, at, 0);
-            stub->setXData(id);
-            acutRelRb(id);
+            schematicData(stub);
             ms->appendAcDbEntity(stub);
         }
         const int kind = j % 8;
@@ -165,10 +173,7 @@ void makeDrawing(const fs::path& path, int index, int items)
             e->setXData(rb);
             acutRelRb(rb);
         }
-        const ads_point at = {x, y, 0.0};
-        resbuf* id = acutBuildList(1001, L"IDPOINT", 1011, at, 0);
-        e->setXData(id);
-        acutRelRb(id);
+        schematicData(e);
         ms->appendAcDbEntity(e);
     }
     if (db.saveAs(utf8ToWide(path.string()).c_str()) != Acad::eOk)

@@ -1,6 +1,7 @@
 // ctrlsch: the command line of the control-schematic tools. The first word
 // names the command; each command gets the words after it.
 #include "host/hostmem.h"
+#include "app/check_command.h"
 #include "app/demo_command.h"
 #include "app/install_command.h"
 #include "app/render_command.h"
@@ -22,6 +23,13 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"check", "(FILE.dxf | --project SETTINGS.json) [--json]",
+     "check the schematics of a drawing, or of every drawing of the project the settings name\n"
+     "      (read in parallel): two symbols in a cell, loose wires, symbols outside the cells, damaged\n"
+     "      schematic data, differing parameters, panel symbols without a code, a designation with two\n"
+     "      models, unreadable drawings. One line a problem (--json: JSON); drawings are not changed.\n"
+     "      Status 0 clean, 1 problems found, 2 nothing could be read",
+     app::checkCommand},
     {"demo", "[DIR]", "draw a motor starter with (ylthz), continue it with (yltbj), render both as SVG, PNG\n"
      "      and PDF (DIR: demo)",
      app::demoCommand},
@@ -106,7 +114,7 @@ int main(int argc, char** argv)
         const int status = c.run(std::vector<std::string>(argv + 2, argv + argc));
         if (status == app::kExitUsage)
             std::cerr << "usage: ctrlsch " << c.name << " " << c.arguments << "\n";
-        return status;
+        return status == app::kExitNoInput ? app::kExitUsage : status;
     }
     std::cerr << "ctrlsch: unknown " << (name[0] == '-' ? "option" : "mode") << " '" << name << "'\n";
     return usage(std::cerr, app::kExitUsage);

@@ -1,5 +1,6 @@
 #include "frame/ModuleEntry.h"
 
+#include "check/SchematicCheck.h"
 #include "components/NorvexGloFunc.h"
 #include "components/NorvexScopes.h"
 #include "components/TalvoDbObject.h"
@@ -87,6 +88,7 @@ const LispFuncTableRow LispFuncTable[kLispFuncCount + 1] = {
     {L"esbbtj", guarded<esbbtj>, 0},
     {L"showlinetype", showlinetype, 0},
     {L"esbbtjgt", guarded<esbbtjgt>, 0},
+    {L"ctrlschk", ctrlschk, 0},
 };
 
 int DefineLispFunctions()

@@ -18,8 +18,8 @@ struct LispFuncTableRow {
     std::int32_t regFlag;
 };
 
-// Rows 0 (an empty placeholder) to 12; the row index is the function code.
-constexpr int kLispFuncCount = 12;
+// Rows 0 (an empty placeholder) to 13; the row index is the function code.
+constexpr int kLispFuncCount = 13;
 extern const LispFuncTableRow LispFuncTable[kLispFuncCount + 1];
 
 // Steps of the entry point (exposed for tests).

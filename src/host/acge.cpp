@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-AcGeTol AcGeContext::gTol;
+thread_local AcGeTol AcGeContext::gTol;
 
 const AcGeVector3d AcGeVector3d::kIdentity{0, 0, 0};
 const AcGeVector3d AcGeVector3d::kXAxis{1, 0, 0};

@@ -18,9 +18,11 @@ private:
     double m_equalVector = 1.0e-12;
 };
 
-// The global tolerance, used where a caller passes none.
+// The global tolerance, used where a caller passes none. One per thread:
+// code that widens it for a while (and puts it back) may run on several
+// drawings at once.
 struct AcGeContext {
-    static AcGeTol gTol;
+    static thread_local AcGeTol gTol;
 };
 
 class AcGeVector3d;

@@ -24,24 +24,24 @@ protected:
     }
 };
 
-TEST_F(ModuleFrameTest, TwelveFunctionsInEveryDrawingUndefinedPerDrawing)
+TEST_F(ModuleFrameTest, ThirteenFunctionsInEveryDrawingUndefinedPerDrawing)
 {
     AcApDocument* a = acDocManager->newDocument();
     std::string error;
     ASSERT_TRUE(acrxLoadApp(CTRLSCH_MODULE_PATH, error)) << error;
     AcApDocument* b = acDocManager->newDocument();
     for (AcApDocument* d : {a, b}) {
-        ASSERT_EQ(d->lispFunctions().size(), 12u);
+        ASSERT_EQ(d->lispFunctions().size(), 13u);
         int code = 1;
         for (const char* name : {"ylthz", "yltbj", "mxdlg", "zhkgbdlg", "showdzjddlg", "hidedzjddlg", "getdzjddlg",
-                                 "gnkhz", "inspmtsb", "esbbtj", "showlinetype", "esbbtjgt"})
+                                 "gnkhz", "inspmtsb", "esbbtj", "showlinetype", "esbbtjgt", "ctrlschk"})
             EXPECT_EQ(d->lispFunctions().at(name).code, code++) << name;
     }
     // The unload message of one drawing undefines them there only.
     acDocManager->setCurDocument(b);
     acrxSendToApps(AcRx::kUnloadDwgMsg);
     EXPECT_TRUE(b->lispFunctions().empty());
-    EXPECT_EQ(a->lispFunctions().size(), 12u);
+    EXPECT_EQ(a->lispFunctions().size(), 13u);
     // The command group with "sample" lives from load to unload.
     EXPECT_TRUE(acedRegCmds()->hasGroup(L"NorvexCtrlSchDiagram10"));
     EXPECT_NE(acedRegCmds()->lookupCmd(L"SAMPLE"), nullptr);

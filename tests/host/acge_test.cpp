@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -79,6 +80,24 @@ TEST(AcGeContextTest, GlobalToleranceIsUsedByDefault)
     EXPECT_TRUE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
     AcGeContext::gTol = saved;
     EXPECT_FALSE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
+}
+
+// Code that widens the tolerance for a while may run on several drawings at
+// once: a thread's widening is its own.
+TEST(AcGeContextTest, GlobalToleranceIsPerThread)
+{
+    const AcGeTol saved = AcGeContext::gTol;
+    AcGeContext::gTol.setEqualPoint(0.5);
+    bool otherSeesDefault = false;
+    std::thread([&] {
+        otherSeesDefault = !AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0));
+        AcGeContext::gTol.setEqualPoint(1.0);
+    }).join();
+    EXPECT_TRUE(otherSeesDefault);
+    // The other thread's 1.0 did not come here: 0.5 holds.
+    EXPECT_TRUE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
+    EXPECT_FALSE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.7, 0, 0)));
+    AcGeContext::gTol = saved;
 }
 
 // The point of an arc at a fraction of its sweep from p.
