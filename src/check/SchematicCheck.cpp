@@ -7,16 +7,15 @@
 #include "host/dbmain.h"
 #include "schematic/SchematicEntries.h"
 #include "statistics/EquipmentStatistics.h"
+#include "statistics/ProjectReading.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cwctype>
 #include <map>
 #include <memory>
 #include <set>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -545,28 +544,23 @@ CheckReport CheckDrawingFiles(const std::vector<std::wstring>& paths, const Chec
         std::wstring error;
     };
     std::vector<Result> results(paths.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
-            // Each drawing in its own database, dropped before the next.
+    // Each drawing in its own database, dropped before the next.
+    const auto read = [&](std::size_t i) {
+        try {
             auto db = std::make_unique<AcDbDatabase>(false, true);
             if (db->readDwgFile(paths[i].c_str()) != Acad::eOk) {
                 results[i].error = db->lastError();
-                continue;
+                return;
             }
             results[i].read = true;
             results[i].check = CheckDatabase(*db, layers);
+        } catch (const std::exception&) {
+            // Out of memory while reading: that drawing is not read.
+            results[i] = Result{};
+            results[i].error = L"内存不足";
         }
     };
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, paths.size())));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool)
-        t.join();
+    ReadInOrder(paths.size(), ReadingThreads(paths.size(), threads), read, [](std::size_t) { return true; });
 
     CheckReport report;
     report.drawings = static_cast<int>(paths.size());

@@ -8,18 +8,15 @@
 #include "host/dbmain.h"
 #include "host/hostfile.h"
 #include "statistics/EquipmentRows.h"
+#include "statistics/ProjectReading.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <cwctype>
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -344,55 +341,52 @@ resbuf* newItem(short type)
     return rb;
 }
 
+// Appends rb after tail; tail moves to it.
+void append(resbuf*& tail, resbuf* rb)
+{
+    tail->rbnext = rb;
+    tail = rb;
+}
+
+// Each row as a list of its texts.
+void appendRows(resbuf*& tail, const std::vector<EquipmentRow>& rows)
+{
+    for (const EquipmentRow& row : rows) {
+        append(tail, newItem(RTLB));
+        for (const std::wstring& cell : row) {
+            resbuf* s = newItem(RTSTR);
+            s->resval.rstring = acutNewString(cell.c_str());
+            append(tail, s);
+        }
+        append(tail, newItem(RTLE));
+    }
+}
+
 // The rows as a chain of lists; one row is wrapped once more so that the
 // caller always receives a list of rows.
 resbuf* buildRows(const std::vector<EquipmentRow>& rows)
 {
     resbuf head{};
     resbuf* tail = &head;
-    auto append = [&](resbuf* rb) {
-        tail->rbnext = rb;
-        tail = rb;
-    };
     const bool wrap = rows.size() == 1;
     if (wrap)
-        append(newItem(RTLB));
-    for (const EquipmentRow& row : rows) {
-        append(newItem(RTLB));
-        for (const std::wstring& cell : row) {
-            resbuf* s = newItem(RTSTR);
-            s->resval.rstring = acutNewString(cell.c_str());
-            append(s);
-        }
-        append(newItem(RTLE));
-    }
+        append(tail, newItem(RTLB));
+    appendRows(tail, rows);
     if (wrap)
-        append(newItem(RTLE));
+        append(tail, newItem(RTLE));
     return head.rbnext;
 }
 
 // A table as one item of a list: the list of its rows, nil without rows.
 void appendTable(resbuf*& tail, const std::vector<EquipmentRow>& rows)
 {
-    auto append = [&](resbuf* rb) {
-        tail->rbnext = rb;
-        tail = rb;
-    };
     if (rows.empty()) {
-        append(newItem(RTNIL));
+        append(tail, newItem(RTNIL));
         return;
     }
-    append(newItem(RTLB));
-    for (const EquipmentRow& row : rows) {
-        append(newItem(RTLB));
-        for (const std::wstring& cell : row) {
-            resbuf* s = newItem(RTSTR);
-            s->resval.rstring = acutNewString(cell.c_str());
-            append(s);
-        }
-        append(newItem(RTLE));
-    }
-    append(newItem(RTLE));
+    append(tail, newItem(RTLB));
+    appendRows(tail, rows);
+    append(tail, newItem(RTLE));
 }
 
 // Says why the table cannot be made; false.
@@ -434,22 +428,6 @@ bool readSortOrder(const std::wstring& settings, int& sortMode, std::vector<std:
     return true;
 }
 
-// How many drawings are read at once: CTRLSCH_JOBS when it is a positive
-// number, else one for each core.
-unsigned readingThreads(std::size_t drawings)
-{
-    unsigned n = 0;
-    if (const char* env = std::getenv("CTRLSCH_JOBS"); env && *env) {
-        char* end = nullptr;
-        const long v = std::strtol(env, &end, 10);
-        if (end && *end == '\0' && v > 0)
-            n = static_cast<unsigned>(std::min<long>(v, 256));
-    }
-    if (n == 0)
-        n = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<unsigned>(std::min<std::size_t>(n, std::max<std::size_t>(drawings, 1)));
-}
-
 // One drawing's equipment as found, handed from the reading threads to the
 // caller's.
 struct DrawingFound {
@@ -469,76 +447,31 @@ template <class Take>
 void readInParallel(const std::vector<ProjectDrawing>& drawings, const Finder& finder,
                     const std::function<bool(const ProjectDrawing&)>& isCurrent, Take take)
 {
-    const std::size_t count = drawings.size();
-    const unsigned threads = readingThreads(count);
-    const std::size_t ahead = 2 * static_cast<std::size_t>(threads);
-    std::vector<DrawingFound> found(count);
-    std::mutex mutex;
-    std::condition_variable ready, taken;
-    std::size_t next = 0, done = 0; // the next drawing to read; drawings taken
-    bool stop = false;
-
-    auto work = [&] {
-        for (;;) {
-            std::size_t i = 0;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                taken.wait(lock, [&] { return stop || next >= count || next < done + ahead; });
-                if (stop || next >= count)
-                    return;
-                i = next++;
-            }
-            DrawingFound result;
-            if (isCurrent(drawings[i])) {
-                result.state = DrawingFound::Current;
-            } else {
-                try {
-                    AcDbDatabase db(false, true);
-                    if (db.readDwgFile(drawings[i].path.c_str()) != Acad::eOk)
-                        result.state = DrawingFound::Unreadable;
-                    else
-                        result.state = finder.find(db, result.items, result.failure) ? DrawingFound::Read
-                                                                                      : DrawingFound::Failed;
-                } catch (const std::exception&) {
-                    // Out of memory while reading: that drawing is not read.
-                    result = DrawingFound{};
-                    result.state = DrawingFound::Unreadable;
-                }
-            }
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                found[i] = std::move(result);
-            }
-            ready.notify_all();
+    std::vector<DrawingFound> found(drawings.size());
+    auto read = [&](std::size_t i) {
+        DrawingFound& result = found[i];
+        if (isCurrent(drawings[i])) {
+            result.state = DrawingFound::Current;
+            return;
+        }
+        try {
+            AcDbDatabase db(false, true);
+            if (db.readDwgFile(drawings[i].path.c_str()) != Acad::eOk)
+                result.state = DrawingFound::Unreadable;
+            else
+                result.state = finder.find(db, result.items, result.failure) ? DrawingFound::Read : DrawingFound::Failed;
+        } catch (const std::exception&) {
+            // Out of memory while reading: that drawing is not read.
+            result = DrawingFound{};
+            result.state = DrawingFound::Unreadable;
         }
     };
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < threads; ++t)
-        pool.emplace_back(work);
-    for (std::size_t i = 0; i < count; ++i) {
-        DrawingFound mine;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            ready.wait(lock, [&] { return found[i].state != DrawingFound::Waiting; });
-            mine = std::move(found[i]);
-        }
-        const bool goOn = take(i, mine);
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            done = i + 1;
-            stop = !goOn;
-        }
-        taken.notify_all();
-        if (!goOn)
-            break;
-    }
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        stop = true;
-    }
-    taken.notify_all();
-    for (std::thread& t : pool)
-        t.join();
+    ReadInOrder(drawings.size(), ReadingThreads(drawings.size()), read, [&](std::size_t i) {
+        // Dropped once taken: only the drawings ahead are held.
+        DrawingFound mine = std::move(found[i]);
+        found[i] = DrawingFound{};
+        return take(i, mine);
+    });
 }
 
 // The settings every collection reads: the sort order, the name file, the
