@@ -89,6 +89,16 @@ def opened_page(browser, program, installation):
             srv.kill()
 
 
+def acted(browser, transcript, what, chain):
+    """Performs the actions and waits for their answer: what the transcript
+    gained."""
+    before = transcript.text
+    chain.perform()
+    wait_for(what, lambda: transcript.text != before)
+    settled(browser)
+    return transcript.text[len(before):]
+
+
 def settled(browser):
     wait_for("the page to take input", lambda: not browser.execute_script("return busy;"))
 
@@ -262,11 +272,7 @@ def workbench(browser, program, installation):
 
     with opened_page(browser, program, installation) as (srv, folder, transcript, drawing):
         def act(what, chain):
-            before = transcript.text
-            chain.perform()
-            wait_for(what, lambda: transcript.text != before)
-            settled(browser)
-            return transcript.text[len(before):]
+            return acted(browser, transcript, what, chain)
 
         def tool(line):
             button = browser.find_element(By.CSS_SELECTOR, '#tools button[data-line="%s"]' % line)
@@ -394,11 +400,7 @@ def function_box(browser, program, installation):
 
     with opened_page(browser, program, installation) as (srv, folder, transcript, drawing):
         def act(what, chain):
-            before = transcript.text
-            chain.perform()
-            wait_for(what, lambda: transcript.text != before)
-            settled(browser)
-            return transcript.text[len(before):]
+            return acted(browser, transcript, what, chain)
 
         def offset(x, y):
             # Selenium's offsets are from the element's centre.
