@@ -54,6 +54,7 @@ demo: build
 bench: build
 	bench/run_dxf_bench.sh $(BUILD)/bench/dxf_bench
 	bench/run_esbbtj_bench.sh $(BUILD)/bench/esbbtj_bench
+	bench/run_check_bench.sh $(BUILD)
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/selection_bench
 	$(BUILD)/bench/recognize_bench
