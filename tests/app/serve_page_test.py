@@ -379,6 +379,46 @@ def workbench(browser, program, installation):
         # The wire button drew across the fourth cell, a cell past the third symbol.
         st.check(any(max(p[0] for p in e.get_points()) > xs[2] + step for e in wires),
                  "no wire across the fourth cell: %r" % [list(e.get_points()) for e in wires])
+        files_from_page(browser, transcript, folder, saved)
+
+
+def files_from_page(browser, transcript, folder, saved):
+    """Save as under another name from the toolbar (the file name asked in
+    the browser's prompt), open the saved drawing from the list the page
+    offers, and the download links answer with the drawing."""
+    from selenium.webdriver.common.by import By
+
+    status = browser.find_element(By.ID, "status")
+    copy = os.path.join(folder, "copy.dxf")
+    before = transcript.text
+    browser.find_element(By.ID, "saveas").click()
+    prompt = wait_for("the file name prompt", lambda: browser.switch_to.alert)
+    prompt.send_keys(copy)
+    prompt.accept()
+    wait_for("the answer to SAVEAS", lambda: transcript.text != before)
+    settled(browser)
+    st.check(os.path.isfile(copy) and "SAVEAS " + copy in transcript.text[len(before):] and not status.text,
+             "save as from the toolbar: %r %r" % (transcript.text[len(before):], status.text))
+
+    browser.find_element(By.ID, "open").click()
+    entry = wait_for("the saved drawing offered", lambda: [li for li in browser.find_elements(By.CSS_SELECTOR, "#folders li")
+                                                          if li.get_attribute("title") == saved])
+    before = transcript.text
+    entry[0].click()
+    wait_for("the answer to OPEN", lambda: transcript.text != before)
+    settled(browser)
+    st.check("OPEN " + saved in transcript.text[len(before):] and "无法打开" not in transcript.text[len(before):]
+             and not status.text, "open from the list: %r %r" % (transcript.text[len(before):], status.text))
+    st.check(not browser.find_element(By.ID, "files").is_displayed(), "the list stays open after opening")
+
+    for fmt, head in (("dxf", "0"), ("svg", "<?xml"), ("pdf", "%PDF")):
+        link = browser.find_element(By.ID, "get-" + fmt)
+        answer = browser.execute_async_script(
+            "const done = arguments[arguments.length - 1]; fetch(arguments[0].href).then(async (r) => done([r.status,"
+            " (await r.text()).slice(0, 8), r.headers.get('Content-Disposition')])).catch((e) => done([0, String(e), null]));",
+            link)
+        st.check(answer[0] == 200 and answer[1].lstrip().startswith(head) and answer[2].startswith("attachment"),
+                 "the %s download: %r" % (fmt, answer))
 
 
 def screen_point(browser, x, y):
