@@ -151,18 +151,12 @@ std::string LiveDrawing::whole()
     return svg;
 }
 
-std::string LiveDrawing::changesSince(std::uint64_t since)
+bool LiveDrawing::changedEntities(std::uint64_t since, const AcDbStub* modelStub,
+                                  std::unordered_set<AcDbStub*>& entities) const
 {
-    std::string out = "{\"version\":" + std::to_string(m_version);
-    const AcDbBlockTableRecord* model = m_db ? AcDbInternals::modelSpace(*m_db) : nullptr;
-    if (!model || since < m_base || since > m_version)
-        return out + ",\"whole\":true}";
-    const AcDbStub* modelStub = AcDbInternals::stub(*model);
-
-    // The objects changed since, each once.
     auto first = std::upper_bound(m_log.begin(), m_log.end(), since,
                                   [](std::uint64_t v, const auto& entry) { return v < entry.first; });
-    std::unordered_set<AcDbStub*> entities, blocks;
+    std::unordered_set<AcDbStub*> blocks;
     for (auto it = first; it != m_log.end(); ++it) {
         AcDbStub* s = AcDbInternals::stub(it->second);
         if (!s->object)
@@ -175,44 +169,64 @@ std::string LiveDrawing::changesSince(std::uint64_t since)
         // Layers (colour, off, frozen) and text styles change how anything
         // may look.
         if (kind == "LAYER" || kind == "STYLE")
-            return out + ",\"whole\":true}";
+            return false;
         if (kind == "BLOCK_RECORD")
             blocks.insert(s);
         else if (s->owner && s->owner != modelStub && s->owner->object
                  && dynamic_cast<AcDbBlockTableRecord*>(s->owner->object.get()))
             blocks.insert(s->owner);
     }
+    if (!blocks.empty())
+        addReferencesTo(blocks, modelStub, entities);
+    return true;
+}
 
+void LiveDrawing::addReferencesTo(std::unordered_set<AcDbStub*>& blocks, const AcDbStub* modelStub,
+                                  std::unordered_set<AcDbStub*>& entities) const
+{
     // A changed block shows through the references to it, and to the blocks
     // that hold those: the model-space references to any of them changed.
-    if (!blocks.empty()) {
-        if (AcDbSymbolTable* table = m_db->table("BLOCK_RECORD")) {
-            for (bool grew = true; grew;) {
-                grew = false;
-                for (const AcDbObjectId& bid : table->recordIds()) {
-                    AcDbStub* b = AcDbInternals::stub(bid);
-                    if (b == modelStub || blocks.count(b) || !b->object)
-                        continue;
-                    const auto* rec = dynamic_cast<const AcDbBlockTableRecord*>(b->object.get());
-                    if (!rec)
-                        continue;
-                    for (const AcDbObjectId& eid : rec->entityIds()) {
-                        const auto* ref = dynamic_cast<const AcDbBlockReference*>(AcDbInternals::stub(eid)->object.get());
-                        if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord()))) {
-                            grew = blocks.insert(b).second || grew;
-                            break;
-                        }
+    if (AcDbSymbolTable* table = m_db->table("BLOCK_RECORD")) {
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const AcDbObjectId& bid : table->recordIds()) {
+                AcDbStub* b = AcDbInternals::stub(bid);
+                if (b == modelStub || blocks.count(b) || !b->object)
+                    continue;
+                const auto* rec = dynamic_cast<const AcDbBlockTableRecord*>(b->object.get());
+                if (!rec)
+                    continue;
+                for (const AcDbObjectId& eid : rec->entityIds()) {
+                    const auto* ref = dynamic_cast<const AcDbBlockReference*>(AcDbInternals::stub(eid)->object.get());
+                    if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord()))) {
+                        grew = blocks.insert(b).second || grew;
+                        break;
                     }
                 }
             }
         }
-        for (const AcDbObjectId& eid : model->entityIds()) {
-            AcDbStub* s = AcDbInternals::stub(eid);
-            const auto* ref = s->object ? dynamic_cast<const AcDbBlockReference*>(s->object.get()) : nullptr;
-            if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord())))
-                entities.insert(s);
-        }
     }
+    const auto* model = static_cast<const AcDbBlockTableRecord*>(modelStub->object.get());
+    for (const AcDbObjectId& eid : model->entityIds()) {
+        AcDbStub* s = AcDbInternals::stub(eid);
+        const auto* ref = s->object ? dynamic_cast<const AcDbBlockReference*>(s->object.get()) : nullptr;
+        if (ref && blocks.count(AcDbInternals::stub(ref->blockTableRecord())))
+            entities.insert(s);
+    }
+}
+
+std::string LiveDrawing::changesSince(std::uint64_t since)
+{
+    std::string out = "{\"version\":" + std::to_string(m_version);
+    const AcDbBlockTableRecord* model = m_db ? AcDbInternals::modelSpace(*m_db) : nullptr;
+    if (!model || since < m_base || since > m_version)
+        return out + ",\"whole\":true}";
+    const AcDbStub* modelStub = AcDbInternals::stub(*model);
+
+    // The objects changed since, each once.
+    std::unordered_set<AcDbStub*> entities;
+    if (!changedEntities(since, modelStub, entities))
+        return out + ",\"whole\":true}";
 
     // Where the live ones stand: walked from the end of the drawing, which
     // is where new entities go, until every one is found; each goes before

@@ -77,6 +77,11 @@ private:
     std::uint64_t m_base = 0;
     // What changed, by version (growing).
     std::vector<std::pair<std::uint64_t, AcDbObjectId>> m_log;
+    // The model-space entities changed after `since` (references to
+    // changed blocks included); false when the whole picture is needed.
+    bool changedEntities(std::uint64_t since, const AcDbStub* modelStub, std::unordered_set<AcDbStub*>& entities) const;
+    void addReferencesTo(std::unordered_set<AcDbStub*>& blocks, const AcDbStub* modelStub,
+                         std::unordered_set<AcDbStub*>& entities) const;
     // What syncHidden was told last.
     std::unordered_set<const AcDbStub*> m_hidden;
     Scene::Filter shown() const;
