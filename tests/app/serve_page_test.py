@@ -242,6 +242,15 @@ def dialog_fields(browser, srv, transcript):
     st.check(inside, "the modal dialog does not lie over the drawing")
     name = modal.get_attribute("data-dialog")
     st.check(any(d["name"] == name and d["modal"] for d in st.dialogs(srv)), "%r is not listed as modal" % name)
+    # A click beside the dialog, on the drawing under it, picks nothing.
+    from selenium.webdriver.common.action_chains import ActionChains
+    before = transcript.text
+    drawing = browser.find_element(By.ID, "drawing")
+    ActionChains(browser).move_to_element_with_offset(drawing, -drawing.size["width"] // 2 + 5,
+                                                      -drawing.size["height"] // 2 + 5).click().perform()
+    time.sleep(0.3)
+    settled(browser)
+    st.check(transcript.text == before, "a click beside the modal dialog reached the drawing: %r" % transcript.text[len(before):])
     before = transcript.text
     modal.send_keys(Keys.ESCAPE)
     wait_for("Esc on the modal dialog", lambda: "@key %s esc" % name in transcript.text[len(before):])
