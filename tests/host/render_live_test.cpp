@@ -278,3 +278,63 @@ TEST_F(LiveTest, BlockChangeReachesItsReferencesAndLayerChangeEverything)
 }
 
 } // namespace
+
+namespace {
+
+// The viewBox a whole picture carries.
+std::vector<double> wholeViewBox(render::LiveDrawing& live)
+{
+    const std::string svg = live.whole();
+    const std::string key = "viewBox=\"";
+    const std::size_t at = svg.find(key);
+    std::vector<double> out;
+    if (at == std::string::npos)
+        return out;
+    std::size_t pos = at + key.size();
+    for (int i = 0; i < 4; ++i) {
+        std::size_t used = 0;
+        out.push_back(std::stod(svg.substr(pos), &used));
+        pos += used;
+    }
+    return out;
+}
+
+} // namespace
+
+// The extents an update carries are kept from each entity's part, changed
+// by what changed: they must always be those of the whole picture, also
+// when the entity that bounded them moves in, goes, comes back, or is
+// hidden for a while.
+TEST_F(LiveTest, ExtentsOfUpdatesFollowEveryChangeAsTheWholePictureHasThem)
+{
+    render::LiveDrawing live;
+    live.follow(db.get());
+    std::uint64_t v = live.version();
+    auto expectSame = [&](const char* after) {
+        const nlohmann::json c = changes(live, v);
+        ASSERT_FALSE(c.at("whole").get<bool>()) << after;
+        EXPECT_EQ(c.at("viewBox").get<std::vector<double>>(), wholeViewBox(live)) << after;
+        v = c.at("version").get<std::uint64_t>();
+    };
+    expectSame("nothing");
+    AcDbObjectId far;
+    {
+        AcDbUndoGroupScope command(journal());
+        far = addLine(50, 200);
+    }
+    expectSame("a line reaching further");
+    change(far, [](AcDbObject& o) { static_cast<AcDbLine&>(o).setEndPoint(AcGePoint3d(20, 50, 0)); });
+    expectSame("that line shortened");
+    change(far, [](AcDbObject& o) { o.erase(); });
+    expectSame("that line erased");
+    change(lines[3], [](AcDbObject& o) { o.erase(); });
+    expectSame("the top line erased");
+    ASSERT_TRUE(journal().undoGroup());
+    expectSame("undone");
+    AcDbObjectIdArray hidden;
+    hidden.append(lines[0]);
+    live.syncHidden(hidden);
+    expectSame("the bottom line hidden");
+    live.syncHidden(AcDbObjectIdArray());
+    expectSame("shown again");
+}

@@ -145,6 +145,12 @@ std::string LiveDrawing::whole()
     SvgOptions options = m_options;
     options.topLevel = shown();
     std::string svg = renderSvg(*m_db, options);
+    // The page that takes this asks for changes next: their extents start
+    // from here.
+    if (const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(*m_db)) {
+        Scene scene(*m_db, m_options.darkBackground, options.topLevel);
+        currentExtents(scene, AcDbInternals::stub(*model));
+    }
     const std::string::size_type at = svg.find("<svg ");
     if (at != std::string::npos)
         svg.insert(at + 5, "data-version=\"" + std::to_string(m_version) + "\" ");
@@ -215,6 +221,75 @@ void LiveDrawing::addReferencesTo(std::unordered_set<AcDbStub*>& blocks, const A
     }
 }
 
+namespace {
+
+void widen(Extents& e, const Extents& by)
+{
+    if (!by.valid)
+        return;
+    if (!e.valid) {
+        e = by;
+        return;
+    }
+    e.x0 = std::min(e.x0, by.x0);
+    e.y0 = std::min(e.y0, by.y0);
+    e.x1 = std::max(e.x1, by.x1);
+    e.y1 = std::max(e.y1, by.y1);
+}
+
+// Whether a part lies on the edge of the extents: without it they may shrink.
+bool bounds(const Extents& e, const Extents& part)
+{
+    return part.valid && (part.x0 <= e.x0 || part.y0 <= e.y0 || part.x1 >= e.x1 || part.y1 >= e.y1);
+}
+
+} // namespace
+
+Extents LiveDrawing::currentExtents(Scene& scene, const AcDbStub* modelStub)
+{
+    std::unordered_set<AcDbStub*> changed;
+    const bool known = m_boxesVersion >= m_base && m_boxesVersion <= m_version
+                       && changedEntities(m_boxesVersion, modelStub, changed);
+    m_boxesVersion = m_version;
+    if (!known) {
+        // Measured anew: every shown entity's part.
+        m_boxes.clear();
+        m_extents = Extents{};
+        const auto* model = static_cast<const AcDbBlockTableRecord*>(modelStub->object.get());
+        for (const AcDbObjectId& id : model->entityIds()) {
+            const Extents part = scene.entityExtents(id);
+            if (part.valid) {
+                m_boxes.emplace(AcDbInternals::stub(id), part);
+                widen(m_extents, part);
+            }
+        }
+        return m_extents;
+    }
+    bool shrinks = false;
+    for (AcDbStub* s : changed) {
+        const Extents now = scene.entityExtents(AcDbObjectId(s));
+        const auto old = m_boxes.find(s);
+        if (old != m_boxes.end()) {
+            shrinks = shrinks || bounds(m_extents, old->second);
+            if (now.valid)
+                old->second = now;
+            else
+                m_boxes.erase(old);
+        } else if (now.valid) {
+            m_boxes.emplace(s, now);
+        }
+        widen(m_extents, now);
+    }
+    if (shrinks) {
+        // A part that bounded them changed or went: the union of the parts
+        // kept, without measuring the entities again.
+        m_extents = Extents{};
+        for (const auto& part : m_boxes)
+            widen(m_extents, part.second);
+    }
+    return m_extents;
+}
+
 std::string LiveDrawing::changesSince(std::uint64_t since)
 {
     std::string out = "{\"version\":" + std::to_string(m_version);
@@ -248,7 +323,7 @@ std::string LiveDrawing::changesSince(std::uint64_t since)
     }
 
     Scene scene(*m_db, m_options.darkBackground, shown());
-    const View view = pictureView(scene.extents(), m_options.margin, m_options.maxPixels);
+    const View view = pictureView(currentExtents(scene, modelStub), m_options.margin, m_options.maxPixels);
     out += ",\"whole\":false,\"viewBox\":[" + number(view.left) + "," + number(-view.top) + ","
          + number(view.width / view.scale) + "," + number(view.height / view.scale) + "],\"changed\":[";
     std::string fragment;

@@ -9,6 +9,7 @@
 #include "host/render/scene.h"
 
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 #include <string>
 #include <utility>
@@ -82,6 +83,16 @@ private:
     bool changedEntities(std::uint64_t since, const AcDbStub* modelStub, std::unordered_set<AcDbStub*>& entities) const;
     void addReferencesTo(std::unordered_set<AcDbStub*>& blocks, const AcDbStub* modelStub,
                          std::unordered_set<AcDbStub*>& entities) const;
+    // The extents of what the picture shows, kept from each entity's
+    // part: brought up to the current version from what changed since the
+    // last time (the whole model space measured again only when the
+    // history restarted, a layer or style changed, or an entity that
+    // bounded the extents shrank or went).
+    Extents currentExtents(Scene& scene, const AcDbStub* modelStub);
+    std::unordered_map<const AcDbStub*, Extents> m_boxes;
+    Extents m_extents;
+    // The version m_boxes holds (below m_base: none).
+    std::uint64_t m_boxesVersion = 0;
     // What syncHidden was told last.
     std::unordered_set<const AcDbStub*> m_hidden;
     Scene::Filter shown() const;

@@ -220,6 +220,8 @@ public:
     {
     }
     Extents extents();
+    // One top-level entity's part of extents(); false when it has none.
+    bool entityExtents(const AcDbObjectId& id, AcDbExtents& out);
     void draw(SceneSink& sink, const AcGeMatrix3d& moved);
     bool drawTop(const AcDbObjectId& id, SceneSink& sink);
 
@@ -584,34 +586,39 @@ void Scene::Walker::drawText(AcDbText& t, const Context& ctx, std::uint32_t rgb)
     m_sink->text(out);
 }
 
+bool Scene::Walker::entityExtents(const AcDbObjectId& id, AcDbExtents& out)
+{
+    if (!takesPart(id))
+        return false;
+    AcDbEntity* e = liveObject<AcDbEntity>(id);
+    const Context top;
+    if (!e || !isShown(*e, effectiveLayer(*e, top)))
+        return false;
+    // Measuring a reference walks its blocks without a limit on the
+    // work; one whose blocks contain themselves or multiply beyond what
+    // is drawn is left out of the extents.
+    if (auto* ref = dynamic_cast<AcDbBlockReference*>(e)) {
+        const auto* block = liveObject<AcDbBlockTableRecord>(ref->blockTableRecord());
+        if (!block || referenceCost(*ref, expansionCost(*block)) >= kMaxVisits)
+            return false;
+    }
+    if (e->getGeomExtents(out) != Acad::eOk || !out.isValid())
+        return false;
+    const AcGePoint3d& lo = out.minPoint();
+    const AcGePoint3d& hi = out.maxPoint();
+    return std::isfinite(lo.x) && std::isfinite(lo.y) && std::isfinite(hi.x) && std::isfinite(hi.y);
+}
+
 Extents Scene::Walker::extents()
 {
     Extents out;
     const AcDbBlockTableRecord* model = AcDbInternals::modelSpace(m_db);
     if (!model)
         return out;
-    const Context top;
     AcDbExtents ext;
     for (const AcDbObjectId& id : model->entityIds()) {
-        if (!takesPart(id))
-            continue;
-        AcDbEntity* e = liveObject<AcDbEntity>(id);
-        if (!e || !isShown(*e, effectiveLayer(*e, top)))
-            continue;
-        // Measuring a reference walks its blocks without a limit on the
-        // work; one whose blocks contain themselves or multiply beyond what
-        // is drawn is left out of the extents.
-        if (auto* ref = dynamic_cast<AcDbBlockReference*>(e)) {
-            const auto* block = liveObject<AcDbBlockTableRecord>(ref->blockTableRecord());
-            if (!block || referenceCost(*ref, expansionCost(*block)) >= kMaxVisits)
-                continue;
-        }
         AcDbExtents sub;
-        if (e->getGeomExtents(sub) != Acad::eOk || !sub.isValid())
-            continue;
-        const AcGePoint3d& lo = sub.minPoint();
-        const AcGePoint3d& hi = sub.maxPoint();
-        if (std::isfinite(lo.x) && std::isfinite(lo.y) && std::isfinite(hi.x) && std::isfinite(hi.y))
+        if (entityExtents(id, sub))
             ext.addExt(sub);
     }
     if (ext.isValid())
@@ -687,6 +694,14 @@ void Scene::draw(SceneSink& sink)
 void Scene::draw(SceneSink& sink, const AcGeMatrix3d& moved)
 {
     m_walker->draw(sink, moved);
+}
+
+Extents Scene::entityExtents(const AcDbObjectId& id)
+{
+    AcDbExtents ext;
+    if (!m_walker->entityExtents(id, ext))
+        return {};
+    return {ext.minPoint().x, ext.minPoint().y, ext.maxPoint().x, ext.maxPoint().y, true};
 }
 
 bool Scene::drawEntity(const AcDbObjectId& id, SceneSink& sink)

@@ -126,6 +126,8 @@ public:
     // What is drawn at the top level; references whose blocks multiply
     // beyond what is drawn are left out.
     Extents extents();
+    // What one model-space entity adds to extents() (invalid: nothing).
+    Extents entityExtents(const AcDbObjectId& id);
     void draw(SceneSink& sink);
     // Draws them carried by a matrix (a dragged selection).
     void draw(SceneSink& sink, const AcGeMatrix3d& moved);
