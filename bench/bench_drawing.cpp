@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <vector>
 
@@ -216,6 +218,48 @@ DrawingCounts makeDrawing(const std::string& path, double scale)
     check(db.saveAs(widen(path).c_str()), "saving the drawing");
     services->setWorkingDatabase(previous);
     return counts;
+}
+
+double takeScaleFlag(int& argc, char** argv)
+{
+    double scale = 1.0;
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--scale=", 8) == 0) {
+            char* end = nullptr;
+            scale = std::strtod(argv[i] + 8, &end);
+            if (end == argv[i] + 8 || *end || !(scale > 0.0) || scale > 10.0)
+                fail("--scale wants a number in (0, 10]");
+        } else {
+            argv[out++] = argv[i];
+        }
+    }
+    argc = out;
+    argv[argc] = nullptr;
+    return scale;
+}
+
+namespace {
+
+std::string g_temporaryFolder;
+
+void removeTemporaryFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(g_temporaryFolder, ec);
+}
+
+} // namespace
+
+std::string temporaryFolder(const char* program)
+{
+    std::string dir = (std::filesystem::temp_directory_path() / (std::string(program) + ".XXXXXX")).string();
+    if (!mkdtemp(dir.data()))
+        fail("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+    if (g_temporaryFolder.empty())
+        std::atexit(removeTemporaryFolder);
+    g_temporaryFolder = dir;
+    return dir;
 }
 
 } // namespace benchdrawing

@@ -31,6 +31,13 @@ std::wstring widen(const std::string& s);
 [[noreturn]] void fail(const std::string& what);
 void check(Acad::ErrorStatus es, const char* what);
 
+// Takes "--scale=F" (a number in (0, 10]) out of the arguments, leaving the
+// rest for Google Benchmark; 1 without it.
+double takeScaleFlag(int& argc, char** argv);
+// A new folder under the system's temporary folder, named after the
+// program, removed with what it holds when the program exits.
+std::string temporaryFolder(const char* program);
+
 // Wall and processor time, in seconds.
 struct Clock {
     double wall = 0.0, cpu = 0.0;

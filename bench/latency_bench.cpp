@@ -181,44 +181,16 @@ void BM_Large(benchmark::State& state)
     latency(state, kLargeEntities * g_scale);
 }
 
-double parseScale(int& argc, char** argv)
-{
-    double scale = 1.0;
-    int out = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--scale=", 8) == 0) {
-            char* end = nullptr;
-            scale = std::strtod(argv[i] + 8, &end);
-            if (end == argv[i] + 8 || *end || !(scale > 0.0) || scale > 10.0)
-                fail("--scale wants a number in (0, 10]");
-        } else {
-            argv[out++] = argv[i];
-        }
-    }
-    argc = out;
-    argv[argc] = nullptr;
-    return scale;
-}
-
-void removeTempDir()
-{
-    std::error_code ec;
-    fs::remove_all(g_tempDir, ec);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    g_scale = parseScale(argc, argv);
+    g_scale = takeScaleFlag(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    std::string dir = (fs::temp_directory_path() / "latency_bench.XXXXXX").string();
-    if (!mkdtemp(dir.data()))
-        fail("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+    const std::string dir = temporaryFolder("latency_bench");
     g_tempDir = dir;
-    std::atexit(removeTempDir);
 
     benchmark::RegisterBenchmark("latency/pick_to_update/demo_sized", BM_DemoSized)
         ->Arg(0)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);

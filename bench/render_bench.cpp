@@ -30,7 +30,6 @@ namespace {
 constexpr double kMB = 1.0e6;
 
 std::string g_path;
-std::string g_tempDir;
 
 std::unique_ptr<AcDbDatabase> load(benchmark::State& state)
 {
@@ -99,44 +98,15 @@ void BM_PdfVsLoad(benchmark::State& state)
         "pdf_over_load");
 }
 
-double parseScale(int& argc, char** argv)
-{
-    double scale = 1.0;
-    int out = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--scale=", 8) == 0) {
-            char* end = nullptr;
-            scale = std::strtod(argv[i] + 8, &end);
-            if (end == argv[i] + 8 || *end || !(scale > 0.0) || scale > 10.0)
-                fail("--scale wants a number in (0, 10]");
-        } else {
-            argv[out++] = argv[i];
-        }
-    }
-    argc = out;
-    argv[argc] = nullptr;
-    return scale;
-}
-
-void removeTempDir()
-{
-    std::error_code ec;
-    fs::remove_all(g_tempDir, ec);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const double scale = parseScale(argc, argv);
+    const double scale = takeScaleFlag(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    std::string dir = (fs::temp_directory_path() / "render_bench.XXXXXX").string();
-    if (!mkdtemp(dir.data()))
-        fail("cannot make a temporary folder: " + std::string(std::strerror(errno)));
-    g_tempDir = dir;
-    std::atexit(removeTempDir);
+    const std::string dir = temporaryFolder("render_bench");
     g_path = (fs::path(dir) / "drawing.dxf").string();
     const DrawingCounts c = makeDrawing(g_path, scale);
     std::fprintf(stderr, "render_bench: %d polylines and %d block references\n", c.polylines, c.references);
