@@ -7,6 +7,7 @@
 #include "host/dbinternal.h"
 #include "host/dbundo.h"
 #include "host/hostcall.h"
+#include "host/hostfile.h"
 #include "host/hoststring.h"
 #include "host/selection.h"
 
@@ -557,7 +558,6 @@ int acedCmd(const resbuf* rb)
 
 // ---------------------------------------------------------------- acedFindFile
 
-std::string acdbHostPathOf(const ACHAR* fileName);
 
 int acedFindFile(const ACHAR* fname, ACHAR* result, std::size_t len)
 {

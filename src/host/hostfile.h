@@ -102,3 +102,7 @@ void hostRemoveLeftoverTemporaryFiles(const std::string& path);
 // case of each name ignored. The path found, or the path as given when
 // nothing matches.
 std::string hostResolvePathIgnoringCase(const std::string& path);
+
+// The file a drawing name stands for, as the reader opens it: backslashes
+// as slashes, "X.dwg" as "X.dxf" (or "X.DXF" when only that exists).
+std::string acdbHostPathOf(const wchar_t* fileName);
