@@ -47,6 +47,10 @@ demo: build
 	/usr/bin/python3 tests/tools/make_project.py $(abspath $(OUT))/project
 	printf 'OPEN %s\n(esbbtj 0)\n(esbbtj 1)\n' $(abspath $(OUT))/project/A.dxf > $(OUT)/project/statistics.scr
 	CTRLSCH_SETTINGS=$(abspath $(OUT))/project/settings.json $(BUILD)/src/app/ctrlsch run $(OUT)/project/statistics.scr
+	$(BUILD)/src/app/ctrlsch table --project $(abspath $(OUT))/project/settings.json -o $(OUT)/project/table.xlsx
+	@echo "wrote $(OUT)/project/table.xlsx"
+	@# The project is made with problems to find: status 1 is the answer expected.
+	$(BUILD)/src/app/ctrlsch check --project $(abspath $(OUT))/project/settings.json; test $$? -eq 1
 
 # Load and save speed against ezdxf on the same generated drawing; drawing
 # it as SVG and PDF against loading it; the equipment statistics over a
