@@ -6,6 +6,8 @@
 #include "host/render/scene.h"
 #include "host/render/view.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -28,28 +30,10 @@ std::string elementId(std::uint64_t handle)
     return buf;
 }
 
-// A JSON string of UTF-8 text.
+// A JSON string of UTF-8 text (bytes that are no UTF-8 replaced).
 void appendJsonString(std::string& out, const std::string& s)
 {
-    out += '"';
-    for (const char ch : s) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(ch) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(ch));
-                out += buf;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    out += '"';
+    out += nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string number(double v)

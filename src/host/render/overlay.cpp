@@ -18,12 +18,6 @@ std::string number(double v)
     return buf;
 }
 
-std::string rgbText(std::uint32_t rgb)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%06x", static_cast<unsigned>(rgb & 0xffffffu));
-    return buf;
-}
 
 std::function<bool(const AcDbObjectId&)> among(const AcDbObjectIdArray& ids)
 {
@@ -46,7 +40,7 @@ std::string overlaySvg()
         // The complementing colour shows dark on the white picture.
         const std::uint32_t rgb = v.color < 0 ? 0x000000u : aciToRgb(v.color, false);
         out += "<line x1=\"" + number(v.from.x) + "\" y1=\"" + number(-v.from.y) + "\" x2=\"" + number(v.to.x)
-             + "\" y2=\"" + number(-v.to.y) + "\" stroke=\"" + rgbText(rgb) + "\""
+             + "\" y2=\"" + number(-v.to.y) + "\" stroke=\"" + svgColor(rgb) + "\""
              + (v.highlight ? " stroke-dasharray=\"4 3\"" : "") + "/>\n";
     }
     out += "</g>\n";

@@ -87,12 +87,6 @@ private:
     int m_decimals;
 };
 
-std::string hexColor(std::uint32_t rgb)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
-    return buf;
-}
 
 // Text content for an XML element, markup characters escaped (the scene
 // leaves out what XML cannot hold).
@@ -211,7 +205,7 @@ void SvgWriter::writeHeader(const SvgOptions& opt, const render::View& view)
     m_out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + width + "\" height=\"" + height
            + "\" viewBox=\"" + vx + " " + vy + " " + vw + " " + vh + "\">\n";
     m_out += "<rect x=\"" + vx + "\" y=\"" + vy + "\" width=\"" + vw + "\" height=\"" + vh + "\" fill=\""
-           + hexColor(render::backgroundRgb(opt.darkBackground)) + "\"/>\n";
+           + svgColor(render::backgroundRgb(opt.darkBackground)) + "\"/>\n";
     if (m_live)
         m_out += "<style>line,circle,ellipse,polygon,path{vector-effect:non-scaling-stroke}"
                  "path[stroke-width]{vector-effect:none}path.dot{stroke-width:"
@@ -260,7 +254,7 @@ std::string SvgWriter::pathData(const render::Stroke& s) const
 
 void SvgWriter::stroke(const render::Stroke& s)
 {
-    const std::string color = " stroke=\"" + hexColor(s.rgb) + "\"";
+    const std::string color = " stroke=\"" + svgColor(s.rgb) + "\"";
     if (s.shape == render::Stroke::Shape::Line && s.steps.size() == 2) {
         const Vec2 p = s.steps[0].to, q = s.steps[1].to;
         m_out += "<line x1=\"" + m_num(p.x) + "\" y1=\"" + m_num(p.y) + "\" x2=\"" + m_num(q.x) + "\" y2=\""
@@ -292,7 +286,7 @@ void SvgWriter::fill(const render::Fill& f)
     std::string pts;
     for (const Vec2& c : f.corners)
         pts += (pts.empty() ? "" : " ") + pt(c);
-    const std::string color = hexColor(f.rgb);
+    const std::string color = svgColor(f.rgb);
     // The hairline edge closes the seams between adjacent pieces.
     m_out += "<polygon points=\"" + pts + "\" fill=\"" + color + "\" stroke=\"" + color + "\"/>\n";
 }
@@ -301,11 +295,11 @@ void SvgWriter::dot(const render::Dot& d)
 {
     if (m_live) {
         // A round cap on a path of no length: a dot of the stroke's width.
-        m_out += "<path class=\"dot\" d=\"M" + pt(d.at) + " h0\" stroke=\"" + hexColor(d.rgb) + "\"/>\n";
+        m_out += "<path class=\"dot\" d=\"M" + pt(d.at) + " h0\" stroke=\"" + svgColor(d.rgb) + "\"/>\n";
         return;
     }
     m_out += "<circle cx=\"" + m_num(d.at.x) + "\" cy=\"" + m_num(d.at.y) + "\" r=\"" + m_num(m_dotRadius)
-           + "\" fill=\"" + hexColor(d.rgb) + "\"/>\n";
+           + "\" fill=\"" + svgColor(d.rgb) + "\"/>\n";
 }
 
 void SvgWriter::text(const render::Text& t)
@@ -326,7 +320,7 @@ void SvgWriter::text(const render::Text& t)
     const NumberFormat scale(6);
     m_out += "<text transform=\"matrix(" + scale(t.along.x) + " " + scale(t.along.y) + " " + scale(-t.up.x) + " "
            + scale(-t.up.y) + " " + m_num(t.origin.x) + " " + m_num(t.origin.y) + ")\" font-size=\""
-           + m_num(base.size) + "\" fill=\"" + hexColor(t.rgb) + "\" xml:space=\"preserve\">" + content
+           + m_num(base.size) + "\" fill=\"" + svgColor(t.rgb) + "\" xml:space=\"preserve\">" + content
            + "</text>\n";
 }
 
@@ -365,4 +359,11 @@ std::string svgEntityGroup(const AcDbDatabase& db, const std::function<bool(cons
     SvgWriter writer(render::pictureView(ext, 0.0, SvgOptions{}.maxPixels), attributes);
     scene.draw(writer, moved);
     return writer.finish();
+}
+
+std::string svgColor(std::uint32_t rgb)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
+    return buf;
 }

@@ -56,3 +56,6 @@ std::string svgEntityGroup(const AcDbDatabase& db, const std::function<bool(cons
 // model-space entity. Fragments are appended to out; the scene is the
 // drawing's (several fragments may share one).
 bool renderSvgFragment(render::Scene& scene, const AcDbObjectId& id, std::string& out);
+
+// A colour as SVG writes it: "#rrggbb".
+std::string svgColor(std::uint32_t rgb);
