@@ -382,7 +382,12 @@ std::string drawingFilesJson()
 {
     namespace fs = std::filesystem;
     std::vector<fs::path> folders;
-    if (const char* settings = std::getenv("CTRLSCH_SETTINGS")) {
+    // The settings file the module reads: CTRLSCH_SETTINGS, else the user's.
+    const char* named = std::getenv("CTRLSCH_SETTINGS");
+    const char* home = std::getenv("HOME");
+    const std::string settings = named && *named ? std::string(named)
+                                                 : std::string(home ? home : ".") + "/.config/ctrlsch/settings.json";
+    {
         std::ifstream in(settings, std::ios::binary);
         const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
         if (j.is_object() && j.contains("VMQMain") && j["VMQMain"].is_object() && j["VMQMain"].contains("VmqUse")
