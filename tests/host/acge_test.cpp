@@ -73,15 +73,6 @@ TEST(AcDbExtentsTest, GrowsAndTransformsAsABox)
     expectPoint(e.maxPoint(), -2, 1);
 }
 
-TEST(AcGeContextTest, GlobalToleranceIsUsedByDefault)
-{
-    const AcGeTol saved = AcGeContext::gTol;
-    AcGeContext::gTol.setEqualPoint(0.5);
-    EXPECT_TRUE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
-    AcGeContext::gTol = saved;
-    EXPECT_FALSE(AcGePoint3d(0, 0, 0).isEqualTo(AcGePoint3d(0.4, 0, 0)));
-}
-
 // Code that widens the tolerance for a while may run on several drawings at
 // once: a thread's widening is its own.
 TEST(AcGeContextTest, GlobalToleranceIsPerThread)
@@ -107,36 +98,27 @@ AcGePoint2d pointAlong(const AcGeBulgeArc& arc, double f)
     return AcGePoint2d(arc.center.x + arc.radius * std::cos(a), arc.center.y + arc.radius * std::sin(a));
 }
 
-TEST(AcGeBulgeArcTest, BulgeOneIsAHalfCircleTurningCounterClockwise)
+// Bulge 1 turns counter-clockwise from (0, 0) and passes below its chord;
+// bulge -1 turns clockwise on the other side, and counter-clockwise the same
+// arc runs from q back to p.
+TEST(AcGeBulgeArcTest, HalfCirclesTurnByTheBulgesSign)
 {
-    AcGeBulgeArc arc;
-    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), 1.0, arc));
-    EXPECT_NEAR(arc.center.x, 2, 1e-12);
-    EXPECT_NEAR(arc.center.y, 0, 1e-12);
-    EXPECT_NEAR(arc.radius, 2, 1e-12);
-    EXPECT_NEAR(arc.sweep, kPi, 1e-12);
-    // Counter-clockwise from (0, 0) the arc passes below its chord.
-    const AcGePoint2d mid = pointAlong(arc, 0.5);
-    EXPECT_NEAR(mid.x, 2, 1e-9);
-    EXPECT_NEAR(mid.y, -2, 1e-9);
-    const AcGePoint2d end = pointAlong(arc, 1.0);
-    EXPECT_NEAR(end.x, 4, 1e-9);
-    EXPECT_NEAR(end.y, 0, 1e-9);
-    EXPECT_EQ(arc.ccwStartAngle(), arc.startAngle);
-    EXPECT_EQ(arc.ccwEndAngle(), arc.endAngle);
-}
-
-TEST(AcGeBulgeArcTest, NegativeBulgeTurnsClockwiseOnTheOtherSide)
-{
-    AcGeBulgeArc arc;
-    ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), -1.0, arc));
-    EXPECT_NEAR(arc.sweep, -kPi, 1e-12);
-    const AcGePoint2d mid = pointAlong(arc, 0.5);
-    EXPECT_NEAR(mid.x, 2, 1e-9);
-    EXPECT_NEAR(mid.y, 2, 1e-9);
-    // Counter-clockwise the same arc runs from q back to p.
-    EXPECT_EQ(arc.ccwStartAngle(), arc.endAngle);
-    EXPECT_EQ(arc.ccwEndAngle(), arc.startAngle);
+    for (const double bulge : {1.0, -1.0}) {
+        SCOPED_TRACE(bulge);
+        AcGeBulgeArc arc;
+        ASSERT_TRUE(acgeBulgeArc(AcGePoint2d(0, 0), AcGePoint2d(4, 0), bulge, arc));
+        EXPECT_NEAR(arc.center.x, 2, 1e-12);
+        EXPECT_NEAR(arc.center.y, 0, 1e-12);
+        EXPECT_NEAR(arc.radius, 2, 1e-12);
+        EXPECT_NEAR(arc.sweep, bulge * kPi, 1e-12);
+        const AcGePoint2d mid = pointAlong(arc, 0.5), end = pointAlong(arc, 1.0);
+        EXPECT_NEAR(mid.x, 2, 1e-9);
+        EXPECT_NEAR(mid.y, -2 * bulge, 1e-9);
+        EXPECT_NEAR(end.x, 4, 1e-9);
+        EXPECT_NEAR(end.y, 0, 1e-9);
+        EXPECT_EQ(arc.ccwStartAngle(), bulge > 0 ? arc.startAngle : arc.endAngle);
+        EXPECT_EQ(arc.ccwEndAngle(), bulge > 0 ? arc.endAngle : arc.startAngle);
+    }
 }
 
 TEST(AcGeBulgeArcTest, SmallBulgeHasItsCentreLeftOfTheChordAndLargeBulgeRight)

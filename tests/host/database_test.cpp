@@ -233,36 +233,32 @@ TEST_F(DatabaseTest, TableSearchFindsLayersAndBlocksWithoutCase)
 
 TEST_F(DatabaseTest, DistanceTextAndRealsConvertInEveryUnit)
 {
-    double v = 0;
-    EXPECT_EQ(acdbDisToF(L"12.5", 2, &v), RTNORM);
-    EXPECT_DOUBLE_EQ(v, 12.5);
-    EXPECT_EQ(acdbDisToF(L"1.25E+01", 1, &v), RTNORM);
-    EXPECT_DOUBLE_EQ(v, 12.5);
-    EXPECT_EQ(acdbDisToF(L"1'-2.5\"", 3, &v), RTNORM);
-    EXPECT_DOUBLE_EQ(v, 14.5);
-    EXPECT_EQ(acdbDisToF(L"1'-2 1/2\"", 4, &v), RTNORM);
-    EXPECT_DOUBLE_EQ(v, 14.5);
-    EXPECT_EQ(acdbDisToF(L"14 1/2", 5, &v), RTNORM);
-    EXPECT_DOUBLE_EQ(v, 14.5);
-    v = 7;
-    EXPECT_EQ(acdbDisToF(L"abc", 2, &v), RTERROR);
-    EXPECT_EQ(acdbDisToF(L"", 2, &v), RTERROR);
-    EXPECT_EQ(acdbDisToF(L"3x", 2, &v), RTERROR);
+    // Text in each unit (scientific, decimal, engineering, architectural,
+    // fractional) to the same distance.
+    const std::pair<const ACHAR*, int> texts[] = {
+        {L"12.5", 2}, {L"1.25E+01", 1}, {L"1'-2.5\"", 3}, {L"1'-2 1/2\"", 4}, {L"14 1/2", 5}};
+    for (const auto& [text, unit] : texts) {
+        double v = 0;
+        EXPECT_EQ(acdbDisToF(text, unit, &v), RTNORM) << wideToUtf8(text);
+        EXPECT_DOUBLE_EQ(v, unit <= 2 ? 12.5 : 14.5) << wideToUtf8(text);
+    }
+    double v = 7;
+    for (const ACHAR* bad : {L"abc", L"", L"3x"})
+        EXPECT_EQ(acdbDisToF(bad, 2, &v), RTERROR) << wideToUtf8(bad);
     EXPECT_EQ(v, 7);
 
+    struct Case {
+        double value;
+        int unit, precision;
+        const ACHAR* text;
+    };
+    const Case cases[] = {{30.0, 2, -1, L"30.0000"}, {0.3, 2, 2, L"0.30"},          {-0.00001, 2, 2, L"0.00"},
+                          {1234.56, 1, 3, L"1.235E+03"}, {14.5, 4, 2, L"1'-2 1/2\""}, {14.5, 5, 2, L"14 1/2"}};
     ACHAR buf[64];
-    ASSERT_EQ(acdbRToS(30.0, 2, -1, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"30.0000");
-    ASSERT_EQ(acdbRToS(0.3, 2, 2, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"0.30");
-    ASSERT_EQ(acdbRToS(-0.00001, 2, 2, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"0.00");
-    ASSERT_EQ(acdbRToS(1234.56, 1, 3, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"1.235E+03");
-    ASSERT_EQ(acdbRToS(14.5, 4, 2, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"1'-2 1/2\"");
-    ASSERT_EQ(acdbRToS(14.5, 5, 2, buf, 64), RTNORM);
-    EXPECT_STREQ(buf, L"14 1/2");
+    for (const Case& c : cases) {
+        ASSERT_EQ(acdbRToS(c.value, c.unit, c.precision, buf, 64), RTNORM) << c.value;
+        EXPECT_STREQ(buf, c.text);
+    }
     db->setHeaderVar("$DIMZIN", 70, "8");
     ASSERT_EQ(acdbRToS(30.0, 2, 4, buf, 64), RTNORM);
     EXPECT_STREQ(buf, L"30");

@@ -188,29 +188,25 @@ TEST(DxfReaderTest, KeepsUnknownTagsOfKnownEntitiesInTheirSubclass)
     EXPECT_NE(entity, std::string::npos) << out.substr(out.find("ENTITIES"), 400);
 }
 
-TEST(DxfReaderTest, RepairsWhatItCanAndSaysSo)
+TEST(DxfReaderTest, ExtendedDataOfAnUnregisteredApplicationRegistersIt)
 {
     AcDbDatabase db;
-    AcDbObjectId ref;
-    auto* insert = new AcDbBlockReference(AcGePoint3d(0, 0, 0), AcDbObjectId());
-    insert->setUnresolvedName("GHOST");
-    AcDbInternals::modelSpace(db)->appendAcDbEntity(insert);
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
+    AcDbInternals::modelSpace(db)->appendAcDbEntity(line);
     db.registerApp("APP1");
     resbuf* xd = acutBuildList(1001, L"APP1", 1000, L"v", 0);
-    ASSERT_EQ(insert->setXData(xd), Acad::eOk);
+    ASSERT_EQ(line->setXData(xd), Acad::eOk);
     acutRelRb(xd);
     std::string text = db.dxfOut();
-    // Drop the application from the APPID table and reuse a handle.
+    // Drop the application from the APPID table.
     const std::size_t app = text.find("  2\nAPP1\n");
     ASSERT_NE(app, std::string::npos);
     text.replace(app, 9, "  2\nAPP2\n");
     AcDbDatabase again(false);
     ASSERT_EQ(again.readDxfText(text, "fix.dxf"), Acad::eOk) << wideToUtf8(again.lastError());
     const std::string notes = testutil::loadNotesText(again);
-    EXPECT_NE(notes.find("block GHOST was referenced but not defined"), std::string::npos) << notes;
     EXPECT_NE(notes.find("application APP1"), std::string::npos) << notes;
     EXPECT_TRUE(again.isAppRegistered("APP1"));
-    EXPECT_NE(again.blockRecord("GHOST"), nullptr);
 }
 
 std::vector<std::string> kindsIn(const AcDbBlockTableRecord* rec)
@@ -369,6 +365,7 @@ TEST(DxfReaderTest, LoadNotesCarryACodeAndTheHandleConcerned)
     ASSERT_EQ(byCode.count("UNDEFINED_BLOCK"), 1u) << notesOf(db);
     EXPECT_EQ(byCode["UNDEFINED_BLOCK"].handle, ghostId.handle());
     EXPECT_NE(byCode["UNDEFINED_BLOCK"].text.find("block GHOST was referenced but not defined"), std::string::npos);
+    EXPECT_NE(db.blockRecord("GHOST"), nullptr) << "an empty definition stands in for it";
     // The layer's user is the renumbered line: its new handle.
     ASSERT_EQ(byCode.count("UNDEFINED_LAYER"), 1u) << notesOf(db);
     const AcDbObjectId readLine = AcDbInternals::modelSpace(db)->entityIds().front();
@@ -517,34 +514,16 @@ TEST(DxfReaderTest, WrittenRealsReadBackExactly)
     EXPECT_EQ(third.dxfOut(), again.dxfOut());
 }
 
-TEST(DxfReaderTest, SaveIsAtomicAndLeavesNoTemporaryFiles)
+// Read-only targets and what a failed save leaves behind are covered with
+// the command line's SAVE in hostfile_test.cpp.
+TEST(DxfReaderTest, SaveIntoAMissingFolderFailsWithAReason)
 {
     TempDir dir;
     AcDbDatabase db;
     AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(1, 1, 0)));
-    const std::string path = dir.file("a.dxf");
-    ASSERT_EQ(db.saveAs(utf8ToWide(path).c_str()), Acad::eOk);
-    const std::string first = testutil::readFile(path);
-    // A save into a folder that does not exist fails and changes nothing.
     EXPECT_EQ(db.saveAs(utf8ToWide(dir.file("missing/a.dxf")).c_str()), Acad::eFileAccessErr);
     EXPECT_FALSE(db.lastError().empty());
-    // A save over a read-only folder fails too and keeps the old file.
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    AcDbInternals::modelSpace(db)->appendAcDbEntity(new AcDbPoint(AcGePoint3d(2, 2, 0)));
-    const bool root = geteuid() == 0;
-    if (!root) {
-        EXPECT_EQ(db.saveAs(utf8ToWide(path).c_str()), Acad::eFileAccessErr);
-    }
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
-    if (!root) {
-        EXPECT_EQ(testutil::readFile(path), first);
-    }
-    int files = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
-        (void)e;
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 } // namespace
