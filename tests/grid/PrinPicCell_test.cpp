@@ -1,5 +1,5 @@
-// Cells and strings as values: what a new one holds, what copying carries,
-// how id arrays grow, moving zones, and bad cell indices.
+// Cells and strings as values: what copying carries, how id arrays grow,
+// moving zones, and bad cell indices.
 #include "GridTestSupport.h"
 
 #include <stdexcept>
@@ -33,25 +33,6 @@ void expectSameCell(const CPrinPicCell& a, const CPrinPicCell& b)
     EXPECT_EQ(a.GetBandDeviceIds(), b.GetBandDeviceIds());
     EXPECT_TRUE(sameBox(a.GetCellExtents(), b.GetCellExtents()));
     EXPECT_TRUE(sameBox(a.GetLinkExtents(), b.GetLinkExtents()));
-}
-
-TEST(PrinPicCell, NewCellAndStringAreEmpty)
-{
-    const CPrinPicCell cell;
-    EXPECT_TRUE(cell.GetSymbolId().isNull());
-    EXPECT_TRUE(cell.GetLinkSymbolId().isNull());
-    EXPECT_TRUE(cell.GetWireIds().empty() && cell.GetLinkWireIds().empty());
-    EXPECT_TRUE(cell.GetDeviceIds().empty() && cell.GetBandDeviceIds().empty());
-    EXPECT_FALSE(cell.GetCellExtents().isValid());
-    EXPECT_FALSE(cell.GetLinkExtents().isValid());
-
-    const CPrinPicString str;
-    EXPECT_EQ(str.GetCellCount(), 0);
-    EXPECT_TRUE(str.GetEndWireIds().empty());
-    EXPECT_TRUE(str.GetEndSymbolId().isNull());
-    EXPECT_FALSE(str.GetExtents().isValid());
-    EXPECT_EQ(str.GetGrid(), nullptr);
-    EXPECT_TRUE(str.GetCellZones().empty() && str.GetLinkZones().empty());
 }
 
 TEST(PrinPicCell, CopyingCopiesEveryFieldIndependently)

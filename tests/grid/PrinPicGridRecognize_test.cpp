@@ -1,6 +1,6 @@
 // Recognition of a grid from the entities of a drawing: the entity
 // readings, the string count, placing wires, symbols and devices, and
-// larger generated schematics checked cell by cell.
+// random drawings checked cell by cell against the rules applied plainly.
 #include "grid/PrinPicGrid.h"
 
 #include "components/TalvoDbObject.h"
@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <random>
 #include <vector>
 
@@ -545,136 +544,6 @@ TEST_F(RecognizeTest, BuildStringFillsOneStringFromItsBuckets)
     EXPECT_EQ(str.GetCellZones().size(), 2u);
     EXPECT_EQ(str.GetExtents().minPoint(), g.GetEndZone(75).minPoint());
 }
-
-// ------------------------------------------------------------ generated schematics
-
-// A schematic laid out with the grid's own zone arithmetic: per cell two
-// in-line wires, often a symbol, often a link wire and a link symbol, a
-// link wire before the first cell and one in the end zone; every fifth
-// string a terminal block across it and the next. The lists are shuffled.
-struct Generated {
-    Ids wires, symbols, devices;
-    std::map<std::pair<int, int>, Ids> wiresAt, linksAt;
-    std::map<std::pair<int, int>, AcDbObjectId> symbolAt, linkSymbolAt;
-    std::map<int, Ids> endWires;
-    std::map<std::pair<int, int>, Ids> devicesAt;
-};
-
-class GeneratedTest : public RecognizeTest, public ::testing::WithParamInterface<int> {
-protected:
-    Generated generate(int orientation, int strings, int cells, CPrinPicGrid& layout)
-    {
-        parameters(layout, orientation, AcGePoint3d(12, 300, 0), 20, 25, cells);
-        layout.SetScale(1);
-        const bool column = orientation == 1;
-        // The reference range a recognised schematic gets: minX (row) and
-        // maxY (column) from the link wires before the first cell.
-        layout.SetReferenceRange(12, 0, 300, 0);
-        const double pitch = column ? 20.0 : 25.0;
-        Generated out;
-        const auto at = [&](double p, double along) { // along: distance from the cells' start
-            return column ? AcGePoint2d(p, 300 - along) : AcGePoint2d(12 + along, p);
-        };
-        const double cellPitch = column ? 25.0 : 20.0;
-        const auto addWire = [&](AcGePoint2d a, AcGePoint2d b) {
-            const AcDbObjectId id = polyline({a, b});
-            out.wires.append(id);
-            return id;
-        };
-        for (int i = 0; i < strings; ++i) {
-            const double p = column ? 12 + pitch * (i + 1) : 300 - pitch * (i + 1);
-            const double prev = column ? p - pitch : p + pitch;
-            const double linkSymbolAcross = column ? p - pitch / 4 : p + pitch / 4;
-            for (int j = 0; j <= cells; ++j) {
-                const double start = j * cellPitch;
-                if (j < cells) {
-                    const auto key = std::make_pair(i, j);
-                    out.wiresAt[key].append(addWire(at(p, start), at(p, start + cellPitch / 2 - 1)));
-                    out.wiresAt[key].append(addWire(at(p, start + cellPitch / 2 + 1), at(p, start + cellPitch - 2)));
-                    if ((i * 7 + j * 3) % 4 != 0) {
-                        const AcGePoint2d c = at(p, start + cellPitch / 2);
-                        out.symbolAt[key] = symbol(c.x, c.y);
-                        out.symbols.append(out.symbolAt[key]);
-                    }
-                }
-                if (j == 0 || j == cells || (i * 5 + j) % 3 != 0) {
-                    const AcGePoint2d a = at(p, start), b = at(prev, start);
-                    const AcDbObjectId id = addWire(a, b);
-                    (j == cells ? out.endWires[i] : out.linksAt[{i, j}]).append(id);
-                }
-                if (j < cells && (i + j) % 3 == 0) {
-                    const AcGePoint2d c = at(linkSymbolAcross, start);
-                    out.linkSymbolAt[{i, j}] = symbol(c.x, c.y);
-                    out.symbols.append(out.linkSymbolAt[{i, j}]);
-                }
-            }
-            if (i % 5 == 2 && i + 1 < strings && cells >= 4) {
-                const double next = column ? p + pitch : p - pitch;
-                const AcGePoint2d a = at(column ? p - 2 : next - 2, 2 * cellPitch + 3);
-                const AcGePoint2d b = at(column ? next + 2 : p + 2, 4 * cellPitch - 3);
-                const AcDbObjectId id = device(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x),
-                                               std::max(a.y, b.y));
-                out.devices.append(id);
-                for (int s : {i, i + 1})
-                    for (int c : {2, 3})
-                        out.devicesAt[{s, c}].append(id);
-            }
-        }
-        std::mt19937 rng(12345);
-        std::shuffle(out.wires.begin(), out.wires.end(), rng);
-        std::shuffle(out.symbols.begin(), out.symbols.end(), rng);
-        // Ids of one slot appear in the order of the shuffled list.
-        const auto inListOrder = [&](Ids& ids) {
-            std::stable_sort(ids.begin(), ids.end(), [&](const AcDbObjectId& x, const AcDbObjectId& y) {
-                return std::find(out.wires.begin(), out.wires.end(), x) < std::find(out.wires.begin(), out.wires.end(), y);
-            });
-        };
-        for (auto& [key, ids] : out.wiresAt)
-            inListOrder(ids);
-        return out;
-    }
-};
-
-TEST_P(GeneratedTest, EveryCellHoldsWhatWasDrawnInIt)
-{
-    const int orientation = GetParam();
-    const int strings = 50, cells = 10;
-    CPrinPicGrid layout;
-    Generated drawn = generate(orientation, strings, cells, layout);
-
-    CPrinPicGrid g;
-    parameters(g, orientation, layout.GetBasePoint(), 20, 25, cells);
-    Ids wires = drawn.wires, symbols = drawn.symbols;
-    g.RecognizeGrid(wires, symbols, drawn.devices);
-
-    ASSERT_EQ(g.GetStringCount(), strings);
-    EXPECT_TRUE(wires.empty());
-    EXPECT_TRUE(symbols.empty());
-    if (orientation == 0)
-        EXPECT_EQ(g.GetMinX(), layout.GetMinX());
-    else
-        EXPECT_EQ(g.GetMaxY(), layout.GetMaxY());
-    for (int i = 0; i < strings; ++i) {
-        const double p = g.GetStringPositions()[static_cast<std::size_t>(i)];
-        EXPECT_DOUBLE_EQ(p, orientation == 0 ? 300 - 25.0 * (i + 1) : 12 + 20.0 * (i + 1));
-        Ids end;
-        AcDbObjectId endSymbol;
-        ASSERT_EQ(g.GetStringData(i, end, endSymbol), 1);
-        EXPECT_EQ(end, drawn.endWires[i]) << "string " << i;
-        EXPECT_TRUE(endSymbol.isNull());
-        for (int j = 0; j < cells; ++j) {
-            const Cell got = cell(g, i, j);
-            const auto key = std::make_pair(i, j);
-            EXPECT_EQ(got.wires, drawn.wiresAt[key]) << i << "/" << j;
-            EXPECT_EQ(got.links, drawn.linksAt[key]) << i << "/" << j;
-            EXPECT_EQ(got.symbol, drawn.symbolAt[key]) << i << "/" << j;
-            EXPECT_EQ(got.linkSymbol, drawn.linkSymbolAt[key]) << i << "/" << j;
-            EXPECT_EQ(got.devices, drawn.devicesAt[key]) << i << "/" << j;
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(BothArrangements, GeneratedTest, ::testing::Values(0, 1));
 
 // ------------------------------------------------------------ against the rules one by one
 

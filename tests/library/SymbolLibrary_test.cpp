@@ -298,26 +298,6 @@ TEST_F(SymbolLibraryTest, IndexFieldsLongerThan55UnitsDropTheLine)
     EXPECT_EQ(x.GetReservedText(0), ok);
 }
 
-TEST_F(SymbolLibraryTest, MoreThanTwoHundredEntriesAreAllKeptInOrder)
-{
-    std::string text;
-    for (int i = 0; i < 517; ++i)
-        text += "S" + std::to_string(i) + " D C T 1 2 3 4 5\n";
-    CSymbolIndex x = loadIndex(text);
-    ASSERT_EQ(x.GetCount(), 517);
-    for (int i : {0, 199, 200, 201, 516})
-        EXPECT_EQ(x.GetName(i), L"S" + std::to_wstring(i));
-
-    std::string cat;
-    for (int i = 0; i < 300; ++i)
-        cat += "L" + std::to_string(i) + " F" + std::to_string(i) + " " + std::to_string(i + 1) + " 0\n";
-    CSymbolLibCatalog c;
-    ASSERT_TRUE(c.Load(write("T-Sywj.dat", cat)));
-    ASSERT_EQ(c.GetCount(), 300);
-    EXPECT_EQ(c.GetGridSize(299), 300);
-    EXPECT_EQ(c.GetFolderName(250), L"F250");
-}
-
 TEST_F(SymbolLibraryTest, AHundredThousandLinesAreAllRead)
 {
     // Every tenth line does not count (a grid size of 0, a missing field).

@@ -51,12 +51,6 @@ protected:
 
 TEST_F(YlthzSetupDialogTest, OpensWithTheGivenTextsUnformatted)
 {
-    CYlthzSetupDialog fresh;
-    EXPECT_TRUE(fresh.m_strXdis.IsEmpty());
-    EXPECT_TRUE(fresh.m_strYdis.IsEmpty());
-    EXPECT_TRUE(fresh.m_strMxkd.IsEmpty());
-    EXPECT_TRUE(fresh.m_strMxBl.IsEmpty());
-
     feed({"@list circuitparams", "@click circuitparams ok"});
     CYlthzSetupDialog dlg;
     setDefaults(dlg);

@@ -153,12 +153,6 @@ protected:
         for (int i = 0; i < 5; ++i)
             ref.InsertString(i);
     }
-    static std::string xy(const AcGePoint3d& p)
-    {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.6f,%.6f", p.x, p.y);
-        return buf;
-    }
     AcDbExtents slot(int s, int c, int kind) const
     {
         AcDbExtents e;

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -64,6 +65,13 @@ protected:
     }
     // The event of a click on a symbol of the palette.
     static std::string clickOn(const std::wstring& name) { return "@choose palette " + wideToUtf8(name); }
+    // A point typed at a prompt.
+    static std::string xy(const AcGePoint3d& p)
+    {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.6f,%.6f", p.x, p.y);
+        return buf;
+    }
     // Chooses a symbol of the palette by name as a user would: pages to it
     // and clicks it. "NULL" chooses a blank slot.
     void choose(const std::wstring& name)

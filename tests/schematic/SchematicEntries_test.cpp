@@ -61,12 +61,6 @@ protected:
         for (const wchar_t* name : {L"CT-NO", L"CT-NC", L"KM-COIL", L"KA-COIL"})
             click[name] = clickOn(name);
     }
-    static std::string xy(const AcGePoint3d& p)
-    {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.6f,%.6f", p.x, p.y);
-        return buf;
-    }
     void run(std::deque<std::string> lines, int (*entry)())
     {
         feed(std::move(lines));

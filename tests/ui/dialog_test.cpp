@@ -82,15 +82,6 @@ TEST_F(ModalTest, CancelLeavesTheMembersAlone)
     EXPECT_FALSE(contains(dlg.log, "ok"));
 }
 
-TEST_F(ModalTest, EndOfInputCancelsThroughOnCancel)
-{
-    feed({"@type 30001 101 \"x\""});
-    TestDialog dlg;
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_TRUE(contains(dlg.log, "cancel"));
-    EXPECT_FALSE(IsWindow(dlg.GetSafeHwnd()));
-}
-
 TEST_F(ModalTest, EndOfInputEndsADialogThatRefusesToCancel)
 {
     class Stubborn : public TestDialog {

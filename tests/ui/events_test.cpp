@@ -231,6 +231,11 @@ TEST_F(ListingTest, ListsOpenDialogsAndTheirControls)
     out.clear();
     ASSERT_TRUE(ui::dispatchEvent("@list test"));
     EXPECT_TRUE(printed("dialog 30001 test")) << output();
+    // Template names beside ids; IDOK and IDCANCEL are named by default.
+    EXPECT_TRUE(printed("\n  1 ok default-button \"OK\" at ")) << output();
+    EXPECT_TRUE(printed("\n  2 cancel button \"Cancel\" at ")) << output();
+    EXPECT_TRUE(printed("\n  103 count-spin spin at ")) << output();
+    EXPECT_TRUE(printed("\n  111 preview frame \"\" at ")) << output();
     EXPECT_TRUE(printed("106 column radio \"Column\"")) << output();
     EXPECT_TRUE(printed("sorted sel=1 items=[\"Alpha\",\"beta\",\"gamma\"]")) << output();
     EXPECT_TRUE(printed("pos=3 range=1..10 buddy=102")) << output();
@@ -389,26 +394,6 @@ TEST_F(NameTest, ControlsAreNamedByTheirTemplateNamesOrIds)
     EXPECT_FALSE(dlg.IsWindowVisible());
 }
 
-TEST_F(NameTest, UnknownNameIsRefusedLikeAnUnknownId)
-{
-    open();
-    EXPECT_FALSE(ui::dispatchEvent("@click test foo"));
-    EXPECT_FALSE(ui::dispatchEvent("@click test 999"));
-    EXPECT_EQ(output(), "** @click test foo: dialog test has no control \"foo\"\n"
-                        "** @click test 999: dialog test has no control 999\n");
-    EXPECT_TRUE(dlg.log.empty());
-}
-
-TEST_F(NameTest, ListingShowsNamesBesideIds)
-{
-    open();
-    ASSERT_TRUE(ui::dispatchEvent("@list test"));
-    EXPECT_TRUE(printed("\n  1 ok default-button \"OK\" at ")) << output();
-    EXPECT_TRUE(printed("\n  2 cancel button \"Cancel\" at ")) << output();
-    EXPECT_TRUE(printed("\n  103 count-spin spin at ")) << output();
-    EXPECT_TRUE(printed("\n  111 preview frame \"\" at ")) << output();
-}
-
 // A dialog showing five symbols two by two on pages of its preview frame,
 // with page buttons; it says where "@choose" clicks, as the module's symbol
 // dialogs do.
@@ -509,26 +494,6 @@ protected:
     }
     GridDialog grid;
 };
-
-TEST_F(ChooseTest, ByNameOnThePageShownAndOnAnother)
-{
-    open();
-    ASSERT_TRUE(ui::dispatchEvent("@choose grid SB-NO"));
-    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:3"}));
-    // On the next page: the page button is pressed first, as a user would.
-    ASSERT_TRUE(ui::dispatchEvent("@choose grid HL-R"));
-    ASSERT_TRUE(ui::dispatchEvent("@choose grid KM-NO"));
-    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:3", "page:1", "press:4", "page:0", "press:1"}));
-}
-
-TEST_F(ChooseTest, BySlotOfThePageShown)
-{
-    open();
-    ASSERT_TRUE(ui::dispatchEvent("@choose grid #3"));
-    ASSERT_TRUE(ui::dispatchEvent("@click grid next"));
-    ASSERT_TRUE(ui::dispatchEvent("@choose grid #2"));
-    EXPECT_EQ(grid.log, (std::vector<std::string>{"press:2", "page:1", "press:5"}));
-}
 
 TEST_F(ChooseTest, DoubleChooseDoubleClicks)
 {

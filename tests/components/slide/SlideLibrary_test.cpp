@@ -157,20 +157,6 @@ TEST(SlideLibraryDamage, BadHeaderOffsetsAndNames)
     EXPECT_FALSE(SlideLibrary::parse(b).ok());
 }
 
-TEST(SlideLibraryFile, WriteThenRead)
-{
-    testutil::TempDir dir;
-    ThreeSlides t;
-    SlideLibraryWriter w;
-    ASSERT_TRUE(w.add("motor", t.a).ok());
-    const std::string path = dir.file("SYM.SLB");
-    ASSERT_TRUE(w.writeFile(path).ok());
-    auto lib = SlideLibrary::readFile(path);
-    ASSERT_TRUE(lib.ok()) << lib.error();
-    EXPECT_EQ(lib.value().entries().at(0).name, "MOTOR");
-    EXPECT_FALSE(SlideLibrary::readFile(dir.file("NONE.SLB")).ok());
-}
-
 // A folder in the library's place made the reading stream throw; a named
 // pipe made it wait for ever. Both are refused at once, and a library
 // file cut short is damage, not a fault.
