@@ -10,13 +10,11 @@
 #include "components/slide/SlideLibrary.h"
 #include "host/dbinternal.h"
 #include "host/dbmain.h"
-#include "ui/dc.h"
 #include "library/SymbolLibrary.h"
 #include "statistics/EquipmentRows.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -171,18 +169,14 @@ TEST_F(InstallationTest, SettingsNameTheInstallationAndItsFiles)
     EXPECT_TRUE(fs::exists(file("DATCOM/" + wideToUtf8(value))));
     EXPECT_EQ(ProcessCodePage(), "GBK");
     EXPECT_TRUE(fs::is_directory(file("User")));
-
-    const auto settings = nlohmann::json::parse(testutil::readFile(file("settings.json")));
-    EXPECT_EQ(settings["VMQMain"]["VmqSys"], s_dir->path());
-    EXPECT_EQ(settings["VMQMain"]["VmqUse"], file("User"));
-    EXPECT_EQ(settings["Dwglib"]["DwgDir"], file("DwgLib2D"));
+    ASSERT_GT(GetInformation(L"VMQMain", L"VmqUse", L"", value, 1024), 0);
+    EXPECT_EQ(fs::path(wideToUtf8(value)), fs::path(file("User")));
 
     ACHAR sort[256];
     EXPECT_GT(FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序项", L"", sort, 256), 0);
     EXPECT_STREQ(sort, L"0");
     FindFromQrzfile(utf8ToWide(file("DATCOM/ESBB.Qrz")).c_str(), L"生成顺序\\排序内容", L"", sort, 256);
     EXPECT_NE(std::wstring(sort).find(L"交流接触器"), std::wstring::npos);
-
 }
 
 TEST_F(InstallationTest, WritingAgainRewritesTheSameFiles)
@@ -225,7 +219,6 @@ TEST_F(InstallationTest, CatalogueListsASchematicAndAPanelLibrary)
 
     const Library schematic = library(0);
     const auto names = symbolNames(schematic);
-    EXPECT_GE(names.size(), 40u);
     EXPECT_GT(names.size(), 36u) << "more than one page of the 6 x 6 preview";
     int firstBlank = -1;
     for (int i = 0; i < schematic.index.GetCount() && firstBlank < 0; ++i)
@@ -305,12 +298,6 @@ TEST_F(InstallationTest, PanelSymbolsHaveTheSizeTheirLabelsSuit)
         EXPECT_GE(std::min(w, h), 0.3 * ctrlsch::install::kPanelSymbolSide) << "no sliver";
         EXPECT_GE(w, 3 * latin * designation) << "a designation of three characters fits under it";
     }
-    for (const char* device : {"pmtfh2", "pmtfh3"}) { // the lamp and the button
-        const Geometry g = geometryOf(lib.folder + "/" + device + ".DXF");
-        const double w = g.extents.maxPoint().x - g.extents.minPoint().x;
-        EXPECT_GE(w * s, 26) << device << ": wider than the 22 mm hole, as its bezel";
-        EXPECT_LE(w * s, 31) << device;
-    }
 }
 
 TEST_F(InstallationTest, EverySymbolHasASlideOurReaderReads)
@@ -389,18 +376,6 @@ TEST_F(InstallationTest, EzdxfAuditsEveryDrawingCleanly)
     for (std::size_t at = out.find(".DXF: 0 errors"); at != std::string::npos; at = out.find(".DXF: 0 errors", at + 1))
         ++clean;
     EXPECT_EQ(clean, drawings) << out;
-}
-
-TEST_F(InstallationTest, SwitchTablesHavePreviews)
-{
-    int tables = 0;
-    for (const auto& e : fs::directory_iterator(file("Ctklib")))
-        if (e.path().filename().string().rfind("ZHKGB", 0) == 0) {
-            ++tables;
-            std::unique_ptr<CBitmap> preview(GetBitmapFromDwgFile(utf8ToWide(e.path().string()).c_str()));
-            EXPECT_NE(preview, nullptr) << e.path();
-        }
-    EXPECT_GE(tables, 2);
 }
 
 TEST_F(InstallationTest, EveryEquipmentCodeIsFoundOnItsOwnLine)

@@ -138,9 +138,6 @@ TEST_F(BusBarDialogTest, OkGivesTheChosenTypeAndTheNextCallFramesIt)
     EXPECT_EQ(RunBusBarDialog(), 5);
     EXPECT_TRUE(script.finished());
     EXPECT_TRUE(printed("dialog 22763 busbar \"母线类型选择\" modal shown active")) << out.text();
-    EXPECT_TRUE(printed("1 ok default-button \"确定\"")) << out.text();
-    EXPECT_TRUE(printed("2 cancel button \"取消\"")) << out.text();
-    EXPECT_TRUE(printed("22059 help button \"帮助\"")) << out.text();
     EXPECT_EQ(BusBarCurrentChoice(), 4);
 
     // The wait cursor and the module's resources are in force for the whole

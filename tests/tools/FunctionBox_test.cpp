@@ -172,14 +172,8 @@ protected:
 TEST(FunctionBoxLinesTest, HorizontalFrameTowardsTheSecondPoint)
 {
     // (0,0) to (100,-30): horizontal, six whole rows of 15, frame below.
-    const std::vector<FunctionBoxLine> lines = FunctionBoxLines(P(0, 0), P(100, -30), 15, 45, 10);
-    std::vector<FunctionBoxLine> expected;
-    for (double x : {0.0, 15.0, 30.0, 45.0, 60.0, 75.0, 90.0})
-        expected.emplace_back(P(x, 0), P(x, -45));
-    expected.emplace_back(P(90, 0), P(0, 0));
-    expected.emplace_back(P(0, -45), P(90, -45));
-    expected.emplace_back(P(0, -35), P(90, -35));
-    expectLines(lines, expected);
+    const std::vector<FunctionBoxLine> expected = horizontalFrame(6, 15, 45, 10);
+    expectLines(FunctionBoxLines(P(0, 0), P(100, -30), 15, 45, 10), expected);
 
     // Mirrored: towards -x and above; the lines keep their roles.
     std::vector<FunctionBoxLine> mirrored;
@@ -382,22 +376,7 @@ TEST_F(FunctionBoxTest, KeywordsZAndVInEitherCaseAndEnterAtTheirPrompts)
     EXPECT_EQ(stored(kKeys[0]), L"15");
 }
 
-// Typed sizes of zero or less are refused by the host at the prompt (see
-// SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored); stored ones
-// count as missing.
-TEST_F(FunctionBoxTest, SizesStoredAsZeroOrLessReadAsMissing)
-{
-    // Sizes stored as zero or less count as missing: the defaults.
-    WriteQrzfile(kKeys[0], L"0");
-    WriteQrzfile(kKeys[1], L"-45");
-    WriteQrzfile(kKeys[2], L"-0.00");
-    run({"0,0", "@pick 100,-30"});
-    EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
-    EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
-    EXPECT_EQ(drawn().size(), 6u + 4);
-}
-
-TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDefaults)
+TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecision)
 {
     resbuf prec{};
     prec.restype = RTSHORT;
@@ -407,13 +386,37 @@ TEST_F(FunctionBoxTest, StoredTextsFollowTheDrawingPrecisionAndBadTextsGiveTheDe
     EXPECT_EQ(stored(kKeys[0]), L"20.50");
     EXPECT_EQ(stored(kKeys[1]), L"45.00");
     EXPECT_EQ(stored(kKeys[2]), L"10.00");
+}
 
-    // A text that is no distance: that size takes its default.
-    WriteQrzfile(kKeys[1], L"wide");
-    g_out.clear();
-    run({"0,0", "@pick 100,-30"});
-    EXPECT_TRUE(has(sizesLine(20, 45, 10))) << g_out;
-    expectLines(drawn(), horizontalFrame(4, 20.5, 45, 10));
+// Typed sizes of zero or less are refused by the host at the prompt (see
+// SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored); a stored
+// text that is no positive finite distance counts as missing: that size
+// takes its default, the others are kept.
+TEST_F(FunctionBoxTest, StoredTextsThatHoldNoSizeReadAsMissing)
+{
+    struct Case {
+        const ACHAR* stored[3];
+        int rows;
+        double h;
+    };
+    const Case cases[] = {
+        {{L"0", L"-45", L"-0.00"}, 6, 15},
+        {{L"1e999", L"1e300", L"-3"}, 6, 15},
+        {{L"20.5", L"wide", L"10"}, 4, 20.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(wideToUtf8(c.stored[0]) + " " + wideToUtf8(c.stored[1]) + " " + wideToUtf8(c.stored[2]));
+        for (int i = 0; i < 3; ++i)
+            WriteQrzfile(kKeys[i], c.stored[i]);
+        g_out.clear();
+        const std::size_t before = drawn().size();
+        run({"0,0", "@pick 100,-30"});
+        EXPECT_TRUE(has(sizesLine(static_cast<int>(c.h), 45, 10))) << g_out;
+        EXPECT_FALSE(has("两点间距离不足行距")) << g_out;
+        const std::vector<FunctionBoxLine> all = drawn();
+        expectLines(std::vector<FunctionBoxLine>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+                    horizontalFrame(c.rows, c.h, 45, 10));
+    }
 }
 
 TEST_F(FunctionBoxTest, SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverStored)
@@ -430,16 +433,6 @@ TEST_F(FunctionBoxTest, SizesNotFiniteTooLargeOrNotPositiveAreRefusedAndNeverSto
     expectLines(drawn(), horizontalFrame(6, 15, 45, 10));
     for (const ACHAR* key : kKeys)
         EXPECT_EQ(stored(key), L"<absent>") << wideToUtf8(key);
-
-    // Stored texts that hold no size read as missing.
-    WriteQrzfile(kKeys[0], L"1e999");
-    WriteQrzfile(kKeys[1], L"1e300");
-    WriteQrzfile(kKeys[2], L"-3");
-    g_out.clear();
-    run({"0,0", "@pick 100,-30"});
-    EXPECT_TRUE(has(sizesLine(15, 45, 10))) << g_out;
-    const std::vector<FunctionBoxLine> all = drawn();
-    expectLines(std::vector<FunctionBoxLine>(all.begin() + 10, all.end()), horizontalFrame(6, 15, 45, 10));
 }
 
 TEST_F(FunctionBoxTest, KeywordBufferMessagesAndBackspace)
